@@ -1,0 +1,9 @@
+#include "logic/FrameRate.h"
+
+namespace {
+FrameRateSource frameRateSource = nullptr;
+}
+
+void SetFrameRateSource(FrameRateSource source) { frameRateSource = source; }
+
+unsigned int CurrentFrameRate() { return frameRateSource ? frameRateSource() : DefaultFrameRate; }

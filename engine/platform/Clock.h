@@ -1,0 +1,23 @@
+// The millisecond clock (a wrapping uint32 like timeGetTime) and Sleep, with a
+// virtual clock for tests so that frame pacing never waits for real time.
+#pragma once
+#include <cstdint>
+#include "QelExport.h"
+
+namespace qel {
+
+// Milliseconds since an arbitrary start; wraps after 2^32 ms. 1 ms resolution.
+QEL_API std::uint32_t TimeGetTime();
+
+// Blocks the calling thread for ms milliseconds (virtual clock: advances it instead).
+QEL_API void Sleep(std::uint32_t ms);
+
+// Test hooks. While the virtual clock is on, TimeGetTime() returns the virtual
+// time and then advances it by `stepPerRead` ms, so a loop spinning on the clock
+// ends after a bounded number of reads; Sleep(ms) advances it by ms.
+QEL_API void UseVirtualClock(std::uint32_t start, std::uint32_t stepPerRead = 1);
+QEL_API void UseRealClock();
+QEL_API bool IsVirtualClock();
+QEL_API void AdvanceVirtualClock(std::uint32_t ms);
+
+}  // namespace qel

@@ -1,0 +1,199 @@
+#include "platform/Font.h"
+
+#include <SDL.h>
+#include <SDL_ttf.h>
+
+#include <array>
+#include <cmath>
+#include <strings.h>
+#include <sys/stat.h>
+#include <vector>
+
+#include "platform/Surface.h"
+#include "platform/Text1252.h"
+
+namespace qel {
+
+namespace {
+
+// Liberation fonts share the metrics of the faces they stand for.
+struct FaceFiles {
+    const char* face;
+    const char* family;
+};
+constexpr FaceFiles faces[] = {
+    {"Arial", "LiberationSans"},
+    {"Times New Roman", "LiberationSerif"},
+    {"Courier New", "LiberationMono"},
+};
+
+constexpr const char* fontFolders[] = {
+    "/usr/share/fonts/truetype/liberation",
+    "/usr/share/fonts/truetype/liberation2",
+    "/usr/share/fonts/liberation",
+};
+
+// A height of 0 asks for the system's usual size: 12 points at 96 pixels per inch.
+constexpr std::int32_t DefaultCharacterHeight = 16;
+constexpr int MaxPixelSize = 2048;
+
+bool FileExists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string FontFile(const FontDesc& desc) {
+    const char* family = nullptr;
+    for (const FaceFiles& f : faces)
+        if (strcasecmp(desc.faceName.c_str(), f.face) == 0) family = f.family;
+    if (!family) return {};
+    const bool bold = desc.weight >= 600;
+    const char* style = bold && desc.italic ? "BoldItalic" : bold ? "Bold" : desc.italic ? "Italic" : "Regular";
+    for (const char* folder : fontFolders) {
+        std::string path = std::string(folder) + "/" + family + "-" + style + ".ttf";
+        if (FileExists(path)) return path;
+    }
+    return {};
+}
+
+bool EnsureTtf() {
+    static const bool up = TTF_WasInit() > 0 || TTF_Init() == 0;
+    return up;
+}
+
+struct Glyph {
+    bool made = false;
+    std::int32_t advance = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::vector<std::uint8_t> ink;  // 1 where the glyph covers the pixel
+};
+
+}  // namespace
+
+struct Font::Impl {
+    FontDesc desc;
+    TTF_Font* ttf = nullptr;
+    std::int32_t cellHeight = 0;
+    double xScale = 1.0;  // a requested average width scales the glyphs
+    mutable std::array<Glyph, 256> glyphs;
+
+    ~Impl() {
+        if (ttf) TTF_CloseFont(ttf);
+    }
+
+    std::int32_t NaturalAdvance(std::uint8_t c) const {
+        int advance = 0;
+        if (TTF_GlyphMetrics32(ttf, Uint32(Cp1252ToUnicode(c)), nullptr, nullptr, nullptr, nullptr, &advance) != 0)
+            return 0;
+        return advance;
+    }
+
+    const Glyph& GlyphOf(std::uint8_t c) const;
+};
+
+const Glyph& Font::Impl::GlyphOf(std::uint8_t c) const {
+    Glyph& g = glyphs[c];
+    if (g.made) return g;
+    g.made = true;
+    g.advance = std::int32_t(std::lround(NaturalAdvance(c) * xScale));
+    SDL_Surface* rendered = TTF_RenderGlyph32_Solid(ttf, Uint32(Cp1252ToUnicode(c)), SDL_Color{255, 255, 255, 255});
+    if (!rendered) return g;
+    const int sourceWidth = rendered->w;
+    g.width = std::int32_t(std::lround(sourceWidth * xScale));
+    g.height = rendered->h;
+    g.ink.assign(std::size_t(g.width) * std::size_t(g.height), 0);
+    SDL_LockSurface(rendered);
+    for (int y = 0; y < g.height; ++y) {
+        const auto* row = static_cast<const std::uint8_t*>(rendered->pixels) + std::ptrdiff_t(y) * rendered->pitch;
+        for (int x = 0; x < g.width; ++x) {
+            int sx = std::min(sourceWidth - 1, int(x / xScale));
+            g.ink[std::size_t(y) * std::size_t(g.width) + std::size_t(x)] = row[sx] != 0;
+        }
+    }
+    SDL_UnlockSurface(rendered);
+    SDL_FreeSurface(rendered);
+    return g;
+}
+
+Font::Font(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+Font::~Font() = default;
+
+std::unique_ptr<Font> Font::Create(const FontDesc& desc) {
+    std::string path = FontFile(desc);
+    if (path.empty() || !EnsureTtf()) return nullptr;
+    auto impl = std::make_unique<Impl>();
+    impl->desc = desc;
+    std::int32_t height = desc.height == 0 ? -DefaultCharacterHeight : desc.height;
+    int size = std::min(MaxPixelSize, std::max(1, std::abs(height)));
+    impl->ttf = TTF_OpenFont(path.c_str(), size);
+    if (!impl->ttf) return nullptr;
+    if (height > 0) {
+        // A positive height is the whole cell: shrink the em until the cell fits.
+        int cell = TTF_FontHeight(impl->ttf);
+        int scaled = std::max(1, int(std::lround(double(size) * height / std::max(1, cell))));
+        while (scaled > 1) {
+            if (TTF_SetFontSize(impl->ttf, scaled) != 0) return nullptr;
+            if (TTF_FontHeight(impl->ttf) <= height) break;
+            --scaled;
+        }
+    }
+    TTF_SetFontKerning(impl->ttf, 0);
+    int style = (desc.underline ? TTF_STYLE_UNDERLINE : 0) | (desc.strikeOut ? TTF_STYLE_STRIKETHROUGH : 0);
+    TTF_SetFontStyle(impl->ttf, style);
+    impl->cellHeight = TTF_FontHeight(impl->ttf);
+    if (desc.width != 0) {
+        double sum = 0;
+        for (int c = 'a'; c <= 'z'; ++c) sum += impl->NaturalAdvance(std::uint8_t(c));
+        double average = sum / 26;
+        if (average > 0) impl->xScale = std::abs(desc.width) / average;
+    }
+    return std::unique_ptr<Font>(new Font(std::move(impl)));
+}
+
+const Font& Font::Default() {
+    static const std::unique_ptr<Font> font = Create({"Arial", DefaultCharacterHeight, 0, 700, false, false, false});
+    if (!font) {
+        // Without the font files there is nothing to draw with; callers still get a font object.
+        static const Font empty(std::make_unique<Impl>());
+        return empty;
+    }
+    return *font;
+}
+
+const FontDesc& Font::Desc() const { return impl_->desc; }
+
+std::int32_t Font::CellHeight() const { return impl_->cellHeight; }
+
+TextSize Font::Measure(const char* text, std::int32_t length) const {
+    TextSize size{0, impl_->cellHeight};
+    if (!impl_->ttf || !text) return size;
+    for (std::int32_t i = 0; i < length; ++i) size.width += impl_->GlyphOf(std::uint8_t(text[i])).advance;
+    return size;
+}
+
+void Font::DrawChar(Surface& target, std::int32_t x, std::int32_t y, std::uint8_t character, COLORREF colour) const {
+    if (!impl_->ttf) return;
+    const Glyph& g = impl_->GlyphOf(character);
+    if (g.ink.empty() || x >= target.Width() || y >= target.Height() || x <= -g.width || y <= -g.height) return;
+    const std::uint32_t raw = target.MapColor(colour);
+    const std::int32_t x0 = std::max(0, -x), y0 = std::max(0, -y);
+    const std::int32_t x1 = std::min(g.width, target.Width() - x), y1 = std::min(g.height, target.Height() - y);
+    for (std::int32_t gy = y0; gy < y1; ++gy) {
+        const std::uint8_t* ink = g.ink.data() + std::size_t(gy) * std::size_t(g.width);
+        for (std::int32_t gx = x0; gx < x1; ++gx)
+            if (ink[gx]) target.SetRawPixel(x + gx, y + gy, raw);
+    }
+}
+
+void Font::DrawText(Surface& target, std::int32_t x, std::int32_t y, const char* text, std::int32_t length,
+                    COLORREF colour) const {
+    if (!impl_->ttf || !text) return;
+    for (std::int32_t i = 0; i < length; ++i) {
+        std::uint8_t c = std::uint8_t(text[i]);
+        DrawChar(target, x, y, c, colour);
+        x += impl_->GlyphOf(c).advance;
+    }
+}
+
+}  // namespace qel

@@ -1,0 +1,94 @@
+#include "platform/Image.h"
+
+#include <SDL.h>
+#include <SDL_image.h>
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+
+#include "platform/Paths.h"
+#include "platform/Resources.h"
+#include "platform/Surface.h"
+
+namespace qel {
+
+namespace {
+std::unique_ptr<Image> FromSdl(SDL_Surface* decoded, Image* (*make)(std::int32_t, std::int32_t, std::vector<std::uint32_t>)) {
+    if (!decoded) return nullptr;
+    SDL_Surface* argb = SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_ARGB8888, 0);
+    SDL_FreeSurface(decoded);
+    if (!argb) return nullptr;
+    std::vector<std::uint32_t> pixels(std::size_t(argb->w) * std::size_t(argb->h));
+    SDL_LockSurface(argb);
+    for (int y = 0; y < argb->h; ++y) {
+        const auto* row = reinterpret_cast<const std::uint8_t*>(argb->pixels) + std::ptrdiff_t(y) * argb->pitch;
+        std::memcpy(pixels.data() + std::size_t(y) * std::size_t(argb->w), row, std::size_t(argb->w) * 4);
+    }
+    SDL_UnlockSurface(argb);
+    std::unique_ptr<Image> image(make(argb->w, argb->h, std::move(pixels)));
+    SDL_FreeSurface(argb);
+    return image;
+}
+
+std::uint8_t Blend(std::uint32_t over, std::uint32_t under, std::uint32_t alpha) {
+    return std::uint8_t((over * alpha + under * (255 - alpha) + 127) / 255);
+}
+}  // namespace
+
+Image::Image(std::int32_t width, std::int32_t height, std::vector<std::uint32_t> pixels)
+    : width_(width), height_(height), pixels_(std::move(pixels)) {}
+
+Image::~Image() = default;
+
+std::unique_ptr<Image> Image::FromMemory(const void* data, std::size_t size) {
+    if (!data || size == 0 || size > 0x7FFFFFFF) return nullptr;
+    return FromSdl(IMG_Load_RW(SDL_RWFromConstMem(data, int(size)), 1),
+                   [](std::int32_t w, std::int32_t h, std::vector<std::uint32_t> p) { return new Image(w, h, std::move(p)); });
+}
+
+std::unique_ptr<Image> Image::FromFile(const std::string& path) {
+    return FromSdl(IMG_Load(path.c_str()),
+                   [](std::int32_t w, std::int32_t h, std::vector<std::uint32_t> p) { return new Image(w, h, std::move(p)); });
+}
+
+std::unique_ptr<Image> Image::Load(const char* name, const std::string& folder) {
+    if (!name) return nullptr;
+    if (const ResourceEntry* entry = FindProgramResource(ResourceType, name))
+        if (auto image = FromMemory(entry->data, entry->size)) return image;
+    return FromFile(NativePath((folder + name).c_str()));
+}
+
+void Image::DrawInto(Surface& target, std::int32_t x, std::int32_t y, COLORREF key) const {
+    const std::int64_t x0 = std::max<std::int64_t>(0, -std::int64_t(x)), y0 = std::max<std::int64_t>(0, -std::int64_t(y));
+    const std::int64_t x1 = std::min<std::int64_t>(width_, std::int64_t(target.Width()) - x);
+    const std::int64_t y1 = std::min<std::int64_t>(height_, std::int64_t(target.Height()) - y);
+    // The key compares against opaque pixels of exactly that colour.
+    const std::uint32_t keyArgb =
+        key == InvalidColor ? 0 : 0xFF000000u | std::uint32_t(RedOf(key)) << 16 | std::uint32_t(GreenOf(key)) << 8 | BlueOf(key);
+    // At 8 bits each colour needs a palette search: remember the answers.
+    std::unordered_map<std::uint32_t, std::uint32_t> mapped;
+    auto map = [&](COLORREF c) {
+        if (target.BitsPerPixel() != 8) return target.MapColor(c);
+        auto [it, fresh] = mapped.try_emplace(c, 0);
+        if (fresh) it->second = target.MapColor(c);
+        return it->second;
+    };
+    for (std::int64_t iy = y0; iy < y1; ++iy) {
+        for (std::int64_t ix = x0; ix < x1; ++ix) {
+            std::uint32_t p = pixels_[std::size_t(iy) * std::size_t(width_) + std::size_t(ix)];
+            std::uint32_t alpha = p >> 24;
+            if ((key != InvalidColor && p == keyArgb) || alpha == 0) continue;
+            std::int32_t tx = std::int32_t(x + ix), ty = std::int32_t(y + iy);
+            COLORREF colour = QelRGB(std::uint8_t(p >> 16), std::uint8_t(p >> 8), std::uint8_t(p));
+            if (alpha != 255) {
+                COLORREF under = target.RawToColor(target.GetRawPixel(tx, ty));
+                colour = QelRGB(Blend(RedOf(colour), RedOf(under), alpha), Blend(GreenOf(colour), GreenOf(under), alpha),
+                                Blend(BlueOf(colour), BlueOf(under), alpha));
+            }
+            target.SetRawPixel(tx, ty, map(colour));
+        }
+    }
+}
+
+}  // namespace qel

@@ -1,0 +1,46 @@
+// Decoded images (the game's bitmaps): found among the program's bitmap
+// resources or on disk, measured, and drawn into surfaces with one exact
+// colour left out.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+#include "QelExport.h"
+#include "foundation/Types.h"
+
+namespace qel {
+
+class Surface;
+
+class QEL_API Image {
+public:
+    // The resource type of the program's bitmaps.
+    static constexpr const char* ResourceType = "BITMAP";
+
+    // The program's bitmap resource of that name, else the file folder + name
+    // (a path in the engine's "\" form). Null when neither decodes.
+    static std::unique_ptr<Image> Load(const char* name, const std::string& folder);
+    static std::unique_ptr<Image> FromMemory(const void* data, std::size_t size);
+    static std::unique_ptr<Image> FromFile(const std::string& path);
+    ~Image();
+
+    std::int32_t Width() const { return width_; }
+    std::int32_t Height() const { return height_; }
+    // 0xAARRGGBB of a pixel.
+    std::uint32_t Pixel(std::int32_t x, std::int32_t y) const { return pixels_[std::size_t(y) * std::size_t(width_) + std::size_t(x)]; }
+
+    // Draws the image with its top-left at (x, y), clipped to the surface.
+    // Pixels whose colour is exactly `key` (InvalidColor: none) are skipped and
+    // keep what the surface holds; partly transparent pixels are blended over it.
+    void DrawInto(Surface& target, std::int32_t x, std::int32_t y, COLORREF key) const;
+
+private:
+    Image(std::int32_t width, std::int32_t height, std::vector<std::uint32_t> pixels);
+    std::int32_t width_;
+    std::int32_t height_;
+    std::vector<std::uint32_t> pixels_;
+};
+
+}  // namespace qel

@@ -1,0 +1,273 @@
+#include "platform/Surface.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+#include "platform/Palette.h"
+
+namespace qel {
+
+namespace {
+
+std::atomic<int> forcedLost{0};
+
+constexpr std::int32_t MaxSide = 32768;
+constexpr std::int64_t MaxPixels = std::int64_t(1) << 28;
+
+bool IsEmpty(const QelRect& r) { return r.right <= r.left || r.bottom <= r.top; }
+
+QelRect Intersect(const QelRect& a, const QelRect& b) {
+    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+}
+
+bool Inside(const QelRect& r, std::int32_t width, std::int32_t height) {
+    return r.left >= 0 && r.top >= 0 && r.right <= width && r.bottom <= height;
+}
+
+std::uint32_t Load(const std::uint8_t* p, int bytes) {
+    switch (bytes) {
+        case 1: return p[0];
+        case 2: { std::uint16_t v; std::memcpy(&v, p, 2); return v; }
+        case 3: return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16;
+        default: { std::uint32_t v; std::memcpy(&v, p, 4); return v; }
+    }
+}
+
+void Store(std::uint8_t* p, int bytes, std::uint32_t v) {
+    switch (bytes) {
+        case 1: p[0] = std::uint8_t(v); break;
+        case 2: { std::uint16_t w = std::uint16_t(v); std::memcpy(p, &w, 2); break; }
+        case 3: p[0] = std::uint8_t(v); p[1] = std::uint8_t(v >> 8); p[2] = std::uint8_t(v >> 16); break;
+        default: std::memcpy(p, &v, 4); break;
+    }
+}
+
+// One row of pixels of type T from src to dst; `step` is +1 or -1 through the
+// source (mirroring left-right starts at the source row's last pixel).
+template <typename T>
+void CopyRow(std::uint8_t* dst, const std::uint8_t* src, std::int32_t count, int step, bool keyed, T key) {
+    T* d = reinterpret_cast<T*>(dst);
+    const T* s = reinterpret_cast<const T*>(src);
+    if (step > 0 && !keyed) {
+        std::memmove(d, s, std::size_t(count) * sizeof(T));
+    } else if (step > 0) {
+        for (std::int32_t i = 0; i < count; ++i) {
+            T v = s[i];
+            if (v != key) d[i] = v;
+        }
+    } else if (!keyed) {
+        for (std::int32_t i = 0; i < count; ++i) d[i] = s[-i];
+    } else {
+        for (std::int32_t i = 0; i < count; ++i) {
+            T v = s[-i];
+            if (v != key) d[i] = v;
+        }
+    }
+}
+
+void CopyRow24(std::uint8_t* dst, const std::uint8_t* src, std::int32_t count, int step, bool keyed, std::uint32_t key) {
+    if (step > 0 && !keyed) {
+        std::memmove(dst, src, std::size_t(count) * 3);
+        return;
+    }
+    for (std::int32_t i = 0; i < count; ++i) {
+        const std::uint8_t* s = src + std::ptrdiff_t(i) * 3 * step;
+        std::uint32_t v = Load(s, 3);
+        if (!keyed || v != key) Store(dst + std::ptrdiff_t(i) * 3, 3, v);
+    }
+}
+
+}  // namespace
+
+bool FormatForDepth(std::int32_t bitsPerPixel, PixelFormat& format) {
+    switch (bitsPerPixel) {
+        case 8: format = {8, 0, 0, 0}; return true;
+        case 16: format = {16, 0xF800, 0x07E0, 0x001F}; return true;
+        case 24: format = {24, 0xFF0000, 0xFF00, 0xFF}; return true;
+        case 32: format = {32, 0xFF0000, 0xFF00, 0xFF}; return true;
+        default: return false;
+    }
+}
+
+std::unique_ptr<Surface> Surface::Create(std::int32_t width, std::int32_t height, std::int32_t bitsPerPixel) {
+    PixelFormat format;
+    if (!FormatForDepth(bitsPerPixel, format)) return nullptr;
+    if (width <= 0 || height <= 0 || width > MaxSide || height > MaxSide) return nullptr;
+    if (std::int64_t(width) * height > MaxPixels) return nullptr;
+    std::unique_ptr<Surface> s(new Surface);
+    s->width_ = width;
+    s->height_ = height;
+    s->format_ = format;
+    // Rows start on 4-byte boundaries, as the system's surfaces do.
+    s->pitch_ = (width * s->BytesPerPixel() + 3) & ~3;
+    s->pixels_.assign(std::size_t(s->pitch_) * std::size_t(height), 0);
+    return s;
+}
+
+Surface::~Surface() = default;
+
+std::uint8_t* Surface::Lock(std::int32_t* pitch) {
+    ++locks_;
+    if (pitch) *pitch = pitch_;
+    return pixels_.data();
+}
+
+void Surface::Unlock() {
+    if (locks_ > 0) --locks_;
+}
+
+std::uint32_t Surface::MapColor(COLORREF colour) const {
+    if (colour == InvalidColor) return InvalidColor;
+    std::uint32_t r = RedOf(colour), g = GreenOf(colour), b = BlueOf(colour);
+    switch (format_.bitsPerPixel) {
+        case 8: return NearestPaletteIndex(colour);
+        case 16: return (r >> 3) << 11 | (g >> 2) << 5 | (b >> 3);
+        default: return r << 16 | g << 8 | b;
+    }
+}
+
+COLORREF Surface::RawToColor(std::uint32_t raw) const {
+    switch (format_.bitsPerPixel) {
+        case 8: {
+            const PaletteEntry& e = DisplayPalette()[raw & 0xFF];
+            return QelRGB(e.red, e.green, e.blue);
+        }
+        case 16: {
+            std::uint32_t r = (raw >> 11) & 0x1F, g = (raw >> 5) & 0x3F, b = raw & 0x1F;
+            return QelRGB(std::uint8_t(r << 3 | r >> 2), std::uint8_t(g << 2 | g >> 4), std::uint8_t(b << 3 | b >> 2));
+        }
+        default: return QelRGB(std::uint8_t(raw >> 16), std::uint8_t(raw >> 8), std::uint8_t(raw));
+    }
+}
+
+std::uint32_t Surface::GetRawPixel(std::int32_t x, std::int32_t y) const {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
+    return Load(Row(y) + std::size_t(x) * BytesPerPixel(), BytesPerPixel());
+}
+
+void Surface::SetRawPixel(std::int32_t x, std::int32_t y, std::uint32_t raw) {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
+    Store(Row(y) + std::size_t(x) * BytesPerPixel(), BytesPerPixel(), raw);
+}
+
+void Surface::SetColorKey(std::uint32_t raw) {
+    hasKey_ = true;
+    int bits = format_.bitsPerPixel;
+    key_ = bits >= 32 ? raw : raw & ((std::uint32_t(1) << bits) - 1);
+}
+
+void Surface::ClearColorKey() {
+    hasKey_ = false;
+    key_ = 0;
+}
+
+void Surface::SetClipRect(const QelRect& clip) {
+    hasClip_ = true;
+    clip_ = clip;
+}
+
+void Surface::ClearClipRect() { hasClip_ = false; }
+
+void Surface::ForceLostForTests(int count) { forcedLost = count; }
+
+bool Surface::TakeForcedLost() {
+    int n = forcedLost.load();
+    while (n > 0) {
+        if (forcedLost.compare_exchange_weak(n, n - 1)) return true;
+    }
+    return false;
+}
+
+BlitResult Surface::Fill(const QelRect* rect, std::uint32_t raw) {
+    if (TakeForcedLost()) return BlitResult::Lost;
+    QelRect r = rect ? *rect : QelRect{0, 0, width_, height_};
+    if (IsEmpty(r)) return BlitResult::InvalidRect;
+    if (hasClip_) {
+        r = Intersect(r, clip_);
+    } else if (!Inside(r, width_, height_)) {
+        return BlitResult::InvalidRect;
+    }
+    FillClipped(r, raw);
+    return BlitResult::Ok;
+}
+
+void Surface::FillClipped(const QelRect& rect, std::uint32_t raw) {
+    QelRect r = Intersect(rect, {0, 0, width_, height_});
+    if (IsEmpty(r)) return;
+    const int bytes = BytesPerPixel();
+    const std::int32_t count = r.right - r.left;
+    for (std::int32_t y = r.top; y < r.bottom; ++y) {
+        std::uint8_t* p = Row(y) + std::size_t(r.left) * bytes;
+        switch (bytes) {
+            case 1: std::memset(p, int(raw & 0xFF), std::size_t(count)); break;
+            case 2: std::fill_n(reinterpret_cast<std::uint16_t*>(p), count, std::uint16_t(raw)); break;
+            case 4: std::fill_n(reinterpret_cast<std::uint32_t*>(p), count, raw); break;
+            default:
+                for (std::int32_t i = 0; i < count; ++i) Store(p + std::size_t(i) * 3, 3, raw);
+        }
+    }
+}
+
+BlitResult Surface::Blit(const QelRect& destination, const Surface& source, const QelRect& sourceRect,
+                         std::uint32_t flags) {
+    if (TakeForcedLost()) return BlitResult::Lost;
+    if (source.BitsPerPixel() != BitsPerPixel()) return BlitResult::InvalidRect;
+    if (IsEmpty(destination) || IsEmpty(sourceRect)) return BlitResult::InvalidRect;
+    if (destination.right - destination.left != sourceRect.right - sourceRect.left ||
+        destination.bottom - destination.top != sourceRect.bottom - sourceRect.top)
+        return BlitResult::InvalidRect;
+    if (!Inside(sourceRect, source.width_, source.height_)) return BlitResult::InvalidRect;
+
+    const bool mirrorX = flags & BlitMirrorLeftRight;
+    const bool mirrorY = flags & BlitMirrorUpDown;
+    QelRect d = destination;
+    QelRect s = sourceRect;
+    if (hasClip_) {
+        QelRect c = Intersect(Intersect(d, clip_), {0, 0, width_, height_});
+        if (IsEmpty(c)) return BlitResult::Ok;
+        // The source loses the same amounts, from the opposite side when mirrored.
+        std::int32_t cutL = c.left - d.left, cutR = d.right - c.right;
+        std::int32_t cutT = c.top - d.top, cutB = d.bottom - c.bottom;
+        s.left += mirrorX ? cutR : cutL;
+        s.right -= mirrorX ? cutL : cutR;
+        s.top += mirrorY ? cutB : cutT;
+        s.bottom -= mirrorY ? cutT : cutB;
+        d = c;
+    } else if (!Inside(d, width_, height_)) {
+        return BlitResult::InvalidRect;
+    }
+
+    // Copying a surface onto itself with overlap goes through a copy of the source.
+    std::unique_ptr<Surface> scratch;
+    const Surface* from = &source;
+    if (&source == this && !IsEmpty(Intersect(d, s))) {
+        scratch = Create(s.right - s.left, s.bottom - s.top, BitsPerPixel());
+        if (!scratch) return BlitResult::InvalidRect;
+        scratch->Blit({0, 0, scratch->width_, scratch->height_}, source, s, BlitNone);
+        if (source.hasKey_) scratch->SetColorKey(source.key_);
+        from = scratch.get();
+        s = {0, 0, scratch->width_, scratch->height_};
+    }
+
+    const bool keyed = (flags & BlitSourceKey) && from->hasKey_;
+    const std::uint32_t key = from->key_;
+    const int bytes = BytesPerPixel();
+    const std::int32_t count = d.right - d.left;
+    const int step = mirrorX ? -1 : 1;
+    const std::int32_t firstX = mirrorX ? s.right - 1 : s.left;
+    for (std::int32_t row = 0; row < d.bottom - d.top; ++row) {
+        std::int32_t sy = mirrorY ? s.bottom - 1 - row : s.top + row;
+        const std::uint8_t* sp = from->Row(sy) + std::size_t(firstX) * bytes;
+        std::uint8_t* dp = Row(d.top + row) + std::size_t(d.left) * bytes;
+        switch (bytes) {
+            case 1: CopyRow<std::uint8_t>(dp, sp, count, step, keyed, std::uint8_t(key)); break;
+            case 2: CopyRow<std::uint16_t>(dp, sp, count, step, keyed, std::uint16_t(key)); break;
+            case 4: CopyRow<std::uint32_t>(dp, sp, count, step, keyed, key); break;
+            default: CopyRow24(dp, sp, count, step, keyed, key); break;
+        }
+    }
+    return BlitResult::Ok;
+}
+
+}  // namespace qel

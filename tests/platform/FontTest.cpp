@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/DrawContext.h"
+#include "platform/Font.h"
+#include "platform/Surface.h"
+
+namespace {
+
+using qel::Font;
+using qel::FontDesc;
+
+struct Box { int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1; int count = 0; };
+
+// Bounding box of the pixels holding `raw`; every other pixel must hold `background`.
+Box InkBox(const qel::Surface& s, std::uint32_t raw, std::uint32_t background) {
+    Box b;
+    for (int y = 0; y < s.Height(); ++y)
+        for (int x = 0; x < s.Width(); ++x) {
+            std::uint32_t p = s.GetRawPixel(x, y);
+            if (p == raw) {
+                b.left = std::min(b.left, x), b.top = std::min(b.top, y);
+                b.right = std::max(b.right, x + 1), b.bottom = std::max(b.bottom, y + 1);
+                ++b.count;
+            } else {
+                EXPECT_EQ(p, background) << "stray pixel at " << x << "," << y;
+            }
+        }
+    return b;
+}
+
+TEST(Font, FacesMapToTheirStandInsAndUnknownFacesFail) {
+    for (const char* face : {"Arial", "Times New Roman", "Courier New", "arial"}) {
+        auto f = Font::Create({face, -20});
+        ASSERT_NE(f, nullptr) << face;
+        EXPECT_EQ(f->Desc().faceName, face);
+    }
+    for (const char* face : {"Impact", "", "Arial Black", "Comic Sans MS"})
+        EXPECT_EQ(Font::Create({face, -20}), nullptr) << face;
+}
+
+TEST(Font, HeightsFollowTheLogicalFontRules) {
+    auto em = Font::Create({"Arial", -20});
+    auto cell = Font::Create({"Arial", 20});
+    auto standard = Font::Create({"Arial", 0});
+    ASSERT_TRUE(em && cell && standard);
+    EXPECT_GT(em->CellHeight(), 20) << "negative: the character height; the cell is taller";
+    EXPECT_LE(cell->CellHeight(), 20) << "positive: the cell height";
+    EXPECT_GE(cell->CellHeight(), 18);
+    EXPECT_GT(standard->CellHeight(), 10);
+}
+
+TEST(Font, MeasuresOneByteStringsAsTheSumOfTheirCharacters) {
+    auto mono = Font::Create({"Courier New", -20});
+    ASSERT_NE(mono, nullptr);
+    qel::TextSize one = mono->Measure("W", 1);
+    EXPECT_GT(one.width, 0);
+    EXPECT_EQ(one.height, mono->CellHeight());
+    EXPECT_EQ(mono->Measure("Wil.", 4).width, 4 * one.width) << "a fixed-pitch face";
+    EXPECT_EQ(mono->Measure("", 0).width, 0);
+    auto sans = Font::Create({"Arial", -20});
+    EXPECT_GT(sans->Measure("W", 1).width, sans->Measure("i", 1).width);
+    auto bold = Font::Create({"Arial", -20, 0, 700});
+    EXPECT_GT(bold->Measure("Wide words", 10).width, sans->Measure("Wide words", 10).width);
+    auto wide = Font::Create({"Arial", -20, 20});
+    EXPECT_GT(wide->Measure("abc", 3).width, sans->Measure("abc", 3).width) << "a width stretches the glyphs";
+}
+
+TEST(Font, GlyphsLandInsideTheirCellOnATransparentBackground) {
+    auto f = Font::Create({"Times New Roman", -24});
+    ASSERT_NE(f, nullptr);
+    const std::uint8_t characters[] = {'A', 'g', '#', 0x80 /* euro sign */, 0xE9 /* e acute */};
+    for (std::uint8_t c : characters) {
+        SCOPED_TRACE(int(c));
+        auto s = qel::Surface::Create(80, 60, 32);
+        s->Fill(nullptr, 0x0000FF);
+        f->DrawChar(*s, 20, 10, c, 0x0000FF00);
+        char text[1] = {char(c)};
+        qel::TextSize cell = f->Measure(text, 1);
+        Box ink = InkBox(*s, 0x00FF00, 0x0000FF);
+        EXPECT_GT(ink.count, 10);
+        EXPECT_GE(ink.left, 20 - 2);
+        EXPECT_LE(ink.right, 20 + cell.width + 2);
+        EXPECT_GE(ink.top, 10);
+        EXPECT_LE(ink.bottom, 10 + cell.height);
+    }
+}
+
+TEST(Font, DescendersAndCapitalsSitOnTheSameBaseline) {
+    auto f = Font::Create({"Arial", -30});
+    auto s = qel::Surface::Create(60, 60, 32);
+    f->DrawChar(*s, 5, 5, 'H', 0xFFFFFF);
+    Box h = InkBox(*s, 0xFFFFFF, 0);
+    auto t = qel::Surface::Create(60, 60, 32);
+    f->DrawChar(*t, 5, 5, 'p', 0xFFFFFF);
+    Box p = InkBox(*t, 0xFFFFFF, 0);
+    EXPECT_LT(h.top, p.top);
+    EXPECT_GT(p.bottom, h.bottom);
+}
+
+TEST(Font, DrawingIsClippedAndRepeatsExactly) {
+    auto f = Font::Create({"Arial", -16});
+    auto s = qel::Surface::Create(10, 10, 16);
+    for (int x : {-30, -5, 5, 9, 40}) f->DrawChar(*s, x, -4, 'M', 0xFFFFFF);
+    auto a = qel::Surface::Create(30, 20, 32);
+    auto b = qel::Surface::Create(30, 20, 32);
+    f->DrawChar(*a, 3, 2, 'Q', 0x00FF00);
+    f->DrawChar(*b, 3, 2, 'Q', 0x0000FF);  // from the cache, other colour
+    f->DrawChar(*b, 3, 2, 'Q', 0x00FF00);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 30; ++x) ASSERT_EQ(a->GetRawPixel(x, y), b->GetRawPixel(x, y)) << x << "," << y;
+}
+
+TEST(Font, DrawContextTextUsesTheSelectedOrDefaultFont) {
+    auto s = qel::Surface::Create(200, 40, 32);
+    qel::DrawContext dc(*s);
+    std::int32_t w = 0, h = 0;
+    ASSERT_TRUE(dc.TextExtent("Loading ...", 11, w, h));
+    EXPECT_GT(w, 40);
+    EXPECT_GT(h, 8);
+    dc.SetTextColor(0x000000FF);
+    dc.TextOut(0, 0, "Loading ...", 11);
+    Box ink = InkBox(*s, 0xFF0000, 0);
+    EXPECT_LE(ink.right, w + 1);
+    EXPECT_LE(ink.bottom, h);
+    auto mono = Font::Create({"Courier New", -10});
+    dc.SelectFont(mono.get());
+    ASSERT_TRUE(dc.TextExtent("ab", 2, w, h));
+    EXPECT_EQ(w, mono->Measure("ab", 2).width);
+}
+
+}  // namespace
