@@ -100,7 +100,8 @@ void DrawContext::LineTo(std::int32_t x, std::int32_t y) {
     const int minorStep = minor >= 0 ? 1 : -1;
     for (std::int64_t i = first; i < last; ++i) {
         // The minor coordinate rounded to the nearest pixel, halves toward the start.
-        std::int64_t offset = (2 * i * absMinor + n - 1) / (2 * n);
+        // (128-bit: both factors can approach 2^32 for lines far off the surface.)
+        std::int64_t offset = std::int64_t((__int128(2) * i * absMinor + n - 1) / (__int128(2) * n));
         std::int64_t m = majorStart + step * i, k = minorStart + minorStep * offset;
         if (k < INT32_MIN || k > INT32_MAX) continue;
         if (xMajor)

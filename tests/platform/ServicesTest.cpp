@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <string>
 #include <thread>
@@ -123,6 +126,17 @@ TEST(MessageBox, ObserverSeesTheOriginalBytes) {
     EXPECT_EQ(seen, (std::vector<std::string>{"Information|No settings available.|2", "||0"}));
 }
 
-TEST(Process, CurrentDirectoryIsKnown) { EXPECT_FALSE(qel::CurrentDirectory().empty()); }
+TEST(Process, CurrentDirectoryIsKnownAndEndProcessEndsWithItsStatus) {
+    EXPECT_FALSE(qel::CurrentDirectory().empty());
+    pid_t pid = fork();
+    if (pid == 0) {
+        qel::EndProcess(3);
+        _exit(0);  // not reached
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+}
 
 }  // namespace

@@ -1,0 +1,159 @@
+// Presenting a 640 x 480 x 32 frame and blitting a colour-keyed 640 x 480 map
+// plus 200 colour-keyed 32 x 32 sprites, each through the platform layer and
+// through bare SDL calls doing the same work; the ratios are printed at the end.
+#include <benchmark/benchmark.h>
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Display.h"
+#include "platform/MessageQueue.h"
+#include "platform/Surface.h"
+#include "platform/Window.h"
+
+namespace {
+
+constexpr int W = 640, H = 480, Sprites = 200, Side = 32;
+constexpr std::uint32_t Key = 0xDC00FF;
+
+struct Placement { int x, y; };
+
+// Fixed positions, some hanging over the edges so the clipper works too.
+std::vector<Placement> SpritePlaces() {
+    std::vector<Placement> out;
+    std::uint32_t seed = 12345;
+    for (int i = 0; i < Sprites; ++i) {
+        seed = seed * 1103515245 + 12345;
+        int x = int((seed >> 8) % (W + Side)) - Side / 2;
+        seed = seed * 1103515245 + 12345;
+        int y = int((seed >> 8) % (H + Side)) - Side / 2;
+        out.push_back({x, y});
+    }
+    return out;
+}
+
+// Every third pixel holds the key; the rest a pattern.
+template <typename Set>
+void Paint(int w, int h, Set set) {
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) set(x, y, (x + y) % 3 == 0 ? Key : std::uint32_t(x * 2654435761u ^ y) & 0xFFFFFF);
+}
+
+void BM_LayerPresent(benchmark::State& state) {
+    HWND window = qel::Window::Create({"bench", W, H, false, true});
+    auto display = qel::Display::Create(window, W, H, 32);
+    if (!display) {
+        state.SkipWithError("no display");
+        return;
+    }
+    display->BackBuffer().Fill(nullptr, 0x336699);
+    for (auto _ : state) display->Present();
+    display.reset();
+    qel::DestroyWindow(window);
+    qel::ClearMessageQueue();
+}
+
+void BM_SdlPresent(benchmark::State& state) {
+    SDL_Window* window = SDL_CreateWindow("bench", 0, 0, W, H, 0);
+    SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, 0);
+    if (!renderer) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    SDL_Texture* texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, W, H);
+    SDL_Surface* frame = SDL_CreateRGBSurfaceWithFormat(0, W, H, 32, SDL_PIXELFORMAT_RGB888);
+    SDL_FillRect(frame, nullptr, 0x336699);
+    for (auto _ : state) {
+        SDL_UpdateTexture(texture, nullptr, frame->pixels, frame->pitch);
+        SDL_RenderClear(renderer);
+        SDL_RenderCopy(renderer, texture, nullptr, nullptr);
+        SDL_RenderPresent(renderer);
+    }
+    SDL_FreeSurface(frame);
+    SDL_DestroyTexture(texture);
+    SDL_DestroyRenderer(renderer);
+    SDL_DestroyWindow(window);
+}
+
+void BM_LayerBlits(benchmark::State& state) {
+    auto back = qel::Surface::Create(W, H, 32);
+    back->SetClipRect({0, 0, W, H});
+    auto map = qel::Surface::Create(W, H, 32);
+    auto sprite = qel::Surface::Create(Side, Side, 32);
+    Paint(W, H, [&](int x, int y, std::uint32_t v) { map->SetRawPixel(x, y, v); });
+    Paint(Side, Side, [&](int x, int y, std::uint32_t v) { sprite->SetRawPixel(x, y, v); });
+    map->SetColorKey(Key);
+    sprite->SetColorKey(Key);
+    const auto places = SpritePlaces();
+    for (auto _ : state) {
+        back->Blit({0, 0, W, H}, *map, {0, 0, W, H}, qel::BlitSourceKey);
+        for (const Placement& p : places)
+            back->Blit({p.x, p.y, p.x + Side, p.y + Side}, *sprite, {0, 0, Side, Side}, qel::BlitSourceKey);
+        benchmark::DoNotOptimize(back->Pixels());
+    }
+}
+
+void BM_SdlBlits(benchmark::State& state) {
+    SDL_Surface* back = SDL_CreateRGBSurfaceWithFormat(0, W, H, 32, SDL_PIXELFORMAT_RGB888);
+    SDL_Surface* map = SDL_CreateRGBSurfaceWithFormat(0, W, H, 32, SDL_PIXELFORMAT_RGB888);
+    SDL_Surface* sprite = SDL_CreateRGBSurfaceWithFormat(0, Side, Side, 32, SDL_PIXELFORMAT_RGB888);
+    auto setter = [](SDL_Surface* s) {
+        return [s](int x, int y, std::uint32_t v) {
+            static_cast<std::uint32_t*>(s->pixels)[y * (s->pitch / 4) + x] = v;
+        };
+    };
+    Paint(W, H, setter(map));
+    Paint(Side, Side, setter(sprite));
+    SDL_SetColorKey(map, SDL_TRUE, Key);
+    SDL_SetColorKey(sprite, SDL_TRUE, Key);
+    const auto places = SpritePlaces();
+    for (auto _ : state) {
+        SDL_BlitSurface(map, nullptr, back, nullptr);
+        for (const Placement& p : places) {
+            SDL_Rect dst{p.x, p.y, Side, Side};
+            SDL_BlitSurface(sprite, nullptr, back, &dst);
+        }
+        benchmark::DoNotOptimize(back->pixels);
+    }
+    SDL_FreeSurface(sprite);
+    SDL_FreeSurface(map);
+    SDL_FreeSurface(back);
+}
+
+BENCHMARK(BM_LayerPresent)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SdlPresent)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LayerBlits)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SdlBlits)->Unit(benchmark::kMicrosecond);
+
+// Keeps each benchmark's time per iteration for the ratios.
+class RecordingReporter : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, double> seconds;
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs)
+            if (run.iterations > 0) seconds[run.benchmark_name()] = run.real_accumulated_time / double(run.iterations);
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    SDL_InitSubSystem(SDL_INIT_VIDEO);
+    benchmark::Initialize(&argc, argv);
+    RecordingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    auto ratio = [&](const char* ours, const char* bare) {
+        auto a = reporter.seconds.find(ours), b = reporter.seconds.find(bare);
+        if (a != reporter.seconds.end() && b != reporter.seconds.end() && b->second > 0)
+            std::printf("%s / %s = %.2f\n", ours, bare, a->second / b->second);
+    };
+    ratio("BM_LayerPresent", "BM_SdlPresent");
+    ratio("BM_LayerBlits", "BM_SdlBlits");
+    benchmark::Shutdown();
+    SDL_Quit();
+    return 0;
+}
