@@ -20,5 +20,9 @@ function(qel_embed_resources target symbol)
     COMMAND ${CMAKE_COMMAND} -DOUT=${out} -DSYMBOL=${symbol} "-DENTRIES=${spec_arg}" -P ${QEL_EMBED_SCRIPT}
     DEPENDS ${files} ${QEL_EMBED_SCRIPT}
     COMMENT "Embedding resources of ${target}")
+  # The generating rule lives in this folder; a custom target lets a target
+  # defined in another folder build the file first.
+  add_custom_target(${target}_${symbol}_embed DEPENDS ${out})
+  add_dependencies(${target} ${target}_${symbol}_embed)
   target_sources(${target} PRIVATE ${out})
 endfunction()

@@ -1,0 +1,103 @@
+// The sprite phase of a frame (animation, translation, position update and
+// drawing of every sprite of one map) for 10 to 5000 sprites, with the time
+// per sprite, to show how it grows.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <vector>
+
+#include "display/Display.h"
+#include "platform/Surface.h"
+#include "runtime/EngineGlobals.h"
+#include "runtime/GameNode.h"
+#include "sprites/AnimationElem.h"
+#include "sprites/FrameElem.h"
+#include "sprites/Sprite.h"
+#include "sprites/SpriteList.h"
+#include "world/LevelView.h"
+#include "world/ViewPort.h"
+
+namespace {
+
+constexpr int Actor = 1;
+
+struct Scene {
+    GameNode level;
+    std::unique_ptr<qel::Surface> backBuffer = qel::Surface::Create(640, 480, 32);
+    std::vector<std::unique_ptr<qel::Surface>> images;
+
+    explicit Scene(int sprites) {
+        gNode = &level;
+        level.WorldWidth(2048);
+        level.WorldHeight(1024);
+        LevelViewPort() = ViewPort(2048, 1024, 0, 0, 640, 480);
+        pBackBuffer = backBuffer.get();
+        SpriteElem& slot = SpriteList[Actor];
+        slot.AnimationCount = 1;
+        slot.Animations = new AnimationElem[1];
+        AnimationElem& walk = slot.Animations[0];
+        walk.FrameCount = 4;
+        walk.Frames = new FrameElem[4];
+        for (int f = 0; f < 4; ++f) {
+            FrameElem& frame = walk.Frames[f];
+            frame.Width = frame.Height = 32;
+            frame.Delay = 3;
+            frame.UseColorKey = true;
+            frame.HasHFlip = true;
+            for (int s = 0; s < 4; ++s) {
+                images.push_back(qel::Surface::Create(32, 32, 32));
+                images.back()->SetColorKey(0x00FF00);
+                frame.Surfaces[s] = images.back().get();
+            }
+        }
+        for (int i = 0; i < sprites; ++i) {
+            Sprite s;
+            s.ActorIndex(Actor);
+            s.MapPosition(static_cast<float>((i * 37) % 2000), static_cast<float>((i * 53) % 1000), false);
+            s.Speed(5.5f);
+            s.VectorDirection(i % 2 ? 1.0f : -1.0f, 0.25f, 0);
+            s.CreateSprite();
+        }
+    }
+
+    ~Scene() {
+        for (int n = 0; n < GameNode::DisplayListCount; ++n) level.DisplayList(n).del();
+        for (int f = 0; f < 4; ++f)
+            for (int s = 0; s < 4; ++s) SpriteList[Actor].Animations[0].Frames[f].Surfaces[s] = nullptr;
+        SpriteList[Actor].Empty();
+        pBackBuffer = nullptr;
+        gNode = nullptr;
+    }
+
+    // The frame step's per-sprite work without collisions.
+    void Frame() {
+        for (int n = 0; n < GameNode::DisplayListCount; ++n) {
+            List& list = level.DisplayList(n);
+            for (node* p = list.Head(); !p->EOList(); p = p->Next()) {
+                Sprite& s = *static_cast<Sprite*>(p);
+                s.UpdateAnimation();
+                s.GetTranslation();
+                s.ResetCollisionState(true);
+                s.UpdateTranslation();
+                s.UpdateSprite();
+                s.DisplaySprite();
+                s.HandleLastFlipPR();
+                s.EndDisplacement();
+            }
+        }
+    }
+};
+
+void SpritePhase(benchmark::State& state) {
+    Scene scene(static_cast<int>(state.range(0)));
+    for (auto _ : state) scene.Frame();
+    state.counters["per_sprite"] = benchmark::Counter(static_cast<double>(state.range(0)),
+                                                      benchmark::Counter::kIsIterationInvariantRate |
+                                                          benchmark::Counter::kInvert);
+}
+
+}  // namespace
+
+BENCHMARK(SpritePhase)->Arg(10)->Arg(100)->Arg(1000)->Arg(5000)->Unit(benchmark::kMicrosecond);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,13 @@
+#include "display/Loading.h"
+
+#include "display/Display.h"
+#include "runtime/EngineGlobals.h"
+#include "runtime/GameNode.h"
+
+Loading::Loading() {
+    _IsLoading = true;
+    DrawLoadingText();
+    if (gNode != nullptr) gNode->UpdateScreen();
+}
+
+Loading::~Loading() { _IsLoading = false; }

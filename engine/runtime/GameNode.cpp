@@ -1,0 +1,302 @@
+#include "runtime/GameNode.h"
+
+#include "display/Display.h"
+#include "display/SurfaceLoading.h"
+#include "foundation/File.h"
+#include "foundation/MessageTable.h"
+#include "foundation/UserError.h"
+#include "foundation/Variable.h"
+#include "input/Keyboard.h"
+#include "input/Mouse.h"
+#include "logic/LogicTables.h"
+#include "platform/Clock.h"
+#include "runtime/EngineGlobals.h"
+#include "runtime/Game.h"
+#include "sprites/SpriteList.h"
+#include "world/Map.h"
+
+CREATE GameNode::cr("GameNode", GameNode::CreateObject);
+
+namespace {
+
+constexpr int MsgLocalVariable = 1;
+constexpr int MsgLevelName = 22;
+
+List* CurrentLevelVariables() { return gNode != nullptr ? &gNode->Variables() : nullptr; }
+
+bool AddToCurrentLevel(Variable* v) { return gNode != nullptr && gNode->Add(v); }
+
+// The variables reach the current level through these.
+const bool variableLinksSet = [] {
+    Variable::links.levelVariables = CurrentLevelVariables;
+    Variable::links.addToLevel = AddToCurrentLevel;
+    return true;
+}();
+
+}  // namespace
+
+node* GameNode::CreateObject() { return new GameNode(); }
+
+const char* GameNode::ClassName() const { return "GameNode"; }
+
+GameNode::GameNode() {
+    FPStoMS(60);
+    InitFPS();
+}
+
+GameNode::GameNode(const GameNode& other)
+    : node(),
+      BuildLevelP(other.BuildLevelP),
+      BuildActorsP(other.BuildActorsP),
+      OnLevelChangeP(other.OnLevelChangeP),
+      OnLevelExitP(other.OnLevelExitP),
+      LevelFileName(other.LevelFileName),
+      NetworkPort(other.NetworkPort),
+      DisconnectLevel(other.DisconnectLevel),
+      NetworkLevel(other.NetworkLevel),
+      RequiredPlayers(other.RequiredPlayers),
+      MaximumPlayers(other.MaximumPlayers),
+      ApplicationGUID(other.ApplicationGUID),
+      id(other.id),
+      name(other.name),
+      worldWidth(other.worldWidth),
+      worldHeight(other.worldHeight),
+      frameEnd(other.frameEnd),
+      frameStart(other.frameStart),
+      showScrollingBox(other.showScrollingBox),
+      quitOnEscape(other.quitOnEscape),
+      paletteName(other.paletteName),
+      localVariableIndex(other.localVariableIndex),
+      behavior(other.behavior),
+      maps(other.maps),
+      variables(other.variables),
+      sounds(other.sounds),
+      streamedSounds(other.streamedSounds),
+      midiFiles(other.midiFiles),
+      particleSystems(other.particleSystems),
+      viewPort(other.viewPort),
+      keysPerFrame(other.keysPerFrame),
+      mouseFlags(other.mouseFlags),
+      mouseMoves(other.mouseMoves),
+      levelChangeCalled(other.levelChangeCalled),
+      measuredRate(other.measuredRate),
+      framesPerSecond(other.framesPerSecond),
+      elapsed(other.elapsed),
+      period(other.period) {
+    for (int i = 0; i < CounterCount; ++i) counters[i] = other.counters[i];
+    for (int i = 0; i < DisplayListCount; ++i) displayLists[i] = other.displayLists[i];
+    if (other.localVariable != nullptr) localVariable = other.localVariable->Clone();
+}
+
+GameNode::~GameNode() {
+    delete localVariable;
+    localVariable = nullptr;
+    // The actor table and the cursor belong to the level being played: only
+    // its own destruction (or shut-down) clears them, never a copy's.
+    if (this == gNode) {
+        ClearActorFrames();
+        DeleteQelCursor();
+    }
+}
+
+void GameNode::Name(const char* text) {
+    if (text != nullptr) name = text;
+}
+
+void GameNode::WorldWidth(unsigned int width) {
+    worldWidth = width;
+    viewPort.WorldWidth(float(width));
+}
+
+void GameNode::WorldHeight(unsigned int height) {
+    worldHeight = height;
+    viewPort.WorldHeight(float(height));
+}
+
+void GameNode::PaletteName(const char* text) {
+    if (text != nullptr) paletteName = text;
+}
+
+// --- frame pacing ---
+
+void GameNode::FPStoMS(unsigned int fps) {
+    if (fps == 0) return;  // no period can be made of it
+    measuredRate = float(fps);
+    framesPerSecond = fps;
+    period = 1000 / fps;
+}
+
+void GameNode::StartTimer() { frameStart = qel::TimeGetTime(); }
+
+void GameNode::EndTimer() {
+    frameEnd = qel::TimeGetTime();
+    elapsed = frameEnd - frameStart;
+}
+
+void GameNode::Idle() {
+    const float nominal = 1000.0f / float(period);
+    if (period == elapsed) {
+        measuredRate = nominal;
+    } else if (period < elapsed) {
+        measuredRate = 1000.0f / float(elapsed);
+    } else {
+        const std::uint32_t wait = period - elapsed;
+        const std::uint32_t t0 = qel::TimeGetTime();
+        while (qel::TimeGetTime() - t0 < wait) {
+        }
+        measuredRate = nominal;
+    }
+}
+
+// --- contents ---
+
+bool GameNode::Add(Map* map) {
+    if (map == nullptr) return false;
+    map->Id(++counters[MapIds]);
+    node* before = maps.Head();
+    while (!before->EOList() && static_cast<Map*>(before)->ZOrder() < map->ZOrder()) before = before->Next();
+    maps.add(map, before);
+    return true;
+}
+
+bool GameNode::Add(Map& map) { return Add(new Map(map)); }
+
+bool GameNode::AddMap(const char* mapName, const char* file, Map::MapType type) {
+    return Add(new Map(mapName, file, type, 0, 0, 0, true, zrect));
+}
+
+bool GameNode::Add(Variable* variable) {
+    if (variable == nullptr) return false;
+    variable->Id(++counters[VariableIds]);
+    variables.add(variable);
+    return true;
+}
+
+bool GameNode::Add(Variable& variable) { return Add(new Variable(variable)); }
+
+void GameNode::AddLocalVariable(unsigned int index) {
+    if (!WithinBound(index, maxNIndex) || NArray == nullptr || NArray[index] == nullptr) {
+        UserError::Report("void GameNode::AddLocalVariable(unsigned int index)", MessageTable[MsgLocalVariable],
+                          index);
+        return;
+    }
+    delete localVariable;  // a second call replaces the first object
+    localVariableIndex = std::int32_t(index);
+    localVariable = NArray[index]->Clone();
+}
+
+GameNode* GameNode::Search(const char* text) {
+    if (text != nullptr) {
+        for (node* n = Game::gameNodeList.Head(); !n->EOList(); n = n->Next()) {
+            GameNode* level = static_cast<GameNode*>(n);
+            if (level->name == text) return level;
+        }
+    }
+    UserError::Report("GameNode* GameNode::Search(char *)", MessageTable[MsgLevelName], text ? text : "");
+    return nullptr;
+}
+
+// --- entering and leaving ---
+
+void GameNode::Execute() {
+    if (pKeyboard != nullptr) pKeyboard->Reset();
+    if (pMouse != nullptr) {
+        pMouse->ResetKeys();
+        pMouse->Locate(0, 0);
+    }
+    paletteBitmapName = paletteName;
+    SetDisplayPalette();
+    if (!LevelFileName.empty()) {
+        delete _LevelFile;
+        _LevelFile = new File(LevelFileName, File::Reading);
+    }
+    if (BuildActorsP != nullptr) BuildActorsP(this);
+    if (BuildLevelP != nullptr) BuildLevelP(this);
+    LoadActorSurfaces();
+    delete _LevelFile;
+    _LevelFile = nullptr;
+    CheckMainCharacters();
+    waitingForPlayers = false;
+    // The level's network set-up follows here with network play.
+}
+
+void GameNode::CheckMainCharacters() {
+    // With sprites: every main character's frame box must lie inside the
+    // viewport's scrolling box, else FatalExit with message 27.
+}
+
+void GameNode::Empty() {
+    viewPort.WorldXPos(0);
+    viewPort.WorldYPos(0);
+    for (std::int32_t& counter : counters) counter = 0;
+    QuitOnEscape(false);
+    maps.del();
+    variables.del();
+    sounds.del();
+    streamedSounds.del();
+    midiFiles.del();
+    particleSystems.del();
+    levelChangeCalled = false;
+    InitFPS();
+    behavior = Behavior();
+    for (List& list : displayLists) list.del();
+}
+
+// --- per frame ---
+
+void GameNode::GetNewVariableStates() {
+    for (node* n = variables.Head(); !n->EOList(); n = n->Next()) {
+        Variable* v = static_cast<Variable*>(n);
+        if (v->Unused() || v->Pause()) continue;
+        v->GetBehavior().Update(v);
+        // The "FPS" variable shows the measured rate once the frame-rate
+        // display exists (UpdateFpsDisplay).
+    }
+}
+
+void GameNode::DisplayTextNoMap() {
+    // Variable::DisplayTextNoMap of every variable, with the text display.
+}
+
+void GameNode::UpdateCursor() {
+    // With the cursor: its behaviour, then the cursor sprite is drawn.
+}
+
+void GameNode::UpdateParticleSystem(Map*) {
+    // With particle systems: update the living ones of the map, drop the dead.
+}
+
+void GameNode::ViewPortPosition(unsigned int x, unsigned int y, bool moveMainCharacter) {
+    viewPort.Offset(float(x) - viewPort.WorldXPos(), float(y) - viewPort.WorldYPos(), moveMainCharacter);
+}
+
+void GameNode::NResetKM() {
+    // With remote players' sprites: reset the keys and buttons of each sprite
+    // named in netActiveIds.
+}
+
+void GameNode::DeleteQelCursor() {
+    // The cursor object is deleted here once it exists (pQelCursor).
+    pQelCursor = nullptr;
+}
+
+void GameNode::InitFPS() {
+    Variable* fps = new Variable("FPS = ");
+    fps->Name("FPS");
+    fps->Visible(false);
+    // The text settings, stored as the text display's setters store them.
+    fps->m_Color = 0x00F500;
+    fps->m_FontName = "Impact";
+    fps->m_Weight = 0;
+    fps->m_Width = 6;
+    fps->m_Height = 10.0f;
+    fps->m_Frame = QelRect{displayWidth / 2 - 75, 0, displayWidth / 2 + 75, 40};
+    fps->m_LetterSpacing = 2;
+    fps->m_DisplayType = Variable::RespectingWords;
+    Add(fps);
+}
+
+void GameNode::UpdateScreen() {
+    if (_IsSuspended) return;
+    PresentBackBuffer();
+}

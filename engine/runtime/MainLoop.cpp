@@ -1,0 +1,86 @@
+#include "runtime/MainLoop.h"
+
+#include "display/Loading.h"
+#include "foundation/Variable.h"
+#include "input/Keyboard.h"
+#include "input/Mouse.h"
+#include "platform/MessageQueue.h"
+#include "platform/Window.h"
+#include "runtime/EngineGlobals.h"
+#include "runtime/FrameStep.h"
+#include "runtime/Game.h"
+#include "runtime/GameNode.h"
+#include "runtime/QelMain.h"
+#include "sprites/SpriteList.h"
+
+namespace {
+
+// The exit hook of the level left is skipped on the first switch of a run.
+bool switchedBefore = false;
+
+}  // namespace
+
+void ResetLevelSwitching() { switchedBefore = false; }
+
+bool TransitionRunning() {
+    // OpenClose, RandomDissolve and GammaRamp IsRunning, in that order, once
+    // the screen transitions exist.
+    return false;
+}
+
+void LevelSwitch() {
+    GameNode* leaving = gNode;
+    if (switchedBefore && leaving != nullptr && leaving->OnLevelExitP != nullptr) leaving->OnLevelExitP(leaving);
+    switchedBefore = true;
+    Loading loading;
+    // Game::StopRecording() here with input recording.
+    pMainCharacter = nullptr;
+    if (leaving != nullptr) leaving->Empty();
+    EmptyActorTable();
+    myGame->ChangePending(false);
+    myGame->RecordSwitchInHistory();
+    gNode = Game::Search(myGame->LevelNumber());
+    myGame->ShowCursor(false);
+    gNode->Execute();
+    if (!gNode->NetworkLevel) myGame->CloseNetworkSession();
+    if (pKeyboard != nullptr) pKeyboard->Reset();
+    if (pMouse != nullptr) pMouse->ResetKeys();
+    // Variable::UpdateTextMaps() here once the text display exists.
+}
+
+bool MainLoopPass(int& quitCode) {
+    gNode->StartTimer();
+    const std::uint32_t passStart = gNode->FrameStart();
+    bool switched = false;
+    while (myGame->ChangePending() && !TransitionRunning()) {
+        LevelSwitch();
+        switched = true;
+    }
+    // A level entered in this pass measures this pass from its start, not
+    // from its own last visit.
+    if (switched) gNode->FrameStart(passStart);
+
+    qel::Message message;
+    if (qel::PeekMessage(message)) {
+        if (message.message == qel::Msg::Quit) {
+            quitCode = ShutDown(static_cast<int>(message.wParam));
+            return false;
+        }
+        qel::DispatchMessage(message);
+    }
+    if (!_IsQuitting)
+        FrameStep();
+    else if (qel::IsWindow(_Ghwnd))
+        qel::DestroyWindow(_Ghwnd);
+    // SoundCard::UpdateBuffers() here once the sound card exists.
+    gNode->EndTimer();
+    gNode->Idle();
+    return true;
+}
+
+int RunMainLoop() {
+    int quitCode = 0;
+    while (MainLoopPass(quitCode)) {
+    }
+    return quitCode;
+}

@@ -1,0 +1,216 @@
+#include "runtime/QelMain.h"
+
+#include <cctype>
+#include <cstdlib>
+
+#include "display/Display.h"
+#include "display/GeometricsDrawn.h"
+#include "foundation/Console.h"
+#include "foundation/FatalExit.h"
+#include "foundation/File.h"
+#include "foundation/MessageTable.h"
+#include "input/Keyboard.h"
+#include "input/Mouse.h"
+#include "logic/FrameRate.h"
+#include "platform/Clock.h"
+#include "platform/Display.h"
+#include "platform/InstanceLock.h"
+#include "platform/MessageBox.h"
+#include "platform/MessageQueue.h"
+#include "platform/Resources.h"
+#include "platform/Window.h"
+#include "runtime/EngineGlobals.h"
+#include "runtime/Game.h"
+#include "runtime/GameNode.h"
+#include "runtime/GameWindow.h"
+#include "runtime/MainLoop.h"
+
+namespace {
+
+constexpr int MsgLevelNumber = 21;
+constexpr int MsgNoSettings = 112;
+constexpr int MsgOneInstance = 113;
+constexpr int MsgSoundDevice = 114;
+constexpr int MsgGraphicsFailed = 115;
+constexpr const char* ExitCaption = "Exit error.";
+
+qel::InstanceLock instanceMutex;
+
+void ExitBox(HWND owner, const char* text) { qel::ShowMessageBox(owner, text, ExitCaption, qel::MessageBoxIcon::Error); }
+
+unsigned int FrameRateOfCurrentLevel() { return gNode != nullptr ? gNode->FramesPerSecond() : DefaultFrameRate; }
+
+void ShowGameCursor(bool show) {
+    if (myGame != nullptr) myGame->ShowCursor(show);
+}
+
+HWND GameWindow() { return _Ghwnd; }
+
+void PrepareForMessageBox() {
+    if (pMouse != nullptr) pMouse->StopReceivingData();
+    if (pKeyboard != nullptr) pKeyboard->StopReceivingData();
+    if (pDirectDraw != nullptr) pDirectDraw->FlipToGdiSurface();
+    qel::ShowCursor(true);
+}
+
+// What the foundation and the logic need of the runtime.
+void LinkSubsystems() {
+    fatalExitLinks.prepareForMessageBox = PrepareForMessageBox;
+    fatalExitLinks.gameWindow = GameWindow;
+    fatalExitLinks.shutdownEngine = TearDownEngine;
+    Console::links.frameCounter = &gameLoopCounter;
+    Console::links.showCursor = ShowGameCursor;
+    SetFrameRateSource(FrameRateOfCurrentLevel);
+}
+
+// A run starts from the state the library had when it was loaded.
+void ResetRunState() {
+    _IsQuitting = false;
+    _IsSuspended = false;
+    waitingForPlayers = false;
+    minimizedWhileSuspended = false;
+    gameLoopCounter = 0;
+    screenSaverParent = 0;
+    screenSaverPreview = false;
+    ResetLevelSwitching();
+    qel::ClearMessageQueue();
+}
+
+// The number that follows the letter, once the first decimal digit is found.
+bool NumberAfterLetter(const char* piece, std::int32_t& number) {
+    const char* p = piece + 1;
+    while (*p != '\0' && !std::isdigit(static_cast<unsigned char>(*p))) ++p;
+    if (*p == '\0') return false;
+    number = static_cast<std::int32_t>(std::strtol(p, nullptr, 10));
+    return true;
+}
+
+// Acts on the screen saver's command letter; false: start-up stops here.
+bool HandleScreenSaverCommand(const char* commandLine) {
+    const char* piece = commandLine != nullptr ? commandLine : "";
+    while (*piece == '/') ++piece;
+    if (*piece == '\0') return false;
+    std::int32_t number = 0;
+    switch (std::tolower(static_cast<unsigned char>(*piece))) {
+        case 'a':
+            // The system has no screen-saver password here: nothing to change.
+            return !NumberAfterLetter(piece, number);
+        case 'c':
+            if (NumberAfterLetter(piece, number)) {
+                screenSaverParent = number;
+                qel::ShowMessageBox(nullptr, MessageTable[MsgNoSettings], "Information",
+                                    qel::MessageBoxIcon::Information);
+            }
+            return false;
+        case 'p':
+            if (NumberAfterLetter(piece, number) && number != 0) {
+                screenSaverParent = number;
+                screenSaverPreview = true;
+            }
+            return true;
+        default: return true;
+    }
+}
+
+bool SoundDeviceAvailable() {
+    // The default audio device is opened and closed here once the platform
+    // layer offers the probe.
+    return true;
+}
+
+// An early stop of start-up after the window exists: nothing of it survives.
+int AbandonStartUp() {
+    DisplayRelease();
+    if (qel::IsWindow(_Ghwnd)) {
+        _Ghwnd->SetProcedure({});
+        qel::DestroyWindow(_Ghwnd);
+    }
+    _Ghwnd = nullptr;
+    instanceMutex.Release();
+    qel::ClearMessageQueue();
+    return 0;
+}
+
+}  // namespace
+
+void TearDownEngine() {
+    if (myGame != nullptr) {
+        Game::gameNodeList.del();
+        gNode = nullptr;
+        delete myGame;
+        myGame = nullptr;
+    }
+    gNode = nullptr;
+    pMainCharacter = nullptr;
+    FreeGameTables();
+    // The three screen transitions are deleted here once they exist.
+    delete pDraw;
+    pDraw = nullptr;
+    delete pConsole;
+    pConsole = nullptr;
+    DisplayRelease();
+    instanceMutex.Release();
+}
+
+int ShutDown(int quitCode) {
+    OnGameEndP();
+    TearDownEngine();
+    // The keyboard and the mouse themselves end with QelMain's stack.
+    pMouse = nullptr;
+    pKeyboard = nullptr;
+    if (qel::IsWindow(_Ghwnd)) {
+        _Ghwnd->SetProcedure({});
+        qel::DestroyWindow(_Ghwnd);
+    }
+    _Ghwnd = nullptr;
+    return quitCode;
+}
+
+int QelMain(HINSTANCE instance, HINSTANCE, char* commandLine, int showCommand) {
+    ResetRunState();
+    qel::SetProgramResources(instance);
+    LinkSubsystems();
+
+    SetDataPathP();
+    BuildAssetFolders();
+    LoadGameFileP();
+    ModeP();
+    if (_IsScreenSaver && !HandleScreenSaverCommand(commandLine)) return 0;
+
+    if (instanceMutex.Acquire("QEL") == qel::InstanceLock::Result::AlreadyHeld) {
+        if (!_IsScreenSaver) ExitBox(nullptr, MessageTable[MsgOneInstance]);
+        return 0;
+    }
+    if (!SoundDeviceAvailable()) {
+        ExitBox(nullptr, MessageTable[MsgSoundDevice]);
+        instanceMutex.Release();
+        return 0;
+    }
+    ComputeWindowSize();
+    if (!CreateGameWindow(instance, showCommand)) {
+        ExitBox(nullptr, "Internal error!");
+        instanceMutex.Release();
+        return 0;
+    }
+    if (!DisplayInit()) {
+        ExitBox(_Ghwnd, MessageTable[MsgGraphicsFailed]);
+        return AbandonStartUp();
+    }
+    qel::Sleep(1000);
+    BuildLogicP();
+    myGame = new Game();
+    QelP();
+    delete _GameFile;
+    _GameFile = nullptr;
+    // GammaRamp, OpenClose and RandomDissolve are made here once they exist.
+    pDraw = new GeometricsDrawn();
+    pConsole = new Console();
+    gNode = Game::Search(0);
+    if (gNode == nullptr) FatalExit(MessageTable[MsgLevelNumber], 0);
+    Keyboard keyboard(_Ghwnd, gameInstance);
+    pKeyboard = &keyboard;
+    Mouse mouse(_Ghwnd, gameInstance);
+    pMouse = &mouse;
+    OnGameStartP();
+    return RunMainLoop();
+}

@@ -1,0 +1,13 @@
+#include "sprites/Query.h"
+
+#include "sprites/SpriteLevel.h"
+
+Query::Query(bool (*predicate)(Sprite*)) {
+    if (!predicate) return;
+    sprites::ForEachSprite([this, predicate](Sprite* s) {
+        if (s->ZOrder() != Sprite::CursorZOrder && predicate(s)) kept.push_back(s);
+        return false;
+    });
+}
+
+Query::~Query() = default;

@@ -1,0 +1,120 @@
+// Pieces the sprite collision code shares: the frame a sprite presents, the
+// map grid cells under a rectangle, shape attributes and the capped hit lists.
+#pragma once
+#include <algorithm>
+#include <cstdint>
+
+#include "foundation/Array.h"
+#include "sprites/FrameVariant.h"
+#include "sprites/Sprite.h"
+#include "world/CollisionCircle.h"
+#include "world/CollisionSegment.h"
+#include "world/Geometry.h"
+#include "world/Map.h"
+
+namespace sprites::collide {
+
+constexpr unsigned int kShapeListCap = 15;
+constexpr unsigned int kSpriteListCap = 10;
+constexpr float kNoHit = 1.5f;
+constexpr float kUnset = 200.0f;
+
+inline bool IsSegment(const CollisionData* s) { return s->Type() == CollisionData::SegmentKind; }
+inline CollisionSegment* AsSegment(node* n) { return static_cast<CollisionSegment*>(n); }
+inline CollisionCircle* AsCircle(node* n) { return static_cast<CollisionCircle*>(n); }
+
+inline int ShapeId(const CollisionData* s) {
+    return IsSegment(s) ? static_cast<const CollisionSegment*>(s)->Id() : static_cast<const CollisionCircle*>(s)->Id();
+}
+inline unsigned char ShapeAttributes(const CollisionData* s) {
+    return IsSegment(s) ? static_cast<const CollisionSegment*>(s)->TypeByte()
+                        : static_cast<const CollisionCircle*>(s)->TypeByte();
+}
+// Attribute bit 0: the shape is recorded when touched but never stops a move.
+inline bool RecordOnly(const CollisionData* s) { return (ShapeAttributes(s) & 1u) != 0; }
+
+inline bool IsCursor(const Sprite& s) { return s.ZOrder() == Sprite::CursorZOrder; }
+
+// The flip variant of a frame under the sprite's current flips.
+inline FrameVariant VariantOf(const Sprite& s, const FrameElem& frame) {
+    return FrameVariant{frame, s.HFlip() != 0, s.VFlip() != 0};
+}
+
+// Adds a shape unless it is there already or the list is full.
+inline void AddDistinct(Array<CollisionData*>& list, CollisionData* shape) {
+    if (list.Size() >= kShapeListCap) return;
+    for (unsigned int i = 0; i < list.Size(); ++i)
+        if (list[i] == shape) return;
+    list.Add(shape);
+}
+
+// The grid cells of a map under a world rectangle, and that rectangle clamped
+// to the map (in world coordinates) for the geometric tests.
+struct CellWindow {
+    bool empty = true;
+    std::int32_t i0 = 0, i1 = -1, j0 = 0, j1 = -1;
+    float left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// worldX, worldY: the map's world position. A map without a grid, or a
+// rectangle wholly off the map, has no cells; indices never leave the grid.
+inline CellWindow CellsUnder(Map& map, float worldX, float worldY, float left, float top, float right,
+                             float bottom) {
+    CellWindow w;
+    const std::uint32_t size = map.SpacePartitionGridSize();
+    if (!map.HasGrid() || size == 0) return w;
+    float l = left - worldX, t = top - worldY, r = right - worldX, b = bottom - worldY;
+    if (l < 0) l = 0;
+    if (t < 0) t = 0;
+    if (r > float(map.Width())) r = float(map.Width());
+    if (b > float(map.Height())) b = float(map.Height());
+    if (!(r >= l) || !(b >= t)) return w;
+    const std::int64_t s = size;
+    w.i0 = std::int32_t(std::min<std::int64_t>(TruncToInt32(l) / s, map.GridColumns() - 1));
+    w.i1 = std::int32_t(std::min<std::int64_t>(TruncToInt32(r) / s, map.GridColumns() - 1));
+    w.j0 = std::int32_t(std::min<std::int64_t>(TruncToInt32(t) / s, map.GridRows() - 1));
+    w.j1 = std::int32_t(std::min<std::int64_t>(TruncToInt32(b) / s, map.GridRows() - 1));
+    w.left = l + worldX;
+    w.top = t + worldY;
+    w.right = r + worldX;
+    w.bottom = b + worldY;
+    w.empty = false;
+    return w;
+}
+
+// Calls f(CollisionData*) on each shape of each cell, columns outer; f answers
+// true to stop. A shape lying in several cells is met once per cell.
+template <class F>
+bool ForEachCellShape(Map& map, const CellWindow& w, F f) {
+    if (w.empty) return false;
+    for (std::int32_t i = w.i0; i <= w.i1; ++i)
+        for (std::int32_t j = w.j0; j <= w.j1; ++j) {
+            List* cell = map.Cell(i, j);
+            if (!cell) continue;
+            for (node* n = cell->Head(); !n->EOList(); n = n->Next())
+                if (f(static_cast<CollisionData*>(n))) return true;
+        }
+    return false;
+}
+
+// A map segment's end points in world coordinates.
+struct WorldSegment {
+    float x1, y1, x2, y2;
+};
+inline WorldSegment Placed(const CollisionSegment& s, float wx, float wy) {
+    return {s.OriginX() + wx, s.OriginY() + wy, s.OriginX() + s.DirectionX() * s.MagnitudeX() + wx,
+            s.OriginY() + s.DirectionY() * s.MagnitudeY() + wy};
+}
+inline bool SegmentTouches(const CollisionSegment& s, float wx, float wy, const CellWindow& r) {
+    const WorldSegment p = Placed(s, wx, wy);
+    return SegmentIntersectsRect(p.x1, p.y1, p.x2, p.y2, r.left, r.top, r.right, r.bottom);
+}
+inline bool CircleTouches(const CollisionCircle& c, float wx, float wy, const CellWindow& r) {
+    return CircleIntersectsRect(c.OriginX() + wx, c.OriginY() + wy, c.Radius(), r.left, r.top, r.right, r.bottom);
+}
+// The segment's normal faces a motion along (dx, dy).
+inline bool FacesMotion(const CollisionSegment& s, float dx, float dy) {
+    return -dx * s.NormalX() + -dy * s.NormalY() >= 0.0f;
+}
+
+}  // namespace sprites::collide

@@ -1,0 +1,20 @@
+// The actor table: 1001 actor slots, indexed by the actor index 0 to 1000 that
+// a sprite carries. The game's actor builders fill it; the engine owns what is
+// stored in it and empties it at every level switch.
+#pragma once
+#include "QelExport.h"
+#include "sprites/SpriteElem.h"
+
+constexpr int ActorTableSize = 1001;
+
+extern QEL_API SpriteElem SpriteList[ActorTableSize];
+
+// The level switch's emptying: releases every actor surface, clears every
+// counted frame's surface pointers and shape lists, then destroys every slot's
+// animations, so that a builder starts on an empty table.
+void EmptyActorTable();
+
+// What a level's destructor does to the table: the surfaces are released and
+// every counted frame's surface pointers and shape lists cleared, while the
+// animation arrays stay.
+void ClearActorFrames();

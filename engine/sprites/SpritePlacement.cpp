@@ -1,0 +1,225 @@
+// Sprite properties and placement: positions in map and world form, clamped
+// moves, one-frame displacements, the main character's teleport, the map
+// binding, alarms and path states.
+#include <cmath>
+
+#include "foundation/UserError.h"
+#include "runtime/EngineGlobals.h"
+#include "sprites/FrameVariant.h"
+#include "sprites/Sprite.h"
+#include "sprites/SpriteLevel.h"
+#include "sprites/SpriteLinks.h"
+#include "sprites/SpriteMessages.h"
+#include "world/Geometry.h"
+#include "world/ViewPort.h"
+
+using namespace sprites;
+
+void Sprite::Name(const char* text) {
+    if (text) name = text;
+}
+
+void Sprite::Visible(const char* spriteName, bool on) {
+    if (Sprite* s = Search(spriteName))
+        s->Visible(on);
+    else
+        UserError::Report("void Sprite::Visible(const char *,bool)", Text(MsgSpriteName), spriteName ? spriteName : "");
+}
+
+void Sprite::Speed(float v) {
+    if (v < 0) {
+        UserError::Report("void  Sprite::Speed(float)", "%s", Text(MsgSpeed));
+        return;
+    }
+    speed = v;
+    savedSpeed = v;
+}
+
+void Sprite::Unused(bool on) {
+    unused = on;
+    if (!on && mainCharacter) pMainCharacter = this;
+}
+
+float Sprite::MapWorldX() const { return sprites::MapWorldX(map); }
+float Sprite::MapWorldY() const { return sprites::MapWorldY(map); }
+
+float Sprite::MapPositionX() const { return pegRegistered ? mapX + FrameCenterX() : mapX; }
+float Sprite::MapPositionY() const { return pegRegistered ? mapY + FrameCenterY() : mapY; }
+float Sprite::WorldPositionX() const { return MapPositionX() + MapWorldX(); }
+float Sprite::WorldPositionY() const { return MapPositionY() + MapWorldY(); }
+int Sprite::ViewportX() const { return pegRegistered ? viewportX + FrameCenterX() : viewportX; }
+int Sprite::ViewportY() const { return pegRegistered ? viewportY + FrameCenterY() : viewportY; }
+
+void Sprite::RecomputeViewportX() { viewportX = TruncToInt32(mapX + MapWorldX() - ViewWorldX()); }
+void Sprite::RecomputeViewportY() { viewportY = TruncToInt32(mapY + MapWorldY() - ViewWorldY()); }
+
+void Sprite::UpdateViewportPosition() {
+    RecomputeViewportX();
+    RecomputeViewportY();
+}
+
+void Sprite::PendDisplacement(float dx, float dy) {
+    displacementPending = true;
+    displacementX = dx;
+    displacementY = dy;
+    savedSpeed = speed;
+}
+
+void Sprite::StoreX(float x, bool displacement) {
+    if (displacement)
+        PendDisplacement(x - MapPositionX(), displacementY);
+    else
+        mapX = pegRegistered ? x - FrameCenterX() : x;
+    RecomputeViewportX();
+}
+
+void Sprite::StoreY(float y, bool displacement) {
+    if (displacement)
+        PendDisplacement(displacementX, y - MapPositionY());
+    else
+        mapY = pegRegistered ? y - FrameCenterY() : y;
+    RecomputeViewportY();
+}
+
+void Sprite::MapPositionX(float x, bool displacement) { StoreX(x, displacement); }
+void Sprite::MapPositionY(float y, bool displacement) { StoreY(y, displacement); }
+
+void Sprite::MapPosition(float x, float y, bool displacement) {
+    StoreX(x, displacement);
+    StoreY(y, displacement);
+}
+
+void Sprite::WorldPositionX(float x, bool displacement) { StoreX(x - MapWorldX(), displacement); }
+void Sprite::WorldPositionY(float y, bool displacement) { StoreY(y - MapWorldY(), displacement); }
+
+void Sprite::WorldPosition(float x, float y, bool displacement) {
+    StoreX(x - MapWorldX(), displacement);
+    StoreY(y - MapWorldY(), displacement);
+}
+
+// The clamped moves compare (stored + offset) with the limit, where offset is
+// 0 for the map forms and the map's world position for the world forms.
+void Sprite::ClampedX(float dx, float limit, bool displacement, bool increase, float offset) {
+    const float position = mapX + offset;
+    if (!displacement) {
+        mapX = increase ? mapX + dx : mapX - dx;
+        if (increase ? mapX + offset >= limit : mapX + offset <= limit) mapX = limit - offset;
+    } else {
+        if (increase ? position + dx >= limit : position - dx <= limit)
+            dx = increase ? limit - position : position - limit;
+        PendDisplacement(increase ? dx : -dx, displacementY);
+    }
+    RecomputeViewportX();
+}
+
+void Sprite::ClampedY(float dy, float limit, bool displacement, bool increase, float offset) {
+    const float position = mapY + offset;
+    if (!displacement) {
+        mapY = increase ? mapY + dy : mapY - dy;
+        if (increase ? mapY + offset >= limit : mapY + offset <= limit) mapY = limit - offset;
+    } else {
+        if (increase ? position + dy >= limit : position - dy <= limit)
+            dy = increase ? limit - position : position - limit;
+        PendDisplacement(displacementX, increase ? dy : -dy);
+    }
+    RecomputeViewportY();
+}
+
+void Sprite::MapPositionXInc(float dx, float limit, bool d) { ClampedX(dx, limit, d, true, 0); }
+void Sprite::MapPositionXDec(float dx, float limit, bool d) { ClampedX(dx, limit, d, false, 0); }
+void Sprite::MapPositionYInc(float dy, float limit, bool d) { ClampedY(dy, limit, d, true, 0); }
+void Sprite::MapPositionYDec(float dy, float limit, bool d) { ClampedY(dy, limit, d, false, 0); }
+void Sprite::WorldPositionXInc(float dx, float limit, bool d) { ClampedX(dx, limit, d, true, MapWorldX()); }
+void Sprite::WorldPositionXDec(float dx, float limit, bool d) { ClampedX(dx, limit, d, false, MapWorldX()); }
+void Sprite::WorldPositionYInc(float dy, float limit, bool d) { ClampedY(dy, limit, d, true, MapWorldY()); }
+void Sprite::WorldPositionYDec(float dy, float limit, bool d) { ClampedY(dy, limit, d, false, MapWorldY()); }
+
+void Sprite::MainCharWorldPosition(float x, float y) {
+    if (!mainCharacter || unused) return;
+    const FrameElem* frame = RequestedFrame();
+    ViewPort* view = LevelViewPort();
+    if (!frame || !view) return;
+    const tagRECT& box = FrameVariant{*frame, currentHFlip, currentVFlip}.Box();
+    float dx = x - mapX;
+    float dy = y - mapY;
+    const float worldWidth = LevelWorldWidth();
+    const float worldHeight = LevelWorldHeight();
+    if (mapX + box.left + dx < 0)
+        dx = -mapX - box.left;
+    else if (mapX + box.right + dx >= worldWidth)
+        dx = worldWidth - mapX - box.right;
+    if (mapY + box.top + dy < 0)
+        dy = -mapY - box.top;
+    else if (mapY + box.bottom + dy >= worldHeight)
+        dy = worldHeight - mapY - box.bottom;
+    const float px = mapX + dx;
+    const float py = mapY + dy;
+    float screenDx = px - view->WorldXPos() - viewportX;
+    float screenDy = py - view->WorldYPos() - viewportY;
+    const QelRect visible = view->IntWorldRect();
+    const bool inside = px + box.left >= visible.left && py + box.top >= visible.top &&
+                        px + box.right < visible.right && py + box.bottom < visible.bottom;
+    mapX = px;
+    mapY = py;
+    if (!inside) {
+        const ScrollDelta moved = view->Offset(screenDx, screenDy, false);
+        if (moved.x != screenDx || moved.y != screenDy) {
+            screenDx = px - view->WorldXPos() - viewportX;
+            screenDy = py - view->WorldYPos() - viewportY;
+            UpdateViewportPosition();
+            view->OffsetVPSBB(screenDx, screenDy);
+        } else {
+            UpdateViewportPosition();
+        }
+    } else {
+        UpdateViewportPosition();
+        view->OffsetVPSBB(screenDx, screenDy);
+    }
+}
+
+const char* Sprite::BelongToMap() const { return map ? sprites::MapName(map) : nullptr; }
+
+void Sprite::BelongToMap(const char* mapName) {
+    const char* target = "void Sprite::BelongToMap(const char *)";
+    Map* found = FindMap(mapName);
+    const char* shownName = mapName ? mapName : "";
+    if (!found) {
+        UserError::Report(target, Text(MsgMapMissing), shownName, static_cast<const char*>(name));
+        return;
+    }
+    const int kind = MapKind(found);
+    if (kind != 0 && kind != 1) {
+        UserError::Report(target, Text(MsgMapNotMasterOrStandard), shownName, static_cast<const char*>(name));
+        return;
+    }
+    map = found;
+    alarms.Clear();
+    alarmCount = 0;
+}
+
+void Sprite::BelongToMapPtr(Map* m) {
+    if (!m) {
+        UserError::Report("void Sprite::BelongToMap(Map *)", "%s", Text(MsgNullMap));
+        return;
+    }
+    map = m;
+}
+
+bool Sprite::AddAlarm(const char* alarmName) {
+    Alarm* alarm = MapAlarmNamed(map, alarmName);
+    if (!alarm) return false;
+    alarms.Add(alarm);
+    ++alarmCount;
+    return true;
+}
+
+void Sprite::ChangePathState(unsigned int n) {
+    // Path state machines on sprites come with their traverser class.
+    (void)n;
+}
+
+unsigned int Sprite::NearestStationNumber(bool useTraverser) {
+    // Without a traverser the answer is 0; stations come with the traverser class.
+    (void)useTraverser;
+    return 0;
+}

@@ -1,0 +1,3 @@
+#include "world/CollisionData.h"
+
+CollisionData::~CollisionData() = default;

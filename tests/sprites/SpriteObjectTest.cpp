@@ -1,0 +1,221 @@
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "SpriteFixture.h"
+#include "foundation/File.h"
+#include "sprites/Query.h"
+#include "sprites/SpritePTR.h"
+
+namespace {
+
+std::vector<char> Bytes(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::filesystem::path TempFile(const char* name) {
+    auto dir = std::filesystem::temp_directory_path() / "qel-sprites-test";
+    std::filesystem::create_directories(dir);
+    return dir / name;
+}
+
+void SaveTo(const std::filesystem::path& p, Sprite* s) {
+    File f(p.c_str(), File::Writing);
+    f.Write(static_cast<node*>(s));
+    ASSERT_TRUE(f.Close());
+}
+
+}  // namespace
+
+TEST_F(SpriteTest, RecordSavedLoadedAndSavedAgainIsByteIdentical) {
+    Sprite* a = Add("hero");
+    Sprite* b = Add("other", Peg);
+    a->MapPosition(12.5f, -3.25f, false);
+    a->Animation(1);
+    a->Speed(3.5f);
+    a->VectorDirection(3, 4, 0);
+    a->Gravity(true, 40);
+    a->Friction(12);
+    a->VariableNumber(2);
+    a->localVariables[0] = 7;
+    a->localVariables[1] = "text";
+    a->HFlip(true);
+    a->Visible(false);
+    a->ZOrder(9);
+    a->MapPositionX(20, true);
+    a->spritesHit.Add(b);
+    a->spritesHit.Add(nullptr);  // an entry nulled by a removal
+    a->spriteNamesHit.Add(String("other"));
+    a->lastHitSegment = CollisionSegment(0, 0, 10, 5, 3, 1, 2);
+    b->spritesHit.Add(a);
+
+    SaveTo(TempFile("first.sav"), a);
+    File in(TempFile("first.sav").c_str(), File::Reading);
+    node* loaded = nullptr;
+    in.Read(loaded);
+    ASSERT_FALSE(in.HasError());
+    ASSERT_NE(loaded, nullptr);
+    Sprite* copy = static_cast<Sprite*>(loaded);
+    SaveTo(TempFile("second.sav"), copy);
+    EXPECT_EQ(Bytes(TempFile("first.sav")), Bytes(TempFile("second.sav")));
+    EXPECT_EQ(copy->spritesHit.Size(), 2u);
+    EXPECT_EQ(copy->spritesHit[1], nullptr);
+    EXPECT_EQ(copy->Animation(), a->Animation());
+    EXPECT_FLOAT_EQ(copy->localVariables[0].operator double(), 7.0);
+
+    // The hit sprite came in through the reference; both loaded objects are ours.
+    Sprite* loadedB = copy->spritesHit[0];
+    ASSERT_NE(loadedB, nullptr);
+    EXPECT_EQ(loadedB->spritesHit[0], copy);
+    delete loadedB;
+    delete copy;
+}
+
+TEST_F(SpriteTest, CorruptRecordsAreRefusedWithoutBadIndices) {
+    Sprite* a = Add("hero");
+    a->Animation(1);
+    SaveTo(TempFile("good.sav"), a);
+    std::vector<char> bytes = Bytes(TempFile("good.sav"));
+    // Fields of the record at fixed places after the name and behaviour are
+    // hard to reach here; a file cut short is the simplest corruption, and a
+    // count field blown up another.
+    for (std::size_t cut : {bytes.size() / 2, bytes.size() - 3}) {
+        std::ofstream(TempFile("bad.sav"), std::ios::binary).write(bytes.data(), static_cast<long>(cut));
+        File in(TempFile("bad.sav").c_str(), File::Reading);
+        node* p = nullptr;
+        in.Read(p);
+        EXPECT_TRUE(in.HasError());
+        if (auto* s = static_cast<Sprite*>(p)) {
+            EXPECT_GE(s->ActorIndex(), 0);
+            EXPECT_LT(s->ActorIndex(), Sprite::ActorCount);
+            EXPECT_GE(s->DisplayListNumber(), 0);
+            EXPECT_LT(s->DisplayListNumber(), 16);
+            s->UpdateAnimation();  // must not read outside the actor
+            delete s;
+        }
+    }
+}
+
+TEST_F(SpriteTest, CopyResetsFlipsAndKeepsHitsTwoWay) {
+    Sprite* hitter = Add("hitter");
+    Sprite* source = Add("source");
+    source->VectorDirection(-1, 0, 0);
+    source->AutoFlip(false);
+    source->HFlip(true);
+    source->FlipSet();
+    source->CollisionFactor(0.25f);
+    source->VariableNumber(1);
+    source->localVariables[0] = 5;
+    source->spritesHit.Add(hitter);
+    hitter->spritesHit.Add(source);
+
+    Sprite* copy = source->CreateSprite();
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->HFlip(), 0);
+    EXPECT_TRUE(copy->AutoFlip());
+    EXPECT_FLOAT_EQ(copy->CollisionFactor(), 1.5f);
+    EXPECT_FLOAT_EQ(copy->DirectionX(), -1.0f);
+    copy->localVariables[0] = 9;  // a deep copy
+    EXPECT_DOUBLE_EQ(source->localVariables[0].operator double(), 5.0);
+    ASSERT_EQ(hitter->spritesHit.Size(), 2u);
+    EXPECT_EQ(hitter->spritesHit[0], source);
+    EXPECT_EQ(hitter->spritesHit[1], copy);
+    EXPECT_NE(copy->Id(), source->Id());
+
+    Sprite& self = *copy;
+    self = self;  // self-assignment keeps everything
+    EXPECT_DOUBLE_EQ(copy->localVariables[0].operator double(), 9.0);
+}
+
+TEST_F(SpriteTest, CopyOfTheMainCharacterIsNotTheMainCharacter) {
+    Sprite* hero = Add("hero");
+    hero->MainCharacter(true);
+    hero->Unused(false);
+    ASSERT_EQ(pMainCharacter, hero);
+    Sprite* copy = hero->CreateSprite();
+    ASSERT_NE(copy, nullptr);
+    EXPECT_FALSE(copy->MainCharacter());
+    EXPECT_EQ(pMainCharacter, hero);
+}
+
+TEST_F(SpriteTest, RemovalClearsEveryPointerToTheSprite) {
+    Sprite* a = Add("a");
+    Sprite* b = Add("b");
+    // a holds b, b does not hold a (the lists are capped and cleared one by one).
+    a->spritesHit.Add(b);
+    std::vector<Sprite*> hitters;
+    for (int i = 0; i < 11; ++i) {
+        hitters.push_back(Add("h"));
+        hitters.back()->spritesHit.Add(b);
+    }
+    b->MainCharacter(true);
+    b->Unused(false);
+    b->RemoveFrom(level.DisplayList(0));
+    EXPECT_EQ(a->spritesHit[0], nullptr);
+    for (Sprite* h : hitters) EXPECT_EQ(h->spritesHit[0], nullptr);
+    EXPECT_EQ(pMainCharacter, nullptr);
+
+    // Saving after the removal writes no freed object.
+    SaveTo(TempFile("after-removal.sav"), a);
+}
+
+TEST_F(SpriteTest, LookupFollowsListOrderAndQuietCases) {
+    Sprite* low = new Sprite();
+    low->Name("twin");
+    low->DisplayListNumber(2);
+    Sprite* added = low->CreateSprite();
+    delete low;
+    Sprite* head = Add("twin", Walker, 0);
+    Sprite* cursor = Add("QEL_CURSOR", Walker, Sprite::CursorZOrder);
+    EXPECT_EQ(Sprite::Search("twin"), head);  // list 0 comes first
+    ASSERT_NE(added, nullptr);
+    EXPECT_EQ(Sprite::Search("QEL_CURSOR"), nullptr);
+    EXPECT_EQ(Sprite::Search("QEL_CURSOR_ROSRUC_"), cursor);
+    ClearUserErrors();
+    EXPECT_EQ(Sprite::Search(0), nullptr);
+    EXPECT_EQ(Sprite::Search(-3), nullptr);
+    EXPECT_STREQ(_UE.ErrorMessage, "");
+    EXPECT_EQ(Sprite::Search(head->Id()), head);
+    EXPECT_EQ(Sprite::Search("nobody"), nullptr);
+    EXPECT_EQ(LastError(), "Sprite* Sprite::Search(const char *) | Sprite name: nobody not found.");
+
+    added->Unused(true);
+    head->Use("twin");  // skips the used sprite of list 0
+    EXPECT_FALSE(added->Unused());
+    EXPECT_FALSE(head->Unused());
+
+    Query all([](Sprite*) { return true; });
+    ASSERT_EQ(all.Count(), 2u);  // the cursor is left out
+    EXPECT_EQ(all[0], head);
+    EXPECT_EQ(all[1], added);
+    Query none(nullptr);
+    EXPECT_EQ(none.Count(), 0u);
+}
+
+TEST_F(SpriteTest, HandleFallsBackToThePlaceholder) {
+    SpritePTR missing("nobody");
+    EXPECT_EQ(static_cast<Sprite*>(missing), SpritePTR::dummySpritePtr);
+    EXPECT_NE(missing->BelongToMapPtr(), nullptr);
+    Sprite* hero = Add("hero");
+    SpritePTR h(hero);
+    h = nullptr;
+    EXPECT_EQ(static_cast<Sprite*>(h), hero);
+}
+
+TEST_F(SpriteTest, LocalVariablesKeepTheirValuesWhenResized) {
+    Sprite s;
+    s.VariableNumber(5);
+    for (int i = 0; i < 5; ++i) s.localVariables[i] = i + 1;
+    s.VariableNumber(3);
+    ASSERT_EQ(s.localVariables.Size(), 3u);
+    EXPECT_DOUBLE_EQ(s.localVariables[2].operator double(), 3.0);
+    s.VariableNumber(-1);
+    EXPECT_EQ(s.VariableNumber(), 3);
+    s.VariableNumber(0);
+    EXPECT_EQ(s.localVariables.Size(), 0u);
+    s.AddLocalVariable(0);  // the table is empty: bound -1
+    EXPECT_EQ(LastError(), "void Sprite::AddLocalVariable(unsigned int index) | The local variable 0 cannot be found.");
+}
