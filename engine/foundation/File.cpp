@@ -304,6 +304,7 @@ void File::Read(node*& p) {
         return;
     }
     readObjects.emplace(id, made);
+    claimed.emplace(made, false);
     loading.push_back(made);
     made->Load(*this);
     loading.pop_back();
@@ -312,4 +313,15 @@ void File::Read(node*& p) {
 
 bool File::IsLoading(const node* p) const {
     return std::find(loading.begin(), loading.end(), p) != loading.end();
+}
+
+bool File::Claim(node* p) {
+    if (p == nullptr) return true;
+    auto entry = claimed.find(p);
+    if (entry == claimed.end() || entry->second || IsLoading(p)) {
+        failed = true;
+        return false;
+    }
+    entry->second = true;
+    return true;
 }

@@ -82,6 +82,8 @@ public:
     void Read(node*& p);
     // Other pointers have no stored form; this stops them turning into bool.
     void Write(const void*) = delete;
+    // A signed byte would silently widen to a 4-byte int: cast it to char.
+    void Write(signed char) = delete;
 
     bool HasError() const { return failed; }
     // Marks the file in error: a loader found its data corrupt.
@@ -90,6 +92,11 @@ public:
     long BytesLeft();
     // True while the object's own Load is running (it is being read in).
     bool IsLoading(const node* p) const;
+    // An owner (a list, an object's local variable) takes an object that it
+    // read from this File. One still being read in, one that an earlier owner
+    // took, or one this File did not make would end up owned twice: refused,
+    // and the file is in error. Null is nothing to take: accepted.
+    bool Claim(node* p);
     // Finishes a disk file (flush and close); true when nothing failed.
     bool Close();
 
@@ -110,5 +117,7 @@ private:
     std::int32_t lastId = 0;
     std::unordered_map<const node*, std::int32_t> writtenIds;
     std::unordered_map<std::int32_t, node*> readObjects;
+    // Every object this File made, and whether an owner has taken it.
+    std::unordered_map<const node*, bool> claimed;
     std::vector<const node*> loading;
 };

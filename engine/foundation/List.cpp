@@ -94,10 +94,10 @@ void List::Load(File& file) {
     for (unsigned int i = 0; i < stored && !file.HasError(); ++i) {
         node* n = nullptr;
         file.Read(n);
-        // A list never holds null; a node already in a list, or one that is
-        // still being read in (it would come to own itself), would corrupt
-        // both lists, so neither is taken.
-        if (n == nullptr || n->next != nullptr || n->previous != nullptr || file.IsLoading(n)) {
+        // A list never holds null; a node already in a list, owned elsewhere,
+        // or still being read in (it would come to own itself) would corrupt
+        // both owners, so none is taken.
+        if (n == nullptr || n->next != nullptr || n->previous != nullptr || !file.Claim(n)) {
             file.SetError();
             return;
         }

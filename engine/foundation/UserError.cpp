@@ -66,15 +66,15 @@ UserError::UserError() {
     std::memset(this, 0, sizeof(UserError));
 }
 
+// The fields are texts: whatever an earlier, longer text left after the
+// terminator is not part of them.
 bool UserError::operator==(const UserError& other) const {
     if (this == &other) return true;
-    return std::memcmp(ObjectName, other.ObjectName, sizeof ObjectName) == 0 &&
-           std::memcmp(ObjectType, other.ObjectType, sizeof ObjectType) == 0 &&
-           std::memcmp(StateMachineName, other.StateMachineName, sizeof StateMachineName) == 0 &&
-           std::memcmp(StateName, other.StateName, sizeof StateName) == 0 &&
-           std::memcmp(EdgeName, other.EdgeName, sizeof EdgeName) == 0 &&
-           std::memcmp(FunctionName, other.FunctionName, sizeof FunctionName) == 0 &&
-           std::memcmp(TargetFunction, other.TargetFunction, sizeof TargetFunction) == 0;
+    auto same = [](const char* a, const char* b) { return std::strncmp(a, b, NameSize) == 0; };
+    return same(ObjectName, other.ObjectName) && same(ObjectType, other.ObjectType) &&
+           same(StateMachineName, other.StateMachineName) && same(StateName, other.StateName) &&
+           same(EdgeName, other.EdgeName) && same(FunctionName, other.FunctionName) &&
+           same(TargetFunction, other.TargetFunction);
 }
 
 void UserError::Print() {

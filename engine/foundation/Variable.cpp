@@ -11,18 +11,12 @@
 #include "foundation/Random.h"
 #include "foundation/UserError.h"
 #include "logic/Behavior.h"
+#include "platform/Paths.h"
 
 CREATE Variable::cr("Variable", &Variable::CreateObject);
 VariableLinks Variable::links;
 
 namespace {
-
-char* CopyText(const char* s) {
-    std::size_t n = std::strlen(s);
-    char* copy = new char[n + 1];
-    std::memcpy(copy, s, n + 1);
-    return copy;
-}
 
 // The first n characters of s (n at most strlen(s)) in a zero-filled buffer.
 char* CopyPrefix(const char* s, std::size_t n) {
@@ -31,15 +25,15 @@ char* CopyPrefix(const char* s, std::size_t n) {
     return copy;
 }
 
-char* CopyOrNull(const char* s) { return s ? CopyText(s) : nullptr; }
-
-// Live entries of an index array: those before its -1, at most limit.
-std::int32_t* CopyIndexArray(const std::int32_t* from, std::int32_t limit) {
+// An index array has room for effectLength entries and its -1 (the text
+// display moves entries up to that last place); the live entries, those
+// before the first -1, are copied and the rest is -1.
+std::int32_t* CopyIndexArray(const std::int32_t* from, std::int32_t effectLength) {
     std::int32_t n = 0;
-    while (n < limit && from[n] != -1) ++n;
-    std::int32_t* copy = new std::int32_t[n + 1];
+    while (n < effectLength && from[n] != -1) ++n;
+    std::int32_t* copy = new std::int32_t[effectLength + 1];
     std::copy(from, from + n, copy);
-    copy[n] = -1;
+    std::fill(copy + n, copy + effectLength + 1, -1);
     return copy;
 }
 
@@ -194,13 +188,7 @@ void Variable::ObjectCopy(const Variable* src) {
 
 void Variable::ObjectCopy(const Variable& src) {
     if (&src == this) return;
-    if (src.m_Tag == Text) {
-        SetText(src.m_Value.text);
-    } else {
-        FreeTextValue();
-        m_Tag = src.m_Tag;
-        m_Value = src.m_Value;
-    }
+    CopyValue(src);
     *m_Behavior = *src.m_Behavior;
     m_OnlyIntegerPart = src.m_OnlyIntegerPart;
     m_Pause = src.m_Pause;
@@ -209,8 +197,8 @@ void Variable::ObjectCopy(const Variable& src) {
     // shorter than the display length.
     delete[] m_DisplayedText;
     delete[] m_KeptText;
-    m_DisplayedText = CopyOrNull(src.m_DisplayedText);
-    m_KeptText = CopyOrNull(src.m_KeptText);
+    m_DisplayedText = src.m_DisplayedText ? CopyText(src.m_DisplayedText) : nullptr;
+    m_KeptText = src.m_KeptText ? CopyText(src.m_KeptText) : nullptr;
     m_TextLength = src.m_TextLength;
 
     if (src.m_TextMap) m_TextMap = src.m_TextMap;
@@ -580,10 +568,11 @@ void Variable::Load(File& file) {
     m_LocalVariableIndex = ReadInt(file);
     node* local = nullptr;
     file.Read(local);
-    if (local != localVariable) {
-        delete localVariable;
-        localVariable = local;
-    }
+    // An object the file gave another owner (or this variable itself) is not
+    // this variable's to keep.
+    if (!file.Claim(local)) local = nullptr;
+    delete localVariable;
+    localVariable = local;
     if (file.HasError()) return;
 
     // Only a whole record joins its map's texts.
@@ -602,15 +591,12 @@ void Variable::RebuildLoadedTexts(bool keptText) {
     delete[] m_DisplayedText;
     m_DisplayedText = nullptr;
     if (m_ShownCount <= 0 || !m_KeptText) {
-        if (m_TextLength != 0) {
-            m_DisplayedText = CopyText(value);
-            m_TextLength = static_cast<std::uint32_t>(valueLength);
-        }
+        if (m_TextLength != 0) m_DisplayedText = CopyText(value);
     } else {
         m_ShownCount = static_cast<std::int32_t>(std::min<std::size_t>(m_ShownCount, valueLength));
         m_DisplayedText = CopyPrefix(m_KeptText, static_cast<std::size_t>(m_ShownCount));
-        m_TextLength = std::min<std::uint32_t>(m_TextLength, static_cast<std::uint32_t>(valueLength));
     }
+    m_TextLength = static_cast<std::uint32_t>(std::min<std::size_t>(m_TextLength, valueLength));
 }
 
 // Effects 4 and 5 hide the positions 0 .. EffectLength - 1 of the kept text.
@@ -632,7 +618,7 @@ namespace {
 // The file's bytes, with the CR of each CRLF dropped so that a file written
 // with Windows line ends reads like one written here.
 bool ReadTextFile(const char* name, std::string& text) {
-    std::FILE* f = std::fopen(name, "rb");
+    std::FILE* f = std::fopen(qel::NativePath(name).c_str(), "rb");
     if (!f) return false;
     char buffer[4096];
     std::size_t n;
@@ -694,7 +680,7 @@ void Variable::Save(const char* file) {
     if (!file) return;
     const char* text = m_DisplayedText ? m_DisplayedText : m_KeptText;
     if (!text) return;
-    std::FILE* f = std::fopen(file, "w");
+    std::FILE* f = std::fopen(qel::NativePath(file).c_str(), "w");
     if (!f) return;
     std::fputs(text, f);
     std::fclose(f);

@@ -314,9 +314,11 @@ public:
     void LocalVariable(node* n) { localVariable = n; }
 
 private:
+    static char* CopyText(const char* s);
     void Init();
     void FreeTextValue();
     void SetText(const char* s);
+    void CopyValue(const Variable& src);
     void SetNumber(double x);
     void Rebuild();
     void DisplayReset();

@@ -8,13 +8,6 @@
 
 namespace {
 
-char* CopyText(const char* s) {
-    std::size_t n = std::strlen(s);
-    char* copy = new char[n + 1];
-    std::memcpy(copy, s, n + 1);
-    return copy;
-}
-
 // Truncation toward zero as the x86 converts: a number outside the int32 range
 // (or NaN) gives the most negative int32, never undefined behaviour.
 std::int32_t TruncInt32(double x) {
@@ -47,6 +40,13 @@ const char* OrEmpty(const char* s) { return s ? s : ""; }
 
 // --- value and display text ---
 
+char* Variable::CopyText(const char* s) {
+    std::size_t n = std::strlen(s);
+    char* copy = new char[n + 1];
+    std::memcpy(copy, s, n + 1);
+    return copy;
+}
+
 void Variable::FreeTextValue() {
     if (m_Tag == Text) {
         delete[] m_Value.text;
@@ -59,6 +59,17 @@ void Variable::SetText(const char* s) {
     FreeTextValue();
     m_Tag = Text;
     m_Value.text = copy;
+}
+
+// Tag and value; a text is duplicated.
+void Variable::CopyValue(const Variable& src) {
+    if (src.m_Tag == Text) {
+        SetText(src.m_Value.text);
+    } else {
+        FreeTextValue();
+        m_Tag = src.m_Tag;
+        m_Value = src.m_Value;
+    }
 }
 
 void Variable::SetNumber(double x) {
@@ -107,13 +118,7 @@ void Variable::Changed() {
 
 Variable& Variable::operator=(const Variable& o) {
     if (&o == this) return *this;
-    if (o.m_Tag == Text) {
-        SetText(o.m_Value.text);
-    } else {
-        FreeTextValue();
-        m_Tag = o.m_Tag;
-        m_Value = o.m_Value;
-    }
+    CopyValue(o);
     delete[] m_DisplayedText;
     m_DisplayedText = o.m_DisplayedText ? CopyText(o.m_DisplayedText) : nullptr;
     m_TextLength = o.m_TextLength;

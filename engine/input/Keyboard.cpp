@@ -1,21 +1,19 @@
 #include "input/Keyboard.h"
 
 #include <cstring>
-#include <memory>
 
+#include "input/DeviceBuffer.h"
 #include "input/InputSession.h"
 #include "input/Mouse.h"
 #include "input/RecordedInput.h"
 #include "platform/InputDevices.h"
 
-struct KImp {
-    qel::InputRecord buffer[qel::kInputBufferRecords];
-    std::unique_ptr<qel::InputDevice> device;
+struct KImp : DeviceBuffer {
+    KImp() : DeviceBuffer(qel::InputDeviceKind::Keyboard) {}
 };
 
 namespace {
 
-constexpr std::int32_t kNotInitialized = std::int32_t(0x80070015u);
 constexpr unsigned char kLeftShift = 0x2A;
 constexpr unsigned char kRightShift = 0x36;
 constexpr unsigned char kEnter = 0x1C;
@@ -80,12 +78,10 @@ char typedChar[2];
 
 }  // namespace
 
-Keyboard::Keyboard(HWND hwnd, HINSTANCE hinst) : window(hwnd), imp(new KImp), directInput(hwnd, hinst) {
+// The device comes after the DirectInput member, which starts the input system.
+Keyboard::Keyboard(HWND hwnd, HINSTANCE hinst) : window(hwnd), imp(nullptr), directInput(hwnd, hinst) {
+    imp = new KImp;
     Reset();
-    if (DirectInput::Ready())
-        imp->device = std::make_unique<qel::InputDevice>(qel::InputDeviceKind::Keyboard);
-    else
-        lastResult = kNotInitialized;
     StartReceivingData();
     replayIndex = 0;
 }
@@ -105,28 +101,19 @@ std::uint32_t Keyboard::Update(unsigned char*& out) {
     return pairs;
 }
 
-// False when the frame has no key state to go on: no device, not acquired, or
-// lost (all keys released then). A read that failed in any other way counts as
-// a frame without events, so the per-frame rule still runs and a held key is
-// never triggered twice; an overflow still delivers what it kept.
+// False when the frame has no key state to go on (all keys released then).
 bool Keyboard::ReadDevice() {
-    eventCount = 0;
-    if (!imp->device) {
-        Reset();
-        return false;
+    switch (imp->Read(eventCount, lastResult)) {
+        case DeviceBuffer::Outcome::Lost:
+            Reset();
+            StartReceivingData();
+            return false;
+        case DeviceBuffer::Outcome::Released:
+            Reset();
+            return false;
+        case DeviceBuffer::Outcome::Events:
+            break;
     }
-    eventCount = qel::kInputBufferRecords;
-    lastResult = imp->device->Read(imp->buffer, eventCount);
-    if (lastResult == qel::kInputNotAcquired) {
-        Reset();
-        return false;
-    }
-    if (lastResult == qel::kInputLost) {
-        Reset();
-        StartReceivingData();
-        return false;
-    }
-    if (lastResult != qel::kInputOk && lastResult != qel::kInputBufferOverflow) eventCount = 0;
     return true;
 }
 
@@ -134,7 +121,7 @@ std::uint32_t Keyboard::ApplyEvents(std::uint32_t count, unsigned char* out) {
     if (out) std::memset(out, 0, 2 * std::size_t(count));
     std::uint32_t pairs = 0;
     for (std::uint32_t i = 0; i < count; ++i) {
-        const qel::InputRecord& e = imp->buffer[i];
+        const qel::InputRecord& e = (*imp)[i];
         if (e.offset >= KeyCount) continue;
         KeyState& key = keys[e.offset];
         key.pressed = (e.data & qel::kInputDownBit) ? 1 : 0;
@@ -207,14 +194,11 @@ void Keyboard::Reset() {
 
 int Keyboard::StartReceivingData() {
     Reset();
-    if (!imp->device) return kNotInitialized;
-    lastResult = imp->device->Acquire();
+    lastResult = imp->Acquire();
     return lastResult;
 }
 
-void Keyboard::StopReceivingData() {
-    if (imp->device) imp->device->Unacquire();
-}
+void Keyboard::StopReceivingData() { imp->Unacquire(); }
 
 const char* Keyboard::GetCharAsString() {
     typedChar[0] = typedChar[1] = 0;

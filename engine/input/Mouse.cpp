@@ -2,22 +2,20 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
 
 #include "foundation/UserError.h"
+#include "input/DeviceBuffer.h"
 #include "input/InputSession.h"
 #include "input/Keyboard.h"
 #include "input/RecordedInput.h"
 #include "platform/InputDevices.h"
 
-struct MoImp {
-    qel::InputRecord buffer[qel::kInputBufferRecords];
-    std::unique_ptr<qel::InputDevice> device;
+struct MoImp : DeviceBuffer {
+    MoImp() : DeviceBuffer(qel::InputDeviceKind::Mouse) {}
 };
 
 namespace {
 
-constexpr std::int32_t kNotInitialized = std::int32_t(0x80070015u);
 // One event's value is a signed byte; a larger delta travels as several events.
 constexpr std::int32_t kLargestEventValue = 127;
 
@@ -65,17 +63,14 @@ private:
 
 }  // namespace
 
-Mouse::Mouse(HWND hwnd, HINSTANCE hinst) : window(hwnd), imp(new MoImp), directInput(hwnd, hinst) {
+// The device comes after the DirectInput member, which starts the input system.
+Mouse::Mouse(HWND hwnd, HINSTANCE hinst) : window(hwnd), imp(nullptr), directInput(hwnd, hinst) {
+    imp = new MoImp;
     std::int32_t width = 0, height = 0;
     qel::WindowClientSize(hwnd, width, height);
     motionRect = {0, 0, width, height};
     ResetKeys();
-    if (DirectInput::Ready()) {
-        imp->device = std::make_unique<qel::InputDevice>(qel::InputDeviceKind::Mouse);
-        hasWheel = imp->device->HasWheel() ? 1 : 0;
-    } else {
-        lastResult = kNotInitialized;
-    }
+    hasWheel = imp->HasWheel() ? 1 : 0;
     StartReceivingData();
 }
 
@@ -94,27 +89,19 @@ std::uint32_t Mouse::Update(MouseEvent*& out) {
     return written;
 }
 
-// False when there is no button state to go on (no device, not acquired,
-// lost). Any other failed read is a frame without events: the per-frame rule
-// still runs and a recording still gets its frame.
+// False when there is no button state to go on (all buttons released then).
 bool Mouse::ReadDevice() {
-    eventCount = 0;
-    if (!imp->device) {
-        ResetKeys();
-        return false;
+    switch (imp->Read(eventCount, lastResult)) {
+        case DeviceBuffer::Outcome::Lost:
+            ResetKeys();
+            StartReceivingData();
+            return false;
+        case DeviceBuffer::Outcome::Released:
+            ResetKeys();
+            return false;
+        case DeviceBuffer::Outcome::Events:
+            break;
     }
-    eventCount = qel::kInputBufferRecords;
-    lastResult = imp->device->Read(imp->buffer, eventCount);
-    if (lastResult == qel::kInputNotAcquired) {
-        ResetKeys();
-        return false;
-    }
-    if (lastResult == qel::kInputLost) {
-        ResetKeys();
-        StartReceivingData();
-        return false;
-    }
-    if (lastResult != qel::kInputOk && lastResult != qel::kInputBufferOverflow) eventCount = 0;
     return true;
 }
 
@@ -125,7 +112,7 @@ std::uint32_t Mouse::ApplyEvents(MouseEvent* out) {
     std::uint8_t flags = 0;
     std::int64_t sumX = 0, sumY = 0, sumWheel = 0;
     for (std::uint32_t i = 0; i < eventCount; ++i) {
-        const qel::InputRecord& e = imp->buffer[i];
+        const qel::InputRecord& e = (*imp)[i];
         const double delta = static_cast<std::int32_t>(e.data);
         const std::uint32_t later = eventCount - i - 1;
         switch (e.offset) {
@@ -328,14 +315,11 @@ void Mouse::ResetKeys() {
 
 int Mouse::StartReceivingData() {
     ResetKeys();
-    if (!imp->device) return kNotInitialized;
-    lastResult = imp->device->Acquire();
+    lastResult = imp->Acquire();
     return lastResult;
 }
 
-void Mouse::StopReceivingData() {
-    if (imp->device) imp->device->Unacquire();
-}
+void Mouse::StopReceivingData() { imp->Unacquire(); }
 
 MouseRecord Mouse::Record() const {
     MouseRecord r;

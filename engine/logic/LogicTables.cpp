@@ -18,6 +18,8 @@ std::int32_t maxFIndex = -1;
 std::int32_t maxSMIndex = -1;
 std::int32_t maxTMIndex = -1;
 std::int32_t maxNIndex = -1;
+std::int32_t maxPSMIndex = -1;
+std::int32_t maxMPIndex = -1;
 
 StateMachine* NewStateMachines(unsigned int n) { return new (std::nothrow) StateMachine[n]; }
 

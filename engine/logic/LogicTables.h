@@ -19,14 +19,16 @@ extern QEL_API StateMachine* SMArray;       // 0..maxSMIndex
 extern QEL_API void** SMFArray;             // state actions and edge conditions by number
 extern QEL_API Timer* TMArray;              // timer templates, 0..maxTMIndex
 extern QEL_API node** NArray;               // local-data prototypes, 0..maxNIndex
-extern QEL_API PathStateMachine* PSMArray;  // path state machines
-extern QEL_API MovementPattern* MPArray;    // movement patterns
+extern QEL_API PathStateMachine* PSMArray;  // path state machines, 0..maxPSMIndex
+extern QEL_API MovementPattern* MPArray;    // movement patterns, 0..maxMPIndex
 extern QEL_API void** LVFArray;             // level functions of the data-driven loaders
 
 extern QEL_API std::int32_t maxFIndex;
 extern QEL_API std::int32_t maxSMIndex;
 extern QEL_API std::int32_t maxTMIndex;
 extern QEL_API std::int32_t maxNIndex;
+extern QEL_API std::int32_t maxPSMIndex;
+extern QEL_API std::int32_t maxMPIndex;
 
 // n default-constructed machines; null when the allocation fails.
 QEL_API StateMachine* NewStateMachines(unsigned int n);

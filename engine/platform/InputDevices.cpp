@@ -90,14 +90,15 @@ bool InputDevice::State::MergeMotion(const InputRecord& r) {
     for (std::uint32_t i = size; i-- > 0;) {
         InputRecord& old = At(i);
         if (old.offset != r.offset) continue;
-        old.data = std::uint32_t(std::int32_t(old.data) + std::int32_t(r.data));
+        const std::int64_t sum = std::int64_t(std::int32_t(old.data)) + std::int32_t(r.data);
+        old.data = std::uint32_t(std::int32_t(std::clamp<std::int64_t>(sum, INT32_MIN, INT32_MAX)));
         old.timeStamp = r.timeStamp;
         return true;
     }
     return false;
 }
 
-InputDevice::InputDevice(InputDeviceKind kind) : state(std::make_shared<State>(kind)) {
+InputDevice::InputDevice(InputDeviceKind kind) : state(std::make_unique<State>(kind)) {
     std::lock_guard<std::mutex> guard(devicesLock);
     liveDevices.push_back(state.get());
 }

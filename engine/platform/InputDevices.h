@@ -69,7 +69,7 @@ public:
     struct State;
 
 private:
-    std::shared_ptr<State> state;
+    std::unique_ptr<State> state;
 };
 
 // The input system behind every device (the system's event service), started

@@ -4,10 +4,12 @@
 #include "foundation/Console.h"
 #include "input/Keyboard.h"
 #include "input/Mouse.h"
+#include "logic/Alarm.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "runtime/MainLoop.h"
+#include "runtime/SpriteStep.h"
 #include "world/Map.h"
 
 namespace {
@@ -24,23 +26,33 @@ void RunBehaviours() {
     gNode->GetNewVariableStates();
 }
 
-void DrawMap(Map* map) {
+void ShowAlarms(Map* map) {
+    List& alarms = map->Alarms();
+    for (node* n = alarms.Head(); !n->EOList(); n = n->Next()) {
+        Alarm* alarm = static_cast<Alarm*>(n);
+        if (alarm->ShowCollision()) alarm->ShowAlarmCollision(map);
+    }
+}
+
+void RunMap(Map* map, bool& cursorSeen) {
     if (!map->Pause()) {
         if (map->Unused()) return;
         map->GetBehavior().Update(map);
     }
     map->DisplayMap();
-    // Each alarm's shapes when it shows them (Alarm::ShowAlarmCollision),
-    // once alarms exist.
+    ShowAlarms(map);
     if (map->Type() == Map::WrappedMap) return;
-    // On a visible map, its texts that are not top-most (text display), the
-    // sprite step for display lists 0 to 15 (sprites), then its top-most texts.
+    // A visible map's texts that are not top-most are drawn here
+    // (Variable::DisplayTextMap), with the text display.
+    RunSpriteStep(map, cursorSeen);
+    // A visible map's top-most texts are drawn here, with the text display.
     gNode->UpdateParticleSystem(map);
 }
 
-void DrawMaps() {
+void RunMaps() {
     if (gNode->Maps().Count() == 0) ClearBackBuffer();
-    for (node* n = gNode->Maps().Head(); !n->EOList(); n = n->Next()) DrawMap(static_cast<Map*>(n));
+    bool cursorSeen = false;
+    for (node* n = gNode->Maps().Head(); !n->EOList(); n = n->Next()) RunMap(static_cast<Map*>(n), cursorSeen);
 }
 
 }  // namespace
@@ -61,7 +73,7 @@ void FrameStep() {
     if (Simulating()) {
         // The network lockstep of a networked level comes here (network play).
         RunBehaviours();
-        DrawMaps();
+        RunMaps();
     }
     if (!waitingForPlayers) {
         gNode->DisplayTextNoMap();
@@ -70,8 +82,8 @@ void FrameStep() {
     }
     if (pConsole != nullptr) pConsole->Display();
     if (Simulating()) {
-        // The screen transitions' Update, then the z-order queue is drained
-        // (transitions, sprites).
+        // The three screen transitions' Update comes here, with the transitions.
+        gNode->ZOrders().Drain(*gNode);
     }
     if (!myGame->ChangePending() || TransitionRunning()) gNode->UpdateScreen();
     gNode->GetViewPort().Commit();

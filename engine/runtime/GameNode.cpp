@@ -1,7 +1,10 @@
 #include "runtime/GameNode.h"
 
+#include <algorithm>
+
 #include "display/Display.h"
 #include "display/SurfaceLoading.h"
+#include "foundation/FatalExit.h"
 #include "foundation/File.h"
 #include "foundation/MessageTable.h"
 #include "foundation/UserError.h"
@@ -12,7 +15,12 @@
 #include "platform/Clock.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/Game.h"
+#include "sprites/FrameElem.h"
+#include "sprites/FrameVariant.h"
+#include "sprites/Sprite.h"
 #include "sprites/SpriteList.h"
+#include "world/CollisionData.h"
+#include "world/Geometry.h"
 #include "world/Map.h"
 
 CREATE GameNode::cr("GameNode", GameNode::CreateObject);
@@ -21,17 +29,77 @@ namespace {
 
 constexpr int MsgLocalVariable = 1;
 constexpr int MsgLevelName = 22;
+constexpr int MsgDisplayLists = 23;
+constexpr int MsgMainCharacterOutside = 27;
 
 List* CurrentLevelVariables() { return gNode != nullptr ? &gNode->Variables() : nullptr; }
 
 bool AddToCurrentLevel(Variable* v) { return gNode != nullptr && gNode->Add(v); }
 
-// The variables reach the current level through these.
-const bool variableLinksSet = [] {
+const char* NameOfMap(const Map* map) { return map != nullptr ? map->Name() : nullptr; }
+
+void AddToMapTexts(Map* map, Variable* v) {
+    if (map != nullptr && v != nullptr) map->TextVariables().Add(v);
+}
+
+// Without the shape: the array keeps its other entries in order.
+void DropShape(Array<CollisionData*>& shapes, const CollisionData* shape) {
+    bool found = false;
+    for (unsigned int i = 0; i < shapes.Size() && !found; ++i) found = shapes[i] == shape;
+    if (!found) return;
+    Array<CollisionData*> kept;
+    for (unsigned int i = 0; i < shapes.Size(); ++i)
+        if (shapes[i] != shape) kept.Add(shapes[i]);
+    shapes = kept;
+}
+
+// A map shape about to be destroyed leaves no sprite pointing at it.
+void ForgetDestroyedShape(const CollisionData* shape) {
+    if (gNode == nullptr) return;
+    for (int n = 0; n < GameNode::DisplayListCount; ++n) {
+        List& list = gNode->DisplayList(n);
+        for (node* p = list.Head(); !p->EOList(); p = p->Next()) {
+            Sprite* s = static_cast<Sprite*>(p);
+            DropShape(s->mapShapesHit, shape);
+            DropShape(s->ownShapesHit, shape);
+            DropShape(s->otherShapesHit, shape);
+        }
+    }
+}
+
+// The variables and the maps reach the current level through these.
+const bool levelLinksSet = [] {
     Variable::links.levelVariables = CurrentLevelVariables;
     Variable::links.addToLevel = AddToCurrentLevel;
+    Variable::links.findMap = Map::Search;
+    Variable::links.mapName = NameOfMap;
+    Variable::links.addToMapTexts = AddToMapTexts;
+    Map::SetShapeDestroyedHook(ForgetDestroyedShape);
     return true;
 }();
+
+// The rectangle's overlap with another, all zero when they do not overlap.
+QelRect Intersection(const QelRect& a, const QelRect& b) {
+    const QelRect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                    std::min(a.bottom, b.bottom)};
+    if (r.left >= r.right || r.top >= r.bottom) return QelRect{};
+    return r;
+}
+
+bool operator!=(const QelRect& a, const QelRect& b) {
+    return a.left != b.left || a.top != b.top || a.right != b.right || a.bottom != b.bottom;
+}
+
+// The sprite's frame box on its map for its current flips, each side truncated.
+bool FrameBoxOnMap(const Sprite& sprite, QelRect& box) {
+    const FrameElem* frame = sprite.DisplayedFrame();
+    if (frame == nullptr) return false;
+    const tagRECT& b = sprites::FrameVariant{*frame, sprite.HFlip() != 0, sprite.VFlip() != 0}.Box();
+    const float x = sprite.LeftPosition(), y = sprite.TopPosition();
+    box = QelRect{TruncToInt32(float(b.left) + x), TruncToInt32(float(b.top) + y), TruncToInt32(float(b.right) + x),
+                  TruncToInt32(float(b.bottom) + y)};
+    return true;
+}
 
 }  // namespace
 
@@ -185,6 +253,28 @@ void GameNode::AddLocalVariable(unsigned int index) {
     localVariable = NArray[index]->Clone();
 }
 
+bool GameNode::Add(Sprite* sprite) {
+    if (sprite == nullptr) return false;
+    const int number = sprite->DisplayListNumber();
+    if (number < 0 || number >= DisplayListCount) {
+        UserError::Report("bool GameNode::Add(Sprite *)", MessageTable[MsgDisplayLists],
+                          static_cast<const char*>(sprite->Name()), DisplayListCount);
+        delete sprite;
+        return false;
+    }
+    sprite->Id(++counters[SpriteIds]);
+    List& list = displayLists[number];
+    node* before = list.Head();
+    while (!before->EOList() && static_cast<Sprite*>(before)->ZOrder() < sprite->ZOrder()) before = before->Next();
+    list.add(sprite, before);
+    // It now stands where its z-order puts it: nothing to re-sort at the frame's end.
+    sprite->SortedZOrder(sprite->ZOrder());
+    if (sprite->MainCharacter()) pMainCharacter = sprite;
+    return true;
+}
+
+bool GameNode::Add(Sprite& sprite) { return Add(new Sprite(sprite)); }
+
 GameNode* GameNode::Search(const char* text) {
     if (text != nullptr) {
         for (node* n = Game::gameNodeList.Head(); !n->EOList(); n = n->Next()) {
@@ -221,8 +311,16 @@ void GameNode::Execute() {
 }
 
 void GameNode::CheckMainCharacters() {
-    // With sprites: every main character's frame box must lie inside the
-    // viewport's scrolling box, else FatalExit with message 27.
+    const FRECT b = viewPort.BBWorldRect();
+    const QelRect box{TruncToInt32(b.left), TruncToInt32(b.top), TruncToInt32(b.right), TruncToInt32(b.bottom)};
+    for (List& list : displayLists) {
+        for (node* p = list.Head(); !p->EOList(); p = p->Next()) {
+            const Sprite* sprite = static_cast<const Sprite*>(p);
+            QelRect frame;
+            if (!sprite->MainCharacter() || !FrameBoxOnMap(*sprite, frame)) continue;
+            if (Intersection(frame, box) != frame) FatalExit("%s", MessageTable[MsgMainCharacterOutside]);
+        }
+    }
 }
 
 void GameNode::Empty() {
@@ -239,6 +337,7 @@ void GameNode::Empty() {
     levelChangeCalled = false;
     InitFPS();
     behavior = Behavior();
+    zOrders.Clear();
     for (List& list : displayLists) list.del();
 }
 

@@ -10,10 +10,12 @@
 #include "foundation/String.h"
 #include "input/RecordedInput.h"
 #include "logic/Behavior.h"
+#include "runtime/ZOrderQueue.h"
 #include "world/Map.h"
 #include "world/ViewPort.h"
 
 class GameNode;
+class Sprite;
 class Variable;
 
 // A level function of the game program, given the level.
@@ -86,10 +88,16 @@ public:
     bool AddMap(const char* name, const char* file, Map::MapType type);
     bool Add(Variable* variable);
     bool Add(Variable& variable);
-    // Sprites, sounds, streamed sounds, MIDI files and particle systems are
-    // added here as their classes arrive (their issues): Add(Sprite*),
-    // Add(Sprite&), Add(Sound*), Add(StreamedSound*), Add(MidiFile*),
-    // Add(ParticleSystem*), AddSFX, AddMusic, AddMidiFile, PlaySFX, ...
+    // A sprite goes to its display list (0 to 15) in front of the first
+    // sprite whose z-order is not below its own, with the next sprite id; a
+    // main character becomes the level's. Another list number is reported and
+    // the sprite deleted (false).
+    bool Add(Sprite* sprite);
+    // Adds a copy (from the sprite pool).
+    bool Add(Sprite& sprite);
+    // Sounds, streamed sounds, MIDI files and particle systems are added here
+    // as their classes arrive: Add(Sound*), Add(StreamedSound*),
+    // Add(MidiFile*), Add(ParticleSystem*), AddSFX, AddMusic, AddMidiFile, ...
     void AddLocalVariable(unsigned int index);
     node* LocalVariable() const { return localVariable; }
     std::int32_t LocalVariableIndex() const { return localVariableIndex; }
@@ -128,6 +136,8 @@ public:
     void InitFPS();
     // Presents the back buffer (nothing while suspended).
     void UpdateScreen();
+    // Sprites whose z-order changed this frame, re-sorted at its end.
+    ZOrderQueue& ZOrders() { return zOrders; }
 
     // Level functions and network settings, set by the game program.
     LevelFunction BuildLevelP = nullptr;
@@ -165,6 +175,7 @@ private:
     List midiFiles;
     List particleSystems;
     ViewPort viewPort{640, 480, 0, 0, 640, 480};
+    ZOrderQueue zOrders;
     Array<KeyboardInputKeys> keysPerFrame;
     Array<unsigned char> mouseFlags;
     Array<MouseRelMove> mouseMoves;

@@ -24,6 +24,7 @@
 #include "runtime/GameNode.h"
 #include "runtime/GameWindow.h"
 #include "runtime/MainLoop.h"
+#include "sprites/SpriteList.h"
 
 namespace {
 
@@ -142,6 +143,7 @@ void TearDownEngine() {
     }
     gNode = nullptr;
     pMainCharacter = nullptr;
+    EmptyActorTable();
     FreeGameTables();
     // The three screen transitions are deleted here once they exist.
     delete pDraw;

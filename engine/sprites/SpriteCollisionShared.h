@@ -40,11 +40,29 @@ inline FrameVariant VariantOf(const Sprite& s, const FrameElem& frame) {
     return FrameVariant{frame, s.HFlip() != 0, s.VFlip() != 0};
 }
 
+// The same surface: a map keeps one copy of a shape per grid cell it lies
+// in, so copies are told apart by their values, not their addresses.
+inline bool SameShape(const CollisionData* a, const CollisionData* b) {
+    if (a == b) return true;
+    if (a->Type() != b->Type()) return false;
+    if (IsSegment(a)) {
+        const auto* p = static_cast<const CollisionSegment*>(a);
+        const auto* q = static_cast<const CollisionSegment*>(b);
+        return p->OriginX() == q->OriginX() && p->OriginY() == q->OriginY() && p->DirectionX() == q->DirectionX() &&
+               p->DirectionY() == q->DirectionY() && p->MagnitudeX() == q->MagnitudeX() &&
+               p->MagnitudeY() == q->MagnitudeY() && p->Id() == q->Id() && p->TypeByte() == q->TypeByte();
+    }
+    const auto* p = static_cast<const CollisionCircle*>(a);
+    const auto* q = static_cast<const CollisionCircle*>(b);
+    return p->OriginX() == q->OriginX() && p->OriginY() == q->OriginY() && p->Radius() == q->Radius() &&
+           p->Id() == q->Id() && p->TypeByte() == q->TypeByte();
+}
+
 // Adds a shape unless it is there already or the list is full.
 inline void AddDistinct(Array<CollisionData*>& list, CollisionData* shape) {
     if (list.Size() >= kShapeListCap) return;
     for (unsigned int i = 0; i < list.Size(); ++i)
-        if (list[i] == shape) return;
+        if (list[i] && SameShape(list[i], shape)) return;
     list.Add(shape);
 }
 

@@ -31,25 +31,12 @@ List* LevelDisplayList(int n) {
 }
 
 bool LevelAddSprite(Sprite* sprite) {
-    // The level's own insertion: numbered, then in front of the first sprite
-    // whose z-order is not below its own.
-    List* list = gNode ? LevelDisplayList(sprite->DisplayListNumber()) : nullptr;
-    if (!list) {
-        UserError::Report("bool GameNode::Add(Sprite *)", MessageTable[23], static_cast<const char*>(sprite->Name()),
-                          GameNode::DisplayListCount);
-        delete sprite;
-        return false;
-    }
-    sprite->Id(gNode->IdCounter(GameNode::SpriteIds) + 1);
-    gNode->IdCounter(GameNode::SpriteIds, sprite->Id());
-    node* before = list->Head();
-    while (!before->EOList() && static_cast<Sprite*>(before)->ZOrder() < sprite->ZOrder()) before = before->Next();
-    if (before->EOList())
-        list->add(sprite, list->Sentinel());
-    else
-        list->add(sprite, before);
-    if (sprite->MainCharacter()) pMainCharacter = sprite;
-    return true;
+    if (gNode) return gNode->Add(sprite);
+    // No level to take it: refused as a level refuses a sprite it cannot list.
+    UserError::Report("bool GameNode::Add(Sprite *)", MessageTable[23], static_cast<const char*>(sprite->Name()),
+                      GameNode::DisplayListCount);
+    delete sprite;
+    return false;
 }
 
 ViewPort* LevelViewPort() { return &::LevelViewPort(); }

@@ -226,7 +226,8 @@ struct PairTest {
             }
             if (hitAny && s.ownShapesHit.Size() < kShapeListCap) s.ownShapesHit.Add(mine);
         }
-        if (segmentPair) ChooseLastHitSegment();
+        // A ghost pair leaves the surface the bounce uses as it was.
+        if (segmentPair && !ghost) ChooseLastHitSegment();
     }
 
     float Facing(const CollisionSegment& seg) const {
@@ -340,3 +341,11 @@ bool CollisionWithSprite(Sprite& sprite, int id) {
 }
 
 }  // namespace sprites
+
+// The Sprite members of the sprite test, once Sprite declares them.
+#ifdef QEL_SPRITE_COLLISION_MEMBERS
+void Sprite::CheckSpriteCollision(Sprite* other) { sprites::CheckSpriteCollision(*this, other); }
+bool Sprite::CollisionWithSprite(const char* name) { return sprites::CollisionWithSprite(*this, name); }
+Sprite* Sprite::CollisionWithSpritePtr(const char* name) { return sprites::CollisionWithSpritePtr(*this, name); }
+bool Sprite::CollisionWithSprite(int id) { return sprites::CollisionWithSprite(*this, id); }
+#endif

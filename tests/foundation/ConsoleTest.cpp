@@ -6,45 +6,29 @@
 #include <sstream>
 #include <string>
 #include "foundation/Console.h"
+#include "WorkDirectory.h"
 
 namespace {
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // Each test works in its own temporary directory, where the console keeps
 // "Qel.log", and drives the frame counter itself.
 class ConsoleTest : public testing::Test {
 protected:
-    void SetUp() override {
-        oldDir = std::filesystem::current_path();
-        dir = std::filesystem::temp_directory_path() /
-              ("qel-console-" + std::to_string(::getpid()) + "-" +
-               testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir);
-        std::filesystem::current_path(dir);
-        Console::links.frameCounter = &frame;
-    }
+    void SetUp() override { Console::links.frameCounter = &frame; }
     void TearDown() override {
         Console::links = ConsoleLinks();
         Variable::links = VariableLinks();
-        std::filesystem::current_path(oldDir);
-        std::filesystem::remove_all(dir);
     }
 
-    std::string Log() const { return ReadFile(dir / Console::LogFileName); }
+    std::string Log() const { return work.Read(Console::LogFileName); }
     static std::string TextOf(Console& c) { return static_cast<const char*>(c); }
 
-    std::filesystem::path oldDir, dir;
+    WorkDirectory work{"qel-console-"};
     std::uint32_t frame = 0;
 };
 
 TEST_F(ConsoleTest, StartsWithItsSettingsAndEmptiesAnOldLog) {
-    std::ofstream(dir / Console::LogFileName) << "an earlier run";
+    std::ofstream(work.Path() / Console::LogFileName) << "an earlier run";
     Console console;
     EXPECT_EQ(Log(), "");
     EXPECT_STREQ(console.Name(), "DebugText");

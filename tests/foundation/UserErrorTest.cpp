@@ -12,27 +12,15 @@
 #include "foundation/FatalExit.h"
 #include "foundation/MessageTable.h"
 #include "foundation/UserError.h"
+#include "WorkDirectory.h"
 
 namespace {
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // Runs each test in its own temporary working directory (the console writes
 // "Qel.log" there), with a console of its own as pConsole.
 class UserErrorTest : public testing::Test {
 protected:
     void SetUp() override {
-        oldDir = std::filesystem::current_path();
-        dir = std::filesystem::temp_directory_path() /
-              ("qel-ue-" + std::to_string(::getpid()) + "-" +
-               testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir);
-        std::filesystem::current_path(dir);
         Console::links.frameCounter = &frame;
         console = new Console();
         pConsole = console;
@@ -44,8 +32,6 @@ protected:
         delete console;
         Console::links = ConsoleLinks();
         _UE = UserError();
-        std::filesystem::current_path(oldDir);
-        std::filesystem::remove_all(dir);
     }
 
     // The console text printed since the last call.
@@ -64,7 +50,7 @@ protected:
         return r;
     }
 
-    std::filesystem::path oldDir, dir;
+    WorkDirectory work{"qel-ue-"};
     std::uint32_t frame = 0;
     Console* console = nullptr;
     std::size_t seen = std::strlen("start\n");
@@ -178,6 +164,18 @@ TEST_F(UserErrorTest, ReportFormatsBoundedAndPrintsOnce) {
     EXPECT_EQ(printed.find("Variable b"), std::string::npos);
 }
 
+TEST_F(UserErrorTest, OnePlaceReportsOnceWhateverALongerReportLeftInTheRecord) {
+    // Reports write _UE's fields in place, so a shorter signature leaves the
+    // tail of a longer one behind its terminator.
+    UserError::Report("void Leftover::Short()", "%s", "first");
+    UserError::Report("void Leftover::AMuchLongerSignature(int,int)", "%s", "other");
+    UserError::Report("void Leftover::Short()", "%s", "again");
+    std::string printed = NewText();
+    EXPECT_NE(printed.find("Error Message : first\n"), std::string::npos);
+    EXPECT_NE(printed.find("Error Message : other\n"), std::string::npos);
+    EXPECT_EQ(printed.find("again"), std::string::npos);
+}
+
 TEST_F(UserErrorTest, BeforeTheConsoleExistsReportsGoToStandardError) {
     pConsole = nullptr;
     unsigned int before = UserError::MapsErrors.Size();
@@ -214,7 +212,7 @@ TEST_F(UserErrorTest, ReportsFromOtherThreadsArriveWhole) {
                                 std::to_string(i) + "()\nError Message : message " + std::to_string(i) + "\n\n";
             EXPECT_NE(text.find(block), std::string::npos) << block;
         }
-    EXPECT_EQ(ReadFile(dir / "Qel.log"), text);
+    EXPECT_EQ(work.Read("Qel.log"), text);
 }
 
 // The fatal exit runs in a forked child process (gtest's death test), which
@@ -228,7 +226,7 @@ TEST_F(FatalExitTest, EndsWithFailureStatusAfterBoxLogAndShutdown) {
     EXPECT_EXIT(FatalExit("Could not open the file %s for reading.", "100%.dat"), testing::ExitedWithCode(FatalExitStatus),
                 "Exit error.*Could not open the file 100%.dat for reading.*\\[engine shut down\\]");
     fatalExitLinks = FatalExitLinks();
-    std::string log = ReadFile(dir / "Qel.log");
+    std::string log = work.Read("Qel.log");
     EXPECT_NE(log.find("start\nCould not open the file 100%.dat for reading."), std::string::npos) << log;
 }
 
@@ -237,7 +235,7 @@ TEST_F(FatalExitTest, ExitMessageShowsTheReportLiterallyAndCut) {
     std::memset(r.ObjectName, 'm', sizeof r.ObjectName);  // filled to the brim, no terminator
     std::strcpy(r.ErrorMessage, "100% %s %n done");
     EXPECT_EXIT(r.ExitMessage(), testing::ExitedWithCode(FatalExitStatus), "User Error :");
-    std::string log = ReadFile(dir / "Qel.log");
+    std::string log = work.Read("Qel.log");
     std::string expected = "start\nUser Error :\nObject type : Map\nObject name : " + std::string(256, 'm') +
                            "\nTarget Function : void Map::Set(%s)\nError Message : 100% %s %n done";
     EXPECT_EQ(log, expected);
@@ -245,7 +243,7 @@ TEST_F(FatalExitTest, ExitMessageShowsTheReportLiterallyAndCut) {
     std::memset(r.EdgeName, 'e', 255);
     r.EdgeName[255] = '\0';
     EXPECT_EXIT(r.ExitMessage(), testing::ExitedWithCode(FatalExitStatus), "User Error :");
-    log = ReadFile(dir / "Qel.log");
+    log = work.Read("Qel.log");
     EXPECT_EQ(log.size(), std::strlen("start\n") + 511);
 }
 

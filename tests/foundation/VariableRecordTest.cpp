@@ -311,6 +311,42 @@ TEST_F(VariableRecordTest, CorruptRecordsAreRefusedWithoutHarm) {
     }
 }
 
+TEST_F(VariableRecordTest, LocalVariableOwnedElsewhereIsRefused) {
+    // The record's last field is the local variable's reference; here it
+    // names the variable itself, which would then own (and delete) itself.
+    Variable v(1.0);
+    Bytes bytes = Saved(v);
+    ASSERT_EQ(bytes.substr(bytes.size() - 4), Bytes(4, '\0'));
+    bytes.replace(bytes.size() - 4, 4, bytes.substr(0, 36));
+    bool failed = false;
+    std::unique_ptr<Variable> loaded = Loaded(bytes, &failed);
+    ASSERT_TRUE(loaded);
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(loaded->LocalVariable(), nullptr);
+
+    // A list that names another variable's local variable would own it too.
+    std::string path = PathOf("shared.bin");
+    {
+        Variable owner(2.0);
+        owner.LocalVariable(new Variable(3.0));
+        File out(path.c_str(), File::Writing);
+        out.Write(&owner);
+        out.Write(1u);
+        out.Write(owner.LocalVariable());
+        EXPECT_TRUE(out.Close());
+    }
+    File in(path.c_str(), File::Reading);
+    node* owner = nullptr;
+    in.Read(owner);
+    ASSERT_NE(owner, nullptr);
+    EXPECT_FALSE(in.HasError());
+    List list;
+    list.Load(in);
+    EXPECT_TRUE(in.HasError());
+    EXPECT_EQ(list.Count(), 0);
+    delete owner;
+}
+
 TEST_F(VariableRecordTest, TextFilesExpandTabsAndReadWindowsLineEnds) {
     struct Case {
         const char* name;

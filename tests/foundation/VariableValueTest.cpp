@@ -290,6 +290,8 @@ TEST(VariableValue, CopiesOwnTheirTextsAndLocalVariable) {
         EXPECT_EQ(v->m_IndexArray[0], 2);
         EXPECT_EQ(v->m_IndexArray[1], 3);
         EXPECT_EQ(v->m_IndexArray[2], -1);
+        // Room for every entry up to the effect length, as the original has.
+        EXPECT_EQ(v->m_IndexArray[4], -1);
     }
     delete clone;
 

@@ -208,6 +208,20 @@ TEST_F(InputDevices, AFullMouseBufferAddsMotionIntoItsNewestRecordOfThatAxis) {
     EXPECT_EQ(result, qel::kInputBufferOverflow);
 }
 
+TEST_F(InputDevices, MergedMotionSaturatesInsteadOfOverflowing) {
+    InputDevice mouse(InputDeviceKind::Mouse);
+    ASSERT_EQ(mouse.Acquire(), qel::kInputOk);
+    for (std::uint32_t i = 0; i < qel::kInputBufferRecords; ++i) Motion(i % 2 ? 1 : -1, 0);
+    Motion(2000000000, 0);
+    Motion(2000000000, 0);
+    Motion(-2000000000, 0);
+    Pump();
+    std::int32_t result = 0;
+    const std::vector<InputRecord> r = ReadAll(mouse, result);
+    ASSERT_EQ(r.size(), qel::kInputBufferRecords);
+    EXPECT_EQ(std::int32_t(r.back().data), INT32_MAX - 2000000000);
+}
+
 TEST_F(InputDevices, AnInjectedFailureAnswersOneReadAndKeepsTheBuffer) {
     InputDevice keyboard(InputDeviceKind::Keyboard);
     ASSERT_EQ(keyboard.Acquire(), qel::kInputOk);
