@@ -64,26 +64,47 @@ void RecordPair(Sprite& s, Sprite& other) {
 float WorldX(const Sprite& s) { return IsCursor(s) ? s.mapX : s.mapX + MapWorldX(s.BelongToMapPtr()); }
 float WorldY(const Sprite& s) { return IsCursor(s) ? s.mapY : s.mapY + MapWorldY(s.BelongToMapPtr()); }
 
+// This sprite's side of its pair tests, worked out once for every other
+// sprite it meets in a frame.
+struct Mover {
+    Sprite& s;
+    const FrameElem* frame;
+    float px, py;
+    SweepSchedule schedule;
+    std::int32_t lastSample = 1;  // the samples are t = k dt, k = 1 .. lastSample
+    FloatBox box{};               // the box at its world position
+    FRECT whole{};                // the box swept over every sample
+
+    explicit Mover(Sprite& sprite)
+        : s(sprite), frame(sprite.DisplayedFrame()), px(WorldX(sprite)), py(WorldY(sprite)), schedule(sprite.Speed()) {
+        while (schedule.At(lastSample + 1) <= kBoxSweepEnd) ++lastSample;
+        if (!frame) return;
+        box = Placed(VariantOf(s, *frame).Box(), px, py);
+        const float t = schedule.At(lastSample);
+        whole = Swept(box, t * s.TranslationX(), t * s.TranslationY());
+    }
+
+    void Meet(Sprite& other);
+};
+
 struct PairTest {
+    const Mover& mover;
     Sprite& s;
     Sprite& other;
     float px, py, qx, qy;
 
     bool Ghost() const { return s.GhostCollisionWithSprite() || other.GhostCollisionWithSprite(); }
 
-    void ByBox(const tagRECT& ownBox, const tagRECT& otherBox) {
-        const FloatBox mine = Placed(ownBox, px, py);
+    void ByBox(const tagRECT& otherBox) {
         const FRECT target = AsFRect(Placed(otherBox, qx, qy));
-        const float vx = s.TranslationX(), vy = s.TranslationY();
-        const SweepSchedule schedule(s.Speed());
-        std::int32_t last = 1;
-        while (schedule.At(last + 1) <= kBoxSweepEnd) ++last;
         // Every sampled box lies inside the box swept over the whole move:
         // when that misses, no sample can hit.
-        if (!FRectsOverlap(Swept(mine, schedule.At(last) * vx, schedule.At(last) * vy), target)) return;
-        for (std::int32_t k = 1; k <= last; ++k) {
+        if (!FRectsOverlap(mover.whole, target)) return;
+        const float vx = s.TranslationX(), vy = s.TranslationY();
+        const SweepSchedule& schedule = mover.schedule;
+        for (std::int32_t k = 1; k <= mover.lastSample; ++k) {
             const float t = schedule.At(k);
-            if (!FRectsOverlap(Swept(mine, t * vx, t * vy), target)) continue;
+            if (!FRectsOverlap(Swept(mover.box, t * vx, t * vy), target)) continue;
             if (!Ghost()) {
                 float impact = t - schedule.Dt();
                 if (impact < 0) impact = 0;
@@ -276,18 +297,15 @@ bool FrameHasId(const Sprite& viewer, const Sprite& owner, int id) {
     return false;
 }
 
-}  // namespace
-
-void CheckSpriteCollision(Sprite& sprite, Sprite* other) {
-    if (!other || other == &sprite || IsCursor(*other)) return;
-    const FrameElem* ownFrame = sprite.DisplayedFrame();
-    const FrameElem* otherFrame = other->RequestedFrame();
-    if (!ownFrame || !otherFrame) return;
-    const FrameVariant mine = VariantOf(sprite, *ownFrame);
-    const FrameVariant theirs = VariantOf(*other, *otherFrame);
-    PairTest test{sprite, *other, WorldX(sprite), WorldY(sprite), WorldX(*other), WorldY(*other)};
-    if (sprite.CollisionType() || other->CollisionType()) {
-        test.ByBox(mine.Box(), theirs.Box());
+void Mover::Meet(Sprite& other) {
+    if (!frame || &other == &s || IsCursor(other)) return;
+    const FrameElem* otherFrame = other.RequestedFrame();
+    if (!otherFrame) return;
+    const FrameVariant mine = VariantOf(s, *frame);
+    const FrameVariant theirs = VariantOf(other, *otherFrame);
+    PairTest test{*this, s, other, px, py, WorldX(other), WorldY(other)};
+    if (s.CollisionType() || other.CollisionType()) {
+        test.ByBox(theirs.Box());
         return;
     }
     if (!test.BoxesMeet(mine.Box(), theirs.Box())) return;
@@ -295,8 +313,15 @@ void CheckSpriteCollision(Sprite& sprite, Sprite* other) {
     test.ByShapes(mine.Collisions(), theirs.Collisions());
 }
 
+}  // namespace
+
+void CheckSpriteCollision(Sprite& sprite, Sprite* other) {
+    if (other) Mover(sprite).Meet(*other);
+}
+
 void CheckSpriteCollisions(Sprite& sprite, Map* m) {
     if (!sprite.CheckCollisionWithSprite() || !sprite.ActivateCollisionWithSprite()) return;
+    Mover mover(sprite);
     for (int n = 0; n < Sprite::DisplayListCount; ++n) {
         if (n == sprite.DisplayListNumber() && !sprite.CheckSameDisplayList()) continue;
         List* list = LevelDisplayList(n);
@@ -305,7 +330,7 @@ void CheckSpriteCollisions(Sprite& sprite, Map* m) {
             Sprite* other = static_cast<Sprite*>(p);
             if (other == &sprite || !other->ActivateCollisionWithSprite() || other->Unused()) continue;
             if (other->BelongToMapPtr() != m) continue;
-            CheckSpriteCollision(sprite, other);
+            mover.Meet(*other);
         }
     }
 }
