@@ -93,8 +93,8 @@ private:
     Sprite* triggerSprite = nullptr;
     // The sprite whose contact fired a once-only alarm: only its leaving
     // re-arms it, so a second sprite standing clear cannot make it fire again
-    // for the first one. Not saved: after a load the first sprite seen
-    // touching the fired alarm takes its place.
+    // for the first one. Not saved: after a load or a copy the first sprite
+    // tested decides (clear, it re-arms the alarm; touching, it becomes the firer).
     Sprite* firedBy = nullptr;
     Behavior behavior;
 };

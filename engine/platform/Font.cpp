@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <SDL_ttf.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <strings.h>
@@ -59,6 +60,26 @@ std::string FontFile(const FontDesc& desc) {
 bool EnsureTtf() {
     static const bool up = TTF_WasInit() > 0 || TTF_Init() == 0;
     return up;
+}
+
+// Em sizes in quarter pixels: the cell grows by at most one pixel per step,
+// so every cell height can be met exactly.
+constexpr unsigned QuarterPixelDpi = 72 / 4;
+
+// A positive height is the whole cell: the largest em whose cell still fits
+// in `cell` pixels (the font is open at an em of `cell`).
+bool FitCellHeight(TTF_Font* ttf, int cell) {
+    auto cellAt = [ttf](int quarters) {
+        return TTF_SetFontSizeDPI(ttf, quarters, QuarterPixelDpi, QuarterPixelDpi) == 0 ? TTF_FontHeight(ttf) : -1;
+    };
+    int quarters = std::max(1, int(std::lround(4.0 * cell * cell / std::max(1, TTF_FontHeight(ttf)))));
+    while (quarters > 1 && cellAt(quarters) > cell) --quarters;
+    while (quarters < 4 * MaxPixelSize) {
+        const int next = cellAt(quarters + 1);
+        if (next < 0 || next > cell) break;
+        ++quarters;
+    }
+    return cellAt(quarters) >= 0;
 }
 
 struct Glyph {
@@ -124,20 +145,11 @@ std::unique_ptr<Font> Font::Create(const FontDesc& desc) {
     if (path.empty() || !EnsureTtf()) return nullptr;
     auto impl = std::make_unique<Impl>();
     impl->desc = desc;
-    std::int32_t height = desc.height == 0 ? -DefaultCharacterHeight : desc.height;
-    int size = std::min(MaxPixelSize, std::max(1, std::abs(height)));
+    const std::int64_t height = desc.height == 0 ? -DefaultCharacterHeight : desc.height;
+    const int size = int(std::clamp<std::int64_t>(height < 0 ? -height : height, 1, MaxPixelSize));
     impl->ttf = TTF_OpenFont(path.c_str(), size);
     if (!impl->ttf) return nullptr;
-    if (height > 0) {
-        // A positive height is the whole cell: shrink the em until the cell fits.
-        int cell = TTF_FontHeight(impl->ttf);
-        int scaled = std::max(1, int(std::lround(double(size) * height / std::max(1, cell))));
-        while (scaled > 1) {
-            if (TTF_SetFontSize(impl->ttf, scaled) != 0) return nullptr;
-            if (TTF_FontHeight(impl->ttf) <= height) break;
-            --scaled;
-        }
-    }
+    if (height > 0 && !FitCellHeight(impl->ttf, size)) return nullptr;
     TTF_SetFontKerning(impl->ttf, 0);
     int style = (desc.underline ? TTF_STYLE_UNDERLINE : 0) | (desc.strikeOut ? TTF_STYLE_STRIKETHROUGH : 0);
     TTF_SetFontStyle(impl->ttf, style);
@@ -146,7 +158,8 @@ std::unique_ptr<Font> Font::Create(const FontDesc& desc) {
         double sum = 0;
         for (int c = 'a'; c <= 'z'; ++c) sum += impl->NaturalAdvance(std::uint8_t(c));
         double average = sum / 26;
-        if (average > 0) impl->xScale = std::abs(desc.width) / average;
+        const double wanted = std::min<double>(std::abs(std::int64_t(desc.width)), MaxPixelSize);
+        if (average > 0) impl->xScale = wanted / average;
     }
     return std::unique_ptr<Font>(new Font(std::move(impl)));
 }

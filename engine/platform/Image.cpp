@@ -14,21 +14,23 @@
 namespace qel {
 
 namespace {
-std::unique_ptr<Image> FromSdl(SDL_Surface* decoded, Image* (*make)(std::int32_t, std::int32_t, std::vector<std::uint32_t>)) {
-    if (!decoded) return nullptr;
+// The decoded picture as 0xAARRGGBB rows; false when there is none. Frees `decoded`.
+bool ToArgb(SDL_Surface* decoded, std::int32_t& width, std::int32_t& height, std::vector<std::uint32_t>& pixels) {
+    if (!decoded) return false;
     SDL_Surface* argb = SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_ARGB8888, 0);
     SDL_FreeSurface(decoded);
-    if (!argb) return nullptr;
-    std::vector<std::uint32_t> pixels(std::size_t(argb->w) * std::size_t(argb->h));
+    if (!argb) return false;
+    width = argb->w;
+    height = argb->h;
+    pixels.resize(std::size_t(width) * std::size_t(height));
     SDL_LockSurface(argb);
-    for (int y = 0; y < argb->h; ++y) {
-        const auto* row = reinterpret_cast<const std::uint8_t*>(argb->pixels) + std::ptrdiff_t(y) * argb->pitch;
-        std::memcpy(pixels.data() + std::size_t(y) * std::size_t(argb->w), row, std::size_t(argb->w) * 4);
+    for (int y = 0; y < height; ++y) {
+        const auto* row = static_cast<const std::uint8_t*>(argb->pixels) + std::ptrdiff_t(y) * argb->pitch;
+        std::memcpy(pixels.data() + std::size_t(y) * std::size_t(width), row, std::size_t(width) * 4);
     }
     SDL_UnlockSurface(argb);
-    std::unique_ptr<Image> image(make(argb->w, argb->h, std::move(pixels)));
     SDL_FreeSurface(argb);
-    return image;
+    return true;
 }
 
 std::uint8_t Blend(std::uint32_t over, std::uint32_t under, std::uint32_t alpha) {
@@ -43,13 +45,17 @@ Image::~Image() = default;
 
 std::unique_ptr<Image> Image::FromMemory(const void* data, std::size_t size) {
     if (!data || size == 0 || size > 0x7FFFFFFF) return nullptr;
-    return FromSdl(IMG_Load_RW(SDL_RWFromConstMem(data, int(size)), 1),
-                   [](std::int32_t w, std::int32_t h, std::vector<std::uint32_t> p) { return new Image(w, h, std::move(p)); });
+    std::int32_t width = 0, height = 0;
+    std::vector<std::uint32_t> pixels;
+    if (!ToArgb(IMG_Load_RW(SDL_RWFromConstMem(data, int(size)), 1), width, height, pixels)) return nullptr;
+    return std::unique_ptr<Image>(new Image(width, height, std::move(pixels)));
 }
 
 std::unique_ptr<Image> Image::FromFile(const std::string& path) {
-    return FromSdl(IMG_Load(path.c_str()),
-                   [](std::int32_t w, std::int32_t h, std::vector<std::uint32_t> p) { return new Image(w, h, std::move(p)); });
+    std::int32_t width = 0, height = 0;
+    std::vector<std::uint32_t> pixels;
+    if (!ToArgb(IMG_Load(path.c_str()), width, height, pixels)) return nullptr;
+    return std::unique_ptr<Image>(new Image(width, height, std::move(pixels)));
 }
 
 std::unique_ptr<Image> Image::Load(const char* name, const std::string& folder) {

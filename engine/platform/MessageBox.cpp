@@ -3,6 +3,8 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <mutex>
+#include <string>
 
 #include "platform/EventsInternal.h"
 #include "platform/Text1252.h"
@@ -11,6 +13,8 @@
 namespace qel {
 
 namespace {
+// Worker threads may show messages too: one box (or one report) at a time.
+std::mutex boxLock;
 MessageBoxObserver observer;
 
 Uint32 FlagsOf(MessageBoxIcon icon) {
@@ -25,19 +29,24 @@ Uint32 FlagsOf(MessageBoxIcon icon) {
 void ShowMessageBox(HWND owner, const char* text, const char* caption, MessageBoxIcon icon) {
     if (!text) text = "";
     if (!caption) caption = "";
+    std::lock_guard lock(boxLock);
     if (observer) {
         observer(text, caption, icon);
         return;
     }
     std::string utf8Text = Cp1252ToUtf8(text);
     std::string utf8Caption = Cp1252ToUtf8(caption);
-    if (HasRealDisplay() &&
-        SDL_ShowSimpleMessageBox(FlagsOf(icon), utf8Caption.c_str(), utf8Text.c_str(), SystemWindow(owner)) == 0)
+    // Windows belong to the interface thread: another thread's box has no owner.
+    SDL_Window* parent = IsUiThread() ? SystemWindow(owner) : nullptr;
+    if (HasRealDisplay() && SDL_ShowSimpleMessageBox(FlagsOf(icon), utf8Caption.c_str(), utf8Text.c_str(), parent) == 0)
         return;
     std::fprintf(stderr, "%s: %s\n", utf8Caption.c_str(), utf8Text.c_str());
     std::fflush(stderr);
 }
 
-void SetMessageBoxObserver(MessageBoxObserver newObserver) { observer = std::move(newObserver); }
+void SetMessageBoxObserver(MessageBoxObserver newObserver) {
+    std::lock_guard lock(boxLock);
+    observer = std::move(newObserver);
+}
 
 }  // namespace qel

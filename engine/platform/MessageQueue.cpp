@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <deque>
+#include <iterator>
 #include <mutex>
 
 #include "platform/EventsInternal.h"
@@ -45,6 +46,22 @@ std::int64_t DefWindowProc(const Message& message) {
 
 void PostMessage(const Message& message) {
     std::lock_guard lock(queueLock);
+    queue.push_back(message);
+}
+
+void PostWindowEvent(const Message& message) {
+    std::lock_guard lock(queueLock);
+    if (message.message == Msg::SysCommand && message.wParam == SysCommandMinimize) {
+        // The window's latest focus message decides: a loss still waiting is the one the minimise caused.
+        for (auto it = queue.rbegin(); it != queue.rend(); ++it) {
+            if (it->window != message.window || (it->message != Msg::KillFocus && it->message != Msg::SetFocus)) continue;
+            if (it->message == Msg::KillFocus) {
+                queue.insert(std::next(it).base(), message);
+                return;
+            }
+            break;
+        }
+    }
     queue.push_back(message);
 }
 

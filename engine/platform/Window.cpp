@@ -4,6 +4,7 @@
 #include <SDL_image.h>
 
 #include <algorithm>
+#include <atomic>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -29,15 +30,25 @@ struct Window::Impl {
 namespace {
 std::vector<Window*> liveWindows;
 std::int32_t desktopDepthOverride = 0;
-std::int32_t cursorCounter = 0;
-std::thread::id uiThread;
-bool uiThreadKnown = false;
+// Read by other threads (they may ask, never change).
+std::atomic<std::int32_t> cursorCounter{0};
+std::atomic<std::thread::id> uiThread{};
 
-SDL_Surface* LoadResourceImage(const char* type, const char* name) {
-    if (!name) return nullptr;
-    const ResourceEntry* entry = FindProgramResource(type, name);
-    if (!entry) return nullptr;
+const ResourceEntry* FindImageResource(const char* type, const char* name) {
+    return name ? FindProgramResource(type, name) : nullptr;
+}
+
+SDL_Surface* LoadResourceImage(const ResourceEntry* entry) {
+    if (!entry || entry->size > 0x7FFFFFFF) return nullptr;
     return IMG_Load_RW(SDL_RWFromConstMem(entry->data, int(entry->size)), 1);
+}
+
+// The hot spot a cursor file gives its (first) image; (0, 0) for other images.
+SDL_Point CursorHotSpot(const ResourceEntry& entry, const SDL_Surface& image) {
+    const auto* bytes = static_cast<const std::uint8_t*>(entry.data);
+    auto word = [bytes](int at) { return int(bytes[at] | bytes[at + 1] << 8); };
+    if (entry.size < 22 || word(0) != 0 || word(2) != 2 || word(4) < 1) return {0, 0};
+    return {std::min(word(10), image.w - 1), std::min(word(12), image.h - 1)};
 }
 
 SDL_DisplayMode DesktopMode() {
@@ -53,10 +64,8 @@ Window::~Window() { delete impl_; }
 
 Window* Window::Create(const WindowDesc& desc, WindowProcedure procedure) {
     if (!EnsureVideo() || desc.clientWidth <= 0 || desc.clientHeight <= 0) return nullptr;
-    if (!uiThreadKnown) {
-        uiThread = std::this_thread::get_id();
-        uiThreadKnown = true;
-    }
+    std::thread::id none{};
+    uiThread.compare_exchange_strong(none, std::this_thread::get_id());
     Uint32 flags = SDL_WINDOW_HIDDEN | (desc.fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
     SDL_Window* system = SDL_CreateWindow(Cp1252ToUtf8(desc.title).c_str(), SDL_WINDOWPOS_UNDEFINED,
                                           SDL_WINDOWPOS_UNDEFINED, desc.clientWidth, desc.clientHeight, flags);
@@ -71,12 +80,14 @@ Window* Window::Create(const WindowDesc& desc, WindowProcedure procedure) {
     Window* window = new Window(impl);
     liveWindows.push_back(window);
 
-    if (SDL_Surface* icon = LoadResourceImage("ICON", desc.iconName)) {
+    if (SDL_Surface* icon = LoadResourceImage(FindImageResource("ICON", desc.iconName))) {
         SDL_SetWindowIcon(system, icon);
         SDL_FreeSurface(icon);
     }
-    if (SDL_Surface* image = LoadResourceImage("CURSOR", desc.cursorName)) {
-        impl->cursor = SDL_CreateColorCursor(image, 0, 0);
+    const ResourceEntry* cursor = FindImageResource("CURSOR", desc.cursorName);
+    if (SDL_Surface* image = LoadResourceImage(cursor)) {
+        const SDL_Point hotSpot = CursorHotSpot(*cursor, *image);
+        impl->cursor = SDL_CreateColorCursor(image, hotSpot.x, hotSpot.y);
         SDL_FreeSurface(image);
         if (impl->cursor) SDL_SetCursor(impl->cursor);
     }
@@ -202,11 +213,16 @@ std::int32_t DesktopDepth() {
 
 void SetDesktopDepthForTests(std::int32_t bitsPerPixel) { desktopDepthOverride = bitsPerPixel; }
 
+bool IsUiThread() {
+    const std::thread::id ui = uiThread.load();
+    return ui == std::thread::id{} || ui == std::this_thread::get_id();
+}
+
 std::int32_t ShowCursor(bool show) {
-    if (uiThreadKnown && std::this_thread::get_id() != uiThread) return cursorCounter;
-    cursorCounter += show ? 1 : -1;
-    if (EnsureVideo()) SDL_ShowCursor(cursorCounter >= 0 ? SDL_ENABLE : SDL_DISABLE);
-    return cursorCounter;
+    if (!IsUiThread()) return cursorCounter.load();
+    const std::int32_t counter = cursorCounter += show ? 1 : -1;
+    if (EnsureVideo()) SDL_ShowCursor(counter >= 0 ? SDL_ENABLE : SDL_DISABLE);
+    return counter;
 }
 
 }  // namespace qel

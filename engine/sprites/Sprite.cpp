@@ -68,12 +68,17 @@ void* Sprite::operator new(std::size_t size) {
 #endif
 }
 
-void Sprite::operator delete(void* p) {
+void Sprite::operator delete(void* p, std::size_t size) {
     if (!p) return;
 #ifdef QEL_SPRITE_POOL_BYPASS
+    (void)size;
     ::operator delete(p);
 #else
-    SpritePool().Free(p);
+    // Only blocks of exactly a Sprite came from the pool.
+    if (size != sizeof(Sprite))
+        ::operator delete(p);
+    else
+        SpritePool().Free(p);
 #endif
 }
 
@@ -395,7 +400,6 @@ void Sprite::EndDisplacement() {
     if (pause || !displacementPending) return;
     displacementPending = false;
     speed = savedSpeed;
-    savedSpeed = 0;
     displacementX = displacementY = 0;
     directionX = directionY = 0;
 }
@@ -519,12 +523,14 @@ bool Sprite::LoadShapes(File& file, Array<CollisionData*>& shapes) {
         if (!p) continue;
         if (!IsClass(p, "CollisionSegment") && !IsClass(p, "CollisionCircle")) return false;
         // A shape seen first here belongs to no map: the sprite keeps it alive
-        // until its hit lists are next cleared.
+        // until its hit lists are next cleared, and no later owner may take it.
         auto& loaded = LoadedShapes();
-        if (file.Position() - before > 36)
+        if (file.Position() - before > 36) {
+            if (!file.Claim(p)) return false;
             loaded[p] += 1;
-        else if (auto it = loaded.find(p); it != loaded.end())
+        } else if (auto it = loaded.find(p); it != loaded.end()) {
             ++it->second;
+        }
         shapes.Add(static_cast<CollisionData*>(p));
     }
     return true;
@@ -552,7 +558,9 @@ bool Sprite::LoadChecked(File& file) {
     traverser = nullptr;
     node* p = nullptr;
     file.Read(p);
-    if (p && !IsClass(p, "PathStateMachineTraverser")) return false;
+    // The traverser and the local data become this sprite's own: an object the
+    // file gave another owner (or this sprite itself) is refused.
+    if (p && (!IsClass(p, "PathStateMachineTraverser") || !file.Claim(p))) return false;
     traverser = p;
     readInt(id);
     file.Read(deleteFlag);
@@ -690,7 +698,9 @@ bool Sprite::LoadChecked(File& file) {
     readInt(localDataIndex);
     delete localVariable;
     localVariable = nullptr;
-    file.Read(localVariable);
+    file.Read(p);
+    if (!file.Claim(p)) return false;
+    localVariable = p;
     if (localVariable && localDataIndex < 0) return false;
     return !file.HasError();
 }

@@ -47,7 +47,7 @@ public:
     Sprite& operator=(const Sprite& source);
 
     static void* operator new(std::size_t size);
-    static void operator delete(void* p);
+    static void operator delete(void* p, std::size_t size);
     static node* CreateObject();
     static CREATE cr;
 
@@ -376,12 +376,15 @@ private:
     void PendDisplacement(float dx, float dy);
     void StoreX(float x, bool displacement);
     void StoreY(float y, bool displacement);
+    void ClampedMove(float& stored, float& pending, float d, float limit, bool displacement, bool increase,
+                     float offset);
     void ClampedX(float dx, float limit, bool displacement, bool increase, float offset);
     void ClampedY(float dy, float limit, bool displacement, bool increase, float offset);
     void MoveForPegFlip(bool withTranslation);
     void ScrollAsMainCharacter();
     void Bounce();
     void PlayAnimationSound(const AnimationElem& animation);
+    QelPoint HotPoint(int n, const char* target) const;
     bool RelativePoints(Sprite* other, const char* message, const char* target, float& dx, float& dy);
     void DrawFrame(const FrameElem& frame);
     void SaveShapes(File& file, Array<CollisionData*>& shapes);

@@ -133,7 +133,7 @@ void Sprite::ActorIndex(int n) {
     // An empty slot, or one whose first animation has no frames, has nothing
     // to show: refused.
     const SpriteElem& slot = SpriteList[n];
-    if (slot.AnimationCount <= 0 || !HasFrames(&slot.Animations[0])) {
+    if (slot.AnimationCount <= 0 || !slot.Animations || !HasFrames(&slot.Animations[0])) {
         UserError::Report(target, Text(MsgAnimationNotFound), 0);
         return;
     }
@@ -395,31 +395,11 @@ int Sprite::FrameCenterY() const {
     return frame ? TruncToInt32(FrameVariant{*frame, currentHFlip, currentVFlip}.CenterY()) : 0;
 }
 
-float Sprite::HotSpotX(int n) {
+// Hot point n of the current frame (requested animation) and flips, less the
+// registration point when pegs are on; outside 0..4 a report and (0, 0).
+QelPoint Sprite::HotPoint(int n, const char* target) const {
     if (n < 0 || n >= HotSpotCount) {
-        UserError::Report("float Sprite::HotSpotX(int)", Text(MsgHotPoint), HotSpotCount - 1);
-        return 0;
-    }
-    const FrameElem* frame = RequestedFrame();
-    if (!frame) return 0;
-    const float x = static_cast<float>(FrameVariant{*frame, currentHFlip, currentVFlip}.HotSpots()[n].x);
-    return pegRegistered ? x - FrameCenterX() : x;
-}
-
-float Sprite::HotSpotY(int n) {
-    if (n < 0 || n >= HotSpotCount) {
-        UserError::Report("float Sprite::HotSpotY(int)", Text(MsgHotPoint), HotSpotCount - 1);
-        return 0;
-    }
-    const FrameElem* frame = RequestedFrame();
-    if (!frame) return 0;
-    const float y = static_cast<float>(FrameVariant{*frame, currentHFlip, currentVFlip}.HotSpots()[n].y);
-    return pegRegistered ? y - FrameCenterY() : y;
-}
-
-QelPoint Sprite::HotSpot(unsigned int n) {
-    if (n >= static_cast<unsigned int>(HotSpotCount)) {
-        UserError::Report("QelPoint Sprite::HotSpot(int)", Text(MsgHotPoint), HotSpotCount - 1);
+        UserError::Report(target, Text(MsgHotPoint), HotSpotCount - 1);
         return QelPoint{};
     }
     const FrameElem* frame = RequestedFrame();
@@ -430,4 +410,13 @@ QelPoint Sprite::HotSpot(unsigned int n) {
         p.y -= FrameCenterY();
     }
     return p;
+}
+
+float Sprite::HotSpotX(int n) { return static_cast<float>(HotPoint(n, "float Sprite::HotSpotX(int)").x); }
+
+float Sprite::HotSpotY(int n) { return static_cast<float>(HotPoint(n, "float Sprite::HotSpotY(int)").y); }
+
+QelPoint Sprite::HotSpot(unsigned int n) {
+    const int index = n < static_cast<unsigned int>(HotSpotCount) ? static_cast<int>(n) : -1;
+    return HotPoint(index, "QelPoint Sprite::HotSpot(int)");
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "input/Mouse.h"
 #include "runtime/EngineGlobals.h"
 #include "sprites/AnimationElem.h"
 #include "sprites/Sprite.h"
@@ -19,8 +20,14 @@ void (*soundPlayer)(Sound*) = nullptr;
 
 void MouseAtConstruction(std::int32_t& viewportX, std::int32_t& viewportY, std::int32_t& worldX,
                          std::int32_t& worldY) {
-    // The mouse's position is taken here once the input devices exist.
-    viewportX = viewportY = worldX = worldY = 0;
+    if (!pMouse) {
+        viewportX = viewportY = worldX = worldY = 0;
+        return;
+    }
+    viewportX = pMouse->ViewportX();
+    viewportY = pMouse->ViewportY();
+    worldX = pMouse->WorldX();
+    worldY = pMouse->WorldY();
 }
 
 bool IsDummySprite(const Sprite* sprite) { return sprite == SpritePTR::dummySpritePtr; }

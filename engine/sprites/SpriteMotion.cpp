@@ -330,6 +330,50 @@ void Sprite::UpdateSprite() {
     Bounce();
 }
 
+namespace {
+
+// The scrolling box along one axis: its far side (right or bottom), its near
+// side (left or top) and where both started.
+struct BoxAxis {
+    float (ViewPort::*inflateFar)(float);
+    float (ViewPort::*inflateNear)(float);
+    float (ViewPort::*farEdge)() const;
+    float (ViewPort::*nearEdge)() const;
+    float initialFar, initialNear;
+};
+
+// The main character's move along one axis. position is its map coordinate,
+// t the translation clamped to the world, moved how far the viewport scrolled,
+// nextStart the viewport's world coordinate after this frame's scroll and size
+// the sprite's extent. An axis that wanted no scroll lets the box shrink back
+// and moves position at once; a scrolled axis answers the new position, which
+// the box may have cut short when the viewport could not follow.
+float MoveAlongAxis(ViewPort& view, const BoxAxis& axis, float& position, float t, float moved, bool scrolled,
+                    float nextStart, float size) {
+    if (!scrolled) {
+        if (t > 0) {
+            if ((view.*axis.nearEdge)() < axis.initialNear) (view.*axis.inflateNear)(-t);
+        } else if ((view.*axis.farEdge)() > axis.initialFar) {
+            (view.*axis.inflateFar)(t);
+        }
+        position += t;
+        return position;
+    }
+    if (moved == t) return position + t;
+    if (t >= 0) {
+        const float taken = (view.*axis.inflateFar)(t - moved);
+        if (std::fabs(taken + moved - t) < 0.001f) return position + t;
+        const float limit = ((view.*axis.farEdge)() + nextStart) - position - size;
+        return limit <= t ? position + limit : position + t;
+    }
+    const float taken = -(view.*axis.inflateNear)(moved - t);
+    if (std::fabs(taken + moved - t) < 0.001f) return position + t;
+    const float limit = (position - (view.*axis.nearEdge)()) + nextStart;
+    return limit <= -t ? position - limit : position + t;
+}
+
+}  // namespace
+
 void Sprite::ScrollAsMainCharacter() {
     ViewPort& view = *LevelViewPort();
     const FrameElem* frame = DisplayedFrame();
@@ -354,64 +398,16 @@ void Sprite::ScrollAsMainCharacter() {
     const bool scrollX = tx != 0 && !(view.BBViewPortXPos() < x0 && x1 < view.BBViewPortRightPos());
     const bool scrollY = ty != 0 && !(view.BBViewPortYPos() < y0 && y1 < view.BBViewPortBottomPos());
     const ScrollDelta moved = view.Scroll(scrollX ? tx : 0, scrollY ? ty : 0);
+    const FRECT initial = view.InitialBBClone();
+    const BoxAxis horizontal{&ViewPort::InflateBBRight, &ViewPort::InflateBBLeft, &ViewPort::BBViewPortRightPos,
+                             &ViewPort::BBViewPortXPos, initial.right, initial.left};
+    const BoxAxis vertical{&ViewPort::InflateBBBottom, &ViewPort::InflateBBTop, &ViewPort::BBViewPortBottomPos,
+                           &ViewPort::BBViewPortYPos, initial.bottom, initial.top};
     // The viewport's left and top after this frame's scroll.
     const float nextLeft = view.WorldXPos() + moved.x;
     const float nextTop = view.WorldYPos() + moved.y;
-    float newX = mapX, newY = mapY;
-    if (scrollX) {
-        newX = mapX + tx;
-        if (moved.x != tx) {
-            // The box takes what the viewport could not; when it cannot take
-            // it all either, the sprite stops at the box's edge.
-            if (tx >= 0) {
-                const float taken = view.InflateBBRight(tx - moved.x);
-                if (std::fabs(taken + moved.x - tx) >= 0.001f) {
-                    const float limit = (view.BBViewPortRightPos() + nextLeft) - mapX - Width();
-                    newX = limit <= tx ? mapX + limit : mapX + tx;
-                }
-            } else {
-                const float taken = -view.InflateBBLeft(moved.x - tx);
-                if (std::fabs(taken + moved.x - tx) >= 0.001f) {
-                    const float limit = (mapX - view.BBViewPortXPos()) + nextLeft;
-                    newX = limit <= -tx ? mapX - limit : mapX + tx;
-                }
-            }
-        }
-    } else {
-        const FRECT initial = view.InitialBBClone();
-        if (tx > 0) {
-            if (view.BBViewPortXPos() < initial.left) view.InflateBBLeft(-tx);
-        } else if (view.BBViewPortRightPos() > initial.right) {
-            view.InflateBBRight(tx);
-        }
-        mapX += tx;
-    }
-    if (scrollY) {
-        newY = mapY + ty;
-        if (moved.y != ty) {
-            if (ty >= 0) {
-                const float taken = view.InflateBBBottom(ty - moved.y);
-                if (std::fabs(taken + moved.y - ty) >= 0.001f) {
-                    const float limit = (view.BBViewPortBottomPos() + nextTop) - mapY - Height();
-                    newY = limit <= ty ? mapY + limit : mapY + ty;
-                }
-            } else {
-                const float taken = -view.InflateBBTop(moved.y - ty);
-                if (std::fabs(taken + moved.y - ty) >= 0.001f) {
-                    const float limit = (mapY - view.BBViewPortYPos()) + nextTop;
-                    newY = limit <= -ty ? mapY - limit : mapY + ty;
-                }
-            }
-        }
-    } else {
-        const FRECT initial = view.InitialBBClone();
-        if (ty > 0) {
-            if (view.BBViewPortYPos() < initial.top) view.InflateBBTop(-ty);
-        } else if (view.BBViewPortBottomPos() > initial.bottom) {
-            view.InflateBBBottom(ty);
-        }
-        mapY += ty;
-    }
+    const float newX = MoveAlongAxis(view, horizontal, mapX, tx, moved.x, scrollX, nextLeft, Width());
+    const float newY = MoveAlongAxis(view, vertical, mapY, ty, moved.y, scrollY, nextTop, Height());
     MoveForPegFlip(false);
     viewportX = TruncToInt32(mapX - view.WorldXPos());
     viewportY = TruncToInt32(mapY - view.WorldYPos());
@@ -424,31 +420,30 @@ void Sprite::ScrollAsMainCharacter() {
 void Sprite::Bounce() {
     if (collisionFactor > 1.0f) return;
     if (gravity) {
-        const double s = double(arcStartDirectionX) + double(arcStartDirectionY);
-        const double d = (double(mapX) + double(mapY)) - (double(arcStartX) + double(arcStartY));
-        const double u = arcStartSpeed;
-        const double gd = g;
-        const double disc = u * u * s * s + 2 * gd * d;
+        // The impact time solves the arc along the sum of both coordinates.
+        const float sum = arcStartDirectionX + arcStartDirectionY;
+        const float d = (mapX + mapY) - (arcStartX + arcStartY);
+        const float u = arcStartSpeed;
+        const float disc = u * u * sum * sum + 2 * g * d;
         double impact = speed;
-        if (gd == 0) {
-            // No gravity left: the arc is a straight line at the start speed.
-            impact = speed;
-        } else if (disc >= 0) {
-            double t;
+        // With g = 0 two roots divide by zero: the sprite keeps its speed.
+        if (disc == 0 || (disc > 0 && g != 0)) {
+            float time;
             if (disc > 0) {
-                const double t1 = (-u * s - std::sqrt(disc)) / gd;
-                const double t2 = (-u * s + std::sqrt(disc)) / gd;
-                const double frames = arcFrameCount;
+                const float t1 = (-u * sum - std::sqrt(disc)) / g;
+                const float t2 = (-u * sum + std::sqrt(disc)) / g;
+                const std::int32_t frames = arcFrameCount;
                 if (frames - 2 < t2 && t2 < frames + 2)
-                    t = t2;
+                    time = t2;
                 else if (frames - 2 < t1 && t1 < frames + 2)
-                    t = t1;
+                    time = t1;
                 else
-                    t = std::max(t1, t2);
+                    time = std::max(t1, t2);
             } else {
-                t = -u * s / gd;
+                time = g != 0 ? -u * sum / g : 0.0f;
             }
-            impact = std::sqrt(std::max(0.0, u * u + 2 * gd * t * u * arcStartDirectionY + gd * gd * t * t));
+            const double ud = u, gd = g, td = time;
+            impact = std::sqrt(std::max(0.0, ud * ud + 2 * gd * td * ud * arcStartDirectionY + gd * gd * td * td));
         }
         impactSpeed = static_cast<float>(impact);
         arcStartX = mapX;

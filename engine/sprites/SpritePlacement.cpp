@@ -97,31 +97,30 @@ void Sprite::WorldPosition(float x, float y, bool displacement) {
     StoreY(y - MapWorldY(), displacement);
 }
 
-// The clamped moves compare (stored + offset) with the limit, where offset is
-// 0 for the map forms and the map's world position for the world forms.
-void Sprite::ClampedX(float dx, float limit, bool displacement, bool increase, float offset) {
-    const float position = mapX + offset;
+// The clamped move along one axis: stored is that axis's map position and
+// pending its one-frame displacement; offset is 0 for the map forms and the
+// map's world position for the world forms, which compare (stored + offset)
+// with the limit.
+void Sprite::ClampedMove(float& stored, float& pending, float d, float limit, bool displacement, bool increase,
+                         float offset) {
     if (!displacement) {
-        mapX = increase ? mapX + dx : mapX - dx;
-        if (increase ? mapX + offset >= limit : mapX + offset <= limit) mapX = limit - offset;
-    } else {
-        if (increase ? position + dx >= limit : position - dx <= limit)
-            dx = increase ? limit - position : position - limit;
-        PendDisplacement(increase ? dx : -dx, displacementY);
+        stored = increase ? stored + d : stored - d;
+        if (increase ? stored + offset >= limit : stored + offset <= limit) stored = limit - offset;
+        return;
     }
+    const float position = stored + offset;
+    if (increase ? position + d >= limit : position - d <= limit) d = increase ? limit - position : position - limit;
+    PendDisplacement(displacementX, displacementY);
+    pending = increase ? d : -d;
+}
+
+void Sprite::ClampedX(float dx, float limit, bool displacement, bool increase, float offset) {
+    ClampedMove(mapX, displacementX, dx, limit, displacement, increase, offset);
     RecomputeViewportX();
 }
 
 void Sprite::ClampedY(float dy, float limit, bool displacement, bool increase, float offset) {
-    const float position = mapY + offset;
-    if (!displacement) {
-        mapY = increase ? mapY + dy : mapY - dy;
-        if (increase ? mapY + offset >= limit : mapY + offset <= limit) mapY = limit - offset;
-    } else {
-        if (increase ? position + dy >= limit : position - dy <= limit)
-            dy = increase ? limit - position : position - limit;
-        PendDisplacement(displacementX, increase ? dy : -dy);
-    }
+    ClampedMove(mapY, displacementY, dy, limit, displacement, increase, offset);
     RecomputeViewportY();
 }
 
@@ -163,13 +162,13 @@ void Sprite::MainCharWorldPosition(float x, float y) {
     mapY = py;
     if (!inside) {
         const ScrollDelta moved = view->Offset(screenDx, screenDy, false);
+        // When the view moved the whole way the sprite keeps its place on the
+        // screen; otherwise the box takes the rest.
         if (moved.x != screenDx || moved.y != screenDy) {
             screenDx = px - view->WorldXPos() - viewportX;
             screenDy = py - view->WorldYPos() - viewportY;
             UpdateViewportPosition();
             view->OffsetVPSBB(screenDx, screenDy);
-        } else {
-            UpdateViewportPosition();
         }
     } else {
         UpdateViewportPosition();

@@ -8,20 +8,6 @@
 
 CREATE CollisionCircle::cr("CollisionCircle", CollisionCircle::CreateObject);
 
-namespace {
-
-struct UnitVector {
-    float x = 0, y = 0;
-};
-
-UnitVector UnitOf(float vx, float vy) {
-    const float len = std::sqrt(vx * vx + vy * vy);
-    if (len == 0.0f) return {};
-    return {vx / len, vy / len};
-}
-
-}  // namespace
-
 CollisionCircle::CollisionCircle(float x, float y, float radius, int id, unsigned char type) {
     d.originX = x;
     d.originY = y;

@@ -12,15 +12,27 @@ CREATE CollisionSegment::cr("CollisionSegment", CollisionSegment::CreateObject);
 
 namespace {
 
-struct UnitVector {
-    float x = 0, y = 0;
-};
+// The Cyrus-Beck state of one clipped segment: its start S, its vector E and the
+// candidate interval [tE, tL].
+struct CyrusBeck {
+    explicit CyrusBeck(const CollisionSegment& s)
+        : sx(s.OriginX()),
+          sy(s.OriginY()),
+          ex(double(s.DirectionX()) * double(s.MagnitudeX())),
+          ey(double(s.DirectionY()) * double(s.MagnitudeY())) {}
 
-UnitVector UnitOf(float vx, float vy) {
-    const float len = std::sqrt(vx * vx + vy * vy);
-    if (len == 0.0f) return {};
-    return {vx / len, vy / len};
-}
+    // Cuts the interval by one edge; false rejects the segment.
+    bool Cut(const PolygonEdge& e) {
+        const double num = e.normalX * (e.pointX - sx) + e.normalY * (e.pointY - sy);
+        const double den = e.normalX * ex + e.normalY * ey;
+        return CollisionSegment::ChopCandidateInterval(tE, tL, num, den);
+    }
+    // An end point of the segment lies inside the polygon.
+    bool EndInside() const { return tE == 0.0 || tL == 1.0; }
+
+    double sx, sy, ex, ey;
+    double tE = 0.0, tL = 1.0;
+};
 
 }  // namespace
 
@@ -146,32 +158,18 @@ bool CollisionSegment::ChopCandidateInterval(double& tE, double& tL, double num,
 
 bool CollisionSegment::LineClippingConvexeShape(CollisionSegment& s, const PolygonEdge* edges,
                                                 int count) {
-    const double sx = s.d.originX, sy = s.d.originY;
-    const double ex = double(s.d.directionX) * double(s.d.magnitudeX);
-    const double ey = double(s.d.directionY) * double(s.d.magnitudeY);
-    double tE = 0.0, tL = 1.0;
-    for (int i = 0; i < count; ++i) {
-        const PolygonEdge& e = edges[i];
-        const double num = e.normalX * (e.pointX - sx) + e.normalY * (e.pointY - sy);
-        const double den = e.normalX * ex + e.normalY * ey;
-        if (!ChopCandidateInterval(tE, tL, num, den)) return false;
-    }
-    if (tE == 0.0 || tL == 1.0) s.d.endInside = true;
+    CyrusBeck clip(s);
+    for (int i = 0; i < count; ++i)
+        if (!clip.Cut(edges[i])) return false;
+    if (clip.EndInside()) s.d.endInside = true;
     return true;
 }
 
 bool CollisionSegment::LineClippingConvexeShape(CollisionSegment& s, List& polygon) {
-    const double sx = s.d.originX, sy = s.d.originY;
-    const double ex = double(s.d.directionX) * double(s.d.magnitudeX);
-    const double ey = double(s.d.directionY) * double(s.d.magnitudeY);
-    double tE = 0.0, tL = 1.0;
-    for (node* n = polygon.Head(); !n->EOList(); n = n->Next()) {
-        const auto* e = static_cast<const PolygonEdge*>(n);
-        const double num = e->normalX * (e->pointX - sx) + e->normalY * (e->pointY - sy);
-        const double den = e->normalX * ex + e->normalY * ey;
-        if (!ChopCandidateInterval(tE, tL, num, den)) return false;
-    }
-    if (tE == 0.0 || tL == 1.0) s.d.endInside = true;
+    CyrusBeck clip(s);
+    for (node* n = polygon.Head(); !n->EOList(); n = n->Next())
+        if (!clip.Cut(*static_cast<const PolygonEdge*>(n))) return false;
+    if (clip.EndInside()) s.d.endInside = true;
     return true;
 }
 

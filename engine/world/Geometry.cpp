@@ -89,8 +89,23 @@ QelRect IntersectRects(const QelRect& a, const QelRect& b) {
 
 bool RectIsEmpty(const QelRect& r) { return r.right <= r.left || r.bottom <= r.top; }
 
-QelRect OffsetRect(const QelRect& r, std::int32_t dx, std::int32_t dy) {
-    return QelRect{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+std::int32_t ClampToInt32(std::int64_t v) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
+                                                              std::numeric_limits<std::int32_t>::max()));
+}
+
+QelRect OffsetRect(const QelRect& r, std::int64_t dx, std::int64_t dy) {
+    return QelRect{ClampToInt32(r.left + dx), ClampToInt32(r.top + dy), ClampToInt32(r.right + dx),
+                   ClampToInt32(r.bottom + dy)};
+}
+
+std::int32_t RectWidth(const QelRect& r) { return ClampToInt32(std::int64_t(r.right) - r.left); }
+std::int32_t RectHeight(const QelRect& r) { return ClampToInt32(std::int64_t(r.bottom) - r.top); }
+
+UnitVector UnitOf(float vx, float vy) {
+    const float len = std::sqrt(vx * vx + vy * vy);
+    if (len == 0.0f) return {};
+    return {vx / len, vy / len};
 }
 
 std::int32_t TruncToInt32(double v) {

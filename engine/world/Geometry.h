@@ -22,7 +22,20 @@ bool RectsOverlap(const QelRect& a, const QelRect& b);
 // Intersection of two integer rectangles; may come out empty or inverted.
 QelRect IntersectRects(const QelRect& a, const QelRect& b);
 bool RectIsEmpty(const QelRect& r);
-QelRect OffsetRect(const QelRect& r, std::int32_t dx, std::int32_t dy);
+// r moved by (dx, dy); coordinates saturate at the int32 range.
+QelRect OffsetRect(const QelRect& r, std::int64_t dx, std::int64_t dy);
+// Width and height, saturated at the int32 range.
+std::int32_t RectWidth(const QelRect& r);
+std::int32_t RectHeight(const QelRect& r);
+
+// The int32 nearest to v.
+std::int32_t ClampToInt32(std::int64_t v);
+
+// A direction of motion: (vx, vy) / |(vx, vy)|, or (0, 0) for no motion.
+struct UnitVector {
+    float x = 0, y = 0;
+};
+UnitVector UnitOf(float vx, float vy);
 
 // Float to int32 toward zero, saturating at the int32 range (NaN gives 0).
 std::int32_t TruncToInt32(double v);

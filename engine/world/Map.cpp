@@ -61,6 +61,22 @@ void RemoveMatching(List& list, int id, unsigned int kind) {
     }
 }
 
+// Drops every element of a loaded list that is not a T (a corrupt save could
+// hold anything there); false when one was dropped.
+template <class T>
+bool KeepOnly(List& list) {
+    bool clean = true;
+    for (node* n = list.Head(); !n->EOList();) {
+        node* following = n->Next();
+        if (!dynamic_cast<T*>(n)) {
+            list.del(n);
+            clean = false;
+        }
+        n = following;
+    }
+    return clean;
+}
+
 bool FileExists(const String& folder, const char* file) {
     const String path = folder + String(file);
     std::ifstream in(qel::NativePath(path));
@@ -237,7 +253,8 @@ void Map::InitStandardMap(const char* name, const char* file, int zOrder, int x,
     display = &Map::DisplayStandardMap;
     fixedToViewport = fixed;
     displayRect = rect;
-    if (fixed) displayRect = OffsetRect(rect, -TruncToInt32(view.WorldXPos()), -TruncToInt32(view.WorldYPos()));
+    if (fixed) displayRect = OffsetRect(rect, -std::int64_t(TruncToInt32(view.WorldXPos())),
+                                                -std::int64_t(TruncToInt32(view.WorldYPos())));
 }
 
 void Map::InitWrappedMap(const char* name, const char* file, int zOrder, int x, int y, bool fixed,
@@ -557,9 +574,10 @@ void Map::UpdateStandardMap() {
     placedRect = OffsetRect(bitmapRect, ix, iy);
     QelRect clip = displayRect;
     if (!fixedToViewport)
-        clip = OffsetRect(clip, -RoundHalfTowardZero(view.WorldXPos()), -RoundHalfTowardZero(view.WorldYPos()));
+        clip = OffsetRect(clip, -std::int64_t(RoundHalfTowardZero(view.WorldXPos())),
+                          -std::int64_t(RoundHalfTowardZero(view.WorldYPos())));
     destinationRect = IntersectRects(placedRect, clip);
-    if (!RectIsEmpty(destinationRect)) sourceRect = OffsetRect(destinationRect, -ix, -iy);
+    if (!RectIsEmpty(destinationRect)) sourceRect = OffsetRect(destinationRect, -std::int64_t(ix), -std::int64_t(iy));
 }
 
 void Map::DisplayStandardMap() {
@@ -685,8 +703,8 @@ void Map::Load(File& file) {
     file.Read(u32); blitFlags = u32;
     if (!file.HasError()) LoadMap();  // a missing bitmap leaves the map undrawn
     file.Read(i32);
+    // A kind the constructor never set up loads as it was saved: drawn by nothing.
     mapType = MapType(i32);
-    if (i32 < MasterMap || i32 > WrappedMap) file.SetError();
     SetRoutineFromType();
     file.Read(reserved);
     file.Read(i32); alarmCount = i32;
@@ -702,15 +720,8 @@ void Map::Load(File& file) {
     file.Read(unused);
     alarms.Load(file);
     shapes.Load(file);
-    // Only shapes belong in the shape list; anything else marks the save corrupt.
-    for (node* n = shapes.Head(); !n->EOList();) {
-        node* following = n->Next();
-        if (!dynamic_cast<CollisionData*>(n)) {
-            shapes.del(n);
-            file.SetError();
-        }
-        n = following;
-    }
+    const bool alarmsClean = KeepOnly<Alarm>(alarms), shapesClean = KeepOnly<CollisionData>(shapes);
+    if (!alarmsClean || !shapesClean) file.SetError();
     if (!file.HasError()) InitCollision();
     textVariables.Clear();
     bool hasWrapping = false;

@@ -33,7 +33,8 @@ public:
     static constexpr std::uint32_t BlitKeySource = 0x8000;
     // Bounds a loaded record must keep: larger ones are corrupt.
     static constexpr std::uint32_t MaxBitmapSide = 1u << 16;
-    static constexpr std::int64_t MaxGridCells = 1 << 20;
+    // Enough cells for the largest bitmap at the smallest cell size.
+    static constexpr std::int64_t MaxGridCells = std::int64_t(MaxBitmapSide / 64 + 1) * (MaxBitmapSide / 64 + 1);
 
     Map();
     Map(const char* name, const char* file, MapType type, int zOrder, int worldX, int worldY,

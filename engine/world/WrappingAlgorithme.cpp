@@ -5,8 +5,9 @@
 
 namespace {
 
-std::int32_t Width(const QelRect& r) { return r.right - r.left; }
-std::int32_t Height(const QelRect& r) { return r.bottom - r.top; }
+// Saturating, so that a hostile loaded record keeps the arithmetic defined.
+std::int32_t Width(const QelRect& r) { return RectWidth(r); }
+std::int32_t Height(const QelRect& r) { return RectHeight(r); }
 
 // Offsets reduced into [0, period).
 std::int32_t Wrap(std::int64_t v, std::int32_t period) {
@@ -109,31 +110,32 @@ void WrappingAlgorithme::SetOffset(std::int32_t x, std::int32_t y, float viewpor
 void WrappingAlgorithme::ComputePieces() {
     const QelRect inter = IntersectRects(a_, b_);
     scratch_ = inter;
-    const QelRect local = OffsetRect(inter, -a_.left, -a_.top);
+    const QelRect local = OffsetRect(inter, -std::int64_t(a_.left), -std::int64_t(a_.top));
     splitX_ = local.right;
     splitY_ = local.bottom;
     const std::int32_t sx = splitX_, sy = splitY_;
     const std::int32_t aw = Width(a_), ah = Height(a_);
-    const std::int32_t bw = Width(b_), bh = Height(b_);
+    const std::int64_t bw = Width(b_), bh = Height(b_);
+    const std::int64_t ax = a_.left, ay = a_.top;
     list2_[0] = inter;
     list1_[0] = local;
     const bool outRight = b_.right < a_.right;
     const bool outBottom = b_.bottom < a_.bottom;
     if (outRight && !outBottom) {
         list1_[1] = QelRect{sx, 0, aw, ah};
-        list2_[1] = OffsetRect(list1_[1], a_.left - bw, a_.top);
+        list2_[1] = OffsetRect(list1_[1], ax - bw, ay);
         pieceCount_ = 2;
     } else if (outRight && outBottom) {
         list1_[1] = QelRect{sx, 0, aw, sy};
-        list2_[1] = OffsetRect(list1_[1], a_.left - bw, a_.top);
+        list2_[1] = OffsetRect(list1_[1], ax - bw, ay);
         list1_[2] = QelRect{sx, sy, aw, ah};
-        list2_[2] = OffsetRect(list1_[2], a_.left - bw, a_.top - bh);
+        list2_[2] = OffsetRect(list1_[2], ax - bw, ay - bh);
         list1_[3] = QelRect{0, sy, sx, ah};
-        list2_[3] = OffsetRect(list1_[3], a_.left, a_.top - bh);
+        list2_[3] = OffsetRect(list1_[3], ax, ay - bh);
         pieceCount_ = 4;
     } else if (outBottom) {
         list1_[1] = QelRect{0, sy, aw, ah};
-        list2_[1] = OffsetRect(list1_[1], a_.left, a_.top - bh);
+        list2_[1] = OffsetRect(list1_[1], ax, ay - bh);
         pieceCount_ = 2;
     } else {
         pieceCount_ = 1;
@@ -141,7 +143,7 @@ void WrappingAlgorithme::ComputePieces() {
 }
 
 void WrappingAlgorithme::Finish() {
-    const std::int32_t tx = originX_ - usedViewX_, ty = originY_ - usedViewY_;
+    const std::int64_t tx = std::int64_t(originX_) - usedViewX_, ty = std::int64_t(originY_) - usedViewY_;
     if (case_ == 1) {
         for (std::uint32_t i = 0; i < pieceCount_; ++i) list1_[i] = OffsetRect(list1_[i], tx, ty);
         return;
@@ -155,8 +157,8 @@ void WrappingAlgorithme::Finish() {
         const QelRect src = IntersectRects(list2_[i], c_);
         if (RectIsEmpty(src)) continue;
         QelRect dst = list1_[i];
-        dst.right = dst.left + Width(src);
-        dst.bottom = dst.top + Height(src);
+        dst.right = ClampToInt32(std::int64_t(dst.left) + Width(src));
+        dst.bottom = ClampToInt32(std::int64_t(dst.top) + Height(src));
         list2_[kept] = src;
         list1_[kept] = OffsetRect(dst, tx, ty);
         ++kept;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdint>
 #include <string>
 
 #include "platform/DrawContext.h"
@@ -49,6 +51,28 @@ TEST(Font, HeightsFollowTheLogicalFontRules) {
     EXPECT_LE(cell->CellHeight(), 20) << "positive: the cell height";
     EXPECT_GE(cell->CellHeight(), 18);
     EXPECT_GT(standard->CellHeight(), 10);
+}
+
+TEST(Font, PositiveHeightsGiveExactlyThatCell) {
+    // Heights a whole-pixel em size cannot meet in one face or another.
+    for (const char* face : {"Arial", "Times New Roman", "Courier New"})
+        for (int height : {9, 10, 11, 18, 20, 21, 29, 42, 77}) {
+            auto f = Font::Create({face, height});
+            ASSERT_NE(f, nullptr);
+            EXPECT_EQ(f->CellHeight(), height) << face;
+            EXPECT_EQ(f->Measure("Ag", 2).height, height) << face;
+        }
+}
+
+TEST(Font, ExtremeSizesAreBoundedNotFatal) {
+    auto tall = Font::Create({"Arial", INT32_MIN});
+    ASSERT_NE(tall, nullptr);
+    EXPECT_LE(tall->CellHeight(), 4096);
+    auto wide = Font::Create({"Arial", -10, INT32_MAX});
+    ASSERT_NE(wide, nullptr);
+    auto s = qel::Surface::Create(8, 8, 32);
+    wide->DrawChar(*s, 0, 0, 'W', 0xFFFFFF);  // a glyph of bounded size, clipped
+    EXPECT_LE(wide->Measure("W", 1).width, 2048 * 4);
 }
 
 TEST(Font, MeasuresOneByteStringsAsTheSumOfTheirCharacters) {

@@ -74,6 +74,26 @@ TEST_F(WindowFixture, MinimiseArrivesBeforeTheFocusLossItCaused) {
     EXPECT_EQ(got[1].message, Msg::KillFocus);
 }
 
+TEST_F(WindowFixture, MinimiseReportedOnALaterPassStillPrecedesTheQueuedFocusLoss) {
+    struct Case { const char* what; std::vector<SimulatedEvent> first; std::vector<Msg> expected; };
+    const Case cases[] = {
+        {"loss still queued", {SimulatedEvent::Exposed, SimulatedEvent::FocusLost},
+         {Msg::Paint, Msg::SysCommand, Msg::KillFocus}},
+        {"focus came back in between: the minimise is new", {SimulatedEvent::Exposed, SimulatedEvent::FocusLost,
+                                                              SimulatedEvent::FocusGained},
+         {Msg::Paint, Msg::KillFocus, Msg::SetFocus, Msg::SysCommand}},
+    };
+    for (const Case& c : cases) {
+        for (SimulatedEvent e : c.first) qel::SimulateWindowEvent(window, e);
+        Message m;
+        ASSERT_TRUE(qel::PeekMessage(m)) << c.what;  // this pass reads every event, removes one
+        std::vector<Msg> got{m.message};
+        qel::SimulateWindowEvent(window, SimulatedEvent::Minimized);
+        while (qel::PeekMessage(m)) got.push_back(m.message);
+        EXPECT_EQ(got, c.expected) << c.what;
+    }
+}
+
 TEST_F(WindowFixture, CloseDestroysTheWindowAndTheProcedureEndsTheLoop) {
     qel::SimulateWindowEvent(window, SimulatedEvent::CloseRequested);
     EXPECT_EQ(Drain(), (std::vector<Msg>{Msg::Close, Msg::Quit}));

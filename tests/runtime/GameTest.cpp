@@ -116,7 +116,9 @@ TEST_F(GameTest, NextPreviousAndRestartStayWithinTheLevels) {
         game.ChangePending(false);
         (game.*c.request)();
         EXPECT_EQ(game.ChangePending(), c.expected >= 0) << c.current;
-        if (c.expected >= 0) EXPECT_EQ(game.LevelNumber(), c.expected) << c.current;
+        if (c.expected >= 0) {
+            EXPECT_EQ(game.LevelNumber(), c.expected) << c.current;
+        }
     }
 }
 

@@ -157,7 +157,9 @@ TEST_F(EngineRunTest, ScreenSaverCommandLetters) {
         };
         EXPECT_EQ(EngineRun::Run(c.commandLine), 0) << c.commandLine;
         EXPECT_EQ(EngineRun::Count("OnGameStart"), c.runs ? 1 : 0) << c.commandLine;
-        if (c.runs) EXPECT_EQ(windowedAtStart, c.windowed) << c.commandLine;
+        if (c.runs) {
+            EXPECT_EQ(windowedAtStart, c.windowed) << c.commandLine;
+        }
         ASSERT_EQ(boxes.size(), c.box ? 1u : 0u) << c.commandLine;
         if (c.box) {
             EXPECT_EQ(boxes[0].text, c.box);

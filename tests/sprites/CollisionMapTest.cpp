@@ -157,7 +157,9 @@ TEST_F(CollisionMap, ShapeModeStopsAtTheFloorWithoutPassingIt) {
             Aim(s, 0, 1, speed);
             Step(s);
             const std::string at = "speed " + std::to_string(speed) + " gap " + std::to_string(gap);
-            if (gap <= speed) EXPECT_LT(s->CollisionFactor(), 1.0f) << at;
+            if (gap <= speed) {
+                EXPECT_LT(s->CollisionFactor(), 1.0f) << at;
+            }
             EXPECT_LE(s->mapY + 31.0f, 131.0f + gap) << at;
             level.DisplayList(0).del();
             maps.clear();
@@ -232,6 +234,15 @@ TEST_F(CollisionMap, NoMapNoGridAndTheMapEdgesAreSafe) {
             Step(s);
             for (unsigned code = 0; code < 4; ++code) sprites::LookAheadCollisionWithMap(*s, code, 7, -1);
         }
+    // A negative speed (the setter refuses one, a restored record may hold
+    // one) samples the move once instead of looping for ever.
+    Sprite* backwards = Add("backwards", BoxActor, &map, 250, 100);
+    backwards->CheckCollisionWithMap(true);
+    Aim(backwards, 1, 0, 0);
+    backwards->speed = -60;
+    backwards->GetTranslation();
+    Step(backwards);
+    EXPECT_FLOAT_EQ(backwards->CollisionFactor(), 1.5f);
 }
 
 TEST_F(CollisionMap, QueriesReportUnknownIdsAndBits) {

@@ -228,7 +228,9 @@ TEST_F(CollisionSprite, BothSidesRecordTwiceAndRemovalLeavesNoDanglingPointer) {
     b->RemoveFrom(level.DisplayList(b->DisplayListNumber()));
     EXPECT_NE(sprites::CollisionWithSpritePtr(*a, nullptr), nullptr);
     for (unsigned i = 0; i < a->spritesHit.Size(); ++i)
-        if (Sprite* hit = a->spritesHit[i]) EXPECT_STREQ(hit->Name(), "c");
+        if (Sprite* hit = a->spritesHit[i]) {
+            EXPECT_STREQ(hit->Name(), "c");
+        }
     EXPECT_EQ(sprites::CollisionWithSpritePtr(*a, "b"), nullptr);
     EXPECT_EQ(sprites::CollisionWithSpritePtr(*a, "c"), c);
     EXPECT_TRUE(sprites::CollisionWithSprite(*a, "b"));  // names stay until the next reset

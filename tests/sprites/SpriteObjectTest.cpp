@@ -6,6 +6,7 @@
 
 #include "SpriteFixture.h"
 #include "foundation/File.h"
+#include "input/Mouse.h"
 #include "sprites/Query.h"
 #include "sprites/SpritePTR.h"
 
@@ -72,6 +73,44 @@ TEST_F(SpriteTest, RecordSavedLoadedAndSavedAgainIsByteIdentical) {
     EXPECT_EQ(loadedB->spritesHit[0], copy);
     delete loadedB;
     delete copy;
+}
+
+TEST_F(SpriteTest, RecordHasItsFixedSize) {
+    // A default sprite writes an empty name (4 bytes), its behaviour, four null
+    // objects (traverser, map, followed segment, local data: 16 bytes), and 337
+    // bytes of fixed fields and counts, the last hit segment's 54 among them.
+    Sprite s;
+    {
+        File f(TempFile("default.rec").c_str(), File::Writing);
+        s.Save(f);
+        ASSERT_TRUE(f.Close());
+    }
+    {
+        File f(TempFile("behaviour.rec").c_str(), File::Writing);
+        Behavior().Save(f);
+        ASSERT_TRUE(f.Close());
+    }
+    const auto behaviourBytes = std::filesystem::file_size(TempFile("behaviour.rec"));
+    EXPECT_EQ(std::filesystem::file_size(TempFile("default.rec")) - behaviourBytes - 4 - 16, 337u);
+}
+
+TEST_F(SpriteTest, NewSpriteTakesTheMousePosition) {
+    Mouse mouse(nullptr, nullptr);
+    MouseRecord at;
+    at.motionRect = QelRect{0, 0, 640, 480};
+    at.x = 40;
+    at.y = 30;
+    mouse.Restore(at);
+    LevelViewPort().WorldXPos(100);
+    pMouse = &mouse;
+    Sprite s;
+    pMouse = nullptr;
+    EXPECT_EQ(s.mouseX, 40);
+    EXPECT_EQ(s.mouseY, 30);
+    EXPECT_EQ(s.mouseWorldX, mouse.WorldX());
+    EXPECT_EQ(s.mouseWorldY, mouse.WorldY());
+    Sprite without;
+    EXPECT_EQ(without.mouseX, 0);
 }
 
 TEST_F(SpriteTest, CorruptRecordsAreRefusedWithoutBadIndices) {

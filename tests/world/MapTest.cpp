@@ -336,6 +336,38 @@ TEST_F(HostileMapRecord, CorruptFieldsAreRejected) {
         EXPECT_FALSE(LoadsCleanly(std::vector<unsigned char>(good.begin(), good.begin() + std::ptrdiff_t(n)))) << n;
 }
 
+TEST_F(HostileMapRecord, ListsHoldingForeignObjectsAreRejected) {
+    Map m("lists", Bitmap("l.bmp", 16, 8).c_str(), Map::StandardMap, 0, 0, 0, true, QelRect{});
+    m.Alarms().add(new CollisionCircle(1, 2, 3, 4, 0));  // a shape where an alarm belongs
+    const std::string path = dir.File("l.map");
+    {
+        File f(path.c_str(), File::Writing);
+        m.Save(f);
+    }
+    Map target;
+    File f(path.c_str(), File::Reading);
+    target.Load(f);
+    EXPECT_TRUE(f.HasError());
+    EXPECT_EQ(target.Alarms().Count(), 0);
+}
+
+TEST_F(MapTest, AMapOfNoKnownKindSavesAndLoads) {
+    Map odd("odd", Bitmap("odd.bmp", 16, 8).c_str(), Map::MapType(5), 0, 0, 0, true, QelRect{});
+    const std::string path = dir.File("odd.map");
+    {
+        File f(path.c_str(), File::Writing);
+        odd.Save(f);
+    }
+    Map back;
+    File f(path.c_str(), File::Reading);
+    back.Load(f);
+    EXPECT_FALSE(f.HasError());
+    EXPECT_EQ(back.Type(), Map::MapType(5));
+    ClearBack();
+    back.DisplayMap();
+    EXPECT_EQ(Pixel(0, 0), 0x123456u);
+}
+
 TEST_F(MapTest, MasterMapMustCoverTheViewport) {
     const std::string exact = Bitmap("exact.bmp", 64, 48), narrow = Bitmap("narrow.bmp", 63, 48);
     Map ok("ok", exact.c_str(), Map::MasterMap, 0, 0, 0, true, QelRect{});

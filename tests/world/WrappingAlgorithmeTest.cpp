@@ -151,3 +151,29 @@ TEST(WrappingAlgorithme, RecordRoundTripsAndRejectsCorruptOnes) {
 }
 
 }  // namespace
+
+namespace {
+
+// Offsets and viewport positions at the ends of the int32 range (a far-off
+// viewport, a hostile saved record) keep the arithmetic defined.
+TEST(WrappingAlgorithme, ExtremeCoordinatesStayDefined) {
+    WrappingAlgorithme w;
+    w.SetUp(QelRect{0, 0, 40, 20}, QelRect{0, 0, 100, 50}, false, 30, 40, 0.0f, 0.0f);
+    w.SetOffset(INT32_MIN, INT32_MAX, -3e9f, 3e9f);
+    EXPECT_LE(w.PieceCount(), 4u);
+
+    std::uint8_t bytes[WrappingAlgorithme::kRecordSize];
+    Make(7, 5, 3, 9, -4, 6).ToBytes(bytes);
+    for (size_t at : {size_t(192), size_t(200), size_t(224), size_t(32), size_t(40)}) {  // E, origin, C
+        std::uint8_t bad[WrappingAlgorithme::kRecordSize];
+        std::memcpy(bad, bytes, sizeof bad);
+        const std::uint8_t big[4] = {0xF0, 0xFF, 0xFF, 0x7F};
+        std::memcpy(bad + at, big, 4);
+        WrappingAlgorithme loaded;
+        if (!loaded.FromBytes(bad)) continue;
+        loaded.SetOffset(3, 4, 0.0f, 0.0f);
+        EXPECT_LE(loaded.PieceCount(), 4u) << at;
+    }
+}
+
+}  // namespace
