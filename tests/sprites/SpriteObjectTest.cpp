@@ -138,6 +138,30 @@ TEST_F(SpriteTest, CorruptRecordsAreRefusedWithoutBadIndices) {
     }
 }
 
+TEST_F(SpriteTest, RecordCannotMakeTheSpriteOwnWhatItDoesNotOwn) {
+    // The record ends with the local-data index and object. A forged record
+    // names the sprite itself (object id 1, still being read) as its local
+    // data: the sprite would destroy itself when destroyed.
+    Sprite s;
+    SaveTo(TempFile("plain.sav"), &s);
+    std::vector<char> bytes = Bytes(TempFile("plain.sav"));
+    bytes.resize(bytes.size() - 8);
+    const char index[4] = {0, 0, 0, 0};
+    bytes.insert(bytes.end(), index, index + 4);
+    char self[36] = "Sprite";
+    self[32] = 1;
+    bytes.insert(bytes.end(), self, self + 36);
+    std::ofstream(TempFile("forged.sav"), std::ios::binary).write(bytes.data(), static_cast<long>(bytes.size()));
+
+    File in(TempFile("forged.sav").c_str(), File::Reading);
+    node* p = nullptr;
+    in.Read(p);
+    EXPECT_TRUE(in.HasError());
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(static_cast<Sprite*>(p)->LocalData(), nullptr);
+    delete p;
+}
+
 TEST_F(SpriteTest, CopyResetsFlipsAndKeepsHitsTwoWay) {
     Sprite* hitter = Add("hitter");
     Sprite* source = Add("source");

@@ -351,6 +351,21 @@ TEST_F(HostileMapRecord, ListsHoldingForeignObjectsAreRejected) {
     EXPECT_EQ(target.Alarms().Count(), 0);
 }
 
+TEST_F(MapTest, FarOffPositionsDrawNothingAndStayDefined) {
+    // A world smaller than the bitmap: no maximum, so nothing clamps the position.
+    LevelViewPort().WorldWidth(10);
+    LevelViewPort().WorldHeight(5);
+    Map far("far", Bitmap("far.bmp", 16, 8).c_str(), Map::StandardMap, 0, 0, 0, true, QelRect{0, 0, 64, 48});
+    for (float x : {3e9f, -3e9f, 2147483520.0f}) {
+        far.WorldPositionX(x);
+        far.WorldPositionY(-x);
+        ClearBack();
+        far.DisplayMap();
+        EXPECT_EQ(Pixel(0, 0), 0x123456u) << x;
+        EXPECT_EQ(Pixel(63, 47), 0x123456u) << x;
+    }
+}
+
 TEST_F(MapTest, AMapOfNoKnownKindSavesAndLoads) {
     Map odd("odd", Bitmap("odd.bmp", 16, 8).c_str(), Map::MapType(5), 0, 0, 0, true, QelRect{});
     const std::string path = dir.File("odd.map");
