@@ -270,7 +270,26 @@ public:
     bool Up(Sprite* other);
     bool Down(Sprite* other);
 
-    // --- collision switches (the tests themselves come with the collision code) ---
+    // --- collision with maps, alarms and other sprites, and look-ahead probes ---
+    void HandleAlarms();
+    void CheckMapCollision(Map* map);
+    void CheckSpriteCollision(Sprite* other);
+    bool CollisionWithMap(int id);
+    bool Collision(int id);
+    bool OwnerCollisionDataFlagBit(unsigned int n);
+    bool SpriteCollisionDataFlagBit(unsigned int n);
+    bool MapCollisionDataFlagBit(unsigned int n);
+    bool CollisionWithSprite(const char* name);
+    Sprite* CollisionWithSpritePtr(const char* name);
+    bool CollisionWithSprite(int id);
+    bool LookAheadCollisionWithMap(unsigned int direction, unsigned int distance, int id);
+    Sprite* LookAheadCollisionWithSprite(unsigned int direction, unsigned int distance, const char* name);
+    bool LookAheadCollision(unsigned int direction, unsigned int distance, unsigned int what);
+    bool TempCheckCollisionWithMap(float dx, float dy, float vx, float vy);
+    bool TempCheckCollisionWithMap(float dx, float dy, float vx, float vy, int id);
+    Sprite* TempCheckCollisionWithSprite(float dx, float dy, float vx, float vy, const char* name);
+
+    // --- collision switches ---
     bool CheckCollisionWithMap() const { return checkCollisionWithMap; }
     void CheckCollisionWithMap(bool on) { checkCollisionWithMap = on; }
     bool CheckCollisionWithSprite() const { return checkCollisionWithSprite; }

@@ -211,8 +211,7 @@ Sprite* TempCheckCollisionWithSprite(Sprite& sprite, float dx, float dy, float v
 
 }  // namespace sprites
 
-// The Sprite members of the probes, once Sprite declares them.
-#ifdef QEL_SPRITE_COLLISION_MEMBERS
+// The Sprite members of the probes.
 bool Sprite::LookAheadCollisionWithMap(unsigned int code, unsigned int distance, int id) {
     return sprites::LookAheadCollisionWithMap(*this, code, distance, id);
 }
@@ -231,4 +230,3 @@ bool Sprite::TempCheckCollisionWithMap(float dx, float dy, float vx, float vy, i
 Sprite* Sprite::TempCheckCollisionWithSprite(float dx, float dy, float vx, float vy, const char* name) {
     return sprites::TempCheckCollisionWithSprite(*this, dx, dy, vx, vy, name);
 }
-#endif

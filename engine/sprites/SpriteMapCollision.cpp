@@ -328,8 +328,7 @@ bool MapCollisionDataFlagBit(Sprite& sprite, unsigned int n) {
 
 }  // namespace sprites
 
-// The Sprite members of the map test, once Sprite declares them.
-#ifdef QEL_SPRITE_COLLISION_MEMBERS
+// The Sprite members of the map test.
 void Sprite::HandleAlarms() { sprites::HandleAlarms(*this); }
 void Sprite::CheckMapCollision(Map* m) { sprites::CheckMapCollision(*this, m); }
 bool Sprite::CollisionWithMap(int id) { return sprites::CollisionWithMap(*this, id); }
@@ -337,4 +336,3 @@ bool Sprite::Collision(int id) { return sprites::Collision(*this, id); }
 bool Sprite::OwnerCollisionDataFlagBit(unsigned int n) { return sprites::OwnerCollisionDataFlagBit(*this, n); }
 bool Sprite::SpriteCollisionDataFlagBit(unsigned int n) { return sprites::SpriteCollisionDataFlagBit(*this, n); }
 bool Sprite::MapCollisionDataFlagBit(unsigned int n) { return sprites::MapCollisionDataFlagBit(*this, n); }
-#endif

@@ -367,10 +367,8 @@ bool CollisionWithSprite(Sprite& sprite, int id) {
 
 }  // namespace sprites
 
-// The Sprite members of the sprite test, once Sprite declares them.
-#ifdef QEL_SPRITE_COLLISION_MEMBERS
+// The Sprite members of the sprite test.
 void Sprite::CheckSpriteCollision(Sprite* other) { sprites::CheckSpriteCollision(*this, other); }
 bool Sprite::CollisionWithSprite(const char* name) { return sprites::CollisionWithSprite(*this, name); }
 Sprite* Sprite::CollisionWithSpritePtr(const char* name) { return sprites::CollisionWithSpritePtr(*this, name); }
 bool Sprite::CollisionWithSprite(int id) { return sprites::CollisionWithSprite(*this, id); }
-#endif

@@ -95,7 +95,8 @@ std::int32_t ClampToInt32(std::int64_t v) {
 }
 
 QelRect OffsetRect(const QelRect& r, std::int64_t dx, std::int64_t dy) {
-    return QelRect{r.left + std::int32_t(dx), r.top + std::int32_t(dy), r.right + std::int32_t(dx), r.bottom + std::int32_t(dy)};
+    return QelRect{ClampToInt32(r.left + dx), ClampToInt32(r.top + dy), ClampToInt32(r.right + dx),
+                   ClampToInt32(r.bottom + dy)};
 }
 
 std::int32_t RectWidth(const QelRect& r) { return ClampToInt32(std::int64_t(r.right) - r.left); }
