@@ -19,20 +19,17 @@ std::recursive_mutex& Console::OutputLock() {
 }
 
 Console::Console() {
-    m_Frame = QelRect{5, 5, 400, 200};
-    m_FrameWidth = m_Frame.right - m_Frame.left - 1;
-    m_FrameHeight = m_Frame.bottom - m_Frame.top - 1;
+    Frame(QelRect{5, 5, 400, 200});
     Name("DebugText");
     Variable::operator=("");
-    m_Color = 0;
-    m_Width = 3;
-    m_Height = 8.0f;
-    m_Weight = 500;
-    m_DisplayType = VerticalScrolling;
-    m_Visible = true;
+    Variable::Color(0);
+    Width(3);
+    Height(8.0f);
+    Weight(500);
+    DisplayType(VerticalScrolling);
+    Visible(true);
     WriteLog();
-    m_VScrollTriggered = false;
-    RebuildFont();
+    VScrollTriggered(false);
 }
 
 Console::~Console() {
@@ -75,10 +72,7 @@ void Console::Show(bool on) {
     Visible(on);
 }
 
-void Console::Color(COLORREF colour) {
-    m_Color = colour;
-    RebuildFont();
-}
+void Console::Color(COLORREF colour) { Variable::Color(colour); }
 
 // The last lines in view; a text shorter than the frame starts at its top.
 void Console::ScrollToEnd() {

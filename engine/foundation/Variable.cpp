@@ -1,6 +1,7 @@
 #include "foundation/Variable.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -302,6 +303,142 @@ void Variable::RebuildFont() {
     if (links.buildFont) links.buildFont(*this);
 }
 
+// --- text settings ---
+
+namespace {
+
+// Points to pixels as the font description wants them (negative: the
+// character height), toward zero and saturated.
+std::int32_t PointsToLogical(double points) {
+    double pixels = Variable::LogPixelsPerInch * points * (-1.0 / 72.0);
+    if (!(pixels > -2147483648.0)) return pixels > 0 ? INT32_MAX : (pixels == pixels ? INT32_MIN : 0);
+    if (!(pixels < 2147483647.0)) return INT32_MAX;
+    return static_cast<std::int32_t>(pixels);
+}
+
+std::int32_t HeightForMessage(float height) {
+    if (!(height > -2147483648.0f)) return height == height ? INT32_MIN : 0;
+    if (!(height < 2147483647.0f)) return INT32_MAX;
+    return static_cast<std::int32_t>(height);
+}
+
+}  // namespace
+
+void Variable::UpdateLogFont(unsigned int members) {
+    if (members & FontHeight) m_LogFont.height = PointsToLogical(m_Height);
+    if (members & FontWidth) m_LogFont.width = PointsToLogical(m_Width);
+    if (members & FontWeight) m_LogFont.weight = static_cast<std::int32_t>(std::min(m_Weight, 1000u));
+    if (members & FontItalic) m_LogFont.italic = m_Italic != 0;
+    if (members & FontStrikeOut) m_LogFont.strikeOut = m_StrikeOut != 0;
+    if (members & FontUnderline) m_LogFont.underline = m_Underline != 0;
+    if (members & FontFace)
+        std::snprintf(m_LogFont.faceName, sizeof m_LogFont.faceName, "%s", static_cast<const char*>(m_FontName));
+    m_LogFont.escapement = m_LogFont.orientation = 0;
+    m_LogFont.charSet = 1;
+    m_LogFont.outPrecision = m_LogFont.clipPrecision = m_LogFont.quality = m_LogFont.pitchAndFamily = 0;
+}
+
+// Without a surface to draw on nothing changes, the description included.
+bool Variable::ApplyFont(unsigned int members) {
+    if (!links.drawContextReady || !links.drawContextReady()) return true;
+    UpdateLogFont(members);
+    RebuildFont();
+    return m_FontHandle != nullptr;
+}
+
+void Variable::Color(unsigned long colour) {
+    m_Color = COLORREF(colour);
+    ApplyFont(FontHeight | FontWidth | FontWeight);
+}
+
+void Variable::FontName(const char* name) {
+    const char* face = name ? name : "Arial";
+    if (!links.drawContextReady || !links.drawContextReady()) return;
+    m_FontName = face;
+    if (!ApplyFont(FontFace)) UserError::Report("void Variable::FontName(const char *)", MessageTable[40], face);
+}
+
+void Variable::Width(unsigned int points) {
+    m_Width = points;
+    if (!ApplyFont(FontWidth))
+        UserError::Report("void Variable::Width(unsigned int)", MessageTable[41], static_cast<int>(points));
+}
+
+void Variable::Height(float points) {
+    m_Height = points;
+    if (!ApplyFont(FontHeight))
+        UserError::Report("void Variable::Height(unsigned int)", MessageTable[42], HeightForMessage(points));
+}
+
+void Variable::Weight(unsigned int weight) {
+    m_Weight = std::min(weight / 100 * 100, MaxFontWeight);
+    if (!ApplyFont(FontWeight))
+        UserError::Report("void Variable::Weight(unsigned int)", MessageTable[43], static_cast<int>(weight));
+}
+
+void Variable::Italic(bool on) {
+    m_Italic = on ? 1 : 0;
+    if (!ApplyFont(FontItalic)) UserError::Report("void Variable::Italic(bool)", "%s", MessageTable[44]);
+}
+
+void Variable::StrikeOut(bool on) {
+    m_StrikeOut = on ? 1 : 0;
+    if (!ApplyFont(FontStrikeOut)) UserError::Report("void Variable::StrikeOut(bool)", "%s", MessageTable[45]);
+}
+
+void Variable::Underline(bool on) {
+    m_Underline = on ? 1 : 0;
+    if (!ApplyFont(FontUnderline)) UserError::Report("void Variable::Underline(bool)", "%s", MessageTable[46]);
+}
+
+void Variable::DisplayType(DisplayTypes type) {
+    const bool known = type >= RespectingWords && type <= HVScrolling;
+    if (!known) UserError::Report("void Variable::DisplayType(DisplayTypes)", "%s", MessageTable[47]);
+    m_DisplayType = type;
+    if (!known) return;
+    if (type == RespectingWords || type == ConsecutiveCharacters) m_ArrowsSize = 0;
+    ApplyFont(FontHeight | FontWidth);
+}
+
+namespace {
+
+std::int32_t Saturate(std::int64_t v) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
+// Float to int32 toward zero, saturating (NaN gives 0).
+std::int32_t TruncSaturate(double v) {
+    if (v != v) return 0;
+    if (v <= -2147483648.0) return INT32_MIN;
+    if (v >= 2147483647.0) return INT32_MAX;
+    return static_cast<std::int32_t>(v);
+}
+
+}  // namespace
+
+// A text on a map stays within the map: its first frame is the map inset by
+// 10 pixels, later ones are cut to the map.
+void Variable::Frame(QelRect r) {
+    if (!m_TextMap) {
+        m_Frame = r;
+    } else if (m_Frame.left == 0 && m_Frame.top == 0 && m_Frame.right == 0 && m_Frame.bottom == 0) {
+        m_Frame = QelRect{Saturate(std::int64_t(m_ScreenRect.left) + 10), Saturate(std::int64_t(m_ScreenRect.top) + 10),
+                          Saturate(std::int64_t(m_ScreenRect.right) - 10),
+                          Saturate(std::int64_t(m_ScreenRect.bottom) - 10)};
+    } else {
+        m_Frame = QelRect{std::max(r.left, m_ScreenRect.left), std::max(r.top, m_ScreenRect.top),
+                          std::min(r.right, m_ScreenRect.right), std::min(r.bottom, m_ScreenRect.bottom)};
+    }
+    m_FrameWidth = Saturate(std::int64_t(m_Frame.right) - m_Frame.left - 1);
+    m_FrameHeight = Saturate(std::int64_t(m_Frame.bottom) - m_Frame.top - 1);
+}
+
+void Variable::Move(float dx, float dy) {
+    const std::int64_t x = TruncSaturate(dx), y = TruncSaturate(dy);
+    m_Frame = QelRect{Saturate(m_Frame.left + x), Saturate(m_Frame.top + y), Saturate(m_Frame.right + x),
+                      Saturate(m_Frame.bottom + y)};
+}
+
 // --- named variables ---
 
 Variable* Variable::Search(const char* name) {
@@ -577,6 +714,7 @@ void Variable::Load(File& file) {
 
     // Only a whole record joins its map's texts.
     if (m_TextMap && links.addToMapTexts) links.addToMapTexts(m_TextMap, this);
+    UpdateLogFont(FontAll);
     RebuildFont();
 }
 

@@ -18,6 +18,9 @@ class Random;
 class SoundBase;
 class Sprite;
 class Variable;
+namespace qel {
+class DrawContext;
+}
 
 // What a Variable needs from the level, the world, the sound and the text
 // display, which sit above the foundation and fill these in when they start.
@@ -37,8 +40,14 @@ struct VariableLinks {
     // font from the font fields and measure CharSizes, delete the font.
     void (*initEffects)(Variable& v) = nullptr;
     void (*displayText)(Variable& v) = nullptr;
+    // buildFont makes the font from m_LogFont; when that fails m_FontHandle
+    // stays null and m_CharSizes keeps the sizes of the last good font.
     void (*buildFont)(Variable& v) = nullptr;
     void (*releaseFont)(Variable& v) = nullptr;
+    // True when the back buffer can be drawn on (fonts are only rebuilt then).
+    bool (*drawContextReady)() = nullptr;
+    // Plays a letter sound (the sound's own Play).
+    void (*playSound)(SoundBase* sound) = nullptr;
 };
 
 // The font description the text display builds its font from.
@@ -216,6 +225,132 @@ public:
     void DisplayText();
     void RebuildFont();
 
+    // --- text settings ---
+    // The members of m_LogFont that a font setting updates.
+    enum FontMember : unsigned int {
+        FontHeight = 1,
+        FontWidth = 2,
+        FontWeight = 4,
+        FontItalic = 8,
+        FontStrikeOut = 16,
+        FontUnderline = 32,
+        FontFace = 64,
+        FontAll = 127
+    };
+    static constexpr std::int32_t LogPixelsPerInch = 96;
+    static constexpr unsigned int MaxFontWeight = 900;
+
+    void InWorld(bool on) { m_InWorld = on; }
+    bool InWorld() const { return m_InWorld; }
+    void ShowFrame(bool on) { m_ShowFrame = on; }
+    bool ShowFrame() const { return m_ShowFrame; }
+    void LeadingSpaces(bool on) { m_LeadingSpaces = on; }
+    void LineSpacing(unsigned int pixels) { m_LineSpacing = pixels; }
+    unsigned int LineSpacing() const { return m_LineSpacing; }
+    void LetterSpacing(unsigned int pixels) { m_LetterSpacing = pixels; }
+    unsigned int LetterSpacing() const { return m_LetterSpacing; }
+    void LeftMargin(unsigned int pixels) { m_LeftMargin = pixels; }
+    void TopMargin(unsigned int pixels) { m_TopMargin = pixels; }
+    void HDeltaScroll(unsigned int step) { m_HDeltaScroll = step; }
+    void VDeltaScroll(unsigned int step) { m_VDeltaScroll = step; }
+    void HScrollRightKey(int key) { m_HScrollRightKey = key; }
+    void HScrollLeftKey(int key) { m_HScrollLeftKey = key; }
+    void VScrollUpKey(int key) { m_VScrollUpKey = key; }
+    void VScrollDownKey(int key) { m_VScrollDownKey = key; }
+    void HScrollTriggered(bool on) { m_HScrollTriggered = on; }
+    void VScrollTriggered(bool on) { m_VScrollTriggered = on; }
+    void ActivateOutOfViewport(bool on) { m_ActivateOutOfViewport = on; }
+    void FrameColor(unsigned long colour) { m_FrameColor = COLORREF(colour); }
+    unsigned long FrameColor() const { return m_FrameColor; }
+    void ArrowsColor(unsigned long colour) { m_ArrowsColor = COLORREF(colour); }
+    unsigned long ArrowsColor() const { return m_ArrowsColor; }
+    // Rounded down to a multiple of 4.
+    void ArrowsSize(unsigned int size) { m_ArrowsSize = size / 4 * 4; }
+    unsigned int ArrowsSize() const { return m_ArrowsSize; }
+
+    // The font settings rebuild the font; a refused font is reported.
+    void Color(unsigned long colour);
+    unsigned long Color() const { return m_Color; }
+    void FontName(const char* name);  // null is "Arial"
+    void Width(unsigned int points);
+    unsigned int Width() const { return m_Width; }
+    void Height(float points);
+    float Height() const { return m_Height; }
+    // Rounded down to a multiple of 100, at most 900.
+    void Weight(unsigned int weight);
+    unsigned int Weight() const { return m_Weight; }
+    void Italic(bool on);
+    bool Italic() const { return m_Italic != 0; }
+    void StrikeOut(bool on);
+    bool StrikeOut() const { return m_StrikeOut != 0; }
+    void Underline(bool on);
+    bool Underline() const { return m_Underline != 0; }
+    // Values above 4 are reported and stored all the same (no text is drawn).
+    void DisplayType(DisplayTypes type);
+    DisplayTypes DisplayType() const { return m_DisplayType; }
+    // On a map the frame is cut to the map's rectangle.
+    void Frame(QelRect r);
+    QelRect Frame() const { return m_Frame; }
+    void Move(float dx, float dy);
+    // Puts the frame's top-left corner on the sprite's hot spot n (once).
+    void Follow(Sprite* sprite, int hotSpot);
+    void Follow(const char* spriteName, int hotSpot);
+    void BelongToMap(const char* mapName);
+    // Centres the frame of a text without a map on the screen.
+    void CenterViewport();
+    // m_LogFont's chosen members from the settings (sizes at 96 pixels per inch).
+    void UpdateLogFont(unsigned int members);
+
+    // --- drawing ---
+    // Draw the text when it is shown: on a map / without a map.
+    void DisplayTextMap();
+    void DisplayTextNoMap();
+    void DisplayRespectingWords(qel::DrawContext* dc);
+    void DisplayConsecutivesCharacter(qel::DrawContext* dc);
+    void DisplayConsecutivesCharacterHScrolling(qel::DrawContext* dc);
+    void DisplayConsecutivesCharacterVScrolling(qel::DrawContext* dc);
+    void DisplayConsecutivesCharacterHVScrolling(qel::DrawContext* dc);
+    void GetNumberOfLines();
+    void GetLongestLineSize();
+    void GetLargestBlocVS();
+    void GetLargestBlocHSHVS();
+    int GetRectWordLenght(int index);
+
+    // --- frame, arrows and scrolling ---
+    void ShowFrame(unsigned long colour);
+    void DrawRightArrow(unsigned long colour);
+    void DrawLeftArrow(unsigned long colour);
+    void DrawUpArrow(unsigned long colour);
+    void DrawDownArrow(unsigned long colour);
+    void ArrowsStatus();
+    void ArrowsMouseStatus();
+    void HorizontalScroll();
+    void VerticalScroll();
+
+    // --- effects and letter sounds ---
+    void Effect(EffectType type);
+    void Delay(unsigned int firstDelay, unsigned int secondDelay);
+    void UpdateEffects();
+    void ChrChrEffect();
+    void LnLnEffect();
+    void AsciiEffect();
+    // One frame of effects 4 and 5 (the enumerators bear the effects' names).
+    void RandomDecodingStep();
+    void SequentialDecodingStep();
+    bool IndexInIndexArray(int position) const;
+    void UpdateIndexArray(int entry);
+    int RandIndexArray();
+    static char ASCIIRandLowerChar();
+    static char ASCIIRandUpperChar();
+    static char ASCIIRandNumber();
+    static int LinesCount(const char* text);
+    void LetterSound(const char* soundName);
+    void Play();
+
+    // --- map text lists and local data ---
+    static void UpdateTextMaps();
+    void AddLocalVariable(unsigned int index);
+
     static VariableLinks links;
     // The text-effect random generator, reseeded by every construction.
     static Random& TextEffectGenerator();
@@ -327,6 +462,9 @@ private:
     void CopyTextFields(const Variable& src);
     void RebuildLoadedTexts(bool keptText);
     void RebuildIndexArray();
+    // Updates the chosen m_LogFont members and rebuilds the font when the back
+    // buffer can be drawn on; false when the font could not be made.
+    bool ApplyFont(unsigned int members);
 };
 
 // Free arithmetic: a copy of the Variable with the operation applied, or, with

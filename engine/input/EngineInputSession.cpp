@@ -17,7 +17,7 @@ public:
 
     bool IsRecording() override { return myGame && myGame->recording; }
     bool IsReplaying() override { return myGame && myGame->replayMode; }
-    std::int32_t ReplayExitKey() override { return myGame ? myGame->ReplayExitKey : 0x3E; }
+    std::int32_t ReplayExitKey() override { return myGame ? myGame->ReplayExitKey() : 0x3E; }
 
     RecordedInput Recorded() override { return gNode ? gNode->Recorded() : RecordedInput(); }
 
@@ -28,7 +28,7 @@ public:
     void EndReplay() override {
         if (!myGame) return;
         myGame->replayMode = false;
-        // Then Game::LoadGame(workingDirectory + "\\gamesavewhenreplay.sat").
+        myGame->LoadGame(workingDirectory + String("\\gamesavewhenreplay.sat"));
     }
 
     Keyboard* GameKeyboard() override { return pKeyboard; }

@@ -5,6 +5,8 @@
 #include <system_error>
 
 #include "foundation/File.h"
+#include "foundation/MessageTable.h"
+#include "foundation/UserError.h"
 #include "logic/LogicTables.h"
 #include "logic/StateMachine.h"
 #include "logic/Timer.h"
@@ -105,17 +107,30 @@ void FreeGameTables() {
     FreeStateMachines(SMArray);
     SMArray = nullptr;
     maxSMIndex = -1;
-    // Path state machines and movement patterns: freed here once their
-    // classes exist (path state machine and movement pattern issue).
+    // Path state machines and movement patterns are freed here once their
+    // classes exist; until then only their bounds are reset.
+    maxPSMIndex = -1;
     FreeVoidPointers(FArray);
     FArray = nullptr;
     maxFIndex = -1;
+    maxMPIndex = -1;
     FreeNodePointers(NArray);
     NArray = nullptr;
     maxNIndex = -1;
     FreeTimers(TMArray);
     TMArray = nullptr;
     maxTMIndex = -1;
+}
+
+void AttachLocalData(unsigned int index, const char* signature, node*& object, std::int32_t& objectIndex) {
+    constexpr int MsgLocalVariable = 1;
+    if (!WithinBound(index, maxNIndex) || NArray == nullptr || NArray[index] == nullptr) {
+        UserError::Report(signature, MessageTable[MsgLocalVariable], index);
+        return;
+    }
+    delete object;
+    objectIndex = std::int32_t(index);
+    object = NArray[index]->Clone();
 }
 
 void ForgetMainCharacter(const Sprite* sprite) {

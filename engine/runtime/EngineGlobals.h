@@ -21,6 +21,7 @@ class GammaRamp;
 class OpenClose;
 class RandomDissolve;
 class File;
+class node;
 class Sprite;
 class StateMachine;
 class Timer;
@@ -115,6 +116,11 @@ QEL_API void* GetEdgeFunction(int i);
 
 // Frees every logic table and leaves it null with bound -1; safe to repeat.
 void FreeGameTables();
+
+// The game's or a level's local data becomes a clone of NArray[index] (an
+// earlier object is deleted); an index with no prototype is reported under
+// the signature and changes nothing.
+void AttachLocalData(unsigned int index, const char* signature, node*& object, std::int32_t& objectIndex);
 
 // Forgets the main character when it is this sprite (it is going away).
 void ForgetMainCharacter(const Sprite* sprite);

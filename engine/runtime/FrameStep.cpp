@@ -10,6 +10,7 @@
 #include "runtime/GameNode.h"
 #include "runtime/MainLoop.h"
 #include "runtime/SpriteStep.h"
+#include "runtime/SystemKeys.h"
 #include "world/Map.h"
 
 namespace {
@@ -41,7 +42,8 @@ void RunMap(Map* map, bool& cursorSeen) {
     }
     map->DisplayMap();
     ShowAlarms(map);
-    if (map->Type() == Map::WrappedMap) return;
+    // Only master and standard maps carry texts, sprites and particles.
+    if (map->Type() != Map::MasterMap && map->Type() != Map::StandardMap) return;
     // A visible map's texts that are not top-most are drawn here
     // (Variable::DisplayTextMap), with the text display.
     RunSpriteStep(map, cursorSeen);
@@ -62,12 +64,13 @@ void FrameStep() {
     // netRequest.Service() first, ending the step when it served a request
     // (network play).
     myGame->ReapFinishedThreads();
-    // Deferred save, then load (save games).
+    if (myGame->saveRequested) myGame->RealSaveGame();
+    if (myGame->loadRequested) myGame->RealLoadGame();
     MouseEvent* mouseOut = mouseEvents;
     unsigned char* keyOut = keyEvents;
     if (pMouse != nullptr) pMouse->Update(mouseOut);
     if (pKeyboard != nullptr) pKeyboard->Update(keyOut);
-    // HandleSystemKeys() (system keys).
+    HandleSystemKeys();
     gameLoopEvent.Set();
 
     if (Simulating()) {

@@ -7,18 +7,18 @@
 
 #include "foundation/MessageTable.h"
 #include "foundation/UserError.h"
-#include "logic/LogicTables.h"
 #include "platform/Paths.h"
 #include "platform/Sync.h"
 #include "platform/Window.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/GameNode.h"
+#include "sprites/Sprite.h"
+#include "sprites/SpritePTR.h"
 
 List Game::gameNodeList;
 
 namespace {
 
-constexpr int MsgLocalVariable = 1;
 constexpr int MsgLevelNumber = 21;
 constexpr int MsgLevelName = 22;
 
@@ -136,16 +136,17 @@ void Game::ForwardLevel() {
 
 void Game::EndGame() { _IsQuitting = true; }
 
-void Game::PopHistory(Array<std::int32_t>& history) {
-    if (history.Size() == 0) return;
+void Game::DropForwardHistory() {
+    const std::int64_t keep = std::int64_t(historyIndex) + 1;
+    if (std::int64_t(LevelHistory.Size()) <= keep) return;
     Array<std::int32_t> kept;
-    for (unsigned int i = 0; i + 1 < history.Size(); ++i) kept.Add(history[i]);
-    history = kept;
+    for (std::int64_t i = 0; i < keep; ++i) kept.Add(LevelHistory[static_cast<unsigned int>(i)]);
+    LevelHistory = kept;
 }
 
 void Game::RecordSwitchInHistory() {
     if (!navigating) {
-        while (static_cast<std::int32_t>(LevelHistory.Size()) > historyIndex + 1) PopHistory(LevelHistory);
+        DropForwardHistory();
         if (levelNumber != previousLevelNumber) {
             LevelHistory.Add(levelNumber);
             ++historyIndex;
@@ -168,8 +169,10 @@ bool Game::IsFullScreen() const { return !_IsWindowed; }
 
 void Game::ShowCursor(bool show) {
     cursorShown = show;
-    // With the cursor: the sprite "QEL_CURSOR_ROSRUC_" is made unused when
-    // hidden, and the mouse is moved to the cursor's viewport position.
+    SpritePTR cursor("QEL_CURSOR_ROSRUC_");
+    cursor->Unused(!show);
+    // With the cursor object, the mouse is moved to the cursor's viewport
+    // position here.
 }
 
 Behavior* Game::GetCurrentLevelBehavior() { return gNode != nullptr ? &gNode->GetBehavior() : nullptr; }
@@ -191,13 +194,7 @@ void Game::ViewPortPosition(unsigned int x, unsigned int y, bool moveMainCharact
 }
 
 void Game::AddLocalVariable(unsigned int index) {
-    if (!WithinBound(index, maxNIndex) || NArray == nullptr || NArray[index] == nullptr) {
-        UserError::Report("void Game::AddLocalVariable(unsigned int index)", MessageTable[MsgLocalVariable], index);
-        return;
-    }
-    delete localVariable;  // a second call replaces the first object
-    localVariableIndex = std::int32_t(index);
-    localVariable = NArray[index]->Clone();
+    AttachLocalData(index, "void Game::AddLocalVariable(unsigned int index)", localVariable, localVariableIndex);
 }
 
 // --- network ---

@@ -82,6 +82,41 @@ public:
     void ReapFinishedThreads();
     std::size_t ThreadCount() const { return threads.size(); }
 
+    // --- save games: requests run at the start of the next frame, save first ---
+    // With a name the file is written silently; without one the player picks
+    // it. Refused on a network level; recording stops.
+    void SaveGame(const char* fileName);
+    void SaveGame();
+    void LoadGame(const char* fileName);
+    void LoadGame();
+    // What the frame step carries out.
+    void RealSaveGame();
+    void RealLoadGame();
+    void SaveGameDialog();
+    void LoadGameDialog();
+    // Asks for a .bmp or .jpg name and writes the back buffer there.
+    void SaveScreenShot();
+
+    // --- input recording and replay (nothing on a network level) ---
+    void StartRecording();
+    void StopRecording();
+    // Replays this level's recording from its starting state, then returns
+    // to the state of the moment it began; slow runs at a quarter speed.
+    void Replay(bool slow);
+    bool ReplayMode() const { return replayMode; }
+    void ReplayExitKey(int key) { replayExitKey = key; }
+    int ReplayExitKey() const { return replayExitKey; }
+    // "name.rep" holds the input, "name.sar" the starting state.
+    void SaveReplay(const char* name);
+    void SaveReplay();
+    void LoadReplay(const char* name, bool slow);
+    void LoadReplay(const char* name);
+    void LoadReplay();
+    // The next load also reads the input of this replay file.
+    void LoadInputData(const char* name);
+    void SaveReplayDialog();
+    void LoadReplayDialog();
+
     // --- what the main loop's level switch reads and writes ---
     bool ChangePending() const { return changePending; }
     void ChangePending(bool pending) { changePending = pending; }
@@ -93,7 +128,7 @@ public:
     std::int32_t HistoryIndex() const { return historyIndex; }
 
     // Fields read and written by input recording, replay and save games.
-    std::int32_t ReplayExitKey = 62;
+    std::int32_t replayExitKey = 62;
     std::uint32_t replayFrameRate = 0;
     bool recording = false;
     bool replayMode = false;
@@ -106,7 +141,18 @@ public:
     String inputDataFileName;
 
 private:
-    static void PopHistory(Array<std::int32_t>& history);
+    friend class LevelRecord;
+
+    // Drops the entries after the history index.
+    void DropForwardHistory();
+    // A load's history step: as a switch's, for the loaded level.
+    void RecordLoadInHistory(std::int32_t loaded);
+    // Reads a save file whole and, only when all of it is sound, makes its
+    // level the current one; false (nothing changed) otherwise.
+    bool LoadSaveFile(const char* name, bool fromDialog);
+    // A refused load leaves no request behind and starts no replay.
+    void CancelLoad();
+    void StartReplayMode(bool slow);
 
     bool cursorShown = false;
     Array<std::int32_t> LevelHistory;

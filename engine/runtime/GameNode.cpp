@@ -1,6 +1,7 @@
 #include "runtime/GameNode.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "display/Display.h"
 #include "display/SurfaceLoading.h"
@@ -11,10 +12,10 @@
 #include "foundation/Variable.h"
 #include "input/Keyboard.h"
 #include "input/Mouse.h"
-#include "logic/LogicTables.h"
 #include "platform/Clock.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/Game.h"
+#include "runtime/SystemKeys.h"
 #include "sprites/FrameElem.h"
 #include "sprites/FrameVariant.h"
 #include "sprites/Sprite.h"
@@ -27,7 +28,6 @@ CREATE GameNode::cr("GameNode", GameNode::CreateObject);
 
 namespace {
 
-constexpr int MsgLocalVariable = 1;
 constexpr int MsgLevelName = 22;
 constexpr int MsgDisplayLists = 23;
 constexpr int MsgMainCharacterOutside = 27;
@@ -161,10 +161,21 @@ GameNode::~GameNode() {
     localVariable = nullptr;
     // The actor table and the cursor belong to the level being played: only
     // its own destruction (or shut-down) clears them, never a copy's.
-    if (this == gNode) {
+    const bool current = this == gNode;
+    if (current) {
         ClearActorFrames();
         DeleteQelCursor();
     }
+    // Emptied in this order while every list is still whole: a map's shapes,
+    // as they go, are looked for in the sprites of the current level.
+    particleSystems.del();
+    midiFiles.del();
+    streamedSounds.del();
+    sounds.del();
+    variables.del();
+    for (List& list : displayLists) list.del();
+    maps.del();
+    if (current) gNode = nullptr;
 }
 
 void GameNode::Name(const char* text) {
@@ -243,14 +254,7 @@ bool GameNode::Add(Variable* variable) {
 bool GameNode::Add(Variable& variable) { return Add(new Variable(variable)); }
 
 void GameNode::AddLocalVariable(unsigned int index) {
-    if (!WithinBound(index, maxNIndex) || NArray == nullptr || NArray[index] == nullptr) {
-        UserError::Report("void GameNode::AddLocalVariable(unsigned int index)", MessageTable[MsgLocalVariable],
-                          index);
-        return;
-    }
-    delete localVariable;  // a second call replaces the first object
-    localVariableIndex = std::int32_t(index);
-    localVariable = NArray[index]->Clone();
+    AttachLocalData(index, "void GameNode::AddLocalVariable(unsigned int index)", localVariable, localVariableIndex);
 }
 
 bool GameNode::Add(Sprite* sprite) {
@@ -348,8 +352,7 @@ void GameNode::GetNewVariableStates() {
         Variable* v = static_cast<Variable*>(n);
         if (v->Unused() || v->Pause()) continue;
         v->GetBehavior().Update(v);
-        // The "FPS" variable shows the measured rate once the frame-rate
-        // display exists (UpdateFpsDisplay).
+        if (std::strcmp(v->Name(), "FPS") == 0) UpdateFpsDisplay(*v);
     }
 }
 
@@ -370,8 +373,12 @@ void GameNode::ViewPortPosition(unsigned int x, unsigned int y, bool moveMainCha
 }
 
 void GameNode::NResetKM() {
-    // With remote players' sprites: reset the keys and buttons of each sprite
-    // named in netActiveIds.
+    for (unsigned int i = 0; i < netActiveIds.Size(); ++i) {
+        if (Sprite* sprite = Sprite::Search(netActiveIds[i])) {
+            sprite->Keyboard_Reset();
+            sprite->Mouse_Reset();
+        }
+    }
 }
 
 void GameNode::DeleteQelCursor() {

@@ -40,9 +40,15 @@ public:
     // A level with the same settings and copies of the other's lists.
     GameNode(const GameNode& other);
     GameNode& operator=(const GameNode&) = delete;
+    // The current level also clears the actor frames and the cursor, and
+    // leaves gNode null.
     ~GameNode() override;
 
     const char* ClassName() const override;
+    // The level's saved record, with the engine-wide state that travels with
+    // it; loading expects an emptied level that is the current one.
+    void Load(File& file) override;
+    void Save(File& file) override;
     static node* CreateObject();
     static CREATE cr;
 
@@ -153,6 +159,8 @@ public:
     _GUID ApplicationGUID;
 
 private:
+    friend class LevelRecord;
+
     void CheckMainCharacters();
 
     std::int32_t id = 0;

@@ -22,6 +22,11 @@ void PlaceWindow(qel::Window& window) {
         window.SetPosition(0, 0);
 }
 
+void StartInput() {
+    if (pKeyboard != nullptr) pKeyboard->StartReceivingData();
+    if (pMouse != nullptr) pMouse->StartReceivingData();
+}
+
 void OnFocusGained() {
     SetDisplayPalette();
     if (!minimizedWhileSuspended) {
@@ -30,14 +35,14 @@ void OnFocusGained() {
             // SoundCard::ManageBuffers(true) here once the sound card exists.
             gNode->NResetKM();
         }
+        StartInput();
     } else {
         // Minimised while already paused: only input comes back; the game
         // stays suspended with its sound paused.
         minimizedWhileSuspended = false;
+        StartInput();
         if (gNode != nullptr) gNode->NResetKM();
     }
-    if (pKeyboard != nullptr) pKeyboard->StartReceivingData();
-    if (pMouse != nullptr) pMouse->StartReceivingData();
 }
 
 void OnFocusLost() {

@@ -33,7 +33,7 @@ void LevelSwitch() {
     if (switchedBefore && leaving != nullptr && leaving->OnLevelExitP != nullptr) leaving->OnLevelExitP(leaving);
     switchedBefore = true;
     Loading loading;
-    // Game::StopRecording() here with input recording.
+    myGame->StopRecording();
     pMainCharacter = nullptr;
     if (leaving != nullptr) leaving->Empty();
     EmptyActorTable();

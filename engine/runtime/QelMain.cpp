@@ -77,11 +77,12 @@ void ResetRunState() {
     qel::ClearMessageQueue();
 }
 
-// The number that follows the letter, once the first decimal digit is found.
+// The number that follows the letter within its piece of the command line
+// (which ends at the next "/"), once the first decimal digit is found.
 bool NumberAfterLetter(const char* piece, std::int32_t& number) {
     const char* p = piece + 1;
-    while (*p != '\0' && !std::isdigit(static_cast<unsigned char>(*p))) ++p;
-    if (*p == '\0') return false;
+    while (*p != '\0' && *p != '/' && !std::isdigit(static_cast<unsigned char>(*p))) ++p;
+    if (!std::isdigit(static_cast<unsigned char>(*p))) return false;
     number = static_cast<std::int32_t>(std::strtol(p, nullptr, 10));
     return true;
 }
@@ -95,7 +96,9 @@ bool HandleScreenSaverCommand(const char* commandLine) {
     switch (std::tolower(static_cast<unsigned char>(*piece))) {
         case 'a':
             // The system has no screen-saver password here: nothing to change.
-            return !NumberAfterLetter(piece, number);
+            if (!NumberAfterLetter(piece, number)) return true;
+            screenSaverParent = number;
+            return false;
         case 'c':
             if (NumberAfterLetter(piece, number)) {
                 screenSaverParent = number;
@@ -119,15 +122,30 @@ bool SoundDeviceAvailable() {
     return true;
 }
 
-// An early stop of start-up after the window exists: nothing of it survives.
-int AbandonStartUp() {
-    DisplayRelease();
+// Each global is null before its object goes, so that nothing reached while
+// it is being destroyed (a fatal exit included) finds it half gone.
+template <class T>
+void DeleteGlobal(T*& global) {
+    T* object = global;
+    global = nullptr;
+    delete object;
+}
+
+void DestroyGameWindow() {
     if (qel::IsWindow(_Ghwnd)) {
+        // Its destruction is not the end of a run: no quit message.
         _Ghwnd->SetProcedure({});
         qel::DestroyWindow(_Ghwnd);
     }
     _Ghwnd = nullptr;
+}
+
+// An early stop of start-up: nothing made so far survives it.
+int StopStartUp() {
+    DisplayRelease();
+    DestroyGameWindow();
     instanceMutex.Release();
+    DeleteGlobal(_GameFile);
     qel::ClearMessageQueue();
     return 0;
 }
@@ -136,20 +154,18 @@ int AbandonStartUp() {
 
 void TearDownEngine() {
     if (myGame != nullptr) {
+        // The current level's own destruction clears the actor frames and
+        // leaves gNode null.
         Game::gameNodeList.del();
-        gNode = nullptr;
-        delete myGame;
-        myGame = nullptr;
+        DeleteGlobal(myGame);
     }
     gNode = nullptr;
     pMainCharacter = nullptr;
     EmptyActorTable();
     FreeGameTables();
     // The three screen transitions are deleted here once they exist.
-    delete pDraw;
-    pDraw = nullptr;
-    delete pConsole;
-    pConsole = nullptr;
+    DeleteGlobal(pDraw);
+    DeleteGlobal(pConsole);
     DisplayRelease();
     instanceMutex.Release();
 }
@@ -160,11 +176,7 @@ int ShutDown(int quitCode) {
     // The keyboard and the mouse themselves end with QelMain's stack.
     pMouse = nullptr;
     pKeyboard = nullptr;
-    if (qel::IsWindow(_Ghwnd)) {
-        _Ghwnd->SetProcedure({});
-        qel::DestroyWindow(_Ghwnd);
-    }
-    _Ghwnd = nullptr;
+    DestroyGameWindow();
     return quitCode;
 }
 
@@ -177,33 +189,30 @@ int QelMain(HINSTANCE instance, HINSTANCE, char* commandLine, int showCommand) {
     BuildAssetFolders();
     LoadGameFileP();
     ModeP();
-    if (_IsScreenSaver && !HandleScreenSaverCommand(commandLine)) return 0;
+    if (_IsScreenSaver && !HandleScreenSaverCommand(commandLine)) return StopStartUp();
 
     if (instanceMutex.Acquire("QEL") == qel::InstanceLock::Result::AlreadyHeld) {
         if (!_IsScreenSaver) ExitBox(nullptr, MessageTable[MsgOneInstance]);
-        return 0;
+        return StopStartUp();
     }
     if (!SoundDeviceAvailable()) {
         ExitBox(nullptr, MessageTable[MsgSoundDevice]);
-        instanceMutex.Release();
-        return 0;
+        return StopStartUp();
     }
     ComputeWindowSize();
     if (!CreateGameWindow(instance, showCommand)) {
         ExitBox(nullptr, "Internal error!");
-        instanceMutex.Release();
-        return 0;
+        return StopStartUp();
     }
     if (!DisplayInit()) {
         ExitBox(_Ghwnd, MessageTable[MsgGraphicsFailed]);
-        return AbandonStartUp();
+        return StopStartUp();
     }
     qel::Sleep(1000);
     BuildLogicP();
     myGame = new Game();
     QelP();
-    delete _GameFile;
-    _GameFile = nullptr;
+    DeleteGlobal(_GameFile);
     // GammaRamp, OpenClose and RandomDissolve are made here once they exist.
     pDraw = new GeometricsDrawn();
     pConsole = new Console();

@@ -10,6 +10,8 @@
 #include "foundation/MemoryPool.h"
 #include "foundation/UserError.h"
 #include "logic/LogicTables.h"
+#include "logic/MovementPattern.h"
+#include "logic/PathStateMachineTraverser.h"
 #include "runtime/EngineGlobals.h"
 #include "sprites/SpriteLevel.h"
 #include "sprites/SpriteLinks.h"
@@ -102,7 +104,7 @@ void Sprite::DefaultFields() {
 }
 
 Sprite::~Sprite() {
-    delete traverser;
+    PathStateMachineTraverser::Release(traverser);
     traverser = nullptr;
     delete localVariable;
     localVariable = nullptr;
@@ -117,8 +119,9 @@ Sprite& Sprite::operator=(const Sprite& source) {
     if (this == &source) return *this;
     // 1. Behaviour and path traverser.
     behavior = source.behavior;
-    delete traverser;
-    traverser = source.traverser ? source.traverser->Clone() : nullptr;
+    PathStateMachineTraverser* copy = source.traverser ? new PathStateMachineTraverser(*source.traverser) : nullptr;
+    PathStateMachineTraverser::Release(traverser);
+    traverser = copy;
     // 2. Identity, placement and animation.
     id = source.id;
     patternIndex = source.patternIndex;
@@ -414,7 +417,7 @@ void Sprite::SaveShapes(File& file, Array<CollisionData*>& shapes) {
 void Sprite::Save(File& file) {
     name.Save(file);
     behavior.Save(file);
-    file.Write(traverser);
+    file.Write(static_cast<node*>(traverser));
     file.Write(static_cast<std::int32_t>(id));
     file.Write(deleteFlag);
     file.Write(sprites::MapAsNode(map));
@@ -547,6 +550,9 @@ void Sprite::Load(File& file) {
             currentFrame = 0;
         }
         lastPegFrame = -1;
+        if (patternStep != -1 && (!pattern || patternStep < 0 ||
+                                  static_cast<unsigned int>(patternStep) >= pattern->NumberOfVectors()))
+            patternStep = -1;
     }
 }
 
@@ -554,14 +560,14 @@ bool Sprite::LoadChecked(File& file) {
     auto readInt = [&file](std::int32_t& v) { file.Read(v); };
     name.Load(file);
     behavior.Load(file);
-    delete traverser;
+    PathStateMachineTraverser::Release(traverser);
     traverser = nullptr;
     node* p = nullptr;
     file.Read(p);
     // The traverser and the local data become this sprite's own: an object the
     // file gave another owner (or this sprite itself) is refused.
     if (p && (!IsClass(p, "PathStateMachineTraverser") || !file.Claim(p))) return false;
-    traverser = p;
+    traverser = static_cast<PathStateMachineTraverser*>(p);
     readInt(id);
     file.Read(deleteFlag);
     p = nullptr;
@@ -689,6 +695,10 @@ bool Sprite::LoadChecked(File& file) {
     pattern = sprites::PatternAt(patternIndex);
     for (float& f : patternValues) file.Read(f);
     readInt(patternStep);
+    // A running leg must be a leg of the bound pattern.
+    if (patternStep != -1 && (!pattern || patternStep < 0 ||
+                              static_cast<unsigned int>(patternStep) >= pattern->NumberOfVectors()))
+        return false;
     file.Read(patternDistance);
     file.Read(movementPatternLoop);
     file.Read(patternBackToStart);

@@ -23,6 +23,7 @@ class FrameElem;
 class AnimationElem;
 class Map;
 class MovementPattern;
+class PathStateMachineTraverser;
 
 // A queued network input record: type (8 frame marker, 9 keys, 10 mouse),
 // size of the data in bytes and the data, owned by the queue.
@@ -148,6 +149,46 @@ public:
     bool AddAlarm(const char* alarmName);
     void ChangePathState(unsigned int n);
     unsigned int NearestStationNumber(bool useTraverser);
+
+    // --- movement patterns ---
+    void ApplyMovementPattern(int i);
+    void StartMovementPattern(bool loop, bool backToStart);
+    void StartMovementPattern(bool loop);
+    void StopMovementPattern();
+    bool ApplyingMovementPattern() const { return patternStep != -1; }
+    bool EndOfMovementPattern() const;
+    const char* MovementPatternName() const;
+    void MovementPatternLoop(bool on) { movementPatternLoop = on; }
+    bool MovementPatternLoop() const { return movementPatternLoop; }
+    void ShowMovementPattern(bool on) { showMovementPattern = on; }
+    bool ShowMovementPattern() const { return showMovementPattern; }
+    void UpdateMovementPattern();
+    void DisplayPattern(bool, unsigned long colour);
+
+    // --- path state machines ---
+    void ApplyPathStateMachine(unsigned int i);
+    void ShortestPath(unsigned int station);
+    void StopShortestPath();
+    bool EndOfShortestPath();
+    void EnablePath(bool on);
+    bool EnablePath() const;
+    void ShowPath(bool on) { showPath = on; }
+    bool ShowPath() const { return showPath; }
+    void DisplayPath(bool show, unsigned long colour);
+    bool CollisionWithPath() const { return collisionWithPath; }
+    void UpdatePSM();
+    bool TestPSMCollision();
+    PathStateMachineTraverser* Traverser() const { return traverser; }
+
+    // --- rays and path following ---
+    static QelPoint RayViewportDest(float x, float y, float dx, float dy);
+    Sprite* SpriteToSpriteRay(unsigned int hotPoint, float dx, float dy, unsigned int id, bool show,
+                              COLORREF colour);
+    bool SpriteToMapRay(unsigned int hotPoint, float dx, float dy, unsigned int id, bool show, COLORREF colour);
+    void FollowPathRight(unsigned int id, unsigned int ray, unsigned int hotPoint, bool show, COLORREF colour);
+    void FollowPathLeft(unsigned int id, unsigned int ray, unsigned int hotPoint, bool show, COLORREF colour);
+    void FollowPathUp(unsigned int id, unsigned int ray, unsigned int hotPoint, bool show, COLORREF colour);
+    void FollowPathDown(unsigned int id, unsigned int ray, unsigned int hotPoint, bool show, COLORREF colour);
 
     // --- animation ---
     void UpdateAnimation();
@@ -344,7 +385,7 @@ public:
     // Path following and path state machines.
     node* followedSegment = nullptr;
     std::int32_t followDirection = -1;
-    node* traverser = nullptr;  // a PathStateMachineTraverser, owned
+    PathStateMachineTraverser* traverser = nullptr;  // owned
     bool gateWait = false;
     bool collisionWithPath = false;
     std::int32_t psmCounter = 0;
@@ -409,6 +450,12 @@ private:
     void SaveShapes(File& file, Array<CollisionData*>& shapes);
     bool LoadShapes(File& file, Array<CollisionData*>& shapes);
     bool LoadChecked(File& file);
+    // The shared body of the four path followers.
+    struct Follower;
+    void FollowPath(const Follower& how, unsigned int id, unsigned int ray, unsigned int hotPoint, bool show,
+                    COLORREF colour);
+    // The ray's start: hot point n of the requested frame at the stored map position.
+    bool RayStart(unsigned int n, float& hx, float& hy) const;
 
     std::int32_t id = 0;
     Map* map = nullptr;

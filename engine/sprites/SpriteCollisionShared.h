@@ -1,5 +1,6 @@
 // Pieces the sprite collision code shares: the frame a sprite presents, the
-// map grid cells under a rectangle, shape attributes and the capped hit lists.
+// map grid cells under a rectangle, shape attributes, the capped hit lists and
+// the choice of the surface a bounce uses.
 #pragma once
 #include <algorithm>
 #include <cstdint>
@@ -56,6 +57,21 @@ inline bool SameShape(const CollisionData* a, const CollisionData* b) {
     const auto* q = static_cast<const CollisionCircle*>(b);
     return p->OriginX() == q->OriginX() && p->OriginY() == q->OriginY() && p->Radius() == q->Radius() &&
            p->Id() == q->Id() && p->TypeByte() == q->TypeByte();
+}
+
+// The box of a frame at (x, y), edges truncated, and the same box moved by
+// (vx, vy), truncated again, joined.
+inline QelRect SweptBox(const tagRECT& box, float x, float y, float vx, float vy) {
+    const std::int32_t l = TruncToInt32(float(box.left) + x), t = TruncToInt32(float(box.top) + y);
+    const std::int32_t r = TruncToInt32(float(box.right) + x), b = TruncToInt32(float(box.bottom) + y);
+    const std::int32_t ml = TruncToInt32(float(l) + vx), mt = TruncToInt32(float(t) + vy);
+    const std::int32_t mr = TruncToInt32(float(r) + vx), mb = TruncToInt32(float(b) + vy);
+    return {std::min(l, ml), std::min(t, mt), std::max(r, mr), std::max(b, mb)};
+}
+
+inline QelRect BoxAt(const tagRECT& box, float x, float y) {
+    return {TruncToInt32(float(box.left) + x), TruncToInt32(float(box.top) + y), TruncToInt32(float(box.right) + x),
+            TruncToInt32(float(box.bottom) + y)};
 }
 
 // Adds a shape unless it is there already or the list is full.
@@ -133,6 +149,61 @@ inline bool CircleTouches(const CollisionCircle& c, float wx, float wy, const Ce
 // The segment's normal faces a motion along (dx, dy).
 inline bool FacesMotion(const CollisionSegment& s, float dx, float dy) {
     return -dx * s.NormalX() + -dy * s.NormalY() >= 0.0f;
+}
+
+// A map shape (placed at wx, wy) that a move along (dx, dy) can strike within
+// r: a segment touching r and facing the motion, or a circle touching r.
+inline bool Reachable(const CollisionData* shape, float wx, float wy, const CellWindow& r, float dx, float dy) {
+    if (IsSegment(shape)) {
+        const auto& seg = *static_cast<const CollisionSegment*>(shape);
+        return SegmentTouches(seg, wx, wy, r) && FacesMotion(seg, dx, dy);
+    }
+    return CircleTouches(*static_cast<const CollisionCircle*>(shape), wx, wy, r);
+}
+
+// The sprite's last hit segment becomes the surface along (dx, dy) facing (nx, ny).
+inline void SetLastHit(Sprite& s, float dx, float dy, float nx, float ny) {
+    s.lastHitSegment.DirectionX(dx);
+    s.lastHitSegment.DirectionY(dy);
+    s.lastHitSegment.NormalX(nx);
+    s.lastHitSegment.NormalY(ny);
+}
+
+// Chooses the surface the bounce uses after a segment struck a segment: an own
+// segment whose end went into what it struck, reversed; or else, among the
+// struck segments, the one whose normal opposes the motion most (ties keep
+// the earlier). An empty last hit segment takes any candidate.
+inline void ChooseLastHitSegment(Sprite& s, const Array<CollisionData*>& struck) {
+    const float dx = s.DirectionX(), dy = s.DirectionY();
+    auto facing = [&](const CollisionSegment& seg) { return seg.NormalX() * dx + seg.NormalY() * dy; };
+    auto takeIfBetter = [&](const CollisionSegment& candidate) {
+        if (!static_cast<bool>(s.lastHitSegment) || facing(candidate) < facing(s.lastHitSegment))
+            s.lastHitSegment = candidate;
+    };
+    bool endInside = false;
+    for (unsigned int i = 0; i < s.ownShapesHit.Size(); ++i) {
+        CollisionData* shape = s.ownShapesHit[i];
+        if (!shape || !IsSegment(shape) || !AsSegment(shape)->EndInside()) continue;
+        endInside = true;
+        takeIfBetter(CollisionSegment::OppositeSegmentDirection(*AsSegment(shape)));
+    }
+    if (!endInside) {
+        for (unsigned int i = 0; i < struck.Size(); ++i)
+            if (struck[i] && IsSegment(struck[i])) takeIfBetter(*AsSegment(struck[i]));
+        return;
+    }
+    // Stopped head-on at once: the normal points straight against the motion,
+    // so a bounce sends the sprite straight back.
+    if (s.collisionFactor != 0.0f) return;
+    CollisionSegment& last = s.lastHitSegment;
+    const float d = last.DirectionX() * dx + last.DirectionY() * dy;
+    if (d == 1.0f) {
+        last.NormalX(-last.DirectionX());
+        last.NormalY(-last.DirectionY());
+    } else if (d == -1.0f) {
+        last.NormalX(last.DirectionX());
+        last.NormalY(last.DirectionY());
+    }
 }
 
 }  // namespace sprites::collide

@@ -10,6 +10,7 @@
 #include "sprites/SpritePTR.h"
 #include "sprites/SpriteList.h"
 #include "logic/Alarm.h"
+#include "logic/PathTables.h"
 #include "world/Map.h"
 
 namespace sprites {
@@ -67,11 +68,7 @@ Alarm* MapAlarmNamed(Map* map, const char* name) {
     return nullptr;
 }
 
-MovementPattern* PatternAt(std::int32_t n) {
-    // The pattern table's bound arrives with the movement patterns.
-    (void)n;
-    return nullptr;
-}
+MovementPattern* PatternAt(std::int32_t n) { return GetMovementPattern(n); }
 
 bool AnimationFrameValid(std::int32_t actor, std::int32_t animation, std::int32_t frame) {
     if (actor < 0 || actor >= ActorTableSize) return false;

@@ -45,40 +45,21 @@ bool ProbeOf(unsigned int code, Probe& probe, float& shiftX, float& shiftY, floa
     }
 }
 
-// The box of a frame at (x, y), edges truncated, and the same box moved by
-// (vx, vy), truncated again, joined.
-QelRect SweptBox(const tagRECT& box, float x, float y, float vx, float vy) {
-    const std::int32_t l = TruncToInt32(float(box.left) + x), t = TruncToInt32(float(box.top) + y);
-    const std::int32_t r = TruncToInt32(float(box.right) + x), b = TruncToInt32(float(box.bottom) + y);
-    const std::int32_t ml = TruncToInt32(float(l) + vx), mt = TruncToInt32(float(t) + vy);
-    const std::int32_t mr = TruncToInt32(float(r) + vx), mb = TruncToInt32(float(b) + vy);
-    return {std::min(l, ml), std::min(t, mt), std::max(r, mr), std::max(b, mb)};
-}
-
-QelRect BoxAt(const tagRECT& box, float x, float y) {
-    return {TruncToInt32(float(box.left) + x), TruncToInt32(float(box.top) + y), TruncToInt32(float(box.right) + x),
-            TruncToInt32(float(box.bottom) + y)};
-}
-
-// Own shape (a copy) swept against a target shape (a copy).
-bool SweepHits(const CollisionData* own, const CollisionData* target, float x, float y, float ox, float oy,
-               const Probe& p) {
-    if (IsSegment(own)) {
-        CollisionSegment mine(*static_cast<const CollisionSegment*>(own));
-        if (IsSegment(target)) {
-            CollisionSegment other(*static_cast<const CollisionSegment*>(target));
-            return mine.DetectCollision(&other, x, y, ox, oy, p.vx, p.vy, kProbeSteps);
-        }
-        CollisionCircle other(*static_cast<const CollisionCircle*>(target));
-        return mine.DetectCollision(&other, x, y, ox, oy, p.vx, p.vy, kProbeSteps);
-    }
-    CollisionCircle mine(*static_cast<const CollisionCircle*>(own));
+// Own shape swept against a target shape, both copies.
+template <class Own>
+bool SweepCopies(Own mine, const CollisionData* target, float x, float y, float ox, float oy, const Probe& p) {
     if (IsSegment(target)) {
         CollisionSegment other(*static_cast<const CollisionSegment*>(target));
         return mine.DetectCollision(&other, x, y, ox, oy, p.vx, p.vy, kProbeSteps);
     }
     CollisionCircle other(*static_cast<const CollisionCircle*>(target));
     return mine.DetectCollision(&other, x, y, ox, oy, p.vx, p.vy, kProbeSteps);
+}
+
+bool SweepHits(const CollisionData* own, const CollisionData* target, float x, float y, float ox, float oy,
+               const Probe& p) {
+    if (IsSegment(own)) return SweepCopies(*static_cast<const CollisionSegment*>(own), target, x, y, ox, oy, p);
+    return SweepCopies(*static_cast<const CollisionCircle*>(own), target, x, y, ox, oy, p);
 }
 
 // An own segment takes part only when it faces the probe's direction.
@@ -100,13 +81,7 @@ bool MapHit(Sprite& sprite, float x, float y, const Probe& p, IdFilter filter) {
     const QelRect swept = SweptBox(variant.Box(), px, py, p.vx, p.vy);
     const CellWindow r =
         CellsUnder(*map, wx, wy, float(swept.left), float(swept.top), float(swept.right), float(swept.bottom));
-    auto near = [&](const CollisionData* shape) {
-        if (IsSegment(shape)) {
-            const auto& seg = *static_cast<const CollisionSegment*>(shape);
-            return SegmentTouches(seg, wx, wy, r) && FacesMotion(seg, p.dx, p.dy);
-        }
-        return CircleTouches(*static_cast<const CollisionCircle*>(shape), wx, wy, r);
-    };
+    auto near = [&](const CollisionData* shape) { return Reachable(shape, wx, wy, r, p.dx, p.dy); };
     if (sprite.CollisionType())
         return ForEachCellShape(*map, r, [&](CollisionData* shape) { return filter.Takes(shape) && near(shape); });
     const List& own = variant.Collisions();

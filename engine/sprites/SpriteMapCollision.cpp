@@ -24,11 +24,6 @@ struct MapTest {
 
     bool Stops(const CollisionData* shape) const { return !RecordOnly(shape) && !s.GhostCollisionWithMap(); }
 
-    void Touched(CollisionData* shape) {
-        s.collisionWithMap = true;
-        AddDistinct(s.mapShapesHit, shape);
-    }
-
     // Samples the growing swept box once per pixel of travel and stops one
     // sample before the first touch.
     void ByBox(const tagRECT& frameBox) {
@@ -43,23 +38,16 @@ struct MapTest {
             const CellWindow r = CellsUnder(map, cellX, cellY, std::min(left, left + mx), std::min(top, top + my),
                                             std::max(right, right + mx), std::max(bottom, bottom + my));
             ForEachCellShape(map, r, [&](CollisionData* shape) {
-                if (IsSegment(shape)) {
-                    const CollisionSegment& seg = *static_cast<CollisionSegment*>(shape);
-                    if (!SegmentTouches(seg, shapeX, shapeY, r) || !FacesMotion(seg, dirX, dirY)) return false;
-                    if (Stops(shape)) {
-                        float h = slow ? 0.0f : t - dt;
-                        if (h < 0) h = 0;
-                        if (h < s.collisionFactor) s.collisionFactor = h;
-                        s.lastHitSegment = CollisionSegment();
-                    }
-                } else {
-                    if (!CircleTouches(*static_cast<CollisionCircle*>(shape), shapeX, shapeY, r)) return false;
-                    if (Stops(shape)) {
-                        s.collisionFactor = 0;
-                        s.lastHitSegment = CollisionSegment();
-                    }
+                if (!Reachable(shape, shapeX, shapeY, r, dirX, dirY)) return false;
+                if (Stops(shape)) {
+                    // A circle has no facing side: touching it stops the move at once.
+                    float h = IsSegment(shape) && !slow ? t - dt : 0.0f;
+                    if (h < 0) h = 0;
+                    if (h < s.collisionFactor) s.collisionFactor = h;
+                    s.lastHitSegment = CollisionSegment();
                 }
-                Touched(shape);
+                s.collisionWithMap = true;
+                AddDistinct(s.mapShapesHit, shape);
                 return false;
             });
             if (s.collisionFactor < kNoHit) return;
@@ -97,9 +85,11 @@ struct MapTest {
                                              : OwnCircle(*AsCircle(n), r);
             if (hit && s.ownShapesHit.Size() < kShapeListCap) s.ownShapesHit.Add(mine);
         }
-        if (s.collisionWithMap && segmentPairHit) ChooseLastHitSegment();
+        if (s.collisionWithMap && segmentPairHit) ChooseLastHitSegment(s, s.mapShapesHit);
     }
 
+    // A standing sprite sweeps its segments along their normals against the
+    // map's segments; every other pair takes the translation.
     bool OwnSegment(CollisionSegment& mine, const CellWindow& r, bool& segmentPairHit) {
         mine.HitTime(kNoHit);
         mine.EndInside(false);
@@ -109,127 +99,64 @@ struct MapTest {
             vx = mine.NormalX();
             vy = mine.NormalY();
         }
+        return Sweep(mine, r, vx, vy, [&](CollisionSegment& target) {
+            segmentPairHit = true;
+            if (Stops(&target) && mine.HitTime() <= s.collisionFactor) s.collisionFactor = mine.HitTime();
+            if (target.EndInside()) mine.EndInside(true);
+        });
+    }
+
+    // A struck segment gives the bounce its surface: along the contact when
+    // the sweep found one, else the segment itself. Record-only shapes and
+    // ghosts keep the factor but still give the surface.
+    bool OwnCircle(CollisionCircle& mine, const CellWindow& r) {
+        mine.HitTime(kNoHit);
+        return Sweep(mine, r, s.TranslationX(), s.TranslationY(), [&](CollisionSegment& target) {
+            if (mine.HitTime() > s.collisionFactor) return;
+            if (Stops(&target)) s.collisionFactor = mine.HitTime();
+            if (target.ContactX() != kUnset && target.ContactY() != kUnset) {
+                SetLastHit(s, target.ContactX(), target.ContactY(), -target.ContactY(), target.ContactX());
+                s.lastHitSegment.Id(target.Id());
+            } else {
+                SetLastHit(s, target.DirectionX(), target.DirectionY(), -target.DirectionY(), target.DirectionX());
+            }
+        });
+    }
+
+    // One own shape against every map shape it can reach under R; a struck
+    // segment is handed to onSegment, a struck circle handled alike for both
+    // own kinds. True when anything was struck.
+    template <class Own, class OnSegment>
+    bool Sweep(Own& mine, const CellWindow& r, float segmentVx, float segmentVy, OnSegment onSegment) {
         bool hitAny = false;
         ForEachCellShape(map, r, [&](CollisionData* shape) {
+            if (!Reachable(shape, shapeX, shapeY, r, dirX, dirY)) return false;
             if (IsSegment(shape)) {
                 CollisionSegment& target = *AsSegment(shape);
-                if (!SegmentTouches(target, shapeX, shapeY, r) || !FacesMotion(target, dirX, dirY)) return false;
-                if (!mine.DetectCollision(&target, baseX, baseY, shapeX, shapeY, vx, vy, s.Speed())) return false;
-                segmentPairHit = true;
-                hitAny = true;
-                s.collisionWithMap = true;
-                if (Stops(shape) && mine.HitTime() <= s.collisionFactor) s.collisionFactor = mine.HitTime();
-                if (target.EndInside()) mine.EndInside(true);
-                AddDistinct(s.mapShapesHit, shape);
+                if (!mine.DetectCollision(&target, baseX, baseY, shapeX, shapeY, segmentVx, segmentVy, s.Speed()))
+                    return false;
+                onSegment(target);
             } else {
                 CollisionCircle& target = *AsCircle(shape);
-                if (!CircleTouches(target, shapeX, shapeY, r)) return false;
                 if (!mine.DetectCollision(&target, baseX, baseY, shapeX, shapeY, s.TranslationX(), s.TranslationY(),
                                           s.Speed()))
                     return false;
-                hitAny = true;
-                TouchedCircle(target, mine.HitTime());
+                CircleStruck(target, mine.HitTime());
             }
+            hitAny = true;
+            s.collisionWithMap = true;
+            AddDistinct(s.mapShapesHit, shape);
             return false;
         });
         return hitAny;
     }
 
-    bool OwnCircle(CollisionCircle& mine, const CellWindow& r) {
-        mine.HitTime(kNoHit);
-        const float vx = s.TranslationX(), vy = s.TranslationY();
-        bool hitAny = false;
-        ForEachCellShape(map, r, [&](CollisionData* shape) {
-            if (IsSegment(shape)) {
-                CollisionSegment& target = *AsSegment(shape);
-                if (!SegmentTouches(target, shapeX, shapeY, r) || !FacesMotion(target, dirX, dirY)) return false;
-                if (!mine.DetectCollision(&target, baseX, baseY, shapeX, shapeY, vx, vy, s.Speed())) return false;
-                hitAny = true;
-                s.collisionWithMap = true;
-                if (Stops(shape) && mine.HitTime() <= s.collisionFactor) {
-                    s.collisionFactor = mine.HitTime();
-                    const bool contactSet = target.ContactX() != kUnset && target.ContactY() != kUnset;
-                    if (contactSet) {
-                        SetLastHit(target.ContactX(), target.ContactY());
-                        s.lastHitSegment.Id(target.Id());
-                    } else {
-                        s.lastHitSegment.DirectionX(target.DirectionX());
-                        s.lastHitSegment.DirectionY(target.DirectionY());
-                        s.lastHitSegment.NormalX(-target.DirectionY());
-                        s.lastHitSegment.NormalY(target.DirectionX());
-                    }
-                }
-                AddDistinct(s.mapShapesHit, shape);
-            } else {
-                CollisionCircle& target = *AsCircle(shape);
-                if (!CircleTouches(target, shapeX, shapeY, r)) return false;
-                if (!mine.DetectCollision(&target, baseX, baseY, shapeX, shapeY, vx, vy, s.Speed())) return false;
-                hitAny = true;
-                TouchedCircle(target, mine.HitTime());
-            }
-            return false;
-        });
-        return hitAny;
-    }
-
-    // A map circle struck by an own shape: only a contact with a known
-    // tangent cuts the move and gives the bounce its surface.
-    void TouchedCircle(CollisionCircle& target, float hitTime) {
-        s.collisionWithMap = true;
-        const bool contactSet = target.ContactX() != kUnset && target.ContactY() != kUnset;
-        if (contactSet && hitTime <= s.collisionFactor && Stops(&target)) {
-            s.collisionFactor = hitTime;
-            SetLastHit(target.ContactX(), target.ContactY());
-        }
-        AddDistinct(s.mapShapesHit, &target);
-    }
-
-    // The surface along (h1, h2), facing (-h2, h1).
-    void SetLastHit(float h1, float h2) {
-        s.lastHitSegment.DirectionX(h1);
-        s.lastHitSegment.DirectionY(h2);
-        s.lastHitSegment.NormalX(-h2);
-        s.lastHitSegment.NormalY(h1);
-    }
-
-    float Facing(const CollisionSegment& seg) const { return seg.NormalX() * dirX + seg.NormalY() * dirY; }
-
-    void TakeIfBetter(const CollisionSegment& candidate) {
-        if (!static_cast<bool>(s.lastHitSegment) || Facing(candidate) < Facing(s.lastHitSegment))
-            s.lastHitSegment = candidate;
-    }
-
-    // The surface the bounce uses: a reversed own segment whose end went into
-    // a map segment, or else the map segment that opposes the motion most.
-    void ChooseLastHitSegment() {
-        bool endInside = false;
-        for (unsigned int i = 0; i < s.ownShapesHit.Size(); ++i) {
-            CollisionData* shape = s.ownShapesHit[i];
-            if (!shape || !IsSegment(shape) || !AsSegment(shape)->EndInside()) continue;
-            endInside = true;
-            TakeIfBetter(CollisionSegment::OppositeSegmentDirection(*AsSegment(shape)));
-        }
-        if (endInside) {
-            if (s.collisionFactor == 0.0f) StraightBack(s);
-            return;
-        }
-        for (unsigned int i = 0; i < s.mapShapesHit.Size(); ++i) {
-            CollisionData* shape = s.mapShapesHit[i];
-            if (shape && IsSegment(shape)) TakeIfBetter(*AsSegment(shape));
-        }
-    }
-
-    // A head-on stop: the normal points straight against the motion.
-    static void StraightBack(Sprite& s) {
-        CollisionSegment& last = s.lastHitSegment;
-        const float d = last.DirectionX() * s.DirectionX() + last.DirectionY() * s.DirectionY();
-        if (d == 1.0f) {
-            last.NormalX(-last.DirectionX());
-            last.NormalY(-last.DirectionY());
-        } else if (d == -1.0f) {
-            last.NormalX(last.DirectionX());
-            last.NormalY(last.DirectionY());
-        }
+    // Only a contact with a known tangent gives the bounce a surface.
+    void CircleStruck(const CollisionCircle& target, float hitTime) {
+        const float h1 = target.ContactX(), h2 = target.ContactY();
+        if (h1 == kUnset || h2 == kUnset || hitTime > s.collisionFactor) return;
+        if (Stops(&target)) s.collisionFactor = hitTime;
+        SetLastHit(s, h1, h2, -h2, h1);
     }
 };
 

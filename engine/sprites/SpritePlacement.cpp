@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "foundation/UserError.h"
+#include "logic/PathStateMachine.h"
+#include "logic/PathStateMachineTraverser.h"
 #include "runtime/EngineGlobals.h"
 #include "sprites/FrameVariant.h"
 #include "sprites/Sprite.h"
@@ -213,12 +215,27 @@ bool Sprite::AddAlarm(const char* alarmName) {
 }
 
 void Sprite::ChangePathState(unsigned int n) {
-    // Path state machines on sprites come with their traverser class.
-    (void)n;
+    if (!traverser) return;
+    traverser->StopShortestPath();
+    // A number beyond int is no state either: it is reported as such.
+    traverser->SetCurrentState(n > 0x7FFFFFFFu ? -1 : static_cast<int>(n));
 }
 
 unsigned int Sprite::NearestStationNumber(bool useTraverser) {
-    // Without a traverser the answer is 0; stations come with the traverser class.
-    (void)useTraverser;
-    return 0;
+    PathStateMachine* machine = traverser ? traverser->PathMachine() : nullptr;
+    if (!machine || machine->NumberOfStations() == 0) return 0;
+    if (useTraverser) return traverser->NearestStationNumber(this);
+    const float px = mapX + HotSpotX(0), py = mapY + HotSpotY(0);
+    float best = 200000.0f;
+    unsigned int nearest = 0;
+    for (int i = 0; i < machine->NumberOfStations(); ++i) {
+        const Position p = machine->GetStation(i);
+        const float dx = p.x - px, dy = p.y - py;
+        const float d = std::sqrt(dx * dx + dy * dy);
+        if (d < best) {
+            best = d;
+            nearest = static_cast<unsigned int>(i);
+        }
+    }
+    return nearest;
 }

@@ -117,14 +117,7 @@ struct PairTest {
     }
 
     bool BoxesMeet(const tagRECT& ownBox, const tagRECT& otherBox) const {
-        const std::int32_t l = TruncToInt32(float(ownBox.left) + px), t = TruncToInt32(float(ownBox.top) + py);
-        const std::int32_t r = TruncToInt32(float(ownBox.right) + px), b = TruncToInt32(float(ownBox.bottom) + py);
-        const std::int32_t ml = TruncToInt32(float(l) + s.TranslationX()), mt = TruncToInt32(float(t) + s.TranslationY());
-        const std::int32_t mr = TruncToInt32(float(r) + s.TranslationX()), mb = TruncToInt32(float(b) + s.TranslationY());
-        const QelRect swept{std::min(l, ml), std::min(t, mt), std::max(r, mr), std::max(b, mb)};
-        const QelRect target{TruncToInt32(float(otherBox.left) + qx), TruncToInt32(float(otherBox.top) + qy),
-                             TruncToInt32(float(otherBox.right) + qx), TruncToInt32(float(otherBox.bottom) + qy)};
-        return RectsOverlap(swept, target);
+        return RectsOverlap(SweptBox(ownBox, px, py, s.TranslationX(), s.TranslationY()), BoxAt(otherBox, qx, qy));
     }
 
     void Push(float x, float y) {
@@ -134,110 +127,28 @@ struct PairTest {
         other.directionY = y;
     }
 
-    void TakeTime(float hitTime) {
-        if (hitTime <= s.collisionFactor) s.collisionFactor = hitTime;
-    }
-
-    void SetLastHit(float dx, float dy, float nx, float ny) {
-        s.lastHitSegment.DirectionX(dx);
-        s.lastHitSegment.DirectionY(dy);
-        s.lastHitSegment.NormalX(nx);
-        s.lastHitSegment.NormalY(ny);
-    }
-
     static bool ContactSet(float h1, float h2) { return h1 != kUnset && h2 != kUnset; }
 
+    // A hit no later than the factor sets the factor and the surface struck.
+    void Take(float hitTime, float dx, float dy, float nx, float ny) {
+        if (hitTime > s.collisionFactor) return;
+        s.collisionFactor = hitTime;
+        SetLastHit(s, dx, dy, nx, ny);
+    }
+
     void ByShapes(const List& own, const List& theirs) {
-        for (node* n = theirs.Head(); !n->EOList(); n = n->Next()) {
-            if (IsSegment(static_cast<CollisionData*>(n))) {
-                AsSegment(n)->HitTime(kNoHit);
-                AsSegment(n)->EndInside(false);
-            } else {
-                AsCircle(n)->HitTime(kNoHit);
-            }
-        }
+        for (node* n = theirs.Head(); !n->EOList(); n = n->Next()) ResetScratch(static_cast<CollisionData*>(n));
         const float dx = s.DirectionX(), dy = s.DirectionY();
-        const float vx = s.TranslationX(), vy = s.TranslationY();
-        const float steps = s.Speed();
-        const bool ghost = Ghost();
         bool segmentPair = false, recorded = false;
         for (node* a = own.Head(); !a->EOList(); a = a->Next()) {
             auto* mine = static_cast<CollisionData*>(a);
-            const bool mineIsSegment = IsSegment(mine);
-            if (mineIsSegment) {
-                AsSegment(a)->HitTime(kNoHit);
-                AsSegment(a)->EndInside(false);
-            } else {
-                AsCircle(a)->HitTime(kNoHit);
-            }
+            ResetScratch(mine);
+            // An own segment takes part only when it faces the motion.
+            if (IsSegment(mine) && AsSegment(a)->NormalX() * dx + AsSegment(a)->NormalY() * dy < 0.0f) continue;
             bool hitAny = false;
             for (node* b = theirs.Head(); !b->EOList(); b = b->Next()) {
                 auto* target = static_cast<CollisionData*>(b);
-                bool hit = false;
-                if (mineIsSegment) {
-                    CollisionSegment& sa = *AsSegment(a);
-                    if (sa.NormalX() * dx + sa.NormalY() * dy < 0.0f) continue;
-                    if (IsSegment(target)) {
-                        CollisionSegment& sb = *AsSegment(b);
-                        if (!FacesMotion(sb, dx, dy)) continue;
-                        const bool still = vx == 0.0f && vy == 0.0f;
-                        hit = sa.DetectCollision(&sb, px, py, qx, qy, still ? sa.NormalX() : vx,
-                                                 still ? sa.NormalY() : vy, steps);
-                        if (!hit) continue;
-                        segmentPair = true;
-                        if (!ghost) TakeTime(sa.HitTime());
-                        if (sb.EndInside()) sa.EndInside(true);
-                        Push(-sb.NormalX(), -sb.NormalY());
-                    } else {
-                        CollisionCircle& cb = *AsCircle(b);
-                        hit = sa.DetectCollision(&cb, px, py, qx, qy, vx, vy, steps);
-                        if (!hit) continue;
-                        const float h1 = cb.ContactX(), h2 = cb.ContactY();
-                        if (ContactSet(h1, h2) && !ghost) {
-                            if (sa.HitTime() <= s.collisionFactor) {
-                                s.collisionFactor = sa.HitTime();
-                                SetLastHit(h1, h2, -h2, h1);
-                            }
-                            Push(h2, -h1);
-                        }
-                    }
-                } else {
-                    CollisionCircle& ca = *AsCircle(a);
-                    if (IsSegment(target)) {
-                        CollisionSegment& sb = *AsSegment(b);
-                        if (!FacesMotion(sb, dx, dy)) continue;
-                        hit = ca.DetectCollision(&sb, px, py, qx, qy, vx, vy, steps);
-                        if (!hit) continue;
-                        const float h1 = sb.ContactX(), h2 = sb.ContactY();
-                        if (!ghost) {
-                            const bool take = ca.HitTime() <= s.collisionFactor;
-                            if (take) s.collisionFactor = ca.HitTime();
-                            if (!ContactSet(h1, h2)) {
-                                if (take) {
-                                    s.lastHitSegment = sb;
-                                    s.lastHitSegment.NormalX(-sb.DirectionY());
-                                    s.lastHitSegment.NormalY(sb.DirectionX());
-                                }
-                                Push(-sb.NormalX(), -sb.NormalY());
-                            } else {
-                                if (take) SetLastHit(h1, h2, -h2, h1);
-                                Push(h2, -h1);
-                            }
-                        }
-                    } else {
-                        CollisionCircle& cb = *AsCircle(b);
-                        hit = ca.DetectCollision(&cb, px, py, qx, qy, vx, vy, steps);
-                        if (!hit) continue;
-                        const float h1 = cb.ContactX(), h2 = cb.ContactY();
-                        if (ContactSet(h1, h2) && !ghost) {
-                            if (ca.HitTime() <= s.collisionFactor) {
-                                s.collisionFactor = ca.HitTime();
-                                SetLastHit(-h2, h1, -h1, -h2);
-                            }
-                            Push(-h1, -h2);
-                        }
-                    }
-                }
+                if (!Strikes(mine, target, segmentPair)) continue;
                 hitAny = true;
                 AddDistinct(s.otherShapesHit, target);
                 if (!recorded) {
@@ -248,43 +159,75 @@ struct PairTest {
             if (hitAny && s.ownShapesHit.Size() < kShapeListCap) s.ownShapesHit.Add(mine);
         }
         // A ghost pair leaves the surface the bounce uses as it was.
-        if (segmentPair && !ghost) ChooseLastHitSegment();
+        if (segmentPair && !Ghost()) ChooseLastHitSegment(s, s.otherShapesHit);
     }
 
-    float Facing(const CollisionSegment& seg) const {
-        return seg.NormalX() * s.DirectionX() + seg.NormalY() * s.DirectionY();
-    }
-
-    void TakeIfBetter(const CollisionSegment& candidate) {
-        if (!static_cast<bool>(s.lastHitSegment) || Facing(candidate) < Facing(s.lastHitSegment))
-            s.lastHitSegment = candidate;
-    }
-
-    void ChooseLastHitSegment() {
-        bool endInside = false;
-        for (unsigned int i = 0; i < s.ownShapesHit.Size(); ++i) {
-            CollisionData* shape = s.ownShapesHit[i];
-            if (!shape || !IsSegment(shape) || !AsSegment(shape)->EndInside()) continue;
-            endInside = true;
-            TakeIfBetter(CollisionSegment::OppositeSegmentDirection(*AsSegment(shape)));
+    static void ResetScratch(CollisionData* shape) {
+        if (IsSegment(shape)) {
+            static_cast<CollisionSegment*>(shape)->HitTime(kNoHit);
+            static_cast<CollisionSegment*>(shape)->EndInside(false);
+        } else {
+            static_cast<CollisionCircle*>(shape)->HitTime(kNoHit);
         }
-        if (!endInside) {
-            for (unsigned int i = 0; i < s.otherShapesHit.Size(); ++i) {
-                CollisionData* shape = s.otherShapesHit[i];
-                if (shape && IsSegment(shape)) TakeIfBetter(*AsSegment(shape));
+    }
+
+    // One own shape swept against one of the other's, with the effects of a
+    // hit; true on a hit.
+    bool Strikes(CollisionData* mine, CollisionData* target, bool& segmentPair) {
+        const float dx = s.DirectionX(), dy = s.DirectionY();
+        const float vx = s.TranslationX(), vy = s.TranslationY();
+        const float steps = s.Speed();
+        const bool ghost = Ghost();
+        if (IsSegment(mine)) {
+            CollisionSegment& a = *static_cast<CollisionSegment*>(mine);
+            if (IsSegment(target)) {
+                CollisionSegment& b = *static_cast<CollisionSegment*>(target);
+                if (!FacesMotion(b, dx, dy)) return false;
+                // A standing sprite sweeps its segment along the segment's normal.
+                const bool still = vx == 0.0f && vy == 0.0f;
+                if (!a.DetectCollision(&b, px, py, qx, qy, still ? a.NormalX() : vx, still ? a.NormalY() : vy, steps))
+                    return false;
+                segmentPair = true;
+                if (!ghost && a.HitTime() <= s.collisionFactor) s.collisionFactor = a.HitTime();
+                if (b.EndInside()) a.EndInside(true);
+                Push(-b.NormalX(), -b.NormalY());
+                return true;
             }
-            return;
+            CollisionCircle& b = *static_cast<CollisionCircle*>(target);
+            if (!a.DetectCollision(&b, px, py, qx, qy, vx, vy, steps)) return false;
+            const float h1 = b.ContactX(), h2 = b.ContactY();
+            if (ContactSet(h1, h2) && !ghost) {
+                Take(a.HitTime(), h1, h2, -h2, h1);
+                Push(h2, -h1);
+            }
+            return true;
         }
-        if (s.collisionFactor != 0.0f) return;
-        CollisionSegment& last = s.lastHitSegment;
-        const float d = last.DirectionX() * s.DirectionX() + last.DirectionY() * s.DirectionY();
-        if (d == 1.0f) {
-            last.NormalX(-last.DirectionX());
-            last.NormalY(-last.DirectionY());
-        } else if (d == -1.0f) {
-            last.NormalX(last.DirectionX());
-            last.NormalY(last.DirectionY());
+        CollisionCircle& a = *static_cast<CollisionCircle*>(mine);
+        if (IsSegment(target)) {
+            CollisionSegment& b = *static_cast<CollisionSegment*>(target);
+            if (!FacesMotion(b, dx, dy)) return false;
+            if (!a.DetectCollision(&b, px, py, qx, qy, vx, vy, steps)) return false;
+            if (ghost) return true;
+            const float h1 = b.ContactX(), h2 = b.ContactY();
+            if (ContactSet(h1, h2)) {
+                Take(a.HitTime(), h1, h2, -h2, h1);
+                Push(h2, -h1);
+            } else {
+                // Struck along the segment: the surface is the segment itself.
+                if (a.HitTime() <= s.collisionFactor) s.lastHitSegment = b;
+                Take(a.HitTime(), b.DirectionX(), b.DirectionY(), -b.DirectionY(), b.DirectionX());
+                Push(-b.NormalX(), -b.NormalY());
+            }
+            return true;
         }
+        CollisionCircle& b = *static_cast<CollisionCircle*>(target);
+        if (!a.DetectCollision(&b, px, py, qx, qy, vx, vy, steps)) return false;
+        const float h1 = b.ContactX(), h2 = b.ContactY();
+        if (ContactSet(h1, h2) && !ghost) {
+            Take(a.HitTime(), -h2, h1, -h1, -h2);
+            Push(-h1, -h2);
+        }
+        return true;
     }
 };
 

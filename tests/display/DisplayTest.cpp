@@ -154,6 +154,73 @@ TEST_F(DisplayTest, LoadingScreenIsRedTextOnBlackAtTheTopLeft) {
     Game::gameNodeList.del();
 }
 
+TEST_F(DisplayTest, FullScreenSwitchAndBackRebuildsTheDisplayAndPlacesTheWindow) {
+    struct Case {
+        int desktopWidth, desktopHeight;
+        int x, y;  // the window's place once windowed again
+    };
+    const Case cases[] = {
+        {1000, 800, (1000 - 64) / 2, (800 - 48) / 2},
+        {60, 800, 0, 0},  // a desktop narrower than the window
+        {1000, 40, 0, 0},
+    };
+    for (const Case& c : cases) {
+        Open(32, true, 32);
+        ASSERT_TRUE(DisplayInit());
+        screenWidth = c.desktopWidth;
+        screenHeight = c.desktopHeight;
+        windowWidth = 64;
+        windowHeight = 48;
+
+        ToggleFullScreen();
+        EXPECT_FALSE(_IsWindowed);
+        EXPECT_TRUE(_Ghwnd->IsFullScreen());
+        ASSERT_NE(pBackBuffer, nullptr);
+        EXPECT_EQ(pBackBuffer->Format().bitsPerPixel, 32);
+        EXPECT_NE(pGammaControl, nullptr);
+        EXPECT_NE(pScreen, nullptr);
+        EXPECT_FALSE(_IsLoading);
+
+        ToggleFullScreen();
+        EXPECT_TRUE(_IsWindowed);
+        EXPECT_FALSE(_Ghwnd->IsFullScreen());
+        ASSERT_NE(pBackBuffer, nullptr);
+        EXPECT_EQ(pBackBuffer->Width(), 64);
+        EXPECT_EQ(pBackBuffer->Height(), 48);
+        EXPECT_EQ(pGammaControl, nullptr);
+        EXPECT_EQ(_Ghwnd->ClientWidth(), 64);
+        EXPECT_EQ(_Ghwnd->ClientHeight(), 48);
+        EXPECT_EQ(_Ghwnd->X(), c.x) << c.desktopWidth << " x " << c.desktopHeight;
+        EXPECT_EQ(_Ghwnd->Y(), c.y) << c.desktopWidth << " x " << c.desktopHeight;
+        TearDown();
+    }
+    screenWidth = screenHeight = windowWidth = windowHeight = 0;
+}
+
+TEST_F(DisplayTest, LostPresentationRebuildsTheDisplayOnceAtATime) {
+    Open(32, true, 32);
+    ASSERT_TRUE(DisplayInit());
+    GameNode level;
+    gNode = &level;  // the loading screen of the rebuild is presented
+    // Lost once: rebuilt, the loading screen and then the frame presented.
+    qel::Surface::ForceLostForTests(1);
+    PresentBackBuffer();
+    ASSERT_NE(pDirectDraw, nullptr);
+    EXPECT_NE(pBackBuffer, nullptr);
+    EXPECT_NE(pScreen, nullptr);
+    EXPECT_FALSE(_IsLoading);
+    EXPECT_EQ(pDirectDraw->PresentCount(), 2u);
+    // Lost for good: every loss met while rebuilding waits for that rebuild.
+    qel::Surface::ForceLostForTests(1000);
+    PresentBackBuffer();
+    qel::Surface::ForceLostForTests(0);
+    ASSERT_NE(pDirectDraw, nullptr);
+    const std::uint32_t presented = pDirectDraw->PresentCount();
+    PresentBackBuffer();
+    EXPECT_EQ(pDirectDraw->PresentCount(), presented + 1);
+    gNode = nullptr;
+}
+
 namespace {
 
 // A BMP of a 40-byte header (or another size) and `colours` table entries.

@@ -65,6 +65,8 @@ TEST(EngineGlobals, FreeingTheTablesForgetsThemAndCanBeRepeated) {
     maxNIndex = 1;
     SMFArray = NewVoidPointers(1);
     LVFArray = NewVoidPointers(1);
+    maxPSMIndex = 1;
+    maxMPIndex = 1;
     for (int round = 0; round < 2; ++round) {
         FreeGameTables();
         EXPECT_EQ(FArray, nullptr);
@@ -77,6 +79,8 @@ TEST(EngineGlobals, FreeingTheTablesForgetsThemAndCanBeRepeated) {
         EXPECT_EQ(maxSMIndex, -1);
         EXPECT_EQ(maxTMIndex, -1);
         EXPECT_EQ(maxNIndex, -1);
+        EXPECT_EQ(maxPSMIndex, -1);
+        EXPECT_EQ(maxMPIndex, -1);
         EXPECT_EQ(GetStateMachine(0), nullptr);
     }
 }

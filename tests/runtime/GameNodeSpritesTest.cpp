@@ -9,6 +9,7 @@
 
 #include "foundation/UserError.h"
 #include "runtime/EngineGlobals.h"
+#include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "sprites/Sprite.h"
 #include "world/CollisionSegment.h"
@@ -127,6 +128,55 @@ TEST_F(GameNodeSprites, DestroyedMapShapesLeaveNoSpritePointingAtThem) {
     ASSERT_EQ(a->mapShapesHit.Size(), 1u);
     EXPECT_EQ(a->mapShapesHit[0], eight);
     EXPECT_EQ(b->mapShapesHit.Size(), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(GameNodeSprites, FocusReturnResetsOnlyTheRemotePlayersInput) {
+    ASSERT_TRUE(level.Add(Make("remote", 0, 0)));
+    ASSERT_TRUE(level.Add(Make("local", 1, 0)));
+    Sprite* remote = static_cast<Sprite*>(level.DisplayList(0).Head());
+    Sprite* local = static_cast<Sprite*>(level.DisplayList(1).Head());
+    for (Sprite* s : {remote, local}) {
+        s->keys[0x39].pressed = 1;
+        s->mouseButtons[0].pressed = 1;
+    }
+    netActiveIds.Add(remote->Id());
+    level.NResetKM();
+    netActiveIds.Clear();
+    EXPECT_EQ(remote->keys[0x39].pressed, 0);
+    EXPECT_EQ(remote->mouseButtons[0].pressed, 0);
+    EXPECT_EQ(local->keys[0x39].pressed, 1);
+    EXPECT_EQ(local->mouseButtons[0].pressed, 1);
+}
+
+// Levels whose maps hold shapes, each with a sprite that hit one of them, go
+// with the game's list whichever of them is the current level.
+TEST(LevelLifetime, LevelsWithMapShapesGoInEitherOrderAndLeaveNoCurrentLevel) {
+    for (bool currentGoesFirst : {true, false}) {
+        SCOPED_TRACE(currentGoesFirst);
+        Game game;
+        GameNode* levels[2] = {};
+        for (int i = 0; i < 2; ++i) {
+            GameNode* level = new GameNode();
+            level->Id(i + 1);
+            Map* map = new Map();
+            map->SpacePartitionGridSize(64);
+            map->AddCollisionData(CollisionSegment(0, 10, 20, 10, 7, 0, 0));
+            level->Add(map);
+            Sprite* sprite = new Sprite();
+            level->Add(sprite);
+            sprite->mapShapesHit.Add(static_cast<CollisionData*>(map->Cell(0, 0)->Head()));
+            game.Add(level);
+            levels[i] = level;
+        }
+        // The list runs from the newest level, which goes first.
+        gNode = currentGoesFirst ? levels[1] : levels[0];
+        Game::gameNodeList.del();
+        EXPECT_EQ(gNode, nullptr);
+    }
 }
 
 }  // namespace

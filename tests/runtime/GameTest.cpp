@@ -10,6 +10,7 @@
 #include "runtime/EngineGlobals.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
+#include "sprites/Sprite.h"
 
 namespace {
 
@@ -206,4 +207,21 @@ TEST(GameNodeContents, SearchByNameReportsAnUnknownLevel) {
     EXPECT_EQ(GameNode::Search("missing"), nullptr);
     EXPECT_STREQ(_UE.ErrorMessage, "The level named: missing is not found.");
     EXPECT_STREQ(_UE.TargetFunction, "GameNode* GameNode::Search(char *)");
+}
+
+TEST_F(GameTest, ShowingTheCursorShowsTheCursorSprite) {
+    Make({1});
+    std::memset(_UE.ErrorMessage, 0, sizeof _UE.ErrorMessage);
+    game.ShowCursor(false);  // a level without a cursor sprite: nothing to report
+    EXPECT_STREQ(_UE.ErrorMessage, "");
+    Sprite* cursor = new Sprite();
+    cursor->ZOrder(Sprite::CursorZOrder);
+    cursor->DisplayListNumber(15);
+    ASSERT_TRUE(gNode->Add(cursor));
+    for (bool show : {true, false, true}) {
+        game.ShowCursor(show);
+        EXPECT_EQ(game.ShowCursor(), show);
+        EXPECT_EQ(cursor->Unused(), !show);
+    }
+    EXPECT_STREQ(_UE.ErrorMessage, "");
 }

@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -5,6 +6,7 @@
 #include "EngineRun.h"
 #include "display/Display.h"
 #include "foundation/Console.h"
+#include "foundation/File.h"
 #include "foundation/MessageTable.h"
 #include "logic/LogicTables.h"
 #include "platform/InstanceLock.h"
@@ -76,15 +78,22 @@ TEST_F(EngineRunTest, SecondInstanceIsRefused) {
         bool screenSaver;
         bool messageShown;
     };
+    const std::string gameFile = folder + "/game.bin";
+    std::fclose(std::fopen(gameFile.c_str(), "wb"));
     for (const Case& c : {Case{false, true}, Case{true, false}}) {
         boxes.clear();
         EngineRun::calls.clear();
-        EngineRun::mode = [&c] { _IsScreenSaver = c.screenSaver; };
+        EngineRun::mode = [&c, &gameFile] {
+            _IsScreenSaver = c.screenSaver;
+            // A game file opened by the game's loader goes with the refused start.
+            _GameFile = new File(gameFile.c_str(), File::Reading);
+        };
         qel::InstanceLock other;
         ASSERT_EQ(other.Acquire("QEL"), qel::InstanceLock::Result::Acquired);
         EXPECT_EQ(EngineRun::Run("s"), 0);
         const Calls expected = {"SetDataPath", "LoadGameFile", "Mode"};
         EXPECT_EQ(EngineRun::calls, expected);
+        EXPECT_EQ(_GameFile, nullptr);
         ASSERT_EQ(boxes.size(), c.messageShown ? 1u : 0u) << "screen saver " << c.screenSaver;
         if (c.messageShown) {
             EXPECT_EQ(boxes[0].text, "Cannot create more than one \x91Qel\x92 instance.");
@@ -140,10 +149,12 @@ TEST_F(EngineRunTest, ScreenSaverCommandLetters) {
         {"/", false, false, nullptr},
         {"c", false, false, nullptr},
         {"/c:123", false, false, "No settings available."},
+        {"/c/123", false, false, nullptr},  // the number belongs to the next piece
         {"a 5", false, false, nullptr},  // no password to change here
         {"a", true, false, nullptr},
         {"p 0", true, false, nullptr},
         {"/p 77", true, true, nullptr},
+        {"/p/77", true, false, nullptr},
         {"s", true, false, nullptr},
     };
     for (const Case& c : cases) {

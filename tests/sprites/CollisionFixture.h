@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <random>
 #include <string>
@@ -15,6 +14,7 @@
 
 #include "display/Display.h"
 #include "foundation/UserError.h"
+#include "platform/ImageEncoder.h"
 #include "platform/Surface.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/GameNode.h"
@@ -154,23 +154,7 @@ protected:
     }
 
     static void WriteBmp(const std::string& path, int w, int h) {
-        const int rowBytes = (w * 3 + 3) & ~3;
-        std::vector<unsigned char> b(std::size_t(54 + rowBytes * h), 0x80);
-        auto put32 = [&](std::size_t at, std::uint32_t v) {
-            for (int i = 0; i < 4; ++i) b[at + std::size_t(i)] = (unsigned char)(v >> (8 * i));
-        };
-        std::memset(b.data(), 0, 54);
-        b[0] = 'B';
-        b[1] = 'M';
-        put32(2, std::uint32_t(b.size()));
-        put32(10, 54);
-        put32(14, 40);
-        put32(18, std::uint32_t(w));
-        put32(22, std::uint32_t(h));
-        b[26] = 1;
-        b[28] = 24;
-        put32(34, std::uint32_t(rowBytes * h));
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+        qel::SaveBmp24(*qel::Surface::Create(w, h, 32), path);
     }
 
     std::filesystem::path folder;

@@ -182,6 +182,37 @@ TEST_F(CollisionMap, ShapeModeAgainstACircleTakesItsTangent) {
     EXPECT_LE(s->mapY + 31.0f, 140.0f + 1e-3f);
 }
 
+// A circle falling onto a floor: a record-only floor, or a ghost, keeps the
+// move whole but still names the surface struck.
+TEST_F(CollisionMap, ShapeModeRecordOnlyHitsStillNameTheSurface) {
+    struct Row {
+        const char* what;
+        unsigned char type;
+        bool ghost;
+        bool stops;
+    } rows[] = {
+        {"solid floor", 0, false, true},
+        {"floor with bit 0", 1, false, false},
+        {"ghost sprite", 0, true, false},
+    };
+    for (const Row& row : rows) {
+        Map& map = NewMap(640, 480);
+        map.AddCollisionData(FloorFacingUp(50, 250, 140, FloorId, row.type));
+        Sprite* s = Add("ball", CircleActor, &map, 100, 100, false);
+        s->CheckCollisionWithMap(true);
+        s->GhostCollisionWithMap(row.ghost);
+        Aim(s, 0, 1, 12);
+        Step(s);
+        EXPECT_EQ(s->CollisionFactor() < 1.0f, row.stops) << row.what;
+        EXPECT_TRUE(sprites::Collision(*s, BallId)) << row.what;
+        EXPECT_TRUE(sprites::CollisionWithMap(*s, FloorId)) << row.what;
+        EXPECT_FLOAT_EQ(s->LastHitSegment().NormalX(), 0.0f) << row.what;
+        EXPECT_FLOAT_EQ(s->LastHitSegment().NormalY(), -1.0f) << row.what;
+        level.DisplayList(0).del();
+        maps.clear();
+    }
+}
+
 TEST_F(CollisionMap, HitListsHoldEachShapeOnceAndAtMostFifteen) {
     Map& map = NewMap(640, 480);
     // One segment lying on the cell border x = 128, met from two cells.

@@ -1,0 +1,128 @@
+#include "platform/AudioBuffer.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/AudioDevice.h"
+#include "platform/AudioMixerInternal.h"
+
+namespace qel {
+
+namespace {
+
+constexpr std::uint32_t MaxRate = 192000;
+
+using Hold = std::lock_guard<std::recursive_mutex>;
+
+void ApplyGains(audio::Voice& v) {
+    const float volume = audio::GainOf(v.volume);
+    v.gainLeft = volume * (v.pan > 0 ? audio::GainOf(-v.pan) : 1.0f);
+    v.gainRight = volume * (v.pan < 0 ? audio::GainOf(v.pan) : 1.0f);
+}
+
+}  // namespace
+
+bool AudioBuffer::IsPlayable(const PcmFormat& f) {
+    if (f.formatTag != 1) return false;
+    if (f.channels != 1 && f.channels != 2) return false;
+    if (f.bitsPerSample != 8 && f.bitsPerSample != 16) return false;
+    if (f.samplesPerSecond == 0 || f.samplesPerSecond > MaxRate) return false;
+    if (f.blockAlign != f.channels * (f.bitsPerSample / 8)) return false;
+    return f.avgBytesPerSecond == std::uint32_t(f.blockAlign) * f.samplesPerSecond;
+}
+
+AudioBuffer::AudioBuffer() : voice(std::make_unique<audio::Voice>()) {}
+
+std::unique_ptr<AudioBuffer> AudioBuffer::Create(const PcmFormat& format, std::uint32_t bytes) {
+    if (!IsAudioDeviceOpen() || !IsPlayable(format) || bytes == 0) return nullptr;
+    std::unique_ptr<AudioBuffer> buffer(new AudioBuffer());
+    audio::Voice& v = *buffer->voice;
+    v.format = format;
+    v.bytes.assign(bytes, format.bitsPerSample == 8 ? 0x80 : 0);
+    v.frames = bytes / format.blockAlign;
+    audio::AddVoice(&v);
+    return buffer;
+}
+
+AudioBuffer::~AudioBuffer() { audio::RemoveVoice(voice.get()); }
+
+std::uint32_t AudioBuffer::Size() const { return std::uint32_t(voice->bytes.size()); }
+
+const PcmFormat& AudioBuffer::Format() const { return voice->format; }
+
+std::uint32_t AudioBuffer::Status() const {
+    Hold hold(audio::MixerLock());
+    std::uint32_t status = 0;
+    if (voice->playing) status |= StatusPlaying;
+    if (voice->playing && voice->looping) status |= StatusLooping;
+    if (voice->lost) status |= StatusLost;
+    return status;
+}
+
+AudioResult AudioBuffer::Play(bool looping) {
+    Hold hold(audio::MixerLock());
+    if (voice->lost) return AudioResult::BufferLost;
+    voice->looping = looping;
+    voice->playing = voice->frames > 0;
+    return AudioResult::Ok;
+}
+
+void AudioBuffer::Stop() {
+    Hold hold(audio::MixerLock());
+    voice->playing = false;
+}
+
+std::uint32_t AudioBuffer::PlayCursor() const {
+    Hold hold(audio::MixerLock());
+    return std::uint32_t(voice->position >> 32) * voice->format.blockAlign;
+}
+
+void AudioBuffer::SetPlayCursor(std::uint32_t offset) {
+    Hold hold(audio::MixerLock());
+    std::uint32_t frame = offset / voice->format.blockAlign;
+    if (frame >= voice->frames) frame = 0;
+    voice->position = std::uint64_t(frame) << 32;
+}
+
+void AudioBuffer::SetVolume(std::int32_t hundredthsOfDecibel) {
+    Hold hold(audio::MixerLock());
+    voice->volume = hundredthsOfDecibel;
+    ApplyGains(*voice);
+}
+
+void AudioBuffer::SetPan(std::int32_t pan) {
+    Hold hold(audio::MixerLock());
+    voice->pan = pan;
+    ApplyGains(*voice);
+}
+
+AudioResult AudioBuffer::Write(std::uint32_t offset, const void* data, std::uint32_t bytes) {
+    Hold hold(audio::MixerLock());
+    if (voice->lost) return AudioResult::BufferLost;
+    if (offset >= voice->bytes.size()) return bytes == 0 ? AudioResult::Ok : AudioResult::Failed;
+    const std::size_t n = std::min<std::size_t>(bytes, voice->bytes.size() - offset);
+    if (n > 0) std::memcpy(voice->bytes.data() + offset, data, n);
+    return AudioResult::Ok;
+}
+
+void AudioBuffer::Read(std::uint32_t offset, void* data, std::uint32_t bytes) const {
+    Hold hold(audio::MixerLock());
+    if (offset >= voice->bytes.size()) return;
+    const std::size_t n = std::min<std::size_t>(bytes, voice->bytes.size() - offset);
+    if (n > 0) std::memcpy(data, voice->bytes.data() + offset, n);
+}
+
+AudioResult AudioBuffer::Restore() {
+    Hold hold(audio::MixerLock());
+    voice->lost = false;
+    return AudioResult::Ok;
+}
+
+void AudioBuffer::Lose() {
+    Hold hold(audio::MixerLock());
+    voice->lost = true;
+    voice->playing = false;
+    std::fill(voice->bytes.begin(), voice->bytes.end(), std::uint8_t(0x5A));
+}
+
+}  // namespace qel

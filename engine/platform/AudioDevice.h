@@ -1,0 +1,27 @@
+// The sound output: one audio device whose mixer plays the engine's sound
+// buffers and MIDI players, converting their formats to the device's.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include "QelExport.h"
+
+namespace qel {
+
+// Opens and closes the default output device: false when there is none.
+QEL_API bool ProbeAudioDevice();
+
+// Opens the output device for the process (later calls keep the first
+// device); false when it cannot be opened. Bits are 8 or 16, channels 1 or 2.
+QEL_API bool OpenAudioDevice(int samplesPerSecond, int bitsPerSample, int channels);
+QEL_API void CloseAudioDevice();
+QEL_API bool IsAudioDeviceOpen();
+QEL_API int AudioDeviceRate();
+QEL_API int AudioDeviceChannels();
+
+// Test hooks. While manual mixing is on, the device plays silence and the
+// buffers and players advance only through RenderAudio, which mixes `frames`
+// frames (device channels interleaved) as the device would have.
+QEL_API void UseManualMixing(bool on);
+QEL_API void RenderAudio(std::int16_t* out, std::size_t frames);
+
+}  // namespace qel

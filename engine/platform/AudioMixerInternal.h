@@ -1,0 +1,43 @@
+// What the mixer shares with the buffers and the MIDI players of the platform
+// layer. Every field of a voice or a source is read and written under MixerLock.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+#include "platform/AudioBuffer.h"
+
+namespace qel::audio {
+
+struct Voice {
+    PcmFormat format;
+    std::vector<std::uint8_t> bytes;
+    std::uint32_t frames = 0;
+    // Position in frames, 32.32 fixed point; step per device frame likewise.
+    std::uint64_t position = 0;
+    std::uint64_t step = 0;
+    bool playing = false;
+    bool looping = false;
+    bool lost = false;
+    float gainLeft = 1.0f;
+    float gainRight = 1.0f;
+    std::int32_t volume = 0;
+    std::int32_t pan = 0;
+};
+
+// Anything else the mixer plays (MIDI players): adds its stereo output to mix.
+class Source {
+public:
+    virtual ~Source() = default;
+    virtual void Render(float* left, float* right, std::size_t frames) = 0;
+};
+
+std::recursive_mutex& MixerLock();
+void AddVoice(Voice* voice);
+void RemoveVoice(Voice* voice);
+void AddSource(Source* source);
+void RemoveSource(Source* source);
+// Linear gain of an attenuation in hundredths of a decibel (-10000 and below: 0).
+float GainOf(std::int32_t hundredthsOfDecibel);
+
+}  // namespace qel::audio

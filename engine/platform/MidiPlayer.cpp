@@ -1,0 +1,201 @@
+#include "platform/MidiPlayer.h"
+
+#include <fluidsynth.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+#include "platform/AudioDevice.h"
+#include "platform/AudioMixerInternal.h"
+
+namespace qel {
+
+namespace {
+
+constexpr const char* GeneralMidiSoundFont = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
+constexpr const char* DefaultSoundFont = "/usr/share/sounds/sf2/default-GM.sf2";
+constexpr std::size_t RenderBlock = 512;
+constexpr std::int32_t MaxVolume = 2000;
+
+using Hold = std::lock_guard<std::recursive_mutex>;
+
+void Quiet(int, const char*, void*) {}
+
+void SilenceSynthLog() {
+    static const bool once = [] {
+        fluid_set_log_function(FLUID_WARN, Quiet, nullptr);
+        fluid_set_log_function(FLUID_INFO, Quiet, nullptr);
+        fluid_set_log_function(FLUID_DBG, Quiet, nullptr);
+        return true;
+    }();
+    (void)once;
+}
+
+std::uint32_t BigEndian32(const unsigned char* p) {
+    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
+}
+
+std::uint16_t BigEndian16(const unsigned char* p) { return std::uint16_t((p[0] << 8) | p[1]); }
+
+}  // namespace
+
+struct MidiPlayer::Performance : audio::Source {
+    fluid_settings_t* settings = nullptr;
+    fluid_synth_t* synth = nullptr;
+    fluid_player_t* player = nullptr;
+    std::vector<unsigned char> file;
+    std::int32_t repeats = 0;
+    std::int32_t startPoint = 0;
+    float gain = 1.0f;
+    std::vector<float> left;
+    std::vector<float> right;
+
+    ~Performance() override {
+        if (player) delete_fluid_player(player);
+        if (synth) delete_fluid_synth(synth);
+        if (settings) delete_fluid_settings(settings);
+    }
+
+    void DropPlayer() {
+        if (!player) return;
+        fluid_player_stop(player);
+        delete_fluid_player(player);
+        player = nullptr;
+        fluid_synth_all_sounds_off(synth, -1);
+    }
+
+    void Render(float* outLeft, float* outRight, std::size_t frames) override {
+        left.resize(RenderBlock);
+        right.resize(RenderBlock);
+        for (std::size_t done = 0; done < frames;) {
+            const std::size_t n = std::min(RenderBlock, frames - done);
+            fluid_synth_write_float(synth, int(n), left.data(), 0, 1, right.data(), 0, 1);
+            for (std::size_t i = 0; i < n; ++i) {
+                outLeft[done + i] += left[i] * 32767.0f * gain;
+                outRight[done + i] += right[i] * 32767.0f * gain;
+            }
+            done += n;
+        }
+    }
+};
+
+const char* MidiPlayer::SoundFontPath() {
+    std::error_code error;
+    return std::filesystem::exists(GeneralMidiSoundFont, error) ? GeneralMidiSoundFont : DefaultSoundFont;
+}
+
+bool MidiPlayer::IsStandardMidiFile(const void* data, std::size_t size) {
+    const auto* p = static_cast<const unsigned char*>(data);
+    if (!p || size < 14 || std::string_view(reinterpret_cast<const char*>(p), 4) != "MThd") return false;
+    const std::uint32_t headerLength = BigEndian32(p + 4);
+    if (headerLength < 6 || headerLength > size - 8) return false;
+    const std::uint16_t format = BigEndian16(p + 8);
+    const std::uint16_t division = BigEndian16(p + 12);
+    if (format > 2 || division == 0) return false;
+    std::size_t at = 8 + std::size_t(headerLength);
+    int tracks = 0;
+    while (at < size) {
+        if (size - at < 8) return false;
+        const std::uint32_t length = BigEndian32(p + at + 4);
+        if (length > size - at - 8) return false;
+        if (std::string_view(reinterpret_cast<const char*>(p + at), 4) == "MTrk") ++tracks;
+        at += 8 + std::size_t(length);
+    }
+    return tracks > 0;
+}
+
+MidiPlayer::MidiPlayer() : performance(std::make_unique<Performance>()) {}
+
+std::unique_ptr<MidiPlayer> MidiPlayer::Create() {
+    if (!IsAudioDeviceOpen()) return nullptr;
+    SilenceSynthLog();
+    std::unique_ptr<MidiPlayer> midi(new MidiPlayer());
+    Performance& p = *midi->performance;
+    p.settings = new_fluid_settings();
+    if (!p.settings) return nullptr;
+    fluid_settings_setnum(p.settings, "synth.sample-rate", double(AudioDeviceRate()));
+    // Only the samples of the instruments a file uses are read from the soundfont.
+    fluid_settings_setint(p.settings, "synth.dynamic-sample-loading", 1);
+    p.synth = new_fluid_synth(p.settings);
+    if (!p.synth) return nullptr;
+    // Without the soundfont the sequencer still runs, silently.
+    fluid_synth_sfload(p.synth, SoundFontPath(), 1);
+    audio::AddSource(&p);
+    return midi;
+}
+
+MidiPlayer::~MidiPlayer() {
+    if (performance->synth) audio::RemoveSource(performance.get());
+}
+
+bool MidiPlayer::Load(const void* data, std::size_t size) {
+    Hold hold(audio::MixerLock());
+    performance->DropPlayer();
+    performance->file.clear();
+    if (!IsStandardMidiFile(data, size)) return false;
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    performance->file.assign(bytes, bytes + size);
+    return true;
+}
+
+bool MidiPlayer::IsLoaded() const { return !performance->file.empty(); }
+
+void MidiPlayer::SetRepeats(std::int32_t repeats) {
+    Hold hold(audio::MixerLock());
+    performance->repeats = repeats < 0 ? 0 : repeats;
+}
+
+std::int32_t MidiPlayer::Repeats() const { return performance->repeats; }
+
+void MidiPlayer::Play() {
+    Hold hold(audio::MixerLock());
+    Performance& p = *performance;
+    if (p.file.empty()) return;
+    // A fresh sequencer each time: it starts at the start point with the
+    // whole repeat count, whatever the previous one went through.
+    p.DropPlayer();
+    p.player = new_fluid_player(p.synth);
+    if (!p.player) return;
+    if (fluid_player_add_mem(p.player, p.file.data(), p.file.size()) != FLUID_OK) {
+        p.DropPlayer();
+        return;
+    }
+    fluid_player_set_loop(p.player, p.repeats >= INT32_MAX - 1 ? -1 : p.repeats + 1);
+    if (p.startPoint > 0) fluid_player_seek(p.player, p.startPoint);
+    fluid_player_play(p.player);
+    p.startPoint = 0;
+}
+
+void MidiPlayer::Stop() {
+    Hold hold(audio::MixerLock());
+    performance->DropPlayer();
+}
+
+bool MidiPlayer::IsPlaying() const {
+    Hold hold(audio::MixerLock());
+    return performance->player && fluid_player_get_status(performance->player) == FLUID_PLAYER_PLAYING;
+}
+
+std::int32_t MidiPlayer::CurrentTick() const {
+    Hold hold(audio::MixerLock());
+    if (!performance->player) return performance->startPoint;
+    return fluid_player_get_current_tick(performance->player);
+}
+
+void MidiPlayer::SetStartPoint(std::int32_t tick) {
+    Hold hold(audio::MixerLock());
+    performance->startPoint = tick < 0 ? 0 : tick;
+}
+
+std::int32_t MidiPlayer::StartPoint() const { return performance->startPoint; }
+
+void MidiPlayer::SetVolume(std::int32_t hundredthsOfDecibel) {
+    Hold hold(audio::MixerLock());
+    // The loudest master volume a performance takes is +20 dB.
+    performance->gain = audio::GainOf(std::min<std::int32_t>(hundredthsOfDecibel, MaxVolume));
+}
+
+}  // namespace qel

@@ -1,0 +1,130 @@
+// Input recording and replay, the requests of Game: a recording starts from a
+// saved state; a replay loads that state, plays the recorded input back frame
+// by frame and ends by loading the state saved when it began. A replay is kept
+// as a pair of files: "name.rep" with the input and "name.sar" with the state.
+#include <string>
+
+#include "platform/Window.h"
+#include "runtime/DialogInputPause.h"
+#include "runtime/EngineGlobals.h"
+#include "runtime/FileDialog.h"
+#include "runtime/Game.h"
+#include "runtime/GameFiles.h"
+#include "runtime/GameNode.h"
+#include "runtime/ReplayFile.h"
+#include "runtime/WholeFile.h"
+
+using namespace gamefiles;
+
+namespace {
+
+// "run.rep" keeps its starting state in "run.sar".
+std::string StateFileOfReplay(const char* name) {
+    std::string state = name;
+    state.resize(state.size() >= 4 ? state.size() - 4 : 0);
+    return state + ".sar";
+}
+
+unsigned int RecordedFrames() { return gNode != nullptr ? gNode->Recorded().keys->Size() : 0; }
+
+}  // namespace
+
+void Game::StartRecording() {
+    if (OnNetworkLevel() || replayMode || gNode == nullptr) return;
+    SaveGame(StartRecordingState());
+    const RecordedInput input = gNode->Recorded();
+    input.keys->Clear();
+    input.mouseFlags->Clear();
+    input.mouseMoves->Clear();
+    recording = true;
+}
+
+void Game::StopRecording() {
+    if (OnNetworkLevel()) return;
+    recording = false;
+}
+
+// A replay running already is not restarted: its own input could otherwise
+// replace the state it returns to.
+void Game::Replay(bool slow) {
+    if (OnNetworkLevel() || replayMode || RecordedFrames() == 0) return;
+    SaveGame(WhenReplayState());
+    LoadGame(StartRecordingState());
+    StartReplayMode(slow);
+}
+
+void Game::StartReplayMode(bool slow) {
+    replayMode = true;
+    recording = false;
+    replayFrameRate = gNode->FramesPerSecond();
+    if (slow) slowReplay = true;
+}
+
+void Game::SaveReplay(const char* name) {
+    if (OnNetworkLevel() || name == nullptr || RecordedFrames() == 0) return;
+    recording = false;
+    const std::string state = StateFileOfReplay(name);
+    if (!CopyWholeFile(StartRecordingState(), state.c_str()) || !ReplayFile::Write(name, gNode->Recorded()))
+        ErrorBox(MsgErrorSavingReplay);
+}
+
+void Game::SaveReplay() {
+    if (OnNetworkLevel()) return;
+    recording = false;
+    DialogInputPause paused;
+    SaveReplayDialog();
+}
+
+void Game::LoadReplay(const char* name, bool slow) {
+    if (OnNetworkLevel() || name == nullptr || gNode == nullptr) return;
+    SaveGame(WhenReplayState());
+    LoadReplay(name);
+    StartReplayMode(slow);
+}
+
+void Game::LoadReplay(const char* name) {
+    if (OnNetworkLevel() || name == nullptr) return;
+    recording = false;
+    const std::string state = StateFileOfReplay(name);
+    // A later replay of the same input starts from the same state.
+    CopyWholeFile(state.c_str(), StartRecordingState());
+    LoadGame(state.c_str());
+    LoadInputData(name);
+}
+
+void Game::LoadInputData(const char* name) {
+    if (OnNetworkLevel()) return;
+    if (name != nullptr && name[0] != '\0') inputDataFileName = name;
+    inputDataRequested = true;
+}
+
+void Game::LoadReplay() {
+    if (OnNetworkLevel()) return;
+    recording = false;
+    DialogInputPause paused;
+    LoadReplayDialog();
+}
+
+void Game::SaveReplayDialog() {
+    qel::ShowCursor(true);
+    std::string name;
+    if (ChooseFileName({true, {{"Saved Replays (*.rep)", "*.rep"}}, "rep"}, name)) {
+        if (HasExtension(name, ".rep"))
+            SaveReplay(name.c_str());
+        else
+            ErrorBox(MsgErrorSavingReplay);
+    }
+    qel::ShowCursor(false);
+}
+
+void Game::LoadReplayDialog() {
+    qel::ShowCursor(true);
+    std::string name;
+    if (ChooseFileName({false, {{"Load Replays (*.rep)", "*.rep"}}, "rep"}, name)) {
+        if (HasExtension(name, ".rep"))
+            LoadReplay(name.c_str(), false);
+        else
+            ErrorBox(MsgErrorLoadingReplay);
+    }
+    qel::ShowCursor(false);
+}

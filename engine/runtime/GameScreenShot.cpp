@@ -1,0 +1,28 @@
+// The screenshot command of Game: the player picks a .bmp or .jpg name and the
+// back buffer is written there.
+#include <string>
+
+#include "display/ScreenShot.h"
+#include "platform/Window.h"
+#include "runtime/DialogInputPause.h"
+#include "runtime/FileDialog.h"
+#include "runtime/Game.h"
+#include "runtime/GameFiles.h"
+
+using namespace gamefiles;
+
+void Game::SaveScreenShot() {
+    if (OnNetworkLevel()) return;
+    DialogInputPause paused;
+    qel::ShowCursor(true);
+    std::string name;
+    if (ChooseFileName({true, {{"Bitmap (*.bmp)", "*.bmp"}, {"JPEG (*.jpg)", "*.jpg"}}, "bmp"}, name)) {
+        // The writers add the extension themselves.
+        const std::string stem = name.size() >= 4 ? name.substr(0, name.size() - 4) : std::string();
+        if (HasExtension(name, ".bmp"))
+            ScreenShotBMP(stem.c_str());
+        else if (HasExtension(name, ".jpg"))
+            ScreenShotJPG(stem.c_str());
+    }
+    qel::ShowCursor(false);
+}

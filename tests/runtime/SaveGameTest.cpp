@@ -1,0 +1,267 @@
+// Save games through the running engine: what a save holds, that loading it
+// gives the same game back, and that a bad file is refused with a message and
+// leaves the running game exactly as it was.
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "SavedGame.h"
+
+using namespace savedgame;
+
+namespace {
+
+std::string Magic(const Bytes& file) { return std::string(file.data(), std::min<std::size_t>(file.size(), 7)); }
+Bytes AfterMagic(const Bytes& file) { return Bytes(file.begin() + std::min<std::ptrdiff_t>(7, file.size()), file.end()); }
+
+// Answers every file dialog with `name` (empty: cancelled) and notes the filters asked.
+void AnswerDialogs(const std::string& name, std::vector<std::string>* asked = nullptr) {
+    SetFileDialogAnswerForTests([name, asked](const FileDialogRequest& request, std::string& chosen) {
+        if (asked) asked->push_back(request.filters.empty() ? "" : request.filters[0].description);
+        chosen = name;
+        return !name.empty();
+    });
+}
+
+}  // namespace
+
+TEST_F(SavedGameTest, SavesLoadAndSaveAgainByteForByteWithEitherMagic) {
+    std::vector<std::string> asked;
+    Bytes named, dialog, reloaded, dialogReloaded, dialogFileByName;
+    EngineRun::script = [&](int pass) {
+        if (pass == 4) PushKey(SDL_SCANCODE_RIGHT, true);
+        if (pass == 7) PushMotion(0, 12);
+        if (pass != 10) return;
+        SmallGame::programValue = 5;
+        named = SaveNow("named.sav");
+        AnswerDialogs(Path("dialog.sav"), &asked);
+        myGame->SaveGame();
+        myGame->RealSaveGame();
+        dialog = ReadBytes(Path("dialog.sav"));
+
+        LoadNow("named.sav");
+        reloaded = SaveNow("reloaded.sav");
+        AnswerDialogs(Path("dialog.sav"), &asked);
+        myGame->LoadGame();
+        myGame->RealLoadGame();
+        dialogReloaded = SaveNow("dialog-reloaded.sav");
+        LoadNow("dialog.sav");
+        dialogFileByName = SaveNow("dialog-by-name.sav");
+        myGame->EndGame();
+    };
+    ASSERT_EQ(EngineRun::Run(), 0);
+    ASSERT_GT(named.size(), 100u);
+    EXPECT_EQ(Magic(named), "QEL_SAR");
+    EXPECT_EQ(Magic(dialog), "QEL_SAV");
+    EXPECT_EQ(AfterMagic(dialog), AfterMagic(named));
+    EXPECT_EQ(reloaded, named);
+    EXPECT_EQ(dialogReloaded, named);
+    EXPECT_EQ(dialogFileByName, named);
+    EXPECT_EQ(asked, (std::vector<std::string>{"Saved Files (*.sav)", "Load Files (*.sav)"}));
+    // The program's own data sit between the magic and the level number.
+    std::int32_t value = 0, level = -1;
+    std::memcpy(&value, named.data() + 7, 4);
+    std::memcpy(&level, named.data() + 11, 4);
+    EXPECT_EQ(value, 5);
+    EXPECT_EQ(level, 0);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(SavedGameTest, LoadedGameRunsOnFromTheSavedState) {
+    // The crate drifts half a pixel a frame: after the load it carries on
+    // from where it was saved, and the hero from where the keys left it.
+    float savedCrate = 0, crateAfter = 0, heroSaved = 0, heroAfter = 0;
+    EngineRun::script = [&](int pass) {
+        if (pass == 3) PushKey(SDL_SCANCODE_RIGHT, true);
+        if (pass == 6) PushKey(SDL_SCANCODE_RIGHT, false);
+        if (pass == 8) {
+            SaveNow("at8.sav");
+            savedCrate = Sprite::Search("crate")->LeftPosition();
+            heroSaved = Sprite::Search("hero")->LeftPosition();
+        }
+        if (pass == 20) LoadNow("at8.sav");
+        if (pass == 22) {
+            crateAfter = Sprite::Search("crate")->LeftPosition();
+            heroAfter = Sprite::Search("hero")->LeftPosition();
+            myGame->EndGame();
+        }
+    };
+    ASSERT_EQ(EngineRun::Run(), 0);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(heroSaved, 23.0f);
+    EXPECT_EQ(heroAfter, heroSaved);
+    EXPECT_EQ(crateAfter, savedCrate + 2 * 0.5f);
+}
+
+TEST_F(SavedGameTest, BadSaveFilesAreRefusedAndTheRunningGameStaysAsItWas) {
+    struct Case {
+        const char* name;
+        std::function<Bytes(Bytes)> spoil;
+        bool throughDialog;
+        const char* message;
+    };
+    auto cut = [](double fraction) {
+        return [fraction](Bytes b) {
+            b.resize(std::size_t(double(b.size()) * fraction));
+            return b;
+        };
+    };
+    auto cutTo = [](std::size_t n) {
+        return [n](Bytes b) {
+            b.resize(n);
+            return b;
+        };
+    };
+    auto putInt = [](std::size_t at, std::int32_t v) {
+        return [at, v](Bytes b) {
+            std::memcpy(b.data() + at, &v, 4);
+            return b;
+        };
+    };
+    const char* named = "Error loading replay file.";
+    const char* dialog = "Error loading file.";
+    const std::vector<Case> cases = {
+        {"empty", cutTo(0), false, named},
+        {"only the magic", cutTo(7), false, named},
+        {"cut in the program's data", cutTo(9), false, named},
+        {"cut after the level number", cutTo(15), false, named},
+        {"cut at a quarter", cut(0.25), false, named},
+        {"cut at a half", cut(0.5), false, named},
+        {"cut at three quarters", cut(0.75), false, named},
+        {"one byte short", [](Bytes b) { b.pop_back(); return b; }, false, named},
+        {"one byte too many", [](Bytes b) { b.push_back(0); return b; }, false, named},
+        {"replay magic", [](Bytes b) { std::memcpy(b.data(), "QEL_REP", 7); return b; }, false, named},
+        {"unknown level", putInt(11, 99), false, named},
+        {"huge first list count", putInt(15 + 8, 0x7FFFFFFF), false, named},
+        {"cut at a half, through the dialog", cut(0.5), true, dialog},
+        {"wrong magic, through the dialog", [](Bytes b) { b[3] = 'X'; return b; }, true, dialog},
+    };
+    EngineRun::script = [&](int pass) {
+        if (pass == 4) PushKey(SDL_SCANCODE_RIGHT, true);
+        if (pass != 10) return;
+        SmallGame::programValue = 5;
+        const Bytes good = SaveNow("good.sav");
+        SmallGame::programValue = 9;
+        const Bytes before = SaveNow("before.sav");
+        GameNode* level = gNode;
+        Sprite* hero = Sprite::Search("hero");
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            WriteBytes(Path("bad.sav"), c.spoil(good));
+            boxes.clear();
+            if (c.throughDialog) {
+                AnswerDialogs(Path("bad.sav"));
+                myGame->LoadGame();
+                myGame->RealLoadGame();
+            } else {
+                LoadNow("bad.sav");
+            }
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_EQ(boxes[0].text, c.message);
+            EXPECT_EQ(boxes[0].caption, "Error");
+            EXPECT_FALSE(myGame->loadRequested);
+            EXPECT_EQ(SmallGame::programValue, 9);
+            EXPECT_EQ(gNode, level);
+            EXPECT_EQ(Sprite::Search("hero"), hero);
+            EXPECT_EQ(SaveNow("after.sav"), before);
+        }
+        // A file that is not there at all, and a dialog name of another kind.
+        boxes.clear();
+        LoadNow("missing.sav");
+        AnswerDialogs(Path("good.SAV"));
+        myGame->LoadGame();
+        myGame->RealLoadGame();
+        ASSERT_EQ(boxes.size(), 2u);
+        EXPECT_EQ(boxes[0].text, named);
+        EXPECT_EQ(boxes[1].text, dialog);
+        EXPECT_EQ(SaveNow("after.sav"), before);
+        // The good file still loads.
+        LoadNow("good.sav");
+        EXPECT_EQ(SmallGame::programValue, 5);
+        myGame->EndGame();
+    };
+    ASSERT_EQ(EngineRun::Run(), 0);
+}
+
+TEST_F(SavedGameTest, SavesThatCannotBeWrittenAreReportedAndWriteNothing) {
+    struct Case {
+        const char* name;
+        std::function<void()> request;
+        const char* file;  // that must not exist afterwards
+        std::size_t boxes;
+    };
+    const std::vector<Case> cases = {
+        {"a folder that does not exist",
+         [this] { myGame->SaveGame(Path("no/such/folder.sav").c_str()); }, "no/such/folder.sav", 1},
+        {"dialog name in capitals",
+         [this] {
+             AnswerDialogs(Path("upper.SAV"));
+             myGame->SaveGame();
+         },
+         "upper.SAV", 1},
+        {"dialog cancelled",
+         [] {
+             AnswerDialogs("");
+             myGame->SaveGame();
+         },
+         "", 0},
+        {"network level",
+         [this] {
+             gNode->NetworkLevel = true;
+             myGame->SaveGame(Path("network.sav").c_str());
+             gNode->NetworkLevel = false;
+         },
+         "network.sav", 0},
+    };
+    EngineRun::script = [&](int pass) {
+        if (pass != 3) return;
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            boxes.clear();
+            c.request();
+            if (myGame->saveRequested) myGame->RealSaveGame();
+            EXPECT_FALSE(myGame->saveRequested);
+            EXPECT_EQ(boxes.size(), c.boxes);
+            if (c.boxes > 0) {
+                EXPECT_EQ(boxes[0].text, "Error saving file.");
+                EXPECT_EQ(boxes[0].caption, "Error");
+            }
+            if (c.file[0] != '\0') {
+                EXPECT_FALSE(std::filesystem::exists(Path(c.file)));
+            }
+        }
+        myGame->EndGame();
+    };
+    ASSERT_EQ(EngineRun::Run(), 0);
+    // No temporary file is left behind either.
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
+}
+
+TEST_F(SavedGameTest, LoadingASaveOfAnotherLevelSwitchesToItAndEntersItInTheHistory) {
+    int levelAfter = 0;
+    std::vector<std::int32_t> history;
+    std::int32_t index = -1;
+    EngineRun::script = [&](int pass) {
+        if (pass == 2) myGame->LevelNumber(1);
+        if (pass == 5) SaveNow("second.sav");
+        if (pass == 6) myGame->LevelNumber(0);
+        if (pass == 9) LoadNow("second.sav");
+        if (pass == 11) {
+            levelAfter = gNode->Id();
+            for (unsigned int i = 0; i < myGame->History().Size(); ++i) history.push_back(myGame->History()[i]);
+            index = myGame->HistoryIndex();
+            EXPECT_EQ(myGame->LevelNumber(), 1);
+            EXPECT_FALSE(myGame->ChangePending());
+            EXPECT_NE(Sprite::Search("hero"), nullptr);
+            myGame->EndGame();
+        }
+    };
+    ASSERT_EQ(EngineRun::Run(), 0);
+    EXPECT_EQ(levelAfter, 2);
+    EXPECT_EQ(history, (std::vector<std::int32_t>{0, 1, 0, 1}));
+    EXPECT_EQ(index, 3);
+    // Loading rebuilds the level from the file: its level builder is not run again.
+    EXPECT_EQ(EngineRun::Count("build:2"), 1);
+}
