@@ -667,8 +667,9 @@ void Variable::Load(File& file) {
 
     std::int32_t displayType = ReadInt(file);
     std::int32_t effectType = ReadInt(file);
-    if (displayType < RespectingWords || displayType > NoDisplay || effectType < NoEffect ||
-        effectType > SequentialDecoding) {
+    // The display type setter stores any value (above 4 shows nothing), so
+    // every value a save can hold loads back; an effect type is one of six.
+    if (effectType < NoEffect || effectType > SequentialDecoding) {
         file.SetError();
         return;
     }

@@ -48,3 +48,5 @@ public:
 EngineInputSession engineSession;
 
 }  // namespace
+
+void UseEngineInputSession() { RegisterEngineInputSession(&engineSession); }

@@ -5,3 +5,6 @@
 class InputSession;
 
 void RegisterEngineInputSession(InputSession* session);
+// Puts the engine's session in place. The game calls it when it is made, so
+// that every program linked with the engine, statically too, has the session.
+void UseEngineInputSession();

@@ -7,6 +7,7 @@
 
 #include "foundation/MessageTable.h"
 #include "foundation/UserError.h"
+#include "input/EngineInputSession.h"
 #include "platform/Paths.h"
 #include "platform/Sync.h"
 #include "platform/Window.h"
@@ -29,7 +30,7 @@ void RemoveStateFile(const char* name) {
 
 }  // namespace
 
-Game::Game() = default;
+Game::Game() { UseEngineInputSession(); }
 
 Game::~Game() {
     delete localVariable;

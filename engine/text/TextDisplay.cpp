@@ -1,6 +1,11 @@
 #include "text/TextDisplay.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <map>
+#include <mutex>
+#include <string>
+#include <tuple>
 #include <cstring>
 #include <memory>
 #include "display/Display.h"
@@ -50,19 +55,66 @@ namespace {
 
 bool TextDisplay::DrawContextReady() { return pBackBuffer != nullptr; }
 
+namespace {
+
+// Fonts are shared by every text with the same description, so that copies of
+// a displayed variable (the arithmetic makes many) cost no font loading.
+struct SharedFont {
+    std::unique_ptr<qel::Font> font;
+    Variable::CharSize sizes[256];
+    int users = 0;
+};
+
+using FontKey = std::tuple<std::string, std::int32_t, std::int32_t, std::int32_t, bool, bool, bool>;
+
+struct FontCache {
+    std::mutex lock;
+    std::map<FontKey, SharedFont> fonts;
+};
+
+FontCache& Cache() {
+    static FontCache* cache = new FontCache();  // outlives every static Variable
+    return *cache;
+}
+
+FontKey KeyOf(const QelLogFont& lf) {
+    return {std::string(lf.faceName, strnlen(lf.faceName, sizeof lf.faceName)), lf.height, lf.width, lf.weight,
+            lf.italic != 0, lf.underline != 0, lf.strikeOut != 0};
+}
+
+}  // namespace
+
 void TextDisplay::ReleaseFont(Variable& v) {
-    delete v.m_FontHandle;
+    if (!v.m_FontHandle) return;
+    FontCache& cache = Cache();
+    std::lock_guard<std::mutex> guard(cache.lock);
+    for (auto it = cache.fonts.begin(); it != cache.fonts.end(); ++it) {
+        if (it->second.font.get() != v.m_FontHandle) continue;
+        if (--it->second.users == 0) cache.fonts.erase(it);
+        break;
+    }
     v.m_FontHandle = nullptr;
 }
 
 void TextDisplay::BuildFont(Variable& v) {
     ReleaseFont(v);
-    std::unique_ptr<qel::Font> font = MakeFont(v.m_LogFont);
-    if (!font) return;
-    for (int b = 0; b < 256; ++b) {
-        const char c = static_cast<char>(b);
-        const qel::TextSize size = font->Measure(&c, 1);
-        v.m_CharSizes[b] = {size.width, size.height};
+    FontCache& cache = Cache();
+    std::lock_guard<std::mutex> guard(cache.lock);
+    const FontKey key = KeyOf(v.m_LogFont);
+    auto found = cache.fonts.find(key);
+    if (found == cache.fonts.end()) {
+        std::unique_ptr<qel::Font> font = MakeFont(v.m_LogFont);
+        if (!font) return;
+        SharedFont& shared = cache.fonts[key];
+        for (int b = 0; b < 256; ++b) {
+            const char c = static_cast<char>(b);
+            const qel::TextSize size = font->Measure(&c, 1);
+            shared.sizes[b] = {size.width, size.height};
+        }
+        shared.font = std::move(font);
+        found = cache.fonts.find(key);
     }
-    v.m_FontHandle = font.release();
+    ++found->second.users;
+    std::copy(found->second.sizes, found->second.sizes + 256, v.m_CharSizes);
+    v.m_FontHandle = found->second.font.get();
 }

@@ -16,8 +16,9 @@ public:
     // linking any of them brings the whole display in.
     static bool Install();
 
-    // A new font from v.m_LogFont; a face that cannot be served is drawn with
-    // the default face, as the system's font mapper would. On success
+    // The font of v.m_LogFont, shared with every text of the same description;
+    // a face that cannot be served is drawn with the default face, as the
+    // system's font mapper would. On success
     // m_CharSizes holds each byte's cell; on failure m_FontHandle stays null
     // and m_CharSizes is left as it was.
     static void BuildFont(Variable& v);

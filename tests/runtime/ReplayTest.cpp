@@ -111,11 +111,12 @@ TEST_F(ReplayTest, ASlowReplayRunsAtAQuarterOfTheRateAndRestoresItAtTheEnd) {
             if (pass == 20) myGame->EndGame();
         };
         ASSERT_EQ(EngineRun::Run(), 0);
-        // Frames 4 to 8 were recorded; 9 to 13 replay them; 14 ends the replay.
-        EXPECT_EQ(rate[9], c.rate);
-        EXPECT_EQ(rate[10], c.slowed);
-        EXPECT_EQ(rate[14], c.slowed);
-        EXPECT_EQ(rate[15], c.rate);
+        // Frames 3 to 7 were recorded; 8 to 12 replay them; 13 ends the
+        // replay (each seen at the start of the next pass).
+        EXPECT_EQ(rate[8], c.rate);
+        EXPECT_EQ(rate[9], c.slowed);
+        EXPECT_EQ(rate[13], c.slowed);
+        EXPECT_EQ(rate[14], c.rate);
     }
 }
 
@@ -168,8 +169,8 @@ TEST_F(ReplayTest, AReplayIsSavedAsAPairOfFilesAndLoadsBackFromThem) {
         if (pass == 24) myGame->EndGame();
     };
     ASSERT_EQ(EngineRun::Run(), 0);
-    // Frames 4 to 9: F1 still down in 4, A from 5 to 6, Space in 6.
-    EXPECT_EQ(recorded, (std::vector<std::vector<int>>{{}, {0x1E}, {0x1E, 0x39}, {}, {}, {}}));
+    // Frames 4 to 8: A held in 5 and 6, Space in 6.
+    EXPECT_EQ(recorded, (std::vector<std::vector<int>>{{}, {0x1E}, {0x1E, 0x39}, {}, {}}));
     EXPECT_EQ(loaded, recorded);
     ASSERT_FALSE(startState.empty());
     EXPECT_EQ(pairState, startState);
@@ -178,16 +179,16 @@ TEST_F(ReplayTest, AReplayIsSavedAsAPairOfFilesAndLoadsBackFromThem) {
     EXPECT_EQ(std::string(replayFile.data(), 7), "QEL_REP");
     std::uint32_t frames = 0;
     std::memcpy(&frames, replayFile.data() + 7, 4);
-    EXPECT_EQ(frames, 6u);
-    const std::size_t keyBytes = 6 * 4 + 3;
-    const std::size_t mouseBytes = 4 + 6 + 4 + 6 * 12;
+    EXPECT_EQ(frames, 5u);
+    const std::size_t keyBytes = 5 * 4 + 3;
+    const std::size_t mouseBytes = 4 + 5 + 4 + 5 * 12;
     EXPECT_EQ(replayFile.size(), 11 + keyBytes + mouseBytes);
-    // The loaded replay plays A in its second and third frames (passes 14, 15;
+    // The loaded replay plays A in its second and third frames (13 and 14,
     // seen at the start of the next pass).
-    EXPECT_FALSE(aPressed[14]);
+    EXPECT_FALSE(aPressed[13]);
+    EXPECT_TRUE(aPressed[14]);
     EXPECT_TRUE(aPressed[15]);
-    EXPECT_TRUE(aPressed[16]);
-    EXPECT_FALSE(aPressed[17]);
+    EXPECT_FALSE(aPressed[16]);
     EXPECT_TRUE(boxes.empty());
 }
 
@@ -206,10 +207,11 @@ TEST_F(ReplayTest, AHandWrittenReplayFileDrivesTheKeys) {
     };
     ASSERT_EQ(EngineRun::Run(), 0);
     EXPECT_EQ(loaded, (std::vector<std::vector<int>>{{30}, {}, {30, 57}}));
-    EXPECT_EQ(pressed[5], (std::vector<bool>{true, false}));
-    EXPECT_EQ(pressed[6], (std::vector<bool>{false, false}));
-    EXPECT_EQ(pressed[7], (std::vector<bool>{true, true}));
-    EXPECT_EQ(pressed[8], (std::vector<bool>{false, false}));
+    // Frames 3, 4 and 5 play the three records; 6 ends the replay.
+    EXPECT_EQ(pressed[4], (std::vector<bool>{true, false}));
+    EXPECT_EQ(pressed[5], (std::vector<bool>{false, false}));
+    EXPECT_EQ(pressed[6], (std::vector<bool>{true, true}));
+    EXPECT_EQ(pressed[7], (std::vector<bool>{false, false}));
 }
 
 TEST_F(ReplayTest, ABadReplayPairIsRefusedWithAMessageAndNoReplayStarts) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "SavedGame.h"
+#include "platform/Window.h"
 
 using namespace savedgame;
 
@@ -264,4 +265,27 @@ TEST_F(SavedGameTest, LoadingASaveOfAnotherLevelSwitchesToItAndEntersItInTheHist
     EXPECT_EQ(index, 3);
     // Loading rebuilds the level from the file: its level builder is not run again.
     EXPECT_EQ(EngineRun::Count("build:2"), 1);
+}
+
+TEST_F(SavedGameTest, LoadingRestoresTheWindowModeAndTitleOfTheSave) {
+    bool windowedAfterLoad = false, fullScreenWindow = true;
+    std::string title;
+    EngineRun::script = [&](int pass) {
+        if (pass == 3) {
+            myGame->Title("Saved in a window");
+            SaveNow("windowed.sav");
+            ToggleFullScreen();
+            myGame->Title("Now full screen");
+            ASSERT_FALSE(_IsWindowed);
+            LoadNow("windowed.sav");
+            windowedAfterLoad = _IsWindowed;
+            fullScreenWindow = _Ghwnd->IsFullScreen();
+            title = _Ghwnd->Title();
+            myGame->EndGame();
+        }
+    };
+    ASSERT_EQ(EngineRun::Run(), 0);
+    EXPECT_TRUE(windowedAfterLoad);
+    EXPECT_FALSE(fullScreenWindow);
+    EXPECT_EQ(title, "Saved in a window");
 }

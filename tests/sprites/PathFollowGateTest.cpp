@@ -101,6 +101,9 @@ TEST_F(PathFollowGateTest, AWaitingSpriteSwitchesStateAtTheFirstGateFromItsSecon
 
 TEST_F(PathFollowGateTest, TheTraverserAndThePatternTravelInTheSpritesRecord) {
     Machine(0);
+    // Without a map, so that the record holds the sprite alone.
+    walker = Add("loose", BoxActor, nullptr, 100, 100);
+    walker->ApplyPathStateMachine(0);
     walker->Traverser()->Go(walker);
     walker->ShortestPath(0);
     walker->ApplyMovementPattern(0);

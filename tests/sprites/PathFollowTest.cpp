@@ -94,7 +94,8 @@ TEST_F(PathFollowTest, WrongRaysAndHotPointsAreRefusedWithoutTouchingTheSprite) 
     };
     for (const auto& c : cases) {
         ClearUserErrors();
-        (walker->*c.follow)(Path, c.ray, c.hot, false, 0);
+        Sprite* w = walker;
+        (w->*c.follow)(Path, c.ray, c.hot, false, 0);
         EXPECT_EQ(std::string(_UE.ErrorMessage), c.message);
         EXPECT_EQ(std::string(_UE.TargetFunction), c.target);
         EXPECT_EQ(walker->followDirection, -1);

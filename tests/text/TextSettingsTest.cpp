@@ -316,3 +316,48 @@ TEST_F(TextSettingsTest, LocalDataOfATextComesFromThePrototypes) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace texttest;
+
+class TextFontSharingTest : public TextTest {};
+
+TEST_F(TextFontSharingTest, CopiesShareTheFontAndOutliveTheOriginal) {
+    auto original = std::make_unique<Variable>("shared");
+    original->DisplayType(Variable::RespectingWords);
+    original->Height(14.0f);
+    ASSERT_NE(original->m_FontHandle, nullptr);
+    Variable copy(*original);
+    EXPECT_EQ(copy.m_FontHandle, original->m_FontHandle);
+    EXPECT_EQ(copy.m_CharSizes['x'].width, original->m_CharSizes['x'].width);
+    original.reset();
+    copy.Frame(QelRect{0, 0, 200, 50});
+    copy.DisplayText();  // the font is still there to draw with
+    EXPECT_EQ(drawn.size(), 6u);
+    copy.Height(30.0f);
+    EXPECT_GT(copy.m_CharSizes['x'].height, 20);
+}
+
+// The glyphs of a clipped line stay left of the frame's right edge.
+TEST_F(TextFontSharingTest, InkStaysInsideTheFrameWidth) {
+    Variable v;
+    v = "WWWWWWWWWWWWWWWWWWWW";
+    v.DisplayType(Variable::HorizontalScrolling);
+    v.FontName("Courier New");
+    v.Height(12.0f);
+    v.Color(0xFFFFFF);
+    v.Frame(QelRect{10, 10, 71, 60});
+    v.DisplayText();
+    int inkInside = 0, inkOutside = 0;
+    for (int y = 0; y < BackHeight; ++y)
+        for (int x = 0; x < BackWidth; ++x) {
+            if (Pixel(x, y) != 0xFFFFFF) continue;
+            (x >= 10 && x < 71 && y >= 10 && y < 60 ? inkInside : inkOutside)++;
+        }
+    EXPECT_GT(inkInside, 0);
+    EXPECT_EQ(inkOutside, 0);
+    EXPECT_LT(drawn.size(), 20u);
+}
+
+}  // namespace
