@@ -149,10 +149,13 @@ private:
     void RecordLoadInHistory(std::int32_t loaded);
     // Reads a save file whole and, only when all of it is sound, makes its
     // level the current one; false (nothing changed) otherwise.
-    bool LoadSaveFile(const char* name, bool fromDialog);
+    bool LoadSaveFile(const char* name);
     // A refused load leaves no request behind and starts no replay.
     void CancelLoad();
     void StartReplayMode(bool slow);
+
+    // A replay was asked for and its starting state is not loaded yet.
+    bool replayStarting = false;
 
     bool cursorShown = false;
     Array<std::int32_t> LevelHistory;

@@ -12,6 +12,7 @@
 #include "foundation/Variable.h"
 #include "input/Keyboard.h"
 #include "input/Mouse.h"
+#include "input/QelCursor.h"
 #include "platform/Clock.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/Game.h"
@@ -382,8 +383,9 @@ void GameNode::NResetKM() {
 }
 
 void GameNode::DeleteQelCursor() {
-    // The cursor object is deleted here once it exists (pQelCursor).
+    QelCursor* cursor = pQelCursor;
     pQelCursor = nullptr;
+    delete cursor;
 }
 
 void GameNode::InitFPS() {

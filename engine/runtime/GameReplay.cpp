@@ -55,6 +55,7 @@ void Game::Replay(bool slow) {
 
 void Game::StartReplayMode(bool slow) {
     replayMode = true;
+    replayStarting = true;
     recording = false;
     replayFrameRate = gNode->FramesPerSecond();
     if (slow) slowReplay = true;

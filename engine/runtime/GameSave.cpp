@@ -41,6 +41,7 @@ void WriteSave(File& file, const char* magic) {
 }
 
 bool SaveTo(const char* name, const char* magic) {
+    if (gNode == nullptr) return false;
     return WriteWholeFile(name, [magic](File& file) { WriteSave(file, magic); });
 }
 
@@ -145,7 +146,11 @@ void Game::LoadGame() {
 void Game::RealSaveGame() {
     if (!saveFileName.empty()) {
         // A save that cannot be written whole leaves the old file as it was.
-        if (!SaveTo(saveFileName, SavedByName)) ErrorBox(MsgErrorSaving);
+        // A replay does not start without the state it is to return to.
+        if (!SaveTo(saveFileName, SavedByName)) {
+            ErrorBox(MsgErrorSaving);
+            if (replayStarting) CancelLoad();
+        }
     } else {
         DialogInputPause paused;
         SaveGameDialog();
@@ -176,7 +181,7 @@ void Game::RealLoadGame() {
     // A replay's input is read and checked before its starting state is loaded.
     ReplayFile replay;
     bool good = !inputDataRequested || replay.Read(inputDataFileName);
-    if (good) good = LoadSaveFile(loadFileName, false);
+    if (good) good = LoadSaveFile(loadFileName);
     if (!good) {
         ErrorBox(MsgErrorLoadingReplay);
         CancelLoad();
@@ -184,6 +189,7 @@ void Game::RealLoadGame() {
     }
     loadRequested = false;
     loadFileName = "";
+    replayStarting = false;
     if (inputDataRequested) replay.MoveInto(gNode->Recorded());
     inputDataFileName = "";
     inputDataRequested = false;
@@ -201,7 +207,7 @@ void Game::LoadGameDialog() {
         // The dialog leaves no trace on the screen.
         ClearBackBuffer();
         if (gNode != nullptr) gNode->UpdateScreen();
-        if (!HasExtension(name, ".sav") || !LoadSaveFile(name.c_str(), true)) ErrorBox(MsgErrorLoading);
+        if (!HasExtension(name, ".sav") || !LoadSaveFile(name.c_str())) ErrorBox(MsgErrorLoading);
     }
     qel::ShowCursor(false);
 }
@@ -213,11 +219,14 @@ void Game::CancelLoad() {
     loadFileName = "";
     inputDataRequested = false;
     inputDataFileName = "";
-    slowReplay = false;
-    replayMode = false;
+    if (replayStarting) {
+        replayMode = false;
+        slowReplay = false;
+        replayStarting = false;
+    }
 }
 
-bool Game::LoadSaveFile(const char* name, bool fromDialog) {
+bool Game::LoadSaveFile(const char* name) {
     if (!CanOpenForReading(name)) return false;
     File file(name, File::Reading);
     char magic[MagicSize] = {};
@@ -252,13 +261,12 @@ bool Game::LoadSaveFile(const char* name, bool fromDialog) {
     }
 
     pMainCharacter = nullptr;
-    if (running != nullptr) {
-        running->Empty();
-        if (fromDialog) running->DeleteQelCursor();
-    }
+    if (running != nullptr) running->Empty();
     runningActors.Discard();
     RecordLoadInHistory(stored);
     gNode = target;
+    // This frame is timed from its start, as in the level it began in.
+    if (running != nullptr) target->FrameStart(running->FrameStart());
     ShowCursor(false);
     LevelRecord::MoveContents(*staged, *target);
     delete staged;

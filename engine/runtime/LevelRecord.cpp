@@ -8,12 +8,14 @@
 #include "display/SurfaceLoading.h"
 #include "foundation/File.h"
 #include "foundation/Variable.h"
+#include "input/QelCursor.h"
 #include "platform/Clock.h"
 #include "platform/Window.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "runtime/WholeFile.h"
+#include "sound/LevelSounds.h"
 #include "sprites/Sprite.h"
 #include "sprites/SpriteList.h"
 
@@ -117,9 +119,11 @@ void LevelRecord::Write(File& file, GameNode& level) {
     level.variables.Save(file);
     for (List* list : OtherLists(level)) list->Save(file);
     level.viewPort.Save(file);
-    // The cursor object and the cursor-shown flag follow here once the level
-    // can hold a cursor.
     file.Write(pQelCursor != nullptr);
+    if (pQelCursor != nullptr) {
+        pQelCursor->Save(file);
+        file.Write(myGame->ShowCursor());
+    }
     file.Write(level.levelChangeCalled);
     file.Write(std::int32_t(myGame->LevelNumber()));
     file.Write(myGame->ChangePending());
@@ -142,6 +146,14 @@ bool LevelRecord::Read(File& file, GameNode& into, GameNode& owner) {
     // The sprites of the record are checked against the level's own actor
     // table, so it is built first; its bitmaps follow the level's palette.
     if (!BuildActors(file, owner)) return false;
+    ReadItems(file, into);
+    // A rate of 0 makes no frame period; a level number naming no level would
+    // send the next level switch nowhere.
+    if (into.framesPerSecond == 0 || Game::Search(gameLevelNumber) == nullptr) file.SetError();
+    return CheckMainCharacter(file, into) && !file.HasError();
+}
+
+void LevelRecord::ReadItems(File& file, GameNode& into) {
     file.Read(into.worldWidth);
     file.Read(into.worldHeight);
     loading.emplace();
@@ -152,8 +164,10 @@ bool LevelRecord::Read(File& file, GameNode& into, GameNode& owner) {
     file.Read(mainCharacter);
     bool hasCursor = false;
     file.Read(hasCursor);
+    // Made now as the level would make it; it takes its saved state below.
+    if (hasCursor) cursor = std::make_unique<QelCursor>();
     into.paletteName.Load(file);
-    if (file.HasError()) return false;
+    if (file.HasError()) return;
     UsePalette(into.paletteName);
     LoadActorSurfaces();
     file.Read(into.showScrollingBox);
@@ -166,8 +180,18 @@ bool LevelRecord::Read(File& file, GameNode& into, GameNode& owner) {
     for (List* list : OtherLists(into)) list->Load(file);
     into.viewPort.Load(file);
     file.Read(hasCursor);
-    // No cursor can be read back yet: a record that holds one is refused.
-    if (hasCursor) file.SetError();
+    if (hasCursor != (cursor != nullptr)) file.SetError();
+    if (file.HasError()) return;
+    if (cursor) {
+        // Loading makes the cursor the current one and moves the mouse to it:
+        // neither before the record is applied.
+        QelCursor* running = pQelCursor;
+        const MouseRecord mouseNow = pMouse != nullptr ? pMouse->Record() : MouseRecord();
+        cursor->Load(file);
+        pQelCursor = running;
+        if (pMouse != nullptr) pMouse->Restore(mouseNow);
+        file.Read(cursorShown);
+    }
     file.Read(into.levelChangeCalled);
     file.Read(gameLevelNumber);
     file.Read(gameChangePending);
@@ -186,9 +210,6 @@ bool LevelRecord::Read(File& file, GameNode& into, GameNode& owner) {
     delete into.localVariable;
     into.localVariable = nullptr;
     ReadOwned(file, into.localVariable);
-    // A level number naming no level would send the next level switch nowhere.
-    if (Game::Search(gameLevelNumber) == nullptr) file.SetError();
-    return CheckMainCharacter(file, into) && !file.HasError();
 }
 
 bool LevelRecord::BuildActors(File& file, GameNode& owner) {
@@ -278,6 +299,12 @@ void LevelRecord::Apply(GameNode& level) {
     pMainCharacter = static_cast<Sprite*>(mainCharacter);
     mainCharacter = nullptr;
     previousPalette.reset();
+    // The level's cursor is the record's (none when it holds none).
+    level.DeleteQelCursor();
+    if (cursor) {
+        pQelCursor = cursor.release();
+        myGame->ShowCursor(cursorShown);
+    }
     myGame->levelNumber = gameLevelNumber;
     myGame->ChangePending(gameChangePending);
     ApplyTransition(Effect_GammaRamp, gammaRamp);
@@ -291,8 +318,7 @@ void LevelRecord::Apply(GameNode& level) {
         loading.reset();
         ToggleFullScreen();
         qel::Sleep(1000);
-        // MIDI files of the level that should be playing start again here
-        // once the level holds MIDI files.
+        sound::RestartWantedMidiFiles(level);
     }
     myGame->Title(title);
     loading.reset();

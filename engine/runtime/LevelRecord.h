@@ -5,6 +5,7 @@
 // record can be checked whole before it replaces anything that runs.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include "display/GammaRamp.h"
 #include "display/Loading.h"
@@ -17,6 +18,7 @@
 
 class File;
 class GameNode;
+class QelCursor;
 class node;
 
 class LevelRecord {
@@ -45,6 +47,7 @@ public:
     void Apply(GameNode& level);
 
 private:
+    void ReadItems(File& file, GameNode& into);
     static bool BuildActors(File& file, GameNode& owner);
     void UsePalette(const String& name);
     static void TakeFpsVisibility(GameNode& level);
@@ -54,6 +57,8 @@ private:
 
     MouseRecord mouse;
     node* mainCharacter = nullptr;  // owned by a display list
+    std::unique_ptr<QelCursor> cursor;
+    bool cursorShown = false;
     std::int32_t gameLevelNumber = 0;
     bool gameChangePending = false;
     GammaRamp gammaRamp;

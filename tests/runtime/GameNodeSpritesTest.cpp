@@ -1,6 +1,7 @@
 // A level's sprites: how they are numbered and placed in the display lists,
 // which becomes the main character, and what the level clears when a map
-// shape they point at is destroyed.
+// shape they point at is destroyed; the remote players' input, the cursor
+// object and the levels' own destruction.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,10 +9,12 @@
 #include <vector>
 
 #include "foundation/UserError.h"
+#include "input/QelCursor.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "sprites/Sprite.h"
+#include "sprites/SpriteList.h"
 #include "world/CollisionSegment.h"
 #include "world/LevelView.h"
 #include "world/Map.h"
@@ -150,6 +153,16 @@ TEST_F(GameNodeSprites, FocusReturnResetsOnlyTheRemotePlayersInput) {
     EXPECT_EQ(remote->mouseButtons[0].pressed, 0);
     EXPECT_EQ(local->keys[0x39].pressed, 1);
     EXPECT_EQ(local->mouseButtons[0].pressed, 1);
+}
+
+TEST_F(GameNodeSprites, TheCursorObjectIsDeletedAndForgotten) {
+    for (int round = 0; round < 2; ++round) {
+        pQelCursor = NewQelCursor();
+        level.DeleteQelCursor();
+        EXPECT_EQ(pQelCursor, nullptr);
+    }
+    level.DeleteQelCursor();  // none left: nothing to do
+    EmptyActorTable();        // the cursor's built-in picture
 }
 
 // Levels whose maps hold shapes, each with a sprite that hit one of them, go

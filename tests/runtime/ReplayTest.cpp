@@ -251,3 +251,28 @@ TEST_F(ReplayTest, ABadReplayPairIsRefusedWithAMessageAndNoReplayStarts) {
     };
     ASSERT_EQ(EngineRun::Run(), 0);
 }
+
+TEST_F(ReplayTest, AReplayWhoseReturnStateCannotBeSavedDoesNotStart) {
+    EngineRun::script = [&](int pass) {
+        if (pass == 3) myGame->StartRecording();
+        if (pass == 6) {
+            myGame->StopRecording();
+            // The state files can no longer be written.
+            workingDirectory = Path("gone").c_str();
+            myGame->Replay(false);
+        }
+        if (pass == 8) {
+            EXPECT_FALSE(myGame->ReplayMode());
+            EXPECT_FALSE(myGame->loadRequested);
+            workingDirectory = folder.c_str();
+            myGame->EndGame();
+        }
+    };
+    ASSERT_EQ(EngineRun::Run(), 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Error saving file.");
+    // Frames 6 and 7 ran on as usual, from the state of pass 6.
+    const std::vector<Seen> seen = SeenBetween(6, 7);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[1].crateX, seen[0].crateX + 0.5f);
+}
