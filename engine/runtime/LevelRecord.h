@@ -13,12 +13,12 @@
 #include "display/RandomDissolve.h"
 #include "foundation/Random.h"
 #include "foundation/String.h"
+#include "input/QelCursor.h"
 #include "input/Mouse.h"
 #include "logic/Behavior.h"
 
 class File;
 class GameNode;
-class QelCursor;
 class node;
 
 class LevelRecord {

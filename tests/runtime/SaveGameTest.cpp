@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "SavedGame.h"
+#include "input/QelCursor.h"
 #include "platform/Window.h"
 
 using namespace savedgame;
@@ -288,4 +289,35 @@ TEST_F(SavedGameTest, LoadingRestoresTheWindowModeAndTitleOfTheSave) {
     EXPECT_TRUE(windowedAfterLoad);
     EXPECT_FALSE(fullScreenWindow);
     EXPECT_EQ(title, "Saved in a window");
+}
+
+TEST_F(SavedGameTest, ALevelWithACursorLoadsWithTheSavedCursor) {
+    EngineRun::buildLevel = [](GameNode* level) {
+        SmallGame::BuildLevel(level);
+        NewQelCursor()->AddSpriteCursor(QelCursor::BuiltInActorSelector, 0, 0, false);
+    };
+    QelCursor* before = nullptr;
+    QelCursor* after = nullptr;
+    bool shownAfter = false;
+    unsigned int actorAfter = 0;
+    EngineRun::script = [&](int pass) {
+        if (pass == 2) myGame->ShowCursor(true);
+        if (pass != 6) return;
+        before = pQelCursor;
+        SaveNow("cursor.sav");
+        myGame->ShowCursor(false);
+        LoadNow("cursor.sav");
+        after = pQelCursor;
+        shownAfter = myGame->ShowCursor();
+        actorAfter = after != nullptr ? after->ActorIndex() : 0;
+        myGame->EndGame();
+    };
+    ASSERT_EQ(EngineRun::Run(), 0);
+    EXPECT_TRUE(boxes.empty());
+    ASSERT_NE(before, nullptr);
+    // The running cursor gave way to the one in the file.
+    EXPECT_NE(after, nullptr);
+    EXPECT_NE(after, before);
+    EXPECT_TRUE(shownAfter);
+    EXPECT_EQ(actorAfter, QelCursor::BuiltInActorSelector);
 }
