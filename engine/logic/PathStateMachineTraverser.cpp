@@ -5,7 +5,7 @@
 
 #include "foundation/Create.h"
 #include "foundation/File.h"
-#include "foundation/MemoryPool.h"
+#include "foundation/ClassPool.h"
 #include "foundation/UserError.h"
 #include "input/Keyboard.h"
 #include "logic/LogicTables.h"
@@ -19,14 +19,7 @@ constexpr unsigned char NoKey = 0xFF;
 // The distance a leg's end counts as when it is missing or cannot reach the target.
 constexpr std::int32_t FarAway = 100000;
 
-// Never destroyed: traversers owned by objects that outlive this module at
-// program end still give their blocks back to it.
-MemoryPool& Pool() {
-    static MemoryPool* pool = new MemoryPool(sizeof(PathStateMachineTraverser), 128, false);
-    return *pool;
-}
-
-MemoryPool& poolAtStart = Pool();
+MemoryPool& poolAtStart = ClassPool<PathStateMachineTraverser>::Pool();
 
 PathStateMachine* MachineOfNumber(std::int32_t number) {
     if (PSMArray == nullptr || !WithinBound(number, maxPSMIndex)) return nullptr;
@@ -49,21 +42,9 @@ bool CountFits(File& file, std::int32_t count, long entryBytes) {
 
 CREATE PathStateMachineTraverser::cr("PathStateMachineTraverser", &PathStateMachineTraverser::CreateObject);
 
-void* PathStateMachineTraverser::operator new(std::size_t size) {
-    if (size != sizeof(PathStateMachineTraverser)) return ::operator new(size);
-    void* block = Pool().Alloc();
-    if (block == nullptr) throw std::bad_alloc();
-    return block;
-}
+void* PathStateMachineTraverser::operator new(std::size_t size) { return ClassPool<PathStateMachineTraverser>::Alloc(size); }
 
-void PathStateMachineTraverser::operator delete(void* block, std::size_t size) {
-    if (block == nullptr) return;
-    if (size != sizeof(PathStateMachineTraverser)) {
-        ::operator delete(block);
-        return;
-    }
-    Pool().Free(block);
-}
+void PathStateMachineTraverser::operator delete(void* block, std::size_t size) { ClassPool<PathStateMachineTraverser>::Free(block, size); }
 
 node* PathStateMachineTraverser::CreateObject() { return new PathStateMachineTraverser(nullptr); }
 

@@ -5,7 +5,7 @@
 
 #include "foundation/Create.h"
 #include "foundation/File.h"
-#include "foundation/MemoryPool.h"
+#include "foundation/ClassPool.h"
 #include "foundation/UserError.h"
 #include "logic/LogicTables.h"
 #include "logic/StateMachine.h"
@@ -18,15 +18,8 @@ constexpr int MaxNesting = 64;
 int goDepth = 0;
 int loadDepth = 0;
 
-// Never destroyed: traversers owned by objects that outlive this module at
-// program end still give their blocks back to it.
-MemoryPool& Pool() {
-    static MemoryPool* pool = new MemoryPool(sizeof(StateMachineTraverser), 128, false);
-    return *pool;
-}
-
 // The pool exists before the class is registered, as the library's start-up has it.
-MemoryPool& poolAtStart = Pool();
+MemoryPool& poolAtStart = ClassPool<StateMachineTraverser>::Pool();
 
 StateMachine* MachineOfNumber(std::int32_t number) {
     if (SMArray == nullptr || !WithinBound(number, maxSMIndex)) return nullptr;
@@ -53,22 +46,9 @@ struct DepthGuard {
 
 CREATE StateMachineTraverser::cr("StateMachineTraverser", &StateMachineTraverser::CreateObject);
 
-void* StateMachineTraverser::operator new(std::size_t size) {
-    // A derived class without a pool of its own gets the general heap.
-    if (size != sizeof(StateMachineTraverser)) return ::operator new(size);
-    void* block = Pool().Alloc();
-    if (block == nullptr) throw std::bad_alloc();
-    return block;
-}
+void* StateMachineTraverser::operator new(std::size_t size) { return ClassPool<StateMachineTraverser>::Alloc(size); }
 
-void StateMachineTraverser::operator delete(void* block, std::size_t size) {
-    if (block == nullptr) return;
-    if (size != sizeof(StateMachineTraverser)) {
-        ::operator delete(block);
-        return;
-    }
-    Pool().Free(block);
-}
+void StateMachineTraverser::operator delete(void* block, std::size_t size) { ClassPool<StateMachineTraverser>::Free(block, size); }
 
 node* StateMachineTraverser::CreateObject() { return new StateMachineTraverser(nullptr); }
 
@@ -178,16 +158,12 @@ void StateMachineTraverser::Load(File& file) {
 }
 
 StateMachineTraverser* StateMachineTraverser::ReadOwnedTraverser(File& file) {
-    const long before = file.Position();
     node* object = nullptr;
     file.Read(object);
     if (object == nullptr) return nullptr;
-    // Only a first occurrence carries its data after the 36-byte reference.
-    const bool firstOccurrence = !file.IsLoading(object) && file.Position() - before > 36;
-    if (!firstOccurrence) {
-        file.SetError();
-        return nullptr;
-    }
+    // A traverser has one owner: a shared, cyclic or foreign reference is a
+    // damaged file (Claim marks it so).
+    if (!file.Claim(object)) return nullptr;
     if (std::strcmp(object->ClassName(), "StateMachineTraverser") != 0) {
         delete object;
         file.SetError();

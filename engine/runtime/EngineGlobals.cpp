@@ -8,6 +8,7 @@
 #include "foundation/MessageTable.h"
 #include "foundation/UserError.h"
 #include "logic/LogicTables.h"
+#include "logic/PathTables.h"
 #include "logic/StateMachine.h"
 #include "logic/Timer.h"
 #include "platform/Paths.h"
@@ -107,12 +108,14 @@ void FreeGameTables() {
     FreeStateMachines(SMArray);
     SMArray = nullptr;
     maxSMIndex = -1;
-    // Path state machines and movement patterns are freed here once their
-    // classes exist; until then only their bounds are reset.
+    FreePathStateMachines(PSMArray);
+    PSMArray = nullptr;
     maxPSMIndex = -1;
     FreeVoidPointers(FArray);
     FArray = nullptr;
     maxFIndex = -1;
+    FreeMovementPatterns(MPArray);
+    MPArray = nullptr;
     maxMPIndex = -1;
     FreeNodePointers(NArray);
     NArray = nullptr;

@@ -1,7 +1,11 @@
 #include "runtime/FrameStep.h"
 
 #include "display/Display.h"
+#include "display/GammaRamp.h"
+#include "display/OpenClose.h"
+#include "display/RandomDissolve.h"
 #include "foundation/Console.h"
+#include "foundation/Variable.h"
 #include "input/Keyboard.h"
 #include "input/Mouse.h"
 #include "logic/Alarm.h"
@@ -35,6 +39,20 @@ void ShowAlarms(Map* map) {
     }
 }
 
+// The map's texts of one layer: below the sprites, or top-most above them.
+void DisplayMapTexts(Map* map, bool topMost) {
+    if (!map->Visible()) return;
+    Array<Variable*>& texts = map->TextVariables();
+    for (unsigned int i = 0; i < texts.Size(); ++i)
+        if (texts[i]->TopMost() == topMost) texts[i]->DisplayTextMap();
+}
+
+void StepTransitions() {
+    if (Effect_GammaRamp != nullptr) Effect_GammaRamp->Update();
+    if (Effect_OpenClose != nullptr) Effect_OpenClose->Update();
+    if (Effect_RandomDissolve != nullptr) Effect_RandomDissolve->Update();
+}
+
 void RunMap(Map* map, bool& cursorSeen) {
     if (!map->Pause()) {
         if (map->Unused()) return;
@@ -44,10 +62,9 @@ void RunMap(Map* map, bool& cursorSeen) {
     ShowAlarms(map);
     // Only master and standard maps carry texts, sprites and particles.
     if (map->Type() != Map::MasterMap && map->Type() != Map::StandardMap) return;
-    // A visible map's texts that are not top-most are drawn here
-    // (Variable::DisplayTextMap), with the text display.
+    DisplayMapTexts(map, false);
     RunSpriteStep(map, cursorSeen);
-    // A visible map's top-most texts are drawn here, with the text display.
+    DisplayMapTexts(map, true);
     gNode->UpdateParticleSystem(map);
 }
 
@@ -85,7 +102,7 @@ void FrameStep() {
     }
     if (pConsole != nullptr) pConsole->Display();
     if (Simulating()) {
-        // The three screen transitions' Update comes here, with the transitions.
+        StepTransitions();
         gNode->ZOrders().Drain(*gNode);
     }
     if (!myGame->ChangePending() || TransitionRunning()) gNode->UpdateScreen();

@@ -8,6 +8,8 @@
 #include "foundation/MessageTable.h"
 #include "foundation/UserError.h"
 #include "input/EngineInputSession.h"
+#include "input/Mouse.h"
+#include "input/QelCursor.h"
 #include "platform/Paths.h"
 #include "platform/Sync.h"
 #include "platform/Window.h"
@@ -172,8 +174,8 @@ void Game::ShowCursor(bool show) {
     cursorShown = show;
     SpritePTR cursor("QEL_CURSOR_ROSRUC_");
     cursor->Unused(!show);
-    // With the cursor object, the mouse is moved to the cursor's viewport
-    // position here.
+    if (pQelCursor != nullptr && pMouse != nullptr)
+        pMouse->Locate(pQelCursor->ViewportPositionX(), pQelCursor->ViewportPositionY());
 }
 
 Behavior* Game::GetCurrentLevelBehavior() { return gNode != nullptr ? &gNode->GetBehavior() : nullptr; }

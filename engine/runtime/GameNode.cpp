@@ -17,6 +17,8 @@
 #include "runtime/EngineGlobals.h"
 #include "runtime/Game.h"
 #include "runtime/SystemKeys.h"
+#include "sound/LevelSounds.h"
+#include "sound/Sound.h"
 #include "sprites/FrameElem.h"
 #include "sprites/FrameVariant.h"
 #include "sprites/Sprite.h"
@@ -24,6 +26,7 @@
 #include "world/CollisionData.h"
 #include "world/Geometry.h"
 #include "world/Map.h"
+#include "world/ParticleSystem.h"
 
 CREATE GameNode::cr("GameNode", GameNode::CreateObject);
 
@@ -32,6 +35,7 @@ namespace {
 constexpr int MsgLevelName = 22;
 constexpr int MsgDisplayLists = 23;
 constexpr int MsgMainCharacterOutside = 27;
+constexpr const char* CursorSpriteName = "QEL_CURSOR_ROSRUC_";
 
 List* CurrentLevelVariables() { return gNode != nullptr ? &gNode->Variables() : nullptr; }
 
@@ -52,6 +56,15 @@ void DropShape(Array<CollisionData*>& shapes, const CollisionData* shape) {
     for (unsigned int i = 0; i < shapes.Size(); ++i)
         if (shapes[i] != shape) kept.Add(shapes[i]);
     shapes = kept;
+}
+
+// A text's letter sound is one of the level's sound effects.
+SoundBase* FindLetterSound(const char* soundName) { return Sound::Search(soundName); }
+
+const char* NameOfSound(const SoundBase* sound) { return sound != nullptr ? sound->Name() : ""; }
+
+void PlayLetterSound(SoundBase* sound) {
+    if (sound != nullptr) sound->Play();
 }
 
 // A map shape about to be destroyed leaves no sprite pointing at it.
@@ -75,6 +88,9 @@ const bool levelLinksSet = [] {
     Variable::links.findMap = Map::Search;
     Variable::links.mapName = NameOfMap;
     Variable::links.addToMapTexts = AddToMapTexts;
+    Variable::links.findSound = FindLetterSound;
+    Variable::links.soundName = NameOfSound;
+    Variable::links.playSound = PlayLetterSound;
     Map::SetShapeDestroyedHook(ForgetDestroyedShape);
     return true;
 }();
@@ -139,9 +155,6 @@ GameNode::GameNode(const GameNode& other)
       behavior(other.behavior),
       maps(other.maps),
       variables(other.variables),
-      sounds(other.sounds),
-      streamedSounds(other.streamedSounds),
-      midiFiles(other.midiFiles),
       particleSystems(other.particleSystems),
       viewPort(other.viewPort),
       keysPerFrame(other.keysPerFrame),
@@ -254,6 +267,41 @@ bool GameNode::Add(Variable* variable) {
 
 bool GameNode::Add(Variable& variable) { return Add(new Variable(variable)); }
 
+bool GameNode::Add(Sound* sound) { return sound::Add(*this, sound); }
+
+bool GameNode::Add(StreamedSound* sound) { return sound::Add(*this, sound); }
+
+bool GameNode::Add(MidiFile* midi) { return sound::Add(*this, midi); }
+
+bool GameNode::Add(ParticleSystem* system) {
+    if (system == nullptr) return false;
+    ++counters[ParticleSystemIds];
+    particleSystems.add(system);
+    return true;
+}
+
+bool GameNode::AddSFX(const char* soundName, const char* file, bool loop, int playPercentage) {
+    return sound::AddSFX(*this, soundName, file, loop, playPercentage);
+}
+
+bool GameNode::AddMusic(const char* soundName, const char* file, bool loop) {
+    return sound::AddMusic(*this, soundName, file, loop);
+}
+
+bool GameNode::AddMidiFile(const char* midiName, const char* file, bool loop) {
+    return sound::AddMidiFile(*this, midiName, file, loop);
+}
+
+void GameNode::PlaySFX(const char* soundName) { sound::PlaySFX(soundName); }
+
+void GameNode::PlayMusic(const char* soundName) { sound::PlayMusic(soundName); }
+
+void GameNode::StopMusic(const char* soundName) { sound::StopMusic(soundName); }
+
+void GameNode::PlayMidiFile(const char* midiName) { sound::PlayMidiFile(midiName); }
+
+void GameNode::StopMidiFile(const char* midiName) { sound::StopMidiFile(midiName); }
+
 void GameNode::AddLocalVariable(unsigned int index) {
     AttachLocalData(index, "void GameNode::AddLocalVariable(unsigned int index)", localVariable, localVariableIndex);
 }
@@ -358,15 +406,31 @@ void GameNode::GetNewVariableStates() {
 }
 
 void GameNode::DisplayTextNoMap() {
-    // Variable::DisplayTextNoMap of every variable, with the text display.
+    for (node* n = variables.Head(); !n->EOList(); n = n->Next()) static_cast<Variable*>(n)->DisplayTextNoMap();
 }
 
 void GameNode::UpdateCursor() {
-    // With the cursor: its behaviour, then the cursor sprite is drawn.
+    if (myGame == nullptr || !myGame->ShowCursor()) return;
+    Sprite* cursorSprite = Sprite::Search(CursorSpriteName);
+    if (cursorSprite == nullptr || pQelCursor == nullptr) return;
+    pQelCursor->GetBehavior().Update(pQelCursor);
+    cursorSprite->DisplaySprite();
 }
 
-void GameNode::UpdateParticleSystem(Map*) {
-    // With particle systems: update the living ones of the map, drop the dead.
+void GameNode::UpdateParticleSystem(Map* map) {
+    if (map == nullptr || (map->Type() != Map::MasterMap && map->Type() != Map::StandardMap)) return;
+    node* n = particleSystems.Head();
+    while (!n->EOList()) {
+        ParticleSystem* system = static_cast<ParticleSystem*>(n);
+        n = n->Next();
+        if (system->GetMap() != map) continue;
+        if (system->Alive() && !system->Unused()) system->Update();
+        // A system whose last particle died goes at once.
+        if (!system->Alive()) {
+            particleSystems.del(system);
+            --counters[ParticleSystemIds];
+        }
+    }
 }
 
 void GameNode::ViewPortPosition(unsigned int x, unsigned int y, bool moveMainCharacter) {
@@ -392,15 +456,21 @@ void GameNode::InitFPS() {
     Variable* fps = new Variable("FPS = ");
     fps->Name("FPS");
     fps->Visible(false);
-    // The text settings, stored as the text display's setters store them.
+    // The font settings as their setters leave them, with the font made once
+    // rather than once per setting.
     fps->m_Color = 0x00F500;
     fps->m_FontName = "Impact";
     fps->m_Weight = 0;
     fps->m_Width = 6;
     fps->m_Height = 10.0f;
-    fps->m_Frame = QelRect{displayWidth / 2 - 75, 0, displayWidth / 2 + 75, 40};
-    fps->m_LetterSpacing = 2;
     fps->m_DisplayType = Variable::RespectingWords;
+    fps->m_ArrowsSize = 0;
+    if (Variable::links.drawContextReady != nullptr && Variable::links.drawContextReady()) {
+        fps->UpdateLogFont(Variable::FontAll);
+        fps->RebuildFont();
+    }
+    fps->Frame(QelRect{displayWidth / 2 - 75, 0, displayWidth / 2 + 75, 40});
+    fps->LetterSpacing(2);
     Add(fps);
 }
 

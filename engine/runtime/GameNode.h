@@ -15,7 +15,11 @@
 #include "world/ViewPort.h"
 
 class GameNode;
+class MidiFile;
+class ParticleSystem;
+class Sound;
 class Sprite;
+class StreamedSound;
 class Variable;
 
 // A level function of the game program, given the level.
@@ -37,7 +41,8 @@ public:
     enum Counter { SpriteIds, MapIds, VariableIds, SoundIds, StreamedSoundIds, MidiFileIds, ParticleSystemIds, CounterCount };
 
     GameNode();
-    // A level with the same settings and copies of the other's lists.
+    // A level with the same settings and copies of the other's lists; its
+    // sound lists start empty (sounds hold devices and cannot be copied).
     GameNode(const GameNode& other);
     GameNode& operator=(const GameNode&) = delete;
     // The current level also clears the actor frames and the cursor, and
@@ -101,9 +106,23 @@ public:
     bool Add(Sprite* sprite);
     // Adds a copy (from the sprite pool).
     bool Add(Sprite& sprite);
-    // Sounds, streamed sounds, MIDI files and particle systems are added here
-    // as their classes arrive: Add(Sound*), Add(StreamedSound*),
-    // Add(MidiFile*), Add(ParticleSystem*), AddSFX, AddMusic, AddMidiFile, ...
+    // Sounds, streamed sounds, MIDI files and particle systems take the next id
+    // of their kind and go to the front of their list.
+    bool Add(Sound* sound);
+    bool Add(StreamedSound* sound);
+    bool Add(MidiFile* midi);
+    bool Add(ParticleSystem* system);
+    // From the program's resource of that file name, else from the sound
+    // folders; a missing file is reported and adds nothing (false).
+    bool AddSFX(const char* soundName, const char* file, bool loop, int playPercentage);
+    bool AddMusic(const char* soundName, const char* file, bool loop);
+    bool AddMidiFile(const char* midiName, const char* file, bool loop);
+    // By name in the current level; a missing name is reported.
+    void PlaySFX(const char* soundName);
+    void PlayMusic(const char* soundName);
+    void StopMusic(const char* soundName);
+    void PlayMidiFile(const char* midiName);
+    void StopMidiFile(const char* midiName);
     void AddLocalVariable(unsigned int index);
     node* LocalVariable() const { return localVariable; }
     std::int32_t LocalVariableIndex() const { return localVariableIndex; }

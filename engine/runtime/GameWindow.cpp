@@ -7,6 +7,7 @@
 #include "platform/Window.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/GameNode.h"
+#include "sound/SoundCard.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ void OnFocusGained() {
     if (!minimizedWhileSuspended) {
         _IsSuspended = false;
         if (gNode != nullptr) {
-            // SoundCard::ManageBuffers(true) here once the sound card exists.
+            SoundCard::ManageBuffers(true);
             gNode->NResetKM();
         }
         StartInput();
@@ -48,8 +49,7 @@ void OnFocusGained() {
 void OnFocusLost() {
     SetDisplayPalette();
     _IsSuspended = true;
-    // SoundCard::ManageBuffers(false) when gNode is set, here once the sound
-    // card exists.
+    if (gNode != nullptr) SoundCard::ManageBuffers(false);
     if (pKeyboard != nullptr) pKeyboard->StopReceivingData();
     if (pMouse != nullptr) pMouse->StopReceivingData();
 }

@@ -1,6 +1,9 @@
 #include "runtime/MainLoop.h"
 
+#include "display/GammaRamp.h"
 #include "display/Loading.h"
+#include "display/OpenClose.h"
+#include "display/RandomDissolve.h"
 #include "foundation/Variable.h"
 #include "input/Keyboard.h"
 #include "input/Mouse.h"
@@ -11,6 +14,7 @@
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "runtime/QelMain.h"
+#include "sound/SoundCard.h"
 #include "sprites/SpriteList.h"
 
 namespace {
@@ -23,9 +27,9 @@ bool switchedBefore = false;
 void ResetLevelSwitching() { switchedBefore = false; }
 
 bool TransitionRunning() {
-    // OpenClose, RandomDissolve and GammaRamp IsRunning, in that order, once
-    // the screen transitions exist.
-    return false;
+    return (Effect_OpenClose != nullptr && Effect_OpenClose->IsRunning()) ||
+           (Effect_RandomDissolve != nullptr && Effect_RandomDissolve->IsRunning()) ||
+           (Effect_GammaRamp != nullptr && Effect_GammaRamp->IsRunning());
 }
 
 void LevelSwitch() {
@@ -45,7 +49,7 @@ void LevelSwitch() {
     if (!gNode->NetworkLevel) myGame->CloseNetworkSession();
     if (pKeyboard != nullptr) pKeyboard->Reset();
     if (pMouse != nullptr) pMouse->ResetKeys();
-    // Variable::UpdateTextMaps() here once the text display exists.
+    Variable::UpdateTextMaps();
 }
 
 bool MainLoopPass(int& quitCode) {
@@ -72,7 +76,7 @@ bool MainLoopPass(int& quitCode) {
         FrameStep();
     else if (qel::IsWindow(_Ghwnd))
         qel::DestroyWindow(_Ghwnd);
-    // SoundCard::UpdateBuffers() here once the sound card exists.
+    SoundCard::UpdateBuffers();
     gNode->EndTimer();
     gNode->Idle();
     return true;

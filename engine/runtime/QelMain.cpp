@@ -4,7 +4,10 @@
 #include <cstdlib>
 
 #include "display/Display.h"
+#include "display/GammaRamp.h"
 #include "display/GeometricsDrawn.h"
+#include "display/OpenClose.h"
+#include "display/RandomDissolve.h"
 #include "foundation/Console.h"
 #include "foundation/FatalExit.h"
 #include "foundation/File.h"
@@ -24,6 +27,7 @@
 #include "runtime/GameNode.h"
 #include "runtime/GameWindow.h"
 #include "runtime/MainLoop.h"
+#include "sound/LevelSounds.h"
 #include "sprites/SpriteList.h"
 
 namespace {
@@ -116,11 +120,7 @@ bool HandleScreenSaverCommand(const char* commandLine) {
     }
 }
 
-bool SoundDeviceAvailable() {
-    // The default audio device is opened and closed here once the platform
-    // layer offers the probe.
-    return true;
-}
+bool SoundDeviceAvailable() { return sound::ProbeSoundDevice(); }
 
 // Each global is null before its object goes, so that nothing reached while
 // it is being destroyed (a fatal exit included) finds it half gone.
@@ -163,7 +163,9 @@ void TearDownEngine() {
     pMainCharacter = nullptr;
     EmptyActorTable();
     FreeGameTables();
-    // The three screen transitions are deleted here once they exist.
+    DeleteGlobal(Effect_GammaRamp);
+    DeleteGlobal(Effect_OpenClose);
+    DeleteGlobal(Effect_RandomDissolve);
     DeleteGlobal(pDraw);
     DeleteGlobal(pConsole);
     DisplayRelease();
@@ -213,7 +215,9 @@ int QelMain(HINSTANCE instance, HINSTANCE, char* commandLine, int showCommand) {
     myGame = new Game();
     QelP();
     DeleteGlobal(_GameFile);
-    // GammaRamp, OpenClose and RandomDissolve are made here once they exist.
+    Effect_GammaRamp = new GammaRamp();
+    Effect_OpenClose = new OpenClose();
+    Effect_RandomDissolve = new RandomDissolve();
     pDraw = new GeometricsDrawn();
     pConsole = new Console();
     gNode = Game::Search(0);

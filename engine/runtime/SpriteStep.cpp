@@ -2,7 +2,9 @@
 
 #include "foundation/List.h"
 #include "foundation/Variable.h"
+#include "input/QelCursor.h"
 #include "logic/Alarm.h"
+#include "logic/PathStateMachineTraverser.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/GameNode.h"
 #include "sprites/Sprite.h"
@@ -13,21 +15,19 @@ namespace {
 
 bool IsCursor(const Sprite& s) { return s.ZOrder() == Sprite::CursorZOrder; }
 
-// Behaviours of the sprite's local variables, then its own.
-void RunBehaviours(Sprite& s, bool firstPass) {
+// Behaviours of the sprite's local variables, its path state machine, the
+// cursor object's own function, its own behaviour and its movement pattern.
+void RunBehaviours(Sprite& s, bool cursor, bool firstPass) {
     // A remote player's sprite with pending input runs Sprite::HandleQ()
     // here, with network play.
     for (unsigned int i = 0; i < s.localVariables.Size(); ++i) {
         Variable& v = s.localVariables[i];
         v.GetBehavior().Update(&v);
     }
-    // The path state machine's traverser runs here (Go with the sprite) when
-    // its running flag is set, with the path state machines on sprites; and
-    // the cursor object's own function on the cursor's first pass, with the
-    // cursor.
-    (void)firstPass;
+    if (PathStateMachineTraverser* t = s.Traverser(); t != nullptr && t->PathEnabled()) t->Go(&s);
+    if (cursor && firstPass && pQelCursor != nullptr) pQelCursor->__InternalCursorFct();
     s.behavior.Update(&s);
-    // Sprite::UpdateMovementPattern() comes here with the movement patterns.
+    s.UpdateMovementPattern();
 }
 
 // Animation, motion and collisions of one frame; the position update.
@@ -38,7 +38,7 @@ void Move(Sprite& s, Map* map, bool firstPass) {
     sprites::HandleAlarms(s);
     s.ResetCollisionState(firstPass);
     if (s.CheckCollisionWithMap()) sprites::CheckMapCollision(s, map);
-    // Sprite::UpdatePSM() comes here with the path state machines on sprites.
+    s.UpdatePSM();
     if (s.ZOrder() != s.SortedZOrder()) gNode->ZOrders().Push(&s, s.ZOrder());
     sprites::CheckSpriteCollisions(s, map);
     if (firstPass) {
@@ -81,7 +81,7 @@ void RunSpriteStep(Map* map, bool& cursorSeen) {
                         p = RemoveSprite(&s, list);
                         continue;
                     }
-                    RunBehaviours(s, firstPass);
+                    RunBehaviours(s, cursor, firstPass);
                     if (s.DeleteFlag()) {
                         p = RemoveSprite(&s, list);
                         continue;

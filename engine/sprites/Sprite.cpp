@@ -6,8 +6,8 @@
 #include <new>
 #include <unordered_map>
 
+#include "foundation/ClassPool.h"
 #include "foundation/File.h"
-#include "foundation/MemoryPool.h"
 #include "foundation/UserError.h"
 #include "logic/LogicTables.h"
 #include "logic/MovementPattern.h"
@@ -17,21 +17,7 @@
 #include "sprites/SpriteLinks.h"
 #include "world/CollisionData.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define QEL_SPRITE_POOL_BYPASS 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QEL_SPRITE_POOL_BYPASS 1
-#endif
-#endif
-
 namespace {
-
-MemoryPool& SpritePool() {
-    // Never destroyed: sprites held by static objects may go after this module.
-    static MemoryPool* pool = new MemoryPool(sizeof(Sprite), 128, false);
-    return *pool;
-}
 
 // Shapes that a loaded record brought into being (the hit lists hold copies
 // that nothing else owns), with the number of hit-list entries holding each.
@@ -61,28 +47,9 @@ bool CountFits(File& file, std::int32_t count) {
 
 CREATE Sprite::cr("Sprite", &Sprite::CreateObject);
 
-void* Sprite::operator new(std::size_t size) {
-#ifdef QEL_SPRITE_POOL_BYPASS
-    return ::operator new(size);
-#else
-    if (size != sizeof(Sprite)) return ::operator new(size);
-    return SpritePool().Alloc();
-#endif
-}
+void* Sprite::operator new(std::size_t size) { return ClassPool<Sprite>::Alloc(size); }
 
-void Sprite::operator delete(void* p, std::size_t size) {
-    if (!p) return;
-#ifdef QEL_SPRITE_POOL_BYPASS
-    (void)size;
-    ::operator delete(p);
-#else
-    // Only blocks of exactly a Sprite came from the pool.
-    if (size != sizeof(Sprite))
-        ::operator delete(p);
-    else
-        SpritePool().Free(p);
-#endif
-}
+void Sprite::operator delete(void* p, std::size_t size) { ClassPool<Sprite>::Free(p, size); }
 
 node* Sprite::CreateObject() { return new Sprite(); }
 

@@ -320,7 +320,7 @@ void Sprite::DisplaySprite() {
     if (visible && frame && InViewport()) DrawFrame(*frame);
     if (showSpriteCollision) ShowSpriteCollision(0x00FF00UL);
     if (showSpriteBoundingBox) ShowSpriteBoundingBox(0xFFFFFFUL);
-    // The path display comes with the path state machines on sprites.
+    if (showPath) DisplayPath(true, 0x0000FF);
 }
 
 void Sprite::ShowSpriteBoundingBox(unsigned long colour) {

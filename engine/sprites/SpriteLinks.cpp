@@ -5,6 +5,7 @@
 
 #include "input/Mouse.h"
 #include "runtime/EngineGlobals.h"
+#include "sound/Sound.h"
 #include "sprites/AnimationElem.h"
 #include "sprites/Sprite.h"
 #include "sprites/SpritePTR.h"
@@ -81,15 +82,15 @@ bool AnimationFrameValid(std::int32_t actor, std::int32_t animation, std::int32_
 }
 
 void PlaySound(Sound* sound) {
-    if (sound && soundPlayer) soundPlayer(sound);
+    if (!sound) return;
+    if (soundPlayer)
+        soundPlayer(sound);
+    else
+        sound->Play();
 }
 
 void SetSoundPlayer(void (*player)(Sound*)) { soundPlayer = player; }
 
-Sound* FindSound(const char* name) {
-    // Sounds arrive with their subsystem; until then no name is found.
-    (void)name;
-    return nullptr;
-}
+Sound* FindSound(const char* name) { return Sound::Search(name); }
 
 }  // namespace sprites

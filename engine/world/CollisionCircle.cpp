@@ -4,7 +4,7 @@
 #include "foundation/File.h"
 #include "world/CollisionSegment.h"
 #include "world/Geometry.h"
-#include "world/ShapePool.h"
+#include "foundation/ClassPool.h"
 
 CREATE CollisionCircle::cr("CollisionCircle", CollisionCircle::CreateObject);
 
@@ -18,10 +18,10 @@ CollisionCircle::CollisionCircle(float x, float y, float radius, int id, unsigne
 
 CollisionCircle::~CollisionCircle() = default;
 
-void* CollisionCircle::operator new(std::size_t size) { return ShapePool<CollisionCircle>::Alloc(size); }
+void* CollisionCircle::operator new(std::size_t size) { return ClassPool<CollisionCircle>::Alloc(size); }
 
 void CollisionCircle::operator delete(void* p, std::size_t size) {
-    ShapePool<CollisionCircle>::Free(p, size);
+    ClassPool<CollisionCircle>::Free(p, size);
 }
 
 node* CollisionCircle::CreateObject() { return new CollisionCircle(0, 0, 0, 0, 0); }

@@ -6,7 +6,7 @@
 #include "world/CollisionCircle.h"
 #include "world/Geometry.h"
 #include "world/PolygonEdge.h"
-#include "world/ShapePool.h"
+#include "foundation/ClassPool.h"
 
 CREATE CollisionSegment::cr("CollisionSegment", CollisionSegment::CreateObject);
 
@@ -76,10 +76,10 @@ CollisionSegment::CollisionSegment(float ox, float oy, float dirX, float dirY, f
 
 CollisionSegment::~CollisionSegment() = default;
 
-void* CollisionSegment::operator new(std::size_t size) { return ShapePool<CollisionSegment>::Alloc(size); }
+void* CollisionSegment::operator new(std::size_t size) { return ClassPool<CollisionSegment>::Alloc(size); }
 
 void CollisionSegment::operator delete(void* p, std::size_t size) {
-    ShapePool<CollisionSegment>::Free(p, size);
+    ClassPool<CollisionSegment>::Free(p, size);
 }
 
 node* CollisionSegment::CreateObject() { return new CollisionSegment(); }

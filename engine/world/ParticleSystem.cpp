@@ -7,7 +7,7 @@
 #include "display/Display.h"
 #include "display/Screen.h"
 #include "foundation/File.h"
-#include "foundation/MemoryPool.h"
+#include "foundation/ClassPool.h"
 #include "foundation/UserError.h"
 #include "logic/LogicTables.h"
 #include "runtime/EngineGlobals.h"
@@ -17,12 +17,6 @@
 #include "world/ViewPort.h"
 
 namespace {
-
-MemoryPool& SystemPool() {
-    // Never destroyed: the placeholder system lives until the very end.
-    static MemoryPool* pool = new MemoryPool(sizeof(ParticleSystem), 128, false);
-    return *pool;
-}
 
 // The function of that number, or null outside the table.
 ParticleSystem::ParticleFunction TableFunction(std::int32_t number) {
@@ -39,12 +33,7 @@ std::int64_t TruncToInt(float v) {
 }
 
 // The level takes the system at the front of its list, counting it.
-bool AddToLevel(ParticleSystem* system) {
-    if (gNode == nullptr) return false;
-    gNode->IdCounter(GameNode::ParticleSystemIds, gNode->IdCounter(GameNode::ParticleSystemIds) + 1);
-    gNode->ParticleSystems().add(system);
-    return true;
-}
+bool AddToLevel(ParticleSystem* system) { return gNode != nullptr && gNode->Add(system); }
 
 bool IsMap(node* p) { return p != nullptr && std::strcmp(p->ClassName(), "Map") == 0; }
 
@@ -52,20 +41,9 @@ bool IsMap(node* p) { return p != nullptr && std::strcmp(p->ClassName(), "Map") 
 
 CREATE ParticleSystem::cr("ParticleSystem", ParticleSystem::CreateObject);
 
-void* ParticleSystem::operator new(std::size_t size) {
-    if (size != sizeof(ParticleSystem)) return ::operator new(size);
-    return SystemPool().Alloc();
-}
+void* ParticleSystem::operator new(std::size_t size) { return ClassPool<ParticleSystem>::Alloc(size); }
 
-void ParticleSystem::operator delete(void* p, std::size_t size) {
-    if (p == nullptr) return;
-    // Only blocks of exactly a ParticleSystem came from the pool.
-    if (size != sizeof(ParticleSystem)) {
-        ::operator delete(p);
-        return;
-    }
-    SystemPool().Free(p);
-}
+void ParticleSystem::operator delete(void* p, std::size_t size) { ClassPool<ParticleSystem>::Free(p, size); }
 
 ParticleSystem::ParticleSystem(unsigned int count, int init, int update)
     : particleCount(count), initNumber(init), updateNumber(update) {

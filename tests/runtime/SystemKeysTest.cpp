@@ -193,3 +193,43 @@ TEST_F(SystemKeysTest, F11ShowsTheFrameRateRefreshedAtMostTenTimesASecond) {
     // Hidden, the text is left as it was.
     for (std::size_t i = 15; i < texts.size(); ++i) EXPECT_EQ(texts[i], texts[14]);
 }
+
+TEST_F(SystemKeysTest, AScreenSaverEndsOnTheFirstInputExceptInItsPreview) {
+    struct Case {
+        const char* name;
+        bool preview;
+        std::function<void()> input;
+        bool ends;
+    };
+    const std::vector<Case> cases = {
+        {"key", false, [] { PushKey(SDL_SCANCODE_A, true); }, true},
+        {"mouse move", false, [] { PushMotion(2, 0); }, true},
+        {"no input", false, [] {}, false},
+        {"key in the preview", true, [] { PushKey(SDL_SCANCODE_F10, true); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        bool reachedEnd = false;
+        bool suspended = true;
+        EngineRun::script = [&](int pass) {
+            if (pass == 2) {
+                _IsScreenSaver = true;
+                _IsWindowed = c.preview;
+            }
+            if (pass == 3) c.input();
+            if (pass == 6) {
+                reachedEnd = true;
+                suspended = _IsSuspended;
+                myGame->EndGame();
+            }
+        };
+        ASSERT_EQ(EngineRun::Run(), 0);
+        EXPECT_EQ(reachedEnd, !c.ends);
+        // Keys do nothing else in a screen saver, not even in its preview.
+        if (reachedEnd) {
+            EXPECT_FALSE(suspended);
+        }
+        _IsScreenSaver = false;
+        _IsWindowed = true;
+    }
+}

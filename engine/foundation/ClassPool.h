@@ -1,33 +1,38 @@
-// The class-level allocation of a pooled shape class: one immortal MemoryPool of
-// 128 blocks per chunk. Under AddressSanitizer the blocks come from the global
-// heap instead, so that a use after free of a shape is caught.
+// Class-level allocation of a frequently created class: one immortal
+// MemoryPool of 128 blocks per chunk. Only blocks of exactly sizeof(T) come
+// from the pool (a derived class gets the general heap). Under
+// AddressSanitizer every block comes from the general heap instead, so that a
+// use after free of a pooled object is caught.
 #pragma once
 #include <cstddef>
 #include <new>
 #include "foundation/MemoryPool.h"
 
 #if defined(__SANITIZE_ADDRESS__)
-#define QEL_SHAPE_POOL_BYPASS 1
+#define QEL_CLASS_POOL_BYPASS 1
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-#define QEL_SHAPE_POOL_BYPASS 1
+#define QEL_CLASS_POOL_BYPASS 1
 #endif
 #endif
 
 template <class T>
-class ShapePool {
+class ClassPool {
 public:
     static void* Alloc(std::size_t size) {
-#ifdef QEL_SHAPE_POOL_BYPASS
+#ifdef QEL_CLASS_POOL_BYPASS
         return ::operator new(size);
 #else
         if (size != sizeof(T)) return ::operator new(size);
-        return Pool().Alloc();
+        void* block = Pool().Alloc();
+        if (block == nullptr) throw std::bad_alloc();
+        return block;
 #endif
     }
+
     static void Free(void* p, std::size_t size) {
         if (!p) return;
-#ifdef QEL_SHAPE_POOL_BYPASS
+#ifdef QEL_CLASS_POOL_BYPASS
         (void)size;
         ::operator delete(p);
 #else
@@ -36,10 +41,9 @@ public:
 #endif
     }
 
-private:
+    // The pool, made at first use and never destroyed: objects held by static
+    // objects may be freed after this module's exit code has run.
     static MemoryPool& Pool() {
-        // Never destroyed: shapes held by static objects may be freed after this
-        // module's exit code has run.
         static MemoryPool* pool = new MemoryPool(sizeof(T), 128, false);
         return *pool;
     }

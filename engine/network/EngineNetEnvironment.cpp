@@ -1,0 +1,121 @@
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include "foundation/Console.h"
+#include "network/NetEnvironment.h"
+#include "network/NetSession.h"
+#include "network/NetworkRequest.h"
+#include "platform/MessageBox.h"
+#include "runtime/EngineGlobals.h"
+#include "runtime/Game.h"
+#include "runtime/GameNode.h"
+#include "sprites/Sprite.h"
+#include "sprites/SpriteLevel.h"
+
+namespace {
+
+// The text cursor's sprite is never offered to a player.
+const char* const TextsCursorName = "QelTextsCursor";
+
+Sprite* SpriteWithId(std::uint32_t id) {
+    return sprites::ForEachSprite([id](Sprite* s) { return std::uint32_t(s->Id()) == id; });
+}
+
+class Engine final : public NetEnvironment {
+public:
+    qel::CriticalSection& PlayerLock() override { return PlayerListLock; }
+    std::map<std::uint32_t, std::uint32_t>& PlayerMap() override { return playerMap; }
+    std::vector<std::uint32_t>& OfferedIds() override { return offeredIds; }
+    Array<std::int32_t>& ActiveIds() override { return netActiveIds; }
+    qel::AutoResetEvent& FrameEvent() override { return gameLoopEvent; }
+    bool WaitingForPlayers() override { return waitingForPlayers; }
+    void WaitingForPlayers(bool waiting) override { waitingForPlayers = waiting; }
+    void ReceivedFromPlayers() override {
+        if (myGame != nullptr) myGame->ReceivedFromPlayers(true);
+    }
+
+    std::uint32_t RequiredPlayers() override { return gNode != nullptr ? gNode->RequiredPlayers : 0; }
+    std::uint32_t MaximumPlayers() override { return gNode != nullptr ? gNode->MaximumPlayers : 0; }
+    void GoToDisconnectLevel() override {
+        if (myGame != nullptr && gNode != nullptr) myGame->LevelNumber(int(gNode->DisconnectLevel));
+    }
+
+    std::vector<std::uint32_t> FreeNetworkSprites() override {
+        std::vector<std::uint32_t> ids;
+        sprites::ForEachSprite([&ids](Sprite* s) {
+            if (s->networkPlayer && !s->networkActive && std::strcmp(static_cast<const char*>(s->Name()), TextsCursorName) != 0)
+                ids.push_back(std::uint32_t(s->Id()));
+            return false;
+        });
+        return ids;
+    }
+    bool IsFreeNetworkSprite(std::uint32_t id) override {
+        const Sprite* s = SpriteWithId(id);
+        return s != nullptr && s->networkPlayer && !s->networkActive;
+    }
+    bool TakeSprite(std::uint32_t id) override {
+        Sprite* s = SpriteWithId(id);
+        if (s == nullptr) return false;
+        s->networkActive = true;
+        return true;
+    }
+    bool SpriteName(std::uint32_t id, String& name) override {
+        const Sprite* s = SpriteWithId(id);
+        if (s == nullptr) return false;
+        name = s->Name();
+        return true;
+    }
+    void MakeMainCharacter(std::uint32_t id) override {
+        if (Sprite* s = SpriteWithId(id)) s->MainCharacter(true);
+    }
+    bool QueueInput(std::uint32_t id, std::vector<netwire::FrameRecord>& records) override {
+        Sprite* s = SpriteWithId(id);
+        if (s == nullptr) return false;
+        std::lock_guard<qel::CriticalSection> hold(NetQueueLock);
+        for (netwire::FrameRecord& r : records) {
+            _NETMSGQ m;
+            m.type = r.type;
+            m.size = std::uint32_t(r.data.size());
+            if (m.size > 0) {
+                m.data = new std::uint8_t[m.size];
+                std::memcpy(m.data, r.data.data(), m.size);
+            }
+            s->inputQueue.push_back(m);
+        }
+        return true;
+    }
+
+    int RequestDialog(int kind) override { return netRequest.RequestDialog(kind); }
+    void RequestMessageBox(const char* text, const char* caption, std::uint32_t flags) override {
+        netRequest.RequestMessageBox(text, caption, flags);
+    }
+    void WaitForOtherPlayers() override { net::WaitForOtherPlayers(); }
+
+    void ShowError(const char* text) override {
+        qel::ShowMessageBox(_Ghwnd, text, "Error", qel::MessageBoxIcon::Error);
+    }
+    void Log(const char* text) override {
+        if (pConsole != nullptr)
+            pConsole->Print("%s\n", text);
+        else
+            std::fprintf(stderr, "%s\n", text);
+    }
+    bool StartWorker(std::function<void()> work) override {
+        if (myGame == nullptr) return false;
+        auto thread = std::make_unique<qel::WorkerThread>();
+        if (!thread->Start(std::move(work))) return false;
+        myGame->AddThread(std::move(thread));
+        return true;
+    }
+
+private:
+    std::map<std::uint32_t, std::uint32_t> playerMap;
+    std::vector<std::uint32_t> offeredIds;
+};
+
+}  // namespace
+
+NetEnvironment& EngineNetEnvironment() {
+    static Engine engine;
+    return engine;
+}

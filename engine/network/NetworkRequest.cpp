@@ -1,0 +1,66 @@
+#include "network/NetworkRequest.h"
+
+#include "network/NetDialogs.h"
+
+NetworkRequest netRequest;
+
+NetworkRequest::NetworkRequest() = default;
+
+NetworkRequest::~NetworkRequest() = default;
+
+void NetworkRequest::Post() {
+    if (released) {
+        result = 2;
+        return;
+    }
+    pending = true;
+    event.Wait();
+}
+
+void NetworkRequest::ReleaseAll() {
+    released = true;
+    if (pending.exchange(false)) {
+        result = 2;
+        event.Set();
+    }
+}
+
+int NetworkRequest::RequestDialog(int requested) {
+    std::lock_guard<std::mutex> hold(slot);
+    kind = requested;
+    Post();
+    return result;
+}
+
+void NetworkRequest::RequestMessageBox(const char* message, const char* title, unsigned int boxFlags) {
+    std::lock_guard<std::mutex> hold(slot);
+    kind = MessageBoxKind;
+    text = message;
+    caption = title;
+    flags = boxFlags;
+    Post();
+}
+
+bool NetworkRequest::Service() {
+    if (!pending) return false;
+    Presenter shown;
+    {
+        std::lock_guard<std::mutex> hold(presenterLock);
+        shown = presenter.dialog ? presenter : EngineRequestPresenter();
+    }
+    if (shown.begin) shown.begin();
+    if (kind == SelectPlayer || kind == WaitForPlayers) {
+        result = shown.dialog(kind);
+    } else if (kind == MessageBoxKind) {
+        if (shown.messageBox) shown.messageBox(text, caption, flags);
+    }
+    if (shown.end) shown.end();
+    pending = false;
+    event.Set();
+    return true;
+}
+
+void NetworkRequest::SetPresenter(Presenter replacement) {
+    std::lock_guard<std::mutex> hold(presenterLock);
+    presenter = std::move(replacement);
+}

@@ -1,0 +1,611 @@
+#include "platform/NetPeer.h"
+
+#include <asio.hpp>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <optional>
+#include <mutex>
+#include <thread>
+
+namespace qel {
+
+namespace {
+
+using asio::ip::tcp;
+
+// The session's own frames, each preceded by its uint32 little-endian length.
+enum FrameKind : std::uint8_t {
+    FrameHello = 1,     // joiner -> host: application id, player name
+    FrameWelcome = 2,   // host -> joiner: its id, the host's id, every player
+    FrameRefused = 3,   // host -> joiner: another application's session
+    FrameJoined = 4,    // host -> joiners: a player came
+    FrameLeft = 5,      // host -> joiners: a player went
+    FrameData = 6,      // a game packet: from, to, the packet
+};
+
+constexpr std::size_t MaxFrame = NetPeer::MaxPacket + 64;
+constexpr std::size_t MaxName = 255;
+constexpr auto HandshakeTime = std::chrono::seconds(5);
+
+void PutU8(std::vector<std::uint8_t>& out, std::uint8_t v) { out.push_back(v); }
+void PutU16(std::vector<std::uint8_t>& out, std::uint16_t v) {
+    out.push_back(std::uint8_t(v));
+    out.push_back(std::uint8_t(v >> 8));
+}
+void PutU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(std::uint8_t(v >> (8 * i)));
+}
+void PutText(std::vector<std::uint8_t>& out, const std::string& text) {
+    const std::size_t n = std::min(text.size(), MaxName);
+    PutU16(out, std::uint16_t(n));
+    out.insert(out.end(), text.begin(), text.begin() + std::ptrdiff_t(n));
+}
+
+std::vector<std::uint8_t> StartFrame(FrameKind kind) {
+    std::vector<std::uint8_t> frame(4, 0);
+    frame.push_back(kind);
+    return frame;
+}
+void FinishFrame(std::vector<std::uint8_t>& frame) {
+    const std::uint32_t n = std::uint32_t(frame.size() - 4);
+    for (int i = 0; i < 4; ++i) frame[std::size_t(i)] = std::uint8_t(n >> (8 * i));
+}
+
+// Reads a frame body; any read past its end marks the whole read as bad.
+class Reader {
+public:
+    Reader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    std::uint8_t U8() { return Has(1) ? data_[at_++] : 0; }
+    std::uint16_t U16() {
+        if (!Has(2)) return 0;
+        const std::uint16_t v = std::uint16_t(data_[at_] | (data_[at_ + 1] << 8));
+        at_ += 2;
+        return v;
+    }
+    std::uint32_t U32() {
+        if (!Has(4)) return 0;
+        std::uint32_t v = 0;
+        for (int i = 0; i < 4; ++i) v |= std::uint32_t(data_[at_ + std::size_t(i)]) << (8 * i);
+        at_ += 4;
+        return v;
+    }
+    std::string Text() {
+        const std::size_t n = U16();
+        if (!Has(n)) return {};
+        std::string s(reinterpret_cast<const char*>(data_ + at_), n);
+        at_ += n;
+        return s;
+    }
+    void Bytes(std::uint8_t* out, std::size_t n) {
+        if (!Has(n)) return;
+        std::memcpy(out, data_ + at_, n);
+        at_ += n;
+    }
+    std::vector<std::uint8_t> Rest() {
+        std::vector<std::uint8_t> v(data_ + at_, data_ + size_);
+        at_ = size_;
+        return v;
+    }
+    bool Ok() const { return ok_; }
+
+private:
+    bool Has(std::size_t n) {
+        if (ok_ && size_ - at_ >= n) return true;
+        ok_ = false;
+        return false;
+    }
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t at_ = 0;
+    bool ok_ = true;
+};
+
+struct Link {
+    explicit Link(asio::io_context& io) : socket(io) {}
+    tcp::socket socket;
+    std::uint32_t player = 0;  // 0 until the joiner has said hello
+    std::deque<std::vector<std::uint8_t>> writes;
+    std::array<std::uint8_t, 4> header{};
+    std::vector<std::uint8_t> body;
+    bool open = true;
+};
+
+struct Player {
+    std::string name;
+    bool isHost = false;
+};
+
+}  // namespace
+
+struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
+    explicit Impl(NetPeerEvents e) : events(std::move(e)) {}
+
+    NetPeerEvents events;
+    asio::io_context io;
+    std::optional<asio::executor_work_guard<asio::io_context::executor_type>> work;
+    std::thread thread;
+    std::unique_ptr<tcp::acceptor> acceptor;
+    std::shared_ptr<Link> hostLink;                        // joining side
+    std::map<std::uint32_t, std::shared_ptr<Link>> joiners;  // hosting side; session thread only
+    std::atomic<bool> quiet{false};
+
+    mutable std::mutex mutex;  // guards what follows
+    std::map<std::uint32_t, Player> players;
+    std::uint32_t self = 0;
+    bool hosting = false;
+    bool open = false;
+    bool terminated = false;
+    std::string lastError;
+    AppId app{};
+    std::string session;
+    std::uint32_t nextId = 1;
+
+    // --- events, never after Close began ---
+    void Report(const std::string& text) {
+        if (!quiet && events.problem) events.problem(text);
+    }
+    void Created(std::uint32_t id) {
+        if (!quiet && events.playerCreated) events.playerCreated(id);
+    }
+    void Destroyed(std::uint32_t id) {
+        if (!quiet && events.playerDestroyed) events.playerDestroyed(id);
+    }
+    void Deliver(std::uint32_t from, std::vector<std::uint8_t> packet) {
+        if (!quiet && events.received) events.received(from, std::move(packet));
+    }
+
+    void StartThread() {
+        work.emplace(asio::make_work_guard(io));
+        thread = std::thread([self = shared_from_this()] { self->io.run(); });
+    }
+
+    // --- writing ---
+    void Write(const std::shared_ptr<Link>& link, std::vector<std::uint8_t> frame) {
+        if (!link->open) return;
+        link->writes.push_back(std::move(frame));
+        if (link->writes.size() == 1) WriteNext(link);
+    }
+    void WriteNext(const std::shared_ptr<Link>& link) {
+        asio::async_write(link->socket, asio::buffer(link->writes.front()),
+                          [self = shared_from_this(), link](const asio::error_code& error, std::size_t) {
+                              if (!link->open) return;
+                              if (error) return self->LinkLost(link, "send failed: " + error.message());
+                              link->writes.pop_front();
+                              if (!link->writes.empty()) self->WriteNext(link);
+                          });
+    }
+
+    // --- reading ---
+    void ReadNext(const std::shared_ptr<Link>& link) {
+        asio::async_read(link->socket, asio::buffer(link->header),
+                         [self = shared_from_this(), link](const asio::error_code& error, std::size_t) {
+                             if (!link->open) return;
+                             if (error) return self->LinkLost(link, "");
+                             std::uint32_t n = 0;
+                             for (int i = 0; i < 4; ++i) n |= std::uint32_t(link->header[std::size_t(i)]) << (8 * i);
+                             if (n == 0 || n > MaxFrame) {
+                                 // The stream can no longer be followed: this link ends.
+                                 return self->LinkLost(link, "a packet of " + std::to_string(n) +
+                                                                 " bytes was refused; the connection is closed");
+                             }
+                             link->body.resize(n);
+                             self->ReadBody(link);
+                         });
+    }
+    void ReadBody(const std::shared_ptr<Link>& link) {
+        asio::async_read(link->socket, asio::buffer(link->body),
+                         [self = shared_from_this(), link](const asio::error_code& error, std::size_t) {
+                             if (!link->open) return;
+                             if (error) return self->LinkLost(link, "");
+                             if (self->hosting)
+                                 self->FromJoiner(link);
+                             else
+                                 self->FromHost();
+                             if (link->open) self->ReadNext(link);
+                         });
+    }
+
+    // --- hosting ---
+    void Accept() {
+        auto link = std::make_shared<Link>(io);
+        acceptor->async_accept(link->socket, [self = shared_from_this(), link](const asio::error_code& error) {
+            if (!self->acceptor || !self->acceptor->is_open()) return;
+            if (!error) {
+                asio::error_code ignored;
+                link->socket.set_option(tcp::no_delay(true), ignored);
+                self->ReadNext(link);
+            }
+            self->Accept();
+        });
+    }
+
+    void FromJoiner(const std::shared_ptr<Link>& link) {
+        Reader in(link->body.data(), link->body.size());
+        const std::uint8_t kind = in.U8();
+        if (link->player == 0) {
+            if (kind != FrameHello) return LinkLost(link, "a peer spoke before joining; the connection is closed");
+            return Hello(link, in);
+        }
+        if (kind != FrameData) return Report("a session frame of unknown kind " + std::to_string(kind) + " was dropped");
+        in.U32();  // the sender's own idea of its id is not trusted
+        const std::uint32_t to = in.U32();
+        std::vector<std::uint8_t> packet = in.Rest();
+        if (!in.Ok() || packet.empty()) return Report("a truncated game packet was dropped");
+        Route(link->player, to, std::move(packet));
+    }
+
+    void Hello(const std::shared_ptr<Link>& link, Reader& in) {
+        AppId theirs{};
+        in.Bytes(theirs.data(), theirs.size());
+        const std::string name = in.Text();
+        if (!in.Ok()) return LinkLost(link, "a malformed join request was refused");
+        if (theirs != app) {
+            std::vector<std::uint8_t> refused = StartFrame(FrameRefused);
+            FinishFrame(refused);
+            Write(link, std::move(refused));
+            return;  // the joiner hangs up
+        }
+        std::vector<std::uint8_t> welcome = StartFrame(FrameWelcome);
+        std::vector<std::uint8_t> joined = StartFrame(FrameJoined);
+        std::uint32_t id;
+        {
+            std::lock_guard<std::mutex> hold(mutex);
+            id = nextId++;
+            players[id] = Player{name, false};
+            PutU32(welcome, id);
+            PutU32(welcome, self);
+            PutText(welcome, session);
+            PutU32(welcome, std::uint32_t(players.size()));
+            for (const auto& [pid, p] : players) {
+                PutU32(welcome, pid);
+                PutU8(welcome, p.isHost ? 1 : 0);
+                PutText(welcome, p.name);
+            }
+        }
+        PutU32(joined, id);
+        PutU8(joined, 0);
+        PutText(joined, name);
+        FinishFrame(welcome);
+        FinishFrame(joined);
+        link->player = id;
+        for (auto& [pid, other] : joiners) Write(other, joined);
+        joiners[id] = link;
+        Write(link, std::move(welcome));
+        Created(id);
+    }
+
+    // A game packet from `from` (a joiner or this host) to its addressee.
+    void Route(std::uint32_t from, std::uint32_t to, std::vector<std::uint8_t> packet) {
+        std::vector<std::uint8_t> frame = StartFrame(FrameData);
+        PutU32(frame, from);
+        PutU32(frame, to);
+        frame.insert(frame.end(), packet.begin(), packet.end());
+        FinishFrame(frame);
+        if (to == AllPlayers) {
+            for (auto& [pid, link] : joiners)
+                if (pid != from) Write(link, frame);
+            if (from != self) Deliver(from, std::move(packet));
+        } else if (to == self) {
+            Deliver(from, std::move(packet));
+        } else if (auto it = joiners.find(to); it != joiners.end()) {
+            Write(it->second, std::move(frame));
+        }
+    }
+
+    // --- joining ---
+    void FromHost() {
+        Reader in(hostLink->body.data(), hostLink->body.size());
+        const std::uint8_t kind = in.U8();
+        switch (kind) {
+            case FrameJoined: {
+                const std::uint32_t id = in.U32();
+                const bool isHost = in.U8() != 0;
+                const std::string name = in.Text();
+                if (!in.Ok() || id == AllPlayers) return Report("a malformed player announcement was dropped");
+                {
+                    std::lock_guard<std::mutex> hold(mutex);
+                    players[id] = Player{name, isHost};
+                }
+                return Created(id);
+            }
+            case FrameLeft: {
+                const std::uint32_t id = in.U32();
+                if (!in.Ok()) return Report("a malformed player departure was dropped");
+                bool known;
+                {
+                    std::lock_guard<std::mutex> hold(mutex);
+                    known = players.erase(id) > 0;
+                }
+                if (known) Destroyed(id);
+                return;
+            }
+            case FrameData: {
+                const std::uint32_t from = in.U32();
+                in.U32();
+                std::vector<std::uint8_t> packet = in.Rest();
+                if (!in.Ok() || packet.empty()) return Report("a truncated game packet was dropped");
+                return Deliver(from, std::move(packet));
+            }
+            default:
+                return Report("a session frame of unknown kind " + std::to_string(kind) + " was dropped");
+        }
+    }
+
+    // Connects, says hello and reads the welcome, all within the handshake time.
+    NetResult Handshake(const std::string& host, std::uint32_t port, const std::string& player) {
+        hostLink = std::make_shared<Link>(io);
+        std::string failure = "no answer from the host";
+        bool welcomed = false;
+        tcp::resolver resolver(io);
+        asio::error_code error;
+        auto endpoints = resolver.resolve(host, std::to_string(port), error);
+        if (error) return Fail("cannot resolve " + host + ": " + error.message());
+
+        std::vector<std::uint8_t> hello = StartFrame(FrameHello);
+        hello.insert(hello.end(), app.begin(), app.end());
+        PutText(hello, player);
+        FinishFrame(hello);
+
+        auto link = hostLink;
+        asio::async_connect(link->socket, endpoints, [&, link](const asio::error_code& e, const tcp::endpoint&) {
+            if (e) {
+                failure = "cannot connect: " + e.message();
+                return;
+            }
+            asio::error_code ignored;
+            link->socket.set_option(tcp::no_delay(true), ignored);
+            asio::async_write(link->socket, asio::buffer(hello), [&, link](const asio::error_code& e2, std::size_t) {
+                if (e2) {
+                    failure = "cannot send: " + e2.message();
+                    return;
+                }
+                asio::async_read(link->socket, asio::buffer(link->header),
+                                 [&, link](const asio::error_code& e3, std::size_t) {
+                                     if (e3) return;
+                                     std::uint32_t n = 0;
+                                     for (int i = 0; i < 4; ++i)
+                                         n |= std::uint32_t(link->header[std::size_t(i)]) << (8 * i);
+                                     if (n == 0 || n > MaxFrame) {
+                                         failure = "the host's answer is malformed";
+                                         return;
+                                     }
+                                     link->body.resize(n);
+                                     asio::async_read(link->socket, asio::buffer(link->body),
+                                                      [&](const asio::error_code& e4, std::size_t) {
+                                                          if (!e4) welcomed = Welcome(failure);
+                                                      });
+                                 });
+            });
+        });
+        io.run_for(HandshakeTime);
+        if (!welcomed) {
+            asio::error_code ignored;
+            hostLink->socket.close(ignored);
+            io.restart();
+            io.run();  // the cancelled operations finish before their locals go
+            hostLink.reset();
+            io.restart();
+            return Fail(failure);
+        }
+        io.restart();
+        return NetResult::Ok;
+    }
+
+    bool Welcome(std::string& failure) {
+        Reader in(hostLink->body.data(), hostLink->body.size());
+        const std::uint8_t kind = in.U8();
+        if (kind == FrameRefused) {
+            failure = "the host plays another game";
+            return false;
+        }
+        if (kind != FrameWelcome) {
+            failure = "the host's answer is malformed";
+            return false;
+        }
+        const std::uint32_t id = in.U32();
+        in.U32();  // the host's id: also listed with its flag below
+        std::string name = in.Text();
+        const std::uint32_t count = in.U32();
+        std::map<std::uint32_t, Player> listed;
+        for (std::uint32_t i = 0; i < count && in.Ok(); ++i) {
+            const std::uint32_t pid = in.U32();
+            const bool isHost = in.U8() != 0;
+            listed[pid] = Player{in.Text(), isHost};
+        }
+        if (!in.Ok() || id == AllPlayers || listed.count(id) == 0) {
+            failure = "the host's answer is malformed";
+            return false;
+        }
+        std::lock_guard<std::mutex> hold(mutex);
+        self = id;
+        session = std::move(name);
+        players = std::move(listed);
+        return true;
+    }
+
+    NetResult Fail(const std::string& why) {
+        std::lock_guard<std::mutex> hold(mutex);
+        lastError = why;
+        return NetResult::Failed;
+    }
+
+    // --- losing links ---
+    void LinkLost(const std::shared_ptr<Link>& link, const std::string& why) {
+        if (!link->open) return;
+        link->open = false;
+        asio::error_code ignored;
+        link->socket.close(ignored);
+        if (!why.empty()) Report(why);
+        if (!hosting) {
+            bool first;
+            {
+                std::lock_guard<std::mutex> hold(mutex);
+                first = open && !terminated;
+                terminated = true;
+                open = false;
+            }
+            if (first && !quiet && events.sessionTerminated) events.sessionTerminated();
+            return;
+        }
+        const std::uint32_t id = link->player;
+        if (id == 0) return;  // never joined
+        joiners.erase(id);
+        {
+            std::lock_guard<std::mutex> hold(mutex);
+            players.erase(id);
+        }
+        std::vector<std::uint8_t> left = StartFrame(FrameLeft);
+        PutU32(left, id);
+        FinishFrame(left);
+        for (auto& [pid, other] : joiners) Write(other, left);
+        Destroyed(id);
+    }
+
+    void CloseAll() {
+        asio::error_code ignored;
+        if (acceptor) acceptor->close(ignored);
+        for (auto& [pid, link] : joiners) {
+            link->open = false;
+            link->socket.close(ignored);
+        }
+        joiners.clear();
+        if (hostLink) {
+            hostLink->open = false;
+            hostLink->socket.close(ignored);
+        }
+        work.reset();
+    }
+};
+
+NetPeer::NetPeer(NetPeerEvents events) : impl_(std::make_shared<Impl>(std::move(events))) {}
+
+NetPeer::~NetPeer() { Close(); }
+
+NetResult NetPeer::Host(const AppId& app, std::uint32_t port, const std::string& session, const std::string& player,
+                        const std::string& bindAddress) {
+    Impl& m = *impl_;
+    if (m.thread.joinable() || IsOpen()) return m.Fail("a session is already open");
+    if (port == 0 || port > 65535) return NetResult::BadPort;
+    asio::error_code error;
+    tcp::endpoint at(tcp::v4(), std::uint16_t(port));
+    if (!bindAddress.empty()) {
+        const auto address = asio::ip::make_address(bindAddress, error);
+        if (error) return m.Fail("bad address " + bindAddress);
+        at = tcp::endpoint(address, std::uint16_t(port));
+    }
+    auto acceptor = std::make_unique<tcp::acceptor>(m.io);
+    if (acceptor->open(at.protocol(), error) || acceptor->set_option(tcp::acceptor::reuse_address(true), error) ||
+        acceptor->bind(at, error) || acceptor->listen(asio::socket_base::max_listen_connections, error))
+        return m.Fail("cannot listen on port " + std::to_string(port) + ": " + error.message());
+    m.acceptor = std::move(acceptor);
+    std::uint32_t id;
+    {
+        std::lock_guard<std::mutex> hold(m.mutex);
+        m.app = app;
+        m.session = session;
+        m.hosting = true;
+        m.open = true;
+        id = m.self = m.nextId++;
+        m.players[id] = Player{player.substr(0, MaxName), true};
+    }
+    m.Accept();
+    asio::post(m.io, [self = impl_, id] { self->Created(id); });
+    m.StartThread();
+    return NetResult::Ok;
+}
+
+NetResult NetPeer::Connect(const AppId& app, const std::string& host, std::uint32_t port, const std::string& player) {
+    Impl& m = *impl_;
+    if (m.thread.joinable() || IsOpen()) return m.Fail("a session is already open");
+    if (port == 0 || port > 65535) return NetResult::BadPort;
+    m.app = app;
+    const NetResult result = m.Handshake(host, port, player);
+    if (result != NetResult::Ok) return result;
+    std::vector<std::uint32_t> ids;
+    {
+        std::lock_guard<std::mutex> hold(m.mutex);
+        m.open = true;
+        for (const auto& [pid, p] : m.players) ids.push_back(pid);
+    }
+    m.ReadNext(m.hostLink);
+    asio::post(m.io, [self = impl_, ids] {
+        for (std::uint32_t id : ids) self->Created(id);
+    });
+    m.StartThread();
+    return NetResult::Ok;
+}
+
+void NetPeer::Close() {
+    Impl& m = *impl_;
+    m.quiet = true;
+    {
+        std::lock_guard<std::mutex> hold(m.mutex);
+        m.open = false;
+        m.players.clear();
+    }
+    if (!m.thread.joinable()) return;
+    asio::post(m.io, [self = impl_] { self->CloseAll(); });
+    if (m.thread.get_id() == std::this_thread::get_id()) {
+        m.thread.detach();  // closed from one of its own events: it ends by itself
+        return;
+    }
+    m.thread.join();
+}
+
+bool NetPeer::SendTo(std::uint32_t to, const std::uint8_t* data, std::size_t size, bool loopback) {
+    Impl& m = *impl_;
+    if (data == nullptr || size == 0 || size > MaxPacket) return false;
+    std::uint32_t self;
+    bool hosting;
+    {
+        std::lock_guard<std::mutex> hold(m.mutex);
+        if (!m.open || (to != AllPlayers && m.players.count(to) == 0)) return false;
+        self = m.self;
+        hosting = m.hosting;
+    }
+    std::vector<std::uint8_t> packet(data, data + size);
+    asio::post(m.io, [s = impl_, to, self, hosting, loopback, packet = std::move(packet)]() mutable {
+        const bool toSelfToo = to == self || (to == AllPlayers && loopback);
+        if (hosting) {
+            if (to != self) s->Route(self, to, packet);
+        } else if (to != self && s->hostLink && s->hostLink->open) {
+            std::vector<std::uint8_t> frame = StartFrame(FrameData);
+            PutU32(frame, self);
+            PutU32(frame, to);
+            frame.insert(frame.end(), packet.begin(), packet.end());
+            FinishFrame(frame);
+            s->Write(s->hostLink, std::move(frame));
+        }
+        if (toSelfToo) s->Deliver(self, std::move(packet));
+    });
+    return true;
+}
+
+bool NetPeer::PlayerInfo(std::uint32_t id, std::string& name, bool& isHost) const {
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    auto it = impl_->players.find(id);
+    if (it == impl_->players.end()) return false;
+    name = it->second.name;
+    isHost = it->second.isHost;
+    return true;
+}
+
+std::uint32_t NetPeer::LocalPlayer() const {
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    return impl_->open ? impl_->self : 0;
+}
+
+bool NetPeer::IsOpen() const {
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    return impl_->open;
+}
+
+std::string NetPeer::LastError() const {
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    return impl_->lastError;
+}
+
+}  // namespace qel

@@ -1,0 +1,72 @@
+// A peer-to-peer game session over TCP: one peer hosts on a port, the others
+// join it by address and port. Every peer is a player with a session-wide id;
+// sends are guaranteed and arrive in order; the session's events are reported
+// on its own thread, never on the caller's.
+#pragma once
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+#include "QelExport.h"
+
+namespace qel {
+
+// Called on the session's thread. They must not block for long: a handler
+// that needs to wait hands the work on to a thread of its own.
+struct NetPeerEvents {
+    std::function<void(std::uint32_t player)> playerCreated;
+    std::function<void(std::uint32_t player)> playerDestroyed;
+    std::function<void(std::uint32_t from, std::vector<std::uint8_t> packet)> received;
+    // The host went away or the link to it broke; the session is over.
+    std::function<void()> sessionTerminated;
+    // A frame was dropped or a link refused; the text says why.
+    std::function<void(const std::string& why)> problem;
+};
+
+enum class NetResult { Ok, BadPort, Failed };
+
+class QEL_API NetPeer {
+public:
+    using AppId = std::array<std::uint8_t, 16>;
+    // Addressing a send to this id reaches every player.
+    static constexpr std::uint32_t AllPlayers = 0;
+    // Larger packets are refused on sending and end the link on receipt.
+    static constexpr std::size_t MaxPacket = 65536;
+
+    explicit NetPeer(NetPeerEvents events);
+    // Closes the session.
+    ~NetPeer();
+    NetPeer(const NetPeer&) = delete;
+    NetPeer& operator=(const NetPeer&) = delete;
+
+    // Listens on the port (every local address unless one is given) and
+    // creates this peer's player, reported through playerCreated.
+    NetResult Host(const AppId& app, std::uint32_t port, const std::string& session, const std::string& player,
+                   const std::string& bindAddress = "");
+    // Joins synchronously; on success every player of the session, this one
+    // included, is reported through playerCreated.
+    NetResult Connect(const AppId& app, const std::string& host, std::uint32_t port, const std::string& player);
+    // Ends the session; no event is reported once it has begun. Safe to repeat.
+    void Close();
+
+    // Queues one packet for a player or for all (the sender too when loopback
+    // is set). False when no session is open, the player is unknown or the
+    // packet is empty or too large.
+    bool SendTo(std::uint32_t to, const std::uint8_t* data, std::size_t size, bool loopback);
+
+    // Name and host flag of a player of the session; false when unknown.
+    bool PlayerInfo(std::uint32_t id, std::string& name, bool& isHost) const;
+    std::uint32_t LocalPlayer() const;
+    bool IsOpen() const;
+    // Why the last Host or Connect failed, for the log.
+    std::string LastError() const;
+
+private:
+    struct Impl;
+    std::shared_ptr<Impl> impl_;
+};
+
+}  // namespace qel

@@ -1,0 +1,174 @@
+// One peer's world for the network tests: its own player data, frame event,
+// sprite table and answers to the dialogs, so two peers run in one process.
+#pragma once
+#include <gtest/gtest.h>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+#include "network/NetEnvironment.h"
+#include "network/NetworkComponent.h"
+
+struct FakeSprite {
+    std::string name;
+    bool networkPlayer = true;
+    bool taken = false;
+    bool mainCharacter = false;
+    std::vector<netwire::FrameRecord> queue;
+};
+
+class FakeNetEnvironment : public NetEnvironment {
+public:
+    ~FakeNetEnvironment() override { JoinWorkers(); }
+
+    // --- NetEnvironment ---
+    qel::CriticalSection& PlayerLock() override { return lock; }
+    std::map<std::uint32_t, std::uint32_t>& PlayerMap() override { return playerMap; }
+    std::vector<std::uint32_t>& OfferedIds() override { return offered; }
+    Array<std::int32_t>& ActiveIds() override { return activeIds; }
+    qel::AutoResetEvent& FrameEvent() override { return frameEvent; }
+    bool WaitingForPlayers() override { return waiting; }
+    void WaitingForPlayers(bool w) override { waiting = w; }
+    void ReceivedFromPlayers() override { Note([&] { ++framesReceived; }); }
+    std::uint32_t RequiredPlayers() override { return required; }
+    std::uint32_t MaximumPlayers() override { return maximum; }
+    void GoToDisconnectLevel() override { Note([&] { ++disconnects; }); }
+
+    std::vector<std::uint32_t> FreeNetworkSprites() override {
+        std::vector<std::uint32_t> ids;
+        for (auto& [id, s] : sprites)
+            if (s.networkPlayer && !s.taken) ids.push_back(id);
+        return ids;
+    }
+    bool IsFreeNetworkSprite(std::uint32_t id) override {
+        auto it = sprites.find(id);
+        return it != sprites.end() && it->second.networkPlayer && !it->second.taken;
+    }
+    bool TakeSprite(std::uint32_t id) override {
+        auto it = sprites.find(id);
+        if (it == sprites.end()) return false;
+        it->second.taken = true;
+        return true;
+    }
+    bool SpriteName(std::uint32_t id, String& name) override {
+        auto it = sprites.find(id);
+        if (it == sprites.end()) return false;
+        name = it->second.name.c_str();
+        return true;
+    }
+    void MakeMainCharacter(std::uint32_t id) override {
+        if (auto it = sprites.find(id); it != sprites.end()) it->second.mainCharacter = true;
+    }
+    bool QueueInput(std::uint32_t id, std::vector<netwire::FrameRecord>& records) override {
+        auto it = sprites.find(id);
+        if (it == sprites.end()) return false;
+        Note([&] {
+            for (auto& r : records) it->second.queue.push_back(r);
+            ++framesQueued;
+        });
+        return true;
+    }
+
+    int RequestDialog(int kind) override {
+        std::vector<std::uint32_t> ids;
+        {
+            std::lock_guard<qel::CriticalSection> hold(lock);
+            ids = offered;
+        }
+        int answer = chooser ? chooser(kind, ids) : 2;
+        Note([&] { dialogs.push_back(kind); });
+        return answer;
+    }
+    void RequestMessageBox(const char* text, const char* caption, std::uint32_t flags) override {
+        Note([&] { boxes.push_back(std::string(caption) + "|" + text + "|" + std::to_string(flags)); });
+    }
+    void WaitForOtherPlayers() override {
+        Note([&] { ++waits; });
+        waiting = false;
+    }
+    void ShowError(const char* text) override { Note([&] { errors.push_back(text); }); }
+    void Log(const char* text) override { Note([&] { logs.push_back(text); }); }
+    bool StartWorker(std::function<void()> work) override {
+        auto t = std::make_unique<qel::WorkerThread>();
+        if (!t->Start(std::move(work))) return false;
+        std::lock_guard<std::mutex> hold(workerLock);
+        workers.push_back(std::move(t));
+        return true;
+    }
+
+    // --- for the tests ---
+    // Waits (at most 5 s) until the condition holds, checked under the state lock.
+    bool WaitUntil(const std::function<bool()>& condition) {
+        std::unique_lock<std::mutex> hold(stateLock);
+        return changed.wait_for(hold, std::chrono::seconds(5), condition);
+    }
+    template <class F>
+    auto Read(F f) {
+        std::lock_guard<std::mutex> hold(stateLock);
+        return f();
+    }
+    void JoinWorkers() {
+        std::vector<std::unique_ptr<qel::WorkerThread>> all;
+        {
+            std::lock_guard<std::mutex> hold(workerLock);
+            all.swap(workers);
+        }
+        all.clear();  // joins
+    }
+
+    qel::CriticalSection lock;
+    std::map<std::uint32_t, std::uint32_t> playerMap;
+    std::vector<std::uint32_t> offered;
+    Array<std::int32_t> activeIds;
+    qel::AutoResetEvent frameEvent;
+    std::atomic<bool> waiting{false};
+    std::uint32_t required = 2;
+    std::uint32_t maximum = 4;
+    // Guarded by `lock` while the session runs.
+    std::map<std::uint32_t, FakeSprite> sprites;
+    // Answers RequestDialog: kind and the offered ids.
+    std::function<int(int, const std::vector<std::uint32_t>&)> chooser;
+
+    // Guarded by stateLock.
+    int framesReceived = 0;
+    int framesQueued = 0;
+    int disconnects = 0;
+    int waits = 0;
+    std::vector<int> dialogs;
+    std::vector<std::string> boxes;
+    std::vector<std::string> errors;
+    std::vector<std::string> logs;
+
+private:
+    template <class F>
+    void Note(F f) {
+        {
+            std::lock_guard<std::mutex> hold(stateLock);
+            f();
+        }
+        changed.notify_all();
+    }
+    std::mutex stateLock;
+    std::condition_variable changed;
+    std::mutex workerLock;
+    std::vector<std::unique_ptr<qel::WorkerThread>> workers;
+};
+
+// Picks the first offered sprite, as a player who clicks OK at once.
+inline int ChooseFirst(int kind, const std::vector<std::uint32_t>& ids) {
+    if (kind != 109 || ids.empty()) return 2;
+    return int((ids[0] & 0xFFFF) | 0x10000);
+}
+
+inline _GUID TestGuid(std::uint32_t n) {
+    _GUID g;
+    g.Data1 = n;
+    g.Data4[7] = 0x5A;
+    return g;
+}

@@ -1,0 +1,252 @@
+#include <gtest/gtest.h>
+#include <algorithm>
+#include "FakeNetEnvironment.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+// Ports below the system's range of ephemeral ports, which the joiners use.
+const char* const Loopback = "127.0.0.1";
+
+void GiveLevel(FakeNetEnvironment& env) {
+    std::lock_guard<qel::CriticalSection> hold(env.lock);
+    env.sprites[1].name = "Red";
+    env.sprites[2].name = "Blue";
+    env.sprites[3].name = "Scenery";
+    env.sprites[3].networkPlayer = false;
+}
+
+std::vector<std::int32_t> Active(FakeNetEnvironment& env) {
+    std::lock_guard<qel::CriticalSection> hold(env.lock);
+    std::vector<std::int32_t> ids;
+    for (unsigned i = 0; i < env.activeIds.Size(); ++i) ids.push_back(env.activeIds[i]);
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+// A host and a joiner on loopback that have both taken their sprites: the host
+// takes the first sprite offered, the joiner the last.
+class TwoPlayers : public ::testing::Test {
+protected:
+    void Open(std::uint32_t port) {
+        GiveLevel(hostEnv);
+        GiveLevel(joinEnv);
+        hostEnv.chooser = ChooseFirst;
+        joinEnv.chooser = [](int kind, const std::vector<std::uint32_t>& ids) {
+            return ids.empty() || kind != 109 ? 2 : int(ids.back() | 0x10000);
+        };
+        host.BindAddress(Loopback);
+        ASSERT_EQ(host.Host(TestGuid(7), port, "Session", "Hoster"), 0);
+        ASSERT_TRUE(hostEnv.WaitUntil([&] { return hostEnv.waits == 1; }));
+        ASSERT_EQ(joiner.Connect(TestGuid(7), Loopback, port, "Joiner"), 0);
+        ASSERT_TRUE(joinEnv.WaitUntil([&] { return joinEnv.waits == 1; }));
+        for (auto* c : {&host, &joiner})
+            for (int i = 0; i < 200 && c->PlayerCount() < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    // Both peers run one frame: this peer's input goes out, then the frame
+    // step's event admits the peers' packets.
+    void ExchangeFrame(const std::vector<netwire::FrameRecord>& hostInput,
+                       const std::vector<netwire::FrameRecord>& joinInput, int frame) {
+        for (auto [c, input] : {std::pair{&host, &hostInput}, std::pair{&joiner, &joinInput}}) {
+            for (const auto& r : *input) c->AddToQOut(r.type, const_cast<std::uint8_t*>(r.data.data()), unsigned(r.data.size()));
+            c->SendQOut();
+            c->ClearQOut();
+        }
+        hostEnv.frameEvent.Set();
+        joinEnv.frameEvent.Set();
+        ASSERT_TRUE(hostEnv.WaitUntil([&] { return hostEnv.framesReceived == frame; }));
+        ASSERT_TRUE(joinEnv.WaitUntil([&] { return joinEnv.framesReceived == frame; }));
+    }
+    void TearDown() override {
+        joiner.Kill();
+        host.Kill();
+        hostEnv.JoinWorkers();
+        joinEnv.JoinWorkers();
+    }
+
+    FakeNetEnvironment hostEnv, joinEnv;
+    NetworkComponent host{hostEnv}, joiner{joinEnv};
+};
+
+}  // namespace
+
+TEST_F(TwoPlayers, EachPlayerTakesASpriteAndEveryPeerKnowsBoth) {
+    Open(24621);
+    EXPECT_TRUE(host.IsHost());
+    EXPECT_TRUE(joiner.IsConnected());
+    EXPECT_EQ(host.OwnSpriteId(), 1u);
+    EXPECT_EQ(joiner.OwnSpriteId(), 2u);
+    EXPECT_EQ(host.PlayerCount(), 2u);
+    EXPECT_EQ(joiner.PlayerCount(), 2u);
+    EXPECT_EQ(Active(hostEnv), (std::vector<std::int32_t>{1, 2}));
+    EXPECT_EQ(Active(joinEnv), (std::vector<std::int32_t>{1, 2}));
+    {
+        std::lock_guard<qel::CriticalSection> hold(hostEnv.lock);
+        EXPECT_TRUE(hostEnv.sprites[1].mainCharacter);
+        EXPECT_FALSE(hostEnv.sprites[2].mainCharacter);
+        EXPECT_FALSE(hostEnv.sprites[3].taken);  // not a network player's sprite
+        EXPECT_EQ(hostEnv.playerMap.size(), 2u);
+    }
+    {
+        std::lock_guard<qel::CriticalSection> hold(joinEnv.lock);
+        EXPECT_TRUE(joinEnv.sprites[2].mainCharacter);
+        EXPECT_TRUE(joinEnv.sprites[1].taken);
+        // The joiner was offered only what was free: the host's sprite was taken.
+        EXPECT_EQ(joinEnv.offered, std::vector<std::uint32_t>{2});
+        EXPECT_TRUE(joinEnv.playerMap.empty());  // only the host keeps the map
+    }
+    int isHost = 0;
+    char* name = nullptr;
+    EXPECT_EQ(joiner.GetPlayerInfo(joiner.HostPlayerId(), isHost, name), 1);
+    ASSERT_NE(name, nullptr);
+    EXPECT_STREQ(name, "Hoster");
+    EXPECT_EQ(isHost, 1);
+    EXPECT_EQ(joiner.GetPlayerInfo(0, isHost, name), 0);
+    delete[] name;
+}
+
+TEST_F(TwoPlayers, FrameInputReachesTheSendersSpriteOnEveryPeerByteForByte) {
+    Open(24622);
+    const std::vector<netwire::FrameRecord> hostInput = {
+        {NetFrameMarker, {}}, {NetMouseEvents, {1, 0xC8, 0, 0, 0x10, 0x27, 0, 0}}, {NetKeyEvents, {0x20, 1, 0x1E, 0}}};
+    const std::vector<netwire::FrameRecord> joinInput = {{NetFrameMarker, {}}};
+    ExchangeFrame(hostInput, joinInput, 1);
+    for (FakeNetEnvironment* env : {&hostEnv, &joinEnv}) {
+        env->Read([&] {
+            const auto& red = env->sprites[1].queue;
+            const auto& blue = env->sprites[2].queue;
+            EXPECT_EQ(red.size(), hostInput.size());
+            for (std::size_t i = 0; i < std::min(red.size(), hostInput.size()); ++i) {
+                EXPECT_EQ(red[i].type, hostInput[i].type);
+                EXPECT_EQ(red[i].data, hostInput[i].data);
+            }
+            EXPECT_EQ(blue.size(), 1u);
+            EXPECT_EQ(env->framesQueued, 2);
+            return 0;
+        });
+    }
+    // The next frame's packets wait for the frame step of that frame.
+    ExchangeFrame(joinInput, joinInput, 2);
+    EXPECT_EQ(hostEnv.Read([&] { return hostEnv.framesQueued; }), 4);
+}
+
+TEST_F(TwoPlayers, BadPacketsAreDroppedWithAMessageAndTheSessionGoesOn) {
+    Open(24623);
+    struct Case {
+        const char* what;
+        Bytes packet;
+    };
+    const Case cases[] = {
+        {"unused type 3", {3, 1, 0, 0, 0}},
+        {"type above the known ones", {200}},
+        {"announcement cut short", {NetPlayerActive, 2}},
+        {"resignation without an id", {NetPlayerResigned}},
+        {"frame packet cut short", {NetFrameInput, 2, 0, 0, 0, 1, 0, 0}},
+        {"frame record longer than the packet", {NetFrameInput, 2, 0, 0, 0, 1, 0, 0, 0, 9, 0xFF, 0xFF, 0xFF, 0x7F, 1}},
+    };
+    for (const Case& c : cases) {
+        Bytes p = c.packet;
+        ASSERT_EQ(joiner.Send(p.data(), p.size(), 0, 0), 0) << c.what;
+    }
+    ASSERT_TRUE(hostEnv.WaitUntil([&] { return hostEnv.logs.size() == std::size(cases); }));
+    EXPECT_EQ(host.PlayerCount(), 2u);
+    EXPECT_EQ(hostEnv.Read([&] { return hostEnv.disconnects; }), 0);
+    // A choice that only the host may answer changes nothing on the joiner.
+    Bytes choice = netwire::IdPacket(NetPlayerChoice, 1);
+    ASSERT_EQ(host.Send(choice.data(), choice.size(), 0, 0), 0);
+    ExchangeFrame({{NetFrameMarker, {}}}, {{NetFrameMarker, {}}}, 1);
+    EXPECT_EQ(joinEnv.Read([&] { return joinEnv.boxes.size(); }), 0u);
+    EXPECT_EQ(Active(joinEnv), (std::vector<std::int32_t>{1, 2}));
+}
+
+TEST_F(TwoPlayers, TheHostEndingTheSessionSendsTheJoinerToItsDisconnectLevel) {
+    Open(24624);
+    host.Kill();
+    ASSERT_TRUE(joinEnv.WaitUntil([&] { return joinEnv.disconnects == 1; }));
+    EXPECT_EQ(joinEnv.Read([&] { return joinEnv.boxes; }),
+              std::vector<std::string>{
+                  "Attention|The host has terminated the session.\nSorry, the game cannot continue.|8240"});
+    EXPECT_TRUE(joinEnv.waiting);
+    EXPECT_EQ(joinEnv.Read([&] { return joinEnv.framesReceived; }), 1);  // the frame wait lets go
+}
+
+TEST_F(TwoPlayers, AResignationBelowTheRequiredPlayersEndsTheGameOnEveryPeer) {
+    Open(24625);
+    joiner.Kill();
+    ASSERT_TRUE(hostEnv.WaitUntil([&] { return hostEnv.disconnects == 1; }));
+    EXPECT_EQ(hostEnv.Read([&] { return hostEnv.boxes; }),
+              std::vector<std::string>{"Attention|Player 'Blue' has resigned.\nSorry, the game cannot continue.|8240"});
+    EXPECT_EQ(host.PlayerCount(), 1u);
+    EXPECT_TRUE(hostEnv.waiting);
+    {
+        std::lock_guard<qel::CriticalSection> hold(hostEnv.lock);
+        EXPECT_TRUE(hostEnv.sprites[2].taken);  // the resigned sprite stays taken
+        EXPECT_EQ(hostEnv.playerMap.size(), 1u);
+    }
+    EXPECT_EQ(joinEnv.Read([&] { return joinEnv.boxes.size(); }), 0u);
+}
+
+TEST(NetworkComponent, AFullSessionTurnsNewPlayersAway) {
+    FakeNetEnvironment hostEnv, joinEnv;
+    GiveLevel(hostEnv);
+    GiveLevel(joinEnv);
+    hostEnv.maximum = 1;
+    hostEnv.chooser = ChooseFirst;
+    {
+        NetworkComponent host(hostEnv), joiner(joinEnv);
+        host.BindAddress(Loopback);
+        ASSERT_EQ(host.Host(TestGuid(8), 24626, "S", "H"), 0);
+        ASSERT_TRUE(hostEnv.WaitUntil([&] { return hostEnv.waits == 1; }));
+        for (int i = 0; i < 200 && host.PlayerCount() < 1; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_EQ(joiner.Connect(TestGuid(8), Loopback, 24626, "J"), 0);
+        ASSERT_TRUE(joinEnv.WaitUntil([&] { return joinEnv.disconnects == 1; }));
+        EXPECT_EQ(joinEnv.Read([&] { return joinEnv.boxes; }),
+                  std::vector<std::string>{"Reply|Sorry, the session is full.\nTry again later.|8256"});
+        EXPECT_TRUE(joinEnv.Read([&] { return joinEnv.dialogs.empty(); }));
+    }
+    hostEnv.JoinWorkers();
+    joinEnv.JoinWorkers();
+}
+
+TEST(NetworkComponent, SessionsAreRefusedWithTheirMessages) {
+    FakeNetEnvironment env;
+    struct Case {
+        const char* what;
+        std::function<int(NetworkComponent&)> call;
+        int result;
+        std::vector<std::string> errors;
+    };
+    const Case cases[] = {
+        {"host on port 1000", [](NetworkComponent& c) { return c.Host(TestGuid(1), 1000, "S", "P"); }, -1, {}},
+        {"host on a port beyond 65535", [](NetworkComponent& c) { return c.Host(TestGuid(1), 70000, "S", "P"); }, -1,
+         {"Failed to use the port."}},
+        {"join on port 1000", [](NetworkComponent& c) { return c.Connect(TestGuid(1), Loopback, 1000, "P"); }, -1, {}},
+        {"join without a host name", [](NetworkComponent& c) { return c.Connect(TestGuid(1), nullptr, 24627, "P"); },
+         -1, {}},
+        {"join where nobody hosts", [](NetworkComponent& c) { return c.Connect(TestGuid(1), Loopback, 24627, "P"); },
+         -1, {"Failed to connect."}},
+        {"send before any session",
+         [](NetworkComponent& c) {
+             unsigned char b[] = {4, 1, 0, 0, 0};
+             return c.Send(b, sizeof b, 1, 0);
+         },
+         -1, {}},
+    };
+    for (const Case& c : cases) {
+        NetworkComponent component(env);
+        component.BindAddress(Loopback);
+        EXPECT_EQ(c.call(component), c.result) << c.what;
+        EXPECT_EQ(env.Read([&] { return env.errors; }), c.errors) << c.what;
+        EXPECT_FALSE(component.SessionOpen()) << c.what;
+        env.Read([&] { return (env.errors.clear(), 0); });
+    }
+    // A host cannot join, and an empty out-queue sends nothing.
+    NetworkComponent host(env);
+    host.BindAddress(Loopback);
+    ASSERT_EQ(host.Host(TestGuid(1), 24628, "S", "P"), 0);
+    EXPECT_EQ(host.Connect(TestGuid(1), Loopback, 24628, "P"), -1);
+    EXPECT_EQ(host.Init(), -1);
+    host.SendQOut();
+    host.Kill();
+    env.JoinWorkers();
+}
