@@ -19,7 +19,8 @@ function(qel_embed_resources target symbol)
   add_custom_command(OUTPUT ${out}
     COMMAND ${CMAKE_COMMAND} -DOUT=${out} -DSYMBOL=${symbol} "-DENTRIES=${spec_arg}" -P ${QEL_EMBED_SCRIPT}
     DEPENDS ${files} ${QEL_EMBED_SCRIPT}
-    COMMENT "Embedding resources of ${target}")
+    COMMENT "Embedding resources of ${target}"
+    VERBATIM)
   # The generating rule lives in this folder; a custom target lets a target
   # defined in another folder build the file first.
   add_custom_target(${target}_${symbol}_embed DEPENDS ${out})

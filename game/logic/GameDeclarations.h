@@ -90,7 +90,7 @@ void Level_33(GameNode* level);
 void Level_34(GameNode* level);
 void Level_40(GameNode* level);
 
-// OnLevelChangeP and OnLevelExitP of every level: nothing to do.
+// OnLevelChangeP and OnLevelExitP of every level: nothing to do (with the builders).
 void EmptyLevelFunction(GameNode* level);
 
 // --- actor-table builders (BuildActorsP) ---

@@ -1,0 +1,355 @@
+// The records of the game's 39 levels, in level-list order.
+#include <array>
+#include "levels/LevelData.h"
+#include "levels/LevelLayout.h"
+#include "levels/StandardSprites.h"
+#include "logic/GameDeclarations.h"
+
+namespace nolt {
+namespace {
+
+BehaviorRef F(std::uint32_t i) { return {BehaviorRef::Function, i}; }
+BehaviorRef T(std::uint32_t i) { return {BehaviorRef::Timer, i}; }
+BehaviorRef SM(std::uint32_t i) { return {BehaviorRef::StateMachine, i}; }
+
+constexpr std::uint32_t Black = 0x000000;
+constexpr std::uint32_t White = 0xFFFFFF;
+// The goal bitmap stands 72 pixels above the floor under it; the player 34.
+constexpr float GoalFloor = 72;
+constexpr float PlayerFloor = 34;
+const char* const FolieImposee = "Folie impos\xE9" "e.wav";
+
+SoundEntry Music(const char* name, const char* file) { return {SoundEntry::Music, name, file}; }
+std::vector<SoundEntry> Effects() {
+    return {{SoundEntry::Effect, "name", "Jump.wav"}, {SoundEntry::Effect, "shoot", "Shoot.wav"}};
+}
+std::vector<SoundEntry> MusicThenEffects(const char* file) {
+    std::vector<SoundEntry> sounds{Music("mus", file)};
+    for (SoundEntry& e : Effects()) sounds.push_back(e);
+    return sounds;
+}
+
+struct Box {
+    float x, y, width, height;
+};
+constexpr Box WholeView{0, 0, 640, 480};
+constexpr Box Standard{5, 194, 95, 167};
+
+LevelRecord Base(const char* name, std::uint32_t width, std::uint32_t height, Box box, const char* bitmap) {
+    LevelRecord r;
+    r.name = name;
+    r.worldWidth = width;
+    r.worldHeight = height;
+    r.boxX = box.x;
+    r.boxY = box.y;
+    r.boxWidth = box.width;
+    r.boxHeight = box.height;
+    r.mapBitmap = bitmap;
+    r.mapRect = {0, 0, std::int32_t(width), std::int32_t(height)};
+    return r;
+}
+
+// A level the player plays through: music, then the two effects; a standard
+// map of the world's size; the standard sprites up to `set`.
+LevelRecord Playing(const char* name, std::uint32_t width, const char* music, const char* bitmap, int set,
+                    float goalX, float goalY, std::vector<SegmentRecord> segments) {
+    LevelRecord r = Base(name, width, 480, Standard, bitmap);
+    r.sounds = MusicThenEffects(music);
+    r.segments = std::move(segments);
+    r.sprites = PlayingSet(set, goalX, goalY);
+    return r;
+}
+
+std::vector<SegmentRecord> Run(int width, int walls, int floors, float goalY) {
+    return RunLayout({width, walls, floors, goalY + GoalFloor});
+}
+
+// A climbing level of the third world: taller world, its own camera box and start.
+LevelRecord Climb(const char* name, std::uint32_t height, Box box, float viewY, const char* bitmap, int walls,
+                  int floors, float goalX, float goalY, float startX, float startY, float camX, float camY) {
+    LevelRecord r = Base(name, 640, height, box, bitmap);
+    r.viewStartY = viewY;
+    r.sounds = MusicThenEffects(FolieImposee);
+    r.segments = ClimbLayout({640, walls, floors, startX, startY + PlayerFloor, goalX, goalY + GoalFloor});
+    r.sprites = PlayingSet(7, goalX, goalY);
+    Find(r.sprites, "protag")->startX = startX;
+    Find(r.sprites, "protag")->startY = startY;
+    Find(r.sprites, "mainChar")->startX = camX;
+    Find(r.sprites, "mainChar")->startY = camY;
+    return r;
+}
+
+// The walking figures of the menu and the interludes.
+std::vector<SpriteRecord> Figures() {
+    std::vector<SpriteRecord> s;
+    for (float y : {290.0f, 140.0f, 170.0f, 200.0f, 275.0f}) s.push_back(Reveal("reveal", y));
+    return s;
+}
+
+LevelRecord Interlude(const char* name, const char* bitmap) {
+    LevelRecord r = Base(name, 1100, 480, Standard, bitmap);
+    r.mapRect = {0, 0, 640, 480};
+    r.levelBehaviors = {T(TimerNo::FinishWorld)};
+    r.sounds = MusicThenEffects("Enter.wav");
+    r.sounds.push_back(Music("end", "Enter.wav"));
+    r.sprites = Figures();
+    return r;
+}
+
+void DropShootingLogic(LevelRecord& r) {
+    Find(r.sprites, "protag")->behaviors = {SM(StateMachineNo::PlyrOnWhatSM), F(FunctionNo::ResetDeath)};
+}
+
+LevelRecord Menu() {
+    LevelRecord r = Base("Menu", 640, 480, WholeView, "title.bmp");
+    r.inflateMaximum = 0;
+    r.mapType = 0;
+    r.mapRect = {};
+    r.levelBehaviors = {F(FunctionNo::title)};
+    r.sounds = Effects();
+    r.sounds.push_back(Music("enter", "Enter.wav"));
+    r.sounds.push_back(Music("mus", "Enter.wav"));
+    r.streamedStart = "enter";
+    r.standardEffects = false;
+    const std::pair<const char*, float> figures[] = {{"reveal", 342}, {"eveal", 159}, {"reveal", 104}, {"reveal", 133},
+                                                     {"reveal", 183}, {"reveal", 295}, {"veal", 380}};
+    for (auto [name, y] : figures) r.sprites.push_back(Reveal(name, y));
+
+    SpriteRecord decider;
+    decider.name = "decider";
+    decider.visible = false;
+    decider.actorIndex = 3;
+    decider.animation = 4;
+    decider.startX = 228;
+    decider.startY = 342;
+    decider.behaviors = {F(FunctionNo::titlescreen), F(FunctionNo::deciderLogic)};
+    decider.variableCount = 1;
+    r.sprites.push_back(decider);
+
+    SpriteRecord title;
+    title.name = "titleScreen";
+    title.visible = false;
+    title.actorIndex = 4;
+    title.behaviors = {F(FunctionNo::titlescreen)};
+    r.sprites.push_back(title);
+    return r;
+}
+
+LevelRecord Level1() {
+    LevelRecord r = Playing("Level_1", 640, "Hall of Mirrors.wav", "noltlvl1dash1.bmp", 4, 552, 322,
+                            {{632, 394, 359, 394, 0},
+                             {359, 394, 359, 267, 1},
+                             {359, 267, 277, 267, 0},
+                             {277, 267, 277, 398, 1},
+                             {271, 398, 1, 398, 0},
+                             {2, 411, 2, 1, 1},
+                             {637, 0, 637, 472, 1}});
+    r.consoleColour = White;
+    r.boxX = WholeView.x, r.boxY = WholeView.y, r.boxWidth = WholeView.width, r.boxHeight = WholeView.height;
+    r.inflateMaximum = 0;
+    Find(r.sprites, "protag")->behaviors = {SM(StateMachineNo::PlyrOnWhatSM), SM(StateMachineNo::SpriteCopySM)};
+    Find(r.sprites, "goal")->ghostOnSprites = false;
+    return r;
+}
+
+LevelRecord Level2() {
+    LevelRecord r = Playing("Level_2", 640, "Hall of Mirrors.wav", "noltlvl1dash2.bmp", 4, 552, 322, Run(640, 3, 3, 322));
+    r.boxX = WholeView.x, r.boxY = WholeView.y, r.boxWidth = WholeView.width, r.boxHeight = WholeView.height;
+    r.inflateMaximum = 0;
+    return r;
+}
+
+// The first world: levels 3 to 9 run on the same music.
+LevelRecord FirstWorld(const char* name, std::uint32_t width, const char* bitmap, int set, float gx, float gy, int walls,
+                       int floors) {
+    return Playing(name, width, "Hall of Mirrors.wav", bitmap, set, gx, gy, Run(int(width), walls, floors, gy));
+}
+
+LevelRecord Level9() {
+    // 37 lines, 26 of them (13 walls, 13 floors) added in both directions.
+    return Playing("Level_9", 640, "Hall of Mirrors.wav", "noltlvl1dash9.bmp", 7, 568, 267,
+                   DoubleLines(Run(640, 14, 23, 267), 13, 13));
+}
+
+LevelRecord Level10() {
+    return Playing("Level_10", 640, "Enter.wav", "noltlvl1dash10.bmp", 7, 570, 266,
+                   {{0, 2, 0, 345, 1}, {0, 345, 0, 2, 1}, {637, 0, 637, 460, 1}, {639, 338, 0, 338, 0}});
+}
+
+LevelRecord InMediaRes() {
+    LevelRecord r = Base("In_Media_Res", 640, 480, Standard, "worldTwoEnterance.bmp");
+    r.consoleColour = White;
+    r.mapType = 0;
+    r.mapRect = {};
+    r.levelBehaviors = {T(TimerNo::FinishWorld)};
+    r.sounds = Effects();
+    r.sounds.push_back(Music("mus", "Enter.wav"));
+    r.sounds.push_back(Music("end", "Enter.wav"));
+    r.streamedStart = "end";
+    r.sprites = Figures();
+    r.standardEffects = false;
+    return r;
+}
+
+// The second world: Illusion, and the clearing columns in its first levels.
+LevelRecord SecondWorld(const char* name, std::uint32_t width, const char* bitmap, float gx, float gy,
+                        std::vector<SegmentRecord> segments, bool clearing) {
+    LevelRecord r = Playing(name, width, "Illusion.wav", bitmap, 7, gx, gy, std::move(segments));
+    if (clearing) r.levelBehaviors = {T(TimerNo::ClearGeneration), T(TimerNo::ClearGenerationW)};
+    return r;
+}
+
+std::vector<SegmentRecord> Level11Segments() {
+    // Three of its pieces lie past the right edge of its 640-pixel world.
+    std::vector<SegmentRecord> s = Run(640, 2, 3, 321);
+    s.push_back({774, 393, 774, 300, 1});
+    s.push_back({800, 393, 1099, 393, 0});
+    s.push_back({820, 300, 1000, 300, 0});
+    return s;
+}
+
+std::vector<SegmentRecord> Level19Segments() {
+    std::vector<SegmentRecord> s{
+        {0, 479, 0, 0, 1}, {49, 52, 49, 197, 1}, {49, 197, 54, 199, 0}, {54, 199, 54, 102, 1}, {54, 102, 95, 102, 0}};
+    RunShape rest{640, 28, 43, 264 + GoalFloor};
+    rest.leftWall = false;
+    for (const SegmentRecord& line : RunLayout(rest)) s.push_back(line);
+    return s;
+}
+
+LevelRecord Level20() {
+    return Playing("Level_20", 640, "Enter.wav", "noltlvl2dash10.bmp", 7, 570, 266,
+                   {{639, 0, 639, 479, 1}, {0, 479, 0, 0, 1}, {638, 341, 6, 341, 0}});
+}
+
+LevelRecord Level26() {
+    LevelRecord r = Climb("Level_26", 780, {0, 233, 95, 109}, 300, "noltlvl3dash6.bmp", 6, 12, 271, 84, 43, 601, 26, 569);
+    // Its two side walls reach below the world.
+    r.segments[0].y1 = 939;
+    r.segments[1].y2 = 810;
+    return r;
+}
+
+LevelRecord Level30() {
+    return Playing("Level_30", 640, "Enter.wav", "noltlvl3dash10.bmp", 7, 568, 267,
+                   {{0, 411, 0, 0, 1}, {639, 0, 639, 460, 1}, {639, 340, 0, 340, 0}});
+}
+
+LevelRecord Level31() {
+    LevelRecord r = Playing("Level_31", 5000, "Lost.wav", "noltlvl4dash1to6.bmp", 7, 4904, 299,
+                            {{0, 479, 0, 0, 1}, {5003, 0, 5003, 401, 1}, {5003, 375, 0, 375, 0}});
+    r.mapRect = {0, 0, 2000, 480};
+    r.levelBehaviors = {T(TimerNo::CopyGradient)};
+    SpriteRecord& protag = *Find(r.sprites, "protag");
+    protag.animation = 4;
+    protag.zOrder = 1;
+    protag.displayList = 3;
+    DropShootingLogic(r);
+    Find(r.sprites, "masterProjectile")->displayList = 3;
+    Find(r.sprites, "goal")->behaviors = {F(FunctionNo::gradientGoalLogic)};
+    Find(r.sprites, "mainChar")->displayList = 3;
+
+    SpriteRecord gradient;
+    gradient.name = "newGradient";
+    gradient.unused = true;
+    gradient.actorIndex = 5;
+    gradient.displayList = 1;
+    r.sprites.push_back(gradient);
+    return r;
+}
+
+// The fourth world's long runs, whose walls reach 3 pixels past the world.
+LevelRecord FourthWorld(const char* name, std::uint32_t width, const char* bitmap, float gx, float gy, int walls,
+                        int floors) {
+    std::vector<SegmentRecord> s = Run(int(width), walls, floors, gy);
+    s[1].x1 = s[1].x2 = float(width + 3);
+    LevelRecord r = Playing(name, width, "Lost.wav", bitmap, 7, gx, gy, std::move(s));
+    DropShootingLogic(r);
+    return r;
+}
+
+LevelRecord Level40() {
+    LevelRecord r = Playing("Level_40", 640, "Enter.wav", "nolt.bmp", 7, 1028, 272, {});
+    r.mapTransparency = 0x000000;
+    r.levelBehaviors = {T(TimerNo::CopyReveal)};
+    SpriteRecord& protag = *Find(r.sprites, "protag");
+    protag.startX = 304;
+    protag.startY = 224;
+    protag.zOrder = 1;
+    protag.displayList = 2;
+    protag.behaviors.clear();
+
+    SpriteRecord reveal;
+    reveal.name = "masterReveal";
+    reveal.unused = true;
+    reveal.actorIndex = 0;
+    reveal.animation = 4;
+    reveal.startX = -16;
+    reveal.startY = -1;
+    reveal.displayList = 1;
+    reveal.behaviors = {F(FunctionNo::FinaleBehavior)};
+    reveal.directionX = 1;
+    reveal.speed = 4.25f;
+    reveal.variableCount = 1;
+    r.sprites.push_back(reveal);
+
+    SpriteRecord credits;
+    credits.name = "credits";
+    credits.visible = false;
+    credits.actorIndex = 6;
+    r.sprites.push_back(credits);
+    return r;
+}
+
+std::array<LevelRecord, LevelCount> MakeLevels() {
+    return {
+        Menu(),
+        Level1(),
+        Level2(),
+        FirstWorld("Level_3", 640, "noltlvl1dash3.bmp", 5, 563, 322, 6, 4),
+        FirstWorld("Level_4", 640, "noltlvl1dash4.bmp", 7, 556, 279, 6, 6),
+        FirstWorld("Level_5", 640, "noltlvl1dash5.bmp", 7, 567, 320, 4, 4),
+        FirstWorld("Level_6", 1100, "noltlvl1dash6.bmp", 7, 1028, 272, 2, 6),
+        FirstWorld("Level_7", 1100, "noltlvl1dash7.bmp", 7, 1028, 272, 8, 4),
+        FirstWorld("Level_8", 1100, "noltlvl1dash8.bmp", 7, 1028, 272, 3, 8),
+        Level9(),
+        Level10(),
+        InMediaRes(),
+        SecondWorld("Level_11", 640, "noltlvl2dash1.bmp", 554, 321, Level11Segments(), true),
+        SecondWorld("Level_12", 640, "noltlvl2dash2.bmp", 542, 320, Run(640, 2, 5, 320), true),
+        SecondWorld("Level_13", 1100, "noltlvl2dash3.bmp", 1006, 317, Run(1100, 2, 6, 317), true),
+        SecondWorld("Level_14", 1100, "noltlvl2dash4.bmp", 1028, 272, Run(1100, 0, 6, 272), true),
+        SecondWorld("Level_15", 1100, "noltlvl2dash5.bmp", 1002, 318, Run(1100, 3, 8, 318), true),
+        SecondWorld("Level_16", 1100, "noltlvl2dash6.bmp", 990, 322, Run(1100, 4, 9, 322), false),
+        SecondWorld("Level_17", 1500, "noltlvl2dash7.bmp", 1406, 319, Run(1500, 4, 12, 319), false),
+        SecondWorld("Level_18", 1100, "noltlvl2dash8.bmp", 1026, 319, Run(1100, 2, 10, 319), false),
+        SecondWorld("Level_19", 640, "noltlvl2dash9.bmp", 567, 264, Level19Segments(), true),
+        Level20(),
+        Interlude("Deus_Ex_Machina", "worldThreeEnterance.bmp"),
+        Climb("Level_21", 580, {3, 230, 95, 112}, 100, "noltlvl3dash1.bmp", 2, 7, 524, 1, 26, 395, 18, 378),
+        Climb("Level_22", 580, {3, 230, 95, 112}, 100, "noltlvl3dash2.bmp", 2, 7, 49, 1, 26, 395, 18, 378),
+        Climb("Level_23", 680, {0, 230, 95, 112}, 200, "noltlvl3dash3.bmp", 7, 11, 229, 38, 22, 498, 18, 472),
+        Climb("Level_24", 680, {0, 33, 95, 409}, 103, "noltlvl3dash4.bmp", 2, 9, 559, 25, 77, 502, 18, 371),
+        Climb("Level_25", 680, {0, 230, 95, 112}, 200, "noltlvl3dash5.bmp", 5, 9, 173, 569, 22, 498, 18, 472),
+        Level26(),
+        Climb("Level_27", 780, {0, 233, 95, 109}, 300, "noltlvl3dash7.bmp", 2, 9, 571, 26, 43, 601, 26, 569),
+        Climb("Level_28", 780, {0, 233, 95, 109}, 300, "noltlvl3dash8.bmp", 2, 12, 9, 54, 43, 601, 26, 569),
+        Climb("Level_29", 900, {0, 239, 95, 103}, 420, "noltlvl3dash9.bmp", 2, 7, 478, 68, 52, 720, 17, 697),
+        Level30(),
+        Interlude("Dies_Tenebrosa_Sicut_Nox", "worldFourEnterance.bmp"),
+        Level31(),
+        FourthWorld("Level_32", 7000, "noltlvl4dash7.bmp", 6923, 267, 4, 31),
+        FourthWorld("Level_33", 7000, "noltlvl4dash8.bmp", 6924, 267, 4, 38),
+        FourthWorld("Level_34", 6400, "noltlvl4dash9.bmp", 6314, 266, 12, 60),
+        Level40(),
+    };
+}
+
+}  // namespace
+
+const LevelRecord& LevelRecordOf(int levelNumber) {
+    static const std::array<LevelRecord, LevelCount> levels = MakeLevels();
+    return levels.at(std::size_t(levelNumber));
+}
+
+}  // namespace nolt

@@ -1,0 +1,233 @@
+#include "logic/BehaviourFunctions.h"
+
+#include "foundation/List.h"
+#include "foundation/Variable.h"
+#include "logic/GameDeclarations.h"
+#include "logic/GameKeys.h"
+#include "logic/ReportContext.h"
+#include "runtime/Game.h"
+#include "runtime/GameNode.h"
+#include "sound/StreamedSound.h"
+#include "sound/StreamedSoundPTR.h"
+#include "sprites/Sprite.h"
+#include "sprites/SpritePTR.h"
+
+namespace {
+
+constexpr int Silent = -10000, FullVolume = 0;
+constexpr const char* SaveFile = "nolt.sav";
+// The menu cursor's two rows: a new game and the saved game.
+constexpr float NewGameRow = 342, LoadGameRow = 380;
+// Where the player starts again.
+constexpr float StartX = 57, StartY = 296;
+
+Sprite* OwnSprite(void* owner, const char* function) {
+    auto* s = static_cast<Sprite*>(owner);
+    report::Function(s->Name(), "Sprite", function);
+    return s;
+}
+
+GameNode* OwnLevel(void* owner, const char* function) {
+    auto* level = static_cast<GameNode*>(owner);
+    report::Function(level->Name(), "GameNode", function);
+    return level;
+}
+
+Game* OwnGame(void* owner, const char* function) {
+    auto* g = static_cast<Game*>(owner);
+    report::Function(g->Name(), "Game", function);
+    return g;
+}
+
+// Every sprite of one display list of a level.
+template <class F>
+void ForEachSprite(GameNode* level, int displayList, F f) {
+    if (level == nullptr) return;
+    List& list = level->DisplayList(displayList);
+    for (node* n = list.Head(); n != nullptr && !n->EOList(); n = n->Next()) f(static_cast<Sprite*>(n));
+}
+
+// The sprite's local variable 0, or null when it has none.
+Variable* LapCounter(Sprite* s) { return s->localVariables.Size() > 0 ? &s->localVariables[0] : nullptr; }
+
+}  // namespace
+
+void leftright(void* owner) {
+    OwnGame(owner, "leftright");
+    if (key::Pressed(key::Left) || key::Pressed(key::A)) facingRight = false;
+    if (key::Pressed(key::Right) || key::Pressed(key::D)) facingRight = true;
+    StreamedSound* music = StreamedSound::Search("mus");
+    if (music == nullptr) return;
+    music->Play();
+    if (key::Triggered(key::M)) soundMuted = !soundMuted;
+    music->SetVolume(soundMuted ? Silent : FullVolume);
+}
+
+void goalLogic(void* owner) {
+    Sprite* s = OwnSprite(owner, "goalLogic");
+    if (s->CollisionWithSprite("protag") && myGame != nullptr) myGame->NextLevel();
+}
+
+void gradientGoalLogic(void* owner) {
+    Sprite* s = OwnSprite(owner, "gradientGoalLogic");
+    if (!s->CollisionWithSprite("protag")) return;
+    const int shown = SpritePTR("g")->Animation();
+    if (shown == 5 && myGame != nullptr) myGame->NextLevel();
+    static constexpr int playerColourFor[5] = {1, 3, 6, 2, 0};
+    SpritePTR player("protag");
+    if (shown >= 0 && shown < 5) player->Animation(playerColourFor[shown]);
+    if (myGame != nullptr) {
+        auto* level = dynamic_cast<GameNode*>(Game::Search(myGame->LevelName()));
+        ForEachSprite(level, 1, [](Sprite* row) { row->Animation(row->Animation() + 1); });
+    }
+    player->WorldPosition(StartX, StartY, false);
+}
+
+void title(void* owner) {
+    OwnLevel(owner, "title");
+    StreamedSoundPTR("mus")->SetVolume(Silent);
+}
+
+void clearDelete(void* owner) { OwnSprite(owner, "clearDelete")->DeleteFlag(true); }
+
+void ResetDeath(void* owner) {
+    Sprite* s = OwnSprite(owner, "ResetDeath");
+    if (myGame == nullptr) return;
+    const float worldHeight = static_cast<float>(myGame->WorldHeight());
+    if (!(s->WorldPositionY() > worldHeight)) return;
+    // After the first interlude a fall also brings a fresh hazard column.
+    if (myGame->LevelNumber() > 11) Clear("masterClear");
+    s->WorldPosition(StartX, worldHeight - 184, false);
+}
+
+void ViewPortChara(void* owner) {
+    Sprite* camera = OwnSprite(owner, "ViewPortChara");
+    Sprite* player = FindSprite("protag");
+    const int dx = static_cast<int>(player->WorldPositionX() - camera->WorldPositionX());
+    const int dy = static_cast<int>(player->WorldPositionY() - camera->WorldPositionY());
+    if (dx > 200 || dx < -200 || dy > 300 || dy < -300) {
+        camera->Speed(80);
+        camera->VectorDirection(static_cast<float>(dx), static_cast<float>(dy), 0);
+    } else if (player->Speed() > 2.0f) {
+        camera->Speed(player->Speed());
+        camera->VectorDirection(static_cast<float>(dx), static_cast<float>(dy), 0);
+    } else if (dx == 0 && dy == 0) {
+        camera->Speed(0);
+    } else {
+        camera->Speed(3);
+        camera->VectorDirection(static_cast<float>(dx), static_cast<float>(dy), 0);
+    }
+    SpritePTR("mainChar")->MainCharacter(true);
+}
+
+void projectileDelete(void* owner) { OwnSprite(owner, "projectileDelete")->DeleteFlag(true); }
+
+void ClearGeneration(void* owner) {
+    OwnLevel(owner, "ClearGeneration");
+    Clear("masterRClear");
+}
+
+void ClearGenerationW(void* owner) {
+    OwnLevel(owner, "ClearGenerationW");
+    Clear("masterWClear");
+}
+
+void FinishGame(void* owner) {
+    OwnLevel(owner, "FinishGame");
+    if (myGame != nullptr) myGame->EndGame();
+}
+
+void FinishWorld(void* owner) {
+    OwnLevel(owner, "FinishWorld");
+    if (myGame != nullptr) myGame->NextLevel();
+}
+
+void triangle(void* owner) {
+    Sprite* s = OwnSprite(owner, "triangle");
+    if (s->WorldPositionX() < -32) s->WorldPosition(1100, s->WorldPositionY(), false);
+}
+
+void altF4(void* owner) {
+    Game* g = OwnGame(owner, "altF4");
+    if (key::Pressed(key::F4) && (key::Pressed(key::RightAlt) || key::Pressed(key::LeftAlt))) g->EndGame();
+}
+
+void titlescreen(void* owner) {
+    Sprite* s = OwnSprite(owner, "titlescreen");
+    if (!StreamedSoundPTR("enter")->IsPlaying()) s->Visible(true);
+}
+
+void deciderLogic(void* owner) {
+    Sprite* s = OwnSprite(owner, "deciderLogic");
+    if (key::Triggered(key::Up) || key::Triggered(key::Down) || key::Triggered(key::W) || key::Triggered(key::S)) {
+        const float row = s->WorldPositionY() == NewGameRow ? LoadGameRow : NewGameRow;
+        s->WorldPosition(s->WorldPositionX(), row, false);
+    }
+    if ((key::Triggered(key::Enter) || key::Triggered(key::Space)) && myGame != nullptr) {
+        if (s->WorldPositionY() == NewGameRow)
+            myGame->LevelName("Level_1");
+        else
+            myGame->LoadGame(SaveFile);
+    }
+}
+
+void Reset(void* owner) {
+    Game* g = OwnGame(owner, "Reset");
+    if (!(SpritePTR("protag")->WorldPositionX() > 1550)) return;
+    ForEachSprite(gNode, 0, [](Sprite* s) {
+        s->WorldPosition(static_cast<float>(s->ViewportX() + 30), s->WorldPositionY(), false);
+    });
+    g->ViewPortPosition(30, 0, true);
+}
+
+void CopyGradient(void* owner) {
+    OwnLevel(owner, "CopyGradient");
+    for (int y = 0; y < 370; ++y) SpriteCopy2("newGradient", "g", 0, y);
+}
+
+void CopyReveal(void* owner) {
+    OwnLevel(owner, "CopyReveal");
+    for (int y = -1; y < 480; y += 15) {
+        Sprite* copy = SpriteCopy2("masterReveal", "e", 0, y);
+        if (copy == nullptr) continue;
+        // A figure without its lap counter is left without one.
+        if (Variable* laps = LapCounter(copy)) *laps = 0;
+    }
+}
+
+void clearWorld3(void* owner) {
+    OwnLevel(owner, "clearWorld3");
+    Clear("masterClear");
+}
+
+void FinaleBehavior(void* owner) {
+    Sprite* s = OwnSprite(owner, "FinaleBehavior");
+    Variable* laps = LapCounter(s);
+    if (laps == nullptr) return;
+    if (s->InViewport() || !(s->WorldPositionX() > 0)) return;
+    s->WorldPosition(-106, s->WorldPositionY(), false);
+    (*laps)++;
+    if (*laps > 6) s->Speed(s->Speed() + 1);
+    // The colour steps 4, 1, 3, 6, 2 and round again.
+    switch (s->Animation()) {
+        case 1: s->Animation(3); break;
+        case 2: s->Animation(4); break;
+        case 3: s->Animation(6); break;
+        case 4: s->Animation(1); break;
+        case 6: s->Animation(2); break;
+        default: break;
+    }
+    if (s->Animation() == 0) {
+        soundMuted = true;
+        SpritePTR credits("credits");
+        if (!credits->behavior.IsTimerAdded(TimerNo::creditsBehavoir))
+            credits->behavior.AddTimer(TimerNo::creditsBehavoir, true);
+        s->DeleteFlag(true);
+    }
+    if (*laps > 24) {
+        s->Animation(0);
+        s->Speed(4.25f);
+    }
+}
+
+void creditsBehavoir(void* owner) { OwnSprite(owner, "creditsBehavoir")->Visible(true); }

@@ -1,0 +1,85 @@
+// assetgen <folder>: writes every bitmap and sound the game names into
+// <folder>/Art Assets/{Actors,Maps,Sounds/SFX,Sounds/Music}. Level maps are
+// drawn from each level's own collision segments.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <string>
+#include "Painters.h"
+#include "Wave.h"
+#include "actors/ActorBitmaps.h"
+#include "levels/LevelData.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The standard jump and shot effects that every playing level registers.
+constexpr const char* StandardEffects[] = {"Jump1.wav",  "Jump2.wav",  "Jump3.wav",  "Jump4.wav",
+                                           "Shoot1.wav", "Shoot2.wav", "Shoot3.wav", "Shoot4.wav"};
+
+bool failed = false;
+
+void Check(bool ok, const fs::path& path) {
+    if (ok) return;
+    std::fprintf(stderr, "assetgen: cannot write %s\n", path.string().c_str());
+    failed = true;
+}
+
+std::vector<std::int16_t> Effect(const std::string& file) {
+    // Jumps rise, shots fall; the numbered variants differ a little in pitch.
+    const bool jump = file.rfind("Jump", 0) == 0;
+    const char digit = file.size() > 4 ? file[jump ? 4 : 5] : '.';
+    const double shift = (digit >= '1' && digit <= '4') ? 1.0 + 0.08 * (digit - '0') : 1.0;
+    return jump ? wave::Sweep(320 * shift, 760 * shift, 0.16, 0.5) : wave::Sweep(1400 * shift, 380 * shift, 0.12, 0.45);
+}
+
+std::vector<std::int16_t> MusicFor(const std::string& file) {
+    // A few bars of a slow arpeggio, a different mode per tune.
+    static const std::map<std::string, std::vector<double>> tunes{
+        {"Enter.wav", {220.0, 277.2, 329.6, 440.0, 329.6, 277.2, 0, 0}},
+        {"Hall of Mirrors.wav", {261.6, 329.6, 392.0, 523.3, 392.0, 329.6, 293.7, 0}},
+        {"Illusion.wav", {233.1, 277.2, 349.2, 466.2, 415.3, 349.2, 277.2, 0}},
+        {"Lost.wav", {196.0, 233.1, 293.7, 392.0, 349.2, 293.7, 233.1, 0}},
+    };
+    auto found = tunes.find(file);
+    const std::vector<double>& notes =
+        found != tunes.end() ? found->second : std::vector<double>{246.9, 311.1, 370.0, 493.9, 370.0, 311.1, 0, 0};
+    return wave::Tune(notes, 0.25, 4, 0.3);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: assetgen <output folder>\n");
+        return 2;
+    }
+    const fs::path root = fs::path(argv[1]) / "Art Assets";
+    const fs::path actors = root / "Actors", maps = root / "Maps";
+    const fs::path sfx = root / "Sounds" / "SFX", music = root / "Sounds" / "Music";
+    std::error_code error;
+    for (const fs::path& folder : {actors, maps, sfx, music}) fs::create_directories(folder, error);
+
+    std::set<std::string> effects(std::begin(StandardEffects), std::end(StandardEffects));
+    std::set<std::string> tunes;
+    for (int k = 0; k < nolt::LevelCount; ++k) {
+        const nolt::LevelRecord& level = nolt::LevelRecordOf(k);
+        const fs::path path = maps / level.mapBitmap;
+        Check(PaintMap(level).WriteBmp(path.string()), path);
+        for (const nolt::SoundEntry& s : level.sounds)
+            (s.kind == nolt::SoundEntry::Music ? tunes : effects).insert(s.file);
+    }
+    for (const ActorBitmap& a : ActorBitmaps) {
+        const fs::path path = actors / a.fileName;
+        Check(PaintActor(a).WriteBmp(path.string()), path);
+    }
+    for (const std::string& file : effects) Check(wave::Write((sfx / file).string(), Effect(file)), sfx / file);
+    for (const std::string& file : tunes) Check(wave::Write((music / file).string(), MusicFor(file)), music / file);
+
+    const fs::path stamp = root / "assetgen.stamp";
+    std::ofstream(stamp) << "generated\n";
+    return failed ? 1 : 0;
+}
