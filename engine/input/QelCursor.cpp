@@ -95,6 +95,19 @@ void QelCursor::AddSpriteCursor(unsigned int actor, unsigned int animation, unsi
     pQelCursor = this;
 }
 
+// A saved level brings the cursor sprite back with its other sprites: the
+// cursor takes that one rather than add a second beside it.
+void QelCursor::AdoptOrAddSpriteCursor() {
+    Sprite* saved = Sprite::Search("QEL_CURSOR_ROSRUC_");
+    if (saved == nullptr) {
+        AddSpriteCursor(actorIndex, 0, 0, collisionType);
+        return;
+    }
+    LocateMouse();
+    cursorSprite = saved;
+    pQelCursor = this;
+}
+
 Sprite* QelCursor::CursorSprite() const {
     // The level may have removed the sprite since: only a sprite still in it counts.
     if (cursorSprite == nullptr) return nullptr;
@@ -242,7 +255,7 @@ void QelCursor::Load(File& file) {
     behavior.Load(file);
     file.Read(viewportX);
     file.Read(viewportY);
-    if (!file.HasError()) AddSpriteCursor(actorIndex, 0, 0, collisionType);
+    if (!file.HasError()) AdoptOrAddSpriteCursor();
     std::int32_t index = -1;
     file.Read(index);
     delete localVariable;

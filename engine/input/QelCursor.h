@@ -76,6 +76,8 @@ public:
     unsigned int ActorIndex() const { return actorIndex; }
 
 private:
+    // The cursor sprite already in the current level, else a new one.
+    void AdoptOrAddSpriteCursor();
     void PlaceX(unsigned int x, bool displacement);
     void PlaceY(unsigned int y, bool displacement);
     void LocateMouse() const;

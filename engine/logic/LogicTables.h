@@ -34,8 +34,14 @@ extern QEL_API std::int32_t maxMPIndex;
 QEL_API StateMachine* NewStateMachines(unsigned int n);
 // n timers, each Timer(null, 0, frames, running, periodic); null on failure.
 QEL_API Timer* NewTimers(unsigned int n);
-// n null pointers (for FArray, SMFArray, LVFArray); null on failure.
+// n null pointers (for FArray, SMFArray, LVFArray); null on failure. The
+// table's size is recorded for VoidPointerCount.
 QEL_API void** NewVoidPointers(unsigned int n);
+// The number of entries of a table made by NewVoidPointers and not yet freed;
+// 0 for null or for any other pointer.
+QEL_API unsigned int VoidPointerCount(void* const* table);
+// Entry i of such a table, or null when i lies outside it.
+QEL_API void* VoidPointerAt(void* const* table, long long i);
 // n null node pointers (for NArray); null on failure.
 QEL_API node** NewNodePointers(unsigned int n);
 

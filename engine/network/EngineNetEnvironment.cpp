@@ -71,6 +71,7 @@ public:
     bool QueueInput(std::uint32_t id, std::vector<netwire::FrameRecord>& records) override {
         Sprite* s = SpriteWithId(id);
         if (s == nullptr) return false;
+        // The whole batch goes in under one hold, so a frame never sees half of it.
         std::lock_guard<qel::CriticalSection> hold(NetQueueLock);
         for (netwire::FrameRecord& r : records) {
             _NETMSGQ m;
@@ -80,7 +81,7 @@ public:
                 m.data = new std::uint8_t[m.size];
                 std::memcpy(m.data, r.data.data(), m.size);
             }
-            s->inputQueue.push_back(m);
+            s->AddToQ(m);
         }
         return true;
     }

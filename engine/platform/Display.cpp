@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/DisplayInternal.h"
 #include "platform/Palette.h"
 #include "platform/Window.h"
 #include "platform/WindowInternal.h"
@@ -31,6 +32,7 @@ struct Display::Impl {
     std::vector<std::uint32_t> lastFrame;
 
     ~Impl() {
+        std::erase(liveDisplays, this);
         RemoveDestroyListener(window, this);
         DropRenderer();
     }
@@ -46,7 +48,11 @@ struct Display::Impl {
 
     // The back buffer as 0x00RRGGBB in `staging`, through palette and gamma.
     void Convert(bool gamma);
+    void Draw();
     void Show();
+
+    // Every display that exists, for the dialogs drawn over a window's frame.
+    static inline std::vector<Impl*> liveDisplays;
 };
 
 void Display::Impl::Convert(bool gamma) {
@@ -95,6 +101,11 @@ void Display::Impl::Convert(bool gamma) {
 
 void Display::Impl::Show() {
     if (!renderer || !texture) return;
+    Draw();
+    SDL_RenderPresent(renderer);
+}
+
+void Display::Impl::Draw() {
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
     SDL_RenderClear(renderer);
     int outW = 0, outH = 0;
@@ -114,7 +125,15 @@ void Display::Impl::Show() {
         target.y = (outH - target.h) / 2;
     }
     SDL_RenderCopy(renderer, texture, nullptr, &target);
-    SDL_RenderPresent(renderer);
+}
+
+bool DrawDisplayFrame(HWND window) {
+    for (Display::Impl* d : Display::Impl::liveDisplays) {
+        if (d->window != window || !d->renderer || !d->texture) continue;
+        d->Draw();
+        return true;
+    }
+    return false;
 }
 
 Display::Display(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -142,6 +161,7 @@ std::unique_ptr<Display> Display::Create(HWND window, std::int32_t width, std::i
     if (!impl->texture) return fail(Status::NoRenderer);
 
     Impl* raw = impl.get();
+    Impl::liveDisplays.push_back(raw);
     AddDestroyListener(window, raw, [raw] { raw->DropRenderer(); });
     if (status) *status = Status::Ok;
     return std::unique_ptr<Display>(new Display(std::move(impl)));

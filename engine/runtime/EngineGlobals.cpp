@@ -95,8 +95,8 @@ StateMachine* GetStateMachine(int i) {
 
 Timer* GetTimer(int i) { return TMArray != nullptr && WithinBound(i, maxTMIndex) ? &TMArray[i] : nullptr; }
 
-// The callback table has no bound of its own: the caller passes an index inside it.
-void* GetStateFunction(int i) { return SMFArray != nullptr && i >= 0 ? SMFArray[i] : nullptr; }
+// The callback table has no bound of its own: its allocator recorded its size.
+void* GetStateFunction(int i) { return VoidPointerAt(SMFArray, i); }
 
 void* GetEdgeFunction(int i) { return GetStateFunction(i); }
 

@@ -1,5 +1,7 @@
 #include "runtime/FrameStep.h"
 
+#include <cstdint>
+
 #include "display/Display.h"
 #include "display/GammaRamp.h"
 #include "display/OpenClose.h"
@@ -9,6 +11,8 @@
 #include "input/Keyboard.h"
 #include "input/Mouse.h"
 #include "logic/Alarm.h"
+#include "network/NetSession.h"
+#include "network/NetworkRequest.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
@@ -78,20 +82,25 @@ void RunMaps() {
 
 void FrameStep() {
     ++gameLoopCounter;
-    // netRequest.Service() first, ending the step when it served a request
-    // (network play).
+    // A network worker's dialog was shown: that was this frame.
+    if (netRequest.Service()) return;
     myGame->ReapFinishedThreads();
     if (myGame->saveRequested) myGame->RealSaveGame();
     if (myGame->loadRequested) myGame->RealLoadGame();
     MouseEvent* mouseOut = mouseEvents;
     unsigned char* keyOut = keyEvents;
-    if (pMouse != nullptr) pMouse->Update(mouseOut);
-    if (pKeyboard != nullptr) pKeyboard->Update(keyOut);
+    const std::uint32_t mouseCount = pMouse != nullptr ? pMouse->Update(mouseOut) : 0;
+    const std::uint32_t keyCount = pKeyboard != nullptr ? pKeyboard->Update(keyOut) : 0;
     HandleSystemKeys();
     gameLoopEvent.Set();
 
     if (Simulating()) {
-        // The network lockstep of a networked level comes here (network play).
+        // Every player's input for this frame is in before anything moves; the
+        // time-out has already asked for the disconnect level. Without a
+        // session there is no one to wait for.
+        if (gNode->NetworkLevel && !myGame->ChangePending() && net::SessionOpen() &&
+            !net::Lockstep(mouseOut, int(mouseCount), keyOut, int(keyCount)))
+            return;
         RunBehaviours();
         RunMaps();
     }

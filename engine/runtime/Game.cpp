@@ -10,6 +10,7 @@
 #include "input/EngineInputSession.h"
 #include "input/Mouse.h"
 #include "input/QelCursor.h"
+#include "network/NetSession.h"
 #include "platform/Paths.h"
 #include "platform/Sync.h"
 #include "platform/Window.h"
@@ -43,8 +44,14 @@ Game::~Game() {
     RemoveStateFile("/gamesavewhenreplay.sat");
     LevelHistory.Free();
     CloseNetworkSession();
-    // Worker threads still running are joined by their own destruction.
-    threads.clear();
+    // Worker threads still running are joined by their own destruction,
+    // outside the lock, which a finishing worker may still want.
+    std::vector<std::unique_ptr<qel::WorkerThread>> remaining;
+    {
+        std::lock_guard<std::mutex> hold(threadsLock);
+        remaining.swap(threads);
+    }
+    remaining.clear();
 }
 
 // --- levels ---
@@ -202,10 +209,21 @@ void Game::AddLocalVariable(unsigned int index) {
 
 // --- network ---
 
-void Game::CloseNetworkSession() {
-    // The network component is destroyed here once network play exists.
-    networkComponent = nullptr;
+int Game::HostNetworkSession(_GUID application, unsigned long port, const char* session, const char* player) {
+    return net::Host(application, port, session, player);
 }
+
+int Game::JoinNetworkSession(_GUID application, const char* host, unsigned long port, const char* player) {
+    return net::Join(application, host, port, player);
+}
+
+void Game::CloseNetworkSession() { net::Close(); }
+
+void Game::AddToQOut(unsigned char type, unsigned char* data, unsigned int size) { net::AddToQOut(type, data, size); }
+
+void Game::SendQOut() { net::SendQOut(); }
+
+void Game::ClearQOut() { net::ClearQOut(); }
 
 void Game::ReceivedFromPlayers(bool received) {
     std::lock_guard<qel::CriticalSection> lock(NetQueueLock);
@@ -218,9 +236,17 @@ bool Game::ReceivedFromPlayers() {
 }
 
 void Game::AddThread(std::unique_ptr<qel::WorkerThread> thread) {
-    if (thread) threads.push_back(std::move(thread));
+    if (!thread) return;
+    std::lock_guard<std::mutex> hold(threadsLock);
+    threads.push_back(std::move(thread));
 }
 
 void Game::ReapFinishedThreads() {
+    std::lock_guard<std::mutex> hold(threadsLock);
     std::erase_if(threads, [](const std::unique_ptr<qel::WorkerThread>& t) { return t->CloseIfFinished(); });
+}
+
+std::size_t Game::ThreadCount() const {
+    std::lock_guard<std::mutex> hold(threadsLock);
+    return threads.size();
 }

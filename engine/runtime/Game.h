@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 #include "QelExport.h"
 #include "foundation/Array.h"
@@ -15,6 +16,7 @@
 
 class GameNode;
 class NetworkComponent;
+struct _GUID;
 namespace qel {
 class WorkerThread;
 }
@@ -73,14 +75,22 @@ public:
     node* LocalVariable() const { return localVariable; }
     std::int32_t LocalVariableIndex() const { return localVariableIndex; }
 
-    // --- network (the component itself comes with network play) ---
+    // --- network: the session of a networked level ---
+    // -1 when a session exists already; otherwise hosting's (joining's) result,
+    // and a failed session is closed at once.
+    int HostNetworkSession(_GUID application, unsigned long port, const char* session, const char* player);
+    int JoinNetworkSession(_GUID application, const char* host, unsigned long port, const char* player);
     void CloseNetworkSession();
+    // The frame's input records for the other players, when there is a session.
+    void AddToQOut(unsigned char type, unsigned char* data, unsigned int size);
+    void SendQOut();
+    void ClearQOut();
     void ReceivedFromPlayers(bool received);
     bool ReceivedFromPlayers();
     // Worker threads started for network play; finished ones are reaped each frame.
     void AddThread(std::unique_ptr<qel::WorkerThread> thread);
     void ReapFinishedThreads();
-    std::size_t ThreadCount() const { return threads.size(); }
+    std::size_t ThreadCount() const;
 
     // --- save games: requests run at the start of the next frame, save first ---
     // With a name the file is written silently; without one the player picks
@@ -167,7 +177,8 @@ private:
     bool changePending = true;
     String name;
     Behavior behavior;
-    NetworkComponent* networkComponent = nullptr;
     bool receivedFromPlayers = false;
+    // Network workers add threads from the session's own thread.
+    mutable std::mutex threadsLock;
     std::vector<std::unique_ptr<qel::WorkerThread>> threads;
 };

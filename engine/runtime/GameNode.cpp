@@ -13,6 +13,7 @@
 #include "input/Keyboard.h"
 #include "input/Mouse.h"
 #include "input/QelCursor.h"
+#include "network/NetSession.h"
 #include "platform/Clock.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/Game.h"
@@ -360,8 +361,14 @@ void GameNode::Execute() {
     _LevelFile = nullptr;
     CheckMainCharacters();
     waitingForPlayers = false;
-    // The level's network set-up follows here with network play.
+    net::EnterLevel(*this);
 }
+
+bool GameNode::HostNetworkSession(_GUID application) { return net::HostLevelSession(*this, application); }
+
+bool GameNode::JoinNetworkSession(_GUID application) { return net::JoinLevelSession(*this, application); }
+
+int GameNode::WaitForOtherPlayers() { return net::WaitForOtherPlayers(); }
 
 void GameNode::CheckMainCharacters() {
     const FRECT b = viewPort.BBWorldRect();

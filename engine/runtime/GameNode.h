@@ -147,6 +147,12 @@ public:
     void Empty();
     bool LevelChangeCalled() const { return levelChangeCalled; }
     void LevelChangeCalled(bool called) { levelChangeCalled = called; }
+    // A network level's session: the session dialog, then hosting or
+    // joining; true when the session is open.
+    bool HostNetworkSession(_GUID application);
+    bool JoinNetworkSession(_GUID application);
+    // On a network worker: the wait dialog through the main thread; its result.
+    int WaitForOtherPlayers();
 
     // --- per frame ---
     void GetNewVariableStates();

@@ -1,5 +1,6 @@
 // The game file's third part: the game's behaviour, its levels with their
 // level functions and level files, the window title and the game's local data.
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -18,10 +19,17 @@ namespace {
 
 constexpr long LevelBytes = 28;
 
-// The level functions are the game program's: a game without the table has none.
-LevelFunction LevelFunctionAt(std::uint32_t i) {
-    return LVFArray != nullptr ? reinterpret_cast<LevelFunction>(LVFArray[i]) : nullptr;
+// The level functions are the game program's: a number must name an entry of its table.
+bool LevelFunctionsKnown(Reader& r, std::int32_t level, std::initializer_list<std::uint32_t> numbers) {
+    for (std::uint32_t i : numbers) {
+        if (i < VoidPointerCount(LVFArray)) continue;
+        r.Fail("level %d calls level function %u, which the game does not have", level, i);
+        return false;
+    }
+    return true;
 }
+
+LevelFunction LevelFunctionAt(std::uint32_t i) { return reinterpret_cast<LevelFunction>(VoidPointerAt(LVFArray, i)); }
 
 // A program resource of that name is read as it is; otherwise the file is in
 // the data folder. No name: the level is built by its functions alone.
@@ -37,7 +45,7 @@ std::unique_ptr<GameNode> ReadLevelEntry(Reader& r) {
     level->Name(r.Text());
     const std::uint32_t actors = r.UInt(), build = r.UInt(), change = r.UInt(), exit = r.UInt();
     const String file = r.Text();
-    if (!r.Ok()) return nullptr;
+    if (!r.Ok() || !LevelFunctionsKnown(r, level->Id(), {actors, build, change, exit})) return nullptr;
     level->BuildActorsP = LevelFunctionAt(actors);
     level->BuildLevelP = LevelFunctionAt(build);
     level->OnLevelChangeP = LevelFunctionAt(change);

@@ -41,6 +41,13 @@ using Table = std::unique_ptr<T[], void (*)(T*)>;
 StateAction StateFunction(std::int32_t i) { return reinterpret_cast<StateAction>(GetStateFunction(i)); }
 EdgeCondition EdgeFunction(std::int32_t i) { return reinterpret_cast<EdgeCondition>(GetEdgeFunction(i)); }
 
+// A callback number names an entry of the game's callback table; a negative one names none.
+bool CallbackKnown(Reader& r, std::int32_t number, const char* kind, std::int32_t machine) {
+    if (number < 0 || number < static_cast<long long>(VoidPointerCount(SMFArray))) return true;
+    r.Fail("%s %d calls callback %d, which the game does not have", kind, machine, number);
+    return false;
+}
+
 // An edge must lead to one of its machine's states.
 bool EdgeTargetsAState(Reader& r, std::int32_t target, std::int32_t states, const char* kind, std::int32_t machine) {
     if (target >= 0 && target < states) return true;
@@ -124,7 +131,7 @@ Table<StateMachine> ReadStateMachines(Reader& r, std::int32_t& count) {
         for (std::int32_t s = 0; s < states && r.Ok(); ++s) {
             const std::int32_t action = r.Int(), nested = r.Int();
             // Callbacks are looked up only with numbers that were read whole.
-            if (!r.Ok()) break;
+            if (!r.Ok() || !CallbackKnown(r, action, "state machine", i)) break;
             // Nested machines are those of this table, as the lookup would find them.
             StateMachine* inner = nested >= 0 && nested < count ? &table[nested] : nullptr;
             if (inner != nullptr) nests[static_cast<std::size_t>(i)].push_back(nested);
@@ -133,7 +140,9 @@ Table<StateMachine> ReadStateMachines(Reader& r, std::int32_t& count) {
             for (std::int32_t e = 0; e < edges && r.Ok(); ++e) {
                 const std::int32_t target = r.Int(), condition = r.Int();
                 const bool unconditional = r.Bool();
-                if (!r.Ok() || !EdgeTargetsAState(r, target, states, "state machine", i)) break;
+                if (!r.Ok() || !EdgeTargetsAState(r, target, states, "state machine", i) ||
+                    !CallbackKnown(r, condition, "state machine", i))
+                    break;
                 state.AddEdge(Edge(target, EdgeFunction(condition), unconditional));
             }
             m.AddState(state);
@@ -152,7 +161,7 @@ void ReadPathStates(Reader& r, PathStateMachine& m, std::int32_t states, std::in
         const std::int32_t station = r.Int();
         const bool stop = r.Bool();
         const std::int32_t kind = r.Int();
-        if (!r.Ok()) return;
+        if (!r.Ok() || !CallbackKnown(r, action, "path state machine", machine)) return;
         State state(StateFunction(action), speed, key, station, stop, kind);
         const std::int32_t edges = r.Count("path edges", PathEdgeBytes);
         for (std::int32_t e = 0; e < edges && r.Ok(); ++e) {
@@ -161,7 +170,9 @@ void ReadPathStates(Reader& r, PathStateMachine& m, std::int32_t states, std::in
             const std::uint8_t edgeKey = r.Byte();
             const std::uint32_t tolerance = r.UInt();
             const std::int32_t edgeStation = r.Int(), edgeKind = r.Int();
-            if (!r.Ok() || !EdgeTargetsAState(r, target, states, "path state machine", machine)) break;
+            if (!r.Ok() || !EdgeTargetsAState(r, target, states, "path state machine", machine) ||
+                !CallbackKnown(r, condition, "path state machine", machine))
+                break;
             state.AddEdge(Edge(target, EdgeFunction(condition), unconditional, entering, edgeKey, tolerance,
                                edgeStation, edgeKind));
         }

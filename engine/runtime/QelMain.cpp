@@ -15,6 +15,8 @@
 #include "input/Keyboard.h"
 #include "input/Mouse.h"
 #include "logic/FrameRate.h"
+#include "network/NetSession.h"
+#include "network/NetworkRequest.h"
 #include "platform/Clock.h"
 #include "platform/Display.h"
 #include "platform/InstanceLock.h"
@@ -153,6 +155,12 @@ int StopStartUp() {
 }  // namespace
 
 void TearDownEngine() {
+    // No session may reach into the levels while they go, and no network
+    // worker may be left waiting for the main thread. Releasing is for good,
+    // so it is done only when a worker is still about.
+    net::Close();
+    if (myGame != nullptr) myGame->ReapFinishedThreads();
+    if (netRequest.Pending() || (myGame != nullptr && myGame->ThreadCount() > 0)) netRequest.ReleaseAll();
     if (myGame != nullptr) {
         // The current level's own destruction clears the actor frames and
         // leaves gNode null.

@@ -15,11 +15,12 @@ namespace {
 
 bool IsCursor(const Sprite& s) { return s.ZOrder() == Sprite::CursorZOrder; }
 
-// Behaviours of the sprite's local variables, its path state machine, the
-// cursor object's own function, its own behaviour and its movement pattern.
+// A remote player's input, then the behaviours of the sprite's local
+// variables, its path state machine, the cursor object's own function, its own
+// behaviour and its movement pattern.
 void RunBehaviours(Sprite& s, bool cursor, bool firstPass) {
-    // A remote player's sprite with pending input runs Sprite::HandleQ()
-    // here, with network play.
+    // A remote player's sprite takes this frame's input before its behaviours ask for it.
+    if (s.IsActiveNetworkPlayer()) s.HandleQ();
     for (unsigned int i = 0; i < s.localVariables.Size(); ++i) {
         Variable& v = s.localVariables[i];
         v.GetBehavior().Update(&v);

@@ -73,9 +73,48 @@ public:
     node* LocalData() const { return localVariable; }
     std::int32_t LocalDataIndex() const { return localDataIndex; }
 
-    // --- remote input ---
+    // --- remote input: another player's keys and mouse, applied once a frame ---
+    // Network thread: appends the record; the queue takes over its data.
+    void AddToQ(_NETMSGQ& message);
+    // Main thread, once a frame: applies and frees the queued records, then
+    // advances the key and button states.
+    void HandleQ();
+    void ClearQ();
+    bool IsActiveNetworkPlayer() const { return networkPlayer && networkActive; }
     void Keyboard_Reset();
     void Mouse_Reset();
+    bool Keyboard_IsPressed(unsigned char key) const;
+    bool Keyboard_IsNotPressed(unsigned char key) const;
+    bool Keyboard_IsTriggered(unsigned char key) const;
+    bool Keyboard_IsNotTriggered(unsigned char key) const;
+    unsigned int Keyboard_TapCounter(unsigned char key);
+    unsigned int Keyboard_HoldCounter(unsigned char key) const;
+    bool Keyboard_Nothing() const;
+    bool Keyboard_Any() const;
+    bool Keyboard_GetKey(unsigned char& key) const;
+    // Buttons 0 to 2; any other button is never pressed nor triggered.
+    bool Mouse_IsPressed(unsigned char button) const;
+    bool Mouse_IsNotPressed(unsigned char button) const;
+    bool Mouse_IsTriggered(unsigned char button) const;
+    bool Mouse_IsNotTriggered(unsigned char button) const;
+    bool Mouse_IsDoubleClicked(unsigned char button) const;
+    unsigned int Mouse_TapCounter(unsigned char button);
+    unsigned int Mouse_HoldCounter(unsigned char button) const;
+    bool Mouse_Nothing() const;
+    bool Mouse_Any() const;
+    bool Mouse_GetKey(unsigned char& button) const;
+    bool Mouse_IsMoving() const;
+    int Mouse_RelX() const;
+    int Mouse_RelY() const;
+    int Mouse_Wheel() const;
+    int Mouse_ViewportX() const { return mouseX; }
+    int Mouse_ViewportY() const { return mouseY; }
+    int Mouse_WorldX() const { return mouseWorldX; }
+    int Mouse_WorldY() const { return mouseWorldY; }
+    bool Mouse_InRect(QelRect* r) const;
+    // Records kept for a sprite whose queue is not being handled (a paused
+    // or parked player); beyond it the oldest go.
+    static constexpr std::size_t MaxQueuedRecords = 1024;
 
     // --- plain properties ---
     String Name() const { return name; }
@@ -408,7 +447,10 @@ public:
     KeyState mouseButtons[3];
     std::int32_t mouseX = 0, mouseY = 0, mouseWorldX = 0, mouseWorldY = 0;
     std::int32_t mouseRelX = 0, mouseRelY = 0, mouseWheel = 0;
-    bool remoteFlags[3] = {false, false, false};
+    bool remoteFlags[3] = {false, false, false};  // moved in x, moved in y, wheel moved
+    bool doubleClicked[3] = {false, false, false};
+    std::uint32_t remoteFrameCounter = 0;
+    std::uint32_t lastClick[3] = {0, 0, 0};  // frame of a first click, 0 = none
     std::deque<_NETMSGQ> inputQueue;
 
     // Motion.

@@ -712,7 +712,18 @@ void Map::Load(File& file) {
     file.Read(showCollision);
     file.Read(i32);
     if (!file.HasError()) {
+        // The grid comes back as it was saved. A map whose grid was never laid
+        // out saved the constructor's 1 x 1, which its size need not give: it
+        // keeps those counts and stays without a grid. Other counts than these
+        // two are corrupt.
+        const std::int32_t savedRows = gridRows, savedColumns = gridColumns;
         SpacePartitionGridSize(std::uint32_t(i32));
+        if (gridRows != savedRows || gridColumns != savedColumns) {
+            DestroyGrid();
+            gridRows = savedRows;
+            gridColumns = savedColumns;
+            if (savedRows != 1 || savedColumns != 1) file.SetError();
+        }
     } else {
         DestroyGrid();
         cellSize = 128;

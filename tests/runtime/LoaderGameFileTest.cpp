@@ -3,6 +3,7 @@
 // while the tables stay as they were.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -296,6 +297,19 @@ TEST_F(LoaderGameFile, CorruptCountsAndIndicesAreRefusedWithTheirReason) {
          paths(LoaderWriter().I32(0).I32(1).I32(1000).U8('a')), "a text of 1000 bytes"},
         {"vector count beyond the data", paths(LoaderWriter().I32(0).I32(1).Str("p").I32(1 << 30)),
          "count of movement vectors"},
+        // The callback table holds two entries.
+        {"state action past the callbacks", machines(LoaderWriter().I32(1).I32(1).I32(2).I32(-1).I32(0).I32(0)),
+         "state machine 0 calls callback 2"},
+        {"edge condition past the callbacks",
+         machines(LoaderWriter().I32(1).I32(1).I32(-1).I32(-1).I32(1).I32(0).I32(7).B(true).I32(0)),
+         "state machine 0 calls callback 7"},
+        {"path state action past the callbacks",
+         paths(LoaderWriter().I32(1).I32(1).I32(0).I32(5).U32(0).U8(0xFF).I32(-1).B(false).I32(-1).I32(0).I32(0)),
+         "path state machine 0 calls callback 5"},
+        {"path edge condition past the callbacks",
+         paths(LoaderWriter().I32(1).I32(1).I32(0).I32(-1).U32(0).U8(0xFF).I32(-1).B(false).I32(-1).I32(1)
+                   .I32(0).I32(9).B(true).B(false).U8(0).U32(0).I32(0).I32(0).I32(0)),
+         "path state machine 0 calls callback 9"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -370,6 +384,32 @@ TEST_F(LoaderGameFile, ShortOrCorruptLevelPartAddsNoLevel) {
     gamefile::Reader& r = Open(LoaderWriter().Behaviour().I32(1 << 28));
     ASSERT_FALSE(gamefile::ReadLevels(r));
     EXPECT_NE(r.Fault().find("count of levels"), std::string::npos) << r.Fault();
+}
+
+TEST_F(LoaderGameFile, LevelFunctionNumbersPastTheTableAreRefusedAndAddNoLevel) {
+    // The level-function table holds two entries; each of the four numbers is checked.
+    struct Case {
+        std::uint32_t actors, build, change, exit;
+        bool withTable;
+    };
+    myGame = new Game();
+    for (const Case& c : {Case{2, 0, 0, 0, true}, Case{0, 2, 0, 0, true}, Case{0, 0, 2, 0, true},
+                          Case{0, 0, 0, 0xFFFFFFFFu, true}, Case{0, 0, 0, 0, false}}) {
+        const std::uint32_t bad = std::max({c.actors, c.build, c.change, c.exit});
+        SCOPED_TRACE(testing::Message() << c.actors << " " << c.build << " " << c.change << " " << c.exit);
+        if (!c.withTable) {
+            FreeVoidPointers(LVFArray);
+            LVFArray = nullptr;
+        }
+        LoaderWriter w;
+        w.Behaviour().I32(1).I32(1).Str("Menu").U32(c.actors).U32(c.build).U32(c.change).U32(c.exit).Str("");
+        w.Str("Title").I32(-1);
+        gamefile::Reader& r = Open(w);
+        ASSERT_FALSE(gamefile::ReadLevels(r));
+        EXPECT_NE(r.Fault().find("level 1 calls level function " + std::to_string(bad)), std::string::npos)
+            << r.Fault();
+        EXPECT_TRUE(Game::gameNodeList.Head()->EOList());
+    }
 }
 
 TEST_F(LoaderGameFile, ACorruptGameFileEndsTheProgramWithItsReason) {

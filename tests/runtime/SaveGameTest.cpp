@@ -321,3 +321,42 @@ TEST_F(SavedGameTest, ALevelWithACursorLoadsWithTheSavedCursor) {
     EXPECT_TRUE(shownAfter);
     EXPECT_EQ(actorAfter, QelCursor::BuiltInActorSelector);
 }
+
+TEST_F(SavedGameTest, ALevelWithACursorSavesLoadsAndSavesAgainWithOneCursorSprite) {
+    EngineRun::buildLevel = [](GameNode* level) {
+        SmallGame::BuildLevel(level);
+        NewQelCursor()->AddSpriteCursor(QelCursor::BuiltInActorSelector, 0, 0, false);
+    };
+    auto cursorSprites = [] {
+        int n = 0;
+        for (int list = 0; list < GameNode::DisplayListCount; ++list)
+            for (node* s = gNode->DisplayList(list).Head(); !s->EOList(); s = s->Next())
+                n += static_cast<Sprite*>(s)->ZOrder() == Sprite::CursorZOrder;
+        return n;
+    };
+    Bytes first, second, third;
+    int before = 0, afterLoad = 0, afterSecondLoad = 0;
+    bool cursorSpriteKept = false;
+    EngineRun::script = [&](int pass) {
+        if (pass == 2) myGame->ShowCursor(true);
+        if (pass != 6) return;
+        before = cursorSprites();
+        first = SaveNow("cursor.sav");
+        LoadNow("cursor.sav");
+        afterLoad = cursorSprites();
+        cursorSpriteKept = pQelCursor != nullptr && pQelCursor->CursorSprite() == Sprite::Search("QEL_CURSOR_ROSRUC_");
+        second = SaveNow("cursor-again.sav");
+        LoadNow("cursor-again.sav");
+        afterSecondLoad = cursorSprites();
+        third = SaveNow("cursor-third.sav");
+        myGame->EndGame();
+    };
+    ASSERT_EQ(EngineRun::Run(), 0);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(before, 1);
+    EXPECT_EQ(afterLoad, 1);
+    EXPECT_EQ(afterSecondLoad, 1);
+    EXPECT_TRUE(cursorSpriteKept);
+    EXPECT_EQ(second, first);
+    EXPECT_EQ(third, first);
+}
