@@ -26,8 +26,11 @@ constexpr std::size_t SessionTextLimit = 254;  // a 255-byte field with its term
 
 NetworkComponent* component = nullptr;
 
+// A level that is its own disconnect level stays: switching to it would ask
+// again at once, and the main loop would switch for ever.
 void GoToDisconnectLevel(const GameNode& level) {
-    if (myGame != nullptr) myGame->LevelNumber(int(level.DisconnectLevel));
+    if (myGame == nullptr || std::int64_t(level.DisconnectLevel) + 1 == level.Id()) return;
+    myGame->LevelNumber(int(level.DisconnectLevel));
 }
 
 void ShowError(const char* text) { qel::ShowMessageBox(_Ghwnd, text, "Error", qel::MessageBoxIcon::Error); }

@@ -13,6 +13,8 @@
 
 #include "display/Display.h"
 #include "foundation/File.h"
+#include "foundation/Random.h"
+#include "foundation/Variable.h"
 #include "platform/Window.h"
 #include "runtime/DialogInputPause.h"
 #include "runtime/EngineGlobals.h"
@@ -246,6 +248,10 @@ bool Game::LoadSaveFile(const char* name) {
     // The record is read into a level of its own, against the actor table of
     // the level it belongs to; the running level stays untouched meanwhile.
     ActorTableAside runningActors;
+    // Building the staged level reseeds the text-effect generator: a refused
+    // save puts all three generators back as they were.
+    const Random floatKept = FloatGenerator(), integerKept = IntegerGenerator(),
+                 textEffectKept = Variable::TextEffectGenerator();
     GameNode* running = gNode;
     GameNode* staged = new GameNode();
     gNode = staged;
@@ -257,6 +263,9 @@ bool Game::LoadSaveFile(const char* name) {
         delete staged;
         runningActors.PutBack();
         programData.Restore();
+        FloatGenerator() = floatKept;
+        IntegerGenerator() = integerKept;
+        Variable::TextEffectGenerator() = textEffectKept;
         return false;
     }
 
