@@ -69,10 +69,11 @@ public:
         if (Sprite* s = SpriteWithId(id)) s->MainCharacter(true);
     }
     bool QueueInput(std::uint32_t id, std::vector<netwire::FrameRecord>& records) override {
+        // The whole batch goes in under one hold, so a frame never sees half of
+        // it; the level deletes its sprites under the same lock.
+        std::lock_guard<qel::CriticalSection> hold(NetQueueLock);
         Sprite* s = SpriteWithId(id);
         if (s == nullptr) return false;
-        // The whole batch goes in under one hold, so a frame never sees half of it.
-        std::lock_guard<qel::CriticalSection> hold(NetQueueLock);
         for (netwire::FrameRecord& r : records) {
             _NETMSGQ m;
             m.type = r.type;

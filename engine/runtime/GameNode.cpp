@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 #include "display/Display.h"
 #include "display/SurfaceLoading.h"
@@ -188,7 +189,7 @@ GameNode::~GameNode() {
     streamedSounds.del();
     sounds.del();
     variables.del();
-    for (List& list : displayLists) list.del();
+    DeleteSprites();
     maps.del();
     if (current) gNode = nullptr;
 }
@@ -398,6 +399,12 @@ void GameNode::Empty() {
     InitFPS();
     behavior = Behavior();
     zOrders.Clear();
+    DeleteSprites();
+}
+
+void GameNode::DeleteSprites() {
+    // Network workers look sprites up and queue input to them under this lock.
+    std::lock_guard<qel::CriticalSection> hold(NetQueueLock);
     for (List& list : displayLists) list.del();
 }
 

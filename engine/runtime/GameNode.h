@@ -184,6 +184,8 @@ public:
     _GUID ApplicationGUID;
 
 private:
+    // Deletes every sprite of the display lists.
+    void DeleteSprites();
     friend class LevelRecord;
 
     void CheckMainCharacters();

@@ -1,5 +1,7 @@
 #include "runtime/SpriteStep.h"
 
+#include <mutex>
+
 #include "foundation/List.h"
 #include "foundation/Variable.h"
 #include "input/QelCursor.h"
@@ -60,6 +62,8 @@ node* RemoveSprite(Sprite* sprite, List& displayList) {
     for (unsigned int i = 0; i < sprite->alarms.Size(); ++i)
         if (Alarm* alarm = sprite->alarms[i]) alarm->ForgetSprite(sprite);
     if (gNode != nullptr) gNode->ZOrders().Forget(sprite);
+    // Network workers look sprites up and queue input to them under this lock.
+    std::lock_guard<qel::CriticalSection> hold(NetQueueLock);
     return sprite->RemoveFrom(displayList);
 }
 
