@@ -1,7 +1,7 @@
 // The player's choice of a file name for saving or loading (save games,
-// replays, screenshots), asked in a dialog over the game's window. Until the
-// dialog is drawn by the engine's own interface, a headless run has none: every
-// question answers "cancelled" unless a test supplies the answer.
+// replays, screenshots), asked in a dialog over the game's window. A run
+// without a real display shows none: every question answers "cancelled"
+// unless a test supplies the answer.
 #pragma once
 #include <functional>
 #include <string>
