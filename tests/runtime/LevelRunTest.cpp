@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/BmpWriter.h"
 #include "EngineRun.h"
 #include "display/Display.h"
 #include "platform/Display.h"
@@ -49,32 +50,7 @@ std::uint32_t Master(int x, int y) { return std::uint32_t(x * 2) << 16 | std::ui
 // Writes a bottom-up 24-bit BMP; pixel(x, y) answers 0x00RRGGBB.
 template <class Pixel>
 void WriteBmp(const std::filesystem::path& path, int w, int h, Pixel pixel) {
-    const int rowBytes = (w * 3 + 3) & ~3;
-    std::vector<unsigned char> b(std::size_t(54 + rowBytes * h), 0);
-    auto put32 = [&](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) b[at + std::size_t(i)] = static_cast<unsigned char>(v >> (8 * i));
-    };
-    b[0] = 'B';
-    b[1] = 'M';
-    put32(2, std::uint32_t(b.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, std::uint32_t(w));
-    put32(22, std::uint32_t(h));
-    b[26] = 1;
-    b[28] = 24;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const std::uint32_t p = pixel(x, y);
-            const std::size_t at = std::size_t(54 + (h - 1 - y) * rowBytes + x * 3);
-            b[at] = static_cast<unsigned char>(p);
-            b[at + 1] = static_cast<unsigned char>(p >> 8);
-            b[at + 2] = static_cast<unsigned char>(p >> 16);
-        }
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr) << path;
-    std::fwrite(b.data(), 1, b.size(), f);
-    std::fclose(f);
+    ASSERT_TRUE(testbmp::Write(path.string(), w, h, pixel)) << path;
 }
 
 void MakeFrame(FrameElem& frame, const char* file) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/BmpWriter.h"
 #include "EngineRun.h"
 #include "display/Display.h"
 #include "foundation/File.h"
@@ -49,31 +50,9 @@ inline void WriteBytes(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), std::streamsize(bytes.size()));
 }
-
-// A 24-bit BMP of one colour.
+// A bitmap of one colour.
 inline void WriteBmp(const std::filesystem::path& path, int w, int h, std::uint32_t colour) {
-    const int rowBytes = (w * 3 + 3) & ~3;
-    std::vector<unsigned char> b(std::size_t(54 + rowBytes * h), 0);
-    auto put32 = [&](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) b[at + std::size_t(i)] = static_cast<unsigned char>(v >> (8 * i));
-    };
-    b[0] = 'B';
-    b[1] = 'M';
-    put32(2, std::uint32_t(b.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, std::uint32_t(w));
-    put32(22, std::uint32_t(h));
-    b[26] = 1;
-    b[28] = 24;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const std::size_t at = std::size_t(54 + y * rowBytes + x * 3);
-            b[at] = static_cast<unsigned char>(colour);
-            b[at + 1] = static_cast<unsigned char>(colour >> 8);
-            b[at + 2] = static_cast<unsigned char>(colour >> 16);
-        }
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+    testbmp::WriteSolid(path.string(), w, h, colour);
 }
 
 inline void PushKey(SDL_Scancode code, bool down) {

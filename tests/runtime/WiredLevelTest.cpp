@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/BmpWriter.h"
 #include "EngineRun.h"
 #include "display/Display.h"
 #include "display/RandomDissolve.h"
@@ -43,34 +44,9 @@ constexpr std::uint32_t SpriteColour = 0xA00001;
 constexpr std::uint32_t CursorColour = 0x00C0E0;
 constexpr int Solid = 1;   // actor: one opaque 4 x 3 frame
 constexpr int Pointer = 2; // actor: the cursor's opaque 4 x 3 frame
-
-// A bottom-up 24-bit BMP of one colour (0x00RRGGBB).
+// A bitmap of one colour (0x00RRGGBB).
 void WriteBmp(const std::filesystem::path& path, int w, int h, std::uint32_t colour) {
-    const int rowBytes = (w * 3 + 3) & ~3;
-    std::vector<unsigned char> b(std::size_t(54 + rowBytes * h), 0);
-    auto put32 = [&](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) b[at + std::size_t(i)] = static_cast<unsigned char>(v >> (8 * i));
-    };
-    b[0] = 'B';
-    b[1] = 'M';
-    put32(2, std::uint32_t(b.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, std::uint32_t(w));
-    put32(22, std::uint32_t(h));
-    b[26] = 1;
-    b[28] = 24;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const std::size_t at = std::size_t(54 + y * rowBytes + x * 3);
-            b[at] = static_cast<unsigned char>(colour);
-            b[at + 1] = static_cast<unsigned char>(colour >> 8);
-            b[at + 2] = static_cast<unsigned char>(colour >> 16);
-        }
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr) << path;
-    std::fwrite(b.data(), 1, b.size(), f);
-    std::fclose(f);
+    ASSERT_TRUE(testbmp::WriteSolid(path.string(), w, h, colour)) << path;
 }
 
 void OneFrameActor(int actor, const char* file) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <vector>
+#include "../support/BmpWriter.h"
 #include "TempDir.h"
 #include "display/Display.h"
 #include "platform/Surface.h"
@@ -18,30 +19,7 @@
 
 // Writes a bottom-up 24-bit BMP; pixel(x, y) answers 0x00RRGGBB.
 inline void WriteBmp(const std::string& path, int w, int h, const std::function<std::uint32_t(int, int)>& pixel) {
-    const int rowBytes = (w * 3 + 3) & ~3;
-    std::vector<unsigned char> b(size_t(54 + rowBytes * h), 0);
-    auto put32 = [&](size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) b[at + size_t(i)] = (unsigned char)(v >> (8 * i));
-    };
-    b[0] = 'B';
-    b[1] = 'M';
-    put32(2, std::uint32_t(b.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, std::uint32_t(w));
-    put32(22, std::uint32_t(h));
-    b[26] = 1;
-    b[28] = 24;
-    put32(34, std::uint32_t(rowBytes * h));
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const std::uint32_t p = pixel(x, y);
-            const size_t at = size_t(54 + (h - 1 - y) * rowBytes + x * 3);
-            b[at] = (unsigned char)p;
-            b[at + 1] = (unsigned char)(p >> 8);
-            b[at + 2] = (unsigned char)(p >> 16);
-        }
-    TempDir::WriteAll(path, b);
+    TempDir::WriteAll(path, testbmp::Encode(w, h, pixel));
 }
 
 // A pixel id that survives 32-bit surfaces: red = x, green = y.
