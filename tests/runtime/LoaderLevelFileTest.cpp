@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/BmpWriter.h"
 #include "LoaderWriter.h"
 #include "display/Display.h"
 #include "foundation/FatalExit.h"
@@ -32,25 +33,7 @@ namespace {
 
 // A plain 24-bit BMP of one colour.
 void WriteBmp(const std::filesystem::path& path, int w, int h) {
-    const int rowBytes = (w * 3 + 3) & ~3;
-    std::vector<unsigned char> b(std::size_t(54 + rowBytes * h), 0x40);
-    auto put32 = [&](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) b[at + std::size_t(i)] = static_cast<unsigned char>(v >> (8 * i));
-    };
-    std::fill(b.begin(), b.begin() + 54, 0);
-    b[0] = 'B';
-    b[1] = 'M';
-    put32(2, std::uint32_t(b.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, std::uint32_t(w));
-    put32(22, std::uint32_t(h));
-    b[26] = 1;
-    b[28] = 24;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(b.data(), 1, b.size(), f);
-    std::fclose(f);
+    ASSERT_TRUE(testbmp::WriteSolid(path.string(), w, h, 0x404040));
 }
 
 constexpr int Actor = 5;

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/BmpWriter.h"
 #include "display/Display.h"
 #include "display/GeometricsDrawn.h"
 #include "foundation/UserError.h"
@@ -174,25 +175,7 @@ protected:
     std::filesystem::path folder;
 
 private:
-    static void WriteBmp(const std::string& path, int w, int h) {
-        const int rowBytes = (w * 3 + 3) & ~3;
-        std::vector<unsigned char> b(std::size_t(54 + rowBytes * h), 0x40);
-        auto put32 = [&](std::size_t at, std::uint32_t v) {
-            for (int i = 0; i < 4; ++i) b[at + std::size_t(i)] = static_cast<unsigned char>(v >> (8 * i));
-        };
-        std::fill(b.begin(), b.begin() + 54, 0);
-        b[0] = 'B';
-        b[1] = 'M';
-        put32(2, std::uint32_t(b.size()));
-        put32(10, 54);
-        put32(14, 40);
-        put32(18, std::uint32_t(w));
-        put32(22, std::uint32_t(h));
-        b[26] = 1;
-        b[28] = 24;
-        put32(34, std::uint32_t(rowBytes * h));
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
-    }
+    static void WriteBmp(const std::string& path, int w, int h) { testbmp::WriteSolid(path, w, h, 0x404040); }
 };
 
 }  // namespace texttest
