@@ -1,17 +1,34 @@
 #include "foundation/Console.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 Console* pConsole = nullptr;
 ConsoleLinks Console::links;
 std::int32_t Console::lastPrintedFrame = 0;
 bool Console::scrollPending = false;
+bool Console::logGivenUp = false;
 
 namespace {
 constexpr int PrintSize = 512;
+
+// Writes the text into a new file; false, with errno telling why, when any
+// part of it did not reach the file (a full disk shows only at the close).
+bool WriteText(const char* path, const char* text) {
+    std::FILE* f = std::fopen(path, "wb");
+    if (!f) return false;
+    const std::size_t length = std::strlen(text);
+    const bool written = std::fwrite(text, 1, length, f) == length;
+    const int writeError = errno;
+    if (std::fclose(f) != 0) return false;
+    if (!written) errno = writeError;
+    return written;
 }
+}  // namespace
 
 std::recursive_mutex& Console::OutputLock() {
     static std::recursive_mutex lock;
@@ -19,6 +36,7 @@ std::recursive_mutex& Console::OutputLock() {
 }
 
 Console::Console() {
+    logGivenUp = false;
     Frame(QelRect{5, 5, 400, 200});
     Name("DebugText");
     Variable::operator=("");
@@ -79,10 +97,23 @@ void Console::ScrollToEnd() {
     m_VScrollOffset = std::max(0, m_NumberOfLines - m_LinesPerFrame);
 }
 
-// The log always holds the whole text, the empty one included.
+// The log always holds the whole text, the empty one included. The text goes
+// to a temporary file that replaces the log only when written whole, so a full
+// disk leaves the last good log rather than a cut one. Once the log could not
+// be written it is not tried again: every later print would fail the same way.
 void Console::WriteLog() {
-    std::FILE* f = std::fopen(LogFileName, "w");
-    if (!f) return;
-    if (m_DisplayedText) std::fputs(m_DisplayedText, f);
-    std::fclose(f);
+    if (logGivenUp) return;
+    const std::string temporary = std::string(LogFileName) + ".part";
+    // A leftover of a killed run (or anything else by that name) goes first,
+    // so the text is never written through a link to another file.
+    std::remove(temporary.c_str());
+    errno = 0;
+    if (WriteText(temporary.c_str(), m_DisplayedText ? m_DisplayedText : "") &&
+        std::rename(temporary.c_str(), LogFileName) == 0)
+        return;
+    const int error = errno;
+    std::remove(temporary.c_str());
+    logGivenUp = true;
+    std::fprintf(stderr, "%s cannot be written (%s); the log is no longer kept.\n", LogFileName,
+                 error != 0 ? std::strerror(error) : "unknown error");
 }

@@ -45,6 +45,7 @@ private:
 
     static std::int32_t lastPrintedFrame;
     static bool scrollPending;
+    static bool logGivenUp;  // writing the log failed: no more attempts
 };
 
 // The one console, made at start-up.

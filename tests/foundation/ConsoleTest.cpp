@@ -90,6 +90,40 @@ TEST_F(ConsoleTest, LogHoldsTheWholeTextAfterEveryPrint) {
     EXPECT_EQ(Log(), whole);  // ... and the next print writes it whole again
 }
 
+TEST_F(ConsoleTest, ALogThatCannotBeWrittenIsReportedOnceAndThenLeftAlone) {
+    struct Case {
+        const char* name;
+        const char* blocked;  // a folder (not empty) takes this name
+    };
+    const std::string log = Console::LogFileName;
+    for (const Case& c : {Case{"a folder in place of the log", Console::LogFileName},
+                          Case{"a folder in place of its temporary", "Qel.log.part"}}) {
+        SCOPED_TRACE(c.name);
+        const std::filesystem::path blocked = work.Path() / c.blocked;
+        std::filesystem::create_directories(blocked / "inside");
+        testing::internal::CaptureStderr();
+        {
+            Console console;
+            console.Print("one\n");
+            console.Print("two\n");
+            EXPECT_EQ(TextOf(console), "one\ntwo\n") << "the console keeps its text";
+            // Once the way is clear again the log is still not tried.
+            std::filesystem::remove_all(blocked);
+            console.Print("three\n");
+        }
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_NE(errors.find(log), std::string::npos) << errors;
+        EXPECT_EQ(errors.find(log), errors.rfind(log)) << "one message only: " << errors;
+        EXPECT_FALSE(std::filesystem::exists(work.Path() / log));
+        EXPECT_FALSE(std::filesystem::exists(work.Path() / "Qel.log.part"));
+    }
+    // A new console (a new run) tries again, and leaves no temporary behind.
+    Console console;
+    console.Print("again\n");
+    EXPECT_EQ(Log(), "again\n");
+    EXPECT_FALSE(std::filesystem::exists(work.Path() / "Qel.log.part"));
+}
+
 TEST_F(ConsoleTest, ShowHidesConsoleAndCursorTogether) {
     static int cursorCalls;
     static bool cursorShown;
