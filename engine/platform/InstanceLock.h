@@ -10,9 +10,12 @@ class QEL_API InstanceLock {
 public:
     enum class Result { Acquired, AlreadyHeld, Failed };
 
-    // The lock file is <directory>/<name>.lock; the default directory is
     // $XDG_RUNTIME_DIR, else the system's temporary folder.
     static std::string DefaultDirectory();
+    // The lock file of `name`: <name>.lock in $XDG_RUNTIME_DIR, which is the
+    // user's own; in the shared temporary folder <name>-<user id>.lock, so that
+    // one user's game never keeps another user's from starting.
+    static std::string DefaultPath(const std::string& name);
 
     InstanceLock() = default;
     InstanceLock(const InstanceLock&) = delete;
@@ -20,12 +23,20 @@ public:
     ~InstanceLock();
 
     // Takes the lock without waiting. AlreadyHeld: another holder (any process,
-    // or another InstanceLock of this one) has it.
-    Result Acquire(const std::string& name, const std::string& directory = DefaultDirectory());
+    // or another InstanceLock of this one) has it. Failed: the lock file could
+    // not be opened or locked, so nobody can tell whether another holder runs.
+    // Child processes never hold the lock: neither programs started from
+    // this one nor forked copies of it (a message box may run in one, and
+    // would otherwise keep the lock after this process died).
+    Result Acquire(const std::string& name);
+    // The lock file is <directory>/<name>.lock.
+    Result Acquire(const std::string& name, const std::string& directory);
     void Release();
     bool IsHeld() const { return fd_ >= 0; }
 
 private:
+    Result AcquirePath(const std::string& path);
+
     int fd_ = -1;
 };
 

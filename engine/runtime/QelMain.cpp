@@ -201,7 +201,9 @@ int QelMain(HINSTANCE instance, HINSTANCE, char* commandLine, int showCommand) {
     ModeP();
     if (_IsScreenSaver && !HandleScreenSaverCommand(commandLine)) return StopStartUp();
 
-    if (instanceMutex.Acquire("QEL") == qel::InstanceLock::Result::AlreadyHeld) {
+    // A lock that cannot be taken at all cannot tell whether another copy
+    // runs: that start is refused as well.
+    if (instanceMutex.Acquire("QEL") != qel::InstanceLock::Result::Acquired) {
         if (!_IsScreenSaver) ExitBox(nullptr, MessageTable[MsgOneInstance]);
         return StopStartUp();
     }

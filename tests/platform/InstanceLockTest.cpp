@@ -70,6 +70,69 @@ TEST_F(InstanceLockFixture, ReleasedByTheSystemWhenTheHolderDies) {
     EXPECT_EQ(lock.Acquire("QEL", dir), InstanceLock::Result::Acquired);
 }
 
+TEST_F(InstanceLockFixture, AForkedChildDoesNotKeepTheLockOnceItsParentIsGone) {
+    // The holder forks a helper (as a message box does) and dies while the
+    // helper lives on: the lock must go with the holder.
+    int helperRuns[2];
+    ASSERT_EQ(pipe(helperRuns), 0);
+    EXPECT_EQ(InChild([&] {
+                  InstanceLock* held = new InstanceLock;  // never released: the holder just ends
+                  if (held->Acquire("QEL", dir) != InstanceLock::Result::Acquired) return 1;
+                  if (fork() == 0) {
+                      // The helper: lives until the test closes its end of the pipe.
+                      close(helperRuns[1]);
+                      char c;
+                      while (read(helperRuns[0], &c, 1) > 0) {
+                      }
+                      _exit(0);
+                  }
+                  return 0;
+              }),
+              0);
+    close(helperRuns[0]);
+    InstanceLock lock;
+    EXPECT_EQ(lock.Acquire("QEL", dir), InstanceLock::Result::Acquired);
+    close(helperRuns[1]);
+}
+
+TEST_F(InstanceLockFixture, TheDefaultLockIsTheUsersOwn) {
+    struct Case {
+        const char* name;
+        bool runtimeFolder;  // XDG_RUNTIME_DIR set
+        std::string file;
+    };
+    const std::string uid = std::to_string(getuid());
+    const Case cases[] = {
+        {"in the user's runtime folder", true, "QEL.lock"},
+        {"in the shared temporary folder", false, "QEL-" + uid + ".lock"},
+    };
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string runtimeBefore = runtime ? runtime : "";
+    const char* temp = std::getenv("TMPDIR");
+    const std::string tempBefore = temp ? temp : "";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.runtimeFolder) {
+            setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+        } else {
+            unsetenv("XDG_RUNTIME_DIR");
+            setenv("TMPDIR", dir.c_str(), 1);
+        }
+        EXPECT_EQ(InstanceLock::DefaultPath("QEL"), dir + "/" + c.file);
+        {
+            InstanceLock lock;
+            EXPECT_EQ(lock.Acquire("QEL"), InstanceLock::Result::Acquired);
+            EXPECT_TRUE(fs::exists(fs::path(dir) / c.file));
+        }
+        fs::remove(fs::path(dir) / c.file);
+        if (runtime) setenv("XDG_RUNTIME_DIR", runtimeBefore.c_str(), 1);
+        if (temp)
+            setenv("TMPDIR", tempBefore.c_str(), 1);
+        else
+            unsetenv("TMPDIR");
+    }
+}
+
 TEST_F(InstanceLockFixture, UnusableFolderFails) {
     InstanceLock lock;
     EXPECT_EQ(lock.Acquire("QEL", dir + "/missing"), InstanceLock::Result::Failed);

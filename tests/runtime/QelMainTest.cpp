@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -76,11 +77,15 @@ TEST_F(EngineRunTest, ClosingTheWindowEndsTheRunWithZeroAfterOneGameEnd) {
 TEST_F(EngineRunTest, SecondInstanceIsRefused) {
     struct Case {
         bool screenSaver;
+        bool lockUnusable;  // held by nobody, but its file cannot be opened
         bool messageShown;
     };
     const std::string gameFile = folder + "/game.bin";
     std::fclose(std::fopen(gameFile.c_str(), "wb"));
-    for (const Case& c : {Case{false, true}, Case{true, false}}) {
+    const std::string runtimeFolder = std::getenv("XDG_RUNTIME_DIR");
+    for (const Case& c : {Case{false, false, true}, Case{true, false, false}, Case{false, true, true},
+                          Case{true, true, false}}) {
+        SCOPED_TRACE(testing::Message() << "screen saver " << c.screenSaver << ", unusable " << c.lockUnusable);
         boxes.clear();
         EngineRun::calls.clear();
         EngineRun::mode = [&c, &gameFile] {
@@ -89,8 +94,12 @@ TEST_F(EngineRunTest, SecondInstanceIsRefused) {
             _GameFile = new File(gameFile.c_str(), File::Reading);
         };
         qel::InstanceLock other;
-        ASSERT_EQ(other.Acquire("QEL"), qel::InstanceLock::Result::Acquired);
+        if (c.lockUnusable)
+            setenv("XDG_RUNTIME_DIR", (folder + "/no such folder").c_str(), 1);
+        else
+            ASSERT_EQ(other.Acquire("QEL"), qel::InstanceLock::Result::Acquired);
         EXPECT_EQ(EngineRun::Run("s"), 0);
+        setenv("XDG_RUNTIME_DIR", runtimeFolder.c_str(), 1);
         const Calls expected = {"SetDataPath", "LoadGameFile", "Mode"};
         EXPECT_EQ(EngineRun::calls, expected);
         EXPECT_EQ(_GameFile, nullptr);
