@@ -64,9 +64,12 @@ void Game::StartReplayMode(bool slow) {
 void Game::SaveReplay(const char* name) {
     if (OnNetworkLevel() || name == nullptr || RecordedFrames() == 0) return;
     recording = false;
-    const std::string state = StateFileOfReplay(name);
-    if (!CopyWholeFile(StartRecordingState(), state.c_str()) || !ReplayFile::Write(name, gNode->Recorded()))
-        ErrorBox(MsgErrorSavingReplay);
+    // The pair changes together or not at all: both files are written whole
+    // before either takes its place, the input last, as it names the state.
+    PendingFile state(StateFileOfReplay(name).c_str()), input(name);
+    const bool saved = state.CopyFrom(StartRecordingState()) && ReplayFile::Write(input, gNode->Recorded()) &&
+                       state.Commit() && input.Commit();
+    if (!saved) ErrorBox(MsgErrorSavingReplay);
 }
 
 void Game::SaveReplay() {

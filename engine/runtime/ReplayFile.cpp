@@ -49,9 +49,9 @@ std::int32_t ReadCount(File& file, long entryBytes) {
 
 }  // namespace
 
-bool ReplayFile::Write(const char* name, const RecordedInput& input) {
+bool ReplayFile::Write(PendingFile& file, const RecordedInput& input) {
     if (input.keys == nullptr || input.mouseFlags == nullptr || input.mouseMoves == nullptr) return false;
-    return WriteWholeFile(name, [&input](File& file) { WriteBody(file, input); });
+    return file.Write([&input](File& f) { WriteBody(f, input); });
 }
 
 bool ReplayFile::HasMagic(const char* name) {

@@ -6,14 +6,16 @@
 #include "input/RecordedInput.h"
 
 class File;
+class PendingFile;
 
 class ReplayFile {
 public:
     static constexpr char Magic[] = "QEL_REP";
     static constexpr int MagicSize = 7;
 
-    // Writes the recorded input; false when the file could not be written whole.
-    static bool Write(const char* name, const RecordedInput& input);
+    // Writes the recorded input as the content of `file` (not yet committed);
+    // false when it could not be written whole.
+    static bool Write(PendingFile& file, const RecordedInput& input);
     // True when the file can be read and starts with the magic.
     static bool HasMagic(const char* name);
 

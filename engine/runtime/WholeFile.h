@@ -3,15 +3,46 @@
 // writes and copies that either complete or leave the old file untouched.
 #pragma once
 #include <functional>
+#include <string>
 
 class File;
 
 // The name is a program resource or a disk file that can be opened for reading.
 bool CanOpenForReading(const char* name);
 
-// Writes a new file through `write`, first into a temporary file beside it
-// that replaces the old one only when everything was written. False, with the
-// old file (if any) unchanged, when the file cannot be made or written.
+// A file's new content, written whole into a temporary file beside it and
+// flushed to the disk; it replaces the file only when committed and goes away
+// otherwise. Files that belong together are all written before any commits.
+class PendingFile {
+public:
+    explicit PendingFile(const char* name);
+    // Removes a temporary that was not committed.
+    ~PendingFile();
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+
+    // The content is what `write` writes; false when it cannot be made or
+    // written whole.
+    bool Write(const std::function<void(File&)>& write);
+    // The content is a copy of a disk file; false when that cannot be read or
+    // the copy cannot be written whole.
+    bool CopyFrom(const char* from);
+    // Puts the content in place of the file; false, with the old file as it
+    // was, when there is no content or it cannot take the file's place.
+    bool Commit();
+
+private:
+    bool StartTemporary();
+    bool Finish(bool written);
+
+    std::string target;
+    std::string temporary;
+    bool ready = false;
+    bool committed = false;
+};
+
+// One file written through a PendingFile: false, with the old file (if any)
+// unchanged, when it cannot be made or written.
 bool WriteWholeFile(const char* name, const std::function<void(File&)>& write);
 
 // Copies a disk file over another, the same way; false when the source cannot

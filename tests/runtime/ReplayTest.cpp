@@ -276,3 +276,45 @@ TEST_F(ReplayTest, AReplayWhoseReturnStateCannotBeSavedDoesNotStart) {
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[1].crateX, seen[0].crateX + 0.5f);
 }
+
+TEST_F(ReplayTest, AReplayThatCannotBeSavedWholeLeavesTheEarlierPairAsItWas) {
+    struct Case {
+        const char* name;
+        const char* blocked;  // a folder with files takes this temporary's name
+    };
+    const Case cases[] = {{"the input cannot be written", "run.rep.part"},
+                          {"the state cannot be copied", "run.sar.part"}};
+    Bytes oldState, oldInput, newStart;
+    EngineRun::script = [&](int pass) {
+        if (pass == 3) myGame->StartRecording();
+        Press(pass, 4, 2, SDL_SCANCODE_A);
+        if (pass == 7) {
+            myGame->SaveReplay(Path("run.rep").c_str());
+            oldState = ReadBytes(Path("run.sar"));
+            oldInput = ReadBytes(Path("run.rep"));
+            myGame->StartRecording();
+        }
+        Press(pass, 9, 3, SDL_SCANCODE_SPACE);
+        if (pass != 14) return;
+        newStart = ReadBytes(Path("gamesavestartrecording.sat"));
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            boxes.clear();
+            const std::filesystem::path blocked = Path(c.blocked);
+            std::filesystem::create_directories(blocked / "inside");
+            myGame->SaveReplay(Path("run.rep").c_str());
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_EQ(boxes[0].text, "Error saving replay file.");
+            EXPECT_EQ(ReadBytes(Path("run.sar")), oldState);
+            EXPECT_EQ(ReadBytes(Path("run.rep")), oldInput);
+            std::filesystem::remove_all(blocked);
+        }
+        for (const char* temporary : {"run.rep.part", "run.sar.part"})
+            EXPECT_FALSE(std::filesystem::exists(Path(temporary))) << temporary;
+        myGame->EndGame();
+    };
+    ASSERT_EQ(EngineRun::Run(), 0);
+    // The two recordings differ, so a pair made of one half of each would show.
+    ASSERT_FALSE(oldState.empty());
+    EXPECT_NE(newStart, oldState);
+}
