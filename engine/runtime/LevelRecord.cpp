@@ -150,7 +150,15 @@ bool LevelRecord::Read(File& file, GameNode& into, GameNode& owner) {
     // A rate of 0 makes no frame period; a level number naming no level would
     // send the next level switch nowhere.
     if (into.framesPerSecond == 0 || Game::Search(gameLevelNumber) == nullptr) file.SetError();
+    if (!BelongsTo(owner)) file.SetError();
     return CheckMainCharacter(file, into) && !file.HasError();
+}
+
+// Unless a change was pending when it was saved, the record names its own
+// level in the game's level number. A record filed under another level's
+// number would put one level's contents into another.
+bool LevelRecord::BelongsTo(const GameNode& owner) const {
+    return gameChangePending || gameLevelNumber == owner.Id() - 1;
 }
 
 void LevelRecord::ReadItems(File& file, GameNode& into) {

@@ -54,6 +54,7 @@ private:
     static bool IsInDisplayLists(GameNode& level, const node* sprite);
     static void ReadOwned(File& file, node*& slot);
     bool CheckMainCharacter(File& file, GameNode& level);
+    bool BelongsTo(const GameNode& owner) const;
 
     MouseRecord mouse;
     node* mainCharacter = nullptr;  // owned by a display list

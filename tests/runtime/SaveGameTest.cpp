@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "SavedGame.h"
+#include "display/RandomDissolve.h"
 #include "input/QelCursor.h"
 #include "platform/Window.h"
 
@@ -135,6 +136,7 @@ TEST_F(SavedGameTest, BadSaveFilesAreRefusedAndTheRunningGameStaysAsItWas) {
         {"one byte too many", [](Bytes b) { b.push_back(0); return b; }, false, named},
         {"replay magic", [](Bytes b) { std::memcpy(b.data(), "QEL_REP", 7); return b; }, false, named},
         {"unknown level", putInt(11, 99), false, named},
+        {"another level's number", putInt(11, 1), false, named},
         {"huge first list count", putInt(15 + 8, 0x7FFFFFFF), false, named},
         {"cut at a half, through the dialog", cut(0.5), true, dialog},
         {"wrong magic, through the dialog", [](Bytes b) { b[3] = 'X'; return b; }, true, dialog},
@@ -266,6 +268,27 @@ TEST_F(SavedGameTest, LoadingASaveOfAnotherLevelSwitchesToItAndEntersItInTheHist
     EXPECT_EQ(index, 3);
     // Loading rebuilds the level from the file: its level builder is not run again.
     EXPECT_EQ(EngineRun::Count("build:2"), 1);
+}
+
+TEST_F(SavedGameTest, ASaveMadeWhileALevelChangeWaitsForATransitionLoadsBack) {
+    // The game's level number already names the next level then, not the saved one.
+    Bytes saved, reloaded;
+    EngineRun::script = [&](int pass) {
+        if (pass != 3) return;
+        Effect_RandomDissolve->OneColor(0x0000FF, 20, 2);
+        myGame->LevelNumber(1);
+        saved = SaveNow("pending.sav");
+        LoadNow("pending.sav");
+        EXPECT_EQ(gNode->Id(), 1);
+        EXPECT_EQ(myGame->LevelNumber(), 1);
+        EXPECT_TRUE(myGame->ChangePending());
+        reloaded = SaveNow("reloaded.sav");
+        myGame->EndGame();
+    };
+    ASSERT_EQ(EngineRun::Run(), 0);
+    EXPECT_TRUE(boxes.empty());
+    ASSERT_FALSE(saved.empty());
+    EXPECT_EQ(reloaded, saved);
 }
 
 TEST_F(SavedGameTest, LoadingRestoresTheWindowModeAndTitleOfTheSave) {
