@@ -47,6 +47,9 @@ bool SaveTo(const char* name, const char* magic) {
     return WriteWholeFile(name, [magic](File& file) { WriteSave(file, magic); });
 }
 
+// A file that is there but does not start as a replay file does.
+bool IsNoReplayFile(const char* name) { return CanOpenForReading(name) && !ReplayFile::HasMagic(name); }
+
 bool KnownMagic(const char* magic) {
     return std::memcmp(magic, SavedThroughDialog, MagicSize) == 0 || std::memcmp(magic, SavedByName, MagicSize) == 0;
 }
@@ -181,8 +184,16 @@ void Game::RealLoadGame() {
         return;
     }
     // A replay's input is read and checked before its starting state is loaded.
+    // A file that is no replay at all gives up its input only: the state named
+    // with it loads all the same, and the replay, with nothing to play, ends.
     ReplayFile replay;
-    bool good = !inputDataRequested || replay.Read(inputDataFileName);
+    bool good = true;
+    if (inputDataRequested) {
+        if (IsNoReplayFile(inputDataFileName))
+            ErrorBox(MsgErrorLoadingReplay);
+        else
+            good = replay.Read(inputDataFileName);
+    }
     if (good) good = LoadSaveFile(loadFileName);
     if (!good) {
         ErrorBox(MsgErrorLoadingReplay);

@@ -221,7 +221,6 @@ TEST_F(ReplayTest, ABadReplayPairIsRefusedWithAMessageAndNoReplayStarts) {
         bool withState;
     };
     const std::vector<Case> cases = {
-        {"wrong magic", Bytes{'Q', 'E', 'L', '_', 'S', 'A', 'R', 0, 0, 0, 0}, true},
         {"frame count beyond the file", Bytes{'Q', 'E', 'L', '_', 'R', 'E', 'P', 100, 0, 0, 0}, true},
         {"cut inside a frame", [] { Bytes b = ThreeFrameReplay(); b.resize(17); return b; }(), true},
         {"no state file beside it", ThreeFrameReplay(), false},
@@ -317,4 +316,47 @@ TEST_F(ReplayTest, AReplayThatCannotBeSavedWholeLeavesTheEarlierPairAsItWas) {
     // The two recordings differ, so a pair made of one half of each would show.
     ASSERT_FALSE(oldState.empty());
     EXPECT_NE(newStart, oldState);
+}
+
+TEST_F(ReplayTest, AReplayFileWithAWrongMagicLoadsItsStateWithoutInput) {
+    struct Case {
+        const char* name;
+        Bytes rep;
+    };
+    const Case cases[] = {
+        {"a save's magic", Bytes{'Q', 'E', 'L', '_', 'S', 'A', 'R', 0, 0, 0, 0}},
+        {"shorter than a magic", Bytes{'Q', 'E', 'L'}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::map<int, std::int32_t> programValue;
+        std::map<int, bool> replaying;
+        EngineRun::script = [&](int pass) {
+            if (pass == 3) {
+                SmallGame::programValue = 5;
+                SaveNow("bad.sar");
+                WriteBytes(Path("bad.rep"), c.rep);
+                SmallGame::programValue = 9;
+                // Input recorded earlier on this level is not what the replay plays.
+                KeyboardInputKeys held;
+                held.Add(0x1E);
+                gNode->Recorded().keys->Add(held);
+                myGame->LoadReplay(Path("bad.rep").c_str(), false);
+            }
+            programValue[pass] = SmallGame::programValue;
+            replaying[pass] = myGame->ReplayMode();
+            if (pass == 4) EXPECT_FALSE(pKeyboard->IsPressed(0x1E));
+            if (pass == 8) myGame->EndGame();
+        };
+        boxes.clear();
+        ASSERT_EQ(EngineRun::Run(), 0);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, "Error loading replay file.");
+        // Frame 4 drops the input, loads the state alone and, with nothing to
+        // play, ends the replay; frame 5 is back where the replay began.
+        EXPECT_TRUE(replaying[3]);
+        EXPECT_EQ(programValue[4], 5);
+        EXPECT_FALSE(replaying[4]);
+        EXPECT_EQ(programValue[5], 9);
+    }
 }
