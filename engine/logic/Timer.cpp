@@ -1,5 +1,6 @@
 #include "logic/Timer.h"
 
+#include <bit>
 #include <limits>
 
 #include "foundation/File.h"
@@ -11,25 +12,73 @@ namespace {
 constexpr TimerUnit Milliseconds = 1;
 constexpr TimerMode Periodic = 1;
 
-// Both conversions run in x87 extended precision (64-bit significand): 0.001L
-// lies just below one thousandth, and the order of the products decides
-// whether an exact result keeps its last frame (1000 ms at 60 fps: 60 or 59).
-static_assert(std::numeric_limits<long double>::digits == 64, "the frame conversion needs 80-bit long double");
+// Milliseconds become frames in 64-bit-significand precision: every product
+// is rounded to 64 significant bits (to nearest, ties to even) and 0.001 is
+// the nearest such value, which lies just below one thousandth. The order of
+// the products decides whether an exact result keeps its last frame (1000 ms
+// at 60 fps: 60 or 59). The arithmetic is done in integers so that every
+// build and every peer counts the same frames.
 
-std::uint32_t TruncatedFrames(long double frames) {
-    if (!(frames >= 0.0L)) return 0;
-    if (frames >= 4294967296.0L) return std::numeric_limits<std::uint32_t>::max();
-    return static_cast<std::uint32_t>(frames);
+// The value significand x 2^exponent; the significand has at most 64 bits.
+struct Extended {
+    std::uint64_t significand;
+    int exponent;
+};
+
+// 0.001 to 64 significant bits: 9444732965739290427 x 2^-73.
+constexpr Extended OneThousandth{9444732965739290427ull, -73};
+
+__extension__ typedef unsigned __int128 Wide;
+
+int SignificantBits(Wide value) {
+    const auto high = static_cast<std::uint64_t>(value >> 64);
+    if (high != 0) return 128 - std::countl_zero(high);
+    return 64 - std::countl_zero(static_cast<std::uint64_t>(value));
+}
+
+// The exact product (at most 128 bits) rounded to 64 significant bits.
+Extended Multiply(Extended a, Extended b) {
+    const Wide product = static_cast<Wide>(a.significand) * b.significand;
+    const int shift = SignificantBits(product) - 64;
+    if (shift <= 0) return {static_cast<std::uint64_t>(product), a.exponent + b.exponent};
+    Wide kept = product >> shift;
+    const Wide rest = product - (kept << shift);
+    const Wide half = static_cast<Wide>(1) << (shift - 1);
+    if (rest > half || (rest == half && (kept & 1) != 0)) ++kept;
+    int exponent = a.exponent + b.exponent + shift;
+    // Rounding up all ones gives 2^64, which is exactly 2^63 x 2.
+    if ((kept >> 64) != 0) {
+        kept >>= 1;
+        ++exponent;
+    }
+    return {static_cast<std::uint64_t>(kept), exponent};
+}
+
+constexpr Extended Whole(std::uint64_t n) { return {n, 0}; }
+
+// Truncated toward zero; 2^32 frames and more hold at the largest count.
+std::uint32_t TruncatedFrames(Extended frames) {
+    constexpr std::uint32_t Most = std::numeric_limits<std::uint32_t>::max();
+    if (frames.significand == 0) return 0;
+    if (frames.exponent >= 32) return Most;
+    if (frames.exponent >= 0)
+        return (frames.significand >> (32 - frames.exponent)) != 0
+                   ? Most
+                   : static_cast<std::uint32_t>(frames.significand << frames.exponent);
+    if (frames.exponent <= -64) return 0;
+    const std::uint64_t whole = frames.significand >> -frames.exponent;
+    return whole > Most ? Most : static_cast<std::uint32_t>(whole);
 }
 
 std::uint32_t InitFrames(std::uint32_t milliseconds, unsigned int rate) {
-    const long double perMillisecond = static_cast<long double>(rate) * 0.001L;
-    return TruncatedFrames(static_cast<long double>(milliseconds) * perMillisecond);
+    const Extended perMillisecond = Multiply(Whole(rate), OneThousandth);
+    return TruncatedFrames(Multiply(Whole(milliseconds), perMillisecond));
 }
 
 std::uint32_t ResetFrames(std::uint32_t milliseconds, unsigned int rate) {
-    const long double product = static_cast<long double>(milliseconds) * static_cast<long double>(rate);
-    return TruncatedFrames(product * 0.001L);
+    // Both factors have 32 bits: their product is exact.
+    const std::uint64_t product = static_cast<std::uint64_t>(milliseconds) * rate;
+    return TruncatedFrames(Multiply(Whole(product), OneThousandth));
 }
 
 std::int32_t CallbackNumber(BehaviorFunction callback) {

@@ -105,7 +105,7 @@ std::int32_t Reader::Count(const char* what, long recordBytes) {
 
 std::vector<BehaviourEntry> Reader::Behaviour() {
     std::vector<BehaviourEntry> entries;
-    const std::int32_t n = Count("behaviour entries", 4);
+    const std::int32_t n = Count("behaviour entries", stored::ShortestBehaviourEntry);
     for (std::int32_t i = 0; i < n && Ok(); ++i) {
         BehaviourEntry e{Int(), 0, false};
         if (e.kind >= 0 && e.kind <= 2) {

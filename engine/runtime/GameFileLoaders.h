@@ -34,6 +34,21 @@ constexpr std::uint32_t MaxParticles = 1u << 16;
 // Display modes the engine can be asked for.
 constexpr std::int32_t MaxDisplaySide = 16384;
 
+// Stored sizes of the values, and of the common records at their shortest,
+// from which each loader derives the smallest size of its records: a count
+// that more records of that size than the bytes left would need is corrupt.
+namespace stored {
+constexpr long Int = 4, Float = 4, Double = 8, Bool = 1, Byte = 1, Rect = 16;
+constexpr long EmptyText = Int;       // the length 0 alone
+constexpr long EmptyBehaviour = Int;  // a count of 0
+constexpr long EmptyShapes = Int;     // a count of 0
+constexpr long LocalVariable = Int;
+// A behaviour entry of a kind beyond 2 is its kind alone.
+constexpr long ShortestBehaviourEntry = Int;
+// The shorter shape is a circle: its flag, centre, radius, id and type.
+constexpr long ShortestShape = Bool + 3 * Float + Int + Byte;
+}  // namespace stored
+
 // One entry of a behaviour record: kind 0 function, 1 state machine, 2 timer.
 struct BehaviourEntry {
     std::int32_t kind;
@@ -80,7 +95,7 @@ public:
     // A collision-shape list, each shape handed to owner.AddCollisionData.
     template <class Owner>
     void Shapes(Owner& owner) {
-        const std::int32_t n = Count("collision shapes", 18);
+        const std::int32_t n = Count("collision shapes", stored::ShortestShape);
         for (std::int32_t i = 0; i < n && Ok(); ++i) {
             if (Bool()) {
                 CollisionSegment s = Segment();

@@ -19,9 +19,14 @@ namespace gamefile {
 
 namespace {
 
-constexpr long ActorBytes = 8;
-constexpr long AnimationBytes = 8;
-constexpr long FrameBytes = 104;
+using namespace stored;
+
+// The smallest stored size of each record, for checking counts against the data.
+// An actor or animation with nothing in it is its two counts.
+constexpr long ActorBytes = 2 * Int;
+constexpr long AnimationBytes = 2 * Int;
+constexpr long FrameBytes = EmptyText + 2 * Float + 4 * Int + 2 * Bool + Int  // bitmap to reserved
+                            + 10 * Int + Rect + 2 * Float + 2 * Bool + EmptyShapes;
 
 struct DeleteAnimations {
     void operator()(AnimationElem* p) const { delete[] p; }

@@ -28,15 +28,35 @@ namespace gamefile {
 
 namespace {
 
-// Smallest stored size of each record, for checking counts against the data.
-constexpr long SoundBytes = 13;
-constexpr long VariableBytes = 14;
-constexpr long MapBytes = 4;
-constexpr long AlarmBytes = 19;
-constexpr long SpriteBytes = 101;
-constexpr long AlarmNameBytes = 4;
-constexpr long TextBytes = 120;
-constexpr long ParticleSystemBytes = 34;
+using namespace stored;
+
+// The smallest stored size of each record: every choice takes its shortest
+// branch, every text and list is empty.
+// A sound of a kind other than 0 has no value.
+constexpr long SoundBytes = Int + 2 * EmptyText + Bool;
+// Its value is a text, and that text is empty.
+constexpr long VariableBytes = EmptyText + Bool + EmptyText + EmptyBehaviour;
+// A map of an unknown kind is its kind alone.
+constexpr long MapBytes = Int;
+constexpr long AlarmBytes = EmptyText + 3 * Bool + EmptyBehaviour + EmptyShapes + LocalVariable;
+constexpr long SpriteBytes = EmptyText + 4 * Bool + Bool + EmptyText  // name, flags, network player, map
+                             + 4 * Int + Bool + 2 * Float              // z-order, actor, animation, frame, peg, x, y
+                             + Bool + Int + Float + 5 * Bool           // collision settings
+                             + EmptyBehaviour + Bool                   // no path state machine
+                             + Bool + 2 * Float                        // direction by angle
+                             + 6 * Bool + Float + Int + 2 * Bool       // motion
+                             + Int + Bool                              // no alarms, no movement pattern
+                             + Bool + 2 * Float + Bool + LocalVariable;  // gravity, pause
+constexpr long AlarmNameBytes = EmptyText;
+constexpr long TextBytes = EmptyText + 2 * Bool + EmptyText + Int + Float + 2 * Int + 3 * Bool + Rect + Bool +
+                           Int                      // name and look
+                           + Bool + 2 * Bool        // not in the world, neither on a map nor centred
+                           + Int                    // a display type without scroll fields
+                           + 4 * Int + Bool         // margins and spacing
+                           + Int + 2 * Int + Bool   // effect, delays, no letter sound
+                           + Bool + EmptyText       // from a text file with an empty name
+                           + 2 * Bool + EmptyBehaviour + LocalVariable;
+constexpr long ParticleSystemBytes = 3 * Int + 2 * EmptyText + 3 * Float + 2 * Bool;
 
 void ReadHeader(Reader& r, GameNode& level) {
     r.Section("level settings");

@@ -17,7 +17,10 @@ namespace gamefile {
 
 namespace {
 
-constexpr long LevelBytes = 28;
+using namespace stored;
+
+// A level with empty name and level file, for checking the count against the data.
+constexpr long LevelBytes = Int + EmptyText + 4 * Int + EmptyText;
 
 // The level functions are the game program's: a number must name an entry of its table.
 bool LevelFunctionsKnown(Reader& r, std::int32_t level, std::initializer_list<std::uint32_t> numbers) {

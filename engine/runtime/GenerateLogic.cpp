@@ -21,19 +21,22 @@ namespace gamefile {
 
 namespace {
 
-// Smallest stored size of each record, for checking counts against the data.
-constexpr long TimerBytes = 17;
-constexpr long MachineBytes = 8;
-constexpr long StateBytes = 12;
-constexpr long EdgeBytes = 9;
-constexpr long PathMachineBytes = 17;
-constexpr long PathStateBytes = 22;
-constexpr long PathEdgeBytes = 23;
-constexpr long StationBytes = 8;
-constexpr long LinkBytes = 8;
-constexpr long GateBytes = 1;
-constexpr long PatternBytes = 8;
-constexpr long LegBytes = 8;
+using namespace stored;
+
+// The smallest stored size of each record, for checking counts against the
+// data: every count 0, every text empty, no gates.
+constexpr long TimerBytes = 3 * Int + Bool + Int;
+constexpr long MachineBytes = Int + Int;  // no states, then the starting state
+constexpr long StateBytes = 3 * Int;      // action, nested machine, no edges
+constexpr long EdgeBytes = 2 * Int + Bool;
+constexpr long PathMachineBytes = 3 * Int + Int + Bool;  // counts and starting state, no links, no gates
+constexpr long PathStateBytes = 2 * Int + Byte + Int + Bool + Int + Int;
+constexpr long PathEdgeBytes = 2 * Int + 2 * Bool + Byte + 3 * Int;
+constexpr long StationBytes = 2 * Float;
+constexpr long LinkBytes = 2 * Int;
+constexpr long GateBytes = Bool;  // a gate that is not there
+constexpr long PatternBytes = EmptyText + Int;
+constexpr long LegBytes = 2 * Int;
 
 template <class T>
 using Table = std::unique_ptr<T[], void (*)(T*)>;

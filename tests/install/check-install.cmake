@@ -1,3 +1,7 @@
+# Installs the engine into a fresh prefix and builds outside projects on it:
+# with CMake (find_package), a resource check and the game program that the
+# README shows game programmers first; then, with the installed tree moved
+# elsewhere, the same game program with pkg-config.
 file(REMOVE_RECURSE ${WORK_DIR})
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -5,7 +9,42 @@ function(run)
     message(FATAL_ERROR "failed: ${ARGN}\n${out}\n${err}")
   endif()
 endfunction()
+
+# The first C++ example of the README's section for game programmers.
+file(READ ${README} readme)
+string(FIND "${readme}" "## Building a game on the engine" section)
+if(section EQUAL -1)
+  message(FATAL_ERROR "the README has no section for game programmers")
+endif()
+string(SUBSTRING "${readme}" ${section} -1 readme)
+string(FIND "${readme}" "```cpp\n" open)
+if(open EQUAL -1)
+  message(FATAL_ERROR "the README's section for game programmers shows no C++ program")
+endif()
+math(EXPR open "${open} + 7")
+string(SUBSTRING "${readme}" ${open} -1 readme)
+string(FIND "${readme}" "```" close)
+string(SUBSTRING "${readme}" 0 ${close} example)
+set(game_main ${WORK_DIR}/game/main.cpp)
+file(WRITE ${game_main} "${example}")
+
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_DIR}/prefix)
-run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/build -G Ninja -DCMAKE_PREFIX_PATH=${WORK_DIR}/prefix)
+run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/build -G Ninja -DCMAKE_PREFIX_PATH=${WORK_DIR}/prefix
+    -DCMAKE_CXX_COMPILER=${CXX} -DGAME_MAIN=${game_main})
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
 run(${WORK_DIR}/build/consumer)
+
+# pkg-config finds the tree from where its QelEngine.pc now lies.
+file(RENAME ${WORK_DIR}/prefix ${WORK_DIR}/moved)
+set(ENV{PKG_CONFIG_PATH} ${WORK_DIR}/moved/${LIBDIR}/pkgconfig)
+execute_process(COMMAND ${PKG_CONFIG} --variable=includedir QelEngine OUTPUT_VARIABLE includedir
+  OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE rc)
+file(REAL_PATH "${includedir}" includedir)
+file(REAL_PATH ${WORK_DIR}/moved moved)
+if(NOT rc EQUAL 0 OR NOT includedir MATCHES "^${moved}/" OR NOT EXISTS ${includedir}/QelEngine.h)
+  message(FATAL_ERROR "QelEngine.pc does not lead to the moved tree: includedir '${includedir}'")
+endif()
+execute_process(COMMAND ${PKG_CONFIG} --cflags --libs QelEngine OUTPUT_VARIABLE flags
+  OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+separate_arguments(flags UNIX_COMMAND "${flags}")
+run(${CXX} -std=c++20 ${game_main} ${flags} -o ${WORK_DIR}/mygame)

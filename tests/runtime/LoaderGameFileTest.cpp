@@ -217,6 +217,116 @@ TEST_F(LoaderGameFile, LogicTablesAreBuiltFromTheirRecords) {
     EXPECT_FLOAT_EQ(MPArray[0].Vector(1)->directionY, -1.0f);
 }
 
+// Records at their smallest: every count 0, every text empty, no gates. Many
+// of them, with little after them, fill the file exactly, so a count check
+// that takes a record for longer refuses the file.
+LoaderWriter Repeated(int n, const LoaderWriter& record) {
+    LoaderWriter w;
+    for (int i = 0; i < n; ++i) w.Append(record);
+    return w;
+}
+LoaderWriter SmallestPathState(std::int32_t edges = 0) {
+    return LoaderWriter().I32(-1).U32(0).U8(0xFF).I32(-1).B(false).I32(0).I32(edges);
+}
+
+TEST_F(LoaderGameFile, FilesOfRecordsAtTheirSmallestLoadWhole) {
+    constexpr int N = 64;
+    const LoaderWriter none = LoaderWriter().I32(0);
+    auto logic = [&](const LoaderWriter& timers, const LoaderWriter& machines, const LoaderWriter& paths,
+                     const LoaderWriter& patterns) {
+        return LoaderWriter(timers).Append(machines).Append(paths).Append(patterns);
+    };
+    // One path state machine: its states, stations, links and gates.
+    auto path = [&](const LoaderWriter& states, const LoaderWriter& stations, const LoaderWriter& links,
+                    const LoaderWriter& gates) {
+        return LoaderWriter().I32(1).Append(states).Append(stations).Append(links).Append(gates);
+    };
+    const LoaderWriter noStates = LoaderWriter().I32(0).I32(0).I32(0);  // states, stations, starting state
+    struct Case {
+        const char* name;
+        LoaderWriter file;
+        bool (*part)(gamefile::Reader&);
+    };
+    const Case cases[] = {
+        {"timers",
+         logic(LoaderWriter().I32(N).Append(Repeated(N, LoaderWriter().I32(-1).U32(0).I32(0).B(true).U32(1))), none,
+               none, none),
+         gamefile::ReadLogic},
+        {"state machines",
+         logic(none, LoaderWriter().I32(N).Append(Repeated(N, LoaderWriter().I32(0).I32(0))), none, none),
+         gamefile::ReadLogic},
+        {"states",
+         logic(none, LoaderWriter().I32(1).I32(N).Append(Repeated(N, LoaderWriter().I32(-1).I32(-1).I32(0))).I32(0),
+               none, none),
+         gamefile::ReadLogic},
+        {"edges",
+         logic(none,
+               LoaderWriter().I32(1).I32(1).I32(-1).I32(-1).I32(N).Append(
+                   Repeated(N, LoaderWriter().I32(0).I32(-1).B(true))).I32(0),
+               none, none),
+         gamefile::ReadLogic},
+        {"path state machines",
+         logic(none, none, LoaderWriter().I32(N).Append(Repeated(N, LoaderWriter(noStates).I32(0).B(false))), none),
+         gamefile::ReadLogic},
+        {"path states",
+         logic(none, none,
+               path(LoaderWriter().I32(N).I32(0).Append(Repeated(N, SmallestPathState())).I32(0), LoaderWriter(),
+                    LoaderWriter().I32(0), LoaderWriter().B(false)),
+               none),
+         gamefile::ReadLogic},
+        {"path edges",
+         logic(none, none,
+               path(LoaderWriter().I32(1).I32(0).Append(SmallestPathState(N)).Append(
+                        Repeated(N, LoaderWriter().I32(0).I32(-1).B(true).B(false).U8(0).U32(0).I32(0).I32(0))).I32(0),
+                    LoaderWriter(), LoaderWriter().I32(0), LoaderWriter().B(false)),
+               none),
+         gamefile::ReadLogic},
+        {"stations",
+         logic(none, none,
+               path(LoaderWriter().I32(0).I32(N).I32(0), Repeated(N, LoaderWriter().F32(1).F32(2)),
+                    LoaderWriter().I32(0), LoaderWriter().B(false)),
+               none),
+         gamefile::ReadLogic},
+        {"links",
+         logic(none, none,
+               path(LoaderWriter().I32(0).I32(2).I32(0), LoaderWriter().F32(0).F32(0).F32(3).F32(4),
+                    LoaderWriter().I32(N).Append(Repeated(N, LoaderWriter().I32(0).I32(1))), LoaderWriter().B(false)),
+               none),
+         gamefile::ReadLogic},
+        {"gates",
+         logic(none, none,
+               path(noStates, LoaderWriter(), LoaderWriter().I32(0),
+                    LoaderWriter().B(true).I32(N).Append(Repeated(N, LoaderWriter().B(false)))),
+               none),
+         gamefile::ReadLogic},
+        {"movement patterns",
+         logic(none, none, none, LoaderWriter().I32(N).Append(Repeated(N, LoaderWriter().Str("").I32(0)))),
+         gamefile::ReadLogic},
+        {"movement vectors",
+         logic(none, none, none,
+               LoaderWriter().I32(1).Str("").I32(N).Append(Repeated(N, LoaderWriter().I32(1).I32(0)))),
+         gamefile::ReadLogic},
+        {"levels",
+         [&] {
+             LoaderWriter w = LoaderWriter().Behaviour().I32(N);
+             for (int id = 1; id <= N; ++id) w.I32(id).Str("").U32(0).U32(0).U32(0).U32(0).Str("");
+             return w.Str("").I32(-1);
+         }(),
+         gamefile::ReadLevels},
+        {"behaviour entries",
+         LoaderWriter().I32(N).Append(Repeated(N, LoaderWriter().I32(3))).I32(0).Str("").I32(-1), gamefile::ReadLevels},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        myGame = new Game();
+        gamefile::Reader& r = Open(c.file);
+        EXPECT_TRUE(c.part(r)) << r.Fault();
+        EXPECT_EQ(_GameFile->BytesLeft(), 0);
+        TearDown();
+        SetUp();
+    }
+}
+
 TEST_F(LoaderGameFile, CountsOfZeroKeepTheGamesOwnTables) {
     Timer* timers = NewTimers(3);
     StateMachine* machines = NewStateMachines(2);
@@ -368,6 +478,22 @@ TEST_F(LoaderGameFile, LevelsAreAddedWithTheirFunctionsAndLevelFiles) {
         delete myGame;
         myGame = nullptr;
     }
+}
+
+// The whole game file in one stream, its records in their longer branches:
+// gates of two segments, behaviour entries with their numbers, named levels.
+TEST_F(LoaderGameFile, AGameFileOfRecordsAtTheirLargestLoadsWhole) {
+    myGame = new Game();
+    const LoaderWriter file =
+        LoaderWriter().I32(640).I32(480).I32(32).B(true).B(false).Append(FullLogic()).Append(Levels("level1.lvl"));
+    gamefile::Reader& r = Open(file);
+    ASSERT_TRUE(gamefile::ReadMode(r)) << r.Fault();
+    ASSERT_TRUE(gamefile::ReadLogic(r)) << r.Fault();
+    ASSERT_TRUE(gamefile::ReadLevels(r)) << r.Fault();
+    EXPECT_EQ(_GameFile->BytesLeft(), 0);
+    EXPECT_EQ(maxMPIndex, 0);
+    ASSERT_NE(Game::Search(1), nullptr);
+    EXPECT_STREQ(Game::Search(1)->Name(), "Level 1");
 }
 
 TEST_F(LoaderGameFile, ShortOrCorruptLevelPartAddsNoLevel) {

@@ -18,6 +18,7 @@
 #include "foundation/File.h"
 #include "foundation/UserError.h"
 #include "foundation/Variable.h"
+#include "input/QelCursor.h"
 #include "platform/Surface.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/GameFileLoaders.h"
@@ -54,15 +55,14 @@ LoaderWriter Actors() {
     return w;
 }
 
-LoaderWriter LevelHeader() {
+LoaderWriter LevelHeader(const LoaderWriter& behaviour = LoaderWriter().Behaviour({{3, 0, false}})) {
     LoaderWriter w;
     w.U32(0x00FF00).U32(2222).U32(3).U32(2).U32(4).B(true);
     for (int i = 1; i <= 16; ++i) w.U8(std::uint8_t(i));
     w.U32(256).U32(128).U32(30).B(true).B(false);
     w.F32(16).F32(0).F32(32).F32(48).F32(0).F32(0);
     w.F32(1).F32(2).F32(3).F32(4).F32(64).F32(48);
-    w.Behaviour({{3, 0, false}}).Str("pal.bmp").I32(-1);
-    return w;
+    return w.Append(behaviour).Str("pal.bmp").I32(-1);
 }
 
 LoaderWriter ParticleSystems() {
@@ -302,6 +302,200 @@ TEST_F(LoaderLevelFile, EveryShortLevelFileIsRefused) {
                     fault.find("more than the data holds") != std::string::npos)
             << fault;
     }
+}
+
+// Records at their smallest: every choice takes its shortest branch, every
+// text and list is empty. Many of them, with little after them, fill the file
+// exactly, so a count check that takes a record for longer refuses the file.
+LoaderWriter Repeated(int n, const LoaderWriter& record) {
+    LoaderWriter w;
+    for (int i = 0; i < n; ++i) w.Append(record);
+    return w;
+}
+LoaderWriter NoBehaviourEntries(int n) { return Repeated(n, LoaderWriter().I32(3)); }
+LoaderWriter Circles(int n) { return Repeated(n, LoaderWriter().B(false).F32(1).F32(2).F32(3).I32(1).U8(0)); }
+LoaderWriter SmallestFrame() {
+    LoaderWriter w;
+    w.Str("").F32(0).F32(0).U32(0).I32(0).I32(0).U32(0).B(false).B(false).I32(0);
+    for (int i = 0; i < 10; ++i) w.I32(0);
+    return w.Rect(0, 0, 0, 0).F32(0).F32(0).B(false).B(false).I32(0);
+}
+LoaderWriter SmallestAlarm() { return LoaderWriter().Str("").B(false).B(false).B(false).Behaviour().I32(0).I32(-1); }
+LoaderWriter SmallestMasterMap(const LoaderWriter& alarms, const LoaderWriter& shapes) {
+    LoaderWriter w;
+    w.I32(0).Str("master").Str("master.bmp").I32(0).F32(0).F32(0);
+    w.B(false).U32(0).B(true).B(false).B(false).I32(64).B(false).Behaviour();
+    return w.Append(alarms).Append(shapes).I32(-1).I32(0);
+}
+LoaderWriter SmallestSprite(const LoaderWriter& alarmNames = LoaderWriter().I32(0)) {
+    LoaderWriter w;
+    w.Str("").B(true).B(false).B(false).B(false).B(false).Str("");
+    w.U32(0).I32(0).I32(0).I32(0).B(false).F32(0).F32(0);
+    w.B(false).I32(0).F32(0).B(false).B(false).B(false).B(false).B(false).Behaviour();
+    w.B(false).B(false).F32(0).F32(0);
+    w.B(false).B(false).B(false).B(false).B(false).B(false).F32(0).I32(0).B(false).B(false);
+    w.Append(alarmNames);
+    return w.B(false).B(false).F32(0).F32(0).B(false).I32(-1);
+}
+LoaderWriter SmallestText() {
+    LoaderWriter w;
+    w.Str("").B(false).B(false).Str("").U32(0).F32(0).U32(0).U32(0).B(false).B(false).B(false);
+    w.Rect(0, 0, 0, 0).B(false).U32(0);
+    w.B(false).B(false).B(false).I32(0);
+    w.I32(0).I32(0).I32(0).I32(0).B(false).I32(0).U32(0).U32(0).B(false);
+    return w.B(true).Str("").B(false).B(false).Behaviour().I32(-1);
+}
+
+// A level part with empty sections, but for those given.
+struct LevelSections {
+    LoaderWriter header = LevelHeader();
+    LoaderWriter sounds = LoaderWriter().I32(0);
+    LoaderWriter variables = LoaderWriter().I32(0);
+    LoaderWriter maps = LoaderWriter().I32(0);
+    LoaderWriter sprites = LoaderWriter().I32(0);
+    LoaderWriter texts = LoaderWriter().I32(0);
+    LoaderWriter particles = LoaderWriter().I32(0);
+    LoaderWriter File() const {
+        return LoaderWriter().I32(0).Append(header).B(false).Append(sounds).Append(variables).Append(maps).Append(
+            sprites).Append(texts).Append(particles);
+    }
+};
+
+TEST_F(LoaderLevelFile, FilesOfRecordsAtTheirSmallestLoadWhole) {
+    constexpr int N = 64;
+    LevelSections behaviour, sounds, variables, maps, alarms, mapShapes, alarmShapes, sprites, alarmNames, texts,
+        particles;
+    behaviour.header = LevelHeader(LoaderWriter().I32(N).Append(NoBehaviourEntries(N)));
+    sounds.sounds = LoaderWriter().I32(N).Append(Repeated(N, LoaderWriter().I32(2).Str("").Str("").B(false)));
+    variables.variables = LoaderWriter().I32(N).Append(Repeated(N, LoaderWriter().Str("").B(true).Str("").Behaviour()));
+    maps.maps = LoaderWriter().I32(N).Append(Repeated(N, LoaderWriter().I32(7)));
+    alarms.maps = LoaderWriter().I32(1).Append(
+        SmallestMasterMap(LoaderWriter().I32(N).Append(Repeated(N, SmallestAlarm())), LoaderWriter().I32(0)));
+    mapShapes.maps = LoaderWriter().I32(1).Append(
+        SmallestMasterMap(LoaderWriter().I32(0), LoaderWriter().I32(N).Append(Circles(N))));
+    alarmShapes.maps = LoaderWriter().I32(1).Append(SmallestMasterMap(
+        LoaderWriter().I32(1).Str("").B(false).B(false).B(false).Behaviour().I32(N).Append(Circles(N)).I32(-1),
+        LoaderWriter().I32(0)));
+    sprites.sprites = LoaderWriter().I32(N).Append(Repeated(N, SmallestSprite()));
+    alarmNames.sprites =
+        LoaderWriter().I32(1).Append(SmallestSprite(LoaderWriter().I32(N).Append(Repeated(N, LoaderWriter().Str("")))));
+    constexpr int FewTexts = 8;  // each builds a font; the four bytes after them are fewer
+    texts.texts = LoaderWriter().I32(FewTexts).Append(Repeated(FewTexts, SmallestText()));
+    particles.particles = LoaderWriter().I32(N).Append(
+        Repeated(N, LoaderWriter().U32(0).I32(-1).I32(-1).Str("").Str("").F32(0).F32(0).F32(0).B(false).B(false)));
+
+    struct Case {
+        const char* name;
+        LoaderWriter file;
+        bool actorsOnly;
+    };
+    const Case cases[] = {
+        {"actors", LoaderWriter().I32(N).Append(Repeated(N, LoaderWriter().I32(Actor).I32(0))), true},
+        {"animations", LoaderWriter().I32(1).I32(Actor).I32(N).Append(Repeated(N, LoaderWriter().I32(0).I32(0))), true},
+        {"frames",
+         LoaderWriter().I32(1).I32(Actor).I32(1).I32(N).I32(0).B(false).U8(0).B(false).Append(
+             Repeated(N, SmallestFrame())),
+         true},
+        {"frame shapes",
+         LoaderWriter().I32(1).I32(Actor).I32(1).I32(1).I32(0).B(false).U8(0).B(false).Append([&] {
+             LoaderWriter frame = SmallestFrame();
+             frame.bytes.resize(frame.bytes.size() - 4);
+             return frame.I32(N).Append(Circles(N));
+         }()),
+         true},
+        {"behaviour entries", behaviour.File(), false},
+        {"sounds", sounds.File(), false},
+        {"variables", variables.File(), false},
+        {"maps", maps.File(), false},
+        {"alarms", alarms.File(), false},
+        {"map shapes", mapShapes.File(), false},
+        {"alarm shapes", alarmShapes.File(), false},
+        {"sprites", sprites.File(), false},
+        {"sprite alarms", alarmNames.File(), false},
+        {"texts", texts.File(), false},
+        {"particle systems", particles.File(), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        gamefile::Reader& r = Open(c.file);
+        ASSERT_TRUE(c.actorsOnly ? gamefile::ReadActors(r, *level) : ReadWhole(r)) << r.Fault();
+        EXPECT_EQ(_LevelFile->BytesLeft(), 0);
+    }
+}
+
+// Every record with every optional part there, in its longer branch.
+LoaderWriter LargestLevelFile() {
+    LoaderWriter w;
+    // An actor whose animation has a sound and a frame mirrored both ways with a segment.
+    w.I32(1).I32(Actor).I32(1).I32(1).I32(0);
+    w.B(true).Str("step").Str("step.wav").B(true).I32(7).U8(1).B(true);
+    w.Str("walk.bmp").F32(1).F32(2).U32(3).I32(8).I32(6).U32(0x00FF00).B(true).B(true).I32(9);
+    for (int i = 1; i <= 10; ++i) w.I32(i);
+    w.Rect(0, 0, 7, 5).F32(3).F32(2).B(true).B(true).I32(1).B(true).Segment(0, 0, 7, 0, 1, 2, 3);
+    w.Append(LevelHeader(LoaderWriter().Behaviour({{0, 0, true}, {1, 0, true}, {2, 0, true}})));
+    // The cursor at a given place.
+    w.B(true).U32(2000).U32(0).U32(0).B(true).B(false).F32(12.75f).F32(7.5f).Behaviour({{0, 1, false}}).B(true).I32(-1);
+    w.I32(1).I32(0).Str("boom").Str("boom.wav").B(true).I32(90);
+    w.I32(1).Str("score").B(false).F64(2.5).Behaviour({{2, 1, true}});
+    // A master map with its MIDI music; a standard map with an alarm and shapes.
+    w.I32(2);
+    w.I32(0).Str("master").Str("master.bmp").I32(0).F32(1).F32(2);
+    w.B(true).U32(0xFF00FF).B(true).B(false).B(false).I32(32).B(true).Behaviour({{0, 0, true}});
+    w.I32(1).Str("zone").B(true).B(true).B(true).Behaviour({{0, 0, true}});
+    w.I32(2).B(true).Segment(0, 0, 10, 0, 4, 1, 2).B(false).F32(5).F32(5).F32(3).I32(5).U8(1).I32(-1);
+    w.I32(1).B(true).Segment(0, 40, 64, 40, 11, 1, 2).I32(-1);
+    w.I32(2).Str("tune");
+    w.I32(1).Str("front").Str("deck.bmp").I32(2).I32(3).I32(4).B(false).Rect(0, 0, 64, 48);
+    w.F32(1).F32(1).F32(0.5f).F32(0.25f).B(true).U32(0x00FF00).B(true).B(true).B(false).I32(16).B(false);
+    w.Behaviour({{0, 0, true}}).I32(0).I32(1).B(true).Segment(1, 1, 2, 2, 3).I32(-1);
+    // A sprite with a route, a direction by vector, an alarm and a started movement pattern.
+    w.I32(1).Str("hero").B(true).B(false).B(false).B(false).B(false).Str("master");
+    w.U32(4).I32(Actor).I32(0).I32(0).B(true).F32(10).F32(20);
+    w.B(true).I32(2).F32(0.5f).B(true).B(true).B(true).B(true).B(true).Behaviour({{0, 0, true}});
+    w.B(true).U32(0).U32(0).B(true).B(true).U32(1);
+    w.B(true).F32(1).F32(0).U32(5);
+    w.B(false).B(false).B(false).B(false).B(false).B(false).F32(3).I32(2).B(false).B(false);
+    w.I32(1).Str("zone");
+    w.B(true).I32(0).B(true).B(true).B(false).B(true);
+    w.B(true).F32(50).F32(0.25f).B(true).I32(-1);
+    // A text in the world on a map, scrolling both ways, with a letter sound and a number.
+    w.I32(1).Str("label").B(true).B(false).Str("Arial").U32(6).F32(10).U32(400).U32(0xFF);
+    w.B(true).B(true).B(true).Rect(0, 0, 40, 20).B(true).U32(0x123456);
+    w.B(true).B(true).B(true).Str("master").B(true);
+    w.I32(4).I32(0x4B).I32(0x4D).U32(3).B(true).I32(0x48).I32(0x50).U32(4).B(false).U32(13).U32(0xABCDEF);
+    w.I32(1).I32(2).I32(3).I32(4).B(true).I32(2).U32(5).U32(6);
+    w.B(true).Str("boom").B(false).B(false).F64(42).B(true).B(true).Behaviour({{0, 0, true}}).I32(-1);
+    return w.Append(ParticleSystems());
+}
+
+TEST_F(LoaderLevelFile, AFileOfRecordsAtTheirLargestLoadsWhole) {
+    gamefile::Reader& r = Open(LargestLevelFile());
+    const bool read = ReadWhole(r);
+    std::unique_ptr<QelCursor> cursor(pQelCursor);
+    pQelCursor = nullptr;
+    ASSERT_TRUE(read) << r.Fault();
+    EXPECT_EQ(_LevelFile->BytesLeft(), 0);
+    ASSERT_NE(cursor, nullptr);
+    EXPECT_EQ(cursor->ViewportPositionX(), 12u);
+    EXPECT_EQ(cursor->ViewportPositionY(), 7u);
+    Map* front = Map::Search("front");
+    ASSERT_NE(front, nullptr);
+    EXPECT_EQ(front->AlarmCount(), 0);
+    EXPECT_FLOAT_EQ(front->ScrollRatioY(), 0.25f);
+    Sprite* hero = Sprite::Search("hero");
+    ASSERT_NE(hero, nullptr);
+    EXPECT_FLOAT_EQ(hero->Speed(), 3.0f);
+    EXPECT_EQ(hero->AlarmCount(), 1);
+    EXPECT_FLOAT_EQ(hero->GravityFriction(), 0.25f);
+    EXPECT_TRUE(hero->Pause());
+    Variable* label = Variable::Search("label");
+    ASSERT_NE(label, nullptr);
+    EXPECT_TRUE(label->TopMost());
+    EXPECT_EQ(label->ArrowsSize(), 12u);
+    EXPECT_EQ(label->ArrowsColor(), 0xABCDEFu);
+    EXPECT_TRUE(*label == 42.0f);
+    EXPECT_TRUE(label->OnlyIntegerPart());
+    EXPECT_STREQ(static_cast<ParticleSystem*>(level->ParticleSystems().Head())->Name(), "sparks");
 }
 
 TEST_F(LoaderLevelFile, CorruptCountsAndIndicesAreRefusedWithTheirReason) {
