@@ -185,7 +185,8 @@ void Game::RealLoadGame() {
     bool good = !inputDataRequested || replay.Read(inputDataFileName);
     if (good) good = LoadSaveFile(loadFileName);
     if (!good) {
-        ErrorBox(MsgErrorLoadingReplay);
+        // A game that cannot be loaded is not a replay: only a replay's load says so.
+        ErrorBox(inputDataRequested || replayStarting ? MsgErrorLoadingReplay : MsgErrorLoading);
         CancelLoad();
         return;
     }
