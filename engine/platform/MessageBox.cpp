@@ -2,7 +2,9 @@
 
 #include <SDL.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <string>
 
@@ -17,6 +19,32 @@ namespace {
 std::mutex boxLock;
 MessageBoxObserver observer;
 
+// ASCII stand-ins for the signs of code page 1252's 0x80-0x9F row; null
+// where the byte is no punctuation.
+const char* PlainSign(std::uint8_t byte) {
+    switch (byte) {
+        case 0x82: return ",";
+        case 0x84: return ",,";
+        case 0x85: return "...";
+        case 0x8B: return "<";
+        case 0x9B: return ">";
+        case 0x91:
+        case 0x92: return "'";
+        case 0x93:
+        case 0x94: return "\"";
+        case 0x95: return "*";
+        case 0x96:
+        case 0x97: return "-";
+        case 0x98: return "~";
+        default: return nullptr;
+    }
+}
+
+bool X11Draws() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver != nullptr && std::strcmp(driver, "x11") == 0;
+}
+
 Uint32 FlagsOf(MessageBoxIcon icon) {
     switch (icon) {
         case MessageBoxIcon::Error: return SDL_MESSAGEBOX_ERROR;
@@ -26,6 +54,19 @@ Uint32 FlagsOf(MessageBoxIcon icon) {
 }
 }  // namespace
 
+std::string MessageBoxText(std::string_view cp1252, bool plainPunctuation) {
+    if (!plainPunctuation) return Cp1252ToUtf8(cp1252);
+    std::string plain;
+    for (char c : cp1252) {
+        const char* sign = PlainSign(std::uint8_t(c));
+        if (sign)
+            plain += sign;
+        else
+            plain += c;
+    }
+    return Cp1252ToUtf8(plain);
+}
+
 void ShowMessageBox(HWND owner, const char* text, const char* caption, MessageBoxIcon icon) {
     if (!text) text = "";
     if (!caption) caption = "";
@@ -34,12 +75,14 @@ void ShowMessageBox(HWND owner, const char* text, const char* caption, MessageBo
         observer(text, caption, icon);
         return;
     }
-    std::string utf8Text = Cp1252ToUtf8(text);
-    std::string utf8Caption = Cp1252ToUtf8(caption);
     // Windows belong to the interface thread: another thread's box has no owner.
     SDL_Window* parent = IsUiThread() ? SystemWindow(owner) : nullptr;
-    if (HasRealDisplay() && SDL_ShowSimpleMessageBox(FlagsOf(icon), utf8Caption.c_str(), utf8Text.c_str(), parent) == 0)
-        return;
+    if (HasRealDisplay()) {
+        const bool plain = X11Draws();
+        const std::string boxText = MessageBoxText(text, plain), boxCaption = MessageBoxText(caption, plain);
+        if (SDL_ShowSimpleMessageBox(FlagsOf(icon), boxCaption.c_str(), boxText.c_str(), parent) == 0) return;
+    }
+    const std::string utf8Text = Cp1252ToUtf8(text), utf8Caption = Cp1252ToUtf8(caption);
     std::fprintf(stderr, "%s: %s\n", utf8Caption.c_str(), utf8Text.c_str());
     std::fflush(stderr);
 }

@@ -2,6 +2,8 @@
 // the message goes to standard error and the call returns at once.
 #pragma once
 #include <functional>
+#include <string>
+#include <string_view>
 #include "QelExport.h"
 #include "platform/Handles.h"
 
@@ -12,6 +14,11 @@ enum class MessageBoxIcon { None, Error, Information, Warning };
 // Text and caption are code page 1252 bytes. The owner may be null. Blocks
 // until the player closes the box.
 QEL_API void ShowMessageBox(HWND owner, const char* text, const char* caption, MessageBoxIcon icon);
+
+// The UTF-8 text a box is given. The X11 box draws with core fonts that
+// have no typographic quotes, dashes or ellipsis: with `plainPunctuation` those
+// code-page-1252 signs become their ASCII look-alikes ("\x91Qel\x92" -> "'Qel'").
+QEL_API std::string MessageBoxText(std::string_view cp1252, bool plainPunctuation);
 
 // Test hook: while set, every message box goes to the observer instead of the
 // screen or standard error. Pass an empty function to remove it.

@@ -196,7 +196,8 @@ void Game::RealLoadGame() {
     }
     if (good) good = LoadSaveFile(loadFileName);
     if (!good) {
-        ErrorBox(MsgErrorLoadingReplay);
+        // A game that cannot be loaded is not a replay: only a replay's load says so.
+        ErrorBox(inputDataRequested || replayStarting ? MsgErrorLoadingReplay : MsgErrorLoading);
         CancelLoad();
         return;
     }

@@ -77,7 +77,8 @@ void StreamedSound::Stop() {
     if (!buffer) return;
     buffer->Stop();
     savedPlayPosition = endPosition = lastPlayCursor = 0;
-    ending = endAfterWrap = false;
+    ending = false;
+    bytesToEnd = 0;
     buffer->SetPlayCursor(0);
     RewindAndPrime();
 }
@@ -95,7 +96,7 @@ void StreamedSound::RefillHalf(std::uint32_t cursor) {
             ending = true;
             // Refilling the first half means the cursor is still in the second:
             // what is left there and the last bytes play before the stop.
-            endAfterWrap = offset == 0;
+            bytesToEnd = ForwardDistance(cursor, endPosition);
         } else {
             Reset();
             std::uint32_t more = 0;
@@ -108,19 +109,34 @@ void StreamedSound::RefillHalf(std::uint32_t cursor) {
     WriteFromStaging(offset, length);
 }
 
+std::uint32_t StreamedSound::ForwardDistance(std::uint32_t from, std::uint32_t to) const {
+    const std::uint32_t size = buffer->Size();
+    return to >= from ? to - from : size - from + to;
+}
+
+void StreamedSound::StopAtEnd() {
+    buffer->Stop();
+    endPosition = lastPlayCursor = bytesToEnd = 0;
+    ending = false;
+    buffer->SetPlayCursor(0);
+    RewindAndPrime();
+}
+
+bool StreamedSound::StopIfEndPlayed(std::uint32_t cursor) {
+    const std::uint32_t played = ForwardDistance(lastPlayCursor, cursor);
+    if (played < bytesToEnd) {
+        bytesToEnd -= played;
+        return false;
+    }
+    StopAtEnd();
+    return true;
+}
+
 void StreamedSound::UpdateBuffer() {
     if (!buffer || !IsPlaying()) return;
     const std::uint32_t cursor = buffer->PlayCursor();
     if (ending) {
-        if (endAfterWrap && cursor < lastPlayCursor) endAfterWrap = false;
-        if (!endAfterWrap && cursor >= endPosition) {
-            buffer->Stop();
-            endPosition = lastPlayCursor = 0;
-            ending = false;
-            buffer->SetPlayCursor(0);
-            RewindAndPrime();
-            return;
-        }
+        if (StopIfEndPlayed(cursor)) return;
     } else if ((cursor >= halfSize && lastPlayCursor < halfSize) || cursor < lastPlayCursor) {
         RefillHalf(cursor);
     }
@@ -176,6 +192,6 @@ void StreamedSound::Load(File& f) {
     streamedBytes = skipped;
     FillFromLostBuffer();
     buffer->SetPlayCursor(position);
-    endAfterWrap = ending && endPosition < position;
+    bytesToEnd = ending ? ForwardDistance(lastPlayCursor, endPosition) : 0;
     if (playing) Play();
 }

@@ -44,12 +44,19 @@ private:
     void RefillHalf(std::uint32_t cursor);
     // Writes staging bytes [offset, offset + n) into the buffer, restoring a lost one.
     bool WriteFromStaging(std::uint32_t offset, std::uint32_t n);
+    // Bytes the cursor moves forward from `from` to `to`, across the wrap.
+    std::uint32_t ForwardDistance(std::uint32_t from, std::uint32_t to) const;
+    // Stops at the end of the data once the cursor has played up to it.
+    bool StopIfEndPlayed(std::uint32_t cursor);
+    void StopAtEnd();
 
     std::uint32_t lastPlayCursor = 0;
     std::uint32_t halfSize = 0;
     std::uint32_t endPosition = 0;
     bool ending = false;
-    // The data ended in the half ahead of the cursor: stop only after it wraps.
-    bool endAfterWrap = false;
+    // While ending: bytes still to play from the last cursor to the end of the
+    // data. The cursor moves far more than a byte between frames, so the end is
+    // found by distance played, not by meeting the end position.
+    std::uint32_t bytesToEnd = 0;
     std::vector<std::uint8_t> staging;
 };

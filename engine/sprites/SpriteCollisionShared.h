@@ -100,8 +100,8 @@ inline CellWindow CellsUnder(Map& map, float worldX, float worldY, float left, f
     float l = left - worldX, t = top - worldY, r = right - worldX, b = bottom - worldY;
     if (l < 0) l = 0;
     if (t < 0) t = 0;
-    if (r > float(map.Width())) r = float(map.Width());
-    if (b > float(map.Height())) b = float(map.Height());
+    if (r > float(map.CollisionWidth())) r = float(map.CollisionWidth());
+    if (b > float(map.CollisionHeight())) b = float(map.CollisionHeight());
     if (!(r >= l) || !(b >= t)) return w;
     const std::int64_t s = size;
     w.i0 = std::int32_t(std::min<std::int64_t>(TruncToInt32(l) / s, map.GridColumns() - 1));

@@ -91,6 +91,12 @@ float LevelWorldHeight() {
     return gNode ? float(gNode->WorldHeight()) : LevelViewPort().WorldHeight();
 }
 
+// A world side as a grid extent, within the largest bitmap side.
+std::uint32_t WorldSide(float world) {
+    if (!(world > 0)) return 0;
+    return world >= float(Map::MaxBitmapSide) ? Map::MaxBitmapSide : std::uint32_t(world);
+}
+
 std::int32_t MaxPosition(float world, std::uint32_t size) {
     const double m = double(world) - double(size);
     return m > 0 ? TruncToInt32(m) : 0;
@@ -134,6 +140,8 @@ Map::Map(const Map& other)
       width(other.width),
       gridRows(other.gridRows),
       gridColumns(other.gridColumns),
+      collisionHeight(other.collisionHeight),
+      collisionWidth(other.collisionWidth),
       worldX(other.worldX),
       worldY(other.worldY),
       viewportX(other.viewportX),
@@ -424,11 +432,17 @@ Map* Map::CreateMap() {
 void Map::SetShapeDestroyedHook(ShapeDestroyedHook hook) { shapeDestroyedHook = hook; }
 
 void Map::SpacePartitionGridSize(unsigned int size) {
+    LayOutGrid(size, std::max(width, WorldSide(LevelWorldWidth())), std::max(height, WorldSide(LevelWorldHeight())));
+}
+
+void Map::LayOutGrid(unsigned int size, std::uint32_t coveredWidth, std::uint32_t coveredHeight) {
     std::uint64_t s = size < 64 ? 64 : size;
     if (s % 2) ++s;
     cellSize = std::uint32_t(std::min<std::uint64_t>(s, 1u << 30));
-    gridColumns = width < cellSize ? 1 : std::int32_t(width / cellSize + 1);
-    gridRows = height < cellSize ? 1 : std::int32_t(height / cellSize + 1);
+    collisionWidth = coveredWidth;
+    collisionHeight = coveredHeight;
+    gridColumns = collisionWidth < cellSize ? 1 : std::int32_t(collisionWidth / cellSize + 1);
+    gridRows = collisionHeight < cellSize ? 1 : std::int32_t(collisionHeight / cellSize + 1);
     InitGrid();
     // Shapes added before this call go into the new cells rather than vanish.
     InitCollision();
@@ -718,6 +732,8 @@ void Map::Load(File& file) {
         // two are corrupt.
         const std::int32_t savedRows = gridRows, savedColumns = gridColumns;
         SpacePartitionGridSize(std::uint32_t(i32));
+        // A save from before grids covered the world laid them over the bitmap.
+        if (gridRows != savedRows || gridColumns != savedColumns) LayOutGrid(std::uint32_t(i32), width, height);
         if (gridRows != savedRows || gridColumns != savedColumns) {
             DestroyGrid();
             gridRows = savedRows;

@@ -138,6 +138,11 @@ public:
     void ShowMapCollision(unsigned long colour);
     int GridColumns() const { return gridColumns; }
     int GridRows() const { return gridRows; }
+    // The map area the grid covers: the larger of the bitmap and the level's
+    // world when the grid was laid out, so a small bitmap under a wide, still
+    // level keeps its floors beyond the bitmap's edge.
+    unsigned int CollisionWidth() const { return collisionWidth; }
+    unsigned int CollisionHeight() const { return collisionHeight; }
     bool HasGrid() const { return !grid.empty(); }
     // The shapes of cell (i, j); null outside the grid or when there is none.
     List* Cell(int i, int j);
@@ -168,6 +173,8 @@ private:
                         QelRect rect);
     void LoadBitmapOrExit(const char* target);
     void ReadSurfaceSize();
+    // Sets the cell size and lays out cells over that map area.
+    void LayOutGrid(unsigned int size, std::uint32_t coveredWidth, std::uint32_t coveredHeight);
     void SetRoutineFromType();
     void DestroyGrid();
     void AddToCells(const CollisionData& shape);
@@ -181,6 +188,7 @@ private:
     bool isMasterMap = false;
     std::uint32_t height = 0, width = 0;
     std::int32_t gridRows = 1, gridColumns = 1;
+    std::uint32_t collisionHeight = 0, collisionWidth = 0;
     float worldX = 0, worldY = 0;
     float viewportX = 0, viewportY = 0;
     std::int32_t maxWorldX = 0, maxWorldY = 0;

@@ -278,7 +278,7 @@ void Particle::CollisionWithMap(Map* map, float steps) {
     if (!(dt > 0)) return;
     // The cells under the box, widened by one on each side.
     const float cell = float(map->SpacePartitionGridSize());
-    const float width = float(map->Width()), height = float(map->Height());
+    const float width = float(map->CollisionWidth()), height = float(map->CollisionHeight());
     const auto first = [cell](float v) { return std::int32_t(v / cell) - 1; };
     const auto last = [cell](float v) { return std::int32_t(v / cell) + 1; };
     const std::int32_t i0 = std::max(first(Clamp(box.left, 0, width)), 0);

@@ -126,6 +126,19 @@ TEST(MessageBox, ObserverSeesTheOriginalBytes) {
     EXPECT_EQ(seen, (std::vector<std::string>{"Information|No settings available.|2", "||0"}));
 }
 
+// The X11 box's core fonts cannot draw typographic punctuation: it gets ASCII
+// look-alikes; other boxes and letters keep their code points.
+TEST(MessageBox, TextForBoxesThatCannotDrawTypographicSigns) {
+    const struct { const char* in; bool plain; const char* out; } cases[] = {
+        {"one \x91Qel\x92 instance.", true, "one 'Qel' instance."},
+        {"one \x91Qel\x92 instance.", false, "one \xE2\x80\x98Qel\xE2\x80\x99 instance."},
+        {"\x93quoted\x94 \x96 wait\x85", true, "\"quoted\" - wait..."},
+        {"caf\xE9 \x80", true, "caf\xC3\xA9 \xE2\x82\xAC"},
+        {"", true, ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(qel::MessageBoxText(c.in, c.plain), c.out) << c.in;
+}
+
 TEST(Process, CurrentDirectoryIsKnownAndEndProcessEndsWithItsStatus) {
     EXPECT_FALSE(qel::CurrentDirectory().empty());
     pid_t pid = fork();

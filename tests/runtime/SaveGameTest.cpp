@@ -122,7 +122,8 @@ TEST_F(SavedGameTest, BadSaveFilesAreRefusedAndTheRunningGameStaysAsItWas) {
             return b;
         };
     };
-    const char* named = "Error loading replay file.";
+    // A game load by name is no replay: it reports as the dialog's load does.
+    const char* named = "Error loading file.";
     const char* dialog = "Error loading file.";
     const std::vector<Case> cases = {
         {"empty", cutTo(0), false, named},

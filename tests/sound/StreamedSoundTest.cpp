@@ -180,6 +180,51 @@ TEST_F(StreamedSoundTest, RenderedOutputIsTheSourceInOrder) {
     }
 }
 
+// Played through the mixer at a steady frame rate, music that does not loop
+// stops between the end of its data and one buffer later, whatever its length
+// and however far the cursor moves between two frames (the end may lie just
+// before the wrap and be stepped over).
+TEST_F(StreamedSoundTest, EveryLengthEndsWithinOneBufferAtEveryFrameRate) {
+    struct Case {
+        std::uint16_t channels, bits;
+        std::uint32_t rate;
+    };
+    const Case formats[] = {{1, 8, 8000}, {2, 16, 22050}, {2, 16, 44100}};
+    // Data lengths in thousandths of a buffer: shorter than a half, ending in
+    // either half, just before the wrap, exactly on half and buffer borders.
+    const std::uint32_t lengths[] = {10, 300, 500, 999, 1000, 1001, 1250, 1499, 1500, 1750, 1997, 1999, 2000, 3333};
+    const int frameRates[] = {1, 7, 15, 30, 60, 75, 144};
+    constexpr std::uint32_t DeviceRate = 44100;
+    for (const Case& format : formats) {
+        const std::uint32_t block = format.channels * format.bits / 8u;
+        const std::uint32_t bufferBytes = 2 * format.rate * block;
+        for (std::uint32_t thousandths : lengths) {
+            const std::uint32_t frames = std::uint32_t(std::uint64_t(bufferBytes) * thousandths / 1000 / block);
+            Music("end.wav", Wave(format.channels, format.bits, format.rate, Bytes(std::size_t(frames) * block, 0x80)));
+            const double seconds = double(frames) / format.rate;
+            for (int fps : frameRates) {
+                SCOPED_TRACE(testing::Message() << format.rate << " Hz, " << format.bits << " bits, " << frames
+                                                << " frames of data, " << fps << " frames a second");
+                StreamedSound s("end", "end.wav", false);
+                ASSERT_EQ(s.Buffer()->Size(), bufferBytes);
+                s.Play();
+                std::uint64_t rendered = 0;
+                const std::uint64_t limit = std::uint64_t((seconds + 4.0) * DeviceRate);
+                while (s.IsPlaying() && rendered < limit) {
+                    const std::uint32_t step = DeviceRate / std::uint32_t(fps);
+                    Render(step);
+                    rendered += step;
+                    s.UpdateBuffer();
+                }
+                const double stoppedAt = double(rendered) / DeviceRate;
+                EXPECT_FALSE(s.IsPlaying());
+                EXPECT_GE(stoppedAt + 1e-9, seconds);
+                EXPECT_LE(stoppedAt, seconds + 2.0 + 1.0 / fps + 1e-3);
+            }
+        }
+    }
+}
+
 TEST_F(StreamedSoundTest, SavedRecordFieldByField) {
     StreamedSound& s = Song(40000, true);
     s.Id(2);

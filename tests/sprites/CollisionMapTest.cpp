@@ -66,6 +66,36 @@ TEST_F(CollisionMap, BoxModeIgnoresSegmentsBehindTheMotionAndAlwaysStopsAtCircle
     EXPECT_FLOAT_EQ(s->mapX, 355.0f);
 }
 
+// A 640 x 480 bitmap in a 4000 x 2000 world: floors beyond the bitmap but
+// inside the world hold a falling sprite, as floors inside the bitmap do;
+// floors beyond the world's edge are met by nothing.
+TEST_F(CollisionMap, FloorsBeyondASmallBitmapHoldInsideTheWorldOnly) {
+    const struct { const char* what; float x; bool holds; } rows[] = {
+        {"inside the bitmap", 300, true},
+        {"beyond the bitmap", 3000, true},
+        {"at the world's far end", 3950, true},
+        {"beyond the world", 4300, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Map& map = NewMap(640, 480);
+        map.AddCollisionData(FloorFacingUp(row.x - 100, row.x + 100, 300));
+        Sprite* s = Add("faller", BoxActor, &map, row.x, 200);
+        s->CheckCollisionWithMap(true);
+        for (int frame = 0; frame < 30; ++frame) {
+            Aim(s, 0, 1, 8);
+            Step(s);
+        }
+        EXPECT_EQ(s->CollisionWithMap(), row.holds);
+        if (row.holds)
+            EXPECT_LE(s->mapY + 32.0f, 300.0f);
+        else
+            EXPECT_GT(s->mapY, 300.0f);
+        level.DisplayList(0).del();
+        maps.clear();
+    }
+}
+
 TEST_F(CollisionMap, RecordOnlyShapesAndGhostSpritesPassThrough) {
     struct Row {
         const char* what;

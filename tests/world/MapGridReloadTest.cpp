@@ -13,7 +13,14 @@
 
 namespace {
 
-using MapGridReload = WorldFixture;
+class MapGridReload : public WorldFixture {
+protected:
+    void SetUp() override {
+        WorldFixture::SetUp();
+        LevelViewPort().WorldWidth(8);
+        LevelViewPort().WorldHeight(8);
+    }
+};
 
 std::vector<unsigned char> SaveToFile(node* map, const std::string& path) {
     {
@@ -84,6 +91,43 @@ TEST_F(MapGridReload, CountsThatTheMapCannotHaveAreRefused) {
         File f(path.c_str(), File::Reading);
         back.Load(f);
         EXPECT_EQ(!f.HasError(), c.accepted);
+    }
+}
+
+// A grid laid over a world wider than the bitmap comes back as it was; a save
+// whose grid covered only the bitmap still loads, with that grid.
+TEST_F(MapGridReload, GridsOverTheWorldOrOverTheBitmapBothLoad) {
+    LevelViewPort() = ViewPort(1000, 200, 0, 0, 64, 48);
+    Map map("grid", Bitmap("g.bmp", 300, 200).c_str(), Map::StandardMap, 0, 0, 0, true, QelRect{});
+    map.SpacePartitionGridSize(64);
+    map.AddCollisionData(CollisionSegment(900, 100, 800, 100, 3, 0, 0));
+    ASSERT_EQ(map.GridColumns(), 16);
+    const std::string path = dir.File("wide.map");
+    {
+        File f(path.c_str(), File::Writing);
+        map.Save(f);
+    }
+    const std::vector<unsigned char> wide = TempDir::ReadAll(path);
+    std::size_t at = 0;
+    while (at + 4 < wide.size() && std::memcmp(&wide[at], "grid", 4) != 0) ++at;
+    const std::size_t rowsAt = at + 4 + 4 + 5 + 1 + 4 + 4;
+    struct Case {
+        std::int32_t rows, columns;
+        bool shapeInGrid;
+    };
+    for (const Case& c : {Case{4, 16, true}, Case{4, 5, false}}) {
+        SCOPED_TRACE(testing::Message() << c.rows << "x" << c.columns);
+        std::vector<unsigned char> bytes = wide;
+        std::memcpy(&bytes[rowsAt], &c.rows, 4);
+        std::memcpy(&bytes[rowsAt + 4], &c.columns, 4);
+        TempDir::WriteAll(path, bytes);
+        Map back;
+        File f(path.c_str(), File::Reading);
+        back.Load(f);
+        ASSERT_FALSE(f.HasError());
+        EXPECT_EQ(back.GridColumns(), c.columns);
+        List* cell = back.Cell(850 / 64, 100 / 64);
+        EXPECT_EQ(cell != nullptr && cell->Count() == 1, c.shapeInGrid);
     }
 }
 

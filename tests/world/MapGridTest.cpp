@@ -12,7 +12,17 @@
 
 namespace {
 
-using MapGrid = WorldFixture;
+// The level's world no larger than any bitmap here: the grid follows the bitmap.
+class MapGrid : public WorldFixture {
+protected:
+    void SetUp() override {
+        WorldFixture::SetUp();
+        LevelViewPort().WorldWidth(8);
+        LevelViewPort().WorldHeight(8);
+    }
+};
+
+using MapGridOverTheWorld = WorldFixture;
 
 std::vector<int> CellIds(Map& map, int i, int j) {
     std::vector<int> ids;
@@ -56,6 +66,40 @@ TEST_F(MapGrid, CellSizeAndCounts) {
         EXPECT_EQ(map.GridColumns(), c.cols) << c.w << "x" << c.h << " size " << c.size;
         EXPECT_EQ(map.GridRows(), c.rows) << c.w << "x" << c.h << " size " << c.size;
     }
+}
+
+// A still map smaller than its level's world keeps the floors that lie beyond
+// its bitmap: the grid spans the world; what lies beyond the world stays out.
+TEST_F(MapGridOverTheWorld, TheGridSpansTheLargerOfBitmapAndWorld) {
+    const struct { int w, h; float worldW, worldH; int cols, rows; unsigned coveredW, coveredH; } cases[] = {
+        {1000, 300, 5000, 480, 40, 4, 5000, 480},  // wider world
+        {300, 1000, 640, 2000, 6, 16, 640, 2000},  // taller world
+        {1000, 300, 640, 200, 8, 3, 1000, 300},    // world inside the bitmap
+        {640, 480, 640, 480, 6, 4, 640, 480},      // the same size
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " in " << c.worldW << "x" << c.worldH);
+        LevelViewPort() = ViewPort(c.worldW, c.worldH, 0, 0, 64, 48);
+        Map map("m", Bitmap("grid.bmp", c.w, c.h).c_str(), Map::StandardMap, 0, 0, 0, true, QelRect{});
+        map.SpacePartitionGridSize(128);
+        EXPECT_EQ(map.GridColumns(), c.cols);
+        EXPECT_EQ(map.GridRows(), c.rows);
+        EXPECT_EQ(map.CollisionWidth(), c.coveredW);
+        EXPECT_EQ(map.CollisionHeight(), c.coveredH);
+    }
+
+    LevelViewPort() = ViewPort(5000, 480, 0, 0, 64, 48);
+    Map map("m", Bitmap("grid.bmp", 2000, 480).c_str(), Map::StandardMap, 0, 0, 0, true, QelRect{});
+    map.SpacePartitionGridSize(128);
+    map.AddCollisionData(CollisionSegment(4990, 400, 2000, 400, 1, 0, 0));  // a floor across the whole world
+    map.AddCollisionData(CollisionSegment(5200, 100, 5300, 100, 2, 0, 0));  // beyond the world's edge
+    EXPECT_EQ(CellIds(map, 3000 / 128, 3), std::vector<int>{1});
+    EXPECT_EQ(CellIds(map, 4990 / 128, 3), std::vector<int>{1});
+    for (int i = 0; i < map.GridColumns(); ++i)
+        for (int j = 0; j < map.GridRows(); ++j) {
+            const std::vector<int> ids = CellIds(map, i, j);
+            EXPECT_EQ(std::count(ids.begin(), ids.end(), 2), 0) << i << "," << j;
+        }
 }
 
 TEST_F(MapGrid, ShapesSitInTheCellsTheyTouch) {
