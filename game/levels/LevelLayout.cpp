@@ -17,15 +17,25 @@ enum class Obstacle { Pit, Chasm, Block, Fence };
 struct Sizes {
     float pitWidth, stoneWidth, stoneGap, blockWidth, blockHeight, fenceHeight;
     int stones;  // stepping stones per chasm
+    int steps;   // steps up one side of a block, 1: a plain block
+    float tread;
 
-    explicit Sizes(float d)
+    Sizes(float d, int stairs)
         : pitWidth(Whole(70 + 80 * d)),
           stoneWidth(Whole(70 - 20 * d)),
           stoneGap(Whole(70 + 60 * d)),
           blockWidth(Whole(90 + 30 * d)),
           blockHeight(Whole(45 + 65 * d)),
           fenceHeight(Whole(30 + 60 * d)),
-          stones(1 + int(std::lround(2 * d))) {}
+          stones(1 + int(std::lround(2 * d))),
+          steps(std::max(1, stairs)),
+          tread(34) {
+        if (steps > 1) blockWidth = tread * float(2 * steps - 1);
+    }
+
+    int BlockWalls() const { return 2 * steps; }
+    int BlockFloors() const { return 2 * steps - 1; }
+    float StepHeight() const { return Whole(blockHeight * 0.5f); }
 
     float Width(Obstacle o) const {
         switch (o) {
@@ -103,6 +113,39 @@ void AddShelves(std::vector<SegmentRecord>& out, int shelves, const std::vector<
     }
 }
 
+// A stepped block: steps up from the left, a top, steps down to the right.
+void AddStairs(std::vector<SegmentRecord>& out, float x, float g, const Sizes& sizes) {
+    const float rise = sizes.StepHeight();
+    for (int i = 0; i < sizes.steps; ++i) {
+        const float left = x + sizes.tread * float(i), top = g - rise * float(i + 1);
+        out.push_back(WallFacingLeft(left, top, top + rise));
+        out.push_back(FloorLine(left, left + sizes.tread, top));
+    }
+    for (int i = sizes.steps - 1; i >= 0; --i) {
+        const float right = x + sizes.tread * float(2 * sizes.steps - 1 - i), top = g - rise * float(i + 1);
+        out.push_back(WallFacingRight(right, top, top + rise));
+        if (i > 0) out.push_back(FloorLine(right, right + sizes.tread, top + rise));
+    }
+}
+
+// Floors left over cut the ground into slabs that touch: the longest stretch
+// past the start is halved each time.
+void SplitGround(std::vector<SegmentRecord>& out, int slabs, float g, float startX) {
+    const float keep = startX + 100;  // the start stands on one piece
+    auto stretch = [keep](const SegmentRecord& line) { return line.x1 - std::max(line.x2, keep); };
+    for (int i = 0; i < slabs; ++i) {
+        SegmentRecord* longest = nullptr;
+        for (SegmentRecord& line : out)
+            if (line.id == 0 && line.y1 == g && line.y2 == g && line.x1 > line.x2 && (!longest || stretch(line) > stretch(*longest)))
+                longest = &line;
+        if (!longest || stretch(*longest) < 20) return;
+        const float middle = Whole((longest->x1 + std::max(longest->x2, keep)) / 2);
+        const SegmentRecord right = FloorLine(middle, longest->x1, g);
+        longest->x1 = middle;
+        out.push_back(right);
+    }
+}
+
 }  // namespace
 
 SegmentRecord FloorLine(float left, float right, float y) { return {right, y, left, y, 0}; }
@@ -115,7 +158,7 @@ std::vector<SegmentRecord> RunLayout(const RunShape& s) {
     std::vector<SegmentRecord> out;
     const float w = float(s.worldWidth);
     const float g = s.groundY;
-    const Sizes sizes(s.difficulty);
+    const Sizes sizes(s.difficulty, s.stairs);
 
     int walls = s.walls;
     if (walls > 0) {
@@ -123,9 +166,9 @@ std::vector<SegmentRecord> RunLayout(const RunShape& s) {
         out.push_back(WallFacingLeft(s.rightWallX > 0 ? s.rightWallX : w - 3, 0, g + 17)), --walls;
     }
     int floors = s.floors - 1;  // the ground, in one piece or split by pits
-    const int blocks = std::min(walls / 2, floors);
-    const int fences = walls - 2 * blocks;
-    floors -= blocks;
+    const int blocks = std::min(walls / sizes.BlockWalls(), floors / sizes.BlockFloors());
+    const int fences = walls - sizes.BlockWalls() * blocks;
+    floors -= sizes.BlockFloors() * blocks;
 
     const float from = Whole(s.startX + 100);
     const float to = Whole((s.goalX > 0 ? s.goalX : w - 90) - 30);
@@ -160,9 +203,13 @@ std::vector<SegmentRecord> RunLayout(const RunShape& s) {
             groundStart = x + width;
             break;
         case Obstacle::Block:
-            out.push_back(WallFacingLeft(x, g - sizes.blockHeight, g));
-            out.push_back(FloorLine(x, x + width, g - sizes.blockHeight));
-            out.push_back(WallFacingRight(x + width, g - sizes.blockHeight, g));
+            if (sizes.steps == 1) {
+                out.push_back(WallFacingLeft(x, g - sizes.blockHeight, g));
+                out.push_back(FloorLine(x, x + width, g - sizes.blockHeight));
+                out.push_back(WallFacingRight(x + width, g - sizes.blockHeight, g));
+            } else {
+                AddStairs(out, x, g, sizes);
+            }
             break;
         case Obstacle::Fence: out.push_back(WallFacingLeft(x, g - sizes.fenceHeight, g)); break;
         }
@@ -176,8 +223,9 @@ std::vector<SegmentRecord> RunLayout(const RunShape& s) {
     std::vector<Zone> zones;
     for (const Zone& z : open)
         if (z.right - z.left >= 60 && z.left >= s.startX + 60) zones.push_back(z);
-    if (zones.empty()) zones.push_back({from, to});
-    AddShelves(out, floors, zones, g);
+    const int shelves = std::min(floors, 3 * int(zones.size()));
+    AddShelves(out, shelves, zones, g);
+    SplitGround(out, floors - shelves, g, s.startX);
     return out;
 }
 

@@ -33,6 +33,7 @@ struct RunShape {
     float rightWallX = 0;    // 0: three pixels inside the world's right edge
     float startX = 57;       // where the player lands
     float goalX = 0;         // left side of the goal; 0: near the right edge
+    int stairs = 0;          // steps up each side of a block; 0 or 1: plain blocks
 };
 
 // The two boundary walls, then blocks (two walls, a top), fences (one wall)

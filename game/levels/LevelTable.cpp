@@ -230,7 +230,11 @@ LevelRecord Level7() {
 LevelRecord Level9() {
     // 37 lines, 26 of them (13 walls, 13 floors) added in both directions;
     // the lip of the first pit comes first, so it is one of them.
-    std::vector<SegmentRecord> lines = Run(640, 14, 22, 568, 267, 0.35f, 7);
+    RunShape shape{640, 14, 22, 267 + GoalFloor};
+    shape.difficulty = 0.35f;
+    shape.goalX = 568;
+    shape.stairs = 6;
+    std::vector<SegmentRecord> lines = RunLayout(shape);
     AddLip(lines, 267 + GoalFloor);
     std::rotate(lines.rbegin(), lines.rbegin() + 1, lines.rend());
     return Playing("Level_9", 640, "Hall of Mirrors.wav", "noltlvl1dash9.bmp", 7, 568, 267, DoubleLines(lines, 13, 13));
@@ -276,11 +280,14 @@ std::vector<SegmentRecord> Level11Segments() {
 std::vector<SegmentRecord> Level19Segments() {
     std::vector<SegmentRecord> s{
         {0, 479, 0, 0, 1}, {49, 52, 49, 197, 1}, {49, 197, 54, 199, 0}, {54, 199, 54, 102, 1}, {54, 102, 95, 102, 0}};
-    RunShape rest{640, 28, 43, 264 + GoalFloor};
+    // The rest, 15 walls and 30 floors, 13 of each added in both directions.
+    RunShape rest{640, 15, 30, 264 + GoalFloor};
     rest.leftWall = false;
     rest.goalX = 567;
     rest.difficulty = 0.6f;
-    for (const SegmentRecord& line : RunLayout(rest)) s.push_back(line);
+    rest.stairs = 3;
+    rest.variant = 1;
+    for (const SegmentRecord& line : DoubleLines(RunLayout(rest), 13, 13)) s.push_back(line);
     return s;
 }
 
