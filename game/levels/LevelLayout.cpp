@@ -20,7 +20,8 @@ struct Sizes {
     int steps;   // steps up one side of a block, 1: a plain block
     float tread;
 
-    Sizes(float d, int stairs)
+    // `room`: the length of the course, which a stepped block must fit.
+    Sizes(float d, int stairs, float room)
         : pitWidth(Whole(70 + 80 * d)),
           stoneWidth(Whole(70 - 20 * d)),
           stoneGap(Whole(70 + 60 * d)),
@@ -29,7 +30,7 @@ struct Sizes {
           fenceHeight(Whole(30 + 60 * d)),
           stones(1 + int(std::lround(2 * d))),
           steps(std::max(1, stairs)),
-          tread(34) {
+          tread(std::min(34.0f, std::floor((room - RunUp) / float(2 * std::max(1, stairs) - 1)))) {
         if (steps > 1) blockWidth = tread * float(2 * steps - 1);
     }
 
@@ -158,7 +159,10 @@ std::vector<SegmentRecord> RunLayout(const RunShape& s) {
     std::vector<SegmentRecord> out;
     const float w = float(s.worldWidth);
     const float g = s.groundY;
-    const Sizes sizes(s.difficulty, s.stairs);
+    // A level of stepped blocks uses the ground right from the start.
+    const float from = Whole(s.startX + (s.stairs > 1 ? 60 : 100));
+    const float to = Whole((s.goalX > 0 ? s.goalX : w - 90) - 30);
+    const Sizes sizes(s.difficulty, s.stairs, to - from);
 
     int walls = s.walls;
     if (walls > 0) {
@@ -170,8 +174,6 @@ std::vector<SegmentRecord> RunLayout(const RunShape& s) {
     const int fences = walls - sizes.BlockWalls() * blocks;
     floors -= sizes.BlockFloors() * blocks;
 
-    const float from = Whole(s.startX + 100);
-    const float to = Whole((s.goalX > 0 ? s.goalX : w - 90) - 30);
     const float fixed = float(blocks) * (sizes.blockWidth + RunUp) + float(fences) * RunUp;
     std::vector<Obstacle> ground = GroundObstacles(floors, to - from - fixed, sizes, s.variant);
     const std::vector<Obstacle> order = Interleave(ground, blocks, fences, s.variant);
@@ -238,8 +240,8 @@ std::vector<SegmentRecord> ClimbLayout(const ClimbShape& s) {
     const float lowY = std::max(s.startFloorY, s.goalFloorY), highY = std::min(s.startFloorY, s.goalFloorY);
     const float highX = goingUp ? s.goalX : s.startX;
 
-    out.push_back(WallFacingRight(0, 0, lowY + 40));
-    out.push_back(WallFacingLeft(w - 1, 0, lowY + 40));
+    out.push_back(WallFacingRight(0, 0, lowY + 30));
+    out.push_back(WallFacingLeft(w - 1, 0, lowY + 30));
     // The lower end floor spans the world; the upper one stands on its own side.
     out.push_back(FloorLine(0, w, lowY));
     const bool highOnRight = highX > w / 2;

@@ -285,7 +285,7 @@ std::vector<SegmentRecord> Level19Segments() {
     rest.leftWall = false;
     rest.goalX = 567;
     rest.difficulty = 0.6f;
-    rest.stairs = 3;
+    rest.stairs = 7;
     rest.variant = 1;
     for (const SegmentRecord& line : DoubleLines(RunLayout(rest), 13, 13)) s.push_back(line);
     return s;
