@@ -107,8 +107,9 @@ void Slant(LevelRecord& r, std::int32_t id, float pixels, std::size_t nth = 0) {
 // A run along the ground to the goal; `difficulty` runs from 0 (the first
 // level) to 1 (the last), `variant` reorders the obstacles.
 std::vector<SegmentRecord> Run(int width, int walls, int floors, float goalX, float goalY, float difficulty,
-                               unsigned variant) {
+                               unsigned variant, int stairs = 0) {
     RunShape shape{width, walls, floors, goalY + GoalFloor};
+    shape.stairs = stairs;
     shape.difficulty = difficulty;
     shape.variant = variant;
     shape.goalX = goalX;
@@ -216,13 +217,13 @@ LevelRecord Level2() {
 
 // The first world: levels 3 to 9 run on the same music.
 LevelRecord FirstWorld(const char* name, std::uint32_t width, const char* bitmap, int set, float gx, float gy, int walls,
-                       int floors, float difficulty, unsigned variant) {
+                       int floors, float difficulty, unsigned variant, int stairs = 0) {
     return Playing(name, width, "Hall of Mirrors.wav", bitmap, set, gx, gy,
-                   Run(int(width), walls, floors, gx, gy, difficulty, variant));
+                   Run(int(width), walls, floors, gx, gy, difficulty, variant, stairs));
 }
 
 LevelRecord Level7() {
-    LevelRecord r = FirstWorld("Level_7", 1100, "noltlvl1dash7.bmp", 7, 1028, 272, 8, 4, 0.25f, 5);
+    LevelRecord r = FirstWorld("Level_7", 1100, "noltlvl1dash7.bmp", 7, 1028, 272, 8, 4, 0.25f, 5, 2);
     Slant(r, 1, 1);
     return r;
 }
@@ -300,6 +301,30 @@ LevelRecord Level19() {
 LevelRecord Level20() {
     return Playing("Level_20", 640, "Enter.wav", "noltlvl2dash10.bmp", 7, 570, 266,
                    {{639, 0, 639, 479, 1}, {0, 479, 0, 0, 1}, {638, 341, 6, 341, 0}});
+}
+
+// A descent that first climbs: the start stands in a narrow shaft walled off
+// from the goal by a pillar; shelves lead up the shaft and over the pillar.
+LevelRecord Level25() {
+    LevelRecord r = Climb("Level_25", 680, {0, 230, 95, 112}, 200, "noltlvl3dash5.bmp", 5, 9, 173, 569, 22, 498, 18,
+                          472, 0.65f);
+    r.segments = {
+        WallFacingRight(0, 0, 671),
+        WallFacingLeft(639, 0, 671),
+        FloorLine(0, 640, 641),
+        FloorLine(0, 105, 532),
+        FloorLine(35, 105, 467),
+        FloorLine(0, 70, 402),
+        FloorLine(35, 105, 337),
+        FloorLine(0, 70, 272),
+        WallFacingLeft(110, 300, 641),
+        FloorLine(110, 150, 300),
+        WallFacingRight(150, 300, 641),
+        FloorLine(330, 430, 571),
+        {560, 506, 470, 507, 0},
+        WallFacingLeft(600, 601, 641),
+    };
+    return r;
 }
 
 LevelRecord Level26() {
@@ -406,7 +431,7 @@ std::array<LevelRecord, LevelCount> MakeLevels() {
         Level1(),
         Level2(),
         FirstWorld("Level_3", 640, "noltlvl1dash3.bmp", 5, 563, 322, 6, 4, 0.05f, 1),
-        FirstWorld("Level_4", 640, "noltlvl1dash4.bmp", 7, 556, 279, 6, 6, 0.1f, 2),
+        FirstWorld("Level_4", 640, "noltlvl1dash4.bmp", 7, 556, 279, 6, 6, 0.1f, 2, 2),
         FirstWorld("Level_5", 640, "noltlvl1dash5.bmp", 7, 567, 320, 4, 4, 0.15f, 3),
         FirstWorld("Level_6", 1100, "noltlvl1dash6.bmp", 7, 1028, 272, 2, 6, 0.2f, 4),
         Level7(),
@@ -431,7 +456,7 @@ std::array<LevelRecord, LevelCount> MakeLevels() {
         Climb("Level_22", 580, third1, 100, "noltlvl3dash2.bmp", 2, 7, 49, 1, 26, 395, 18, 378, 0.55f),
         WithSlant(Climb("Level_23", 680, third2, 200, "noltlvl3dash3.bmp", 7, 11, 229, 38, 22, 498, 18, 472, 0.6f), 0, 2),
         Climb("Level_24", 680, {0, 33, 95, 409}, 103, "noltlvl3dash4.bmp", 2, 9, 559, 25, 77, 502, 18, 371, 0.6f),
-        WithSlant(Climb("Level_25", 680, third2, 200, "noltlvl3dash5.bmp", 5, 9, 173, 569, 22, 498, 18, 472, 0.65f), 0, 1),
+        Level25(),
         Level26(),
         Climb("Level_27", 780, third3, 300, "noltlvl3dash7.bmp", 2, 9, 571, 26, 43, 601, 26, 569, 0.7f),
         WithSlant(Climb("Level_28", 780, third3, 300, "noltlvl3dash8.bmp", 2, 12, 9, 54, 43, 601, 26, 569, 0.7f), 0, 2),
