@@ -59,19 +59,24 @@ private:
     std::vector<int> fds;
 };
 
+// The user's own folder for such files, or null.
+const char* RuntimeFolder() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    return runtime != nullptr && *runtime != '\0' ? runtime : nullptr;
+}
+
 }  // namespace
 
 std::string InstanceLock::DefaultDirectory() {
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) return runtime;
+    if (const char* runtime = RuntimeFolder()) return runtime;
     std::error_code error;
     std::string temp = std::filesystem::temp_directory_path(error).string();
     return error ? std::string("/tmp") : temp;
 }
 
 std::string InstanceLock::DefaultPath(const std::string& name) {
-    const std::string directory = DefaultDirectory();
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) return directory + "/" + name + ".lock";
-    return directory + "/" + name + "-" + std::to_string(::getuid()) + ".lock";
+    if (RuntimeFolder() != nullptr) return DefaultDirectory() + "/" + name + ".lock";
+    return DefaultDirectory() + "/" + name + "-" + std::to_string(::getuid()) + ".lock";
 }
 
 InstanceLock::~InstanceLock() { Release(); }

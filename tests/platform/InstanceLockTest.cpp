@@ -73,22 +73,28 @@ TEST_F(InstanceLockFixture, ReleasedByTheSystemWhenTheHolderDies) {
 TEST_F(InstanceLockFixture, AForkedChildDoesNotKeepTheLockOnceItsParentIsGone) {
     // The holder forks a helper (as a message box does) and dies while the
     // helper lives on: the lock must go with the holder.
-    int helperRuns[2];
+    int helperRuns[2], helperStarted[2];
     ASSERT_EQ(pipe(helperRuns), 0);
+    ASSERT_EQ(pipe(helperStarted), 0);
     EXPECT_EQ(InChild([&] {
                   InstanceLock* held = new InstanceLock;  // never released: the holder just ends
                   if (held->Acquire("QEL", dir) != InstanceLock::Result::Acquired) return 1;
                   if (fork() == 0) {
-                      // The helper: lives until the test closes its end of the pipe.
+                      // The helper: says it runs, then lives until the test
+                      // closes its end of the pipe.
                       close(helperRuns[1]);
-                      char c;
+                      char c = 1;
+                      if (write(helperStarted[1], &c, 1) != 1) _exit(1);
                       while (read(helperRuns[0], &c, 1) > 0) {
                       }
                       _exit(0);
                   }
-                  return 0;
+                  char c;
+                  return read(helperStarted[0], &c, 1) == 1 ? 0 : 2;
               }),
               0);
+    close(helperStarted[0]);
+    close(helperStarted[1]);
     close(helperRuns[0]);
     InstanceLock lock;
     EXPECT_EQ(lock.Acquire("QEL", dir), InstanceLock::Result::Acquired);
