@@ -38,7 +38,7 @@ constexpr std::int32_t MaxDisplaySide = 16384;
 // from which each loader derives the smallest size of its records: a count
 // that more records of that size than the bytes left would need is corrupt.
 namespace stored {
-constexpr long Int = 4, Float = 4, Double = 8, Bool = 1, Byte = 1, Rect = 16;
+constexpr long Int = 4, Float = 4, Bool = 1, Byte = 1, Rect = 16;
 constexpr long EmptyText = Int;       // the length 0 alone
 constexpr long EmptyBehaviour = Int;  // a count of 0
 constexpr long EmptyShapes = Int;     // a count of 0

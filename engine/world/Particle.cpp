@@ -18,8 +18,8 @@ constexpr float kRadiansPerDegree = 0.017452778f;
 constexpr float kDegreesPerRadian = 57.29747f;
 constexpr float kFullTurn = 6.283f;
 
-// A bound on the samples of one sweep: a huge displacement must not stall a frame.
-constexpr std::int32_t kMaxSweepSamples = 1 << 16;
+// The sweep's sample spacing: one pixel of a move of `steps` pixels.
+float SweepDt(float steps) { return steps == 0 ? 1.0f : 1.0f / steps; }
 
 float ChannelOf(COLORREF c, int shift) { return float((c >> shift) & 0xFF); }
 
@@ -272,10 +272,19 @@ bool Particle::SweepCircle(const CollisionCircle& circle, float worldX, float wo
     return true;
 }
 
+std::int32_t ParticleSweepSamples(float steps) {
+    const float dt = SweepDt(steps);
+    if (!(dt > 0)) return 0;
+    std::int32_t k = 0;
+    while (k < SweepSchedule::kMaxSamples && float(k) * dt < 1.0f + dt) ++k;
+    return k;
+}
+
 void Particle::CollisionWithMap(Map* map, float steps) {
     if (map == nullptr || !map->HasGrid() || map->SpacePartitionGridSize() == 0) return;
-    const float dt = steps == 0 ? 1.0f : 1.0f / steps;
-    if (!(dt > 0)) return;
+    const float dt = SweepDt(steps);
+    const std::int32_t samples = ParticleSweepSamples(steps);
+    if (samples == 0) return;
     // The cells under the box, widened by one on each side.
     const float cell = float(map->SpacePartitionGridSize());
     const float width = float(map->CollisionWidth()), height = float(map->CollisionHeight());
@@ -293,9 +302,8 @@ void Particle::CollisionWithMap(Map* map, float steps) {
             for (node* n = shapes->Head(); !n->EOList(); n = n->Next()) {
                 const auto* shape = static_cast<CollisionData*>(n);
                 const bool segment = shape->Type() == CollisionData::SegmentKind;
-                for (std::int32_t k = 0; k < kMaxSweepSamples; ++k) {
+                for (std::int32_t k = 0; k < samples; ++k) {
                     const float s = float(k) * dt;
-                    if (!(s < 1.0f + dt)) break;
                     const bool over = segment ? SweepSegment(*static_cast<const CollisionSegment*>(shape), worldX, worldY, s)
                                               : SweepCircle(*static_cast<const CollisionCircle*>(shape), worldX, worldY, s, dt);
                     if (over) return;

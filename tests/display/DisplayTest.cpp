@@ -1,14 +1,18 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include "../support/BmpWriter.h"
 #include "display/Display.h"
 #include "display/Loading.h"
 #include "display/Screen.h"
+#include "display/SurfaceLoading.h"
 #include "platform/Display.h"
 #include "platform/MessageBox.h"
 #include "platform/Palette.h"
@@ -17,6 +21,12 @@
 #include "runtime/EngineGlobals.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
+#include "sprites/AnimationElem.h"
+#include "sprites/FrameElem.h"
+#include "sprites/Sprite.h"
+#include "sprites/SpriteList.h"
+#include "world/Map.h"
+#include "world/ViewPort.h"
 
 namespace {
 
@@ -219,6 +229,70 @@ TEST_F(DisplayTest, LostPresentationRebuildsTheDisplayOnceAtATime) {
     PresentBackBuffer();
     EXPECT_EQ(pDirectDraw->PresentCount(), presented + 1);
     gNode = nullptr;
+}
+
+// A map and a sprite drawn while the surfaces are lost: the display is rebuilt
+// with the level's bitmaps, and the blit is made again from the new surfaces.
+TEST_F(DisplayTest, ALostBlitOfAMapOrASpriteRebuildsTheDisplayAndDrawsAgain) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("qel-lost-blit-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    ASSERT_TRUE(testbmp::WriteSolid((folder / "ground.bmp").string(), 64, 48, 0x204080));
+    ASSERT_TRUE(testbmp::WriteSolid((folder / "walker.bmp").string(), 8, 8, 0xC03010));
+    const String path = (folder.string() + "/").c_str();
+    mapsFolder = actorsFolder = currentAssetFolder = path;
+    Open(32, true, 32);
+    ASSERT_TRUE(DisplayInit());
+    {
+        GameNode level;
+        gNode = &level;
+        level.GetViewPort() = ViewPort(64, 48, 0, 0, 64, 48);
+        Map ground("ground", "ground.bmp", Map::MasterMap, 0, 0, 0, true, zrect);
+        level.Add(ground);
+        constexpr int Walker = 7;
+        SpriteElem& slot = SpriteList[Walker];
+        slot.Animations = new AnimationElem[1];
+        slot.AnimationCount = 1;
+        slot.Animations[0].Frames = new FrameElem[1];
+        slot.Animations[0].FrameCount = 1;
+        FrameElem& frame = slot.Animations[0].Frames[0];
+        frame.FileName = "walker.bmp";
+        frame.Width = frame.Height = 8;
+        LoadActorSurfaces();
+        Sprite walker;
+        walker.Name("walker");
+        walker.BelongToMap("ground");
+        walker.ActorIndex(Walker);
+        walker.MapPosition(20, 10, false);
+        level.Add(walker);
+
+        struct Case {
+            const char* what;
+            std::function<void()> draw;
+            int x, y;
+            std::uint32_t colour;
+        };
+        const Case cases[] = {
+            {"map", [] { Map::Search("ground")->DisplayMap(); }, 5, 40, 0x204080},
+            {"sprite", [] { Sprite::Search("walker")->DisplaySprite(); }, 23, 13, 0xC03010},
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.what);
+            ClearBackBuffer();
+            qel::Surface::ForceLostForTests(1);
+            c.draw();
+            EXPECT_FALSE(qel::Surface::TakeForcedLost());
+            ASSERT_NE(pBackBuffer, nullptr);
+            EXPECT_EQ(pBackBuffer->GetRawPixel(c.x, c.y) & 0xFFFFFF, c.colour);
+        }
+        for (int n = 0; n < GameNode::DisplayListCount; ++n) level.DisplayList(n).del();
+        level.Maps().del();
+        ReleaseActorSurfaces();
+        slot.Empty();
+        gNode = nullptr;
+    }
+    std::error_code error;
+    std::filesystem::remove_all(folder, error);
 }
 
 namespace {

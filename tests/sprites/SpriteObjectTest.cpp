@@ -1,4 +1,6 @@
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -92,6 +94,94 @@ TEST_F(SpriteTest, RecordHasItsFixedSize) {
     }
     const auto behaviourBytes = std::filesystem::file_size(TempFile("behaviour.rec"));
     EXPECT_EQ(std::filesystem::file_size(TempFile("default.rec")) - behaviourBytes - 4 - 16, 337u);
+}
+
+// Fields at their places after the name, behaviour and traverser: each value
+// set differs from its neighbours', so two fields stored in each other's
+// places fail.
+TEST_F(SpriteTest, RecordHoldsEachFieldAtItsOffset) {
+    Sprite s;
+    s.Name("offsets");
+    s.Id(6);
+    s.ActorIndex(Walker);
+    s.MapPosition(12.5f, -3.25f, false);
+    s.CheckCollisionWithSprite(true);
+    s.Visible(false);
+    s.CheckCollisionWithMap(true);
+    s.DisplayListNumber(3);
+    s.Pause(true);
+    s.VectorDirection(3, 4, 0);
+    s.Speed(3.5f);
+    s.Gravity(true, 40);
+    s.GravityFriction(25);
+    s.Friction(12);
+    s.CollisionType(false);
+    s.ShowSpriteCollision(true);
+    s.ZOrder(9);
+    {
+        File f(TempFile("offsets.rec").c_str(), File::Writing);
+        s.Save(f);
+        ASSERT_TRUE(f.Close());
+    }
+    {
+        File f(TempFile("behaviour.rec").c_str(), File::Writing);
+        Behavior().Save(f);
+        ASSERT_TRUE(f.Close());
+    }
+    const std::vector<char> b = Bytes(TempFile("offsets.rec"));
+    const std::size_t at = 4 + 7 + std::filesystem::file_size(TempFile("behaviour.rec")) + 4;
+    ASSERT_EQ(b.size(), at + 349);
+    auto u32 = [&](std::size_t o) {
+        std::uint32_t v = 0;
+        for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b[o + std::size_t(i)]);
+        return v;
+    };
+    auto f32 = [&](std::size_t o) {
+        const std::uint32_t bits = u32(o);
+        float v;
+        std::memcpy(&v, &bits, 4);
+        return v;
+    };
+    struct Field {
+        const char* name;
+        std::size_t offset;
+        double value;
+        int size;  // 1: bool, 4: int32 (or a uint32 below 2^31), 0: float
+    };
+    const Field fields[] = {
+        {"id", 0, 6, 4},
+        {"map position x", 9, 12.5, 0},
+        {"map position y", 13, -3.25, 0},
+        {"actor index", 53, Walker, 4},
+        {"checks collision with sprites", 57, 1, 1},
+        {"visible", 59, 0, 1},
+        {"main character", 60, 0, 1},
+        {"checks collision with the map", 61, 1, 1},
+        {"display list", 70, 3, 4},
+        {"canned", 99, 0, 1},
+        {"pause", 100, 1, 1},
+        {"direction x", 109, 0.6f, 0},
+        {"direction y", 113, 0.8f, 0},
+        {"speed", 120, 3.5, 0},
+        {"collision factor", 124, 1.5, 0},
+        {"gravity", 185, 1, 1},
+        {"gravity friction", 218, 25, 0},
+        {"friction", 227, 0.12f, 0},
+        {"alarm maximum", 235, 512, 4},
+        {"collision by box", 259, 0, 1},
+        {"shows its collision", 260, 1, 1},
+        {"z-order", 268, 9, 4},
+        {"follow direction", 277, -1, 4},
+        {"pattern index", 302, -1, 4},
+        {"local data index", 341, -1, 4},
+    };
+    for (const Field& f : fields) {
+        const std::size_t o = at + f.offset;
+        const double stored = f.size == 1   ? static_cast<unsigned char>(b[o])
+                              : f.size == 4 ? double(static_cast<std::int32_t>(u32(o)))
+                                            : double(f32(o));
+        EXPECT_EQ(stored, f.value) << f.name << " at " << f.offset;
+    }
 }
 
 TEST_F(SpriteTest, NewSpriteTakesTheMousePosition) {

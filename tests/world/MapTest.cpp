@@ -366,6 +366,83 @@ TEST_F(MapTest, FarOffPositionsDrawNothingAndStayDefined) {
     }
 }
 
+// Fields at their places after the name and file name: each value set differs
+// from its neighbours', so two fields stored in each other's places fail.
+TEST_F(MapTest, RecordHoldsEachFieldAtItsOffset) {
+    Map m("stdmap", Bitmap("s.bmp", 300, 200).c_str(), Map::StandardMap, 7, 30, 40, false, QelRect{1, 2, 50, 60});
+    m.Id(5);
+    m.ScrollRatioX(0.25f);
+    m.ScrollRatioY(0.5f);
+    m.SpeedX(1.5f);
+    m.SpeedY(2.5f);
+    m.TransparencyColor(0x123456);
+    m.UseTransparency(true);
+    m.Visible(false);
+    m.Pause(true);
+    m.AlarmMaximum(9);
+    m.Add(Alarm());
+    m.Add(Alarm());
+    m.SpacePartitionGridSize(64);
+    m.ShowMapCollision(true);
+    const std::string path = dir.File("offsets.map");
+    {
+        File f(path.c_str(), File::Writing);
+        m.Save(f);
+    }
+    const std::vector<unsigned char> b = TempDir::ReadAll(path);
+    size_t name = 0;
+    while (name + 6 <= b.size() && std::memcmp(&b[name], "stdmap", 6) != 0) ++name;
+    ASSERT_LE(name + 6, b.size());
+    const size_t at = name + 6 + 4 + 5;  // past the file name "s.bmp"
+    auto u32 = [&](size_t o) { return b[o] | b[o + 1] << 8 | b[o + 2] << 16 | std::uint32_t(b[o + 3]) << 24; };
+    auto f32 = [&](size_t o) {
+        const std::uint32_t bits = u32(o);
+        float v;
+        std::memcpy(&v, &bits, 4);
+        return v;
+    };
+    struct Field {
+        const char* name;
+        size_t offset;
+        double value;
+        int size;  // 1: bool, 4: int32 or uint32, 0: float
+    };
+    const Field fields[] = {
+        {"id", name - 8, 5, 4},
+        {"is master map", at, 0, 1},
+        {"height", at + 1, 200, 4},
+        {"width", at + 5, 300, 4},
+        {"world x", at + 17, 30, 0},
+        {"world y", at + 21, 40, 0},
+        {"z-order", at + 41, 7, 4},
+        {"visible", at + 45, 0, 1},
+        {"scroll ratio x", at + 46, 0.25, 0},
+        {"scroll ratio y", at + 50, 0.5, 0},
+        {"speed x", at + 54, 1.5, 0},
+        {"speed y", at + 58, 2.5, 0},
+        {"transparency colour", at + 62, 0x123456, 4},
+        {"bitmap rectangle right", at + 74, 300, 4},
+        {"bitmap rectangle bottom", at + 78, 200, 4},
+        {"display rectangle left", at + 130, 1, 4},
+        {"display rectangle top", at + 134, 2, 4},
+        {"display rectangle right", at + 138, 50, 4},
+        {"display rectangle bottom", at + 142, 60, 4},
+        {"fixed to the viewport", at + 146, 0, 1},
+        {"pause", at + 147, 1, 1},
+        {"blit flags", at + 148, 0x1008000, 4},
+        {"map type", at + 152, Map::StandardMap, 4},
+        {"alarm count", at + 157, 2, 4},
+        {"alarm maximum", at + 161, 9, 4},
+        {"collision display", at + 165, 1, 1},
+        {"cell size", at + 166, 64, 4},
+        {"unused", at + 170, 0, 1},
+    };
+    for (const Field& f : fields) {
+        const double stored = f.size == 1 ? b[f.offset] : f.size == 4 ? double(u32(f.offset)) : double(f32(f.offset));
+        EXPECT_EQ(stored, f.value) << f.name << " at " << f.offset;
+    }
+}
+
 TEST_F(MapTest, AMapOfNoKnownKindSavesAndLoads) {
     Map odd("odd", Bitmap("odd.bmp", 16, 8).c_str(), Map::MapType(5), 0, 0, 0, true, QelRect{});
     const std::string path = dir.File("odd.map");

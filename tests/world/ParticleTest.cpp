@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -5,6 +6,7 @@
 
 #include "ParticleFixture.h"
 #include "world/CollisionSegment.h"
+#include "world/Geometry.h"
 #include "world/Map.h"
 
 namespace {
@@ -276,8 +278,27 @@ TEST_F(ParticleTest, AHugeDisplacementCannotStallTheSweep) {
         p->CheckCollisionWithMap(true);
     });
     s->BelongToMap("floor");
+    static float longest;
+    longest = 0;
+    onUpdate() = [](Particle* p) {
+        longest = std::max(longest, std::hypot(p->DisplacementX(), p->DisplacementY()));
+    };
     for (int n = 0; n < 3; ++n) Frame(*s);
-    SUCCEED();
+    ASSERT_GT(longest, 1e30f);
+    EXPECT_EQ(ParticleSweepSamples(longest), SweepSchedule::kMaxSamples);
+}
+
+// A pixel apart along the move, one past its end; never more than the bound.
+TEST_F(ParticleTest, TheSweepTakesOneSampleAPixelUpToItsBound) {
+    const struct {
+        float steps;
+        std::int32_t samples;
+    } cases[] = {
+        {0, 2},  {0.5f, 2}, {1, 2}, {2.5f, 4}, {4, 5}, {1000, 1001},
+        {65535, 65536}, {1e6f, SweepSchedule::kMaxSamples}, {3e30f, SweepSchedule::kMaxSamples},
+        {INFINITY, 0}, {-4, 0}, {NAN, 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParticleSweepSamples(c.steps), c.samples) << c.steps;
 }
 
 }  // namespace

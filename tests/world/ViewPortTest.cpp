@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstring>
+
 #include "TempDir.h"
 #include "foundation/File.h"
 #include "world/ViewPort.h"
@@ -125,6 +128,64 @@ TEST(ViewPort, RecordRoundTripsAt144Bytes) {
     }
     EXPECT_EQ(TempDir::ReadAll(a), TempDir::ReadAll(b));
     EXPECT_FLOAT_EQ(loaded.NextDeltaScroll().y, 6);
+}
+
+// Every field at its place: each value set differs from its neighbours', so
+// two fields stored in each other's places fail.
+TEST(ViewPort, RecordHoldsEachFieldAtItsOffset) {
+    TempDir dir;
+    ViewPort v(1234, 567, 12, 34, 320, 200);
+    v.ViewPortScrollingBB(1, 2, 3, 4);  // box {top 2, left 1, bottom 6, right 4}
+    v.MaxInflateBBRight(11);
+    v.MaxInflateBBLeft(7);
+    v.MaxInflateBBTop(13);
+    v.MaxInflateBBBottom(17);
+    v.InflateBBRight(2);
+    v.InflateBBLeft(3);
+    v.InflateBBTop(5);
+    v.InflateBBBottom(4);
+    v.Scroll(5, 6);
+    v.Commit();
+    v.Scroll(8, 9);
+    const std::string file = dir.File("v.bin");
+    {
+        File f(file.c_str(), File::Writing);
+        v.Save(f);
+    }
+    const std::vector<unsigned char> b = TempDir::ReadAll(file);
+    ASSERT_EQ(b.size(), 144u);
+    struct FloatAt {
+        std::size_t offset;
+        float value;
+        const char* field;
+    };
+    const FloatAt fields[] = {
+        {0, 1234, "world width"},         {4, 567, "world height"},
+        {8, 914, "maximum world x"},      {12, 367, "maximum world y"},
+        {16, 40, "world rectangle top"},  {20, 17, "world rectangle left"},
+        {24, 240, "world rectangle bottom"}, {28, 337, "world rectangle right"},
+        {32, 49, "next world rectangle top"}, {36, 25, "next world rectangle left"},
+        {40, 249, "next world rectangle bottom"}, {44, 345, "next world rectangle right"},
+        {48, -3, "box top"},              {52, -2, "box left"},
+        {56, 10, "box bottom"},           {60, 6, "box right"},
+        {64, 0, "viewport top"},          {68, 0, "viewport left"},
+        {72, 200, "viewport bottom"},     {76, 320, "viewport right"},
+        {80, 5, "current delta x"},       {84, 6, "current delta y"},
+        {88, 8, "next delta x"},          {92, 9, "next delta y"},
+        {96, 2, "initial box top"},       {100, 1, "initial box left"},
+        {104, 6, "initial box bottom"},   {108, 4, "initial box right"},
+        {112, 11, "maximum inflation right"}, {116, 7, "maximum inflation left"},
+        {120, 13, "maximum inflation top"}, {124, 17, "maximum inflation bottom"},
+        {128, 2, "inflation right"},      {132, 3, "inflation left"},
+        {136, 5, "inflation top"},        {140, 4, "inflation bottom"},
+    };
+    for (const FloatAt& f : fields) {
+        const std::uint32_t bits = b[f.offset] | b[f.offset + 1] << 8 | b[f.offset + 2] << 16 |
+                                   std::uint32_t(b[f.offset + 3]) << 24;
+        float value;
+        std::memcpy(&value, &bits, 4);
+        EXPECT_FLOAT_EQ(value, f.value) << f.field << " at " << f.offset;
+    }
 }
 
 }  // namespace
