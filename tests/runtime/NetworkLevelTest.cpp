@@ -18,6 +18,7 @@
 #include "network/NetworkRequest.h"
 #include "platform/Clock.h"
 #include "platform/DialogNetwork.h"
+#include "platform/MessageBox.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
@@ -221,8 +222,16 @@ TEST_F(NetworkLevelTest, FramesWaitForTheOtherPlayerAndItsSilenceLeadsToTheDisco
             myGame->EndGame();
         }
     };
+    std::vector<std::string> boxes;
+    qel::SetMessageBoxObserver([&boxes](const char* text, const char* caption, qel::MessageBoxIcon) {
+        boxes.push_back(std::string(caption) + "|" + text);
+    });
     EXPECT_EQ(EngineRun::Run(), 0);
+    qel::SetMessageBoxObserver({});
 
+    // The player is told why the game ended before it goes.
+    EXPECT_EQ(boxes, std::vector<std::string>{
+                         "Attention|Connection to the host is lost.\nSorry, the game cannot continue."});
     EXPECT_EQ(offered, (std::vector<std::string>{"Blue"}));  // Red was taken already
     ASSERT_EQ(exchanged.size(), std::size_t(FramesExchanged));
     for (std::size_t i = 0; i < exchanged.size(); ++i) {
