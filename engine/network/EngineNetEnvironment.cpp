@@ -37,7 +37,7 @@ public:
     std::uint32_t RequiredPlayers() override { return gNode != nullptr ? gNode->RequiredPlayers : 0; }
     std::uint32_t MaximumPlayers() override { return gNode != nullptr ? gNode->MaximumPlayers : 0; }
     void GoToDisconnectLevel() override {
-        if (myGame != nullptr && gNode != nullptr) myGame->LevelNumber(int(gNode->DisconnectLevel));
+        if (gNode != nullptr) net::GoToDisconnectLevel(*gNode);
     }
 
     std::vector<std::uint32_t> FreeNetworkSprites() override {
@@ -91,7 +91,6 @@ public:
     void RequestMessageBox(const char* text, const char* caption, std::uint32_t flags) override {
         netRequest.RequestMessageBox(text, caption, flags);
     }
-    void WaitForOtherPlayers() override { net::WaitForOtherPlayers(); }
 
     void ShowError(const char* text) override {
         qel::ShowMessageBox(_Ghwnd, text, "Error", qel::MessageBoxIcon::Error);

@@ -56,8 +56,6 @@ public:
     // in the low 16 bits), 110 wait for the other players.
     virtual int RequestDialog(int kind) = 0;
     virtual void RequestMessageBox(const char* text, const char* caption, std::uint32_t flags) = 0;
-    // Shows the wait dialog, then ends the wait for players.
-    virtual void WaitForOtherPlayers() = 0;
 
     // A message box on the calling thread (Host and Connect failures).
     virtual void ShowError(const char* text) = 0;

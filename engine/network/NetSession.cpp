@@ -26,13 +26,6 @@ constexpr std::size_t SessionTextLimit = 254;  // a 255-byte field with its term
 
 NetworkComponent* component = nullptr;
 
-// A level that is its own disconnect level stays: switching to it would ask
-// again at once, and the main loop would switch for ever.
-void GoToDisconnectLevel(const GameNode& level) {
-    if (myGame == nullptr || std::int64_t(level.DisconnectLevel) + 1 == level.Id()) return;
-    myGame->LevelNumber(int(level.DisconnectLevel));
-}
-
 void ShowError(const char* text) { qel::ShowMessageBox(_Ghwnd, text, "Error", qel::MessageBoxIcon::Error); }
 
 // A mouse event as 8 bytes: kind, signed value, two unused, int32 position.
@@ -100,6 +93,13 @@ void GiveSpritesRemoteInput() {
 }  // namespace
 
 NetworkComponent* Current() { return component; }
+
+// A level that is its own disconnect level stays: switching to it would ask
+// again at once, and the main loop would switch for ever.
+void GoToDisconnectLevel(const GameNode& level) {
+    if (myGame == nullptr || std::int64_t(level.DisconnectLevel) + 1 == level.Id()) return;
+    myGame->LevelNumber(int(level.DisconnectLevel));
+}
 
 int Host(_GUID application, unsigned long port, const char* session, const char* player) {
     if (component != nullptr) return -1;
@@ -192,7 +192,10 @@ bool Lockstep(const MouseEvent* mouse, int mouseCount, const unsigned char* keys
     while (!myGame->ReceivedFromPlayers()) {
         qel::Sleep(LockstepPollMs);
         if (qel::TimeGetTime() - start > timeoutMs) {
-            if (gNode != nullptr) GoToDisconnectLevel(*gNode);
+            if (component != nullptr)
+                component->ConnectionLost();
+            else if (gNode != nullptr)
+                GoToDisconnectLevel(*gNode);
             return false;
         }
     }

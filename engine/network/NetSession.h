@@ -36,10 +36,13 @@ QEL_API bool HostLevelSession(GameNode& level, _GUID application);
 QEL_API bool JoinLevelSession(GameNode& level, _GUID application);
 // On a worker: the wait dialog through the main thread, then the game goes on.
 QEL_API int WaitForOtherPlayers();
+// Asks for the level's disconnect level, unless that is the level itself.
+QEL_API void GoToDisconnectLevel(const GameNode& level);
 
 // The frame's exchange: sends this frame's input to every player and waits
 // until every player's input for the frame is in. False when the time ran out:
-// the disconnect level has been asked for and the frame ends.
+// the game stops, the lost connection is shown, the disconnect level follows,
+// and the frame ends.
 QEL_API bool Lockstep(const MouseEvent* mouse, int mouseCount, const unsigned char* keys, int keyCount,
                       std::uint32_t timeoutMs = 10000);
 

@@ -1,8 +1,12 @@
 #include "network/NetworkComponent.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <map>
 #include <mutex>
+#include <set>
 #include "network/NetEnvironment.h"
 #include "platform/NetPeer.h"
 
@@ -10,9 +14,14 @@ namespace {
 
 constexpr unsigned long LowestPort = 1000;
 constexpr int DialogSelectPlayer = 109;
+constexpr int DialogWaitForPlayers = 110;
 constexpr int DialogCancel = 2;
-// A waiting frame packet looks this often whether its session has ended.
-constexpr std::uint32_t AdmissionSliceMs = 100;
+// The frame admission looks this often whether its session has ended.
+constexpr std::uint32_t AdmissionSliceMs = 50;
+// A peer sends its next frame only once it has every player's input for the
+// frame before, so no honest player is ever more than two frames ahead of
+// this peer's frame step: a further packet is a replay and is dropped.
+constexpr std::size_t MaxWaitingFrames = 2;
 
 const char* const HostTerminated = "The host has terminated the session.\nSorry, the game cannot continue.";
 const char* const HostLost = "Connection to the host is lost.\nSorry, the game cannot continue.";
@@ -42,10 +51,24 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
     std::atomic<std::uint32_t> hostPlayerId{0};
     std::uint32_t playerCount = 0;  // under the player lock
     std::atomic<std::uint32_t> ownSpriteId{0};
-    std::atomic<std::uint32_t> framePackets{0};
     // Changes at every Init and Kill: a worker of an earlier session gives up.
     std::atomic<std::uint64_t> generation{0};
+    // Set by the first of the ways the session can end that tells the user.
+    std::atomic<bool> ending{false};
+    // The frame exchange timed out: the links are reset when the session ends.
+    std::atomic<bool> lost{false};
     std::string bindAddress;
+    bool anyPort = false;
+
+    // The lockstep: every playing sprite's frame packets in the order its
+    // player sent them; a frame is admitted once each has one.
+    std::mutex frameMutex;
+    std::condition_variable frameArrived;
+    std::map<std::uint32_t, std::deque<std::vector<netwire::FrameRecord>>> frames;
+    std::set<std::uint32_t> playing;
+    // Joining side: the player whose frames a sprite takes (the host checks
+    // its player map instead).
+    std::map<std::uint32_t, std::uint32_t> frameOwners;
 
     mutable std::mutex peerMutex;
     std::shared_ptr<qel::NetPeer> peer;
@@ -81,15 +104,18 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         };
         events.received = [weak, g](std::uint32_t from, std::vector<std::uint8_t> packet) {
             auto c = weak.lock();
-            if (!c || c->generation != g || packet.empty()) return;
-            c->Start(g, [c, g, from, packet = std::move(packet)] { c->ReceiveWork(g, from, packet); });
+            if (c && c->generation == g && !packet.empty()) c->Received(g, from, std::move(packet));
         };
-        events.sessionTerminated = [weak, g] {
+        events.mayPass = [weak, g](std::uint32_t from, const std::vector<std::uint8_t>& packet) {
             auto c = weak.lock();
-            if (!c || c->generation != g || c->ownSpriteId == 0 || c->hostFlag) return;
+            return c && c->generation == g && c->MayPass(from, packet);
+        };
+        events.sessionTerminated = [weak, g](bool connectionLost) {
+            auto c = weak.lock();
+            if (!c || c->generation != g || c->ownSpriteId == 0 || c->hostFlag || c->ending.exchange(true)) return;
             c->env.ReceivedFromPlayers();
             c->env.WaitingForPlayers(true);
-            c->Start(g, [c] { c->TerminatedWork(); });
+            c->Start(g, [c, g, connectionLost] { c->EndWithMessage(g, connectionLost ? HostLost : HostTerminated); });
         };
         events.problem = [weak](const std::string& why) {
             if (auto c = weak.lock()) c->Log(why);
@@ -121,8 +147,99 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
             auto self = shared_from_this();
             Start(generation, [self, p] { self->OfferSprites(p); });
         } else {
+            // The player is told, then let go: it takes no part in the session.
             Send({NetSessionFull}, p, true);
+            if (auto session = Peer()) session->Dismiss(p);
         }
+    }
+
+    // --- who may send what ---
+
+    void Dropped(std::uint32_t from, std::uint8_t type, const char* why) {
+        Log("a packet of type " + std::to_string(type) + " from player " + std::to_string(from) + " was dropped: " + why);
+    }
+
+    // The sprite a player took, as the host handed it out; 0 for none.
+    std::uint32_t SpriteOf(std::uint32_t player) {
+        std::lock_guard<qel::CriticalSection> hold(env.PlayerLock());
+        auto it = env.PlayerMap().find(player);
+        return it == env.PlayerMap().end() ? 0 : it->second;
+    }
+
+    // Host: a joiner's packet goes on only when its role allows it. Lists,
+    // acceptances, full-session notices and resignations come from the host
+    // alone; a player announces and plays only the sprite it was given.
+    bool MayPass(std::uint32_t from, const std::vector<std::uint8_t>& packet) {
+        const std::uint8_t type = packet[0];
+        switch (type) {
+            case NetPlayerList:
+            case NetPlayerAccepted:
+            case NetSessionFull:
+            case NetPlayerResigned:
+                Dropped(from, type, "only the host sends it");
+                return false;
+            case NetPlayerActive:
+            case NetFrameInput: {
+                std::uint32_t sprite = 0;
+                if (!netwire::ReadId(packet.data(), packet.size(), sprite)) return true;  // the receivers drop it
+                if (sprite != 0 && SpriteOf(from) == sprite) return true;
+                Dropped(from, type, "the sprite is not the sender's");
+                return false;
+            }
+            default: return true;
+        }
+    }
+
+    bool IsHostPlayer(std::uint32_t player) {
+        if (player != 0 && player == hostPlayerId) return true;
+        std::string name;
+        bool isHost = false;
+        auto session = Peer();
+        return session && session->PlayerInfo(player, name, isHost) && isHost;
+    }
+
+    // Every peer, in the order the session delivers: frame packets join their
+    // sprite's queue at once, the rest is worked off on a worker.
+    void Received(std::uint64_t g, std::uint32_t from, std::vector<std::uint8_t> packet) {
+        const std::uint8_t type = packet[0];
+        const bool hostOnly = type == NetPlayerList || type == NetPlayerAccepted || type == NetSessionFull ||
+                              type == NetPlayerResigned;
+        if (hostOnly && !IsHostPlayer(from)) return Dropped(from, type, "only the host sends it");
+        if (type == NetFrameInput) return QueueFrame(from, packet);
+        auto self = shared_from_this();
+        Start(g, [self, g, from, packet = std::move(packet)] { self->ReceiveWork(g, from, packet); });
+    }
+
+    // Whether the player plays that sprite: the host's map says so; a joiner
+    // learns it from the first frames, which the host has checked already.
+    // The caller holds frameMutex; the host's answer (the sender's sprite) and
+    // this peer's own player are read before.
+    bool OwnsSprite(std::uint32_t from, std::uint32_t sprite, std::uint32_t hostsAnswer, std::uint32_t self) {
+        if (hostFlag) return hostsAnswer == sprite;
+        if ((from == self) != (sprite == ownSpriteId)) return false;
+        for (const auto& [s, owner] : frameOwners)
+            if (owner == from && s != sprite) return false;
+        return frameOwners.emplace(sprite, from).first->second == from;
+    }
+
+    void QueueFrame(std::uint32_t from, const std::vector<std::uint8_t>& packet) {
+        std::uint32_t sprite = 0;
+        std::vector<netwire::FrameRecord> records;
+        std::string why;
+        if (!netwire::ReadFrameInput(packet.data(), packet.size(), sprite, records, why))
+            return Log("a frame packet was dropped: " + why);
+        const std::uint32_t hostsAnswer = hostFlag ? SpriteOf(from) : 0;
+        auto session = Peer();
+        const std::uint32_t self = session ? session->LocalPlayer() : 0;
+        {
+            std::lock_guard<std::mutex> hold(frameMutex);
+            if (!OwnsSprite(from, sprite, hostsAnswer, self)) return Dropped(from, NetFrameInput, "the sprite is not the sender's");
+            auto& waiting = frames[sprite];
+            if (waiting.size() >= MaxWaitingFrames)
+                return Dropped(from, NetFrameInput, "it is ahead of every frame still to come");
+            waiting.push_back(std::move(records));
+        }
+        frameArrived.notify_all();
     }
 
     int PlayerInfo(std::uint32_t id, int& isHost, char*& name) {
@@ -157,19 +274,33 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
     void PlayerDestroyedWork(std::uint32_t p) {
         std::uint32_t sprite = 0;
         {
+            // Out of the map before anyone hears of it, so that every peer's
+            // reaction finds the player gone.
             std::lock_guard<qel::CriticalSection> hold(env.PlayerLock());
             auto it = env.PlayerMap().find(p);
             if (it == env.PlayerMap().end()) return;  // left before taking a sprite
             sprite = it->second;
+            env.PlayerMap().erase(it);
         }
         Send(netwire::IdPacket(NetPlayerResigned, sprite), 0, true);
-        std::lock_guard<qel::CriticalSection> hold(env.PlayerLock());
-        env.PlayerMap().erase(p);
     }
 
-    void TerminatedWork() {
-        env.RequestMessageBox(HostTerminated, "Attention", NetworkComponent::AttentionFlags);
-        env.GoToDisconnectLevel();
+    // The message, then the disconnect level, unless the session has ended
+    // while the message was up (the game may be elsewhere by then).
+    void EndWithMessage(std::uint64_t g, const char* text) {
+        env.RequestMessageBox(text, "Attention", NetworkComponent::AttentionFlags);
+        if (generation == g) env.GoToDisconnectLevel();
+    }
+
+    // The frame exchange gave up waiting: the game stops and goes to the
+    // disconnect level, and the session is reset when it ends.
+    void ConnectionLost() {
+        lost = true;
+        if (ending.exchange(true)) return;
+        env.WaitingForPlayers(true);
+        const std::uint64_t g = generation;
+        auto self = shared_from_this();
+        Start(g, [self, g] { self->EndWithMessage(g, HostLost); });
     }
 
     void ReceiveWork(std::uint64_t g, std::uint32_t from, const std::vector<std::uint8_t>& packet) {
@@ -177,21 +308,22 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         const std::size_t size = packet.size();
         std::uint32_t id = 0;
         switch (data[0]) {
-            case NetPlayerList: return ChooseSprite(data, size);
+            case NetPlayerList: return ChooseSprite(g, data, size);
             case NetPlayerChoice: return AnswerChoice(from, data, size);
             case NetPlayerAccepted:
                 if (!ReadIdOrDrop(data, size, id)) return;
-                return Accepted(id);
+                return Accepted(g, id);
             case NetPlayerActive:
                 if (!ReadIdOrDrop(data, size, id)) return;
                 return Active(id);
             case NetSessionFull:
+                if (ending.exchange(true)) return;
                 env.RequestMessageBox(SessionFull, "Reply", NetworkComponent::ReplyFlags);
-                return env.GoToDisconnectLevel();
+                if (generation == g) env.GoToDisconnectLevel();
+                return;
             case NetPlayerResigned:
                 if (!ReadIdOrDrop(data, size, id)) return;
-                return Resigned(id);
-            case NetFrameInput: return FrameInput(g, data, size);
+                return Resigned(g, id);
             default:
                 return Log("a packet of unknown type " + std::to_string(data[0]) + " was dropped");
         }
@@ -204,18 +336,17 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
     }
 
     // Joining player: picks one of the offered sprites.
-    void ChooseSprite(const std::uint8_t* data, std::size_t size) {
+    void ChooseSprite(std::uint64_t g, const std::uint8_t* data, std::size_t size) {
         {
             std::lock_guard<qel::CriticalSection> hold(env.PlayerLock());
             env.OfferedIds() = netwire::ReadPlayerList(data, size);
         }
         const int r = env.RequestDialog(DialogSelectPlayer);
+        if (generation != g) return;
         if (r == DialogCancel) return env.GoToDisconnectLevel();
         const std::uint32_t chosen = std::uint32_t(r) & 0xFFFF;
-        if (!SessionExists() || Send(netwire::IdPacket(NetPlayerChoice, chosen), hostPlayerId, true) != 0) {
-            env.RequestMessageBox(HostLost, "Attention", NetworkComponent::AttentionFlags);
-            env.GoToDisconnectLevel();
-        }
+        if (!SessionExists() || Send(netwire::IdPacket(NetPlayerChoice, chosen), hostPlayerId, true) != 0)
+            EndWithMessage(g, HostLost);
     }
 
     // Host: accepts a choice of a free sprite, else offers the list again.
@@ -246,31 +377,54 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         return false;
     }
 
-    void Accepted(std::uint32_t id) {
+    void Accepted(std::uint64_t g, std::uint32_t id) {
         if (!SessionExists()) return;
         ownSpriteId = id;
         {
             std::lock_guard<qel::CriticalSection> hold(env.PlayerLock());
             env.MakeMainCharacter(id);
         }
-        env.WaitForOtherPlayers();
+        env.RequestDialog(DialogWaitForPlayers);
+        // A wait of a session that has ended meanwhile must not let the game
+        // of the next one run.
+        if (generation == g) env.WaitingForPlayers(false);
     }
 
     void Active(std::uint32_t id) {
         const bool session = SessionExists();
-        std::lock_guard<qel::CriticalSection> hold(env.PlayerLock());
-        if (env.TakeSprite(id)) env.ActiveIds().Add(std::int32_t(id));
-        if (session) ++playerCount;
+        {
+            // The frames wait for the player from the moment it counts, so
+            // the first frame of the game already waits for everyone.
+            std::lock_guard<qel::CriticalSection> hold(env.PlayerLock());
+            // A sprite may be announced twice (by the host to all, and by its
+            // player to a newcomer): it counts once.
+            for (unsigned int i = 0; i < env.ActiveIds().Size(); ++i)
+                if (std::uint32_t(env.ActiveIds()[i]) == id) return;
+            if (env.TakeSprite(id)) {
+                env.ActiveIds().Add(std::int32_t(id));
+                std::lock_guard<std::mutex> frameHold(frameMutex);
+                playing.insert(id);
+            }
+            if (session) ++playerCount;
+        }
+        frameArrived.notify_all();
     }
 
-    void Resigned(std::uint32_t id) {
+    void Resigned(std::uint64_t g, std::uint32_t id) {
         std::uint32_t count;
         {
             std::lock_guard<qel::CriticalSection> hold(env.PlayerLock());
             if (playerCount > 0) --playerCount;
             count = playerCount;
         }
-        if (count >= env.RequiredPlayers() || env.WaitingForPlayers()) return;
+        {
+            // The frames no longer wait for that player.
+            std::lock_guard<std::mutex> hold(frameMutex);
+            playing.erase(id);
+            frames.erase(id);
+        }
+        frameArrived.notify_all();
+        if (count >= env.RequiredPlayers() || env.WaitingForPlayers() || ending.exchange(true)) return;
         env.ReceivedFromPlayers();
         env.WaitingForPlayers(true);
         String name;
@@ -281,31 +435,46 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         }
         const std::string text = std::string("Player '") + (found ? static_cast<const char*>(name) : "Unidentified") +
                                  "' has resigned.\nSorry, the game cannot continue.";
-        env.RequestMessageBox(text.c_str(), "Attention", NetworkComponent::AttentionFlags);
-        env.GoToDisconnectLevel();
+        EndWithMessage(g, text.c_str());
     }
 
-    // One peer's input for a frame: admitted one packet at a time once the
-    // frame step has read this peer's own input.
-    void FrameInput(std::uint64_t g, const std::uint8_t* data, std::size_t size) {
-        std::uint32_t sprite = 0;
-        std::vector<netwire::FrameRecord> records;
-        std::string why;
-        if (!netwire::ReadFrameInput(data, size, sprite, records, why)) return Log("a frame packet was dropped: " + why);
-        while (!env.FrameEvent().WaitFor(AdmissionSliceMs))
-            if (generation != g) return;  // the session ended while this packet waited
-        {
-            std::lock_guard<qel::CriticalSection> hold(env.PlayerLock());
-            env.QueueInput(sprite, records);
-        }
-        // The input is queued before the next packet is let in, so the frame
-        // never runs with a packet half applied.
-        if (++framePackets < env.RequiredPlayers()) {
-            env.FrameEvent().Set();
-        } else {
-            framePackets = 0;
+    // The session's frame admission: once the frame step has read this
+    // peer's input (the frame event), it waits until every playing sprite has
+    // a frame packet, hands the oldest of each to its sprite and tells the
+    // frame step that the frame's input is in.
+    void AdmitFrames(std::uint64_t g) {
+        while (generation == g) {
+            if (!env.FrameEvent().WaitFor(AdmissionSliceMs)) continue;
+            if (generation != g) {
+                env.FrameEvent().Set();  // the frame step's signal was for the next session
+                return;
+            }
+            std::vector<std::pair<std::uint32_t, std::vector<netwire::FrameRecord>>> frame;
+            {
+                std::unique_lock<std::mutex> hold(frameMutex);
+                while (generation == g && !FrameComplete())
+                    frameArrived.wait_for(hold, std::chrono::milliseconds(AdmissionSliceMs));
+                if (generation != g) return;
+                for (std::uint32_t sprite : playing) {
+                    frame.emplace_back(sprite, std::move(frames[sprite].front()));
+                    frames[sprite].pop_front();
+                }
+            }
+            {
+                std::lock_guard<qel::CriticalSection> hold(env.PlayerLock());
+                for (auto& [sprite, records] : frame) env.QueueInput(sprite, records);
+            }
             env.ReceivedFromPlayers();
         }
+    }
+
+    bool FrameComplete() {
+        if (playing.empty()) return false;
+        for (std::uint32_t sprite : playing) {
+            auto it = frames.find(sprite);
+            if (it == frames.end() || it->second.empty()) return false;
+        }
+        return true;
     }
 };
 
@@ -318,11 +487,20 @@ NetworkComponent::~NetworkComponent() { Kill(); }
 int NetworkComponent::Init() {
     std::lock_guard<std::mutex> hold(core->peerMutex);
     if (core->peer) return -1;
-    ++core->generation;
+    const std::uint64_t g = ++core->generation;
     core->peer = std::make_shared<qel::NetPeer>(core->Events());
-    core->framePackets = 0;
+    core->ending = false;
+    core->lost = false;
+    {
+        std::lock_guard<std::mutex> frameHold(core->frameMutex);
+        core->frames.clear();
+        core->playing.clear();
+        core->frameOwners.clear();
+    }
     while (core->env.FrameEvent().WaitFor(0)) {
     }
+    auto c = core;
+    core->Start(g, [c, g] { c->AdmitFrames(g); });
     return 0;
 }
 
@@ -333,8 +511,9 @@ int NetworkComponent::Host(_GUID application, unsigned long port, const char* se
         return -1;
     }
     core->hostFlag = 1;
-    const qel::NetResult r = core->Peer()->Host(ToAppId(application), port > 0xFFFFFFFFul ? 0 : std::uint32_t(port),
-                                                session ? session : "", player ? player : "", core->bindAddress);
+    const std::uint32_t listenOn = core->anyPort ? 0 : port > 0xFFFFFFFFul ? 0x10000 : std::uint32_t(port);
+    const qel::NetResult r = core->Peer()->Host(ToAppId(application), listenOn, session ? session : "",
+                                                player ? player : "", core->bindAddress);
     if (r == qel::NetResult::Ok) return 0;
     if (r == qel::NetResult::BadPort) {
         core->env.ShowError("Failed to use the port.");
@@ -352,12 +531,12 @@ int NetworkComponent::Connect(_GUID application, const char* host, unsigned long
         core->env.ShowError("Initialization failed and/or already connected.");
         return -1;
     }
+    // Set first: the session's threads deliver, and may answer, before
+    // Connect returns.
+    core->connectedFlag = 1;
     const qel::NetResult r = core->Peer()->Connect(ToAppId(application), host,
                                                    port > 0xFFFFFFFFul ? 0 : std::uint32_t(port), player ? player : "");
-    if (r == qel::NetResult::Ok) {
-        core->connectedFlag = 1;
-        return 0;
-    }
+    if (r == qel::NetResult::Ok) return 0;
     if (r == qel::NetResult::Failed) {
         core->Log(core->Peer()->LastError());
         core->env.ShowError("Failed to connect.");
@@ -378,7 +557,8 @@ void NetworkComponent::Kill() {
         closing = std::move(core->peer);
         ++core->generation;
     }
-    if (closing) closing->Close();
+    core->frameArrived.notify_all();
+    if (closing) closing->Close(core->lost);
     core->hostFlag = 0;
     core->connectedFlag = 0;
     core->hostPlayerId = 0;
@@ -428,3 +608,12 @@ std::uint32_t NetworkComponent::PlayerCount() const {
 }
 
 void NetworkComponent::BindAddress(const char* address) { core->bindAddress = address ? address : ""; }
+
+void NetworkComponent::ListenOnAnyPort() { core->anyPort = true; }
+
+std::uint32_t NetworkComponent::ListeningPort() const {
+    auto p = core->Peer();
+    return p ? p->ListeningPort() : 0;
+}
+
+void NetworkComponent::ConnectionLost() { core->ConnectionLost(); }

@@ -60,8 +60,17 @@ public:
     std::uint32_t PlayerCount() const;
     std::uint32_t OwnSpriteId() const;
 
+    // The frame exchange waited too long for the other players: the game
+    // stops, tells the user the connection is lost and goes to the disconnect
+    // level; the session's end then tells the other peers so.
+    void ConnectionLost();
+
     // Listens on this address only (all addresses when empty).
     void BindAddress(const char* address);
+    // Host listens on a port the system chooses (the port given is only
+    // checked); ListeningPort says which. For tests that share a machine.
+    void ListenOnAnyPort();
+    std::uint32_t ListeningPort() const;
 
 private:
     struct Core;

@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <mutex>
+#include <set>
 #include <thread>
 
 namespace qel {
@@ -28,6 +29,7 @@ enum FrameKind : std::uint8_t {
 
 constexpr std::size_t MaxFrame = NetPeer::MaxPacket + 64;
 constexpr std::size_t MaxName = 255;
+// How long a joiner waits for the host's welcome.
 constexpr auto HandshakeTime = std::chrono::seconds(5);
 
 void PutU8(std::vector<std::uint8_t>& out, std::uint8_t v) { out.push_back(v); }
@@ -104,13 +106,19 @@ private:
 };
 
 struct Link {
-    explicit Link(asio::io_context& io) : socket(io) {}
+    explicit Link(asio::io_context& io) : socket(io), deadline(io) {}
     tcp::socket socket;
+    // Host side: the end of the handshake time, then of a closing link's wait
+    // for its peer to hang up.
+    asio::steady_timer deadline;
     std::uint32_t player = 0;  // 0 until the joiner has said hello
     std::deque<std::vector<std::uint8_t>> writes;
     std::array<std::uint8_t, 4> header{};
     std::vector<std::uint8_t> body;
     bool open = true;
+    // Refused or dismissed: what it sends is ignored, and it is closed once
+    // what was sent to it has gone out.
+    bool closing = false;
 };
 
 struct Player {
@@ -121,16 +129,25 @@ struct Player {
 }  // namespace
 
 struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
-    explicit Impl(NetPeerEvents e) : events(std::move(e)) {}
+    Impl(NetPeerEvents e, NetPeerLimits l)
+        : events(std::move(e)), limits(l), acceptTimer(io), acceptPause(l.acceptPause) {}
 
     NetPeerEvents events;
+    const NetPeerLimits limits;
     asio::io_context io;
     std::optional<asio::executor_work_guard<asio::io_context::executor_type>> work;
     std::thread thread;
     std::unique_ptr<tcp::acceptor> acceptor;
     std::shared_ptr<Link> hostLink;                        // joining side
-    std::map<std::uint32_t, std::shared_ptr<Link>> joiners;  // hosting side; session thread only
+    // Hosting side, session thread only: the joined players' links, and the
+    // links that have not joined yet.
+    std::map<std::uint32_t, std::shared_ptr<Link>> joiners;
+    std::set<std::shared_ptr<Link>> waiting;
+    asio::steady_timer acceptTimer;
+    std::chrono::milliseconds acceptPause;
     std::atomic<bool> quiet{false};
+    std::atomic<bool> resetLinks{false};
+    std::atomic<std::uint32_t> listeningPort{0};
 
     mutable std::mutex mutex;  // guards what follows
     std::map<std::uint32_t, Player> players;
@@ -172,9 +189,10 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
         asio::async_write(link->socket, asio::buffer(link->writes.front()),
                           [self = shared_from_this(), link](const asio::error_code& error, std::size_t) {
                               if (!link->open) return;
-                              if (error) return self->LinkLost(link, "send failed: " + error.message());
+                              if (error) return self->LinkLost(link, "send failed: " + error.message(), true);
                               link->writes.pop_front();
-                              if (!link->writes.empty()) self->WriteNext(link);
+                              if (!link->writes.empty()) return self->WriteNext(link);
+                              if (link->closing) self->HangUp(link);
                           });
     }
 
@@ -183,13 +201,15 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
         asio::async_read(link->socket, asio::buffer(link->header),
                          [self = shared_from_this(), link](const asio::error_code& error, std::size_t) {
                              if (!link->open) return;
-                             if (error) return self->LinkLost(link, "");
+                             if (error) return self->LinkLost(link, "", error != asio::error::eof);
                              std::uint32_t n = 0;
                              for (int i = 0; i < 4; ++i) n |= std::uint32_t(link->header[std::size_t(i)]) << (8 * i);
                              if (n == 0 || n > MaxFrame) {
                                  // The stream can no longer be followed: this link ends.
-                                 return self->LinkLost(link, "a packet of " + std::to_string(n) +
-                                                                 " bytes was refused; the connection is closed");
+                                 return self->LinkLost(link,
+                                                       "a packet of " + std::to_string(n) +
+                                                           " bytes was refused; the connection is closed",
+                                                       true);
                              }
                              link->body.resize(n);
                              self->ReadBody(link);
@@ -199,11 +219,14 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
         asio::async_read(link->socket, asio::buffer(link->body),
                          [self = shared_from_this(), link](const asio::error_code& error, std::size_t) {
                              if (!link->open) return;
-                             if (error) return self->LinkLost(link, "");
-                             if (self->hosting)
+                             if (error) return self->LinkLost(link, "", error != asio::error::eof);
+                             if (link->closing) {
+                                 // Whatever a closing link still says is read and ignored.
+                             } else if (self->hosting) {
                                  self->FromJoiner(link);
-                             else
+                             } else {
                                  self->FromHost();
+                             }
                              if (link->open) self->ReadNext(link);
                          });
     }
@@ -213,20 +236,64 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
         auto link = std::make_shared<Link>(io);
         acceptor->async_accept(link->socket, [self = shared_from_this(), link](const asio::error_code& error) {
             if (!self->acceptor || !self->acceptor->is_open()) return;
-            if (!error) {
-                asio::error_code ignored;
-                link->socket.set_option(tcp::no_delay(true), ignored);
-                self->ReadNext(link);
-            }
+            if (error) return self->AcceptLater(error);
+            self->acceptPause = self->limits.acceptPause;
+            self->Welcome(link);
             self->Accept();
         });
+    }
+
+    // An accept that fails (most often: no descriptors left) fails again at
+    // once; the next try waits, longer each time, so the session thread does
+    // not spin.
+    void AcceptLater(const asio::error_code& error) {
+        Report("a connection could not be accepted (" + error.message() + "); trying again in " +
+               std::to_string(acceptPause.count()) + " ms");
+        acceptTimer.expires_after(acceptPause);
+        acceptTimer.async_wait([self = shared_from_this()](const asio::error_code& e) {
+            if (!e && self->acceptor && self->acceptor->is_open()) self->Accept();
+        });
+        acceptPause = std::min(acceptPause * 2, limits.longestAcceptPause);
+    }
+
+    // A new connection gets the handshake time to join, unless too many are
+    // joining already.
+    void Welcome(const std::shared_ptr<Link>& link) {
+        asio::error_code ignored;
+        if (waiting.size() >= limits.pendingLinks) {
+            link->socket.close(ignored);
+            return Report("too many connections are joining at once; one more was refused");
+        }
+        waiting.insert(link);
+        link->socket.set_option(tcp::no_delay(true), ignored);
+        link->deadline.expires_after(limits.handshakeTime);
+        link->deadline.async_wait([self = shared_from_this(), link](const asio::error_code& e) {
+            if (!e && link->player == 0) self->LinkLost(link, "a connection did not join in time; it is closed", true);
+        });
+        ReadNext(link);
+    }
+
+    // Ends a closing link once its last frame has gone out: no more sending,
+    // and the peer is given the handshake time to hang up.
+    void HangUp(const std::shared_ptr<Link>& link) {
+        asio::error_code ignored;
+        link->socket.shutdown(tcp::socket::shutdown_send, ignored);
+        link->deadline.expires_after(limits.handshakeTime);
+        link->deadline.async_wait([self = shared_from_this(), link](const asio::error_code& e) {
+            if (!e) self->LinkLost(link, "", true);
+        });
+    }
+
+    void CloseWhenSent(const std::shared_ptr<Link>& link) {
+        link->closing = true;
+        if (link->writes.empty()) HangUp(link);
     }
 
     void FromJoiner(const std::shared_ptr<Link>& link) {
         Reader in(link->body.data(), link->body.size());
         const std::uint8_t kind = in.U8();
         if (link->player == 0) {
-            if (kind != FrameHello) return LinkLost(link, "a peer spoke before joining; the connection is closed");
+            if (kind != FrameHello) return LinkLost(link, "a peer spoke before joining; the connection is closed", true);
             return Hello(link, in);
         }
         if (kind != FrameData) return Report("a session frame of unknown kind " + std::to_string(kind) + " was dropped");
@@ -234,6 +301,7 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
         const std::uint32_t to = in.U32();
         std::vector<std::uint8_t> packet = in.Rest();
         if (!in.Ok() || packet.empty()) return Report("a truncated game packet was dropped");
+        if (!quiet && events.mayPass && !events.mayPass(link->player, packet)) return;
         Route(link->player, to, std::move(packet));
     }
 
@@ -241,13 +309,16 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
         AppId theirs{};
         in.Bytes(theirs.data(), theirs.size());
         const std::string name = in.Text();
-        if (!in.Ok()) return LinkLost(link, "a malformed join request was refused");
+        if (!in.Ok()) return LinkLost(link, "a malformed join request was refused", true);
         if (theirs != app) {
             std::vector<std::uint8_t> refused = StartFrame(FrameRefused);
             FinishFrame(refused);
             Write(link, std::move(refused));
-            return;  // the joiner hangs up
+            Report("a peer of another game was refused");
+            return CloseWhenSent(link);
         }
+        waiting.erase(link);
+        link->deadline.cancel();
         std::vector<std::uint8_t> welcome = StartFrame(FrameWelcome);
         std::vector<std::uint8_t> joined = StartFrame(FrameJoined);
         std::uint32_t id;
@@ -433,11 +504,13 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
     }
 
     // --- losing links ---
-    void LinkLost(const std::shared_ptr<Link>& link, const std::string& why) {
+    // `lost`: the link broke rather than being ended by its peer.
+    void LinkLost(const std::shared_ptr<Link>& link, const std::string& why, bool lost) {
         if (!link->open) return;
         link->open = false;
         asio::error_code ignored;
         link->socket.close(ignored);
+        link->deadline.cancel();
         if (!why.empty()) Report(why);
         if (!hosting) {
             bool first;
@@ -447,11 +520,16 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
                 terminated = true;
                 open = false;
             }
-            if (first && !quiet && events.sessionTerminated) events.sessionTerminated();
+            if (first && !quiet && events.sessionTerminated) events.sessionTerminated(lost);
             return;
         }
-        const std::uint32_t id = link->player;
-        if (id == 0) return;  // never joined
+        waiting.erase(link);
+        if (link->player == 0 || link->closing) return;  // never joined, or gone already
+        Depart(link->player);
+    }
+
+    // A joined player is gone for everyone.
+    void Depart(std::uint32_t id) {
         joiners.erase(id);
         {
             std::lock_guard<std::mutex> hold(mutex);
@@ -464,23 +542,36 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
         Destroyed(id);
     }
 
+    void DismissPlayer(std::uint32_t id) {
+        auto it = joiners.find(id);
+        if (it == joiners.end()) return;
+        std::shared_ptr<Link> link = it->second;
+        Depart(id);
+        CloseWhenSent(link);
+    }
+
     void CloseAll() {
         asio::error_code ignored;
         if (acceptor) acceptor->close(ignored);
-        for (auto& [pid, link] : joiners) {
+        acceptTimer.cancel();
+        std::vector<std::shared_ptr<Link>> links(waiting.begin(), waiting.end());
+        for (auto& [pid, link] : joiners) links.push_back(link);
+        if (hostLink) links.push_back(hostLink);
+        for (auto& link : links) {
+            // A reset tells the peer that the session was lost, not ended.
+            if (resetLinks) link->socket.set_option(asio::socket_base::linger(true, 0), ignored);
             link->open = false;
             link->socket.close(ignored);
+            link->deadline.cancel();
         }
         joiners.clear();
-        if (hostLink) {
-            hostLink->open = false;
-            hostLink->socket.close(ignored);
-        }
+        waiting.clear();
         work.reset();
     }
 };
 
-NetPeer::NetPeer(NetPeerEvents events) : impl_(std::make_shared<Impl>(std::move(events))) {}
+NetPeer::NetPeer(NetPeerEvents events, NetPeerLimits limits)
+    : impl_(std::make_shared<Impl>(std::move(events), limits)) {}
 
 NetPeer::~NetPeer() { Close(); }
 
@@ -488,7 +579,7 @@ NetResult NetPeer::Host(const AppId& app, std::uint32_t port, const std::string&
                         const std::string& bindAddress) {
     Impl& m = *impl_;
     if (m.thread.joinable() || IsOpen()) return m.Fail("a session is already open");
-    if (port == 0 || port > 65535) return NetResult::BadPort;
+    if (port > 65535) return NetResult::BadPort;
     asio::error_code error;
     tcp::endpoint at(tcp::v4(), std::uint16_t(port));
     if (!bindAddress.empty()) {
@@ -500,6 +591,7 @@ NetResult NetPeer::Host(const AppId& app, std::uint32_t port, const std::string&
     if (acceptor->open(at.protocol(), error) || acceptor->set_option(tcp::acceptor::reuse_address(true), error) ||
         acceptor->bind(at, error) || acceptor->listen(asio::socket_base::max_listen_connections, error))
         return m.Fail("cannot listen on port " + std::to_string(port) + ": " + error.message());
+    m.listeningPort = acceptor->local_endpoint(error).port();
     m.acceptor = std::move(acceptor);
     std::uint32_t id;
     {
@@ -530,16 +622,18 @@ NetResult NetPeer::Connect(const AppId& app, const std::string& host, std::uint3
         m.open = true;
         for (const auto& [pid, p] : m.players) ids.push_back(pid);
     }
-    m.ReadNext(m.hostLink);
+    // Every player is known before the first packet from the host is read.
     asio::post(m.io, [self = impl_, ids] {
         for (std::uint32_t id : ids) self->Created(id);
+        self->ReadNext(self->hostLink);
     });
     m.StartThread();
     return NetResult::Ok;
 }
 
-void NetPeer::Close() {
+void NetPeer::Close(bool connectionLost) {
     Impl& m = *impl_;
+    if (connectionLost) m.resetLinks = true;
     m.quiet = true;
     {
         std::lock_guard<std::mutex> hold(m.mutex);
@@ -553,6 +647,11 @@ void NetPeer::Close() {
         return;
     }
     m.thread.join();
+}
+
+void NetPeer::Dismiss(std::uint32_t player) {
+    if (!IsOpen()) return;
+    asio::post(impl_->io, [self = impl_, player] { self->DismissPlayer(player); });
 }
 
 bool NetPeer::SendTo(std::uint32_t to, const std::uint8_t* data, std::size_t size, bool loopback) {
@@ -602,6 +701,8 @@ bool NetPeer::IsOpen() const {
     std::lock_guard<std::mutex> hold(impl_->mutex);
     return impl_->open;
 }
+
+std::uint32_t NetPeer::ListeningPort() const { return impl_->listeningPort; }
 
 std::string NetPeer::LastError() const {
     std::lock_guard<std::mutex> hold(impl_->mutex);

@@ -4,6 +4,7 @@
 // on its own thread, never on the caller's.
 #pragma once
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -20,13 +21,28 @@ struct NetPeerEvents {
     std::function<void(std::uint32_t player)> playerCreated;
     std::function<void(std::uint32_t player)> playerDestroyed;
     std::function<void(std::uint32_t from, std::vector<std::uint8_t> packet)> received;
-    // The host went away or the link to it broke; the session is over.
-    std::function<void()> sessionTerminated;
+    // Host side: asked for every game packet of a joiner before it is passed
+    // on to anyone; a packet it refuses goes nowhere.
+    std::function<bool(std::uint32_t from, const std::vector<std::uint8_t>& packet)> mayPass;
+    // The host went away (lost: the link broke or the host reset it rather
+    // than ending its session); the session is over.
+    std::function<void(bool lost)> sessionTerminated;
     // A frame was dropped or a link refused; the text says why.
     std::function<void(const std::string& why)> problem;
 };
 
 enum class NetResult { Ok, BadPort, Failed };
+
+// What a host grants a connection that has not joined yet: it must say hello
+// within the handshake time, and only so many may wait at once. A failed
+// accept (no descriptors left) is retried after a pause that doubles up to
+// the longest.
+struct NetPeerLimits {
+    std::chrono::milliseconds handshakeTime{5000};
+    std::size_t pendingLinks = 8;
+    std::chrono::milliseconds acceptPause{50};
+    std::chrono::milliseconds longestAcceptPause{1000};
+};
 
 class QEL_API NetPeer {
 public:
@@ -36,21 +52,27 @@ public:
     // Larger packets are refused on sending and end the link on receipt.
     static constexpr std::size_t MaxPacket = 65536;
 
-    explicit NetPeer(NetPeerEvents events);
+    explicit NetPeer(NetPeerEvents events, NetPeerLimits limits = {});
     // Closes the session.
     ~NetPeer();
     NetPeer(const NetPeer&) = delete;
     NetPeer& operator=(const NetPeer&) = delete;
 
-    // Listens on the port (every local address unless one is given) and
-    // creates this peer's player, reported through playerCreated.
+    // Listens on the port (every local address unless one is given; port 0
+    // lets the system choose one) and creates this peer's player, reported
+    // through playerCreated.
     NetResult Host(const AppId& app, std::uint32_t port, const std::string& session, const std::string& player,
                    const std::string& bindAddress = "");
     // Joins synchronously; on success every player of the session, this one
     // included, is reported through playerCreated.
     NetResult Connect(const AppId& app, const std::string& host, std::uint32_t port, const std::string& player);
     // Ends the session; no event is reported once it has begun. Safe to repeat.
-    void Close();
+    // With connectionLost the links are reset instead of ended, so that the
+    // other peers learn the session was lost rather than closed.
+    void Close(bool connectionLost = false);
+    // Host: the player's link is closed once what was sent to it has gone out;
+    // it is destroyed for everyone at once.
+    void Dismiss(std::uint32_t player);
 
     // Queues one packet for a player or for all (the sender too when loopback
     // is set). False when no session is open, the player is unknown or the
@@ -61,6 +83,8 @@ public:
     bool PlayerInfo(std::uint32_t id, std::string& name, bool& isHost) const;
     std::uint32_t LocalPlayer() const;
     bool IsOpen() const;
+    // The port a host listens on (0 when it does not).
+    std::uint32_t ListeningPort() const;
     // Why the last Host or Connect failed, for the log.
     std::string LastError() const;
 

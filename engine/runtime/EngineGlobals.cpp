@@ -61,7 +61,7 @@ qel::CriticalSection PlayerListLock;
 
 bool _IsSuspended = false;
 bool _IsQuitting = false;
-bool waitingForPlayers = false;
+std::atomic<bool> waitingForPlayers{false};
 bool minimizedWhileSuspended = false;
 std::uint32_t gameLoopCounter = 0;
 Sprite* pMainCharacter = nullptr;

@@ -2,6 +2,7 @@
 // engine calls, the asset roots, the engine's singletons and flags, and the
 // runtime's own globals (folders, locks, frame counter, main character).
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include "QelExport.h"
 #include "foundation/Array.h"
@@ -86,7 +87,7 @@ extern qel::CriticalSection PlayerListLock;
 
 extern bool _IsSuspended;
 extern bool _IsQuitting;
-extern bool waitingForPlayers;
+extern std::atomic<bool> waitingForPlayers;  // written by network workers too
 extern bool minimizedWhileSuspended;
 extern std::uint32_t gameLoopCounter;
 extern Sprite* pMainCharacter;

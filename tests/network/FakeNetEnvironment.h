@@ -1,7 +1,6 @@
 // One peer's world for the network tests: its own player data, frame event,
 // sprite table and answers to the dialogs, so two peers run in one process.
 #pragma once
-#include <gtest/gtest.h>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -54,6 +53,7 @@ public:
         auto it = sprites.find(id);
         if (it == sprites.end()) return false;
         it->second.taken = true;
+        Note([&] { ++taken; });
         return true;
     }
     bool SpriteName(std::uint32_t id, String& name) override {
@@ -82,15 +82,15 @@ public:
             ids = offered;
         }
         int answer = chooser ? chooser(kind, ids) : 2;
-        Note([&] { dialogs.push_back(kind); });
+        Note([&] {
+            dialogs.push_back(kind);
+            if (kind == 110) ++waits;
+        });
         return answer;
     }
     void RequestMessageBox(const char* text, const char* caption, std::uint32_t flags) override {
+        if (whileBoxIsUp) whileBoxIsUp();
         Note([&] { boxes.push_back(std::string(caption) + "|" + text + "|" + std::to_string(flags)); });
-    }
-    void WaitForOtherPlayers() override {
-        Note([&] { ++waits; });
-        waiting = false;
     }
     void ShowError(const char* text) override { Note([&] { errors.push_back(text); }); }
     void Log(const char* text) override { Note([&] { logs.push_back(text); }); }
@@ -107,6 +107,13 @@ public:
     bool WaitUntil(const std::function<bool()>& condition) {
         std::unique_lock<std::mutex> hold(stateLock);
         return changed.wait_for(hold, std::chrono::seconds(5), condition);
+    }
+    // Waits until n sprites are taken and the work of their announcements,
+    // which holds the player lock, is done.
+    bool WaitUntilTaken(int n) {
+        if (!WaitUntil([&] { return taken == n; })) return false;
+        std::lock_guard<qel::CriticalSection> hold(lock);
+        return true;
     }
     template <class F>
     auto Read(F f) {
@@ -134,9 +141,12 @@ public:
     std::map<std::uint32_t, FakeSprite> sprites;
     // Answers RequestDialog: kind and the offered ids.
     std::function<int(int, const std::vector<std::uint32_t>&)> chooser;
+    // Runs on the worker while its message box is up.
+    std::function<void()> whileBoxIsUp;
 
     // Guarded by stateLock.
     int framesReceived = 0;
+    int taken = 0;  // sprites marked taken
     int framesQueued = 0;
     int disconnects = 0;
     int waits = 0;

@@ -1,11 +1,21 @@
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <asio.hpp>
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 #include "platform/NetPeer.h"
 
@@ -14,8 +24,10 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 const qel::NetPeer::AppId Game1{1, 2, 3};
 const qel::NetPeer::AppId Game2{9, 9, 9};
-// Ports below the system's range of ephemeral ports, which the joiners use.
 const char* const Loopback = "127.0.0.1";
+// Hosts listen on a port the system chooses, so that test runs sharing a
+// machine never meet.
+constexpr std::uint32_t AnyPort = 0;
 
 // What one peer has been told, in order.
 struct Journal {
@@ -25,13 +37,19 @@ struct Journal {
     std::vector<std::pair<std::uint32_t, Bytes>> packets;
     std::vector<std::string> problems;
     int terminated = 0;
+    std::vector<bool> terminations;  // lost or ended, in order
 
     qel::NetPeerEvents Events() {
         qel::NetPeerEvents e;
         e.playerCreated = [this](std::uint32_t p) { Note([&] { created.push_back(p); }); };
         e.playerDestroyed = [this](std::uint32_t p) { Note([&] { destroyed.push_back(p); }); };
         e.received = [this](std::uint32_t from, Bytes b) { Note([&] { packets.emplace_back(from, std::move(b)); }); };
-        e.sessionTerminated = [this] { Note([&] { ++terminated; }); };
+        e.sessionTerminated = [this](bool lost) {
+            Note([&] {
+                ++terminated;
+                terminations.push_back(lost);
+            });
+        };
         e.problem = [this](const std::string& why) { Note([&] { problems.push_back(why); }); };
         return e;
     }
@@ -60,13 +78,198 @@ void SendRaw(std::uint32_t port, const Bytes& bytes) {
     socket.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
 }
 
+// A connection to a host that sends the bytes, then reads until the host
+// hangs up (at most 5 s). What the host sent back, and whether it hung up.
+struct RawReply {
+    Bytes received;
+    bool hungUp = false;
+};
+class RawLink {
+public:
+    RawLink(std::uint32_t port, const Bytes& bytes) : socket(io) {
+        asio::error_code ignored;
+        socket.connect({asio::ip::make_address(Loopback), std::uint16_t(port)}, ignored);
+        asio::write(socket, asio::buffer(bytes), ignored);
+    }
+    RawReply ReadToEnd() {
+        RawReply reply;
+        std::array<std::uint8_t, 256> buffer{};
+        std::function<void()> next = [&] {
+            socket.async_read_some(asio::buffer(buffer), [&](const asio::error_code& e, std::size_t n) {
+                reply.received.insert(reply.received.end(), buffer.begin(), buffer.begin() + long(n));
+                if (e)
+                    reply.hungUp = true;
+                else
+                    next();
+            });
+        };
+        next();
+        io.run_for(std::chrono::seconds(5));
+        return reply;
+    }
+
+private:
+    asio::io_context io;
+    asio::ip::tcp::socket socket;
+};
+
+Bytes Hello(const qel::NetPeer::AppId& app) {
+    Bytes frame{0, 0, 0, 0, 1};  // length to come; a hello
+    frame.insert(frame.end(), app.begin(), app.end());
+    frame.insert(frame.end(), {1, 0, 'X'});
+    frame[0] = std::uint8_t(frame.size() - 4);
+    return frame;
+}
+
 }  // namespace
 
+TEST(NetPeer, ConnectionsTheHostDoesNotAdmitAreClosed) {
+    const Bytes refused{1, 0, 0, 0, 3};
+    const Bytes hello = Hello(Game1);
+    const Bytes halfHello(hello.begin(), hello.begin() + 9);
+    struct Case {
+        const char* what;
+        std::chrono::milliseconds handshakeTime;
+        int alreadyJoining;  // silent connections held before this one
+        Bytes bytes;
+        Bytes reply;
+    };
+    const Case cases[] = {
+        {"says nothing", std::chrono::milliseconds(200), 0, {}, {}},
+        {"sends half a hello", std::chrono::milliseconds(200), 0, halfHello, {}},
+        {"says hello for another game", std::chrono::seconds(30), 0, Hello(Game2), refused},
+        {"comes when too many are joining", std::chrono::seconds(30), 2, hello, {}},
+    };
+    for (const Case& c : cases) {
+        Journal seen;
+        qel::NetPeerLimits limits;
+        limits.handshakeTime = c.handshakeTime;
+        limits.pendingLinks = 2;
+        qel::NetPeer host(seen.Events(), limits);
+        ASSERT_EQ(host.Host(Game1, AnyPort, "S", "H", Loopback), qel::NetResult::Ok);
+        std::vector<std::unique_ptr<RawLink>> joining;
+        // Connections are accepted in the order they came: the held ones first.
+        for (int i = 0; i < c.alreadyJoining; ++i) joining.push_back(std::make_unique<RawLink>(host.ListeningPort(), Bytes{}));
+        RawLink link(host.ListeningPort(), c.bytes);
+        const RawReply reply = link.ReadToEnd();
+        EXPECT_TRUE(reply.hungUp) << c.what;
+        EXPECT_EQ(reply.received, c.reply) << c.what;
+        EXPECT_EQ(seen.created.size(), 1u) << c.what;  // the host's own player only
+        // The host still takes a real player, once the ones that held it up
+        // have gone (the host learns of that on its own thread).
+        joining.clear();
+        qel::NetResult joined = qel::NetResult::Failed;
+        for (int i = 0; i < 100 && joined != qel::NetResult::Ok; ++i) {
+            Journal joinerSeen;
+            qel::NetPeer joiner(joinerSeen.Events());
+            joined = joiner.Connect(Game1, Loopback, host.ListeningPort(), "J");
+            if (joined != qel::NetResult::Ok) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        EXPECT_EQ(joined, qel::NetResult::Ok) << c.what;
+    }
+}
+
+TEST(NetPeer, AFailedAcceptIsTriedAgainAfterAPause) {
+    Journal seen;
+    qel::NetPeerLimits limits;
+    limits.acceptPause = std::chrono::milliseconds(20);
+    limits.longestAcceptPause = std::chrono::milliseconds(100);
+    qel::NetPeer host(seen.Events(), limits);
+    ASSERT_EQ(host.Host(Game1, AnyPort, "S", "H", Loopback), qel::NetResult::Ok);
+    const int client = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(client, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(std::uint16_t(host.ListeningPort()));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+
+    // No descriptor is left for the host's accept: every lower one is taken
+    // and the limit stops just above them.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const int lowestFree = ::open("/dev/null", O_RDONLY);
+    ASSERT_GE(lowestFree, 0);
+    ::close(lowestFree);
+    rlimit tight = saved;
+    tight.rlim_cur = rlim_t(lowestFree);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    const int connected = ::connect(client, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    ASSERT_EQ(connected, 0);
+
+    // A session thread that spun would have failed thousands of times.
+    std::size_t failures = 0;
+    {
+        std::lock_guard<std::mutex> hold(seen.lock);
+        for (const std::string& p : seen.problems) failures += p.find("could not be accepted") != std::string::npos;
+    }
+    EXPECT_GE(failures, 1u);
+    EXPECT_LE(failures, 10u);
+    // With descriptors back, the waiting connection is taken and joins.
+    const Bytes hello = Hello(Game1);
+    ASSERT_EQ(::write(client, hello.data(), hello.size()), ssize_t(hello.size()));
+    EXPECT_TRUE(seen.WaitUntil([&] { return seen.created.size() == 2; }));
+    ::close(client);
+}
+
+TEST(NetPeer, AJoinerLearnsHowItsLinkToTheHostEnded) {
+    struct Case {
+        const char* what;
+        std::function<void(qel::NetPeer& host, std::uint32_t joiner)> end;
+        bool lost;
+    };
+    const Case cases[] = {
+        {"the host closes its session", [](qel::NetPeer& h, std::uint32_t) { h.Close(); }, false},
+        {"the host's connection is lost", [](qel::NetPeer& h, std::uint32_t) { h.Close(true); }, true},
+        {"the host lets the joiner go after a last packet",
+         [](qel::NetPeer& h, std::uint32_t j) {
+             const Bytes last{5};
+             h.SendTo(j, last.data(), last.size(), false);
+             h.Dismiss(j);
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        Journal hostSeen, aSeen;
+        qel::NetPeer host(hostSeen.Events()), a(aSeen.Events());
+        ASSERT_EQ(host.Host(Game1, AnyPort, "S", "H", Loopback), qel::NetResult::Ok);
+        ASSERT_EQ(a.Connect(Game1, Loopback, host.ListeningPort(), "A"), qel::NetResult::Ok);
+        ASSERT_TRUE(hostSeen.WaitUntil([&] { return hostSeen.created.size() == 2; }));
+        c.end(host, a.LocalPlayer());
+        ASSERT_TRUE(aSeen.WaitUntil([&] { return aSeen.terminated == 1; })) << c.what;
+        EXPECT_EQ(aSeen.terminations, std::vector<bool>{c.lost}) << c.what;
+        if (host.IsOpen()) {
+            EXPECT_EQ(aSeen.packets.size(), 1u) << c.what;
+            EXPECT_TRUE(hostSeen.WaitUntil([&] { return hostSeen.destroyed.size() == 1; })) << c.what;
+            std::string name;
+            bool isHost = false;
+            EXPECT_FALSE(host.PlayerInfo(a.LocalPlayer(), name, isHost)) << c.what;
+        }
+    }
+}
+
+TEST(NetPeer, APacketTheHostRefusesReachesNobody) {
+    Journal hostSeen, aSeen, bSeen;
+    qel::NetPeerEvents events = hostSeen.Events();
+    events.mayPass = [](std::uint32_t, const Bytes& packet) { return packet[0] != 0xEE; };
+    qel::NetPeer host(events), a(aSeen.Events()), b(bSeen.Events());
+    ASSERT_EQ(host.Host(Game1, AnyPort, "S", "H", Loopback), qel::NetResult::Ok);
+    ASSERT_EQ(a.Connect(Game1, Loopback, host.ListeningPort(), "A"), qel::NetResult::Ok);
+    ASSERT_EQ(b.Connect(Game1, Loopback, host.ListeningPort(), "B"), qel::NetResult::Ok);
+    ASSERT_TRUE(aSeen.WaitUntil([&] { return aSeen.created.size() == 3; }));
+    for (const Bytes& p : {Bytes{0xEE, 1}, Bytes{0x01}}) ASSERT_TRUE(a.SendTo(qel::NetPeer::AllPlayers, p.data(), p.size(), false));
+    for (Journal* j : {&hostSeen, &bSeen}) {
+        ASSERT_TRUE(j->WaitUntil([&] { return !j->packets.empty(); }));
+        EXPECT_EQ(j->packets.front().second, Bytes{0x01});
+    }
+}
+
 TEST(NetPeer, JoiningPlayersAreAnnouncedToEveryPeer) {
-    const std::uint32_t port = 24611;
     Journal hostSeen, aSeen, bSeen;
     qel::NetPeer host(hostSeen.Events()), a(aSeen.Events()), b(bSeen.Events());
-    ASSERT_EQ(host.Host(Game1, port, "Session", "Hoster", Loopback), qel::NetResult::Ok);
+    ASSERT_EQ(host.Host(Game1, AnyPort, "Session", "Hoster", Loopback), qel::NetResult::Ok);
+    const std::uint32_t port = host.ListeningPort();
     ASSERT_EQ(a.Connect(Game1, Loopback, port, "Anna"), qel::NetResult::Ok);
     ASSERT_EQ(b.Connect(Game1, Loopback, port, "Bert"), qel::NetResult::Ok);
     const std::uint32_t h = host.LocalPlayer(), pa = a.LocalPlayer(), pb = b.LocalPlayer();
@@ -98,10 +301,10 @@ TEST(NetPeer, JoiningPlayersAreAnnouncedToEveryPeer) {
 }
 
 TEST(NetPeer, PacketsArriveInOrderAtTheirAddressees) {
-    const std::uint32_t port = 24612;
     Journal hostSeen, aSeen, bSeen;
     qel::NetPeer host(hostSeen.Events()), a(aSeen.Events()), b(bSeen.Events());
-    ASSERT_EQ(host.Host(Game1, port, "S", "H", Loopback), qel::NetResult::Ok);
+    ASSERT_EQ(host.Host(Game1, AnyPort, "S", "H", Loopback), qel::NetResult::Ok);
+    const std::uint32_t port = host.ListeningPort();
     ASSERT_EQ(a.Connect(Game1, Loopback, port, "A"), qel::NetResult::Ok);
     ASSERT_EQ(b.Connect(Game1, Loopback, port, "B"), qel::NetResult::Ok);
     const std::uint32_t h = host.LocalPlayer(), pa = a.LocalPlayer(), pb = b.LocalPlayer();
@@ -144,13 +347,14 @@ TEST(NetPeer, PacketsArriveInOrderAtTheirAddressees) {
 }
 
 TEST(NetPeer, TheHostClosingEndsTheSessionOfEveryJoiner) {
-    const std::uint32_t port = 24613;
     Journal hostSeen, aSeen;
     qel::NetPeer host(hostSeen.Events()), a(aSeen.Events());
-    ASSERT_EQ(host.Host(Game1, port, "S", "H", Loopback), qel::NetResult::Ok);
+    ASSERT_EQ(host.Host(Game1, AnyPort, "S", "H", Loopback), qel::NetResult::Ok);
+    const std::uint32_t port = host.ListeningPort();
     ASSERT_EQ(a.Connect(Game1, Loopback, port, "A"), qel::NetResult::Ok);
     host.Close();
     ASSERT_TRUE(aSeen.WaitUntil([&] { return aSeen.terminated == 1; }));
+    EXPECT_EQ(aSeen.terminations, std::vector<bool>{false});  // ended, not lost
     EXPECT_FALSE(a.IsOpen());
     const Bytes p{1};
     EXPECT_FALSE(a.SendTo(qel::NetPeer::AllPlayers, p.data(), p.size(), true));
@@ -158,25 +362,30 @@ TEST(NetPeer, TheHostClosingEndsTheSessionOfEveryJoiner) {
 }
 
 TEST(NetPeer, SessionsThatCannotOpenSayWhy) {
-    const std::uint32_t port = 24614;
     Journal seen;
-    qel::NetPeer host(seen.Events()), other(seen.Events()), joiner(seen.Events());
+    qel::NetPeer host(seen.Events()), other(seen.Events()), joiner(seen.Events()), probe(seen.Events());
     EXPECT_EQ(host.Host(Game1, 70000, "S", "H", Loopback), qel::NetResult::BadPort);
-    ASSERT_EQ(host.Host(Game1, port, "S", "H", Loopback), qel::NetResult::Ok) << host.LastError();
+    ASSERT_EQ(host.Host(Game1, AnyPort, "S", "H", Loopback), qel::NetResult::Ok) << host.LastError();
+    const std::uint32_t port = host.ListeningPort();
+    ASSERT_NE(port, 0u);
+    // A port nobody listens on: one the system gave out and took back.
+    ASSERT_EQ(probe.Host(Game1, AnyPort, "S", "H", Loopback), qel::NetResult::Ok);
+    const std::uint32_t closedPort = probe.ListeningPort();
+    probe.Close();
     EXPECT_EQ(host.Host(Game1, port, "S", "H", Loopback), qel::NetResult::Failed);  // already hosting
     EXPECT_EQ(other.Host(Game1, port, "S", "H", Loopback), qel::NetResult::Failed);  // port taken
     EXPECT_FALSE(other.LastError().empty());
     EXPECT_EQ(joiner.Connect(Game2, Loopback, port, "J"), qel::NetResult::Failed);  // another game's session
-    EXPECT_EQ(joiner.Connect(Game1, Loopback, port + 1, "J"), qel::NetResult::Failed);  // nobody listens
+    EXPECT_EQ(joiner.Connect(Game1, Loopback, closedPort, "J"), qel::NetResult::Failed);  // nobody listens
     EXPECT_FALSE(joiner.LastError().empty());
     EXPECT_FALSE(joiner.IsOpen());
 }
 
 TEST(NetPeer, BadFramesAreDroppedAndTheSessionGoesOn) {
-    const std::uint32_t port = 24615;
     Journal hostSeen, aSeen;
     qel::NetPeer host(hostSeen.Events()), a(aSeen.Events());
-    ASSERT_EQ(host.Host(Game1, port, "S", "H", Loopback), qel::NetResult::Ok);
+    ASSERT_EQ(host.Host(Game1, AnyPort, "S", "H", Loopback), qel::NetResult::Ok);
+    const std::uint32_t port = host.ListeningPort();
     ASSERT_EQ(a.Connect(Game1, Loopback, port, "A"), qel::NetResult::Ok);
     ASSERT_TRUE(hostSeen.WaitUntil([&] { return hostSeen.created.size() == 2; }));
 

@@ -5,8 +5,10 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-// Ports below the system's range of ephemeral ports, which the joiners use.
 const char* const Loopback = "127.0.0.1";
+// Any port above 1000 passes the component's check; the host listens on one
+// the system chooses.
+constexpr unsigned long SomePort = 24600;
 
 void GiveLevel(FakeNetEnvironment& env) {
     std::lock_guard<qel::CriticalSection> hold(env.lock);
@@ -14,6 +16,19 @@ void GiveLevel(FakeNetEnvironment& env) {
     env.sprites[2].name = "Blue";
     env.sprites[3].name = "Scenery";
     env.sprites[3].networkPlayer = false;
+}
+
+// A port nobody listens on: one the system gave out and took back.
+std::uint32_t UnusedPort() {
+    FakeNetEnvironment env;
+    NetworkComponent probe(env);
+    probe.BindAddress(Loopback);
+    probe.ListenOnAnyPort();
+    if (probe.Host(TestGuid(99), SomePort, "S", "P") != 0) return 0;
+    const std::uint32_t port = probe.ListeningPort();
+    probe.Kill();
+    env.JoinWorkers();
+    return port;
 }
 
 std::vector<std::int32_t> Active(FakeNetEnvironment& env) {
@@ -28,7 +43,7 @@ std::vector<std::int32_t> Active(FakeNetEnvironment& env) {
 // takes the first sprite offered, the joiner the last.
 class TwoPlayers : public ::testing::Test {
 protected:
-    void Open(std::uint32_t port) {
+    void Open() {
         GiveLevel(hostEnv);
         GiveLevel(joinEnv);
         hostEnv.chooser = ChooseFirst;
@@ -36,12 +51,13 @@ protected:
             return ids.empty() || kind != 109 ? 2 : int(ids.back() | 0x10000);
         };
         host.BindAddress(Loopback);
-        ASSERT_EQ(host.Host(TestGuid(7), port, "Session", "Hoster"), 0);
+        host.ListenOnAnyPort();
+        ASSERT_EQ(host.Host(TestGuid(7), SomePort, "Session", "Hoster"), 0);
         ASSERT_TRUE(hostEnv.WaitUntil([&] { return hostEnv.waits == 1; }));
-        ASSERT_EQ(joiner.Connect(TestGuid(7), Loopback, port, "Joiner"), 0);
+        ASSERT_EQ(joiner.Connect(TestGuid(7), Loopback, host.ListeningPort(), "Joiner"), 0);
         ASSERT_TRUE(joinEnv.WaitUntil([&] { return joinEnv.waits == 1; }));
-        for (auto* c : {&host, &joiner})
-            for (int i = 0; i < 200 && c->PlayerCount() < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        // Both sprites are taken on both peers (each counts as it marks).
+        for (FakeNetEnvironment* env : {&hostEnv, &joinEnv}) ASSERT_TRUE(env->WaitUntilTaken(2));
     }
     // Both peers run one frame: this peer's input goes out, then the frame
     // step's event admits the peers' packets.
@@ -57,6 +73,19 @@ protected:
         ASSERT_TRUE(hostEnv.WaitUntil([&] { return hostEnv.framesReceived == frame; }));
         ASSERT_TRUE(joinEnv.WaitUntil([&] { return joinEnv.framesReceived == frame; }));
     }
+    // Sends these bytes as a packet from the joiner to every player.
+    void JoinerSends(Bytes packet) { ASSERT_EQ(joiner.Send(packet.data(), packet.size(), 0, 0), 0); }
+    std::vector<netwire::FrameRecord> Queue(FakeNetEnvironment& env, std::uint32_t sprite) {
+        return env.Read([&] { return env.sprites[sprite].queue; });
+    }
+    bool Logged(FakeNetEnvironment& env, const std::string& part) {
+        return env.WaitUntil([&] {
+            for (const std::string& line : env.logs)
+                if (line.find(part) != std::string::npos) return true;
+            return false;
+        });
+    }
+
     void TearDown() override {
         joiner.Kill();
         host.Kill();
@@ -71,7 +100,7 @@ protected:
 }  // namespace
 
 TEST_F(TwoPlayers, EachPlayerTakesASpriteAndEveryPeerKnowsBoth) {
-    Open(24621);
+    Open();
     EXPECT_TRUE(host.IsHost());
     EXPECT_TRUE(joiner.IsConnected());
     EXPECT_EQ(host.OwnSpriteId(), 1u);
@@ -106,7 +135,7 @@ TEST_F(TwoPlayers, EachPlayerTakesASpriteAndEveryPeerKnowsBoth) {
 }
 
 TEST_F(TwoPlayers, FrameInputReachesTheSendersSpriteOnEveryPeerByteForByte) {
-    Open(24622);
+    Open();
     const std::vector<netwire::FrameRecord> hostInput = {
         {NetFrameMarker, {}}, {NetMouseEvents, {1, 0xC8, 0, 0, 0x10, 0x27, 0, 0}}, {NetKeyEvents, {0x20, 1, 0x1E, 0}}};
     const std::vector<netwire::FrameRecord> joinInput = {{NetFrameMarker, {}}};
@@ -131,7 +160,7 @@ TEST_F(TwoPlayers, FrameInputReachesTheSendersSpriteOnEveryPeerByteForByte) {
 }
 
 TEST_F(TwoPlayers, BadPacketsAreDroppedWithAMessageAndTheSessionGoesOn) {
-    Open(24623);
+    Open();
     struct Case {
         const char* what;
         Bytes packet;
@@ -160,7 +189,7 @@ TEST_F(TwoPlayers, BadPacketsAreDroppedWithAMessageAndTheSessionGoesOn) {
 }
 
 TEST_F(TwoPlayers, TheHostEndingTheSessionSendsTheJoinerToItsDisconnectLevel) {
-    Open(24624);
+    Open();
     host.Kill();
     ASSERT_TRUE(joinEnv.WaitUntil([&] { return joinEnv.disconnects == 1; }));
     EXPECT_EQ(joinEnv.Read([&] { return joinEnv.boxes; }),
@@ -171,7 +200,7 @@ TEST_F(TwoPlayers, TheHostEndingTheSessionSendsTheJoinerToItsDisconnectLevel) {
 }
 
 TEST_F(TwoPlayers, AResignationBelowTheRequiredPlayersEndsTheGameOnEveryPeer) {
-    Open(24625);
+    Open();
     joiner.Kill();
     ASSERT_TRUE(hostEnv.WaitUntil([&] { return hostEnv.disconnects == 1; }));
     EXPECT_EQ(hostEnv.Read([&] { return hostEnv.boxes; }),
@@ -195,14 +224,17 @@ TEST(NetworkComponent, AFullSessionTurnsNewPlayersAway) {
     {
         NetworkComponent host(hostEnv), joiner(joinEnv);
         host.BindAddress(Loopback);
-        ASSERT_EQ(host.Host(TestGuid(8), 24626, "S", "H"), 0);
-        ASSERT_TRUE(hostEnv.WaitUntil([&] { return hostEnv.waits == 1; }));
-        for (int i = 0; i < 200 && host.PlayerCount() < 1; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        ASSERT_EQ(joiner.Connect(TestGuid(8), Loopback, 24626, "J"), 0);
+        host.ListenOnAnyPort();
+        ASSERT_EQ(host.Host(TestGuid(8), SomePort, "S", "H"), 0);
+        ASSERT_TRUE(hostEnv.WaitUntil([&] { return hostEnv.waits == 1; }) && hostEnv.WaitUntilTaken(1));
+        ASSERT_EQ(joiner.Connect(TestGuid(8), Loopback, host.ListeningPort(), "J"), 0);
         ASSERT_TRUE(joinEnv.WaitUntil([&] { return joinEnv.disconnects == 1; }));
         EXPECT_EQ(joinEnv.Read([&] { return joinEnv.boxes; }),
                   std::vector<std::string>{"Reply|Sorry, the session is full.\nTry again later.|8256"});
         EXPECT_TRUE(joinEnv.Read([&] { return joinEnv.dialogs.empty(); }));
+        // Turned away means let go: the host closes the link.
+        for (int i = 0; i < 500 && joiner.SessionOpen(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_FALSE(joiner.SessionOpen());
     }
     hostEnv.JoinWorkers();
     joinEnv.JoinWorkers();
@@ -221,10 +253,11 @@ TEST(NetworkComponent, SessionsAreRefusedWithTheirMessages) {
         {"host on a port beyond 65535", [](NetworkComponent& c) { return c.Host(TestGuid(1), 70000, "S", "P"); }, -1,
          {"Failed to use the port."}},
         {"join on port 1000", [](NetworkComponent& c) { return c.Connect(TestGuid(1), Loopback, 1000, "P"); }, -1, {}},
-        {"join without a host name", [](NetworkComponent& c) { return c.Connect(TestGuid(1), nullptr, 24627, "P"); },
+        {"join without a host name", [](NetworkComponent& c) { return c.Connect(TestGuid(1), nullptr, SomePort, "P"); },
          -1, {}},
-        {"join where nobody hosts", [](NetworkComponent& c) { return c.Connect(TestGuid(1), Loopback, 24627, "P"); },
-         -1, {"Failed to connect."}},
+        {"join where nobody hosts",
+         [](NetworkComponent& c) { return c.Connect(TestGuid(1), Loopback, UnusedPort(), "P"); }, -1,
+         {"Failed to connect."}},
         {"send before any session",
          [](NetworkComponent& c) {
              unsigned char b[] = {4, 1, 0, 0, 0};
@@ -243,10 +276,102 @@ TEST(NetworkComponent, SessionsAreRefusedWithTheirMessages) {
     // A host cannot join, and an empty out-queue sends nothing.
     NetworkComponent host(env);
     host.BindAddress(Loopback);
-    ASSERT_EQ(host.Host(TestGuid(1), 24628, "S", "P"), 0);
-    EXPECT_EQ(host.Connect(TestGuid(1), Loopback, 24628, "P"), -1);
+    host.ListenOnAnyPort();
+    ASSERT_EQ(host.Host(TestGuid(1), SomePort, "S", "P"), 0);
+    EXPECT_EQ(host.Connect(TestGuid(1), Loopback, host.ListeningPort(), "P"), -1);
     EXPECT_EQ(host.Init(), -1);
     host.SendQOut();
     host.Kill();
     env.JoinWorkers();
+}
+
+TEST_F(TwoPlayers, ControlPacketsFromAPlayerWhoMayNotSendThemAreDropped) {
+    Open();
+    struct Case {
+        const char* what;
+        Bytes packet;
+    };
+    const Case cases[] = {
+        {"a sprite list", {NetPlayerList, 1, 0, 0, 0}},
+        {"an acceptance", netwire::IdPacket(NetPlayerAccepted, 1)},
+        {"a full session", {NetSessionFull}},
+        {"a resignation", netwire::IdPacket(NetPlayerResigned, 1)},
+        {"an announcement of another's sprite", netwire::IdPacket(NetPlayerActive, 1)},
+    };
+    for (const Case& c : cases) JoinerSends(c.packet);
+    ASSERT_TRUE(hostEnv.WaitUntil([&] { return hostEnv.logs.size() == std::size(cases); }));
+    for (const std::string& line : hostEnv.Read([&] { return hostEnv.logs; })) EXPECT_NE(line.find("dropped"), std::string::npos) << line;
+    // The game goes on everywhere: a frame still runs on both peers.
+    ExchangeFrame({{NetFrameMarker, {}}}, {{NetFrameMarker, {}}}, 1);
+    for (FakeNetEnvironment* env : {&hostEnv, &joinEnv}) {
+        EXPECT_EQ(env->Read([&] { return env->boxes.size() + std::size_t(env->disconnects); }), 0u);
+        EXPECT_EQ(env->Read([&] { return env->dialogs; }), (std::vector<int>{109, 110}));  // nothing new
+    }
+    EXPECT_EQ(host.PlayerCount(), 2u);
+}
+
+TEST_F(TwoPlayers, AFramePacketCountsOnlyFromItsSpritesPlayerAndOnlyOnce) {
+    Open();
+    const netwire::FrameRecord press{NetKeyEvents, {0x39, 1}};
+    // The joiner plays for the host's sprite; then sends three frames of its
+    // own where only one can be due: the third is a replay.
+    JoinerSends(netwire::FrameInput(1, {press}));
+    for (std::uint8_t key : {0x1E, 0x1F, 0x20}) {
+        const netwire::FrameRecord r{NetKeyEvents, {key, 1}};
+        joiner.AddToQOut(r.type, const_cast<std::uint8_t*>(r.data.data()), 2);
+        joiner.SendQOut();
+        joiner.ClearQOut();
+    }
+    ASSERT_TRUE(Logged(hostEnv, "not the sender's"));
+    ASSERT_TRUE(Logged(hostEnv, "ahead"));
+    host.AddToQOut(NetFrameMarker, nullptr, 0);
+    host.SendQOut();
+    host.ClearQOut();
+    hostEnv.frameEvent.Set();
+    ASSERT_TRUE(hostEnv.WaitUntil([&] { return hostEnv.framesReceived == 1; }));
+    EXPECT_EQ(Queue(hostEnv, 1).size(), 1u);  // the host's own marker, nothing forged
+    ASSERT_EQ(Queue(hostEnv, 2).size(), 1u);
+    EXPECT_EQ(Queue(hostEnv, 2)[0].data, (Bytes{0x1E, 1}));  // the joiner's first frame
+}
+
+TEST_F(TwoPlayers, AWorkerOfASessionThatEndedWhileItWaitedLeavesTheGameAlone) {
+    Open();
+    // The joiner's game leaves the session (a level switch) while the host's
+    // end is still on its screen.
+    joinEnv.whileBoxIsUp = [&] { joiner.Kill(); };
+    host.Kill();
+    ASSERT_TRUE(joinEnv.WaitUntil([&] { return joinEnv.boxes.size() == 1; }));
+    joinEnv.JoinWorkers();
+    EXPECT_EQ(joinEnv.Read([&] { return joinEnv.disconnects; }), 0);
+}
+
+TEST_F(TwoPlayers, ATimedOutFrameTellsBothPeersTheConnectionIsLost) {
+    Open();
+    const std::string lost = "Attention|Connection to the host is lost.\nSorry, the game cannot continue.|8240";
+    host.ConnectionLost();
+    ASSERT_TRUE(hostEnv.WaitUntil([&] { return hostEnv.disconnects == 1; }));
+    EXPECT_EQ(hostEnv.Read([&] { return hostEnv.boxes; }), std::vector<std::string>{lost});
+    EXPECT_TRUE(hostEnv.waiting);
+    // The disconnect level closes the host's session: the joiner hears of a
+    // lost connection, not of a session the host ended.
+    host.Kill();
+    ASSERT_TRUE(joinEnv.WaitUntil([&] { return joinEnv.disconnects == 1; }));
+    EXPECT_EQ(joinEnv.Read([&] { return joinEnv.boxes; }), std::vector<std::string>{lost});
+}
+
+TEST_F(TwoPlayers, ASpriteAnnouncedAgainCountsOnce) {
+    Open();
+    // The host announces its own sprite again, as it does to a newcomer that
+    // joins while its first announcement is still on the way; then a third
+    // sprite, so that both peers have worked the repeats off.
+    for (std::uint32_t id : {1u, 2u, 1u, 3u}) {
+        Bytes p = netwire::IdPacket(NetPlayerActive, id);
+        ASSERT_EQ(host.Send(p.data(), p.size(), 1, 0), 0);
+    }
+    for (FakeNetEnvironment* env : {&hostEnv, &joinEnv}) {
+        ASSERT_TRUE(env->WaitUntilTaken(3));
+        EXPECT_EQ(Active(*env), (std::vector<std::int32_t>{1, 2, 3}));
+    }
+    EXPECT_EQ(host.PlayerCount(), 3u);
+    EXPECT_EQ(joiner.PlayerCount(), 3u);
 }

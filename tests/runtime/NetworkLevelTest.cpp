@@ -18,6 +18,7 @@
 #include "network/NetworkRequest.h"
 #include "platform/Clock.h"
 #include "platform/DialogNetwork.h"
+#include "platform/MessageBox.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
@@ -31,8 +32,9 @@
 namespace {
 
 const char* const Loopback = "127.0.0.1";
-// Other test programs may run at the same time: the first free port of these.
-constexpr std::uint32_t FirstPort = 24641, PortsTried = 40;
+// Any port above 1000 passes the check; the host listens on one the system
+// chooses, so test programs running at the same time never meet.
+constexpr std::uint32_t SomePort = 24600;
 constexpr unsigned char Jump = 0x39;
 constexpr int Actor = 1;
 constexpr int FramesExchanged = 4;
@@ -119,8 +121,9 @@ protected:
         }
         hostEnv.chooser = ChooseFirst;
         host.BindAddress(Loopback);
-        for (std::uint32_t p = FirstPort; p < FirstPort + PortsTried && port == 0; ++p)
-            if (host.Host(TestGuid(41), p, "Session", "Hoster") == 0) port = p;
+        host.ListenOnAnyPort();
+        ASSERT_EQ(host.Host(TestGuid(41), SomePort, "Session", "Hoster"), 0);
+        port = host.ListeningPort();
         ASSERT_NE(port, 0u);
         ASSERT_TRUE(hostEnv.WaitUntil([&] { return hostEnv.waits == 1; }));
 
@@ -219,8 +222,16 @@ TEST_F(NetworkLevelTest, FramesWaitForTheOtherPlayerAndItsSilenceLeadsToTheDisco
             myGame->EndGame();
         }
     };
+    std::vector<std::string> boxes;
+    qel::SetMessageBoxObserver([&boxes](const char* text, const char* caption, qel::MessageBoxIcon) {
+        boxes.push_back(std::string(caption) + "|" + text);
+    });
     EXPECT_EQ(EngineRun::Run(), 0);
+    qel::SetMessageBoxObserver({});
 
+    // The player is told why the game ended before it goes.
+    EXPECT_EQ(boxes, std::vector<std::string>{
+                         "Attention|Connection to the host is lost.\nSorry, the game cannot continue."});
     EXPECT_EQ(offered, (std::vector<std::string>{"Blue"}));  // Red was taken already
     ASSERT_EQ(exchanged.size(), std::size_t(FramesExchanged));
     for (std::size_t i = 0; i < exchanged.size(); ++i) {
