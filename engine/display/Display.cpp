@@ -17,6 +17,7 @@
 #include "platform/Window.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/GameNode.h"
+#include "sound/SoundCard.h"
 #include "world/Map.h"
 
 std::int32_t displayWidth = 640;
@@ -241,7 +242,7 @@ void RestoreSurfaces() {
 
 void ToggleFullScreen() {
     if (!WindowAlive()) return;
-    // Sound pauses here once the sound card exists (SoundCard::ManageBuffers(false)).
+    SoundCard::ManageBuffers(false);
     _Ghwnd->Hide();
     _IsWindowed = !_IsWindowed;
     qel::ShowCursor(_IsWindowed);
@@ -265,7 +266,8 @@ void ToggleFullScreen() {
     ReloadLevelSurfaces();
     if (pKeyboard != nullptr) pKeyboard->Reset();
     if (pMouse != nullptr) pMouse->ResetKeys();
-    // SoundCard::ManageBuffers(true) here once the sound card exists.
+    // Also restores the sound buffers lost while the display was rebuilt.
+    SoundCard::ManageBuffers(true);
 }
 
 void PresentBackBuffer() {

@@ -304,7 +304,7 @@ void File::Read(node*& p) {
         return;
     }
     readObjects.emplace(id, made);
-    claimed.emplace(made, false);
+    claimed.insert_or_assign(made, false);
     loading.push_back(made);
     made->Load(*this);
     loading.pop_back();

@@ -163,6 +163,9 @@ Variable::Variable(const Variable* other) {
 }
 
 Variable::~Variable() {
+    // Only a text with a map is ever listed by one; the text display would
+    // otherwise draw through a dangling entry.
+    if (m_TextMap && links.dropFromMapTexts) links.dropFromMapTexts(this);
     if (m_FontHandle && links.releaseFont) links.releaseFont(*this);
     delete[] m_DisplayedText;
     delete[] m_KeptText;

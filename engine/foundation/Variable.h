@@ -34,6 +34,8 @@ struct VariableLinks {
     const char* (*mapName)(const Map* map) = nullptr;
     // Appends to the map's text-variable array (not owning).
     void (*addToMapTexts)(Map* map, Variable* v) = nullptr;
+    // Takes the variable out of every map's text-variable array.
+    void (*dropFromMapTexts)(const Variable* v) = nullptr;
     SoundBase* (*findSound)(const char* name) = nullptr;
     const char* (*soundName)(const SoundBase* sound) = nullptr;
     // The text display: restart the effect, lay out and draw, (re)build the

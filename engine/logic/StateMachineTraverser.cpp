@@ -173,17 +173,8 @@ StateMachineTraverser* StateMachineTraverser::ReadOwnedTraverser(File& file) {
 }
 
 void StateMachineTraverser::RepairAfterLoad() {
-    if (machine == nullptr) return;
-    if (!IsState(machine, currentState)) {
-        currentState = machine->GetStartingState();
-        entering = 1;
-        reset = true;
-    }
-    if (reset || child == nullptr || machine->GetNumberOfStates() == 0) return;
-    // A nested machine that is not in SMArray is saved as none: the child takes
-    // it again from the state that runs it.
-    StateMachine* nested = machine->States()[static_cast<std::size_t>(currentState)].NestedMachine();
-    if (nested == nullptr || child->machine == nested) return;
-    child->machine = nested;
-    child->RepairAfterLoad();
+    if (machine == nullptr || IsState(machine, currentState)) return;
+    currentState = machine->GetStartingState();
+    entering = 1;
+    reset = true;
 }

@@ -64,7 +64,8 @@ protected:
 private:
     // The edge's condition decides, or its unconditional flag when it has none.
     bool EdgeFires(int state, std::size_t edge, void* owner);
-    // After a load: a current state outside the machine restarts the machine, and
-    // a child that lost its nested machine is bound to it again.
+    // After a load: a current state outside the machine restarts the machine. A
+    // child whose machine was not in SMArray stays without one: it does nothing
+    // until its parent enters the state again and builds a fresh child.
     void RepairAfterLoad();
 };

@@ -43,10 +43,14 @@ bool FileExists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::string FontFile(const FontDesc& desc) {
-    const char* family = nullptr;
+const char* FamilyOf(const std::string& faceName) {
     for (const FaceFiles& f : faces)
-        if (strcasecmp(desc.faceName.c_str(), f.face) == 0) family = f.family;
+        if (strcasecmp(faceName.c_str(), f.face) == 0) return f.family;
+    return nullptr;
+}
+
+std::string FontFile(const FontDesc& desc) {
+    const char* family = FamilyOf(desc.faceName);
     if (!family) return {};
     const bool bold = desc.weight >= 600;
     const char* style = bold && desc.italic ? "BoldItalic" : bold ? "Bold" : desc.italic ? "Italic" : "Regular";
@@ -163,6 +167,8 @@ std::unique_ptr<Font> Font::Create(const FontDesc& desc) {
     }
     return std::unique_ptr<Font>(new Font(std::move(impl)));
 }
+
+bool Font::ServesFace(const std::string& faceName) { return FamilyOf(faceName) != nullptr; }
 
 const Font& Font::Default() {
     static const std::unique_ptr<Font> font = Create({"Arial", DefaultCharacterHeight, 0, 700, false, false, false});

@@ -34,6 +34,8 @@ class QEL_API Font {
 public:
     // Null when the face is not one of the three, or its font file is missing.
     static std::unique_ptr<Font> Create(const FontDesc& desc);
+    // True for the three faces served here (compared without case).
+    static bool ServesFace(const std::string& faceName);
     // The font for text drawn without a chosen font ("Loading ...").
     static const Font& Default();
     ~Font();

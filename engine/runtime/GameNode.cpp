@@ -49,15 +49,24 @@ void AddToMapTexts(Map* map, Variable* v) {
     if (map != nullptr && v != nullptr) map->TextVariables().Add(v);
 }
 
-// Without the shape: the array keeps its other entries in order.
-void DropShape(Array<CollisionData*>& shapes, const CollisionData* shape) {
+// Without the entry: the array keeps its other entries in order.
+template <typename T, typename E>
+void DropEntry(Array<T>& entries, const E* entry) {
     bool found = false;
-    for (unsigned int i = 0; i < shapes.Size() && !found; ++i) found = shapes[i] == shape;
+    for (unsigned int i = 0; i < entries.Size() && !found; ++i) found = entries[i] == entry;
     if (!found) return;
-    Array<CollisionData*> kept;
-    for (unsigned int i = 0; i < shapes.Size(); ++i)
-        if (shapes[i] != shape) kept.Add(shapes[i]);
-    shapes = kept;
+    Array<T> kept;
+    for (unsigned int i = 0; i < entries.Size(); ++i)
+        if (entries[i] != entry) kept.Add(entries[i]);
+    entries = kept;
+}
+
+// A text about to be destroyed leaves no map of the level listing it. Only
+// live maps are walked: the one it names may already be gone.
+void DropFromMapTexts(const Variable* v) {
+    if (gNode == nullptr) return;
+    for (node* n = gNode->Maps().Head(); !n->EOList(); n = n->Next())
+        DropEntry(static_cast<Map*>(n)->TextVariables(), v);
 }
 
 // A text's letter sound is one of the level's sound effects.
@@ -76,9 +85,10 @@ void ForgetDestroyedShape(const CollisionData* shape) {
         List& list = gNode->DisplayList(n);
         for (node* p = list.Head(); !p->EOList(); p = p->Next()) {
             Sprite* s = static_cast<Sprite*>(p);
-            DropShape(s->mapShapesHit, shape);
-            DropShape(s->ownShapesHit, shape);
-            DropShape(s->otherShapesHit, shape);
+            DropEntry(s->mapShapesHit, shape);
+            DropEntry(s->ownShapesHit, shape);
+            DropEntry(s->otherShapesHit, shape);
+            if (s->followedSegment == shape) s->followedSegment = nullptr;
         }
     }
 }
@@ -90,6 +100,7 @@ const bool levelLinksSet = [] {
     Variable::links.findMap = Map::Search;
     Variable::links.mapName = NameOfMap;
     Variable::links.addToMapTexts = AddToMapTexts;
+    Variable::links.dropFromMapTexts = DropFromMapTexts;
     Variable::links.findSound = FindLetterSound;
     Variable::links.soundName = NameOfSound;
     Variable::links.playSound = PlayLetterSound;

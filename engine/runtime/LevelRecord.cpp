@@ -145,7 +145,7 @@ void LevelRecord::Write(File& file, GameNode& level) {
 bool LevelRecord::Read(File& file, GameNode& into, GameNode& owner) {
     // The sprites of the record are checked against the level's own actor
     // table, so it is built first; its bitmaps follow the level's palette.
-    if (!BuildActors(file, owner)) return false;
+    if (!BuildActors(file, into, owner)) return false;
     ReadItems(file, into);
     // A rate of 0 makes no frame period; a level number naming no level would
     // send the next level switch nowhere.
@@ -220,7 +220,7 @@ void LevelRecord::ReadItems(File& file, GameNode& into) {
     ReadOwned(file, into.localVariable);
 }
 
-bool LevelRecord::BuildActors(File& file, GameNode& owner) {
+bool LevelRecord::BuildActors(File& file, GameNode& into, GameNode& owner) {
     EmptyActorTable();
     delete _LevelFile;
     _LevelFile = nullptr;
@@ -231,7 +231,10 @@ bool LevelRecord::BuildActors(File& file, GameNode& owner) {
         }
         _LevelFile = new File(owner.LevelFileName, File::Reading);
     }
-    if (owner.BuildActorsP != nullptr) owner.BuildActorsP(&owner);
+    // The owner's builder fills the level being read, the current one while it
+    // runs: the sounds it adds are then found, and come in with the record.
+    if (&into != &owner) into.LevelFileName = owner.LevelFileName;
+    if (owner.BuildActorsP != nullptr) owner.BuildActorsP(&into);
     delete _LevelFile;
     _LevelFile = nullptr;
     return true;

@@ -48,7 +48,7 @@ public:
 
 private:
     void ReadItems(File& file, GameNode& into);
-    static bool BuildActors(File& file, GameNode& owner);
+    static bool BuildActors(File& file, GameNode& into, GameNode& owner);
     void UsePalette(const String& name);
     static void TakeFpsVisibility(GameNode& level);
     static bool IsInDisplayLists(GameNode& level, const node* sprite);

@@ -370,6 +370,7 @@ void Sprite::EndDisplacement() {
     if (pause || !displacementPending) return;
     displacementPending = false;
     speed = savedSpeed;
+    savedSpeed = 0;
     displacementX = displacementY = 0;
     directionX = directionY = 0;
 }

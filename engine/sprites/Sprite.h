@@ -382,6 +382,12 @@ public:
     void GhostCollisionWithSprite(bool on) { ghostCollisionWithSprite = on; }
     bool GhostCollisionWithMap() const { return ghostCollisionWithMap; }
     void GhostCollisionWithMap(bool on) { ghostCollisionWithMap = on; }
+    // Both ghost switches at once; true when either is set.
+    bool GhostCollision() const { return ghostCollisionWithMap || ghostCollisionWithSprite; }
+    void GhostCollision(bool on) { ghostCollisionWithMap = ghostCollisionWithSprite = on; }
+    // Another name for the same-display-list switch, stored once.
+    bool CheckSameType() const { return checkSameDisplayList; }
+    void CheckSameType(bool on) { checkSameDisplayList = on; }
 
     // --- what the frame step uses besides the steps above ---
     // The viewport position from the map position (parked and paused sprites).
@@ -488,6 +494,8 @@ private:
     void PlayAnimationSound(const AnimationElem& animation);
     QelPoint HotPoint(int n, const char* target) const;
     bool RelativePoints(Sprite* other, const char* message, const char* target, float& dx, float& dy);
+    void FollowReporting(Sprite* target, unsigned int myHot, unsigned int targetHot, unsigned int smooth,
+                         const char* where);
     void DrawFrame(const FrameElem& frame);
     void SaveShapes(File& file, Array<CollisionData*>& shapes);
     bool LoadShapes(File& file, Array<CollisionData*>& shapes);

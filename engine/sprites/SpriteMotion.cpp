@@ -240,17 +240,10 @@ void Sprite::GravityFactor() {
 
 void Sprite::GetTranslation() {
     if (displacementPending) {
-        // A one-frame displacement moves by exactly (dx, dy), whatever the
-        // sprite's mode; only the collision tests may shorten it.
-        const float dx = displacementX, dy = displacementY;
-        const float length = std::sqrt(dx * dx + dy * dy);
-        directionX = length != 0 ? dx / length : 0;
-        directionY = length != 0 ? dy / length : 0;
-        speed = length;
-        translationX = dx;
-        translationY = dy;
-        if (!canned) FlipSet();
-        return;
+        // The displacement gives this frame's direction and speed; friction,
+        // canned motion and gravity then act on it as on any frame's motion.
+        VectorDirection(displacementX, displacementY, 0);
+        speed = std::sqrt(displacementX * displacementX + displacementY * displacementY);
     }
     if (canned) {
         CannedFactor();
@@ -271,7 +264,7 @@ void Sprite::GetTranslation() {
 
 void Sprite::UpdateTranslation() {
     if (collisionFactor > 1.0f) return;
-    if (!gravity && !displacementPending) {
+    if (!gravity) {
         translationX = directionX * speed * collisionFactor;
         translationY = directionY * speed * collisionFactor;
     } else {

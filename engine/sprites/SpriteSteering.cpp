@@ -32,7 +32,18 @@ QelPoint RawHotPoint(const Sprite& s, unsigned int n) {
 }  // namespace
 
 void Sprite::Follow(Sprite* target, unsigned int myHot, unsigned int targetHot, unsigned int smooth) {
-    const char* where = "void Sprite::Follow(Sprite *,unsigned int,unsigned int,unsigned int)";
+    FollowReporting(target, myHot, targetHot, smooth,
+                    "void Sprite::Follow(Sprite *,unsigned int,unsigned int,unsigned int)");
+}
+
+void Sprite::Follow(const String targetName, unsigned int myHot, unsigned int targetHot, unsigned int smooth) {
+    FollowReporting(Search(targetName), myHot, targetHot, smooth,
+                    "void Sprite::Follow(const char *,unsigned int,unsigned int,unsigned int)");
+}
+
+// Both overloads steer alike; each reports under its own signature.
+void Sprite::FollowReporting(Sprite* target, unsigned int myHot, unsigned int targetHot, unsigned int smooth,
+                             const char* where) {
     if (!target) {
         UserError::Report(where, "%s", Text(MsgFollowNull));
         return;
@@ -52,16 +63,6 @@ void Sprite::Follow(Sprite* target, unsigned int myHot, unsigned int targetHot, 
     const QelPoint mine = RawHotPoint(*this, myHot);
     const QelPoint theirs = RawHotPoint(*target, targetHot);
     VectorDirection((theirs.x + target->mapX) - (mine.x + mapX), (theirs.y + target->mapY) - (mine.y + mapY), smooth);
-}
-
-void Sprite::Follow(const String targetName, unsigned int myHot, unsigned int targetHot, unsigned int smooth) {
-    Sprite* target = Search(targetName);
-    if (!target) {
-        UserError::Report("void Sprite::Follow(const char *,unsigned int,unsigned int,unsigned int)", "%s",
-                          Text(MsgFollowNull));
-        return;
-    }
-    Follow(target, myHot, targetHot, smooth);
 }
 
 // The other sprite's registration point minus this one's, both taken in the

@@ -27,8 +27,13 @@ std::unique_ptr<qel::Font> MakeFont(const QelLogFont& lf) {
     desc.italic = lf.italic != 0;
     desc.underline = lf.underline != 0;
     desc.strikeOut = lf.strikeOut != 0;
+    // A description without a face leaves the choice to the system, which
+    // takes its default face.
+    if (desc.faceName.empty()) desc.faceName = DefaultFace;
     std::unique_ptr<qel::Font> font = qel::Font::Create(desc);
-    if (!font) {
+    // A face we serve whose style has no file falls back to the default
+    // face; a face we do not have fails, so its setter reports it.
+    if (!font && qel::Font::ServesFace(desc.faceName)) {
         desc.faceName = DefaultFace;
         font = qel::Font::Create(desc);
     }

@@ -13,6 +13,7 @@
 #include "display/Loading.h"
 #include "display/Screen.h"
 #include "display/SurfaceLoading.h"
+#include "platform/AudioBuffer.h"
 #include "platform/Display.h"
 #include "platform/MessageBox.h"
 #include "platform/Palette.h"
@@ -27,6 +28,8 @@
 #include "sprites/SpriteList.h"
 #include "world/Map.h"
 #include "world/ViewPort.h"
+#include "sound/Sound.h"
+#include "../sound/SoundFixture.h"
 
 namespace {
 
@@ -205,6 +208,35 @@ TEST_F(DisplayTest, FullScreenSwitchAndBackRebuildsTheDisplayAndPlacesTheWindow)
         TearDown();
     }
     screenWidth = screenHeight = windowWidth = windowHeight = 0;
+}
+
+TEST_F(DisplayTest, FullScreenSwitchPausesAndResumesTheLevelsSound) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("qel-display-sound-" + std::to_string(::getpid()));
+    soundtest::WriteFile(folder / "fx.wav", soundtest::Wave(1, 8, 44100, soundtest::Ramp(4000)));
+    const String savedSfx = sfxFolder;
+    sfxFolder = (folder.string() + "/").c_str();
+    GameNode level;
+    gNode = &level;
+    auto* playing = new Sound("playing", "fx.wav", true, 0);
+    auto* lost = new Sound("lost", "fx.wav", false, 0);
+    level.Sounds().add(playing);
+    level.Sounds().add(lost);
+    playing->Play();
+    lost->Buffer()->Lose();
+
+    Open(32, true, 32);
+    ASSERT_TRUE(DisplayInit());
+    ToggleFullScreen();
+    EXPECT_TRUE(playing->IsPlaying());
+    EXPECT_FALSE(playing->PausedByCard()) << "paused for the switch and resumed after it";
+    EXPECT_FALSE(lost->IsBufferLost()) << "the resume restores lost buffers";
+    EXPECT_FALSE(lost->IsPlaying());
+
+    level.Sounds().del();
+    gNode = nullptr;
+    sfxFolder = savedSfx;
+    std::filesystem::remove_all(folder);
 }
 
 TEST_F(DisplayTest, LostPresentationRebuildsTheDisplayOnceAtATime) {

@@ -6,10 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "../sound/SoundFixture.h"
+#include "LoaderWriter.h"
 #include "SavedGame.h"
 #include "display/RandomDissolve.h"
 #include "input/QelCursor.h"
 #include "platform/Window.h"
+#include "runtime/GameFileLoaders.h"
+#include "sound/Sound.h"
 
 using namespace savedgame;
 
@@ -383,4 +387,49 @@ TEST_F(SavedGameTest, ALevelWithACursorSavesLoadsAndSavesAgainWithOneCursorSprit
     EXPECT_TRUE(cursorSpriteKept);
     EXPECT_EQ(second, first);
     EXPECT_EQ(third, first);
+}
+
+TEST_F(SavedGameTest, ADataDrivenLevelKeepsItsAnimationSoundsThroughALoad) {
+    // Level 0 also reads an actor from its level file: one frame of "walk.bmp"
+    // whose animation plays "step".
+    constexpr int Stepper = 2;
+    const std::filesystem::path art = std::filesystem::path(folder) / "Art Assets";
+    soundtest::WriteFile(art / "Sounds" / "SFX" / "step.wav", soundtest::Wave(1, 8, 44100, soundtest::Ramp(400)));
+    LoaderWriter actors;
+    actors.I32(1).I32(Stepper).I32(1);
+    actors.I32(1).I32(0).B(true).Str("step").Str("step.wav").B(false).I32(100).U8(0).B(true);
+    actors.Str("walk.bmp").F32(0).F32(0).U32(1).I32(4).I32(3).U32(0).B(false).B(false).I32(0);
+    for (int i = 0; i < 10; ++i) actors.I32(0);
+    actors.Rect(0, 0, 3, 2).F32(0).F32(0).B(false).B(false).I32(0);
+    static std::string levelFile;
+    levelFile = Path("level0.lvl");
+    WriteBytes(levelFile, Bytes(actors.bytes.begin(), actors.bytes.end()));
+    const auto levels = EngineRun::levels;
+    EngineRun::levels = [levels] {
+        levels();
+        GameNode* first = ::Game::Search(0);
+        first->LevelFileName = levelFile.c_str();
+        first->BuildActorsP = [](GameNode* level) {
+            SmallGame::BuildActors(level);
+            GenerateActors(level);
+        };
+    };
+    bool soundBefore = false, soundInLevelAfter = false;
+    std::string reportAfterLoad;
+    EngineRun::script = [&](int pass) {
+        if (pass != 4) return;
+        soundBefore = SpriteList[Stepper].Animations[0].SFX != nullptr;
+        SaveNow("sound.sav");
+        std::memset(_UE.ErrorMessage, 0, sizeof _UE.ErrorMessage);
+        LoadNow("sound.sav");
+        reportAfterLoad = _UE.ErrorMessage;
+        const SoundBase* sfx = SpriteList[Stepper].Animations[0].SFX;
+        for (node* n = gNode->Sounds().Head(); !n->EOList(); n = n->Next()) soundInLevelAfter |= n == sfx;
+        myGame->EndGame();
+    };
+    ASSERT_EQ(EngineRun::Run(), 0);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(soundBefore);
+    EXPECT_TRUE(soundInLevelAfter) << "the animation's sound is one of the loaded level's";
+    EXPECT_EQ(reportAfterLoad, "");
 }

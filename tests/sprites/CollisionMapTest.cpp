@@ -243,6 +243,43 @@ TEST_F(CollisionMap, ShapeModeRecordOnlyHitsStillNameTheSurface) {
     }
 }
 
+TEST_F(CollisionMap, TheCombinedSwitchesAreTheSeparateFlags) {
+    const struct Row {
+        const char* what;
+        void (*set)(Sprite&);
+        bool ghostMap, ghostSprite, ghost, sameList;
+    } rows[] = {
+        {"ghost on", [](Sprite& s) { s.GhostCollision(true); }, true, true, true, false},
+        {"ghost off", [](Sprite& s) {
+             s.GhostCollision(true);
+             s.GhostCollision(false);
+         }, false, false, false, false},
+        {"map ghost only", [](Sprite& s) { s.GhostCollisionWithMap(true); }, true, false, true, false},
+        {"sprite ghost only", [](Sprite& s) { s.GhostCollisionWithSprite(true); }, false, true, true, false},
+        {"same type", [](Sprite& s) { s.CheckSameType(true); }, false, false, false, true},
+        {"same list", [](Sprite& s) { s.CheckSameDisplayList(true); }, false, false, false, true},
+    };
+    for (const Row& row : rows) {
+        Sprite s;
+        row.set(s);
+        EXPECT_EQ(s.GhostCollisionWithMap(), row.ghostMap) << row.what;
+        EXPECT_EQ(s.GhostCollisionWithSprite(), row.ghostSprite) << row.what;
+        EXPECT_EQ(s.GhostCollision(), row.ghost) << row.what;
+        EXPECT_EQ(s.CheckSameType(), row.sameList) << row.what;
+        EXPECT_EQ(s.CheckSameDisplayList(), row.sameList) << row.what;
+    }
+    // A ghost passes through a solid floor.
+    Map& map = NewMap(640, 480);
+    map.AddCollisionData(FloorFacingUp(50, 250, 140, FloorId, 0));
+    Sprite* s = Add("ball", CircleActor, &map, 100, 100, false);
+    s->CheckCollisionWithMap(true);
+    s->GhostCollision(true);
+    Aim(s, 0, 1, 12);
+    Step(s);
+    EXPECT_GT(s->CollisionFactor(), 1.0f);
+    EXPECT_TRUE(sprites::CollisionWithMap(*s, FloorId));
+}
+
 TEST_F(CollisionMap, HitListsHoldEachShapeOnceAndAtMostFifteen) {
     Map& map = NewMap(640, 480);
     // One segment lying on the cell border x = 128, met from two cells.

@@ -54,8 +54,8 @@ TEST_F(PathFollowTest, ASlopeIsFollowedPointingTheFollowersWayWhicheverWayItWasD
         {false, false, -0.894427f, 0.447214f},
     };
     for (const auto& c : cases) {
-        map->Shapes().del();
-        walker->followedSegment = nullptr;  // it was one of the shapes just deleted
+        map->RemoveCollisionData(Path, 0);
+        EXPECT_EQ(walker->followedSegment, nullptr) << "the followed shape was just removed";
         // Rising to the right, under the walker's feet.
         if (c.drawnRightward)
             Segment(0, 300, 400, 100);
@@ -148,8 +148,8 @@ TEST_F(PathFollowTest, UpAndDownFollowersTreatALevelSegmentOppositely) {
     EXPECT_EQ(walker->DirectionX(), 1.0f);
     EXPECT_EQ(walker->followDirection, 3);
     // A wall beside the walker: up points up it, down points down it.
-    map->Shapes().del();
-    walker->followedSegment = nullptr;
+    map->RemoveCollisionData(Path, 0);
+    EXPECT_EQ(walker->followedSegment, nullptr);
     Segment(300, 0, 300, 400);
     walker->FollowPathUp(Path, sprites::RIGHT, 1, false, 0);
     EXPECT_EQ(walker->DirectionY(), -1.0f);

@@ -190,13 +190,49 @@ TEST_F(SpriteTest, CannedFactorsDriveDirectionAndFlips) {
     s.CannedDirection(5);
     EXPECT_EQ(LastError(), "void Sprite::CannedDirection(int) | Direction 5 not found.");
 
-    // A one-frame displacement on a canned sprite moves by exactly its amount.
+    // A one-frame displacement on a canned sprite gives only the frame's
+    // speed: the canned step still chooses the way (3 x 15 to the right).
     s.CannedHDirection(true);
+    s.CannedDirection(1);
     s.MapPosition(10, 10, false);
     s.MapPositionX(25, true);
     Frame(s);
-    EXPECT_FLOAT_EQ(s.LeftPosition(), 25);
+    EXPECT_FLOAT_EQ(s.LeftPosition(), 55);
     EXPECT_FLOAT_EQ(s.Speed(), 2);
+}
+
+TEST_F(SpriteTest, AOneFrameDisplacementIsSlowedByFrictionAndOverriddenByGravity) {
+    const struct {
+        const char* what;
+        float friction;
+        bool gravity;
+        float x, y;
+    } cases[] = {
+        {"plain", 0, false, 60, 10},
+        {"friction 0.5 a frame", 50, false, 59.5f, 10},
+        {"gravity from rest", 0, true, 10, 10.25f},  // the arc, not the displacement
+    };
+    for (const auto& c : cases) {
+        Sprite s;
+        s.ActorIndex(Walker);
+        s.Speed(2);
+        s.Friction(c.friction);
+        s.MapPosition(10, 10, false);
+        if (c.gravity) s.Gravity(true, 50);
+        s.MapPositionX(60, true);
+        Frame(s);
+        EXPECT_FLOAT_EQ(s.LeftPosition(), c.x) << c.what;
+        EXPECT_FLOAT_EQ(s.TopPosition(), c.y) << c.what;
+        EXPECT_FLOAT_EQ(s.Speed(), 2) << c.what;
+        EXPECT_FALSE(s.DisplacementPending()) << c.what;
+    }
+    // A collision that cuts the move scales the displaced move like any other.
+    Sprite s;
+    s.ActorIndex(Walker);
+    s.MapPosition(10, 10, false);
+    s.MapPositionX(50, true);
+    Frame(s, 0.25f);
+    EXPECT_FLOAT_EQ(s.LeftPosition(), 20);
 }
 
 TEST_F(SpriteTest, SpeedChangesAndComparisons) {
@@ -222,6 +258,26 @@ TEST_F(SpriteTest, SpeedChangesAndComparisons) {
     EXPECT_EQ(s.Speed(), 4);
     s.Friction(101);
     EXPECT_EQ(LastError(), "void Sprite::Friction(float) | The friction must be a percentage range.");
+}
+
+TEST_F(SpriteTest, FollowByNameReportsUnderItsOwnSignature) {
+    Sprite* a = Add("a");
+    Add("b");
+    const struct {
+        const char* target;
+        unsigned int myHot, targetHot, smooth;
+        const char* message;
+    } cases[] = {
+        {"nobody", 0, 0, 0, "Cannot follow a NULL sprite."},
+        {"b", 5, 0, 0, "The hot point 5 of the current sprite, is greater than the maximum of hot points allowed."},
+        {"b", 0, 7, 0, "The hot point 7 of the current sprite, is greater than the maximum of hot points allowed."},
+        {"b", 0, 0, 11, "The smooth factor mustn\x92t be greater than 10."},
+    };
+    for (const auto& c : cases) {
+        a->Follow(String(c.target), c.myHot, c.targetHot, c.smooth);
+        EXPECT_EQ(LastError(),
+                  std::string("void Sprite::Follow(const char *,unsigned int,unsigned int,unsigned int) | ") + c.message);
+    }
 }
 
 TEST_F(SpriteTest, FollowAndRelativePositions) {

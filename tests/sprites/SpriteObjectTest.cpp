@@ -77,6 +77,23 @@ TEST_F(SpriteTest, RecordSavedLoadedAndSavedAgainIsByteIdentical) {
     delete copy;
 }
 
+TEST_F(SpriteTest, AnEndedDisplacementLeavesTheRecordAsIfNoneHadBeenAsked) {
+    Sprite moved, still;
+    for (Sprite* s : {&moved, &still}) {
+        s->ActorIndex(Walker);
+        s->MapPosition(10, 10, false);
+        s->speed = 2;
+    }
+    moved.MapPositionX(10, true);  // a displacement of nothing
+    moved.GetTranslation();
+    moved.UpdateTranslation();
+    moved.UpdateSprite();
+    moved.EndDisplacement();
+    SaveTo(TempFile("moved.rec"), &moved);
+    SaveTo(TempFile("still.rec"), &still);
+    EXPECT_EQ(Bytes(TempFile("moved.rec")), Bytes(TempFile("still.rec")));
+}
+
 TEST_F(SpriteTest, RecordHasItsFixedSize) {
     // A default sprite writes an empty name (4 bytes), its behaviour, four null
     // objects (traverser, map, followed segment, local data: 16 bytes), and 337

@@ -84,14 +84,23 @@ TEST_F(TextSettingsTest, FontSettingsUpdateTheirOwnPartOfTheDescription) {
     EXPECT_EQ(LastError(), " | ");
 }
 
-TEST_F(TextSettingsTest, FacesTheSystemLacksAreDrawnWithTheDefaultFace) {
-    Variable v;
-    v.FontName("Impact");
-    EXPECT_EQ(LastError(), " | ");
-    EXPECT_STREQ(v.m_LogFont.faceName, "Impact");
-    EXPECT_NE(v.m_FontHandle, nullptr);
-    v.FontName(nullptr);
-    EXPECT_STREQ(v.m_LogFont.faceName, "Arial");
+TEST_F(TextSettingsTest, FacesTheSystemLacksAreReportedAndLeaveNoFont) {
+    const struct {
+        const char* face;
+        std::string report;
+    } cases[] = {
+        {"Impact", "void Variable::FontName(const char *) | The font name: Impact is not supported."},
+        {"Comic Sans MS", "void Variable::FontName(const char *) | The font name: Comic Sans MS is not supported."},
+        {"times new roman", " | "},
+        {nullptr, " | "},
+    };
+    for (const auto& c : cases) {
+        Variable v;
+        v.FontName(c.face);
+        EXPECT_EQ(LastError(), c.report) << (c.face ? c.face : "null");
+        EXPECT_STREQ(v.m_LogFont.faceName, c.face ? c.face : "Arial");
+        EXPECT_EQ(v.m_FontHandle == nullptr, c.report != " | ") << (c.face ? c.face : "null");
+    }
 }
 
 TEST_F(TextSettingsTest, RefusedFontsAreReportedAndKeepTheLastSizes) {
@@ -286,6 +295,24 @@ TEST_F(TextSettingsTest, MapTextListsAreRebuiltInLevelOrder) {
     EXPECT_EQ(a->TextVariables()[1], texts[0]);
     ASSERT_EQ(b->TextVariables().Size(), 1u);
     EXPECT_EQ(b->TextVariables()[0], texts[2]);
+}
+
+TEST_F(TextSettingsTest, ADeletedTextLeavesTheMapsThatListIt) {
+    Map* a = AddMap("a", 100, 100);
+    AddMap("b", 100, 100);
+    std::vector<Variable*> texts;
+    for (const char* name : {"kept", "deleted", "moved"}) {
+        Variable* v = new Variable(name);
+        v->BelongToMap("a");
+        level.Add(v);
+        texts.push_back(v);
+    }
+    Variable::UpdateTextMaps();
+    texts[2]->BelongToMap("b");  // still listed by a until the next rebuild
+    level.Variables().del(texts[1]);
+    level.Variables().del(texts[2]);
+    ASSERT_EQ(a->TextVariables().Size(), 1u);
+    EXPECT_EQ(a->TextVariables()[0], texts[0]);
 }
 
 TEST_F(TextSettingsTest, LocalDataOfATextComesFromThePrototypes) {
