@@ -76,6 +76,12 @@ QEL_VECTORISE void CopyRow(std::uint8_t* dst, const std::uint8_t* src, std::int3
     }
 }
 
+template <typename T>
+bool RowHolds(const std::uint8_t* row, std::int32_t count, T value) {
+    const T* p = reinterpret_cast<const T*>(row);
+    return std::find(p, p + count, value) != p + count;
+}
+
 void CopyRow24(std::uint8_t* dst, const std::uint8_t* src, std::int32_t count, int step, bool keyed, std::uint32_t key) {
     if (step > 0 && !keyed) {
         std::memmove(dst, src, std::size_t(count) * 3);
@@ -119,12 +125,14 @@ Surface::~Surface() = default;
 
 std::uint8_t* Surface::Lock(std::int32_t* pitch) {
     ++locks_;
+    keyScan_ = KeyScan::Unknown;
     if (pitch) *pitch = pitch_;
     return pixels_.data();
 }
 
 void Surface::Unlock() {
     if (locks_ > 0) --locks_;
+    keyScan_ = KeyScan::Unknown;
 }
 
 std::uint32_t Surface::MapColor(COLORREF colour) const {
@@ -158,18 +166,40 @@ std::uint32_t Surface::GetRawPixel(std::int32_t x, std::int32_t y) const {
 
 void Surface::SetRawPixel(std::int32_t x, std::int32_t y, std::uint32_t raw) {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
+    keyScan_ = KeyScan::Unknown;
     Store(Row(y) + std::size_t(x) * BytesPerPixel(), BytesPerPixel(), raw);
 }
 
 void Surface::SetColorKey(std::uint32_t raw) {
     hasKey_ = true;
+    keyScan_ = KeyScan::Unknown;
     int bits = format_.bitsPerPixel;
     key_ = bits >= 32 ? raw : raw & ((std::uint32_t(1) << bits) - 1);
 }
 
 void Surface::ClearColorKey() {
     hasKey_ = false;
+    keyScan_ = KeyScan::Unknown;
     key_ = 0;
+}
+
+bool Surface::KeyOccurs() const {
+    if (!hasKey_) return false;
+    // While locked the caller may be writing: no answer is kept.
+    if (keyScan_ != KeyScan::Unknown && locks_ == 0) return keyScan_ == KeyScan::Present;
+    bool found = false;
+    for (std::int32_t y = 0; y < height_ && !found; ++y) {
+        const std::uint8_t* row = Row(y);
+        switch (BytesPerPixel()) {
+            case 1: found = RowHolds<std::uint8_t>(row, width_, std::uint8_t(key_)); break;
+            case 2: found = RowHolds<std::uint16_t>(row, width_, std::uint16_t(key_)); break;
+            case 4: found = RowHolds<std::uint32_t>(row, width_, key_); break;
+            default:
+                for (std::int32_t x = 0; x < width_ && !found; ++x) found = Load(row + std::size_t(x) * 3, 3) == key_;
+        }
+    }
+    if (locks_ == 0) keyScan_ = found ? KeyScan::Present : KeyScan::Absent;
+    return found;
 }
 
 void Surface::SetClipRect(const QelRect& clip) {
@@ -205,6 +235,7 @@ BlitResult Surface::Fill(const QelRect* rect, std::uint32_t raw) {
 void Surface::FillClipped(const QelRect& rect, std::uint32_t raw) {
     QelRect r = Intersect(rect, {0, 0, width_, height_});
     if (IsEmpty(r)) return;
+    keyScan_ = KeyScan::Unknown;
     const int bytes = BytesPerPixel();
     const std::int32_t count = r.right - r.left;
     for (std::int32_t y = r.top; y < r.bottom; ++y) {
@@ -261,7 +292,7 @@ BlitResult Surface::Blit(const QelRect& destination, const Surface& source, cons
         s = {0, 0, scratch->width_, scratch->height_};
     }
 
-    const bool keyed = (flags & BlitSourceKey) && from->hasKey_;
+    const bool keyed = (flags & BlitSourceKey) && from->KeyOccurs();
     const std::uint32_t key = from->key_;
     const int bytes = BytesPerPixel();
     const std::int32_t count = d.right - d.left;
