@@ -31,6 +31,10 @@ public:
     // 0xAARRGGBB of a pixel.
     std::uint32_t Pixel(std::int32_t x, std::int32_t y) const { return pixels_[std::size_t(y) * std::size_t(width_) + std::size_t(x)]; }
 
+    // True when no pixel is partly or fully transparent: drawn over any fill,
+    // every pixel is then the image's own.
+    bool Opaque() const;
+
     // Draws the image with its top-left at (x, y), clipped to the surface.
     // Pixels whose colour is exactly `key` (InvalidColor: none) are skipped and
     // keep what the surface holds; partly transparent pixels are blended over it.

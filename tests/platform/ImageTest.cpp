@@ -167,4 +167,27 @@ TEST_F(ImageFixture, DrawingLeavesTheKeyColourOut) {
     }
 }
 
+// Every colour lands as the surface itself stores that colour, at each depth
+// (at 8 bits the nearest entry of the shared palette).
+TEST_F(ImageFixture, DrawnPixelsAreTheSurfacesOwnValueOfEachColourAtEveryDepth) {
+    auto many = Surface::Create(37, 11, 32);
+    for (int y = 0; y < 11; ++y)
+        for (int x = 0; x < 37; ++x)
+            many->SetRawPixel(x, y, (std::uint32_t(x) * 0x9E3779B1u ^ std::uint32_t(y) * 0x85EBCA77u) & 0xFFFFFF);
+    ASSERT_TRUE(qel::SaveBmp24(*many, Path("many.bmp")));
+    auto image = Image::FromFile(Path("many.bmp"));
+    ASSERT_NE(image, nullptr);
+    for (int bpp : {8, 16, 24, 32}) {
+        SCOPED_TRACE(bpp);
+        auto s = Surface::Create(37, 11, bpp);
+        image->DrawInto(*s, 0, 0, qel::InvalidColor);
+        for (int y = 0; y < 11; ++y)
+            for (int x = 0; x < 37; ++x) {
+                const std::uint32_t p = image->Pixel(x, y);
+                const COLORREF colour = QelRGB(std::uint8_t(p >> 16), std::uint8_t(p >> 8), std::uint8_t(p));
+                ASSERT_EQ(s->GetRawPixel(x, y), s->MapColor(colour)) << x << "," << y;
+            }
+    }
+}
+
 }  // namespace
