@@ -13,24 +13,27 @@
 
 namespace qel {
 
+// The decoded picture, kept in the format it was stored in (a level map is a
+// large picture: no whole copy of it is made in another format). Formats that
+// rows cannot be converted from on their own (indexed, keyed) are turned into
+// 0xAARRGGBB once.
+struct Image::Decoded {
+    SDL_Surface* surface = nullptr;
+    ~Decoded() { SDL_FreeSurface(surface); }
+};
+
 namespace {
-// The decoded picture as 0xAARRGGBB rows; false when there is none. Frees `decoded`.
-bool ToArgb(SDL_Surface* decoded, std::int32_t& width, std::int32_t& height, std::vector<std::uint32_t>& pixels) {
-    if (!decoded) return false;
+
+// Takes `decoded`; null when there is none or it cannot be converted.
+SDL_Surface* RowConvertible(SDL_Surface* decoded) {
+    if (!decoded) return nullptr;
+    const Uint32 format = decoded->format->format;
+    if (!SDL_ISPIXELFORMAT_INDEXED(format) && SDL_BYTESPERPIXEL(format) > 0 && !SDL_HasColorKey(decoded) &&
+        !SDL_HasSurfaceRLE(decoded))
+        return decoded;
     SDL_Surface* argb = SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_ARGB8888, 0);
     SDL_FreeSurface(decoded);
-    if (!argb) return false;
-    width = argb->w;
-    height = argb->h;
-    pixels.resize(std::size_t(width) * std::size_t(height));
-    SDL_LockSurface(argb);
-    for (int y = 0; y < height; ++y) {
-        const auto* row = static_cast<const std::uint8_t*>(argb->pixels) + std::ptrdiff_t(y) * argb->pitch;
-        std::memcpy(pixels.data() + std::size_t(y) * std::size_t(width), row, std::size_t(width) * 4);
-    }
-    SDL_UnlockSurface(argb);
-    SDL_FreeSurface(argb);
-    return true;
+    return argb;
 }
 
 std::uint8_t Blend(std::uint32_t over, std::uint32_t under, std::uint32_t alpha) {
@@ -80,24 +83,41 @@ void StoreRaw(std::uint8_t* at, int bytes, std::uint32_t raw) {
 }
 }  // namespace
 
-Image::Image(std::int32_t width, std::int32_t height, std::vector<std::uint32_t> pixels)
-    : width_(width), height_(height), pixels_(std::move(pixels)) {}
+Image::Image(std::unique_ptr<Decoded> decoded)
+    : width_(decoded->surface->w), height_(decoded->surface->h), decoded_(std::move(decoded)) {}
 
 Image::~Image() = default;
 
+std::unique_ptr<Image> Image::Made(std::unique_ptr<Decoded> decoded) {
+    if (!decoded->surface) return nullptr;
+    return std::unique_ptr<Image>(new Image(std::move(decoded)));
+}
+
 std::unique_ptr<Image> Image::FromMemory(const void* data, std::size_t size) {
     if (!data || size == 0 || size > 0x7FFFFFFF) return nullptr;
-    std::int32_t width = 0, height = 0;
-    std::vector<std::uint32_t> pixels;
-    if (!ToArgb(IMG_Load_RW(SDL_RWFromConstMem(data, int(size)), 1), width, height, pixels)) return nullptr;
-    return std::unique_ptr<Image>(new Image(width, height, std::move(pixels)));
+    auto decoded = std::make_unique<Decoded>();
+    decoded->surface = RowConvertible(IMG_Load_RW(SDL_RWFromConstMem(data, int(size)), 1));
+    return Made(std::move(decoded));
 }
 
 std::unique_ptr<Image> Image::FromFile(const std::string& path) {
-    std::int32_t width = 0, height = 0;
-    std::vector<std::uint32_t> pixels;
-    if (!ToArgb(IMG_Load(path.c_str()), width, height, pixels)) return nullptr;
-    return std::unique_ptr<Image>(new Image(width, height, std::move(pixels)));
+    auto decoded = std::make_unique<Decoded>();
+    decoded->surface = RowConvertible(IMG_Load(path.c_str()));
+    return Made(std::move(decoded));
+}
+
+void Image::ArgbRow(std::int32_t y, std::uint32_t* out) const {
+    const SDL_Surface* surface = decoded_->surface;
+    const auto* row = static_cast<const std::uint8_t*>(surface->pixels) + std::ptrdiff_t(y) * surface->pitch;
+    if (SDL_ConvertPixels(width_, 1, surface->format->format, row, surface->pitch, SDL_PIXELFORMAT_ARGB8888, out,
+                          width_ * 4) != 0)
+        std::fill(out, out + width_, 0u);  // no conversion: nothing is drawn from this row
+}
+
+std::uint32_t Image::Pixel(std::int32_t x, std::int32_t y) const {
+    std::vector<std::uint32_t> row(std::size_t(width_), 0);
+    ArgbRow(y, row.data());
+    return row[std::size_t(x)];
 }
 
 std::unique_ptr<Image> Image::Load(const char* name, const std::string& folder) {
@@ -108,7 +128,14 @@ std::unique_ptr<Image> Image::Load(const char* name, const std::string& folder) 
 }
 
 bool Image::Opaque() const {
-    return std::all_of(pixels_.begin(), pixels_.end(), [](std::uint32_t p) { return p >> 24 == 0xFF; });
+    // Without an alpha channel (and keyed formats were converted) every pixel is.
+    if (!SDL_ISPIXELFORMAT_ALPHA(decoded_->surface->format->format)) return true;
+    std::vector<std::uint32_t> row(std::size_t(width_), 0);
+    for (std::int32_t y = 0; y < height_; ++y) {
+        ArgbRow(y, row.data());
+        if (!std::all_of(row.begin(), row.end(), [](std::uint32_t p) { return p >> 24 == 0xFF; })) return false;
+    }
+    return true;
 }
 
 void Image::DrawInto(Surface& target, std::int32_t x, std::int32_t y, COLORREF key) const {
@@ -121,8 +148,10 @@ void Image::DrawInto(Surface& target, std::int32_t x, std::int32_t y, COLORREF k
         key == InvalidColor ? 0 : 0xFF000000u | std::uint32_t(RedOf(key)) << 16 | std::uint32_t(GreenOf(key)) << 8 | BlueOf(key);
     OpaqueToRaw toRaw(target);
     const int bytes = target.BytesPerPixel();
+    std::vector<std::uint32_t> argb(std::size_t(width_), 0);
     for (std::int64_t iy = y0; iy < y1; ++iy) {
-        const std::uint32_t* source = pixels_.data() + std::size_t(iy) * std::size_t(width_);
+        ArgbRow(std::int32_t(iy), argb.data());
+        const std::uint32_t* source = argb.data();
         const std::int32_t ty = std::int32_t(y + iy);
         std::uint8_t* row = target.Row(ty);
         for (std::int64_t ix = x0; ix < x1; ++ix) {

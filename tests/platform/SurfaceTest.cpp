@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -278,6 +279,27 @@ TEST(Surface, KeyedCopiesSeeKeyPixelsAddedAfterAnEarlierCopy) {
             dst->Fill(nullptr, 9);
             ASSERT_EQ(dst->Blit({0, 0, 3, 1}, *src, {0, 0, 3, 1}, qel::BlitSourceKey), BlitResult::Ok);
             EXPECT_EQ(Pixels(*dst), (std::vector<std::uint32_t>{1, 9, 3}));
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Large surfaces take memory that earlier ones gave back; each still starts
+// zero-filled, whatever the earlier one held and whatever its size.
+TEST(Surface, NewSurfacesStartZeroWhenTheirMemoryIsReused) {
+    const int sides[][2] = {{700, 500}, {700, 500}, {300, 300}, {1000, 600}, {16, 16}};
+    for (const auto& side : sides) {
+        SCOPED_TRACE(std::to_string(side[0]) + " x " + std::to_string(side[1]));
+        for (int bpp : {8, 32}) {
+            auto s = Surface::Create(side[0], side[1], bpp);
+            ASSERT_NE(s, nullptr);
+            const std::uint8_t* bytes = s->Pixels();
+            const std::size_t size = std::size_t(s->Pitch()) * std::size_t(side[1]);
+            EXPECT_TRUE(std::all_of(bytes, bytes + size, [](std::uint8_t b) { return b == 0; })) << bpp;
+            s->Fill(nullptr, 0xFFFFFF);
         }
     }
 }
