@@ -13,8 +13,8 @@
 namespace benchratio {
 
 struct Pair {
-    std::string engine;     // full benchmark name, e.g. "Switch/7000"
-    std::string reference;  // full benchmark name of what it is held against
+    std::string engine;     // benchmark name and arguments, e.g. "Stress/1000"
+    std::string reference;  // the same of what it is held against
 };
 
 constexpr double FrameMs = 1000.0 / 60.0;
@@ -23,31 +23,41 @@ class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& r : runs) {
-            const double ms = r.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r.time_unit) * 1e3;
+            // Named without the run options (minimum time, iterations).
+            const std::string name = r.run_name.function_name + (r.run_name.args.empty() ? "" : "/" + r.run_name.args);
+            const double toMs = 1e3 / benchmark::GetTimeUnitMultiplier(r.time_unit);
+            const Times t{r.GetAdjustedRealTime() * toMs, r.GetAdjustedCPUTime() * toMs};
             // With repetitions the median stands for the benchmark.
-            if (r.run_type == Run::RT_Iteration && !medians_.count(r.run_name.str()))
-                times_[r.run_name.str()] = ms;
+            if (r.run_type == Run::RT_Iteration && !medians_.count(name)) times_[name] = t;
             if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median") {
-                times_[r.run_name.str()] = ms;
-                medians_[r.run_name.str()] = true;
+                times_[name] = t;
+                medians_[name] = true;
             }
         }
         ConsoleReporter::ReportRuns(runs);
     }
 
+    // Wall time counts the waits for a core on a busy machine; CPU time is
+    // the work itself.
     void PrintRatios(const std::vector<Pair>& pairs) const {
-        std::printf("\n%-44s %12s %12s %8s %10s\n", "engine vs reference", "engine ms", "reference ms", "ratio",
-                    "of 16.7ms");
+        std::printf("\n%-26s %11s %11s %7s %11s %11s %7s %9s\n", "engine vs reference", "engine ms", "ref ms",
+                    "ratio", "engine cpu", "ref cpu", "ratio", "cpu/16.7");
         for (const Pair& p : pairs) {
             const auto e = times_.find(p.engine), r = times_.find(p.reference);
             if (e == times_.end() || r == times_.end()) continue;
-            std::printf("%-44s %12.4f %12.4f %8.2f %9.1f%%\n", p.engine.c_str(), e->second, r->second,
-                        e->second / r->second, 100.0 * e->second / FrameMs);
+            const Times& a = e->second;
+            const Times& b = r->second;
+            std::printf("%-26s %11.4f %11.4f %7.2f %11.4f %11.4f %7.2f %8.1f%%\n", p.engine.c_str(), a.real, b.real,
+                        a.real / b.real, a.cpu, b.cpu, a.cpu / b.cpu, 100.0 * a.cpu / FrameMs);
         }
     }
 
 private:
-    std::map<std::string, double> times_;
+    struct Times {
+        double real = 0;
+        double cpu = 0;
+    };
+    std::map<std::string, Times> times_;
     std::map<std::string, bool> medians_;
 };
 

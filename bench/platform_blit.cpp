@@ -9,12 +9,11 @@
 
 #include <SDL.h>
 
-#include <cstdio>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "BenchRatio.h"
 #include "display/Display.h"
 #include "display/SurfaceLoading.h"
 #include "platform/Display.h"
@@ -236,36 +235,17 @@ BENCHMARK(BM_LayerGameArt)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SdlGameArt)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SdlRleGameArt)->Unit(benchmark::kMicrosecond);
 
-// Keeps each benchmark's time per iteration for the ratios.
-class RecordingReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> seconds;
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.iterations > 0) seconds[run.benchmark_name()] = run.real_accumulated_time / double(run.iterations);
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_InitSubSystem(SDL_INIT_VIDEO);
-    benchmark::Initialize(&argc, argv);
-    RecordingReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    auto ratio = [&](const char* ours, const char* bare) {
-        auto a = reporter.seconds.find(ours), b = reporter.seconds.find(bare);
-        if (a != reporter.seconds.end() && b != reporter.seconds.end() && b->second > 0)
-            std::printf("%s / %s = %.2f\n", ours, bare, a->second / b->second);
-    };
-    ratio("BM_LayerPresent", "BM_SdlPresent");
-    ratio("BM_LayerBlits", "BM_SdlBlits");
-    ratio("BM_LayerBlits", "BM_SdlRleBlits");
-    ratio("BM_LayerGameArt", "BM_SdlGameArt");
-    ratio("BM_LayerGameArt", "BM_SdlRleGameArt");
-    benchmark::Shutdown();
+    const int result = benchratio::RunWithRatios(argc, argv,
+                                                 {{"BM_LayerPresent", "BM_SdlPresent"},
+                                                  {"BM_LayerBlits", "BM_SdlBlits"},
+                                                  {"BM_LayerBlits", "BM_SdlRleBlits"},
+                                                  {"BM_LayerGameArt", "BM_SdlGameArt"},
+                                                  {"BM_LayerGameArt", "BM_SdlRleGameArt"}});
     SDL_Quit();
-    return 0;
+    return result;
 }

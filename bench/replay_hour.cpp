@@ -163,6 +163,6 @@ BENCHMARK(LoadVector)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     return benchratio::RunWithRatios(argc, argv,
-                                     {{"RecordEngine/iterations:3", "RecordVector/iterations:3"},
+                                     {{"RecordEngine", "RecordVector"},
                                       {"LoadEngine", "LoadVector"}});
 }
