@@ -2,7 +2,9 @@
 // and the sprites, plus N movers colliding by box, N from 10 to 5000. In the
 // game-like case one mover in a hundred checks the sprites around it; in the
 // stress case every mover does. Each prints its time per frame and per
-// sprite, and the fitted growth with N.
+// sprite, and the fitted growth with N; the reference runs the same frame
+// with the plain walk that tests every pair the frame step names, and the
+// ratios are printed at the end.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -10,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "BenchRatio.h"
 #include "display/Display.h"
 #include "platform/ImageEncoder.h"
 #include "platform/Surface.h"
@@ -111,9 +114,23 @@ struct Scene {
         std::filesystem::remove_all(folder, ec);
     }
 
+    // The plain walk: every pair the frame step names, tested one by one.
+    void AllPairs(Sprite& s) {
+        if (!s.CheckCollisionWithSprite() || !s.ActivateCollisionWithSprite()) return;
+        for (int n = 0; n < GameNode::DisplayListCount; ++n) {
+            if (n == s.DisplayListNumber() && !s.CheckSameDisplayList()) continue;
+            for (node* p = level.DisplayList(n).Head(); !p->EOList(); p = p->Next()) {
+                Sprite* other = static_cast<Sprite*>(p);
+                if (other == &s || !other->ActivateCollisionWithSprite() || other->Unused()) continue;
+                if (other->BelongToMapPtr() != map.get()) continue;
+                sprites::CheckSpriteCollision(s, other);
+            }
+        }
+    }
+
     // The frame step's collision work for every sprite. Positions are not
     // updated, so every frame measures the same scene.
-    void Frame() {
+    void Frame(bool allPairs = false) {
         for (int n = 0; n < GameNode::DisplayListCount; ++n) {
             List& list = level.DisplayList(n);
             for (node* p = list.Head(); !p->EOList(); p = p->Next()) {
@@ -122,17 +139,20 @@ struct Scene {
                 sprites::HandleAlarms(s);
                 s.ResetCollisionState(true);
                 if (s.CheckCollisionWithMap()) sprites::CheckMapCollision(s, map.get());
-                sprites::CheckSpriteCollisions(s, map.get());
+                if (allPairs)
+                    AllPairs(s);
+                else
+                    sprites::CheckSpriteCollisions(s, map.get());
                 s.UpdateTranslation();
             }
         }
     }
 };
 
-void Run(benchmark::State& state, bool allCheck) {
+void Run(benchmark::State& state, bool allCheck, bool allPairs = false) {
     const int movers = static_cast<int>(state.range(0));
     Scene scene(movers, allCheck);
-    for (auto _ : state) scene.Frame();
+    for (auto _ : state) scene.Frame(allPairs);
     state.SetComplexityN(movers);
     // Seconds per frame and sprite, scaled to microseconds.
     state.counters["us_per_sprite"] =
@@ -142,10 +162,20 @@ void Run(benchmark::State& state, bool allCheck) {
 
 void GameLike(benchmark::State& state) { Run(state, false); }
 void Stress(benchmark::State& state) { Run(state, true); }
+void GameLikeAllPairs(benchmark::State& state) { Run(state, false, true); }
+void StressAllPairs(benchmark::State& state) { Run(state, true, true); }
 
 }  // namespace
 
 BENCHMARK(GameLike)->Arg(10)->Arg(100)->Arg(1000)->Arg(5000)->Unit(benchmark::kMicrosecond)->Complexity();
 BENCHMARK(Stress)->Arg(10)->Arg(100)->Arg(1000)->Arg(5000)->Unit(benchmark::kMicrosecond)->Complexity();
+BENCHMARK(GameLikeAllPairs)->Arg(1000)->Arg(5000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(StressAllPairs)->Arg(1000)->Arg(5000)->Unit(benchmark::kMicrosecond);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    return benchratio::RunWithRatios(argc, argv,
+                                     {{"GameLike/1000", "GameLikeAllPairs/1000"},
+                                      {"GameLike/5000", "GameLikeAllPairs/5000"},
+                                      {"Stress/1000", "StressAllPairs/1000"},
+                                      {"Stress/5000", "StressAllPairs/5000"}});
+}

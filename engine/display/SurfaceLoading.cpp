@@ -54,7 +54,7 @@ int ImageSize(const char* name, bool width) {
 
 }  // namespace
 
-qel::Surface* LoadImageFile(qel::Display* display, const char* name, COLORREF key) {
+qel::Surface* LoadImageFile(qel::Display* display, const char* name, COLORREF key, bool* opaque) {
     if (!name) return nullptr;
     const std::unique_ptr<qel::Image> image = qel::Image::Load(name, std::string(currentAssetFolder));
     if (!image) return nullptr;
@@ -64,6 +64,7 @@ qel::Surface* LoadImageFile(qel::Display* display, const char* name, COLORREF ke
     surface->Fill(nullptr, fill);
     SetSurfaceColorKey(surface.get(), key);
     image->DrawInto(*surface, 0, 0, key);
+    if (opaque) *opaque = image->Opaque();
     return surface.release();
 }
 

@@ -15,7 +15,9 @@ class Surface;
 // key colour, with that colour as its key; null when the image is found nowhere.
 // The image is the program's bitmap resource of that name, else the file in the
 // current asset folder. Without a display the surface takes the display depth.
-qel::Surface* LoadImageFile(qel::Display* display, const char* name, COLORREF key);
+// `opaque`, when given, tells whether every pixel of the image is opaque: the
+// surface's pixels are then the same whatever the key.
+qel::Surface* LoadImageFile(qel::Display* display, const char* name, COLORREF key, bool* opaque = nullptr);
 
 // The raw pixel value the surface stores for the colour; 0xFFFFFFFF for an
 // invalid colour or no surface.

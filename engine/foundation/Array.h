@@ -1,17 +1,26 @@
-// Growable array of values that only grows (by 10 elements at a time) or is
-// emptied whole; copies are deep.
+// Growable array of values that only grows or is emptied whole; copies are
+// deep. The capacity starts at 10 and doubles, so that long recordings cost
+// little per element; elements are constructed as they are added and moved,
+// not copied, when the array grows.
 #pragma once
+
+#include <memory>
+#include <new>
+#include <utility>
 
 template <class T>
 class Array {
 public:
-    Array() : data(new T[initialCapacity]), capacity(initialCapacity), count(0) {}
+    Array() : data(Allocate(initialCapacity)), capacity(initialCapacity), count(0) {}
 
-    Array(const Array& other)
-        : data(other.capacity ? new T[other.capacity] : nullptr),
-          capacity(other.capacity),
-          count(other.count) {
-        for (unsigned int i = 0; i < count; ++i) data[i] = other.data[i];
+    Array(const Array& other) : data(Allocate(other.capacity)), capacity(other.capacity), count(0) {
+        for (; count < other.count; ++count) new (data + count) T(other.data[count]);
+    }
+
+    Array(Array&& other) noexcept : data(other.data), capacity(other.capacity), count(other.count) {
+        other.data = nullptr;
+        other.capacity = 0;
+        other.count = 0;
     }
 
     Array& operator=(const Array& other) {
@@ -22,19 +31,33 @@ public:
         return *this;
     }
 
-    ~Array() { delete[] data; }
+    // The source is left freed: a later Add starts it afresh.
+    Array& operator=(Array&& other) noexcept {
+        if (this != &other) {
+            Free();
+            Swap(other);
+        }
+        return *this;
+    }
+
+    ~Array() { Free(); }
 
     void Add(const T& x) {
         if (count == capacity) {
-            // x may live in the old buffer, so it is copied before that goes.
-            T* old = data;
-            capacity += growth;
-            data = new T[capacity];
-            for (unsigned int i = 0; i < count; ++i) data[i] = old[i];
-            data[count] = x;
-            delete[] old;
+            // x may live in the old buffer, so it is copied before the old
+            // elements are moved out of it.
+            const unsigned int grown = capacity < initialCapacity ? initialCapacity : capacity * 2;
+            T* bigger = Allocate(grown);
+            new (bigger + count) T(x);
+            for (unsigned int i = 0; i < count; ++i) {
+                new (bigger + i) T(std::move(data[i]));
+                data[i].~T();
+            }
+            Deallocate(data, capacity);
+            data = bigger;
+            capacity = grown;
         } else {
-            data[count] = x;
+            new (data + count) T(x);
         }
         ++count;
     }
@@ -47,7 +70,8 @@ public:
 
     // Destroys every element and gives the memory back; a later Add starts afresh.
     void Free() {
-        delete[] data;
+        for (unsigned int i = 0; i < count; ++i) data[i].~T();
+        Deallocate(data, capacity);
         data = nullptr;
         capacity = 0;
         count = 0;
@@ -56,24 +80,22 @@ public:
     // Empties the array back to its initial capacity.
     void Clear() {
         Free();
-        data = new T[initialCapacity];
+        data = Allocate(initialCapacity);
         capacity = initialCapacity;
     }
 
 private:
     static constexpr unsigned int initialCapacity = 10;
-    static constexpr unsigned int growth = 10;
+
+    static T* Allocate(unsigned int n) { return n ? std::allocator<T>().allocate(n) : nullptr; }
+    static void Deallocate(T* p, unsigned int n) {
+        if (p) std::allocator<T>().deallocate(p, n);
+    }
 
     void Swap(Array& other) {
-        T* d = data;
-        data = other.data;
-        other.data = d;
-        unsigned int c = capacity;
-        capacity = other.capacity;
-        other.capacity = c;
-        unsigned int n = count;
-        count = other.count;
-        other.count = n;
+        std::swap(data, other.data);
+        std::swap(capacity, other.capacity);
+        std::swap(count, other.count);
     }
 
     T* data;

@@ -6,6 +6,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <mutex>
 #include <strings.h>
 #include <sys/stat.h>
 #include <vector>
@@ -86,8 +90,31 @@ bool FitCellHeight(TTF_Font* ttf, int cell) {
     return cellAt(quarters) >= 0;
 }
 
+// A font file read once: FreeType then reads glyphs from memory, not with a
+// seek and read on the file per glyph. Kept for the program's life, like the
+// faces made from it.
+const std::vector<std::uint8_t>* FontBytes(const std::string& path) {
+    static std::mutex lock;
+    static auto* files = new std::map<std::string, std::vector<std::uint8_t>>();
+    std::lock_guard<std::mutex> hold(lock);
+    auto found = files->find(path);
+    if (found != files->end()) return &found->second;
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) return nullptr;
+    if (bytes.empty() || bytes.size() > 0x7FFFFFFF) return nullptr;
+    return &files->emplace(path, std::move(bytes)).first->second;
+}
+
+TTF_Font* OpenFace(const std::string& path, int size) {
+    const std::vector<std::uint8_t>* bytes = FontBytes(path);
+    if (!bytes) return nullptr;
+    return TTF_OpenFontRW(SDL_RWFromConstMem(bytes->data(), int(bytes->size())), 1, size);
+}
+
 struct Glyph {
-    bool made = false;
+    bool measured = false;  // the advance is known
+    bool made = false;      // the ink is rendered
     std::int32_t advance = 0;
     std::int32_t width = 0;
     std::int32_t height = 0;
@@ -114,14 +141,25 @@ struct Font::Impl {
         return advance;
     }
 
+    // Measuring needs only the advance; the ink is rendered when first drawn.
+    std::int32_t AdvanceOf(std::uint8_t c) const;
     const Glyph& GlyphOf(std::uint8_t c) const;
 };
+
+std::int32_t Font::Impl::AdvanceOf(std::uint8_t c) const {
+    Glyph& g = glyphs[c];
+    if (!g.measured) {
+        g.measured = true;
+        g.advance = std::int32_t(std::lround(NaturalAdvance(c) * xScale));
+    }
+    return g.advance;
+}
 
 const Glyph& Font::Impl::GlyphOf(std::uint8_t c) const {
     Glyph& g = glyphs[c];
     if (g.made) return g;
     g.made = true;
-    g.advance = std::int32_t(std::lround(NaturalAdvance(c) * xScale));
+    AdvanceOf(c);
     SDL_Surface* rendered = TTF_RenderGlyph32_Solid(ttf, Uint32(Cp1252ToUnicode(c)), SDL_Color{255, 255, 255, 255});
     if (!rendered) return g;
     const int sourceWidth = rendered->w;
@@ -151,7 +189,7 @@ std::unique_ptr<Font> Font::Create(const FontDesc& desc) {
     impl->desc = desc;
     const std::int64_t height = desc.height == 0 ? -DefaultCharacterHeight : desc.height;
     const int size = int(std::clamp<std::int64_t>(height < 0 ? -height : height, 1, MaxPixelSize));
-    impl->ttf = TTF_OpenFont(path.c_str(), size);
+    impl->ttf = OpenFace(path, size);
     if (!impl->ttf) return nullptr;
     if (height > 0 && !FitCellHeight(impl->ttf, size)) return nullptr;
     TTF_SetFontKerning(impl->ttf, 0);
@@ -187,7 +225,7 @@ std::int32_t Font::CellHeight() const { return impl_->cellHeight; }
 TextSize Font::Measure(const char* text, std::int32_t length) const {
     TextSize size{0, impl_->cellHeight};
     if (!impl_->ttf || !text) return size;
-    for (std::int32_t i = 0; i < length; ++i) size.width += impl_->GlyphOf(std::uint8_t(text[i])).advance;
+    for (std::int32_t i = 0; i < length; ++i) size.width += impl_->AdvanceOf(std::uint8_t(text[i]));
     return size;
 }
 
@@ -211,7 +249,7 @@ void Font::DrawText(Surface& target, std::int32_t x, std::int32_t y, const char*
     for (std::int32_t i = 0; i < length; ++i) {
         std::uint8_t c = std::uint8_t(text[i]);
         DrawChar(target, x, y, c, colour);
-        x += impl_->GlyphOf(c).advance;
+        x += impl_->AdvanceOf(c);
     }
 }
 

@@ -13,49 +13,111 @@
 
 namespace qel {
 
+// The decoded picture, kept in the format it was stored in (a level map is a
+// large picture: no whole copy of it is made in another format). Formats that
+// rows cannot be converted from on their own (indexed, keyed) are turned into
+// 0xAARRGGBB once.
+struct Image::Decoded {
+    SDL_Surface* surface = nullptr;
+    ~Decoded() { SDL_FreeSurface(surface); }
+};
+
 namespace {
-// The decoded picture as 0xAARRGGBB rows; false when there is none. Frees `decoded`.
-bool ToArgb(SDL_Surface* decoded, std::int32_t& width, std::int32_t& height, std::vector<std::uint32_t>& pixels) {
-    if (!decoded) return false;
+
+// Takes `decoded`; null when there is none or it cannot be converted.
+SDL_Surface* RowConvertible(SDL_Surface* decoded) {
+    if (!decoded) return nullptr;
+    const Uint32 format = decoded->format->format;
+    if (!SDL_ISPIXELFORMAT_INDEXED(format) && SDL_BYTESPERPIXEL(format) > 0 && !SDL_HasColorKey(decoded) &&
+        !SDL_HasSurfaceRLE(decoded))
+        return decoded;
     SDL_Surface* argb = SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_ARGB8888, 0);
     SDL_FreeSurface(decoded);
-    if (!argb) return false;
-    width = argb->w;
-    height = argb->h;
-    pixels.resize(std::size_t(width) * std::size_t(height));
-    SDL_LockSurface(argb);
-    for (int y = 0; y < height; ++y) {
-        const auto* row = static_cast<const std::uint8_t*>(argb->pixels) + std::ptrdiff_t(y) * argb->pitch;
-        std::memcpy(pixels.data() + std::size_t(y) * std::size_t(width), row, std::size_t(width) * 4);
-    }
-    SDL_UnlockSurface(argb);
-    SDL_FreeSurface(argb);
-    return true;
+    return argb;
 }
 
 std::uint8_t Blend(std::uint32_t over, std::uint32_t under, std::uint32_t alpha) {
     return std::uint8_t((over * alpha + under * (255 - alpha) + 127) / 255);
 }
+
+// The raw value a surface stores for an opaque 0xAARRGGBB pixel: the formulas
+// of Surface::MapColor without a call per pixel, and at 8 bits the palette
+// search remembered per colour (a level map has few colours).
+class OpaqueToRaw {
+public:
+    explicit OpaqueToRaw(const Surface& target) : target_(target), bits_(target.BitsPerPixel()) {}
+
+    std::uint32_t operator()(std::uint32_t argb) {
+        switch (bits_) {
+            case 16: return ((argb >> 19) & 0x1F) << 11 | ((argb >> 10) & 0x3F) << 5 | ((argb >> 3) & 0x1F);
+            case 8: return Colour(QelRGB(std::uint8_t(argb >> 16), std::uint8_t(argb >> 8), std::uint8_t(argb)));
+            default: return argb & 0xFFFFFF;
+        }
+    }
+
+    std::uint32_t Colour(COLORREF colour) {
+        if (bits_ != 8) return target_.MapColor(colour);
+        if (colour == lastColour_) return lastRaw_;
+        auto [it, fresh] = palette_.try_emplace(colour, 0);
+        if (fresh) it->second = target_.MapColor(colour);
+        lastColour_ = colour;
+        lastRaw_ = it->second;
+        return lastRaw_;
+    }
+
+private:
+    const Surface& target_;
+    const std::int32_t bits_;
+    std::unordered_map<std::uint32_t, std::uint32_t> palette_;
+    COLORREF lastColour_ = InvalidColor;
+    std::uint32_t lastRaw_ = 0;
+};
+
+void StoreRaw(std::uint8_t* at, int bytes, std::uint32_t raw) {
+    switch (bytes) {
+        case 1: *at = std::uint8_t(raw); break;
+        case 2: { const std::uint16_t v = std::uint16_t(raw); std::memcpy(at, &v, 2); break; }
+        case 3: at[0] = std::uint8_t(raw); at[1] = std::uint8_t(raw >> 8); at[2] = std::uint8_t(raw >> 16); break;
+        default: std::memcpy(at, &raw, 4); break;
+    }
+}
 }  // namespace
 
-Image::Image(std::int32_t width, std::int32_t height, std::vector<std::uint32_t> pixels)
-    : width_(width), height_(height), pixels_(std::move(pixels)) {}
+Image::Image(std::unique_ptr<Decoded> decoded)
+    : width_(decoded->surface->w), height_(decoded->surface->h), decoded_(std::move(decoded)) {}
 
 Image::~Image() = default;
 
+std::unique_ptr<Image> Image::Made(std::unique_ptr<Decoded> decoded) {
+    if (!decoded->surface) return nullptr;
+    return std::unique_ptr<Image>(new Image(std::move(decoded)));
+}
+
 std::unique_ptr<Image> Image::FromMemory(const void* data, std::size_t size) {
     if (!data || size == 0 || size > 0x7FFFFFFF) return nullptr;
-    std::int32_t width = 0, height = 0;
-    std::vector<std::uint32_t> pixels;
-    if (!ToArgb(IMG_Load_RW(SDL_RWFromConstMem(data, int(size)), 1), width, height, pixels)) return nullptr;
-    return std::unique_ptr<Image>(new Image(width, height, std::move(pixels)));
+    auto decoded = std::make_unique<Decoded>();
+    decoded->surface = RowConvertible(IMG_Load_RW(SDL_RWFromConstMem(data, int(size)), 1));
+    return Made(std::move(decoded));
 }
 
 std::unique_ptr<Image> Image::FromFile(const std::string& path) {
-    std::int32_t width = 0, height = 0;
-    std::vector<std::uint32_t> pixels;
-    if (!ToArgb(IMG_Load(path.c_str()), width, height, pixels)) return nullptr;
-    return std::unique_ptr<Image>(new Image(width, height, std::move(pixels)));
+    auto decoded = std::make_unique<Decoded>();
+    decoded->surface = RowConvertible(IMG_Load(path.c_str()));
+    return Made(std::move(decoded));
+}
+
+void Image::ArgbRow(std::int32_t y, std::uint32_t* out) const {
+    const SDL_Surface* surface = decoded_->surface;
+    const auto* row = static_cast<const std::uint8_t*>(surface->pixels) + std::ptrdiff_t(y) * surface->pitch;
+    if (SDL_ConvertPixels(width_, 1, surface->format->format, row, surface->pitch, SDL_PIXELFORMAT_ARGB8888, out,
+                          width_ * 4) != 0)
+        std::fill(out, out + width_, 0u);  // no conversion: nothing is drawn from this row
+}
+
+std::uint32_t Image::Pixel(std::int32_t x, std::int32_t y) const {
+    std::vector<std::uint32_t> row(std::size_t(width_), 0);
+    ArgbRow(y, row.data());
+    return row[std::size_t(x)];
 }
 
 std::unique_ptr<Image> Image::Load(const char* name, const std::string& folder) {
@@ -65,34 +127,47 @@ std::unique_ptr<Image> Image::Load(const char* name, const std::string& folder) 
     return FromFile(NativePath((folder + name).c_str()));
 }
 
+bool Image::Opaque() const {
+    // Without an alpha channel (and keyed formats were converted) every pixel is.
+    if (!SDL_ISPIXELFORMAT_ALPHA(decoded_->surface->format->format)) return true;
+    std::vector<std::uint32_t> row(std::size_t(width_), 0);
+    for (std::int32_t y = 0; y < height_; ++y) {
+        ArgbRow(y, row.data());
+        if (!std::all_of(row.begin(), row.end(), [](std::uint32_t p) { return p >> 24 == 0xFF; })) return false;
+    }
+    return true;
+}
+
 void Image::DrawInto(Surface& target, std::int32_t x, std::int32_t y, COLORREF key) const {
     const std::int64_t x0 = std::max<std::int64_t>(0, -std::int64_t(x)), y0 = std::max<std::int64_t>(0, -std::int64_t(y));
     const std::int64_t x1 = std::min<std::int64_t>(width_, std::int64_t(target.Width()) - x);
     const std::int64_t y1 = std::min<std::int64_t>(height_, std::int64_t(target.Height()) - y);
+    if (x0 >= x1 || y0 >= y1) return;
     // The key compares against opaque pixels of exactly that colour.
     const std::uint32_t keyArgb =
         key == InvalidColor ? 0 : 0xFF000000u | std::uint32_t(RedOf(key)) << 16 | std::uint32_t(GreenOf(key)) << 8 | BlueOf(key);
-    // At 8 bits each colour needs a palette search: remember the answers.
-    std::unordered_map<std::uint32_t, std::uint32_t> mapped;
-    auto map = [&](COLORREF c) {
-        if (target.BitsPerPixel() != 8) return target.MapColor(c);
-        auto [it, fresh] = mapped.try_emplace(c, 0);
-        if (fresh) it->second = target.MapColor(c);
-        return it->second;
-    };
+    OpaqueToRaw toRaw(target);
+    const int bytes = target.BytesPerPixel();
+    std::vector<std::uint32_t> argb(std::size_t(width_), 0);
     for (std::int64_t iy = y0; iy < y1; ++iy) {
+        ArgbRow(std::int32_t(iy), argb.data());
+        const std::uint32_t* source = argb.data();
+        const std::int32_t ty = std::int32_t(y + iy);
+        std::uint8_t* row = target.Row(ty);
         for (std::int64_t ix = x0; ix < x1; ++ix) {
-            std::uint32_t p = pixels_[std::size_t(iy) * std::size_t(width_) + std::size_t(ix)];
-            std::uint32_t alpha = p >> 24;
+            const std::uint32_t p = source[ix];
+            const std::uint32_t alpha = p >> 24;
             if ((key != InvalidColor && p == keyArgb) || alpha == 0) continue;
-            std::int32_t tx = std::int32_t(x + ix), ty = std::int32_t(y + iy);
-            COLORREF colour = QelRGB(std::uint8_t(p >> 16), std::uint8_t(p >> 8), std::uint8_t(p));
-            if (alpha != 255) {
-                COLORREF under = target.RawToColor(target.GetRawPixel(tx, ty));
-                colour = QelRGB(Blend(RedOf(colour), RedOf(under), alpha), Blend(GreenOf(colour), GreenOf(under), alpha),
-                                Blend(BlueOf(colour), BlueOf(under), alpha));
+            const std::int32_t tx = std::int32_t(x + ix);
+            if (alpha == 255) {
+                StoreRaw(row + std::size_t(tx) * std::size_t(bytes), bytes, toRaw(p));
+                continue;
             }
-            target.SetRawPixel(tx, ty, map(colour));
+            const COLORREF under = target.RawToColor(target.GetRawPixel(tx, ty));
+            const COLORREF colour =
+                QelRGB(Blend((p >> 16) & 0xFF, RedOf(under), alpha), Blend((p >> 8) & 0xFF, GreenOf(under), alpha),
+                       Blend(p & 0xFF, BlueOf(under), alpha));
+            target.SetRawPixel(tx, ty, toRaw.Colour(colour));
         }
     }
 }

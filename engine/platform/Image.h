@@ -29,7 +29,11 @@ public:
     std::int32_t Width() const { return width_; }
     std::int32_t Height() const { return height_; }
     // 0xAARRGGBB of a pixel.
-    std::uint32_t Pixel(std::int32_t x, std::int32_t y) const { return pixels_[std::size_t(y) * std::size_t(width_) + std::size_t(x)]; }
+    std::uint32_t Pixel(std::int32_t x, std::int32_t y) const;
+
+    // True when no pixel is partly or fully transparent: drawn over any fill,
+    // every pixel is then the image's own.
+    bool Opaque() const;
 
     // Draws the image with its top-left at (x, y), clipped to the surface.
     // Pixels whose colour is exactly `key` (InvalidColor: none) are skipped and
@@ -37,10 +41,16 @@ public:
     void DrawInto(Surface& target, std::int32_t x, std::int32_t y, COLORREF key) const;
 
 private:
-    Image(std::int32_t width, std::int32_t height, std::vector<std::uint32_t> pixels);
+    struct Decoded;
+    explicit Image(std::unique_ptr<Decoded> decoded);
+    // Null when the decoder gave no picture.
+    static std::unique_ptr<Image> Made(std::unique_ptr<Decoded> decoded);
+    // One row as 0xAARRGGBB pixels, width of them.
+    void ArgbRow(std::int32_t y, std::uint32_t* out) const;
+
     std::int32_t width_;
     std::int32_t height_;
-    std::vector<std::uint32_t> pixels_;
+    std::unique_ptr<Decoded> decoded_;
 };
 
 }  // namespace qel

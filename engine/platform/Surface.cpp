@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <mutex>
+#include <utility>
 
 #include "platform/Palette.h"
 
@@ -76,6 +78,12 @@ QEL_VECTORISE void CopyRow(std::uint8_t* dst, const std::uint8_t* src, std::int3
     }
 }
 
+template <typename T>
+bool RowHolds(const std::uint8_t* row, std::int32_t count, T value) {
+    const T* p = reinterpret_cast<const T*>(row);
+    return std::find(p, p + count, value) != p + count;
+}
+
 void CopyRow24(std::uint8_t* dst, const std::uint8_t* src, std::int32_t count, int step, bool keyed, std::uint32_t key) {
     if (step > 0 && !keyed) {
         std::memmove(dst, src, std::size_t(count) * 3);
@@ -87,6 +95,63 @@ void CopyRow24(std::uint8_t* dst, const std::uint8_t* src, std::int32_t count, i
         if (!keyed || v != key) Store(dst + std::ptrdiff_t(i) * 3, 3, v);
     }
 }
+
+// Pixel memory of large surfaces (level maps) given back when they go, for
+// the next ones: memory the process has touched before costs nothing to map
+// in again, where fresh memory costs a page fault per page (a level switch
+// makes and drops maps several megabytes large).
+class PixelStore {
+public:
+    static constexpr std::size_t LargeBytes = std::size_t(256) << 10;
+    static constexpr std::size_t MaxKept = 4;
+    static constexpr std::size_t MaxKeptBytes = std::size_t(96) << 20;
+
+    // Zero-filled pixels of that size: the smallest kept buffer that holds them, else new.
+    std::vector<std::uint8_t> Take(std::size_t bytes) {
+        std::vector<std::uint8_t> pixels;
+        if (bytes >= LargeBytes) {
+            std::lock_guard<std::mutex> hold(lock_);
+            auto best = kept_.end();
+            for (auto it = kept_.begin(); it != kept_.end(); ++it)
+                if (it->capacity() >= bytes && (best == kept_.end() || it->capacity() < best->capacity())) best = it;
+            if (best != kept_.end()) {
+                pixels = std::move(*best);
+                kept_.erase(best);
+            }
+        }
+        pixels.assign(bytes, 0);
+        return pixels;
+    }
+
+    // Keeps a large buffer; the smallest kept ones go first when there are too many.
+    void Give(std::vector<std::uint8_t>&& pixels) {
+        if (pixels.capacity() < LargeBytes || pixels.capacity() > MaxKeptBytes) return;
+        std::lock_guard<std::mutex> hold(lock_);
+        kept_.push_back(std::move(pixels));
+        auto bytes = [this] {
+            std::size_t total = 0;
+            for (const auto& k : kept_) total += k.capacity();
+            return total;
+        };
+        while (kept_.size() > MaxKept || bytes() > MaxKeptBytes) {
+            auto smallest = std::min_element(kept_.begin(), kept_.end(),
+                                             [](const auto& a, const auto& b) { return a.capacity() < b.capacity(); });
+            kept_.erase(smallest);
+        }
+    }
+
+private:
+    std::mutex lock_;
+    std::vector<std::vector<std::uint8_t>> kept_;
+};
+
+PixelStore& ThePixelStore() {
+    static PixelStore* store = new PixelStore();  // surfaces held by statics may go after exit code ran
+    return *store;
+}
+
+std::vector<std::uint8_t> ReusedPixels(std::size_t bytes) { return ThePixelStore().Take(bytes); }
+void KeepPixels(std::vector<std::uint8_t>&& pixels) { ThePixelStore().Give(std::move(pixels)); }
 
 }  // namespace
 
@@ -111,20 +176,22 @@ std::unique_ptr<Surface> Surface::Create(std::int32_t width, std::int32_t height
     s->format_ = format;
     // Rows start on 4-byte boundaries, as the system's surfaces do.
     s->pitch_ = (width * s->BytesPerPixel() + 3) & ~3;
-    s->pixels_.assign(std::size_t(s->pitch_) * std::size_t(height), 0);
+    s->pixels_ = ReusedPixels(std::size_t(s->pitch_) * std::size_t(height));
     return s;
 }
 
-Surface::~Surface() = default;
+Surface::~Surface() { KeepPixels(std::move(pixels_)); }
 
 std::uint8_t* Surface::Lock(std::int32_t* pitch) {
     ++locks_;
+    keyScan_ = KeyScan::Unknown;
     if (pitch) *pitch = pitch_;
     return pixels_.data();
 }
 
 void Surface::Unlock() {
     if (locks_ > 0) --locks_;
+    keyScan_ = KeyScan::Unknown;
 }
 
 std::uint32_t Surface::MapColor(COLORREF colour) const {
@@ -158,18 +225,40 @@ std::uint32_t Surface::GetRawPixel(std::int32_t x, std::int32_t y) const {
 
 void Surface::SetRawPixel(std::int32_t x, std::int32_t y, std::uint32_t raw) {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
+    keyScan_ = KeyScan::Unknown;
     Store(Row(y) + std::size_t(x) * BytesPerPixel(), BytesPerPixel(), raw);
 }
 
 void Surface::SetColorKey(std::uint32_t raw) {
     hasKey_ = true;
+    keyScan_ = KeyScan::Unknown;
     int bits = format_.bitsPerPixel;
     key_ = bits >= 32 ? raw : raw & ((std::uint32_t(1) << bits) - 1);
 }
 
 void Surface::ClearColorKey() {
     hasKey_ = false;
+    keyScan_ = KeyScan::Unknown;
     key_ = 0;
+}
+
+bool Surface::KeyOccurs() const {
+    if (!hasKey_) return false;
+    // While locked the caller may be writing: no answer is kept.
+    if (keyScan_ != KeyScan::Unknown && locks_ == 0) return keyScan_ == KeyScan::Present;
+    bool found = false;
+    for (std::int32_t y = 0; y < height_ && !found; ++y) {
+        const std::uint8_t* row = Row(y);
+        switch (BytesPerPixel()) {
+            case 1: found = RowHolds<std::uint8_t>(row, width_, std::uint8_t(key_)); break;
+            case 2: found = RowHolds<std::uint16_t>(row, width_, std::uint16_t(key_)); break;
+            case 4: found = RowHolds<std::uint32_t>(row, width_, key_); break;
+            default:
+                for (std::int32_t x = 0; x < width_ && !found; ++x) found = Load(row + std::size_t(x) * 3, 3) == key_;
+        }
+    }
+    if (locks_ == 0) keyScan_ = found ? KeyScan::Present : KeyScan::Absent;
+    return found;
 }
 
 void Surface::SetClipRect(const QelRect& clip) {
@@ -205,6 +294,7 @@ BlitResult Surface::Fill(const QelRect* rect, std::uint32_t raw) {
 void Surface::FillClipped(const QelRect& rect, std::uint32_t raw) {
     QelRect r = Intersect(rect, {0, 0, width_, height_});
     if (IsEmpty(r)) return;
+    keyScan_ = KeyScan::Unknown;
     const int bytes = BytesPerPixel();
     const std::int32_t count = r.right - r.left;
     for (std::int32_t y = r.top; y < r.bottom; ++y) {
@@ -261,7 +351,7 @@ BlitResult Surface::Blit(const QelRect& destination, const Surface& source, cons
         s = {0, 0, scratch->width_, scratch->height_};
     }
 
-    const bool keyed = (flags & BlitSourceKey) && from->hasKey_;
+    const bool keyed = (flags & BlitSourceKey) && from->KeyOccurs();
     const std::uint32_t key = from->key_;
     const int bytes = BytesPerPixel();
     const std::int32_t count = d.right - d.left;

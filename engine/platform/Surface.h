@@ -56,7 +56,10 @@ public:
     bool IsLocked() const { return locks_ > 0; }
     // Read-only view, for presentation, encoding and tests.
     const std::uint8_t* Pixels() const { return pixels_.data(); }
-    std::uint8_t* Row(std::int32_t y) { return pixels_.data() + std::size_t(y) * std::size_t(pitch_); }
+    std::uint8_t* Row(std::int32_t y) {
+        keyScan_ = KeyScan::Unknown;
+        return pixels_.data() + std::size_t(y) * std::size_t(pitch_);
+    }
     const std::uint8_t* Row(std::int32_t y) const { return pixels_.data() + std::size_t(y) * std::size_t(pitch_); }
 
     // The raw pixel value this surface stores for a colour: 16 bits keep the
@@ -73,6 +76,10 @@ public:
     void ClearColorKey();
     bool HasColorKey() const { return hasKey_; }
     std::uint32_t ColorKey() const { return key_; }
+    // True when some pixel holds the colour key. Found by one pass over the
+    // pixels after they or the key last changed, so that keyed blits from a
+    // surface without key pixels copy whole rows (the same pixels).
+    bool KeyOccurs() const;
 
     // Destination clipping: with a clip rectangle, destinations are clipped
     // to it (the source shifted alike); without one a destination that is not
@@ -109,6 +116,8 @@ private:
     std::uint32_t key_ = 0;
     bool hasClip_ = false;
     QelRect clip_;
+    enum class KeyScan : std::uint8_t { Unknown, Absent, Present };
+    mutable KeyScan keyScan_ = KeyScan::Unknown;
 };
 
 }  // namespace qel

@@ -248,6 +248,11 @@ void GameNode::Idle() {
     } else {
         const std::uint32_t wait = period - elapsed;
         const std::uint32_t t0 = qel::TimeGetTime();
+        // The OS wakes a sleeper late by up to a millisecond or so: sleep
+        // through most of the wait without using the core, then spin to the
+        // exact end.
+        constexpr std::uint32_t spinMargin = 2;
+        if (wait > spinMargin) qel::Sleep(wait - spinMargin);
         while (qel::TimeGetTime() - t0 < wait) {
         }
         measuredRate = nominal;

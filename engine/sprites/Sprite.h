@@ -117,7 +117,8 @@ public:
     static constexpr std::size_t MaxQueuedRecords = 1024;
 
     // --- plain properties ---
-    String Name() const { return name; }
+    // A reference, so that look-ups by name compare in place.
+    const String& Name() const { return name; }
     void Name(const char* text);
     int Id() const { return id; }
     void Id(int n) { id = n; }

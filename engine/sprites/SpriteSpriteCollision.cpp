@@ -231,6 +231,42 @@ struct PairTest {
     }
 };
 
+// The walk meets every sprite of the map; most are far away. This answers,
+// from the other sprite's box alone and with the same tests the pair test
+// starts with, whether a pair test could do anything at all, so that far
+// pairs cost a few comparisons and the pairs tested, and their order, stay
+// those of the full walk.
+class BroadPhase {
+public:
+    BroadPhase(const Mover& mover, const Map* m)
+        : whole_(mover.whole),
+          byBox_(mover.s.CollisionType()),
+          // Every other sprite of the walk belongs to the map m.
+          mapX_(MapWorldX(m)),
+          mapY_(MapWorldY(m)) {
+        const FrameVariant mine = VariantOf(mover.s, *mover.frame);
+        ownShapes_ = mine.Collisions().Count() != 0;
+        swept_ = SweptBox(mine.Box(), mover.px, mover.py, mover.s.TranslationX(), mover.s.TranslationY());
+    }
+
+    bool Misses(const Sprite& other) const {
+        if (IsCursor(other)) return true;
+        const FrameElem* frame = other.RequestedFrame();
+        if (!frame) return true;
+        const tagRECT& box = VariantOf(other, *frame).Box();
+        const float qx = other.mapX + mapX_, qy = other.mapY + mapY_;
+        if (byBox_ || other.CollisionType()) return !FRectsOverlap(whole_, AsFRect(Placed(box, qx, qy)));
+        return !ownShapes_ || !RectsOverlap(swept_, BoxAt(box, qx, qy));
+    }
+
+private:
+    FRECT whole_;
+    bool byBox_;
+    float mapX_, mapY_;
+    bool ownShapes_ = false;
+    QelRect swept_{};
+};
+
 bool FrameHasId(const Sprite& viewer, const Sprite& owner, int id) {
     const FrameElem* frame = owner.RequestedFrame();
     if (!frame) return false;
@@ -265,6 +301,9 @@ void CheckSpriteCollision(Sprite& sprite, Sprite* other) {
 void CheckSpriteCollisions(Sprite& sprite, Map* m) {
     if (!sprite.CheckCollisionWithSprite() || !sprite.ActivateCollisionWithSprite()) return;
     Mover mover(sprite);
+    // Without a frame of its own the sprite meets nobody.
+    if (!mover.frame) return;
+    const BroadPhase near(mover, m);
     for (int n = 0; n < Sprite::DisplayListCount; ++n) {
         if (n == sprite.DisplayListNumber() && !sprite.CheckSameDisplayList()) continue;
         List* list = LevelDisplayList(n);
@@ -273,6 +312,7 @@ void CheckSpriteCollisions(Sprite& sprite, Map* m) {
             Sprite* other = static_cast<Sprite*>(p);
             if (other == &sprite || !other->ActivateCollisionWithSprite() || other->Unused()) continue;
             if (other->BelongToMapPtr() != m) continue;
+            if (near.Misses(*other)) continue;
             mover.Meet(*other);
         }
     }

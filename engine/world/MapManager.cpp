@@ -1,6 +1,7 @@
 #include "world/MapManager.h"
 
 #include <cstring>
+#include <memory>
 #include "display/Display.h"
 #include "display/SurfaceLoading.h"
 #include "platform/Surface.h"
@@ -13,10 +14,29 @@ qel::Surface* MapManager::Acquire(const char* file, COLORREF key) {
             return e.surface;
         }
     }
-    qel::Surface* surface = LoadImageFile(pDirectDraw, file, key);
+    bool opaque = false;
+    qel::Surface* surface = CopyWithKey(file, key, opaque);
+    if (!surface) surface = LoadImageFile(pDirectDraw, file, key, &opaque);
     if (!surface) return nullptr;
-    entries.push_back(MapManagerElem{String(file), surface, key, 1});
+    entries.push_back(MapManagerElem{String(file), surface, key, 1, opaque});
     return surface;
+}
+
+// A level builder's map and its copy in the level differ only in the key:
+// an opaque bitmap already loaded under another key is copied, not decoded.
+qel::Surface* MapManager::CopyWithKey(const char* file, COLORREF key, bool& opaque) const {
+    for (const MapManagerElem& e : entries) {
+        if (!e.opaque || std::strcmp(e.file, file) != 0) continue;
+        const qel::Surface& source = *e.surface;
+        std::unique_ptr<qel::Surface> copy = qel::Surface::Create(source.Width(), source.Height(), source.BitsPerPixel());
+        if (!copy) return nullptr;
+        const QelRect whole{0, 0, source.Width(), source.Height()};
+        if (copy->Blit(whole, source, whole, qel::BlitNone) != qel::BlitResult::Ok) return nullptr;
+        SetSurfaceColorKey(copy.get(), key);
+        opaque = true;
+        return copy.release();
+    }
+    return nullptr;
 }
 
 void MapManager::Release(qel::Surface* surface) {

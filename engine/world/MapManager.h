@@ -15,6 +15,9 @@ struct MapManagerElem {
     qel::Surface* surface = nullptr;
     std::uint32_t key = 0;
     std::int32_t references = 0;
+    // Every pixel of the bitmap is opaque: its surface holds the same pixels
+    // whatever the key, so another key can copy them instead of loading again.
+    bool opaque = false;
 };
 
 class MapManager {
@@ -28,6 +31,7 @@ public:
     const std::vector<MapManagerElem>& Entries() const { return entries; }
 
 private:
+    qel::Surface* CopyWithKey(const char* file, COLORREF key, bool& opaque) const;
     std::vector<MapManagerElem> entries;
 };
 

@@ -39,6 +39,26 @@ TEST(Array, AddingItsOwnElementWhileGrowingIsSafe) {
     EXPECT_STREQ(a[10], "3");
 }
 
+// Growing moves the elements across: arrays held in an array keep their
+// contents, and copies of the whole stay independent.
+TEST(Array, ArraysOfArraysKeepTheirElementsThroughGrowth) {
+    Array<Array<String>> frames;
+    for (int f = 0; f < 300; ++f) {
+        Array<String> held;
+        for (int k = 0; k < f % 4; ++k) held.Add(String(std::to_string(f + k).c_str()));
+        frames.Add(held);
+    }
+    Array<Array<String>> copy(frames);
+    frames[0].Add(String("late"));
+    ASSERT_EQ(copy.Size(), 300u);
+    for (unsigned int f = 0; f < 300; ++f) {
+        std::string want;
+        for (unsigned int k = 0; k < f % 4; ++k) want += std::to_string(f + k) + ",";
+        EXPECT_EQ(Joined(copy[f]), want) << f;
+    }
+    EXPECT_EQ(Joined(frames[0]), "late,");
+}
+
 TEST(Array, CopiesAreDeep) {
     Array<String> original;
     for (int i = 0; i < 12; ++i) original.Add(String(std::to_string(i).c_str()));

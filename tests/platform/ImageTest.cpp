@@ -1,3 +1,5 @@
+#include <SDL.h>
+#include <SDL_image.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -164,6 +166,82 @@ TEST_F(ImageFixture, DrawingLeavesTheKeyColourOut) {
         EXPECT_EQ(s->GetRawPixel(3, 2), s->MapColor(0x00FF00FF)) << "no key: drawn";
         image->DrawInto(*s, -3, 2, 0x00FF00FF);  // clipped at the left and bottom
         EXPECT_EQ(s->GetRawPixel(0, 3), s->MapColor(0x00FF0000));
+    }
+}
+
+// Every colour lands as the surface itself stores that colour, at each depth
+// (at 8 bits the nearest entry of the shared palette).
+TEST_F(ImageFixture, DrawnPixelsAreTheSurfacesOwnValueOfEachColourAtEveryDepth) {
+    auto many = Surface::Create(37, 11, 32);
+    for (int y = 0; y < 11; ++y)
+        for (int x = 0; x < 37; ++x)
+            many->SetRawPixel(x, y, (std::uint32_t(x) * 0x9E3779B1u ^ std::uint32_t(y) * 0x85EBCA77u) & 0xFFFFFF);
+    ASSERT_TRUE(qel::SaveBmp24(*many, Path("many.bmp")));
+    auto image = Image::FromFile(Path("many.bmp"));
+    ASSERT_NE(image, nullptr);
+    for (int bpp : {8, 16, 24, 32}) {
+        SCOPED_TRACE(bpp);
+        auto s = Surface::Create(37, 11, bpp);
+        image->DrawInto(*s, 0, 0, qel::InvalidColor);
+        for (int y = 0; y < 11; ++y)
+            for (int x = 0; x < 37; ++x) {
+                const std::uint32_t p = image->Pixel(x, y);
+                const COLORREF colour = QelRGB(std::uint8_t(p >> 16), std::uint8_t(p >> 8), std::uint8_t(p));
+                ASSERT_EQ(s->GetRawPixel(x, y), s->MapColor(colour)) << x << "," << y;
+            }
+    }
+}
+
+// Pictures stored with a palette, with an alpha channel or as plain 24-bit
+// colour read back alike: each pixel's colour and opacity, whether the whole
+// is opaque, and how it lands on a surface (transparent pixels keep what is
+// there, half-transparent ones blend over it).
+TEST_F(ImageFixture, PalettedAlphaAndPlainPicturesReadAndDrawAlike) {
+    struct Case {
+        const char* file;
+        Uint32 format;
+        bool opaque;
+    };
+    const Case cases[] = {
+        {"paletted.bmp", SDL_PIXELFORMAT_INDEX8, true},
+        {"plain.bmp", SDL_PIXELFORMAT_BGR24, true},
+        {"alpha.png", SDL_PIXELFORMAT_ARGB8888, false},
+    };
+    // Left to right: red, green, blue, half-transparent white, transparent black.
+    const std::uint32_t argb[5] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0x80FFFFFF, 0x00000000};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const bool alpha = !c.opaque;
+        SDL_Surface* picture = SDL_CreateRGBSurfaceWithFormat(0, 5, 2, SDL_BITSPERPIXEL(c.format), c.format);
+        ASSERT_NE(picture, nullptr) << SDL_GetError();
+        if (picture->format->palette) {
+            const SDL_Color colours[3] = {{255, 0, 0, 255}, {0, 255, 0, 255}, {0, 0, 255, 255}};
+            SDL_SetPaletteColors(picture->format->palette, colours, 0, 3);
+        }
+        for (int x = 0; x < (alpha ? 5 : 3); ++x) {
+            const std::uint32_t p = argb[x];
+            const SDL_Rect column{x, 0, 1, 2};
+            SDL_FillRect(picture, &column,
+                         SDL_MapRGBA(picture->format, Uint8(p >> 16), Uint8(p >> 8), Uint8(p), Uint8(p >> 24)));
+        }
+        const std::string path = Path(c.file);
+        ASSERT_EQ(alpha ? IMG_SavePNG(picture, path.c_str()) : SDL_SaveBMP(picture, path.c_str()), 0) << SDL_GetError();
+        SDL_FreeSurface(picture);
+
+        auto image = Image::FromFile(path);
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image->Opaque(), c.opaque);
+        for (int x = 0; x < (alpha ? 5 : 3); ++x) EXPECT_EQ(image->Pixel(x, 1), argb[x]) << x;
+
+        auto s = Surface::Create(5, 2, 32);
+        s->Fill(nullptr, 0x102030);
+        image->DrawInto(*s, 0, 0, qel::InvalidColor);
+        EXPECT_EQ(s->GetRawPixel(0, 0), 0xFF0000u);
+        EXPECT_EQ(s->GetRawPixel(2, 1), 0x0000FFu);
+        if (alpha) {
+            EXPECT_EQ(s->GetRawPixel(3, 0), 0x889098u) << "half white over 0x102030";
+            EXPECT_EQ(s->GetRawPixel(4, 0), 0x102030u) << "transparent";
+        }
     }
 }
 

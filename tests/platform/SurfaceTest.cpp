@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <vector>
 
 #include "platform/Palette.h"
@@ -231,6 +233,75 @@ TEST(Surface, LockGivesStablePointerAndPitch) {
     EXPECT_EQ(s->GetRawPixel(1, 2), 0x44u);
     EXPECT_EQ(s->Lock(), p);
     s->Unlock();
+}
+
+}  // namespace
+
+namespace {
+
+// A keyed copy from a surface without key pixels copies whole rows; once a
+// key pixel appears, however it got there, the next keyed copy leaves it out.
+TEST(Surface, KeyedCopiesSeeKeyPixelsAddedAfterAnEarlierCopy) {
+    constexpr std::uint32_t key = 7;
+    struct Case {
+        const char* how;
+        void (*addKey)(Surface& s);
+    };
+    const Case cases[] = {
+        {"set pixel", [](Surface& s) { s.SetRawPixel(1, 0, key); }},
+        {"locked write", [](Surface& s) {
+             std::int32_t pitch = 0;
+             std::uint8_t* p = s.Lock(&pitch);
+             p[s.BytesPerPixel()] = std::uint8_t(key);
+             s.Unlock();
+         }},
+        {"fill", [](Surface& s) {
+             const QelRect one{1, 0, 2, 1};
+             s.Fill(&one, key);
+         }},
+        {"blit into it", [](Surface& s) {
+             auto dot = Surface::Create(1, 1, s.BitsPerPixel());
+             dot->SetRawPixel(0, 0, key);
+             s.Blit({1, 0, 2, 1}, *dot, {0, 0, 1, 1});
+         }},
+        {"row write", [](Surface& s) { s.Row(0)[s.BytesPerPixel()] = std::uint8_t(key); }},
+        {"new key", [](Surface& s) { s.SetColorKey(2); }},  // pixel (1, 0) holds 2
+    };
+    for (int bpp : {8, 16, 24, 32}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.how) + " at " + std::to_string(bpp));
+            auto src = Numbered(3, 1, bpp);  // 1, 2, 3
+            src->SetColorKey(key);
+            auto dst = Surface::Create(3, 1, bpp);
+            ASSERT_EQ(dst->Blit({0, 0, 3, 1}, *src, {0, 0, 3, 1}, qel::BlitSourceKey), BlitResult::Ok);
+            EXPECT_EQ(Pixels(*dst), (std::vector<std::uint32_t>{1, 2, 3}));
+            c.addKey(*src);
+            dst->Fill(nullptr, 9);
+            ASSERT_EQ(dst->Blit({0, 0, 3, 1}, *src, {0, 0, 3, 1}, qel::BlitSourceKey), BlitResult::Ok);
+            EXPECT_EQ(Pixels(*dst), (std::vector<std::uint32_t>{1, 9, 3}));
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Large surfaces take memory that earlier ones gave back; each still starts
+// zero-filled, whatever the earlier one held and whatever its size.
+TEST(Surface, NewSurfacesStartZeroWhenTheirMemoryIsReused) {
+    const int sides[][2] = {{700, 500}, {700, 500}, {300, 300}, {1000, 600}, {16, 16}};
+    for (const auto& side : sides) {
+        SCOPED_TRACE(std::to_string(side[0]) + " x " + std::to_string(side[1]));
+        for (int bpp : {8, 32}) {
+            auto s = Surface::Create(side[0], side[1], bpp);
+            ASSERT_NE(s, nullptr);
+            const std::uint8_t* bytes = s->Pixels();
+            const std::size_t size = std::size_t(s->Pitch()) * std::size_t(side[1]);
+            EXPECT_TRUE(std::all_of(bytes, bytes + size, [](std::uint8_t b) { return b == 0; })) << bpp;
+            s->Fill(nullptr, 0xFFFFFF);
+        }
+    }
 }
 
 }  // namespace

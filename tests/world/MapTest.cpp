@@ -472,3 +472,35 @@ TEST_F(MapTest, MasterMapMustCoverTheViewport) {
 }
 
 }  // namespace
+
+namespace {
+
+// A level builder makes its map, sets the key, and copies it into the level:
+// the copy under the new key must hold what a load under that key holds, and
+// comes from the bitmap already loaded (here the file is gone by then).
+TEST_F(MapTest, AnotherKeyOfALoadedBitmapHoldsWhatALoadWouldHold) {
+    auto picture = [](int x, int y) { return (x + y) % 5 == 0 ? 0xFF00DCu : IdColour(x, y); };
+    for (int depth : {8, 16, 24, 32}) {
+        SCOPED_TRACE(depth);
+        displayDepth = depth;
+        const std::string file = Bitmap("builder.bmp", 23, 9, picture);
+        const std::string fresh = Bitmap("fresh.bmp", 23, 9, picture);
+        Map builder("level", file.c_str(), Map::StandardMap, 0, 0, 0, true, QelRect{});
+        builder.TransparencyColor(0xDC00FF);
+        std::filesystem::remove(dir.File(file));
+        Map copy(builder);
+        Map reference("r", fresh.c_str(), Map::StandardMap, 0, 0, 0, true, QelRect{});
+        reference.TransparencyColor(0xDC00FF);
+        reference.LoadMap();
+        ASSERT_NE(copy.Surface(), nullptr);
+        ASSERT_NE(copy.Surface(), builder.Surface());
+        const qel::Surface& got = *copy.Surface();
+        const qel::Surface& want = *reference.Surface();
+        EXPECT_EQ(got.ColorKey(), want.ColorKey());
+        EXPECT_EQ(got.BitsPerPixel(), depth);
+        for (int y = 0; y < 9; ++y)
+            for (int x = 0; x < 23; ++x) ASSERT_EQ(got.GetRawPixel(x, y), want.GetRawPixel(x, y)) << x << "," << y;
+    }
+}
+
+}  // namespace
