@@ -73,6 +73,65 @@ TEST(LevelRecords, SegmentCountsByIdAsDesigned) {
     }
 }
 
+TEST(LevelRecords, UprightFloorLinesAndSlantedLinesWhereTheLevelsHaveThem) {
+    // Vertical lines tagged as floors, and lines slanted by one or two pixels
+    // (by id); every other line is exactly horizontal or vertical.
+    struct Case {
+        const char* level;
+        int uprightFloors, slantedWalls, slantedFloors;
+    };
+    const Case cases[] = {
+        {"Level_2", 1, 0, 0},  {"Level_7", 0, 1, 0},  {"Level_9", 2, 0, 0},  {"Level_11", 0, 0, 1},
+        {"Level_17", 0, 1, 0}, {"Level_19", 0, 0, 2}, {"Level_21", 0, 0, 1}, {"Level_23", 0, 0, 1},
+        {"Level_25", 0, 0, 1}, {"Level_26", 0, 0, 1}, {"Level_28", 0, 0, 1}, {"Level_32", 1, 0, 1},
+        {"Level_33", 0, 0, 1}, {"Level_34", 1, 1, 1},
+    };
+    for (int k = 0; k < nolt::LevelCount; ++k) {
+        const LevelRecord& level = LevelRecordOf(k);
+        Case expected{level.name.c_str(), 0, 0, 0};
+        for (const Case& c : cases)
+            if (level.name == c.level) expected = c;
+        Case found{level.name.c_str(), 0, 0, 0};
+        for (const SegmentRecord& s : level.segments) {
+            const float dx = std::abs(s.x2 - s.x1), dy = std::abs(s.y2 - s.y1);
+            if (dx == 0 && dy > 0 && s.id == 0) ++found.uprightFloors;
+            if (dx > 0 && dy > 0) {
+                EXPECT_LE(std::min(dx, dy), 2) << level.name << ": slanted by more than two pixels";
+                ++(s.id == 1 ? found.slantedWalls : found.slantedFloors);
+            }
+        }
+        EXPECT_EQ(found.uprightFloors, expected.uprightFloors) << level.name;
+        EXPECT_EQ(found.slantedWalls, expected.slantedWalls) << level.name;
+        EXPECT_EQ(found.slantedFloors, expected.slantedFloors) << level.name;
+    }
+}
+
+TEST(LevelRecords, SegmentsStayInTheWorldButWhereTheLevelsReachPast) {
+    // How far past the world's right and bottom edges a level's lines reach.
+    struct Case {
+        const char* level;
+        float right, bottom;
+    };
+    const Case cases[] = {{"Level_11", 1099, 480}, {"Level_26", 640, 939}, {"Level_31", 5003, 480},
+                          {"Level_32", 7003, 480}, {"Level_33", 7003, 480}, {"Level_34", 6403, 480}};
+    for (int k = 0; k < nolt::LevelCount; ++k) {
+        const LevelRecord& level = LevelRecordOf(k);
+        Case limit{level.name.c_str(), float(level.worldWidth), float(level.worldHeight)};
+        for (const Case& c : cases)
+            if (level.name == c.level) limit = c;
+        float right = 0, bottom = 0;
+        for (const SegmentRecord& s : level.segments) {
+            EXPECT_GE(std::min({s.x1, s.x2, s.y1, s.y2}), 0) << level.name;
+            right = std::max({right, s.x1, s.x2});
+            bottom = std::max({bottom, s.y1, s.y2});
+        }
+        EXPECT_LE(right, limit.right) << level.name;
+        EXPECT_LE(bottom, limit.bottom) << level.name;
+        if (limit.right > float(level.worldWidth)) EXPECT_EQ(right, limit.right) << level.name;
+        if (limit.bottom > float(level.worldHeight)) EXPECT_EQ(bottom, limit.bottom) << level.name;
+    }
+}
+
 TEST(LevelRecords, LinesAddedInBothDirectionsComeInPairs) {
     // 26 lines of Level_9 and the left wall of Level_10 are added twice in a row.
     const std::pair<const char*, int> cases[] = {{"Level_9", 26}, {"Level_10", 1}};

@@ -36,31 +36,83 @@ void CentredText(Canvas& c, int y, const char* text, int scale, std::uint32_t co
     c.Text((c.Width() - Canvas::TextWidth(text, scale)) / 2, y, text, scale, colour);
 }
 
-bool IsFloor(const nolt::SegmentRecord& s) { return s.id == 0; }
+bool IsFloor(const nolt::SegmentRecord& s) { return s.id == 0 && s.x1 != s.x2; }
+bool IsWall(const nolt::SegmentRecord& s) { return s.x1 == s.x2 || std::abs(s.x2 - s.x1) < std::abs(s.y2 - s.y1); }
+float LeftOf(const nolt::SegmentRecord& s) { return std::min(s.x1, s.x2); }
+float RightOf(const nolt::SegmentRecord& s) { return std::max(s.x1, s.x2); }
 
-// A floor with no other floor below it somewhere along its span is ground:
-// the earth under it is filled down to the bottom, so pits show as gaps.
-bool HasFloorBelow(const nolt::LevelRecord& level, const nolt::SegmentRecord& floor) {
-    const float left = std::min(floor.x1, floor.x2), right = std::max(floor.x1, floor.x2);
-    for (const nolt::SegmentRecord& s : level.segments) {
-        if (&s == &floor || !IsFloor(s)) continue;
-        const float l = std::min(s.x1, s.x2), r = std::max(s.x1, s.x2);
-        if (l < right && r > left && std::min(s.y1, s.y2) > std::max(floor.y1, floor.y2)) return true;
-    }
-    return false;
+float HeightAt(const nolt::SegmentRecord& s, float x) {
+    const float t = std::clamp((x - s.x1) / (s.x2 - s.x1), 0.0f, 1.0f);
+    return s.y1 + (s.y2 - s.y1) * t;
 }
 
+// The nearest floor under this one along its span; 0 when there is none.
+float FloorBelow(const nolt::LevelRecord& level, const nolt::SegmentRecord& floor) {
+    const float left = LeftOf(floor), right = RightOf(floor), top = std::max(floor.y1, floor.y2);
+    float below = 0;
+    for (const nolt::SegmentRecord& s : level.segments) {
+        const float y = std::min(s.y1, s.y2);
+        if (&s != &floor && IsFloor(s) && LeftOf(s) < right && RightOf(s) > left && y > top && (below == 0 || y < below))
+            below = y;
+    }
+    return below;
+}
+
+// How deep a floor's body goes: the ground (the lowest floors) down to the
+// bottom; a block or a step, with a wall hanging from one of its ends, down to
+// the floor under it; anything else is a slab.
+int Depth(const nolt::LevelRecord& level, const nolt::SegmentRecord& floor, int height) {
+    float lowest = 0;
+    for (const nolt::SegmentRecord& s : level.segments)
+        if (IsFloor(s)) lowest = std::max(lowest, std::min(s.y1, s.y2));
+    const float top = std::min(floor.y1, floor.y2);
+    if (top >= lowest - 2) return height;
+    for (const nolt::SegmentRecord& s : level.segments) {
+        if (s.id != 1 || !IsWall(s)) continue;
+        const float x = (s.x1 + s.x2) / 2;
+        const bool atEnd = std::abs(x - LeftOf(floor)) <= 2 || std::abs(x - RightOf(floor)) <= 2;
+        if (atEnd && std::abs(std::min(s.y1, s.y2) - top) <= 3) {
+            const float below = FloorBelow(level, floor);
+            return int(std::max(below > 0 ? below - top : 0.0f, std::max(s.y1, s.y2) - top));
+        }
+    }
+    return 14;
+}
+
+// Floors are drawn as solid bodies hanging under the line the player stands
+// on, with a lit top edge starting at that line; walls as thick posts on
+// their solid side, behind the face that stops the player.
 void DrawSegments(Canvas& c, const nolt::LevelRecord& level, const Theme& theme) {
     for (const nolt::SegmentRecord& s : level.segments) {
-        if (!IsFloor(s) || s.y1 != s.y2) continue;
-        const int left = int(std::min(s.x1, s.x2)), right = int(std::max(s.x1, s.x2)) + 1;
-        const int bottom = HasFloorBelow(level, s) ? int(s.y1) + 10 : c.Height();
-        c.FillRect(left, int(s.y1), right, bottom, theme.ground);
+        if (!IsFloor(s) || IsWall(s)) continue;
+        const int depth = Depth(level, s, c.Height());
+        for (int x = int(LeftOf(s)); x <= int(RightOf(s)); ++x) {
+            const int y = int(std::lround(HeightAt(s, float(x))));
+            c.FillRect(x, y, x + 1, y + depth, theme.ground);
+            c.FillRect(x, y + depth - 2, x + 1, y + depth, Mix(theme.ground, 0x000000, 0.4f));
+        }
     }
-    for (const nolt::SegmentRecord& s : level.segments)
-        if (!IsFloor(s)) c.Line(s.x1, s.y1, s.x2, s.y2, 4, theme.wall);
-    for (const nolt::SegmentRecord& s : level.segments)
-        if (IsFloor(s)) c.Line(s.x1, s.y1, s.x2, s.y2, 3, theme.edge);
+    for (const nolt::SegmentRecord& s : level.segments) {
+        if (!IsWall(s)) continue;
+        const int x = int(std::lround((s.x1 + s.x2) / 2));
+        const int top = int(std::min(s.y1, s.y2)), bottom = int(std::max(s.y1, s.y2));
+        if (s.id != 1) {
+            c.Line(s.x1, s.y1, s.x2, s.y2, 2, theme.edge);
+            continue;
+        }
+        // A line running down faces left, so its body lies to the right.
+        const bool bodyRight = s.y2 > s.y1;
+        const int left = bodyRight ? x : x - 5;
+        c.FillRect(left, top, left + 6, bottom, theme.wall);
+        c.FillRect(bodyRight ? x : x - 1, top, bodyRight ? x + 2 : x + 1, bottom, theme.edge);
+    }
+    for (const nolt::SegmentRecord& s : level.segments) {
+        if (!IsFloor(s) || IsWall(s)) continue;
+        for (int x = int(LeftOf(s)); x <= int(RightOf(s)); ++x) {
+            const int y = int(std::lround(HeightAt(s, float(x))));
+            c.FillRect(x, y, x + 1, y + 3, theme.edge);
+        }
+    }
 }
 
 const char* InterludeCaption(const std::string& bitmap) {
