@@ -203,7 +203,7 @@ protected:
                 return;
             }
             bot.Step(keys);
-            if (getenv("BOT_TRACE") && frame % 60 == 0) if (Sprite* p = FindSprite("protag")) std::printf("%s f%d x%.1f y%.1f st%d\n", level.c_str(), frame - levelStart, p->WorldPositionX(), p->WorldPositionY(), p->behavior.GetCurrentState(0));
+            if (getenv("BOT_TRACE") && frame % atoi(getenv("BOT_TRACE")) == 0) if (Sprite* p = FindSprite("protag")) std::printf("%s f%d x%.1f y%.1f st%d\n", level.c_str(), frame - levelStart, p->WorldPositionX(), p->WorldPositionY(), p->behavior.GetCurrentState(0));
         };
         EXPECT_EQ(run.Run(), 0);
         return stuck;
