@@ -41,6 +41,20 @@ public:
         ++frames;
         const float x = player->WorldPositionX(), y = player->WorldPositionY();
         const bool standing = player->behavior.GetCurrentState(StateMachineNo::PlyrOnWhatSM) == PlatformState;
+        // Wedged where the player neither stands nor falls: jump out of it,
+        // one way and then the other.
+        stillFrames = std::fabs(x - stillX) < 0.25f && std::fabs(y - stillY) < 0.25f ? stillFrames + 1 : 0;
+        stillX = x, stillY = y;
+        if (stillFrames > 30) {
+            if (stillFrames % 20 == 0) keys.Tap(KeyUp);
+            const int away = (stillFrames / 60) % 2 ? 1 : -1;
+            keys.Set(KeyLeft, away < 0);
+            keys.Set(KeyRight, away > 0);
+            plan.reset();
+            airFrames = -1;
+            wasStanding = false;
+            return;
+        }
         int steer = 0;
         if (standing) {
             if (!wasStanding || !plan) Replan(x, y);
@@ -256,7 +270,6 @@ private:
             const float gap = std::fabs(f.HeightAt(std::clamp(x + 15, f.Left(), f.Right())) - (y + BoxFeet));
             if (gap < nearest) nearest = gap, start = Place{i, RegionOf(i, x)};
         }
-        if (getenv("BOT_PLAN")) std::printf("replan at x%.1f y%.1f: %s\n", x, y, start ? "on a floor" : "no floor");
         if (!start) return;
         std::map<Place, std::pair<Place, Move>> cameFrom;
         std::queue<Place> open;
@@ -296,7 +309,6 @@ private:
         blockedFrames = 0;
         flight = *plan;
         airFrames = 0;
-        if (getenv("BOT_PLAN")) std::printf("move at x%.1f jump%d first%d then%d after%d\n", plan->x, plan->jump, plan->first, plan->then, plan->after);
         if (plan->jump) keys.Tap(KeyUp);
         return plan->first;
     }
@@ -320,7 +332,8 @@ private:
     float goalLeft = 0, goalTop = 0, goalRight = 0, goalBottom = 0, worldHeight = 0;
     std::optional<Move> plan;
     Move flight;
-    int airFrames = -1, frames = 0, exploreDir = 0, blockedFrames = 0;
+    int airFrames = -1, frames = 0, exploreDir = 0, blockedFrames = 0, stillFrames = 0;
+    float stillX = 0, stillY = 0;
     float lastX = -1e9f;
     bool wasStanding = false;
 };
