@@ -223,7 +223,7 @@ protected:
             if (recorder != nullptr && frame == 1) recorder->Attach();
             const std::string now = gNode->Name();
             if (now != level) {
-                if (!level.empty()) Finished(level, frame - levelStart);
+                if (!level.empty() && !(level == "Menu" && !firstLevel.empty())) Finished(level, frame - levelStart);
                 if (level == last && !last.empty()) {
                     done = true;
                     myGame->EndGame();
