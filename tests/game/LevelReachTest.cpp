@@ -3,8 +3,9 @@
 // stopped by walls that face it) walks the graph of floors the player can
 // reach from the start and from the place a fall sends it back to, and must
 // touch the goal. The model jumps a little lower and runs a little slower
-// than the real player, which the last test checks against the game's own
-// movement logic.
+// than the real player, which a test checks against the game's own movement
+// logic; on the built levels the real player lands on its start floor and
+// walks into the first wall that faces it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "GameFixture.h"
+#include "BuiltLevelFixture.h"
 #include "levels/LevelData.h"
 #include "logic/GameKeys.h"
 
@@ -100,6 +101,17 @@ public:
         bool touched = false;
         const auto at = Fly(x, y, 0, 0, 0, 0, 0, touched);
         return at ? std::optional<std::size_t>(at->floor) : std::nullopt;
+    }
+
+    // Where a player dropped at (x, y) and walking right stops at a wall, if
+    // a wall cuts the floor it lands on before the floor ends.
+    std::optional<float> WallStop(float x, float y) {
+        bool touched = false;
+        const auto at = Fly(x, y, 0, 0, 0, 0, 0, touched);
+        if (!at) return std::nullopt;
+        const auto [from, to] = Region(at->floor, RegionOf(at->floor, at->x));
+        if (to >= Right(level.segments[at->floor]) - BoxLeft - 1) return std::nullopt;
+        return to;
     }
 
 private:
@@ -283,4 +295,74 @@ TEST_F(LevelReachModelTest, TheRealPlayerJumpsHigherAndFartherThanTheModel) {
     const float from = p->WorldPositionX();
     for (int n = 0; n < 20; ++n) Frame({key::Right});
     EXPECT_GE(p->WorldPositionX() - from, 20 * RunSpeed);
+}
+
+// The real player on the built levels: it lands on its start floor and stays
+// there, and walking right it stops at the first wall that faces it.
+class LevelOnFootTest : public gametest::BuiltLevelTest {
+protected:
+    static constexpr int Platform = 1;  // PlyrOnWhatSM's standing state
+
+    Sprite* Player() {
+        std::vector<Sprite*> found = Named(built, "protag");
+        return found.empty() ? nullptr : found.front();
+    }
+
+    bool Standing(Sprite* p) { return p->behavior.GetCurrentState(StateMachineNo::PlyrOnWhatSM) == Platform; }
+
+    int FramesToStand(Sprite* p) {
+        for (int n = 1; n <= 180; ++n) {
+            Frame();
+            if (Standing(p)) return n;
+        }
+        return -1;
+    }
+};
+
+TEST_F(LevelOnFootTest, ThePlayerLandsOnItsStartFloorAndStaysThere) {
+    for (int k = 0; k < nolt::LevelCount; ++k) {
+        const LevelRecord& record = nolt::LevelRecordOf(k);
+        if (!IsPlaying(record)) continue;
+        SCOPED_TRACE(record.name);
+        ASSERT_NE(Build(k), nullptr);
+        Sprite* p = Player();
+        ASSERT_NE(p, nullptr);
+        ASSERT_GT(FramesToStand(p), 0) << "never stands";
+        const float y = p->WorldPositionY();
+        for (int n = 0; n < 60; ++n) Frame();
+        EXPECT_TRUE(Standing(p));
+        EXPECT_NEAR(p->WorldPositionY(), y, 2.0f) << "sinks or is sent back";
+        const auto floor = ReachModel(record).LandingFloor(SpriteOf(record, "protag").startX, SpriteOf(record, "protag").startY);
+        ASSERT_TRUE(floor.has_value());
+        EXPECT_NEAR(y + BoxFeet, Top(record.segments[*floor]), 8.0f) << "stands on another floor";
+        Leave();
+        ClearReports();
+    }
+}
+
+TEST_F(LevelOnFootTest, WalkingRightThePlayerStopsAtTheFirstWallFacingIt) {
+    int walled = 0;
+    for (int k = 0; k < nolt::LevelCount; ++k) {
+        const LevelRecord& record = nolt::LevelRecordOf(k);
+        // Level_31's floor runs past its bitmap, where the map's grid ends.
+        if (!IsPlaying(record) || record.name == "Level_31") continue;
+        const SpriteRecord& start = SpriteOf(record, "protag");
+        const auto stop = ReachModel(record).WallStop(start.startX, start.startY);
+        if (!stop) continue;
+        ++walled;
+        SCOPED_TRACE(record.name);
+        ASSERT_NE(Build(k), nullptr);
+        Sprite* p = Player();
+        ASSERT_NE(p, nullptr);
+        ASSERT_GT(FramesToStand(p), 0);
+        const float y = p->WorldPositionY();
+        const int frames = int((*stop - p->WorldPositionX()) / RunSpeed) + 60;
+        for (int n = 0; n < frames; ++n) Frame({key::Right});
+        EXPECT_LE(p->WorldPositionX(), *stop + 4) << "walked through the wall";
+        EXPECT_GE(p->WorldPositionX(), *stop - 8) << "stopped short of the wall";
+        EXPECT_NEAR(p->WorldPositionY(), y, 2.0f);
+        Leave();
+        ClearReports();
+    }
+    EXPECT_GE(walled, 5);
 }
