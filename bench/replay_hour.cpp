@@ -16,6 +16,7 @@
 #include "BenchRatio.h"
 #include "input/RecordedInput.h"
 #include "runtime/ReplayFile.h"
+#include "runtime/WholeFile.h"
 
 namespace {
 
@@ -97,7 +98,8 @@ struct HourFile {
             flags.Add(static_cast<unsigned char>(f & 3));
             moves.Add({f % 5, -(f % 3), 0});
         }
-        ReplayFile::Write(path.c_str(), RecordedInput{&keys, &flags, &moves});
+        PendingFile file(path.c_str());
+        if (ReplayFile::Write(file, RecordedInput{&keys, &flags, &moves})) file.Commit();
     }
     ~HourFile() {
         std::error_code ec;
