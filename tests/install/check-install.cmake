@@ -47,4 +47,11 @@ endif()
 execute_process(COMMAND ${PKG_CONFIG} --cflags --libs QelEngine OUTPUT_VARIABLE flags
   OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 separate_arguments(flags UNIX_COMMAND "${flags}")
-run(${CXX} -std=c++20 ${game_main} ${flags} -o ${WORK_DIR}/mygame)
+execute_process(COMMAND ${PKG_CONFIG} --variable=libdir QelEngine OUTPUT_VARIABLE libdir
+  OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+run(${CXX} -std=c++20 ${game_main} ${flags} -Wl,-rpath,${libdir} -o ${WORK_DIR}/mygame)
+# The program finds the library through its run path alone.
+execute_process(COMMAND ldd ${WORK_DIR}/mygame OUTPUT_VARIABLE linked)
+if(NOT linked MATCHES "libQelEngine[^\n]*=> [^\n]*/moved/")
+  message(FATAL_ERROR "the program does not find the moved library:\n${linked}")
+endif()

@@ -314,11 +314,11 @@ LoaderWriter Repeated(int n, const LoaderWriter& record) {
 }
 LoaderWriter NoBehaviourEntries(int n) { return Repeated(n, LoaderWriter().I32(3)); }
 LoaderWriter Circles(int n) { return Repeated(n, LoaderWriter().B(false).F32(1).F32(2).F32(3).I32(1).U8(0)); }
-LoaderWriter SmallestFrame() {
+LoaderWriter SmallestFrame(const LoaderWriter& shapes = LoaderWriter().I32(0)) {
     LoaderWriter w;
     w.Str("").F32(0).F32(0).U32(0).I32(0).I32(0).U32(0).B(false).B(false).I32(0);
     for (int i = 0; i < 10; ++i) w.I32(0);
-    return w.Rect(0, 0, 0, 0).F32(0).F32(0).B(false).B(false).I32(0);
+    return w.Rect(0, 0, 0, 0).F32(0).F32(0).B(false).B(false).Append(shapes);
 }
 LoaderWriter SmallestAlarm() { return LoaderWriter().Str("").B(false).B(false).B(false).Behaviour().I32(0).I32(-1); }
 LoaderWriter SmallestMasterMap(const LoaderWriter& alarms, const LoaderWriter& shapes) {
@@ -397,11 +397,8 @@ TEST_F(LoaderLevelFile, FilesOfRecordsAtTheirSmallestLoadWhole) {
              Repeated(N, SmallestFrame())),
          true},
         {"frame shapes",
-         LoaderWriter().I32(1).I32(Actor).I32(1).I32(1).I32(0).B(false).U8(0).B(false).Append([&] {
-             LoaderWriter frame = SmallestFrame();
-             frame.bytes.resize(frame.bytes.size() - 4);
-             return frame.I32(N).Append(Circles(N));
-         }()),
+         LoaderWriter().I32(1).I32(Actor).I32(1).I32(1).I32(0).B(false).U8(0).B(false).Append(
+             SmallestFrame(LoaderWriter().I32(N).Append(Circles(N)))),
          true},
         {"behaviour entries", behaviour.File(), false},
         {"sounds", sounds.File(), false},
