@@ -34,6 +34,7 @@ constexpr float JumpSpeed = 11.85f, Gravity = 0.5f, RunSpeed = 4.0f;
 constexpr float BoxLeft = 1, BoxRight = 30, BoxTop = 2, BoxFeet = 29;
 constexpr float GoalSide = 70;
 constexpr float WallGap = 5;
+constexpr float LandOverlap = 6;
 
 const SpriteRecord& SpriteOf(const LevelRecord& level, const char* name) {
     for (const SpriteRecord& s : level.sprites)
@@ -100,7 +101,10 @@ public:
             const Key key{at->floor, RegionOf(at->floor, at->x)};
             if (cameFrom.emplace(key, std::make_pair(from, f)).second) open.push(key);
         };
+        // Where the player already stands counts, however little of it is underfoot.
+        landOverlap = 0;
         fly(root, {x, false, 0, 0, 0}, x, y, 0, 0);
+        landOverlap = LandOverlap;
         if (found) return Flight{x, false, 0, 0, 0, true};  // touched while dropping
         while (!open.empty() && !found) {
             const Key node = open.front();
@@ -125,13 +129,6 @@ public:
         }
         if (!found) return std::nullopt;
         return first(found->first, found->second);
-    }
-
-    // The real player's numbers, for steering it rather than judging a level.
-    void UsePlayersOwnMovement() {
-        jump = 12.075f;
-        run = 4.25f;
-        standFeet = 6.75f;
     }
 
     // The floor a player dropped at (x, y) lands on, if any.
@@ -225,7 +222,8 @@ private:
             float landY = 0;
             for (std::size_t i = 0; i < level.segments.size(); ++i) {
                 const SegmentRecord& s = level.segments[i];
-                if (!Flat(s) || x + BoxRight < Left(s) || x + BoxLeft > Right(s)) continue;
+                // A landing needs the feet well over the floor, not on its very end.
+                if (!Flat(s) || x + BoxRight < Left(s) + landOverlap || x + BoxLeft > Right(s) - landOverlap) continue;
                 const float at = HeightAt(s, std::clamp(x + 15, Left(s), Right(s)));
                 if (vy > 0 && s.id == 0 && FacesUp(s) && y + BoxFeet <= at && y + BoxFeet + vy >= at &&
                     (!landed || at < landY))
@@ -246,7 +244,7 @@ private:
     const LevelRecord& level;
     const SpriteRecord& goal;
     const float worldHeight;
-    float jump = JumpSpeed, run = RunSpeed, standFeet = 1;
+    float jump = JumpSpeed, run = RunSpeed, standFeet = 1, landOverlap = LandOverlap;
 };
 
 bool IsPlaying(const LevelRecord& level) {
