@@ -173,6 +173,10 @@ std::vector<SegmentRecord> RunLayout(const RunShape& s) {
     const int blocks = std::min(walls / sizes.BlockWalls(), floors / sizes.BlockFloors());
     const int fences = walls - sizes.BlockWalls() * blocks;
     floors -= sizes.BlockFloors() * blocks;
+    // A fence gets a floor on its top: a player landing on the bare end of a
+    // wall would hang there, neither standing nor falling.
+    int capsLeft = std::min(fences, floors);
+    floors -= capsLeft;
 
     const float fixed = float(blocks) * (sizes.blockWidth + RunUp) + float(fences) * RunUp;
     std::vector<Obstacle> ground = GroundObstacles(floors, to - from - fixed, sizes, s.variant);
@@ -213,7 +217,16 @@ std::vector<SegmentRecord> RunLayout(const RunShape& s) {
                 AddStairs(out, x, g, sizes);
             }
             break;
-        case Obstacle::Fence: out.push_back(WallFacingLeft(x, g - sizes.fenceHeight, g)); break;
+        case Obstacle::Fence: {
+            const float top = g - sizes.fenceHeight;
+            out.push_back(WallFacingLeft(x, top, g));
+            if (capsLeft > 0) {
+                // The same line back up, tagged as a floor, or a cap across it.
+                out.push_back(s.twinFences ? SegmentRecord{x, g, x, top, 0} : FloorLine(x - 4, x + 4, top));
+                --capsLeft;
+            }
+            break;
+        }
         }
         previousEnd = x + width;
         x = Whole(x + width + RunUp + slack);
@@ -259,15 +272,16 @@ std::vector<SegmentRecord> ClimbLayout(const ClimbShape& s) {
         out.push_back(FloorLine(Whole(x), Whole(x + ledgeWidth), y));
     }
 
-    // Spare walls stop the outer ends of the ledges, out of the climber's way;
-    // any left over stand as fences on the lower floor.
+    // Spare walls hang under the outer ends of the ledges, where a climber
+    // jumping up beside the wall is held back; any left over stand as fences
+    // on the lower floor.
     const int stops = std::min(s.walls - 2, ledges);
     for (int i = 0; i < stops; ++i) {
         const SegmentRecord& ledge = out[std::size_t(4 + i)];
         if (ledge.x2 < w / 2)
-            out.push_back(WallFacingRight(ledge.x2, ledge.y1 - 20, ledge.y1));
+            out.push_back(WallFacingRight(ledge.x2, ledge.y1, ledge.y1 + 20));
         else
-            out.push_back(WallFacingLeft(ledge.x1, ledge.y1 - 20, ledge.y1));
+            out.push_back(WallFacingLeft(ledge.x1, ledge.y1, ledge.y1 + 20));
     }
     const int fences = s.walls - 2 - stops;
     for (int i = 0; i < fences; ++i) {

@@ -34,6 +34,7 @@ struct RunShape {
     float startX = 57;       // where the player lands
     float goalX = 0;         // left side of the goal; 0: near the right edge
     int stairs = 0;          // steps up each side of a block; 0 or 1: plain blocks
+    bool twinFences = false; // a fence's floor is its own line added back up (id 0), not a cap
 };
 
 // The two boundary walls, then blocks (two walls, a top), fences (one wall)

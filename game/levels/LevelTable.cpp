@@ -207,8 +207,11 @@ LevelRecord Level1() {
 }
 
 LevelRecord Level2() {
-    std::vector<SegmentRecord> s = Run(640, 3, 2, 552, 322, 0, 0);
-    AddLip(s, 322 + GoalFloor);
+    // Its fence is added back up as a floor, so a player can stand on it.
+    RunShape shape{640, 3, 3, 322 + GoalFloor};
+    shape.goalX = 552;
+    shape.twinFences = true;
+    std::vector<SegmentRecord> s = RunLayout(shape);
     LevelRecord r = Playing("Level_2", 640, "Hall of Mirrors.wav", "noltlvl1dash2.bmp", 4, 552, 322, std::move(s));
     r.boxX = WholeView.x, r.boxY = WholeView.y, r.boxWidth = WholeView.width, r.boxHeight = WholeView.height;
     r.inflateMaximum = 0;
@@ -223,7 +226,7 @@ LevelRecord FirstWorld(const char* name, std::uint32_t width, const char* bitmap
 }
 
 LevelRecord Level7() {
-    LevelRecord r = FirstWorld("Level_7", 1100, "noltlvl1dash7.bmp", 7, 1028, 272, 8, 4, 0.25f, 5, 2);
+    LevelRecord r = FirstWorld("Level_7", 1100, "noltlvl1dash7.bmp", 7, 1028, 272, 8, 4, 0.25f, 5);
     Slant(r, 1, 1);
     return r;
 }
@@ -322,7 +325,7 @@ LevelRecord Level25() {
         WallFacingRight(150, 300, 641),
         FloorLine(330, 430, 571),
         {560, 506, 470, 507, 0},
-        WallFacingLeft(600, 601, 641),
+        WallFacingRight(430, 571, 591),
     };
     return r;
 }

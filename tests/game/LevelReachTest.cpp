@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <optional>
 #include <queue>
 #include <set>
@@ -32,6 +33,8 @@ constexpr float JumpSpeed = 11.85f, Gravity = 0.5f, RunSpeed = 4.0f;
 // The player's box inside its 32 x 32 picture: its sides, top and feet.
 constexpr float BoxLeft = 1, BoxRight = 30, BoxTop = 2, BoxFeet = 29;
 constexpr float GoalSide = 70;
+constexpr float WallGap = 5;
+constexpr float LandOverlap = 6;
 
 const SpriteRecord& SpriteOf(const LevelRecord& level, const char* name) {
     for (const SpriteRecord& s : level.sprites)
@@ -62,38 +65,70 @@ public:
     explicit ReachModel(const LevelRecord& level)
         : level(level), goal(SpriteOf(level, "goal")), worldHeight(float(level.worldHeight)) {}
 
-    // True when the goal is touched from the start and from the place a fall
-    // out of the world sends the player back to.
-    bool GoalFrom(float x, float y) {
-        std::set<std::pair<std::size_t, int>> seen;
-        std::queue<std::pair<std::size_t, int>> open;
-        auto reach = [&](const std::optional<Landing>& at) {
-            if (!at) return;
-            const std::pair<std::size_t, int> key{at->floor, RegionOf(at->floor, at->x)};
-            if (seen.insert(key).second) open.push(key);
+    // A way off a floor: walk to `x`, then (a jump, or a walk off the edge
+    // when `jump` is false) steer `first` until frame `after`, then `then`.
+    struct Flight {
+        float x;
+        bool jump;
+        int first, then, after;
+        bool walkOnly = false;  // the goal is touched standing at x
+    };
+
+    // True when the goal is touched by a player dropped at (x, y).
+    bool GoalFrom(float x, float y) { return FirstFlight(x, y).has_value(); }
+
+    // The first move of a way from a player dropped at (x, y) to the goal.
+    std::optional<Flight> FirstFlight(float x, float y) {
+        using Key = std::pair<std::size_t, int>;
+        std::map<Key, std::pair<Key, Flight>> cameFrom;
+        std::queue<Key> open;
+        const Key root{SIZE_MAX, 0};
+        std::optional<std::pair<Key, Flight>> found;
+        // Back from the node the goal was touched from to the node the drop
+        // landed on: the flight taken from there.
+        auto first = [&](Key key, Flight flight) {
+            for (auto at = cameFrom.at(key); at.first != root; at = cameFrom.at(key)) {
+                flight = at.second;
+                key = at.first;
+            }
+            return flight;
         };
-        bool touched = false;
-        reach(Fly(x, y, 0, 0, 0, 0, 0, touched));
-        while (!open.empty() && !touched) {
-            const auto [floor, region] = open.front();
+        auto fly = [&](const Key& from, const Flight& f, float sx, float sy, float vx, float vy) {
+            bool touched = false;
+            const auto at = Fly(sx, sy, vx, vy, f.first, f.then, f.after, touched);
+            if (touched && !found) found = {{from, f}};
+            if (!at) return;
+            const Key key{at->floor, RegionOf(at->floor, at->x)};
+            if (cameFrom.emplace(key, std::make_pair(from, f)).second) open.push(key);
+        };
+        // Where the player already stands counts, however little of it is underfoot.
+        landOverlap = 0;
+        fly(root, {x, false, 0, 0, 0}, x, y, 0, 0);
+        landOverlap = LandOverlap;
+        if (found) return Flight{x, false, 0, 0, 0, true};  // touched while dropping
+        while (!open.empty() && !found) {
+            const Key node = open.front();
             open.pop();
+            const auto [floor, region] = node;
             const auto [from, to] = Region(floor, region);
-            for (float sx = from; sx <= to && !touched; sx += std::max(1.0f, std::min(12.0f, to - from))) {
-                const float sy = HeightAt(level.segments[floor], sx + 15) - BoxFeet - 1;
-                if (Touches(sx, sy)) touched = true;
-                for (int first : {-1, 0, 1})
-                    for (int then : {-1, 0, 1})
-                        for (int after : {6, 14, 22, 30, 38}) reach(Fly(sx, sy, first * RunSpeed, -JumpSpeed, first, then, after, touched));
+            auto standY = [&](float sx) { return HeightAt(level.segments[floor], sx + 15) - BoxFeet - standFeet; };
+            for (float sx = from; sx <= to && !found; sx += std::max(1.0f, std::min(12.0f, to - from))) {
+                if (Touches(sx, standY(sx))) found = {{node, Flight{sx, false, 0, 0, 0, true}}};
+                for (int d1 : {1, -1, 0})
+                    for (int d2 : {1, -1, 0})
+                        for (int after : {6, 14, 22, 30, 38})
+                            if (!found) fly(node, {sx, true, d1, d2, after}, sx, standY(sx), float(d1) * run, -jump);
             }
             // Walking off either end of the region.
-            for (int dir : {-1, 1}) {
+            for (int dir : {1, -1}) {
                 const float sx = dir < 0 ? from : to;
-                const float sy = HeightAt(level.segments[floor], sx + 15) - BoxFeet - 1;
-                for (int then : {-1, 0, 1})
-                    for (int after : {4, 12, 20}) reach(Fly(sx, sy, dir * RunSpeed, 0, dir, then, after, touched));
+                for (int d2 : {1, -1, 0})
+                    for (int after : {4, 12, 20})
+                        if (!found) fly(node, {sx, false, dir, d2, after}, sx, standY(sx), float(dir) * run, 0);
             }
         }
-        return touched;
+        if (!found) return std::nullopt;
+        return first(found->first, found->second);
     }
 
     // The floor a player dropped at (x, y) lands on, if any.
@@ -145,8 +180,9 @@ private:
         float from = Left(f) - BoxRight + 1;
         const float end = Right(f) - BoxLeft - 1;
         for (float c : cuts) {
-            if (c - BoxRight - 1 >= from) out.push_back({from, std::min(end, c - BoxRight - 1)});
-            from = std::max(from, c - BoxLeft + 1);
+            // The player keeps a few pixels off a wall it walks to.
+            if (c - BoxRight - WallGap >= from) out.push_back({from, std::min(end, c - BoxRight - WallGap)});
+            from = std::max(from, c - BoxLeft + WallGap);
         }
         if (from <= end) out.push_back({from, end});
         return out;
@@ -170,7 +206,7 @@ private:
     std::optional<Landing> Fly(float x, float y, float vx, float vy, int first, int then, int after, bool& touched) {
         for (int frame = 0; frame < 600; ++frame) {
             const int steer = frame < after ? first : then;
-            if (steer != 0) vx = float(steer) * RunSpeed;
+            if (steer != 0) vx = float(steer) * run;
             vy += Gravity;
             if (vx != 0)
                 for (const SegmentRecord& s : level.segments)
@@ -186,7 +222,8 @@ private:
             float landY = 0;
             for (std::size_t i = 0; i < level.segments.size(); ++i) {
                 const SegmentRecord& s = level.segments[i];
-                if (!Flat(s) || x + BoxRight < Left(s) || x + BoxLeft > Right(s)) continue;
+                // A landing needs the feet well over the floor, not on its very end.
+                if (!Flat(s) || x + BoxRight < Left(s) + landOverlap || x + BoxLeft > Right(s) - landOverlap) continue;
                 const float at = HeightAt(s, std::clamp(x + 15, Left(s), Right(s)));
                 if (vy > 0 && s.id == 0 && FacesUp(s) && y + BoxFeet <= at && y + BoxFeet + vy >= at &&
                     (!landed || at < landY))
@@ -207,6 +244,7 @@ private:
     const LevelRecord& level;
     const SpriteRecord& goal;
     const float worldHeight;
+    float jump = JumpSpeed, run = RunSpeed, standFeet = 1, landOverlap = LandOverlap;
 };
 
 bool IsPlaying(const LevelRecord& level) {
