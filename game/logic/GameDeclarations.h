@@ -24,6 +24,8 @@ void OnGameStart();
 void OnGameEnd();
 void OnSave(File& file);
 void OnLoad(File& file);
+// Stores all nine into the engine's hook pointers.
+void InstallGameHooks();
 
 // --- numbers in the engine's logic tables, as levels and saves name them ---
 namespace StateMachineNo {  // SMArray

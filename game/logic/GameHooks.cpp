@@ -43,3 +43,15 @@ void OnLoad(File& file) {
     soundMuted = savedSoundMuted;
     playerColour = savedColour;
 }
+
+void InstallGameHooks() {
+    SetDataPathP = SetDataPath;
+    LoadGameFileP = LoadGameFile;
+    ModeP = Mode;
+    BuildLogicP = BuildLogic;
+    QelP = Qel;
+    OnGameStartP = OnGameStart;
+    OnGameEndP = OnGameEnd;
+    OnSaveP = OnSave;
+    OnLoadP = OnLoad;
+}

@@ -24,15 +24,7 @@ std::string CommandLine(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    SetDataPathP = SetDataPath;
-    LoadGameFileP = LoadGameFile;
-    ModeP = Mode;
-    BuildLogicP = BuildLogic;
-    QelP = Qel;
-    OnGameStartP = OnGameStart;
-    OnGameEndP = OnGameEnd;
-    OnSaveP = OnSave;
-    OnLoadP = OnLoad;
+    InstallGameHooks();
     std::string commandLine = CommandLine(argc, argv);
     constexpr int ShowNormal = 1;
     return QelMain(&noltResources, nullptr, commandLine.data(), ShowNormal);

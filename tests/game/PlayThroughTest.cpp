@@ -60,15 +60,8 @@ public:
     std::vector<std::string> boxes;
 
     int Run() {
+        InstallGameHooks();
         SetDataPathP = AssetsInTheRunFolder;
-        LoadGameFileP = LoadGameFile;
-        ModeP = Mode;
-        BuildLogicP = BuildLogic;
-        QelP = Qel;
-        OnGameStartP = OnGameStart;
-        OnGameEndP = OnGameEnd;
-        OnSaveP = OnSave;
-        OnLoadP = OnLoad;
         frame = 0;
         qel::SetFrameHook([this] {
             ++frame;
@@ -196,12 +189,17 @@ protected:
                                                   folder / "Art Assets");
         std::filesystem::current_path(folder);
         setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+        // The recording's state files go to the engine's working directory:
+        // this run's own, not the folder other test programs share.
+        savedWorkingDirectory = workingDirectory;
+        workingDirectory = folder.string().c_str();
         qel::UseVirtualClock(1000, 1);
         qel::UseManualMixing(true);
     }
     void TearDown() override {
         qel::UseManualMixing(false);
         qel::UseRealClock();
+        workingDirectory = savedWorkingDirectory;
         std::filesystem::current_path(previousFolder);
         std::error_code ignored;
         std::filesystem::remove_all(folder, ignored);
@@ -255,6 +253,8 @@ protected:
             if (frame - levelStart > FrameLimit(level)) {
                 done = true;
                 stuck = level;
+                // What was recorded of a level given up on is not kept.
+                if (recorder != nullptr) recorder->Detach();
                 myGame->EndGame();
                 return;
             }
@@ -331,6 +331,7 @@ protected:
     }
 
     std::filesystem::path folder, previousFolder;
+    String savedWorkingDirectory;
     std::map<std::string, int> framesByLevel;
 };
 
@@ -424,12 +425,13 @@ TEST_F(PlayThrough, MenuShowsItsCursorAfterItsMusicAndLoadWithoutASaveSaysSo) {
 }
 
 // Right held into the goal and still held after the switch: a fresh press of
-// another key in the next level is seen at once.
+// another key in the next level is seen at once, and once the player stands,
+// a fresh Up makes it jump in that frame.
 TEST_F(PlayThrough, FreshKeysAfterALevelSwitchWithAKeyHeldAreSeen) {
     GameRun run;
     Keys keys;
     PlayerBot bot;
-    int switchedAt = 0, upSeenAt = 0;
+    int switchedAt = 0, upSeenAt = 0, standingAt = 0, jumpedAt = 0;
     run.script = [&](int frame) {
         keys.NextFrame();
         const std::string level = gNode->Name();
@@ -449,13 +451,23 @@ TEST_F(PlayThrough, FreshKeysAfterALevelSwitchWithAKeyHeldAreSeen) {
         }
         if (frame == switchedAt + 5) keys.Set(KeyUp, true);
         if (upSeenAt == 0 && pKeyboard->IsPressed(KeyUp)) upSeenAt = frame;
-        if (frame == switchedAt + 20) myGame->EndGame();
+        if (frame == switchedAt + 8) keys.Set(KeyUp, false);
+        Sprite* player = FindSprite("protag");
+        const int state = player != nullptr ? player->behavior.GetCurrentState(StateMachineNo::PlyrOnWhatSM) : -1;
+        if (standingAt == 0 && frame > switchedAt + 8 && state == 1) {
+            standingAt = frame;
+            keys.Set(KeyUp, true);
+        }
+        if (standingAt != 0 && jumpedAt == 0 && state == 3) jumpedAt = frame;
+        if (frame == switchedAt + 300) myGame->EndGame();
     };
     ASSERT_EQ(run.Run(), 0);
     ASSERT_NE(switchedAt, 0) << "Level_1 was not finished";
     // Pushed before frame switchedAt + 5 is stepped, seen by the next pass.
     EXPECT_NE(upSeenAt, 0);
     EXPECT_LE(upSeenAt, switchedAt + 6);
+    ASSERT_NE(standingAt, 0) << "the player never stood in Level_2";
+    EXPECT_EQ(jumpedAt, standingAt + 1);
 }
 
 }  // namespace

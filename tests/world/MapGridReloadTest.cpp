@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -13,14 +14,7 @@
 
 namespace {
 
-class MapGridReload : public WorldFixture {
-protected:
-    void SetUp() override {
-        WorldFixture::SetUp();
-        LevelViewPort().WorldWidth(8);
-        LevelViewPort().WorldHeight(8);
-    }
-};
+using MapGridReload = GridOverTheBitmapFixture;
 
 std::vector<unsigned char> SaveToFile(node* map, const std::string& path) {
     {
@@ -29,6 +23,37 @@ std::vector<unsigned char> SaveToFile(node* map, const std::string& path) {
     }
     return TempDir::ReadAll(path);
 }
+
+// A map "grid" on "g.bmp" saved by itself, and the same record with other
+// grid counts, loaded back: whether the load is accepted, and the map.
+class SavedGrid {
+public:
+    SavedGrid(Map& map, std::string path) : path(std::move(path)) {
+        {
+            File f(this->path.c_str(), File::Writing);
+            map.Save(f);
+        }
+        bytes = TempDir::ReadAll(this->path);
+        while (rowsAt + 4 < bytes.size() && std::memcmp(&bytes[rowsAt], "grid", 4) != 0) ++rowsAt;
+        // After the name: the file name "g.bmp" (length and 5 bytes), the master flag, height, width.
+        rowsAt += 4 + 4 + 5 + 1 + 4 + 4;
+    }
+    bool Found() const { return rowsAt < bytes.size(); }
+    bool LoadWithCounts(std::int32_t rows, std::int32_t columns, Map& back) const {
+        std::vector<unsigned char> changed = bytes;
+        std::memcpy(&changed[rowsAt], &rows, 4);
+        std::memcpy(&changed[rowsAt + 4], &columns, 4);
+        TempDir::WriteAll(path, changed);
+        File f(path.c_str(), File::Reading);
+        back.Load(f);
+        return !f.HasError();
+    }
+
+private:
+    std::string path;
+    std::vector<unsigned char> bytes;
+    std::size_t rowsAt = 0;
+};
 
 TEST_F(MapGridReload, CellCountsAndGridSurviveASaveAndLoad) {
     struct Case {
@@ -65,17 +90,8 @@ TEST_F(MapGridReload, CellCountsAndGridSurviveASaveAndLoad) {
 TEST_F(MapGridReload, CountsThatTheMapCannotHaveAreRefused) {
     Map map("grid", Bitmap("g.bmp", 300, 200).c_str(), Map::StandardMap, 0, 0, 0, true, QelRect{});
     map.SpacePartitionGridSize(64);
-    const std::string path = dir.File("counts.map");
-    {
-        File f(path.c_str(), File::Writing);
-        map.Save(f);
-    }
-    const std::vector<unsigned char> good = TempDir::ReadAll(path);
-    std::size_t at = 0;
-    while (at + 4 < good.size() && std::memcmp(&good[at], "grid", 4) != 0) ++at;
-    ASSERT_LT(at + 4, good.size());
-    // After the name: the file name "g.bmp" (length and 5 bytes), the master flag, height, width.
-    const std::size_t rowsAt = at + 4 + 4 + 5 + 1 + 4 + 4;
+    const SavedGrid saved(map, dir.File("counts.map"));
+    ASSERT_TRUE(saved.Found());
     struct Case {
         std::int32_t rows, columns;
         bool accepted;
@@ -83,14 +99,8 @@ TEST_F(MapGridReload, CountsThatTheMapCannotHaveAreRefused) {
     for (const Case& c : {Case{4, 5, true}, Case{1, 1, true}, Case{3, 5, false}, Case{4, 9, false},
                           Case{-1, 1, false}}) {
         SCOPED_TRACE(testing::Message() << c.rows << "x" << c.columns);
-        std::vector<unsigned char> bytes = good;
-        std::memcpy(&bytes[rowsAt], &c.rows, 4);
-        std::memcpy(&bytes[rowsAt + 4], &c.columns, 4);
-        TempDir::WriteAll(path, bytes);
         Map back;
-        File f(path.c_str(), File::Reading);
-        back.Load(f);
-        EXPECT_EQ(!f.HasError(), c.accepted);
+        EXPECT_EQ(saved.LoadWithCounts(c.rows, c.columns, back), c.accepted);
     }
 }
 
@@ -102,29 +112,16 @@ TEST_F(MapGridReload, GridsOverTheWorldOrOverTheBitmapBothLoad) {
     map.SpacePartitionGridSize(64);
     map.AddCollisionData(CollisionSegment(900, 100, 800, 100, 3, 0, 0));
     ASSERT_EQ(map.GridColumns(), 16);
-    const std::string path = dir.File("wide.map");
-    {
-        File f(path.c_str(), File::Writing);
-        map.Save(f);
-    }
-    const std::vector<unsigned char> wide = TempDir::ReadAll(path);
-    std::size_t at = 0;
-    while (at + 4 < wide.size() && std::memcmp(&wide[at], "grid", 4) != 0) ++at;
-    const std::size_t rowsAt = at + 4 + 4 + 5 + 1 + 4 + 4;
+    const SavedGrid saved(map, dir.File("wide.map"));
+    ASSERT_TRUE(saved.Found());
     struct Case {
         std::int32_t rows, columns;
         bool shapeInGrid;
     };
     for (const Case& c : {Case{4, 16, true}, Case{4, 5, false}}) {
         SCOPED_TRACE(testing::Message() << c.rows << "x" << c.columns);
-        std::vector<unsigned char> bytes = wide;
-        std::memcpy(&bytes[rowsAt], &c.rows, 4);
-        std::memcpy(&bytes[rowsAt + 4], &c.columns, 4);
-        TempDir::WriteAll(path, bytes);
         Map back;
-        File f(path.c_str(), File::Reading);
-        back.Load(f);
-        ASSERT_FALSE(f.HasError());
+        ASSERT_TRUE(saved.LoadWithCounts(c.rows, c.columns, back));
         EXPECT_EQ(back.GridColumns(), c.columns);
         List* cell = back.Cell(850 / 64, 100 / 64);
         EXPECT_EQ(cell != nullptr && cell->Count() == 1, c.shapeInGrid);

@@ -12,15 +12,7 @@
 
 namespace {
 
-// The level's world no larger than any bitmap here: the grid follows the bitmap.
-class MapGrid : public WorldFixture {
-protected:
-    void SetUp() override {
-        WorldFixture::SetUp();
-        LevelViewPort().WorldWidth(8);
-        LevelViewPort().WorldHeight(8);
-    }
-};
+using MapGrid = GridOverTheBitmapFixture;
 
 using MapGridOverTheWorld = WorldFixture;
 

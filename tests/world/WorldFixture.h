@@ -63,3 +63,14 @@ protected:
     std::unique_ptr<qel::Surface> back;
     std::int32_t savedDepth = 16;
 };
+
+// A level's world no larger than any bitmap of the test: a map's grid covers
+// its bitmap alone.
+class GridOverTheBitmapFixture : public WorldFixture {
+protected:
+    void SetUp() override {
+        WorldFixture::SetUp();
+        LevelViewPort().WorldWidth(8);
+        LevelViewPort().WorldHeight(8);
+    }
+};
