@@ -304,6 +304,8 @@ void File::Read(node*& p) {
         return;
     }
     readObjects.emplace(id, made);
+    // The block may be one that an object read earlier in this file had and
+    // gave back when its owner deleted it: the new object is not yet claimed.
     claimed.insert_or_assign(made, false);
     loading.push_back(made);
     made->Load(*this);

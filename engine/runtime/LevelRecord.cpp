@@ -252,7 +252,8 @@ void LevelRecord::TakeFpsVisibility(GameNode& level) {
     }
     if (copy == nullptr) return;
     if (fps != nullptr) fps->Visible(copy->Visible());
-    level.variables.del(copy);
+    level.variables.remove(copy);
+    replacedFpsText.reset(copy);
 }
 
 bool LevelRecord::IsInDisplayLists(GameNode& level, const node* sprite) {

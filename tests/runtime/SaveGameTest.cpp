@@ -433,3 +433,32 @@ TEST_F(SavedGameTest, ADataDrivenLevelKeepsItsAnimationSoundsThroughALoad) {
     EXPECT_TRUE(soundInLevelAfter) << "the animation's sound is one of the loaded level's";
     EXPECT_EQ(reportAfterLoad, "");
 }
+
+TEST_F(SavedGameTest, ASaveReferringBackToTheReplacedFrameRateTextIsRefused) {
+    // The level's frame-rate text comes back from a save under another name
+    // and gives way to the fresh one; a forged record that names it again
+    // afterwards (here as the level's local data, the record's last field)
+    // must be refused, not handed an object that is gone.
+    bool refusedSafely = false;
+    EngineRun::script = [&](int pass) {
+        if (pass != 3) return;
+        Bytes bytes = SaveNow("good.sav");
+        const std::string text(bytes.begin(), bytes.end());
+        const std::size_t fps = text.find(std::string("\x03\0\0\0FPS", 7));
+        ASSERT_NE(fps, std::string::npos);
+        const std::size_t header = text.rfind(std::string("Variable\0\0\0\0", 12), fps);
+        ASSERT_NE(header, std::string::npos);
+        Bytes reference(bytes.begin() + std::ptrdiff_t(header), bytes.begin() + std::ptrdiff_t(header) + 36);
+        ASSERT_EQ(std::string(bytes.end() - 4, bytes.end()), std::string(4, '\0')) << "no local data";
+        bytes.resize(bytes.size() - 4);
+        bytes.insert(bytes.end(), reference.begin(), reference.end());
+        WriteBytes(Path("forged.sav"), bytes);
+        LoadNow("forged.sav");
+        refusedSafely = Sprite::Search("hero") != nullptr;
+        myGame->EndGame();
+    };
+    ASSERT_EQ(EngineRun::Run(), 0);
+    EXPECT_TRUE(refusedSafely);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Error loading replay file.");
+}
