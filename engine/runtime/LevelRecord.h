@@ -50,7 +50,7 @@ private:
     void ReadItems(File& file, GameNode& into);
     static bool BuildActors(File& file, GameNode& owner);
     void UsePalette(const String& name);
-    static void TakeFpsVisibility(GameNode& level);
+    static void TakeFpsVisibility(File& file, GameNode& level);
     static bool IsInDisplayLists(GameNode& level, const node* sprite);
     static void ReadOwned(File& file, node*& slot);
     bool CheckMainCharacter(File& file, GameNode& level);
