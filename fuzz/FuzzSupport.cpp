@@ -31,6 +31,19 @@ void RemoveScratch() {
 
 std::unique_ptr<qel::Surface> backBuffer;
 
+// The game goes before the process's statics (the mixer's voices among them).
+void EndSmallGame() {
+    pMainCharacter = nullptr;
+    if (gNode != nullptr) gNode->Empty();
+    gNode = nullptr;
+    Game::gameNodeList.del();
+    delete myGame;
+    myGame = nullptr;
+    EmptyActorTable();
+    pBackBuffer = nullptr;
+    backBuffer.reset();
+}
+
 }  // namespace
 
 void StartHeadless() {
@@ -93,6 +106,8 @@ void StartSmallGame() {
         pBackBuffer = backBuffer.get();
         myGame = new Game();
         Qel();
+        ResetSmallGame();
+        std::atexit(EndSmallGame);
         return true;
     }();
     (void)started;
