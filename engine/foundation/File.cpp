@@ -40,7 +40,21 @@ File::File(const char* name, Mode mode) : writing(mode != Reading) {
     Size();
 }
 
-File::~File() { Close(); }
+File::~File() {
+    Close();
+    // Deleting one object may delete others it owns, which were claimed by it;
+    // only the ones nobody took are this File's.
+    // An address can repeat when an owner deleted an object and another took
+    // its place: each entry is looked at once.
+    std::vector<node*> unowned;
+    for (node* p : madeOrder) {
+        auto entry = made.find(p);
+        if (entry == made.end()) continue;
+        if (!entry->second.claimed) unowned.push_back(p);
+        made.erase(entry);
+    }
+    for (node* p : unowned) delete p;
+}
 
 bool File::Close() {
     if (stream != nullptr) {
@@ -285,10 +299,12 @@ void File::Read(node*& p) {
     if (known != readObjects.end()) {
         // The same id under another class name would hand the caller an
         // object of the wrong type.
-        if (std::strcmp(known->second->ClassName(), name) != 0) {
+        // A forgotten id has no object any more.
+        if (known->second == nullptr || std::strcmp(known->second->ClassName(), name) != 0) {
             failed = true;
             return;
         }
+        ++made[known->second].references;
         p = known->second;
         return;
     }
@@ -296,21 +312,20 @@ void File::Read(node*& p) {
         failed = true;
         return;
     }
-    node* made = CreateObject(name);
-    if (made == nullptr) {
+    node* object = CreateObject(name);
+    if (object == nullptr) {
         // Nothing tells how long the unknown object's data is: the rest of
         // the file cannot be read.
         failed = true;
         return;
     }
-    readObjects.emplace(id, made);
-    // The block may be one that an object read earlier in this file had and
-    // gave back when its owner deleted it: the new object is not yet claimed.
-    claimed.insert_or_assign(made, false);
-    loading.push_back(made);
-    made->Load(*this);
+    readObjects.emplace(id, object);
+    made[object] = Made{false, 1};
+    madeOrder.push_back(object);
+    loading.push_back(object);
+    object->Load(*this);
     loading.pop_back();
-    p = made;
+    p = object;
 }
 
 bool File::IsLoading(const node* p) const {
@@ -319,11 +334,27 @@ bool File::IsLoading(const node* p) const {
 
 bool File::Claim(node* p) {
     if (p == nullptr) return true;
-    auto entry = claimed.find(p);
-    if (entry == claimed.end() || entry->second || IsLoading(p)) {
+    auto entry = made.find(p);
+    if (entry == made.end() || entry->second.claimed || IsLoading(p)) {
         failed = true;
         return false;
     }
-    entry->second = true;
+    entry->second.claimed = true;
     return true;
+}
+
+void File::Forget(const node* p) {
+    auto entry = made.find(p);
+    if (entry == made.end()) return;
+    if (entry->second.references > 1) failed = true;
+    made.erase(entry);
+    for (auto& [id, object] : readObjects)
+        if (object == p) object = nullptr;
+}
+
+int File::Unclaimed() const {
+    int count = 0;
+    for (const auto& [p, entry] : made)
+        if (!entry.claimed) ++count;
+    return count;
 }

@@ -25,6 +25,8 @@ public:
     // file, whatever the mode; such a File can only be read. A disk file that
     // cannot be opened ends the program.
     File(const char* name, Mode mode);
+    // Deletes every object it made that no owner took, so a refused or
+    // partial read leaks nothing.
     ~File();
     File(const File&) = delete;
     File& operator=(const File&) = delete;
@@ -97,6 +99,12 @@ public:
     // took, or one this File did not make would end up owned twice: refused,
     // and the file is in error. Null is nothing to take: accepted.
     bool Claim(node* p);
+    // The owner of p deleted it before the end of the read: a later reference
+    // to its id is corrupt, and so is an earlier second reference (that one
+    // now points at nothing).
+    void Forget(const node* p);
+    // Objects this File made that no owner has taken (yet).
+    int Unclaimed() const;
     // Finishes a disk file (flush and close); true when nothing failed.
     bool Close();
 
@@ -117,7 +125,13 @@ private:
     std::int32_t lastId = 0;
     std::unordered_map<const node*, std::int32_t> writtenIds;
     std::unordered_map<std::int32_t, node*> readObjects;
-    // Every object this File made, and whether an owner has taken it.
-    std::unordered_map<const node*, bool> claimed;
+    struct Made {
+        bool claimed = false;
+        int references = 0;
+    };
+    // Every object this File made: whether an owner has taken it, and how
+    // often the file referred to it. Made order is kept for deleting.
+    std::unordered_map<const node*, Made> made;
+    std::vector<node*> madeOrder;
     std::vector<const node*> loading;
 };

@@ -84,6 +84,10 @@ void List::Save(File& file) {
 }
 
 void List::Load(File& file) {
+    Load(file, [](const node*) { return true; });
+}
+
+void List::Load(File& file, bool (*accepts)(const node*)) {
     unsigned int stored = 0;
     file.Read(stored);
     // Every reference takes at least four bytes: a larger count is corrupt.
@@ -94,10 +98,10 @@ void List::Load(File& file) {
     for (unsigned int i = 0; i < stored && !file.HasError(); ++i) {
         node* n = nullptr;
         file.Read(n);
-        // A list never holds null; a node already in a list, owned elsewhere,
+        // A list never holds null nor a class its users do not expect; a node already in a list, owned elsewhere,
         // or still being read in (it would come to own itself) would corrupt
         // both owners, so none is taken.
-        if (n == nullptr || n->next != nullptr || n->previous != nullptr || !file.Claim(n)) {
+        if (n == nullptr || !accepts(n) || n->next != nullptr || n->previous != nullptr || !file.Claim(n)) {
             file.SetError();
             return;
         }

@@ -16,6 +16,12 @@ public:
     node* Clone() const override;
     // Loads onto the existing nodes, keeping the saved order.
     void Load(File& file) override;
+    // The same for a list whose users take every element as a T: an element
+    // of any other class puts the file in error and is not added.
+    template <class T>
+    void LoadOnly(File& file) {
+        Load(file, [](const node* n) { return dynamic_cast<const T*>(n) != nullptr; });
+    }
     // A uint32 count, then each node as an object reference, last to first.
     void Save(File& file) override;
 
@@ -36,6 +42,7 @@ public:
 
 private:
     void unlink(node* n);
+    void Load(File& file, bool (*accepts)(const node*));
 
     node* head;
     node* sentinel;

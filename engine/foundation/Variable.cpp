@@ -6,6 +6,8 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
+#include "foundation/AssetName.h"
 #include "foundation/File.h"
 #include "foundation/List.h"
 #include "foundation/MessageTable.h"
@@ -757,15 +759,15 @@ void Variable::RebuildIndexArray() {
 
 namespace {
 
-// The file's bytes, with the CR of each CRLF dropped so that a file written
-// with Windows line ends reads like one written here.
+// Longer texts than any display shows; a larger file is not read.
+constexpr std::size_t MaxTextFileBytes = std::size_t(16) << 20;
+
+// The bytes of a regular file, with the CR of each CRLF dropped so that a
+// file written with Windows line ends reads like one written here.
 bool ReadTextFile(const char* name, std::string& text) {
-    std::FILE* f = std::fopen(qel::NativePath(name).c_str(), "rb");
-    if (!f) return false;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    std::fclose(f);
+    std::vector<unsigned char> bytes;
+    if (!ReadRegularFile(qel::NativePath(name), MaxTextFileBytes, bytes)) return false;
+    text.assign(bytes.begin(), bytes.end());
     std::string lines;
     lines.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i)

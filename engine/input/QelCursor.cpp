@@ -255,7 +255,6 @@ void QelCursor::Load(File& file) {
     behavior.Load(file);
     file.Read(viewportX);
     file.Read(viewportY);
-    if (!file.HasError()) AdoptOrAddSpriteCursor();
     std::int32_t index = -1;
     file.Read(index);
     delete localVariable;

@@ -75,9 +75,12 @@ public:
     bool CollisionType() const { return collisionType; }
     unsigned int ActorIndex() const { return actorIndex; }
 
-private:
-    // The cursor sprite already in the current level, else a new one.
+    // Makes a loaded cursor the current one: it takes the cursor sprite
+    // already in the current level, else adds a new one. Loading alone
+    // changes nothing outside the cursor, so a refused save touches nothing.
     void AdoptOrAddSpriteCursor();
+
+private:
     void PlaceX(unsigned int x, bool displacement);
     void PlaceY(unsigned int y, bool displacement);
     void LocateMouse() const;

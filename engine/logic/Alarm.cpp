@@ -20,8 +20,6 @@ namespace {
 constexpr COLORREF kZoneColour = 0x00C8FF64;  // red 100, green 255, blue 200
 const char* const kNotFound = "Alarm %s not found.";
 
-bool IsShape(node* n) { return dynamic_cast<CollisionData*>(n) != nullptr; }
-
 bool SegmentCounts(const CollisionSegment& s, const QelRect& box, float dirX, float dirY) {
     if (!SegmentIntersectsRect(s.OriginX(), s.OriginY(), s.EndX(), s.EndY(), float(box.left), float(box.top),
                                float(box.right), float(box.bottom)))
@@ -234,9 +232,7 @@ void Alarm::Load(File& file) {
     name.Load(file);
     file.Read(active);
     shapes.del();
-    shapes.Load(file);
-    for (node* n = shapes.Head(); !n->EOList(); n = n->Next())
-        if (!IsShape(n)) file.SetError();
+    shapes.LoadOnly<CollisionData>(file);
     node* trigger = nullptr;
     file.Read(trigger);
     // Sprites are owned by their level's lists; a wrong class means corruption.
@@ -253,8 +249,12 @@ void Alarm::Load(File& file) {
     DropLocalData();
     node* data = nullptr;
     file.Read(data);
-    localDataIndex = i32;
-    localVariable = data;
+    // The local data becomes the alarm's own: the alarm itself, its map or an
+    // object another owner took would end up deleted twice.
+    if (file.Claim(data)) {
+        localDataIndex = i32;
+        localVariable = data;
+    }
     if (file.HasError()) ClearAfterBadLoad();
 }
 

@@ -4,7 +4,9 @@
 #include <SDL_image.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <unordered_map>
 
 #include "platform/Paths.h"
@@ -34,6 +36,50 @@ SDL_Surface* RowConvertible(SDL_Surface* decoded) {
     SDL_Surface* argb = SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_ARGB8888, 0);
     SDL_FreeSurface(decoded);
     return argb;
+}
+
+// Decoding a picture costs its pixels, whatever the file's length: a header
+// that claims more than these is refused before anything is decoded.
+constexpr std::int64_t MaxSide = 16384;
+constexpr std::int64_t MaxPixelBytes = std::int64_t(256) << 20;
+
+bool SizeAllowed(std::int64_t width, std::int64_t height) {
+    width = width < 0 ? -width : width;
+    height = height < 0 ? -height : height;
+    return width <= MaxSide && height <= MaxSide && width * height * 4 <= MaxPixelBytes;
+}
+
+std::uint32_t Little(const std::uint8_t* p, int n) {
+    std::uint32_t v = 0;
+    for (int i = n - 1; i >= 0; --i) v = v << 8 | p[i];
+    return v;
+}
+
+std::uint32_t Big(const std::uint8_t* p, int n) {
+    std::uint32_t v = 0;
+    for (int i = 0; i < n; ++i) v = v << 8 | p[i];
+    return v;
+}
+
+// The size a BMP, PNG, GIF or JPEG header gives, checked; other data (or a
+// header cut short) is left to the decoder.
+bool HeaderSizeAllowed(const std::uint8_t* p, std::size_t n) {
+    if (n >= 26 && p[0] == 'B' && p[1] == 'M') {
+        if (Little(p + 14, 4) == 12) return SizeAllowed(Little(p + 18, 2), Little(p + 20, 2));
+        return SizeAllowed(std::int32_t(Little(p + 18, 4)), std::int32_t(Little(p + 22, 4)));
+    }
+    if (n >= 24 && std::memcmp(p, "\x89PNG", 4) == 0) return SizeAllowed(Big(p + 16, 4), Big(p + 20, 4));
+    if (n >= 10 && std::memcmp(p, "GIF", 3) == 0) return SizeAllowed(Little(p + 6, 2), Little(p + 8, 2));
+    if (n >= 4 && p[0] == 0xFF && p[1] == 0xD8) {
+        // Segments up to the first start-of-frame, which holds the size.
+        for (std::size_t at = 2; at + 9 <= n && p[at] == 0xFF;) {
+            const std::uint8_t marker = p[at + 1];
+            if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC)
+                return SizeAllowed(Big(p + at + 7, 2), Big(p + at + 5, 2));
+            at += 2 + Big(p + at + 2, 2);
+        }
+    }
+    return true;
 }
 
 std::uint8_t Blend(std::uint32_t over, std::uint32_t under, std::uint32_t alpha) {
@@ -95,12 +141,23 @@ std::unique_ptr<Image> Image::Made(std::unique_ptr<Decoded> decoded) {
 
 std::unique_ptr<Image> Image::FromMemory(const void* data, std::size_t size) {
     if (!data || size == 0 || size > 0x7FFFFFFF) return nullptr;
+    if (!HeaderSizeAllowed(static_cast<const std::uint8_t*>(data), size)) return nullptr;
     auto decoded = std::make_unique<Decoded>();
     decoded->surface = RowConvertible(IMG_Load_RW(SDL_RWFromConstMem(data, int(size)), 1));
     return Made(std::move(decoded));
 }
 
 std::unique_ptr<Image> Image::FromFile(const std::string& path) {
+    // Only a regular file is a picture (a folder or a device never ends).
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return nullptr;
+    std::uint8_t head[65536];
+    std::size_t got = 0;
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        got = std::fread(head, 1, sizeof head, f);
+        std::fclose(f);
+    }
+    if (!HeaderSizeAllowed(head, got)) return nullptr;
     auto decoded = std::make_unique<Decoded>();
     decoded->surface = RowConvertible(IMG_Load(path.c_str()));
     return Made(std::move(decoded));

@@ -2,6 +2,8 @@
 
 #include <fluidsynth.h>
 
+#include <time.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
@@ -17,7 +19,20 @@ namespace {
 
 constexpr const char* GeneralMidiSoundFont = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
 constexpr const char* DefaultSoundFont = "/usr/share/sounds/sf2/default-GM.sf2";
+// Rendered in slices, so that a song that renders slowly is noticed within
+// one slice and given up: one render may cost at most GiveUpFactor times as
+// long as the sound it makes (and GiveUpAfter at least), or the song would
+// starve the mixer and everything that waits for it. The cost is the mixing
+// thread's own processor time, so a busy machine gives up nothing.
 constexpr std::size_t RenderBlock = 512;
+constexpr double GiveUpFactor = 4.0;
+constexpr double GiveUpAfterSeconds = 0.2;
+
+double ThreadSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
 constexpr std::int32_t MaxVolume = 2000;
 
 using Hold = std::lock_guard<std::recursive_mutex>;
@@ -48,6 +63,10 @@ struct MidiPlayer::Performance : audio::Source {
     fluid_player_t* player = nullptr;
     std::vector<unsigned char> file;
     std::int32_t repeats = 0;
+    // Passes still to come after the one playing. The sequencer plays one pass
+    // at a time: a song of no length repeated by the synthesizer itself would
+    // run every pass inside a single slice.
+    std::int32_t repeatsLeft = 0;
     std::int32_t startPoint = 0;
     float gain = 1.0f;
     std::vector<float> left;
@@ -59,19 +78,55 @@ struct MidiPlayer::Performance : audio::Source {
         if (settings) delete_fluid_settings(settings);
     }
 
-    void DropPlayer() {
-        if (!player) return;
+    void ReleasePlayer() {
         fluid_player_stop(player);
         delete_fluid_player(player);
         player = nullptr;
+    }
+
+    void DropPlayer() {
+        if (!player) return;
+        ReleasePlayer();
         fluid_synth_all_sounds_off(synth, -1);
+    }
+
+    // A sequencer for one pass from the tick; false when the file does not load.
+    // The notes of a pass before still sound out.
+    bool StartPass(std::int32_t tick) {
+        if (player) ReleasePlayer();
+        player = new_fluid_player(synth);
+        if (!player) return false;
+        if (fluid_player_add_mem(player, file.data(), file.size()) != FLUID_OK) {
+            DropPlayer();
+            return false;
+        }
+        if (tick > 0) fluid_player_seek(player, tick);
+        fluid_player_play(player);
+        return true;
+    }
+
+    bool PassEnded() const { return player && fluid_player_get_status(player) == FLUID_PLAYER_DONE; }
+
+    // The file stays unplayable from here on: every new start would stall again.
+    void GiveUp() {
+        DropPlayer();
+        file.clear();
+        repeatsLeft = 0;
     }
 
     void Render(float* outLeft, float* outRight, std::size_t frames) override {
         left.resize(RenderBlock);
         right.resize(RenderBlock);
+        const double start = ThreadSeconds();
+        const double rate = double(std::max(AudioDeviceRate(), 1));
         for (std::size_t done = 0; done < frames;) {
             const std::size_t n = std::min(RenderBlock, frames - done);
+            const double spent = ThreadSeconds() - start;
+            if (player && spent > GiveUpAfterSeconds && spent > GiveUpFactor * double(done) / rate) GiveUp();
+            if (PassEnded() && repeatsLeft > 0) {
+                --repeatsLeft;
+                StartPass(0);
+            }
             fluid_synth_write_float(synth, int(n), left.data(), 0, 1, right.data(), 0, 1);
             for (std::size_t i = 0; i < n; ++i) {
                 outLeft[done + i] += left[i] * 32767.0f * gain;
@@ -156,16 +211,8 @@ void MidiPlayer::Play() {
     if (p.file.empty()) return;
     // A fresh sequencer each time: it starts at the start point with the
     // whole repeat count, whatever the previous one went through.
-    p.DropPlayer();
-    p.player = new_fluid_player(p.synth);
-    if (!p.player) return;
-    if (fluid_player_add_mem(p.player, p.file.data(), p.file.size()) != FLUID_OK) {
-        p.DropPlayer();
-        return;
-    }
-    fluid_player_set_loop(p.player, p.repeats >= INT32_MAX - 1 ? -1 : p.repeats + 1);
-    if (p.startPoint > 0) fluid_player_seek(p.player, p.startPoint);
-    fluid_player_play(p.player);
+    p.repeatsLeft = p.repeats;
+    if (!p.StartPass(p.startPoint)) return;
     p.startPoint = 0;
 }
 
@@ -176,7 +223,10 @@ void MidiPlayer::Stop() {
 
 bool MidiPlayer::IsPlaying() const {
     Hold hold(audio::MixerLock());
-    return performance->player && fluid_player_get_status(performance->player) == FLUID_PLAYER_PLAYING;
+    const Performance& p = *performance;
+    // Between two passes the next one is only waiting for the next slice.
+    return p.player &&
+           (fluid_player_get_status(p.player) == FLUID_PLAYER_PLAYING || (p.PassEnded() && p.repeatsLeft > 0));
 }
 
 std::int32_t MidiPlayer::CurrentTick() const {

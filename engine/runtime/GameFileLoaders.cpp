@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "foundation/AssetName.h"
 #include "foundation/File.h"
 #include "logic/Behavior.h"
 
@@ -76,6 +77,13 @@ QelRect Reader::Rect() {
     QelRect r;
     file.Read(r);
     return r;
+}
+
+String Reader::FileName() {
+    const String name = Text();
+    if (Ok() && !IsConfinedAssetName(name))
+        Fail("the file name %s leaves its folder, in the %s", static_cast<const char*>(name), section);
+    return name;
 }
 
 String Reader::Text() {

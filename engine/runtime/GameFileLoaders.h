@@ -81,6 +81,9 @@ public:
     QelRect Rect();
     // An int32 length and that many bytes.
     String Text();
+    // A text naming a file (a bitmap, sound, music, text or level file): one
+    // that leaves its folder is a fault.
+    String FileName();
     // A count read as int32: negative, or more records of at least recordBytes
     // each than the bytes left can hold, is a fault and reads as 0.
     std::int32_t Count(const char* what, long recordBytes);

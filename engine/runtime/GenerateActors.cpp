@@ -34,7 +34,7 @@ struct DeleteAnimations {
 using Animations = std::unique_ptr<AnimationElem[], DeleteAnimations>;
 
 void ReadFrame(Reader& r, FrameElem& frame) {
-    frame.FileName = r.Text();
+    frame.FileName = r.FileName();
     frame.CannedX = r.Float();
     frame.CannedY = r.Float();
     frame.Delay = r.UInt();
@@ -55,6 +55,9 @@ void ReadFrame(Reader& r, FrameElem& frame) {
     frame.PegFrame = r.Bool();
     frame.UseColorKey = r.Bool();
     r.Shapes(frame);
+    if (r.Ok() && !frame.GeometryFits())
+        r.Fail("the frame %s has a size, box or hot spot beyond %d pixels", static_cast<const char*>(frame.FileName),
+               FrameElem::MaxSide);
     if (!r.Ok()) return;
     // The mirrored variants are derived from the frame as read.
     if (frame.HasHFlip && frame.HasVFlip) {
@@ -80,7 +83,7 @@ void ReadFrame(Reader& r, FrameElem& frame) {
 
 void ReadAnimationSound(Reader& r, GameNode& level, AnimationElem& animation) {
     if (r.Bool()) {
-        const String name = r.Text(), file = r.Text();
+        const String name = r.Text(), file = r.FileName();
         const bool flag = r.Bool();
         const std::int32_t value = r.Int();
         if (!r.Ok()) return;

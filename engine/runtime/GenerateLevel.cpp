@@ -79,7 +79,7 @@ void ReadHeader(Reader& r, GameNode& level) {
     for (float& v : inflate) v = r.Float();
     const float viewWidth = r.Float(), viewHeight = r.Float();
     const std::vector<BehaviourEntry> behaviour = r.Behaviour();
-    const String palette = r.Text();
+    const String palette = r.FileName();
     const std::int32_t local = r.LocalVariable();
     if (!r.Ok()) return;
     if (pConsole != nullptr) pConsole->Color(consoleColour);
@@ -141,7 +141,7 @@ void ReadSounds(Reader& r, GameNode& level) {
     const std::int32_t count = r.Count("sounds", SoundBytes);
     for (std::int32_t i = 0; i < count && r.Ok(); ++i) {
         const std::int32_t kind = r.Int();
-        const String name = r.Text(), file = r.Text();
+        const String name = r.Text(), file = r.FileName();
         const bool flag = r.Bool();
         const std::int32_t value = kind == 0 ? r.Int() : 0;
         if (!r.Ok()) return;
@@ -210,7 +210,7 @@ void PlayMapMusic(Reader& r) {
 }
 
 void ReadMap(Reader& r, GameNode& level, std::int32_t kind) {
-    const String name = r.Text(), bitmap = r.Text();
+    const String name = r.Text(), bitmap = r.FileName();
     const std::int32_t z = r.Int();
     std::int32_t x = 0, y = 0;
     bool relative = true;
@@ -303,6 +303,8 @@ void ReadSpriteMotion(Reader& r, Sprite& s) {
     const float speed = r.Float();
     const std::int32_t variables = r.Int();
     const bool showBox = r.Bool(), showCollision = r.Bool();
+    if (variables > Sprite::MaxLocalVariables)
+        r.Fail("a sprite has %d local variables, more than %d", variables, Sprite::MaxLocalVariables);
     if (!r.Ok()) return;
     s.Speed(speed);
     s.VariableNumber(variables);
@@ -479,7 +481,7 @@ void ReadText(Reader& r, GameNode& level) {
         if (r.Ok()) v.LetterSound(sound);
     }
     if (r.Ok() && r.Bool()) {
-        const String file = r.Text();
+        const String file = r.FileName();
         if (r.Ok()) v.LoadTextFile(file);
     } else if (r.Ok()) {
         ReadValue(r, v);

@@ -47,7 +47,7 @@ std::unique_ptr<GameNode> ReadLevelEntry(Reader& r) {
     level->Id(r.Int());
     level->Name(r.Text());
     const std::uint32_t actors = r.UInt(), build = r.UInt(), change = r.UInt(), exit = r.UInt();
-    const String file = r.Text();
+    const String file = r.FileName();
     if (!r.Ok() || !LevelFunctionsKnown(r, level->Id(), {actors, build, change, exit})) return nullptr;
     level->BuildActorsP = LevelFunctionAt(actors);
     level->BuildLevelP = LevelFunctionAt(build);

@@ -6,6 +6,7 @@
 
 #include "display/Display.h"
 #include "display/SurfaceLoading.h"
+#include "foundation/AssetName.h"
 #include "foundation/File.h"
 #include "foundation/Variable.h"
 #include "input/QelCursor.h"
@@ -16,8 +17,13 @@
 #include "runtime/GameNode.h"
 #include "runtime/WholeFile.h"
 #include "sound/LevelSounds.h"
+#include "sound/MidiFile.h"
+#include "sound/Sound.h"
+#include "sound/StreamedSound.h"
 #include "sprites/Sprite.h"
 #include "sprites/SpriteList.h"
+#include "world/Map.h"
+#include "world/ParticleSystem.h"
 
 namespace {
 
@@ -151,6 +157,9 @@ bool LevelRecord::Read(File& file, GameNode& into, GameNode& owner) {
     // send the next level switch nowhere.
     if (into.framesPerSecond == 0 || Game::Search(gameLevelNumber) == nullptr) file.SetError();
     if (!BelongsTo(owner)) file.SetError();
+    // An object that no part of the level owns would be freed with the file
+    // while something read may still point at it.
+    if (file.Unclaimed() > 0) file.SetError();
     return CheckMainCharacter(file, into) && !file.HasError();
 }
 
@@ -175,29 +184,30 @@ void LevelRecord::ReadItems(File& file, GameNode& into) {
     // Made now as the level would make it; it takes its saved state below.
     if (hasCursor) cursor = std::make_unique<QelCursor>();
     into.paletteName.Load(file);
+    if (!IsConfinedAssetName(into.paletteName)) file.SetError();
     if (file.HasError()) return;
     UsePalette(into.paletteName);
     LoadActorSurfaces();
     file.Read(into.showScrollingBox);
     file.Read(into.quitOnEscape);
     for (std::int32_t& counter : into.counters) file.Read(counter);
-    into.maps.Load(file);
-    for (List& list : into.displayLists) list.Load(file);
-    into.variables.Load(file);
-    TakeFpsVisibility(into);
-    for (List* list : OtherLists(into)) list->Load(file);
+    // The frame step, the sprites and the sounds take each list's elements as
+    // their own class: anything else in a list makes the record corrupt.
+    into.maps.LoadOnly<Map>(file);
+    for (List& list : into.displayLists) list.LoadOnly<Sprite>(file);
+    into.variables.LoadOnly<Variable>(file);
+    TakeFpsVisibility(file, into);
+    into.sounds.LoadOnly<Sound>(file);
+    into.streamedSounds.LoadOnly<StreamedSound>(file);
+    into.midiFiles.LoadOnly<MidiFile>(file);
+    into.particleSystems.LoadOnly<ParticleSystem>(file);
     into.viewPort.Load(file);
     file.Read(hasCursor);
     if (hasCursor != (cursor != nullptr)) file.SetError();
     if (file.HasError()) return;
     if (cursor) {
-        // Loading makes the cursor the current one and moves the mouse to it:
-        // neither before the record is applied.
-        QelCursor* running = pQelCursor;
-        const MouseRecord mouseNow = pMouse != nullptr ? pMouse->Record() : MouseRecord();
+        // Only its state: it becomes the current cursor when the record is applied.
         cursor->Load(file);
-        pQelCursor = running;
-        if (pMouse != nullptr) pMouse->Restore(mouseNow);
         file.Read(cursorShown);
     }
     file.Read(into.levelChangeCalled);
@@ -242,7 +252,7 @@ bool LevelRecord::BuildActors(File& file, GameNode& into, GameNode& owner) {
 
 // The fresh "FPS" text keeps the shown state of the saved one, which comes
 // back under the name "FPS_COPY".
-void LevelRecord::TakeFpsVisibility(GameNode& level) {
+void LevelRecord::TakeFpsVisibility(File& file, GameNode& level) {
     Variable* fps = nullptr;
     Variable* copy = nullptr;
     for (node* n = level.variables.Head(); !n->EOList(); n = n->Next()) {
@@ -252,8 +262,9 @@ void LevelRecord::TakeFpsVisibility(GameNode& level) {
     }
     if (copy == nullptr) return;
     if (fps != nullptr) fps->Visible(copy->Visible());
-    level.variables.remove(copy);
-    replacedFpsText.reset(copy);
+    // The file must not hand the deleted copy to a later reference.
+    file.Forget(copy);
+    level.variables.del(copy);
 }
 
 bool LevelRecord::IsInDisplayLists(GameNode& level, const node* sprite) {
@@ -307,16 +318,18 @@ void LevelRecord::MoveContents(GameNode& staged, GameNode& level) {
 }
 
 void LevelRecord::Apply(GameNode& level) {
+    // The level's cursor is the record's (none when it holds none); it takes
+    // its sprite from the level before the mouse gets its saved state.
+    level.DeleteQelCursor();
+    if (cursor) {
+        cursor->AdoptOrAddSpriteCursor();
+        pQelCursor = cursor.release();
+        myGame->ShowCursor(cursorShown);
+    }
     if (pMouse != nullptr) pMouse->Restore(mouse);
     pMainCharacter = static_cast<Sprite*>(mainCharacter);
     mainCharacter = nullptr;
     previousPalette.reset();
-    // The level's cursor is the record's (none when it holds none).
-    level.DeleteQelCursor();
-    if (cursor) {
-        pQelCursor = cursor.release();
-        myGame->ShowCursor(cursorShown);
-    }
     myGame->levelNumber = gameLevelNumber;
     myGame->ChangePending(gameChangePending);
     ApplyTransition(Effect_GammaRamp, gammaRamp);
@@ -343,6 +356,12 @@ void LevelRecord::Apply(GameNode& level) {
 void GameNode::Save(File& file) { LevelRecord::Write(file, *this); }
 
 void GameNode::Load(File& file) {
+    // A level inside another object's data would be read as engine-wide
+    // state that the outer read may still refuse; no save holds one.
+    if (file.IsLoading(this)) {
+        file.SetError();
+        return;
+    }
     LevelRecord record;
     if (record.Read(file, *this, *this)) record.Apply(*this);
 }

@@ -51,7 +51,7 @@ private:
     void ReadItems(File& file, GameNode& into);
     static bool BuildActors(File& file, GameNode& into, GameNode& owner);
     void UsePalette(const String& name);
-    void TakeFpsVisibility(GameNode& level);
+    static void TakeFpsVisibility(File& file, GameNode& level);
     static bool IsInDisplayLists(GameNode& level, const node* sprite);
     static void ReadOwned(File& file, node*& slot);
     bool CheckMainCharacter(File& file, GameNode& level);
@@ -76,7 +76,4 @@ private:
     node* gameLocal = nullptr;  // owned here until applied
     std::optional<String> previousPalette;
     std::optional<Loading> loading;
-    // The saved frame-rate text, out of the level but kept alive while the
-    // file is read: a later reference to it must not reach a freed object.
-    std::unique_ptr<Variable> replacedFpsText;
 };

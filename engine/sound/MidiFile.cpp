@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
+#include "foundation/AssetName.h"
 #include "foundation/FatalExit.h"
 #include "foundation/File.h"
 #include "foundation/MessageTable.h"
@@ -23,15 +22,19 @@ namespace {
 
 constexpr int MsgMidiMissing = 26;
 constexpr int MsgMidiUnreadable = 111;
+// Far more than any song needs; a larger file is not read.
+constexpr std::size_t MaxMidiBytes = std::size_t(16) << 20;
 
-// The file's bytes: the program's "midi" resource of that name, else the file
-// in the music folder; empty when there is neither.
+// The file's bytes: the program's "midi" resource of that name, else the
+// regular file in the music folder; empty when there is neither.
 std::vector<unsigned char> MidiBytes(const char* file) {
     if (const qel::ResourceEntry* resource = qel::FindProgramResource("midi", file))
         return std::vector<unsigned char>(resource->data, resource->data + resource->size);
-    std::ifstream in(qel::NativePath((String(musicFolder) + String(file))), std::ios::binary);
-    if (!in) return {};
-    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::vector<unsigned char> bytes;
+    if (!IsConfinedAssetName(file) ||
+        !ReadRegularFile(qel::NativePath(String(musicFolder) + String(file)), MaxMidiBytes, bytes))
+        return {};
+    return bytes;
 }
 
 }  // namespace
@@ -155,6 +158,11 @@ void MidiFile::Load(File& f) {
     f.Read(point);
     id = storedId;
     resumePoint = point < 0 ? 0 : point;
+    // A name outside the music folder is corrupt data, never opened.
+    if (!IsConfinedAssetName(file)) {
+        f.SetError();
+        return;
+    }
     // A missing file leaves the loaded music silent.
     Build();
     SetRepeats();

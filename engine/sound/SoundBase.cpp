@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/AssetName.h"
 #include "foundation/File.h"
 #include "platform/AudioBuffer.h"
 #include "platform/Clock.h"
@@ -185,6 +186,11 @@ void SoundBase::Load(File& f) {
     f.Read(streamed);
     id = storedId;
     savedPlayPosition = position;
+    // A name outside the sounds folder is corrupt data, never opened.
+    if (!IsConfinedAssetName(file)) {
+        f.SetError();
+        file = "";
+    }
     Open(file);
     Reset();
     CreateBuffer();

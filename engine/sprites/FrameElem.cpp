@@ -91,6 +91,17 @@ void FrameElem::hvFHotSpotArray() {
         hvFHotSpots[i] = QelPoint{(Width - 1) - HotSpots[i].x, (Height - 1) - HotSpots[i].y};
 }
 
+bool FrameElem::GeometryFits() const {
+    auto within = [](std::int64_t v, std::int64_t side) { return v >= -MaxSide && v <= side + MaxSide; };
+    if (Width < 0 || Width > MaxSide || Height < 0 || Height > MaxSide) return false;
+    if (!within(Box.left, Width) || !within(Box.right, Width) || !within(Box.top, Height) ||
+        !within(Box.bottom, Height))
+        return false;
+    for (const QelPoint& hot : HotSpots)
+        if (!within(hot.x, Width) || !within(hot.y, Height)) return false;
+    return true;
+}
+
 void FrameElem::hFCenter() {
     hFCenterX = float(Width - 1) - CenterX;
     hFCenterY = CenterY;

@@ -18,6 +18,9 @@ class Surface;
 class QEL_API FrameElem {
 public:
     static constexpr int HotSpotCount = 5;
+    // The largest picture side a frame may have; coordinates within this
+    // distance of the frame keep every mirrored value inside int32.
+    static constexpr std::int32_t MaxSide = 16384;
     // Order of the four surfaces in Surfaces.
     enum SurfaceIndex { BothFlips = 0, HorizontalFlip = 1, VerticalFlip = 2, Unflipped = 3 };
 
@@ -25,6 +28,11 @@ public:
     virtual ~FrameElem();
     FrameElem(const FrameElem&) = delete;
     FrameElem& operator=(const FrameElem&) = delete;
+
+    // Width and height between 0 and MaxSide, box and hot spots no further
+    // than MaxSide outside the picture: what a frame read from a file must
+    // meet before its mirrored variants are made.
+    bool GeometryFits() const;
 
     // Array allocation from the engine's heap: null, not an exception, when the
     // heap is exhausted.

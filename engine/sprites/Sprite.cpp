@@ -43,6 +43,13 @@ bool CountFits(File& file, std::int32_t count) {
     return count >= 0 && static_cast<long>(count) <= file.BytesLeft() / 4;
 }
 
+// A stored Variable takes well over this many bytes (its value text alone is 50).
+constexpr long MinVariableRecordBytes = 100;
+
+bool VariableCountFits(File& file, std::int32_t count) {
+    return count >= 0 && count <= Sprite::MaxLocalVariables && count <= file.BytesLeft() / MinVariableRecordBytes;
+}
+
 }  // namespace
 
 CREATE Sprite::cr("Sprite", &Sprite::CreateObject);
@@ -600,7 +607,7 @@ bool Sprite::LoadChecked(File& file) {
     file.Read(gravityFriction);
     std::int32_t count = 0;
     readInt(count);
-    if (!CountFits(file, count)) return false;
+    if (!VariableCountFits(file, count)) return false;
     VariableNumber(count);
     for (std::int32_t i = 0; i < count && !file.HasError(); ++i) localVariables[i].Load(file);
     file.Read(unused);

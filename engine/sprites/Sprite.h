@@ -39,6 +39,9 @@ public:
     static constexpr int DisplayListCount = 16;
     static constexpr int ActorCount = 1001;
     static constexpr int HotSpotCount = 5;
+    // Local variables a sprite read from a file may have; real sprites have a
+    // handful, and each one costs a whole Variable.
+    static constexpr std::int32_t MaxLocalVariables = 1024;
 
     // --- construction, copying, pooling ---
     Sprite();

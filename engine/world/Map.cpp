@@ -7,6 +7,7 @@
 #include "display/Display.h"
 #include "display/GeometricsDrawn.h"
 #include "display/SurfaceLoading.h"
+#include "foundation/AssetName.h"
 #include "foundation/File.h"
 #include "foundation/UserError.h"
 #include "logic/Alarm.h"
@@ -59,22 +60,6 @@ void RemoveMatching(List& list, int id, unsigned int kind) {
         if (kindMatches && ShapeId(shape) == id) DestroyShape(list, n);
         n = following;
     }
-}
-
-// Drops every element of a loaded list that is not a T (a corrupt save could
-// hold anything there); false when one was dropped.
-template <class T>
-bool KeepOnly(List& list) {
-    bool clean = true;
-    for (node* n = list.Head(); !n->EOList();) {
-        node* following = n->Next();
-        if (!dynamic_cast<T*>(n)) {
-            list.del(n);
-            clean = false;
-        }
-        n = following;
-    }
-    return clean;
 }
 
 bool FileExists(const String& folder, const char* file) {
@@ -688,6 +673,8 @@ void Map::Load(File& file) {
     file.Read(i32); id = i32;
     name.Load(file);
     fileName.Load(file);
+    // A bitmap outside the maps folder is corrupt data, never opened.
+    if (!IsConfinedAssetName(fileName)) file.SetError();
     file.Read(isMasterMap);
     file.Read(u32); height = u32;
     file.Read(u32); width = u32;
@@ -745,10 +732,10 @@ void Map::Load(File& file) {
         cellSize = 128;
     }
     file.Read(unused);
-    alarms.Load(file);
-    shapes.Load(file);
-    const bool alarmsClean = KeepOnly<Alarm>(alarms), shapesClean = KeepOnly<CollisionData>(shapes);
-    if (!alarmsClean || !shapesClean) file.SetError();
+    // A foreign element is refused while reading: deleting it afterwards
+    // would leave the file's id table pointing at freed memory.
+    alarms.LoadOnly<Alarm>(file);
+    shapes.LoadOnly<CollisionData>(file);
     if (!file.HasError()) InitCollision();
     textVariables.Clear();
     bool hasWrapping = false;
@@ -765,7 +752,9 @@ void Map::Load(File& file) {
     node* data = nullptr;
     file.Read(data);
     delete localVariable;
-    localVariable = data;
+    localVariable = nullptr;
+    // The local data becomes the map's own: one another owner took is refused.
+    if (file.Claim(data)) localVariable = data;
     if (file.HasError()) {
         // A corrupt record leaves a map that draws nothing and collides with nothing.
         display = &Map::DummyDisplay;

@@ -24,6 +24,8 @@ public:
     std::int32_t value = 0;
     node* link = nullptr;
     static int loads;
+    static int destroyed;
+    ~Probe() override { ++destroyed; }
 
     void Save(File& file) override {
         file.Write(value);
@@ -38,6 +40,7 @@ public:
     static node* Make() { return new Probe; }
 };
 int Probe::loads = 0;
+int Probe::destroyed = 0;
 CREATE probeRegistration("Probe", Probe::Make);
 
 // An object whose storage is always the same block, as a pool or the heap
@@ -66,6 +69,7 @@ protected:
               ("qel-file-" + std::to_string(::getpid()) + "-" + testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir);
         Probe::loads = 0;
+        Probe::destroyed = 0;
     }
     void TearDown() override {
         qel::SetProgramResources(nullptr);
@@ -185,6 +189,7 @@ TEST_F(FileTest, ObjectWrittenTwiceCostsItsDataOnceAndReadsBackAsOneObject) {
     node* b = nullptr;
     in.Read(a);
     in.Read(b);
+    in.Claim(a);
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(a, b);
     EXPECT_EQ(Probe::loads, 1);
@@ -218,6 +223,7 @@ TEST_F(FileTest, NullReferenceIsFourZeroBytes) {
     Probe untouched;
     node* p = &untouched;
     in.Read(p);
+    in.Claim(p);
     EXPECT_EQ(p, nullptr);
     EXPECT_EQ(in.Position(), 4);
     EXPECT_FALSE(in.HasError());
@@ -233,6 +239,7 @@ TEST_F(FileTest, CycleRoundTrips) {
     File in(PathOf("written.bin").c_str(), File::Reading);
     node* p = nullptr;
     in.Read(p);
+    in.Claim(p);
     auto* a2 = static_cast<Probe*>(p);
     ASSERT_NE(a2, nullptr);
     auto* b2 = static_cast<Probe*>(a2->link);
@@ -240,8 +247,8 @@ TEST_F(FileTest, CycleRoundTrips) {
     EXPECT_EQ(b2->value, 2);
     EXPECT_EQ(b2->link, a2);
     EXPECT_EQ(Probe::loads, 2);
+    // Only the top object was taken: the file frees the other one.
     delete a2;
-    delete b2;
 }
 
 TEST_F(FileTest, TwoFilesNumberTheirObjectsIndependently) {
@@ -374,6 +381,7 @@ TEST_F(FileTest, CorruptObjectDataReportsAnErrorWithoutOverReading) {
         for (int i = 0; i < c.readsBeforeFailing; ++i) {
             node* p = nullptr;
             in.Read(p);
+            in.Claim(p);
             EXPECT_NE(p, nullptr) << c.what;
             made.push_back(p);
         }
@@ -384,6 +392,7 @@ TEST_F(FileTest, CorruptObjectDataReportsAnErrorWithoutOverReading) {
         if (bad != nullptr) {
             // A cut-short object may come back filled with zeros, never another type.
             EXPECT_STREQ(bad->ClassName(), "Probe") << c.what;
+            in.Claim(bad);
             made.push_back(bad);
         }
         for (node* p : made) delete p;
@@ -403,11 +412,7 @@ TEST_F(FileTest, DeeplyNestedObjectsStopWithAnErrorInsteadOfExhaustingTheStack) 
     node* top = nullptr;
     in.Read(top);
     EXPECT_TRUE(in.HasError());
-    while (top != nullptr) {
-        node* following = static_cast<Probe*>(top)->link;
-        delete top;
-        top = following;
-    }
+    // The chain was taken by nobody: the file frees it (a leak otherwise).
 }
 
 TEST_F(FileTest, ShortWriteIsReported) {
@@ -437,3 +442,69 @@ TEST_F(FileDeathTest, DiskFileThatCannotBeOpenedEndsTheProgram) {
 }
 
 }  // namespace
+
+TEST_F(FileTest, ObjectsNobodyTookAreFreedWithTheFile) {
+    // A probe whose link names a second one: two objects made by the reader.
+    const Bytes pair = Reference("Probe", 1) + Bytes{1, 0, 0, 0} + Reference("Probe", 2) + Bytes(8, 0);
+    struct Case {
+        const char* what;
+        bool takeTop, takeLinked;
+        int freedByFile, unclaimedAtEnd;
+    };
+    const Case cases[] = {
+        {"nothing taken", false, false, 2, 2},
+        {"top taken", true, false, 1, 1},
+        {"both taken", true, true, 0, 0},
+    };
+    for (const Case& c : cases) {
+        PutInResources("pair.dat", pair);
+        Probe::destroyed = 0;
+        node* top = nullptr;
+        node* linked = nullptr;
+        {
+            File in("pair.dat", File::Reading);
+            in.Read(top);
+            ASSERT_NE(top, nullptr) << c.what;
+            linked = static_cast<Probe*>(top)->link;
+            if (c.takeTop) EXPECT_TRUE(in.Claim(top)) << c.what;
+            if (c.takeLinked) EXPECT_TRUE(in.Claim(linked)) << c.what;
+            EXPECT_EQ(in.Unclaimed(), c.unclaimedAtEnd) << c.what;
+        }
+        EXPECT_EQ(Probe::destroyed, c.freedByFile) << c.what;
+        if (c.takeTop) delete top;
+        if (c.takeLinked) delete linked;
+    }
+}
+
+TEST_F(FileTest, AnObjectItsOwnerDeletedDuringTheReadCanNoLongerBeReferenced) {
+    // A probe linking to a second, then a reference to the second.
+    const Bytes pair = Reference("Probe", 1) + Bytes{1, 0, 0, 0} + Reference("Probe", 2) + Bytes(8, 0);
+    const Bytes data = pair + Reference("Probe", 2);
+    struct Case {
+        const char* what;
+        bool readFurtherReferenceFirst;  // else after the deletion
+    };
+    // Either the further reference already points at it, or it would be
+    // handed the freed object: both make the file corrupt.
+    const Case cases[] = {{"referenced again before", true}, {"referenced again after", false}};
+    for (const Case& c : cases) {
+        PutInResources("forgotten.dat", data);
+        File in("forgotten.dat", File::Reading);
+        node* top = nullptr;
+        in.Read(top);
+        ASSERT_NE(top, nullptr);
+        node* linked = static_cast<Probe*>(top)->link;
+        ASSERT_TRUE(in.Claim(top) && in.Claim(linked));
+        node* further = nullptr;
+        if (c.readFurtherReferenceFirst) in.Read(further);
+        EXPECT_FALSE(in.HasError()) << c.what;
+        in.Forget(linked);
+        delete linked;
+        if (!c.readFurtherReferenceFirst) {
+            in.Read(further);
+            EXPECT_EQ(further, nullptr) << c.what;
+        }
+        EXPECT_TRUE(in.HasError()) << c.what;
+        delete top;
+    }
+}

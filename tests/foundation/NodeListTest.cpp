@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -271,6 +272,7 @@ TEST_F(ListFileTest, ElementAlreadyInAnotherListOrOwningItselfIsRefused) {
         File in(path.c_str(), File::Reading);
         node* loaded = nullptr;
         in.Read(loaded);
+        in.Claim(loaded);
         ASSERT_NE(loaded, nullptr);
         EXPECT_EQ(static_cast<Holder*>(loaded)->children.Count(), 1);
         List second;
@@ -291,6 +293,7 @@ TEST_F(ListFileTest, ElementAlreadyInAnotherListOrOwningItselfIsRefused) {
     File in("self.dat", File::Reading);
     node* self = nullptr;
     in.Read(self);
+    in.Claim(self);
     ASSERT_NE(self, nullptr);
     EXPECT_TRUE(in.HasError());
     EXPECT_EQ(static_cast<Holder*>(self)->children.Count(), 0);
@@ -298,3 +301,39 @@ TEST_F(ListFileTest, ElementAlreadyInAnotherListOrOwningItselfIsRefused) {
 }
 
 }  // namespace
+
+TEST_F(ListFileTest, ATypedListRefusesAnElementOfAnotherClassAndTheFileFreesIt) {
+    struct Case {
+        const char* what;
+        std::vector<node*> elements;  // saved in this order
+        bool itemsOnly;               // else a list of holders
+        bool sound;
+        int loaded;
+        std::string destroyed;  // items freed by the list and by the file, in any order
+    };
+    const Case cases[] = {
+        {"items only", {new Item('a'), new Item('b')}, true, true, 2, "ab"},
+        {"a holder among items", {new Item('a'), new Holder, new Item('c')}, true, false, 1, "a"},
+        {"an item among holders", {new Holder, new Item('x')}, false, false, 1, "x"},
+    };
+    for (const Case& c : cases) {
+        {
+            List saved;
+            for (node* n : c.elements) saved.add(n);  // saved from the last added on
+            File out(path.c_str(), File::Writing);
+            saved.Save(out);
+            EXPECT_TRUE(out.Close());
+        }
+        Item::destroyed.clear();
+        {
+            File in(path.c_str(), File::Reading);
+            List list;
+            if (c.itemsOnly) list.LoadOnly<Item>(in);
+            else list.LoadOnly<Holder>(in);
+            EXPECT_EQ(!in.HasError(), c.sound) << c.what;
+            EXPECT_EQ(list.Count(), c.loaded) << c.what;
+        }
+        std::sort(Item::destroyed.begin(), Item::destroyed.end());
+        EXPECT_EQ(Item::destroyed, c.destroyed) << c.what;
+    }
+}

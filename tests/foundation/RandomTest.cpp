@@ -151,6 +151,7 @@ TEST_F(RandomFileTest, RegisteredForObjectReferences) {
     File in(path.c_str(), File::Reading);
     node* loaded = nullptr;
     in.Read(loaded);
+    in.Claim(loaded);
     ASSERT_NE(loaded, nullptr);
     EXPECT_STREQ(loaded->ClassName(), "Random");
     EXPECT_EQ(Bits(static_cast<Random*>(loaded)->Next()), Bits(saved.Next()));

@@ -78,6 +78,7 @@ protected:
         File file(path.c_str(), File::Reading);
         node* n = nullptr;
         file.Read(n);
+        file.Claim(n);
         std::unique_ptr<Variable> v(static_cast<Variable*>(n));
         if (failed) *failed = file.HasError();
         return v;
@@ -349,6 +350,7 @@ TEST_F(VariableRecordTest, LocalVariableOwnedElsewhereIsRefused) {
     File in(path.c_str(), File::Reading);
     node* owner = nullptr;
     in.Read(owner);
+    in.Claim(owner);
     ASSERT_NE(owner, nullptr);
     EXPECT_FALSE(in.HasError());
     List list;

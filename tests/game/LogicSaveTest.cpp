@@ -163,6 +163,7 @@ TEST_F(LogicSaveTest, LocalDataIsSavedAsItsClassNameAndItsOwnBytes) {
         File file(path.c_str(), File::Reading);
         node* read = nullptr;
         file.Read(read);
+        file.Claim(read);
         ASSERT_NE(read, nullptr) << c.className;
         EXPECT_FALSE(file.HasError());
         EXPECT_STREQ(read->ClassName(), c.className);

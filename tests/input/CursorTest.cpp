@@ -95,7 +95,8 @@ protected:
         File f(path.c_str(), File::Reading);
         node* p = nullptr;
         f.Read(p);
-        sound = !f.HasError();
+        // The test owns what it read; the file would free it otherwise.
+        sound = f.Claim(p) && !f.HasError();
         return p;
     }
 
@@ -161,9 +162,14 @@ TEST_F(CursorTest, TheCursorSpriteShowsTheBuiltInActorButRemembersWhatWasAsked) 
     for (int n = 0; n < GameNode::DisplayListCount; ++n) level.DisplayList(n).del();
     EXPECT_EQ(cursor.CursorSprite(), nullptr);  // its sprite left with the level
     bool sound = false;
+    QelCursor* const current = pQelCursor;
     auto* loaded = static_cast<QelCursor*>(Load(first, sound));
     ASSERT_TRUE(sound);
     ASSERT_NE(loaded, nullptr);
+    // Reading alone neither takes over the cursor nor adds to the level.
+    EXPECT_EQ(pQelCursor, current);
+    EXPECT_EQ(loaded->CursorSprite(), nullptr);
+    loaded->AdoptOrAddSpriteCursor();
     ASSERT_NE(loaded->CursorSprite(), nullptr);
     EXPECT_EQ(loaded->CursorSprite()->ActorIndex(), 1000);
     EXPECT_EQ(loaded->CursorSprite()->MapPositionX(), 100.0f);

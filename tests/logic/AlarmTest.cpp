@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "sprites/Sprite.h"
 #include "world/CollisionCircle.h"
 #include "world/CollisionSegment.h"
+#include "world/Map.h"
 
 namespace logictest {
 namespace {
@@ -167,7 +169,7 @@ TEST_F(AlarmTest, SaveAndLoadKeepAFiredAlarmFired) {
     zone.TriggerSprite(nullptr);
     const Bytes bytes = Written([&](File& f) { f.Write(static_cast<node*>(&zone)); });
     node* loaded = nullptr;
-    ASSERT_TRUE(ReadBack(bytes, [&](File& f) { f.Read(loaded); }));
+    ASSERT_TRUE(ReadBack(bytes, [&](File& f) { f.Read(loaded); f.Claim(loaded); }));
     ASSERT_NE(loaded, nullptr);
     auto* alarm = dynamic_cast<Alarm*>(loaded);
     ASSERT_NE(alarm, nullptr);
@@ -197,6 +199,43 @@ TEST_F(AlarmTest, CorruptRecordLeavesAnAlarmThatNeverFires) {
     EXPECT_EQ(loaded.Shapes().Count(), 0);
     loaded.Watch(&a, kInside, 0, 0);
     EXPECT_TRUE(fired.empty());
+}
+
+TEST_F(AlarmTest, LocalDataNamingTheAlarmItselfOrItsMapIsRefused) {
+    // A stored reference: class name in 32 bytes, then the id.
+    auto reference = [](const char* name, std::uint8_t id) {
+        Bytes r(32, 0);
+        for (std::size_t i = 0; name[i] != 0; ++i) r[i] = static_cast<unsigned char>(name[i]);
+        r.insert(r.end(), {id, 0, 0, 0});
+        return r;
+    };
+    // The alarm's record ends with its local data: a null reference here,
+    // replaced by a reference to an object already being read.
+    const Bytes alarmRecord = Written([&](File& f) { zone.Save(f); });
+    Bytes aimedAtItself = reference("Alarm", 1);
+    aimedAtItself.insert(aimedAtItself.end(), alarmRecord.begin(), alarmRecord.end() - 4);
+    const Bytes self = reference("Alarm", 1);
+    aimedAtItself.insert(aimedAtItself.end(), self.begin(), self.end());
+
+    Map map;
+    map.Add(zone);
+    Bytes aimedAtItsMap = Written([&](File& f) { f.Write(static_cast<node*>(&map)); });
+    // Inside the map the shapes get other ids: the record's tail (mode, shown
+    // flag, local-data index and reference) is found instead.
+    const Bytes tail(alarmRecord.end() - 13, alarmRecord.end());
+    const auto at = std::search(aimedAtItsMap.begin(), aimedAtItsMap.end(), tail.begin(), tail.end());
+    ASSERT_NE(at, aimedAtItsMap.end());
+    const auto end = at + std::ptrdiff_t(tail.size());
+    const auto nullLocalData = aimedAtItsMap.erase(end - 4, end);
+    const Bytes mapReference = reference("Map", 1);
+    aimedAtItsMap.insert(nullLocalData, mapReference.begin(), mapReference.end());
+
+    for (const Bytes* bytes : {&aimedAtItself, &aimedAtItsMap}) {
+        node* loaded = nullptr;
+        // A refused record: the file frees what it made, each object once.
+        EXPECT_FALSE(ReadBack(*bytes, [&](File& f) { f.Read(loaded); }));
+        EXPECT_NE(loaded, nullptr);
+    }
 }
 
 TEST_F(AlarmTest, SearchFindsOnlyAdoptedAlarms) {

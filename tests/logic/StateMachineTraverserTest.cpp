@@ -105,7 +105,7 @@ TEST_F(TraverserTest, ASavedChainLoadsAndChildrenOfUnlistedMachinesWaitForTheirS
 
     const Bytes saved = Written([&](File& f) { f.Write(static_cast<node*>(&original)); });
     node* object = nullptr;
-    ASSERT_TRUE(ReadBack(saved, [&](File& f) { f.Read(object); }));
+    ASSERT_TRUE(ReadBack(saved, [&](File& f) { f.Read(object); f.Claim(object); }));
     std::unique_ptr<StateMachineTraverser> loaded(dynamic_cast<StateMachineTraverser*>(object));
     ASSERT_NE(loaded, nullptr);
     EXPECT_EQ(Written([&](File& f) { f.Write(static_cast<node*>(loaded.get())); }), saved);
@@ -279,7 +279,7 @@ TEST_F(TraverserTest, DamagedRecordsLoadIntoSafeTraversers) {
     };
     for (const Case& c : cases) {
         node* object = nullptr;
-        const bool sound = ReadBack(c.bytes, [&](File& f) { f.Read(object); });
+        const bool sound = ReadBack(c.bytes, [&](File& f) { f.Read(object); f.Claim(object); });
         EXPECT_EQ(sound, c.sound) << c.name;
         std::unique_ptr<StateMachineTraverser> t(dynamic_cast<StateMachineTraverser*>(object));
         ASSERT_NE(t, nullptr) << c.name;
@@ -299,7 +299,7 @@ TEST_F(TraverserTest, EveryCutOfASavedChainLoadsWithoutHarm) {
     for (std::size_t cut = 0; cut < saved.size(); ++cut) {
         node* object = nullptr;
         EXPECT_FALSE(ReadBack(Bytes(saved.begin(), saved.begin() + static_cast<long>(cut)),
-                              [&](File& f) { f.Read(object); }))
+                              [&](File& f) { f.Read(object); f.Claim(object); }))
             << cut;
         std::unique_ptr<node> owned(object);
         if (auto* t = dynamic_cast<StateMachineTraverser*>(object)) t->Go(nullptr);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/BmpWriter.h"
 #include "platform/Image.h"
 #include "platform/ImageEncoder.h"
 #include "platform/Palette.h"
@@ -146,6 +147,21 @@ TEST_F(ImageFixture, ResourceComesBeforeTheFileAndBackslashPathsWork) {
     EXPECT_EQ(Image::Load(nullptr, folder), nullptr);
     const unsigned char junk[] = {'B', 'M', 1, 2, 3};
     EXPECT_EQ(Image::FromMemory(junk, sizeof junk), nullptr);
+}
+
+TEST_F(ImageFixture, PicturesWiderOrTallerThanTheLimitAreRefused) {
+    const struct {
+        int width, height;
+        bool loads;
+    } cases[] = {{16384, 1, true}, {16385, 1, false}, {1, 16384, true}, {1, 16385, false}};
+    for (const auto& c : cases) {
+        const std::string path = Path("side.bmp");
+        testbmp::WriteSolid(path, c.width, c.height, 0x00336699);
+        std::ifstream in(path, std::ios::binary);
+        const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        EXPECT_EQ(Image::FromFile(path) != nullptr, c.loads) << c.width << " x " << c.height;
+        EXPECT_EQ(Image::FromMemory(bytes.data(), bytes.size()) != nullptr, c.loads) << c.width << " x " << c.height;
+    }
 }
 
 TEST_F(ImageFixture, DrawingLeavesTheKeyColourOut) {

@@ -495,6 +495,15 @@ TEST_F(LoaderLevelFile, AFileOfRecordsAtTheirLargestLoadsWhole) {
     EXPECT_STREQ(static_cast<ParticleSystem*>(level->ParticleSystems().Head())->Name(), "sparks");
 }
 
+// Actor 0 with one mirrored frame of that bitmap, size, first hot spot x and
+// box left.
+LoaderWriter Frame(const char* bitmap, std::int32_t width, std::int32_t height, std::int32_t hotX,
+                   std::int32_t boxLeft) {
+    return LoaderWriter().I32(1).I32(0).I32(1).I32(1).I32(0).B(false).U8(0).B(true).Str(bitmap).F32(0).F32(0).U32(0)
+        .I32(width).I32(height).U32(0).B(true).B(true).I32(0).Rect(hotX, 0, 0, 0).Rect(0, 0, 0, 0).I32(0).I32(0)
+        .Rect(boxLeft, 0, 4, 4).F32(0).F32(0).B(false).B(false).I32(0);
+}
+
 TEST_F(LoaderLevelFile, CorruptCountsAndIndicesAreRefusedWithTheirReason) {
     struct Case {
         const char* name;
@@ -521,6 +530,15 @@ TEST_F(LoaderLevelFile, CorruptCountsAndIndicesAreRefusedWithTheirReason) {
                    .Str("p").Str("").F32(0).F32(0).F32(0).B(false).B(false)),
          "particles, more than"},
         {"text longer than the file", inLevel(LoaderWriter().B(false).I32(1).I32(0).I32(999)), "a text of 999 bytes"},
+        // Mirroring a frame works in int32: sizes and points beyond any picture are refused.
+        {"frame wider than any picture", Frame("f", 1 << 20, 8, 0, 0), "beyond 16384 pixels"},
+        {"hot spot far outside its frame", Frame("f", 8, 8, 0x7FFFFFF0, 0), "beyond 16384 pixels"},
+        {"box far outside its frame", Frame("f", 8, 8, 0, -0x7FFFFFF0), "beyond 16384 pixels"},
+        // Named files stay in their folders.
+        {"frame bitmap above its folder", Frame("..\\..\\secret.bmp", 8, 8, 0, 0), "leaves its folder"},
+        {"frame bitmap by absolute path", Frame("/etc/passwd", 8, 8, 0, 0), "leaves its folder"},
+        {"sound above its folder", inLevel(LoaderWriter().B(false).I32(1).I32(0).Str("s").Str("../s.wav")),
+         "leaves its folder"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -460,5 +460,5 @@ TEST_F(SavedGameTest, ASaveReferringBackToTheReplacedFrameRateTextIsRefused) {
     ASSERT_EQ(EngineRun::Run(), 0);
     EXPECT_TRUE(refusedSafely);
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Error loading replay file.");
+    EXPECT_EQ(boxes[0].text, "Error loading file.");
 }

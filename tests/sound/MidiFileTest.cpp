@@ -204,6 +204,32 @@ TEST_F(MidiFileTest, LoadOfAMissingFileIsSilentNotFatal) {
     EXPECT_TRUE(loaded.Playing());
 }
 
+TEST_F(MidiFileTest, ARecordNamingAFolderADeviceOrAPlaceOutsideTheMusicFolderNeverPlays) {
+    Music("tune.mid", Midi());
+    std::filesystem::create_directories(root / "Music" / "sub");
+    const struct {
+        const char* file;
+        bool refused;  // the file is corrupt, else merely silent
+    } cases[] = {
+        {"", false},
+        {"sub", false},
+        {"../Music/tune.mid", true},
+        {"../../../../../../../../dev/zero", true},
+        {"/dev/zero", true},
+        {"\\dev\\zero", true},
+    };
+    for (const auto& c : cases) {
+        const std::string path = (root / "load.bin").string();
+        WriteFile(path, Record().Text("m").Text(c.file).Bool(false).Bool(false).I32(1).I32(0).Bool(true).I32(0).bytes);
+        File f(path.c_str(), File::Reading);
+        MidiFile loaded;
+        loaded.Load(f);
+        EXPECT_EQ(f.HasError(), c.refused) << c.file;
+        EXPECT_FALSE(loaded.HasPerformance()) << c.file;
+        EXPECT_FALSE(loaded.IsPlaying()) << c.file;
+    }
+}
+
 TEST_F(MidiFileTest, SearchReportsAMissingName) {
     Music("tune.mid", Midi());
     auto* m = new MidiFile("Theme", "tune.mid", false);

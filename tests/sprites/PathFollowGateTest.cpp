@@ -117,6 +117,7 @@ TEST_F(PathFollowGateTest, TheTraverserAndThePatternTravelInTheSpritesRecord) {
     {
         File in((dir / "first.sav").c_str(), File::Reading);
         in.Read(loaded);
+        in.Claim(loaded);
         EXPECT_FALSE(in.HasError());
     }
     ASSERT_NE(loaded, nullptr);
@@ -135,6 +136,7 @@ TEST_F(PathFollowGateTest, TheTraverserAndThePatternTravelInTheSpritesRecord) {
     {
         File in((dir / "bad.sav").c_str(), File::Reading);
         in.Read(bad);
+        in.Claim(bad);
         EXPECT_TRUE(in.HasError());
     }
     if (auto* s = static_cast<Sprite*>(bad)) {

@@ -59,6 +59,7 @@ TEST_F(SpriteTest, RecordSavedLoadedAndSavedAgainIsByteIdentical) {
     File in(TempFile("first.sav").c_str(), File::Reading);
     node* loaded = nullptr;
     in.Read(loaded);
+    in.Claim(loaded);
     ASSERT_FALSE(in.HasError());
     ASSERT_NE(loaded, nullptr);
     Sprite* copy = static_cast<Sprite*>(loaded);
@@ -72,6 +73,8 @@ TEST_F(SpriteTest, RecordSavedLoadedAndSavedAgainIsByteIdentical) {
     // The hit sprite came in through the reference; both loaded objects are ours.
     Sprite* loadedB = copy->spritesHit[0];
     ASSERT_NE(loadedB, nullptr);
+    // Only a reference made it, so no owner took it: this test does.
+    EXPECT_TRUE(in.Claim(loadedB));
     EXPECT_EQ(loadedB->spritesHit[0], copy);
     delete loadedB;
     delete copy;
@@ -233,6 +236,7 @@ TEST_F(SpriteTest, CorruptRecordsAreRefusedWithoutBadIndices) {
         File in(TempFile("bad.sav").c_str(), File::Reading);
         node* p = nullptr;
         in.Read(p);
+        in.Claim(p);
         EXPECT_TRUE(in.HasError());
         if (auto* s = static_cast<Sprite*>(p)) {
             EXPECT_GE(s->ActorIndex(), 0);
@@ -263,6 +267,7 @@ TEST_F(SpriteTest, RecordCannotMakeTheSpriteOwnWhatItDoesNotOwn) {
     File in(TempFile("forged.sav").c_str(), File::Reading);
     node* p = nullptr;
     in.Read(p);
+    in.Claim(p);
     EXPECT_TRUE(in.HasError());
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(static_cast<Sprite*>(p)->LocalData(), nullptr);

@@ -74,6 +74,7 @@ TEST_F(MapGridReload, CellCountsAndGridSurviveASaveAndLoad) {
         {
             File f(dir.File("first.map").c_str(), File::Reading);
             f.Read(loaded);
+            f.Claim(loaded);
             ASSERT_FALSE(f.HasError());
         }
         auto* back = dynamic_cast<Map*>(loaded);

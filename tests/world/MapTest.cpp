@@ -258,6 +258,7 @@ TEST_F(MapTest, RecordSavedLoadedAndSavedAgainIsIdentical) {
         {
             File f(a.c_str(), File::Reading);
             f.Read(loaded);
+            f.Claim(loaded);
             EXPECT_FALSE(f.HasError()) << m->Name();
         }
         auto* back = dynamic_cast<Map*>(loaded);
