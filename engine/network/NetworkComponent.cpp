@@ -53,8 +53,11 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
     std::atomic<std::uint32_t> ownSpriteId{0};
     // Changes at every Init and Kill: a worker of an earlier session gives up.
     std::atomic<std::uint64_t> generation{0};
-    // Set by the first of the ways the session can end that tells the user.
+    // Set by the first of the ways the session can end that tells the user;
+    // it and the game's waiting flag change together under waitLock, so the
+    // end of a wait for players never lets a game run that is ending.
     std::atomic<bool> ending{false};
+    std::mutex waitLock;
     // The frame exchange timed out: the links are reset when the session ends.
     std::atomic<bool> lost{false};
     std::string bindAddress;
@@ -112,9 +115,7 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         };
         events.sessionTerminated = [weak, g](bool connectionLost) {
             auto c = weak.lock();
-            if (!c || c->generation != g || c->ownSpriteId == 0 || c->hostFlag || c->ending.exchange(true)) return;
-            c->env.ReceivedFromPlayers();
-            c->env.WaitingForPlayers(true);
+            if (!c || c->generation != g || c->ownSpriteId == 0 || c->hostFlag || !c->BeginEnding(true)) return;
             c->Start(g, [c, g, connectionLost] { c->EndWithMessage(g, connectionLost ? HostLost : HostTerminated); });
         };
         events.problem = [weak](const std::string& why) {
@@ -285,6 +286,17 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         Send(netwire::IdPacket(NetPlayerResigned, sprite), 0, true);
     }
 
+    // The first ending of the session freezes the game (and lets a frame step
+    // that waits for input go on when asked); false for every later one.
+    bool BeginEnding(bool releaseFrame) {
+        std::lock_guard<std::mutex> hold(waitLock);
+        if (ending) return false;
+        ending = true;
+        if (releaseFrame) env.ReceivedFromPlayers();
+        env.WaitingForPlayers(true);
+        return true;
+    }
+
     // The message, then the disconnect level, unless the session has ended
     // while the message was up (the game may be elsewhere by then).
     void EndWithMessage(std::uint64_t g, const char* text) {
@@ -296,8 +308,7 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
     // disconnect level, and the session is reset when it ends.
     void ConnectionLost() {
         lost = true;
-        if (ending.exchange(true)) return;
-        env.WaitingForPlayers(true);
+        if (!BeginEnding(false)) return;
         const std::uint64_t g = generation;
         auto self = shared_from_this();
         Start(g, [self, g] { self->EndWithMessage(g, HostLost); });
@@ -317,7 +328,7 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
                 if (!ReadIdOrDrop(data, size, id)) return;
                 return Active(id);
             case NetSessionFull:
-                if (ending.exchange(true)) return;
+                if (!BeginEnding(false)) return;
                 env.RequestMessageBox(SessionFull, "Reply", NetworkComponent::ReplyFlags);
                 if (generation == g) env.GoToDisconnectLevel();
                 return;
@@ -387,7 +398,8 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         env.RequestDialog(DialogWaitForPlayers);
         // A wait of a session that has ended meanwhile must not let the game
         // of the next one run.
-        if (generation == g) env.WaitingForPlayers(false);
+        std::lock_guard<std::mutex> hold(waitLock);
+        if (generation == g && !ending) env.WaitingForPlayers(false);
     }
 
     void Active(std::uint32_t id) {
@@ -424,9 +436,7 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
             frames.erase(id);
         }
         frameArrived.notify_all();
-        if (count >= env.RequiredPlayers() || env.WaitingForPlayers() || ending.exchange(true)) return;
-        env.ReceivedFromPlayers();
-        env.WaitingForPlayers(true);
+        if (count >= env.RequiredPlayers() || env.WaitingForPlayers() || !BeginEnding(true)) return;
         String name;
         bool found;
         {
