@@ -59,8 +59,14 @@ std::uint32_t Big(const std::uint8_t* p, int n) {
 }
 
 // The size a BMP, PNG, GIF or JPEG header gives, checked; other data (or a
-// header cut short) is left to the decoder.
+// header cut short) is left to the decoder. A vector drawing has no size
+// before it is drawn: it is no bitmap of the game's.
 bool HeaderSizeAllowed(const std::uint8_t* p, std::size_t n) {
+    if (SDL_RWops* rw = SDL_RWFromConstMem(p, int(n))) {
+        const bool vector = IMG_isSVG(rw) != 0;
+        SDL_RWclose(rw);
+        if (vector) return false;
+    }
     if (n >= 26 && p[0] == 'B' && p[1] == 'M') {
         if (Little(p + 14, 4) == 12) return SizeAllowed(Little(p + 18, 2), Little(p + 20, 2));
         return SizeAllowed(std::int32_t(Little(p + 18, 4)), std::int32_t(Little(p + 22, 4)));
