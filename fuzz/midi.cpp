@@ -1,6 +1,7 @@
 // A MIDI file checked, loaded into a performance and played for half a second
 // of audio, mixed as the sound card's mixer mixes it. One performance serves
 // every input: making one reads the soundfont.
+#include <cstdlib>
 #include <vector>
 
 #include "FuzzSupport.h"
@@ -17,6 +18,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     qel::OpenAudioDevice(Rate, 16, 2);
     qel::UseManualMixing(true);
     player = qel::MidiPlayer::Create();
+    // Before the mixer's statics go.
+    std::atexit([] { player.reset(); });
     return 0;
 }
 

@@ -129,7 +129,8 @@ void File::ReadRaw(void* p, std::size_t n) {
         } else if (fromResource) {
             std::size_t available = static_cast<std::size_t>(size - cursor);
             got = std::min(n, available);
-            std::memcpy(bytes, base + cursor, got);
+            // An empty resource may have no data pointer at all.
+            if (got > 0) std::memcpy(bytes, base + cursor, got);
             cursor += static_cast<std::int64_t>(got);
         }
         if (got < n) failed = true;

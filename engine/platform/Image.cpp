@@ -61,9 +61,22 @@ std::uint32_t Big(const std::uint8_t* p, int n) {
     return v;
 }
 
-// The size a BMP, PNG, GIF or JPEG header gives, checked; other data (or a
-// header cut short) is left to the decoder.
+// The picture formats a game's bitmaps come in (those the Windows image
+// loader read). The decoder knows more, some of which allocate whatever
+// their header claims or leak: those are refused.
+bool KnownFormat(const std::uint8_t* p, std::size_t n) {
+    SDL_RWops* rw = SDL_RWFromConstMem(p, int(n));
+    if (!rw) return false;
+    const bool known = IMG_isBMP(rw) || IMG_isGIF(rw) || IMG_isJPG(rw) || IMG_isPNG(rw) || IMG_isTIF(rw) ||
+                       IMG_isICO(rw) || IMG_isCUR(rw);
+    SDL_RWclose(rw);
+    return known;
+}
+
+// The size a BMP, PNG, GIF or JPEG header gives, checked; a format of no
+// game bitmap is refused, and a header cut short is left to the decoder.
 bool HeaderSizeAllowed(const std::uint8_t* p, std::size_t n) {
+    if (!KnownFormat(p, n)) return false;
     if (n >= 26 && p[0] == 'B' && p[1] == 'M') {
         if (Little(p + 14, 4) == 12) return SizeAllowed(Little(p + 18, 2), Little(p + 20, 2));
         return SizeAllowed(std::int32_t(Little(p + 18, 4)), std::int32_t(Little(p + 22, 4)));

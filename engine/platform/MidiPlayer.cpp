@@ -55,6 +55,54 @@ std::uint32_t BigEndian32(const unsigned char* p) {
 
 std::uint16_t BigEndian16(const unsigned char* p) { return std::uint16_t((p[0] << 8) | p[1]); }
 
+// A variable-length quantity of at most four bytes, ending before `end`.
+bool ReadQuantity(const unsigned char* p, std::size_t end, std::size_t& at, std::uint32_t& value) {
+    value = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (at >= end) return false;
+        const unsigned char b = p[at++];
+        value = value << 7 | (b & 0x7Fu);
+        if ((b & 0x80) == 0) return true;
+    }
+    return false;
+}
+
+// Every event of a track lies within it: the synthesizer trusts the lengths
+// of meta and system-exclusive events, and one claiming far more than the
+// track holds stalls it.
+bool TrackEventsFit(const unsigned char* p, std::size_t at, std::size_t end) {
+    unsigned char running = 0;
+    std::uint32_t value = 0;
+    while (at < end) {
+        if (!ReadQuantity(p, end, at, value) || at >= end) return false;
+        unsigned char status = p[at];
+        if (status & 0x80) {
+            ++at;
+            if (status < 0xF0) running = status;
+        } else if (running != 0) {
+            status = running;
+        } else {
+            return false;
+        }
+        std::size_t data = 0;
+        if (status == 0xFF) {
+            if (at >= end) return false;
+            ++at;  // the meta event's type
+        }
+        if (status == 0xFF || status == 0xF0 || status == 0xF7) {
+            if (!ReadQuantity(p, end, at, value)) return false;
+            data = value;
+        } else if (status >= 0xF0) {
+            return false;  // not an event of a file
+        } else {
+            data = (status & 0xF0) == 0xC0 || (status & 0xF0) == 0xD0 ? 1 : 2;
+        }
+        if (data > end - at) return false;
+        at += data;
+    }
+    return true;
+}
+
 }  // namespace
 
 struct MidiPlayer::Performance : audio::Source {
@@ -156,7 +204,10 @@ bool MidiPlayer::IsStandardMidiFile(const void* data, std::size_t size) {
         if (size - at < 8) return false;
         const std::uint32_t length = BigEndian32(p + at + 4);
         if (length > size - at - 8) return false;
-        if (std::string_view(reinterpret_cast<const char*>(p + at), 4) == "MTrk") ++tracks;
+        if (std::string_view(reinterpret_cast<const char*>(p + at), 4) == "MTrk") {
+            if (!TrackEventsFit(p, at + 8, at + 8 + std::size_t(length))) return false;
+            ++tracks;
+        }
         at += 8 + std::size_t(length);
     }
     return tracks > 0;

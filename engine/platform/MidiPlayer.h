@@ -13,7 +13,8 @@ public:
     // The soundfont that instruments come from.
     static const char* SoundFontPath();
     // A well-formed standard MIDI file: header chunk, a known format, a
-    // non-zero division, and chunks that all lie within the data.
+    // non-zero division, chunks that all lie within the data and track events
+    // that all lie within their track.
     static bool IsStandardMidiFile(const void* data, std::size_t size);
 
     // Null when the audio device is not open or the synthesizer cannot start.

@@ -35,6 +35,12 @@ TEST(MidiData, StandardMidiFilesAreRecognised) {
     Bytes noTrack(good.begin(), good.begin() + 14);
     Bytes headerTooLong = good;
     headerTooLong[7] = 0xF0;
+    // The synthesizer trusts event lengths: the end-of-track event claiming
+    // 127 bytes, and a first event with data but no status byte.
+    Bytes metaTooLong = good;
+    metaTooLong.back() = 0x7F;
+    Bytes noStatus = good;
+    noStatus[23] = 0x40;
     const struct {
         const char* what;
         Bytes bytes;
@@ -49,6 +55,8 @@ TEST(MidiData, StandardMidiFilesAreRecognised) {
         {"header without tracks", noTrack, false},
         {"header longer than the file", headerTooLong, false},
         {"cut in a chunk header", Bytes(good.begin(), good.begin() + 18), false},
+        {"meta event longer than its track", metaTooLong, false},
+        {"data without a status", noStatus, false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(qel::MidiPlayer::IsStandardMidiFile(c.bytes.data(), c.bytes.size()), c.valid) << c.what;
