@@ -61,6 +61,26 @@ std::uint32_t Big(const std::uint8_t* p, int n) {
     return v;
 }
 
+// A GIF's screen and its first image each give a size, and the decoder
+// allocates the image's: both are checked. The decoder skips stray bytes up to
+// the first image, as this walk does; an image it cannot be seen to reach
+// within the bytes at hand is refused.
+bool GifSizesAllowed(const std::uint8_t* p, std::size_t n) {
+    if (n < 13 || !SizeAllowed(Little(p + 6, 2), Little(p + 8, 2))) return false;
+    std::size_t at = 13;
+    if (p[10] & 0x80) at += 3u << ((p[10] & 7) + 1);  // global colour table
+    while (at < n) {
+        const std::uint8_t block = p[at++];
+        if (block == ';') return true;  // no image: nothing to allocate
+        if (block == ',') return at + 8 <= n && SizeAllowed(Little(p + at + 4, 2), Little(p + at + 6, 2));
+        if (block != '!') continue;
+        ++at;  // the extension's label, then its sub-blocks up to an empty one
+        while (at < n && p[at] != 0) at += std::size_t(p[at]) + 1;
+        ++at;
+    }
+    return false;
+}
+
 // The picture formats a game's bitmaps come in (those the Windows image
 // loader read). The decoder knows more, some of which allocate whatever
 // their header claims or leak: those are refused.
@@ -82,7 +102,7 @@ bool HeaderSizeAllowed(const std::uint8_t* p, std::size_t n) {
         return SizeAllowed(std::int32_t(Little(p + 18, 4)), std::int32_t(Little(p + 22, 4)));
     }
     if (n >= 24 && std::memcmp(p, "\x89PNG", 4) == 0) return SizeAllowed(Big(p + 16, 4), Big(p + 20, 4));
-    if (n >= 10 && std::memcmp(p, "GIF", 3) == 0) return SizeAllowed(Little(p + 6, 2), Little(p + 8, 2));
+    if (n >= 10 && std::memcmp(p, "GIF", 3) == 0) return GifSizesAllowed(p, n);
     if (n >= 4 && p[0] == 0xFF && p[1] == 0xD8) {
         // Segments up to the first start-of-frame, which holds the size.
         for (std::size_t at = 2; at + 9 <= n && p[at] == 0xFF;) {

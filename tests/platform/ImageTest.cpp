@@ -262,3 +262,25 @@ TEST_F(ImageFixture, PalettedAlphaAndPlainPicturesReadAndDrawAlike) {
 }
 
 }  // namespace
+
+// The decoder allocates a GIF's image by the image's own size, which need not
+// be its screen's, and it skips stray bytes on its way to the image.
+TEST_F(ImageFixture, GifImagesLargerThanTheLimitAreRefusedWhateverTheirScreenSays) {
+    auto gif = [](std::uint16_t imageWidth, std::size_t strayBytes) {
+        std::vector<unsigned char> b = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF};
+        b.insert(b.end(), strayBytes, '~');
+        const unsigned char image[] = {',', 0, 0, 0, 0, std::uint8_t(imageWidth), std::uint8_t(imageWidth >> 8), 1, 0,
+                                       0, 2, 2, 0x44, 0x01, 0, ';'};
+        b.insert(b.end(), std::begin(image), std::end(image));
+        return b;
+    };
+    const struct {
+        std::uint16_t width;
+        std::size_t stray;
+        bool loads;
+    } cases[] = {{1, 0, true}, {20000, 0, false}, {20000, 80, false}};
+    for (const auto& c : cases) {
+        const std::vector<unsigned char> bytes = gif(c.width, c.stray);
+        EXPECT_EQ(Image::FromMemory(bytes.data(), bytes.size()) != nullptr, c.loads) << c.width << ", " << c.stray;
+    }
+}
