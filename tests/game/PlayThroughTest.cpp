@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -361,6 +362,11 @@ TEST_F(PlayThrough, WholeGame) {
 
     EXPECT_EQ(stuck, "");
     EXPECT_EQ(framesByLevel.count("Level_40"), 1u);
+    // Every playing level finished was recorded, so every one is replayed.
+    std::set<std::string> recorded;
+    for (const Stretch& s : recorder.stretches) recorded.insert(s.level);
+    for (const auto& [level, frames] : framesByLevel)
+        if (level.rfind("Level_", 0) == 0 && level != "Level_40") EXPECT_EQ(recorded.count(level), 1u) << level;
 }
 
 #define PLAYING_LEVEL(name) \
