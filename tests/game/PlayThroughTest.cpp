@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -52,6 +53,7 @@ constexpr bool SanitizedBuild = true;
 #else
 constexpr bool SanitizedBuild = false;
 #endif
+constexpr std::uint32_t SanitizedReplayFrames = 1000;
 
 // One run of the program with a script called once per main-loop pass (one
 // frame each).
@@ -327,9 +329,9 @@ protected:
     }
 
     // A playing level on its own, from its start to its goal. The sanitizer
-    // build, several times slower, leaves these to WholeGame, which plays and
-    // replays every level there in about two minutes: the per-level runs
-    // would add as much time again for nothing WholeGame does not check.
+    // build, several times slower, leaves these to WholeGame, which plays
+    // every level there: the per-level runs would add as much time again for
+    // nothing WholeGame does not check.
     void PlayLevel(const std::string& name) {
         if (SanitizedBuild) GTEST_SKIP() << "WholeGame plays " << name << " in the sanitizer build";
         const std::string stuck = Play(name, name);
@@ -350,11 +352,18 @@ TEST_F(PlayThrough, WholeGame) {
     const std::string stuck = Play("", "", &recorder);
 
     ASSERT_FALSE(recorder.stretches.empty());
-    const std::vector<Place> ends = PlayBack(recorder.stretches);
-    std::printf("%zu recorded stretches replayed\n", ends.size());
-    ASSERT_EQ(ends.size(), recorder.stretches.size());
+    // Each stretch starts from its own saved state, so any of them can be
+    // replayed alone. The sanitizer build, several times slower, leaves the
+    // long ones (Level_31 to Level_34, two thirds of the frames) to the release
+    // build, to keep this test well inside the suite's time limit.
+    std::vector<Stretch> replayed;
+    for (const Stretch& s : recorder.stretches)
+        if (!SanitizedBuild || s.frames <= SanitizedReplayFrames) replayed.push_back(s);
+    const std::vector<Place> ends = PlayBack(replayed);
+    std::printf("%zu of %zu recorded stretches replayed\n", ends.size(), recorder.stretches.size());
+    ASSERT_EQ(ends.size(), replayed.size());
     for (std::size_t i = 0; i < ends.size(); ++i) {
-        const Stretch& s = recorder.stretches[i];
+        const Stretch& s = replayed[i];
         EXPECT_EQ(ends[i], s.end) << s.level << ", " << s.replay << " (" << s.frames << " frames): replayed to ("
                                   << ends[i].x << ", " << ends[i].y << "), played to (" << s.end.x << ", " << s.end.y
                                   << ")";
