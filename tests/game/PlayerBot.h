@@ -19,8 +19,9 @@
 #include "world/CollisionSegment.h"
 #include "world/Map.h"
 
-// The level's sprite of that name, found without a report when missing.
-inline Sprite* FindSprite(const char* name) {
+// The level's sprite of that name, or null when missing (the game's own
+// FindSprite ends the program on a missing name).
+inline Sprite* LevelSprite(const char* name) {
     if (gNode == nullptr) return nullptr;
     for (int list = 0; list < GameNode::DisplayListCount; ++list)
         for (node* p = gNode->DisplayList(list).Head(); !p->EOList(); p = p->Next())
@@ -34,8 +35,8 @@ public:
     // Set(key, down) and Tap(key).
     template <class Keys>
     void Step(Keys& keys) {
-        Sprite* player = FindSprite("protag");
-        Sprite* goalSprite = FindSprite("goal");
+        Sprite* player = LevelSprite("protag");
+        Sprite* goalSprite = LevelSprite("goal");
         if (player == nullptr || goalSprite == nullptr) return;
         if (!read) ReadLevel(*goalSprite);
         ++frames;
@@ -50,6 +51,7 @@ public:
             const int away = (stillFrames / 60) % 2 ? 1 : -1;
             keys.Set(KeyLeft, away < 0);
             keys.Set(KeyRight, away > 0);
+            walking = away;
             plan.reset();
             airFrames = -1;
             wasStanding = false;
@@ -65,6 +67,7 @@ public:
             steer = AirSteer(x);
         }
         wasStanding = standing;
+        walking = steer;
         keys.Set(KeyLeft, steer < 0);
         keys.Set(KeyRight, steer > 0);
     }
@@ -306,6 +309,9 @@ private:
         blockedFrames = std::fabs(x - lastX) < 0.5f ? blockedFrames + 1 : 0;
         lastX = x;
         if (std::fabs(dx) > 2.5f && blockedFrames < 8) return dx > 0 ? 1 : -1;
+        // A jump keeps the walk's momentum when no key steers it: one frame
+        // standing still first, so that a jump planned straight up goes up.
+        if (plan->jump && plan->first == 0 && walking != 0) return 0;
         blockedFrames = 0;
         flight = *plan;
         airFrames = 0;
@@ -332,6 +338,7 @@ private:
     float goalLeft = 0, goalTop = 0, goalRight = 0, goalBottom = 0, worldHeight = 0;
     std::optional<Move> plan;
     Move flight;
+    int walking = 0;  // the direction steered in the last frame
     int airFrames = -1, frames = 0, exploreDir = 0, blockedFrames = 0, stillFrames = 0;
     float stillX = 0, stillY = 0;
     float lastX = -1e9f;
