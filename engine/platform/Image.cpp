@@ -42,6 +42,8 @@ SDL_Surface* RowConvertible(SDL_Surface* decoded) {
 // that claims more than these is refused before anything is decoded.
 constexpr std::int64_t MaxSide = 16384;
 constexpr std::int64_t MaxPixelBytes = std::int64_t(256) << 20;
+// No picture within those limits needs a file much larger than its pixels.
+constexpr std::int64_t MaxFileBytes = MaxPixelBytes + (std::int64_t(1) << 20);
 
 bool SizeAllowed(std::int64_t width, std::int64_t height) {
     width = width < 0 ? -width : width;
@@ -61,24 +63,34 @@ std::uint32_t Big(const std::uint8_t* p, int n) {
     return v;
 }
 
-// A GIF's screen and its first image each give a size, and the decoder
-// allocates the image's: both are checked. The decoder skips stray bytes up to
-// the first image, as this walk does; an image it cannot be seen to reach
-// within the bytes at hand is refused.
+// A GIF's screen and every image in it give sizes, and the decoder allocates
+// by an image's (moving on to the next image when one fails): all are
+// checked. The decoder skips stray bytes between blocks, as this walk does.
 bool GifSizesAllowed(const std::uint8_t* p, std::size_t n) {
     if (n < 13 || !SizeAllowed(Little(p + 6, 2), Little(p + 8, 2))) return false;
+    auto skipSubBlocks = [&](std::size_t at) {
+        while (at < n && p[at] != 0) at += std::size_t(p[at]) + 1;
+        return at + 1;
+    };
     std::size_t at = 13;
     if (p[10] & 0x80) at += 3u << ((p[10] & 7) + 1);  // global colour table
     while (at < n) {
         const std::uint8_t block = p[at++];
-        if (block == ';') return true;  // no image: nothing to allocate
-        if (block == ',') return at + 8 <= n && SizeAllowed(Little(p + at + 4, 2), Little(p + at + 6, 2));
-        if (block != '!') continue;
-        ++at;  // the extension's label, then its sub-blocks up to an empty one
-        while (at < n && p[at] != 0) at += std::size_t(p[at]) + 1;
-        ++at;
+        if (block == ';') return true;
+        if (block == '!') {
+            at = skipSubBlocks(at + 1);  // past the extension's label
+        } else if (block == ',') {
+            if (at + 9 > n) return true;  // cut short: the decoder stops here too
+            const std::int64_t left = Little(p + at, 2), top = Little(p + at + 2, 2);
+            const std::int64_t width = Little(p + at + 4, 2), height = Little(p + at + 6, 2);
+            if (!SizeAllowed(left + width, top + height)) return false;
+            const std::uint8_t packed = p[at + 8];
+            at += 9;
+            if (packed & 0x80) at += 3u << ((packed & 7) + 1);  // local colour table
+            at = skipSubBlocks(at + 1);                          // past the code size
+        }
     }
-    return false;
+    return true;
 }
 
 // The picture formats a game's bitmaps come in (those the Windows image
@@ -181,19 +193,18 @@ std::unique_ptr<Image> Image::FromMemory(const void* data, std::size_t size) {
 }
 
 std::unique_ptr<Image> Image::FromFile(const std::string& path) {
-    // Only a regular file is a picture (a folder or a device never ends).
+    // Only a regular file is a picture (a folder or a device never ends); it
+    // is read whole, so its sizes are checked on all the bytes the decoder sees.
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) return nullptr;
-    std::uint8_t head[65536];
-    std::size_t got = 0;
-    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-        got = std::fread(head, 1, sizeof head, f);
-        std::fclose(f);
-    }
-    if (!HeaderSizeAllowed(head, got)) return nullptr;
-    auto decoded = std::make_unique<Decoded>();
-    decoded->surface = RowConvertible(IMG_Load(path.c_str()));
-    return Made(std::move(decoded));
+    const std::uintmax_t length = std::filesystem::file_size(path, error);
+    if (error || length == 0 || length > std::uintmax_t(MaxFileBytes)) return nullptr;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return nullptr;
+    const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    return FromMemory(bytes.data(), got);
 }
 
 void Image::ArgbRow(std::int32_t y, std::uint32_t* out) const {

@@ -263,24 +263,40 @@ TEST_F(ImageFixture, PalettedAlphaAndPlainPicturesReadAndDrawAlike) {
 
 }  // namespace
 
-// The decoder allocates a GIF's image by the image's own size, which need not
-// be its screen's, and it skips stray bytes on its way to the image.
+// The decoder allocates a GIF's image by the image's own size and place,
+// which need not fit its screen; it skips stray bytes on its way to an image
+// and goes on to the next image when one fails.
 TEST_F(ImageFixture, GifImagesLargerThanTheLimitAreRefusedWhateverTheirScreenSays) {
-    auto gif = [](std::uint16_t imageWidth, std::size_t strayBytes) {
+    struct Picture {
+        std::uint16_t left, width;
+    };
+    auto gif = [](std::vector<Picture> images, std::size_t strayBytes) {
         std::vector<unsigned char> b = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF};
         b.insert(b.end(), strayBytes, '~');
-        const unsigned char image[] = {',', 0, 0, 0, 0, std::uint8_t(imageWidth), std::uint8_t(imageWidth >> 8), 1, 0,
-                                       0, 2, 2, 0x44, 0x01, 0, ';'};
-        b.insert(b.end(), std::begin(image), std::end(image));
+        for (const Picture& i : images) {
+            const unsigned char image[] = {',', std::uint8_t(i.left), std::uint8_t(i.left >> 8), 0, 0,
+                                           std::uint8_t(i.width), std::uint8_t(i.width >> 8), 1, 0, 0,
+                                           2, 2, 0x44, 0x01, 0};
+            b.insert(b.end(), std::begin(image), std::end(image));
+        }
+        b.push_back(';');
         return b;
     };
     const struct {
-        std::uint16_t width;
+        std::vector<Picture> images;
         std::size_t stray;
         bool loads;
-    } cases[] = {{1, 0, true}, {20000, 0, false}, {20000, 80, false}};
+    } cases[] = {{{{0, 1}}, 0, true},
+                 {{{0, 20000}}, 0, false},
+                 {{{0, 20000}}, 80, false},
+                 {{{20000, 1}}, 0, false},
+                 {{{0, 1}, {0, 20000}}, 0, false}};
     for (const auto& c : cases) {
-        const std::vector<unsigned char> bytes = gif(c.width, c.stray);
-        EXPECT_EQ(Image::FromMemory(bytes.data(), bytes.size()) != nullptr, c.loads) << c.width << ", " << c.stray;
+        const std::vector<unsigned char> bytes = gif(c.images, c.stray);
+        SCOPED_TRACE(testing::Message() << c.images.size() << " images, " << c.stray << " stray bytes");
+        EXPECT_EQ(Image::FromMemory(bytes.data(), bytes.size()) != nullptr, c.loads);
+        const std::string path = Path("picture.gif");
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        EXPECT_EQ(Image::FromFile(path) != nullptr, c.loads);
     }
 }
