@@ -26,9 +26,16 @@ struct Image::Decoded {
 
 namespace {
 
-// Takes `decoded`; null when there is none or it cannot be converted.
+bool SizeAllowed(std::int64_t width, std::int64_t height);
+
+// Takes `decoded`; null when there is none, it cannot be converted, or the
+// decoder made it larger than any header checked before could tell.
 SDL_Surface* RowConvertible(SDL_Surface* decoded) {
     if (!decoded) return nullptr;
+    if (!SizeAllowed(decoded->w, decoded->h)) {
+        SDL_FreeSurface(decoded);
+        return nullptr;
+    }
     const Uint32 format = decoded->format->format;
     if (!SDL_ISPIXELFORMAT_INDEXED(format) && SDL_BYTESPERPIXEL(format) > 0 && !SDL_HasColorKey(decoded) &&
         !SDL_HasSurfaceRLE(decoded))
