@@ -199,20 +199,38 @@ std::unique_ptr<Image> Image::FromMemory(const void* data, std::size_t size) {
     return Made(std::move(decoded));
 }
 
-std::unique_ptr<Image> Image::FromFile(const std::string& path) {
-    // Only a regular file is a picture (a folder or a device never ends); it
-    // is read whole, so its sizes are checked on all the bytes the decoder sees.
+// The whole file, decoded from memory after the checks of its bytes.
+static std::unique_ptr<Image> FromWholeFile(const std::string& path) {
     std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) return nullptr;
     const std::uintmax_t length = std::filesystem::file_size(path, error);
-    if (error || length == 0 || length > std::uintmax_t(MaxFileBytes)) return nullptr;
+    if (error || length > std::uintmax_t(MaxFileBytes)) return nullptr;
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return nullptr;
     const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
-    return FromMemory(bytes.data(), got);
+    return Image::FromMemory(bytes.data(), got);
 }
+
+std::unique_ptr<Image> Image::FromFile(const std::string& path) {
+    // Only a regular file is a picture (a folder or a device never ends).
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return nullptr;
+    std::uint8_t head[65536];
+    std::size_t got = 0;
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        got = std::fread(head, 1, sizeof head, f);
+        std::fclose(f);
+    }
+    // A GIF's sizes are spread through the file: it is read whole so that the
+    // check sees every image the decoder would.
+    if (got == sizeof head && std::memcmp(head, "GIF", 3) == 0) return FromWholeFile(path);
+    if (!HeaderSizeAllowed(head, got)) return nullptr;
+    auto decoded = std::make_unique<Decoded>();
+    decoded->surface = RowConvertible(IMG_Load(path.c_str()));
+    return Made(std::move(decoded));
+}
+
 
 void Image::ArgbRow(std::int32_t y, std::uint32_t* out) const {
     const SDL_Surface* surface = decoded_->surface;
