@@ -12,6 +12,19 @@
 #include "sprites/Sprite.h"
 #include "sprites/SpriteLevel.h"
 
+void QueueFrameRecords(Sprite& sprite, const std::vector<netwire::FrameRecord>& records) {
+    for (const netwire::FrameRecord& r : records) {
+        _NETMSGQ m;
+        m.type = r.type;
+        m.size = std::uint32_t(r.data.size());
+        if (m.size > 0) {
+            m.data = new std::uint8_t[m.size];
+            std::memcpy(m.data, r.data.data(), m.size);
+        }
+        sprite.AddToQ(m);
+    }
+}
+
 namespace {
 
 // The text cursor's sprite is never offered to a player.
@@ -74,16 +87,7 @@ public:
         std::lock_guard<qel::CriticalSection> hold(NetQueueLock);
         Sprite* s = SpriteWithId(id);
         if (s == nullptr) return false;
-        for (netwire::FrameRecord& r : records) {
-            _NETMSGQ m;
-            m.type = r.type;
-            m.size = std::uint32_t(r.data.size());
-            if (m.size > 0) {
-                m.data = new std::uint8_t[m.size];
-                std::memcpy(m.data, r.data.data(), m.size);
-            }
-            s->AddToQ(m);
-        }
+        QueueFrameRecords(*s, records);
         return true;
     }
 

@@ -14,6 +14,11 @@
 #include "platform/Sync.h"
 #include "network/NetWire.h"
 
+class Sprite;
+
+// Puts one frame's records into a sprite's input queue as its messages.
+void QueueFrameRecords(Sprite& sprite, const std::vector<netwire::FrameRecord>& records);
+
 class QEL_API NetEnvironment {
 public:
     virtual ~NetEnvironment() = default;

@@ -29,16 +29,7 @@ public:
     bool QueueInput(std::uint32_t id, std::vector<netwire::FrameRecord>& records) override {
         Sprite* s = Real(id);
         if (s == nullptr) return false;
-        for (netwire::FrameRecord& r : records) {
-            _NETMSGQ m;
-            m.type = r.type;
-            m.size = std::uint32_t(r.data.size());
-            if (m.size > 0) {
-                m.data = new std::uint8_t[m.size];
-                std::memcpy(m.data, r.data.data(), m.size);
-            }
-            s->AddToQ(m);
-        }
+        QueueFrameRecords(*s, records);
         return FakeNetEnvironment::QueueInput(id, records);
     }
     Sprite* Real(std::uint32_t id) { return id == 1 ? &red : id == 2 ? &blue : nullptr; }
