@@ -4,9 +4,26 @@
 // not copied, when the array grows.
 #pragma once
 
+#include <cstddef>
+#include <cstring>
 #include <memory>
 #include <new>
+#include <type_traits>
 #include <utility>
+
+#include "platform/PageMemory.h"
+
+template <class T>
+class Array;
+
+// Element types whose objects may change address by a plain copy of their
+// bytes: nothing points into them. An array of them grows large in system
+// pages, which move without copying (an hour's recording would otherwise copy
+// megabytes into fresh memory in one frame).
+template <class T>
+struct MovesByBytes : std::is_trivially_copyable<T> {};
+template <class U>
+struct MovesByBytes<Array<U>> : std::true_type {};
 
 template <class T>
 class Array {
@@ -14,6 +31,7 @@ public:
     Array() : data(Allocate(initialCapacity)), capacity(initialCapacity), count(0) {}
 
     Array(const Array& other) : data(Allocate(other.capacity)), capacity(other.capacity), count(0) {
+        Prepare(data, capacity, other.count);
         for (; count < other.count; ++count) new (data + count) T(other.data[count]);
     }
 
@@ -47,15 +65,19 @@ public:
             // x may live in the old buffer, so it is copied before the old
             // elements are moved out of it.
             const unsigned int grown = capacity < initialCapacity ? initialCapacity : capacity * 2;
-            T* bigger = Allocate(grown);
-            new (bigger + count) T(x);
-            for (unsigned int i = 0; i < count; ++i) {
-                new (bigger + i) T(std::move(data[i]));
-                data[i].~T();
+            if (InPages(capacity)) {
+                T copy(x);  // x may live in the block that moves
+                Regrow(grown);
+                new (data + count) T(std::move(copy));
+            } else {
+                T* bigger = Allocate(grown);
+                new (bigger + count) T(x);
+                Prepare(bigger, grown, count);
+                MoveAll(bigger);
+                Deallocate(data, capacity);
+                data = bigger;
+                capacity = grown;
             }
-            Deallocate(data, capacity);
-            data = bigger;
-            capacity = grown;
         } else {
             new (data + count) T(x);
         }
@@ -86,10 +108,49 @@ public:
 
 private:
     static constexpr unsigned int initialCapacity = 10;
+    static constexpr std::size_t pageBlockBytes = std::size_t(64) << 10;
 
-    static T* Allocate(unsigned int n) { return n ? std::allocator<T>().allocate(n) : nullptr; }
+    // Whether a block of n elements lives in system pages rather than the heap.
+    static bool InPages(unsigned int n) { return MovesByBytes<T>::value && std::size_t(n) * sizeof(T) >= pageBlockBytes; }
+
+    static T* Allocate(unsigned int n) {
+        if (!n) return nullptr;
+        if (!InPages(n)) return std::allocator<T>().allocate(n);
+        void* block = qel::MapPages(std::size_t(n) * sizeof(T), qel::PageUse::Gradual);
+        if (!block) throw std::bad_alloc();
+        return static_cast<T*>(block);
+    }
+
+    // Fresh pages about to take n elements at once are mapped in in one go.
+    static void Prepare(T* p, unsigned int capacity, unsigned int n) {
+        if (p && n && InPages(capacity)) qel::PreparePages(p, std::size_t(n) * sizeof(T));
+    }
+
     static void Deallocate(T* p, unsigned int n) {
-        if (p) std::allocator<T>().deallocate(p, n);
+        if (!p) return;
+        if (InPages(n))
+            qel::UnmapPages(p, std::size_t(n) * sizeof(T), qel::PageUse::Gradual);
+        else
+            std::allocator<T>().deallocate(p, n);
+    }
+
+    void MoveAll(T* to) {
+        if constexpr (MovesByBytes<T>::value) {
+            if (count) std::memcpy(static_cast<void*>(to), static_cast<const void*>(data), std::size_t(count) * sizeof(T));
+        } else {
+            for (unsigned int i = 0; i < count; ++i) {
+                new (to + i) T(std::move(data[i]));
+                data[i].~T();
+            }
+        }
+    }
+
+    // Grows a block in pages in place: nothing is copied.
+    void Regrow(unsigned int grown) {
+        void* moved = qel::GrowPages(data, std::size_t(capacity) * sizeof(T), std::size_t(grown) * sizeof(T));
+        if (!moved) throw std::bad_alloc();
+        data = static_cast<T*>(moved);
+        capacity = grown;
     }
 
     void Swap(Array& other) {

@@ -96,19 +96,22 @@ void CopyRow24(std::uint8_t* dst, const std::uint8_t* src, std::int32_t count, i
     }
 }
 
+using Pixels = std::vector<std::uint8_t, PageAllocator<std::uint8_t>>;
+
 // Pixel memory of large surfaces (level maps) given back when they go, for
 // the next ones: memory the process has touched before costs nothing to map
-// in again, where fresh memory costs a page fault per page (a level switch
-// makes and drops maps several megabytes large).
+// in again, where fresh memory costs a page fault per page or huge page (a
+// level switch makes and drops maps several megabytes large).
 class PixelStore {
 public:
-    static constexpr std::size_t LargeBytes = std::size_t(256) << 10;
+    static constexpr std::size_t LargeBytes = PageAllocator<std::uint8_t>::PageBytes;
     static constexpr std::size_t MaxKept = 4;
     static constexpr std::size_t MaxKeptBytes = std::size_t(96) << 20;
 
     // Zero-filled pixels of that size: the smallest kept buffer that holds them, else new.
-    std::vector<std::uint8_t> Take(std::size_t bytes) {
-        std::vector<std::uint8_t> pixels;
+    Pixels Take(std::size_t bytes) {
+        Pixels pixels;
+        bool zero = bytes >= LargeBytes;  // fresh pages come zero-filled
         if (bytes >= LargeBytes) {
             std::lock_guard<std::mutex> hold(lock_);
             auto best = kept_.end();
@@ -117,14 +120,16 @@ public:
             if (best != kept_.end()) {
                 pixels = std::move(*best);
                 kept_.erase(best);
+                zero = false;
             }
         }
-        pixels.assign(bytes, 0);
+        pixels.resize(bytes);
+        if (!zero) std::memset(pixels.data(), 0, bytes);
         return pixels;
     }
 
     // Keeps a large buffer; the smallest kept ones go first when there are too many.
-    void Give(std::vector<std::uint8_t>&& pixels) {
+    void Give(Pixels&& pixels) {
         if (pixels.capacity() < LargeBytes || pixels.capacity() > MaxKeptBytes) return;
         std::lock_guard<std::mutex> hold(lock_);
         kept_.push_back(std::move(pixels));
@@ -142,7 +147,7 @@ public:
 
 private:
     std::mutex lock_;
-    std::vector<std::vector<std::uint8_t>> kept_;
+    std::vector<Pixels> kept_;
 };
 
 PixelStore& ThePixelStore() {
@@ -150,8 +155,8 @@ PixelStore& ThePixelStore() {
     return *store;
 }
 
-std::vector<std::uint8_t> ReusedPixels(std::size_t bytes) { return ThePixelStore().Take(bytes); }
-void KeepPixels(std::vector<std::uint8_t>&& pixels) { ThePixelStore().Give(std::move(pixels)); }
+Pixels ReusedPixels(std::size_t bytes) { return ThePixelStore().Take(bytes); }
+void KeepPixels(Pixels&& pixels) { ThePixelStore().Give(std::move(pixels)); }
 
 }  // namespace
 

@@ -93,6 +93,42 @@ TEST(Array, ClearAndFreeEmptyItForReuse) {
     EXPECT_EQ(Joined(copyOfFreed), "y,");
 }
 
+// Past 64 KB an array of plain values or of arrays grows in system pages that
+// move rather than copy: the elements, an element added from the array itself
+// at the moment it grows, copies and a reuse after Clear must all hold.
+TEST(Array, LargeArraysKeepEveryElementThroughGrowthInPages) {
+    Array<unsigned char> bytes;
+    Array<Array<unsigned char>> frames;
+    const unsigned int full = 10u << 14;  // a capacity the doubling reaches, over 64 KB of bytes
+    for (unsigned int i = 0; i < full; ++i) bytes.Add(static_cast<unsigned char>(i * 7));
+    bytes.Add(bytes[5]);
+    for (unsigned int f = 0; f < 10u << 12; ++f) {
+        Array<unsigned char> held;
+        for (unsigned int k = 0; k < f % 3; ++k) held.Add(static_cast<unsigned char>(f + k));
+        frames.Add(held);
+    }
+    frames.Add(frames[2]);
+    Array<Array<unsigned char>> copy(frames);
+    frames[2].Add(99);
+
+    ASSERT_EQ(bytes.Size(), full + 1);
+    for (unsigned int i = 0; i < full; ++i) ASSERT_EQ(bytes[i], static_cast<unsigned char>(i * 7)) << i;
+    EXPECT_EQ(bytes[full], static_cast<unsigned char>(35));
+    ASSERT_EQ(copy.Size(), (10u << 12) + 1);
+    for (unsigned int f = 0; f < 10u << 12; ++f) {
+        ASSERT_EQ(copy[f].Size(), f % 3) << f;
+        for (unsigned int k = 0; k < f % 3; ++k) ASSERT_EQ(copy[f][k], static_cast<unsigned char>(f + k));
+    }
+    EXPECT_EQ(copy[10u << 12].Size(), 2u);
+    EXPECT_EQ(frames[2].Size(), 3u);
+    EXPECT_EQ(copy[2].Size(), 2u);
+
+    bytes.Clear();
+    bytes.Add(1);
+    EXPECT_EQ(bytes.Size(), 1u);
+    EXPECT_EQ(bytes[0], 1);
+}
+
 bool Aligned(const void* p) { return reinterpret_cast<std::uintptr_t>(p) % alignof(std::max_align_t) == 0; }
 
 TEST(MemoryPool, LastFreedIsFirstReused) {
