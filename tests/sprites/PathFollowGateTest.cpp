@@ -1,6 +1,9 @@
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <vector>
 
 #include "CollisionFixture.h"
@@ -110,7 +113,7 @@ TEST_F(PathFollowGateTest, TheTraverserAndThePatternTravelInTheSpritesRecord) {
     walker->StartMovementPattern(true, true);
     walker->Speed(3);
     walker->UpdateMovementPattern();
-    const auto dir = std::filesystem::temp_directory_path() / "qel-path-gate-test";
+    const auto dir = std::filesystem::temp_directory_path() / ("qel-path-gate-test-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     SaveTo(dir / "first.sav", walker);
     node* loaded = nullptr;

@@ -1,9 +1,12 @@
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <vector>
 
 #include "SpriteFixture.h"
@@ -20,7 +23,7 @@ std::vector<char> Bytes(const std::filesystem::path& p) {
 }
 
 std::filesystem::path TempFile(const char* name) {
-    auto dir = std::filesystem::temp_directory_path() / "qel-sprites-test";
+    auto dir = std::filesystem::temp_directory_path() / ("qel-sprites-test-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     return dir / name;
 }
