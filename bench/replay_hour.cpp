@@ -15,6 +15,7 @@
 #include <iterator>
 #include <malloc.h>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "BenchRatio.h"
@@ -68,7 +69,7 @@ void RecordEngine(benchmark::State& state) {
             const Clock::time_point start = Clock::now();
             KeyboardInputKeys held;
             for (int k = 0; k < HeldCount(f); ++k) held.Add(static_cast<unsigned char>(0x1E + k));
-            keys.Add(held);
+            keys.Add(std::move(held));
             flags.Add(static_cast<unsigned char>(f & 3));
             moves.Add({f % 5, -(f % 3), 0});
             times.Add(start);
@@ -90,7 +91,7 @@ void RecordVector(benchmark::State& state) {
             const Clock::time_point start = Clock::now();
             std::vector<unsigned char> held;
             for (int k = 0; k < HeldCount(f); ++k) held.push_back(static_cast<unsigned char>(0x1E + k));
-            keys.push_back(held);
+            keys.push_back(std::move(held));
             flags.push_back(static_cast<unsigned char>(f & 3));
             moves.push_back({f % 5, -(f % 3), 0});
             times.Add(start);
@@ -110,7 +111,7 @@ struct HourFile {
         for (int f = 0; f < HourFrames; ++f) {
             KeyboardInputKeys held;
             for (int k = 0; k < HeldCount(f); ++k) held.Add(static_cast<unsigned char>(0x1E + k));
-            keys.Add(held);
+            keys.Add(std::move(held));
             flags.Add(static_cast<unsigned char>(f & 3));
             moves.Add({f % 5, -(f % 3), 0});
         }

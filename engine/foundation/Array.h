@@ -60,29 +60,10 @@ public:
 
     ~Array() { Free(); }
 
-    void Add(const T& x) {
-        if (count == capacity) {
-            // x may live in the old buffer, so it is copied before the old
-            // elements are moved out of it.
-            const unsigned int grown = capacity < initialCapacity ? initialCapacity : capacity * 2;
-            if (InPages(capacity)) {
-                T copy(x);  // x may live in the block that moves
-                Regrow(grown);
-                new (data + count) T(std::move(copy));
-            } else {
-                T* bigger = Allocate(grown);
-                new (bigger + count) T(x);
-                Prepare(bigger, grown, count);
-                MoveAll(bigger);
-                Deallocate(data, capacity);
-                data = bigger;
-                capacity = grown;
-            }
-        } else {
-            new (data + count) T(x);
-        }
-        ++count;
-    }
+    void Add(const T& x) { Append(x); }
+
+    // A value the caller gives up is moved in rather than copied.
+    void Add(T&& x) { Append(std::move(x)); }
 
     unsigned int Size() const { return count; }
 
@@ -108,6 +89,32 @@ public:
 
 private:
     static constexpr unsigned int initialCapacity = 10;
+
+    template <class U>
+    void Append(U&& x) {
+        if (count == capacity) {
+            // x may live in the old buffer, so it is copied before the old
+            // elements are moved out of it.
+            const unsigned int grown = capacity < initialCapacity ? initialCapacity : capacity * 2;
+            if (InPages(capacity)) {
+                T copy(std::forward<U>(x));  // x may live in the block that moves
+                Regrow(grown);
+                new (data + count) T(std::move(copy));
+            } else {
+                T* bigger = Allocate(grown);
+                new (bigger + count) T(std::forward<U>(x));
+                Prepare(bigger, grown, count);
+                MoveAll(bigger);
+                Deallocate(data, capacity);
+                data = bigger;
+                capacity = grown;
+            }
+        } else {
+            new (data + count) T(std::forward<U>(x));
+        }
+        ++count;
+    }
+
     static constexpr std::size_t pageBlockBytes = std::size_t(64) << 10;
 
     // Whether a block of n elements lives in system pages rather than the heap.

@@ -1,6 +1,7 @@
 #include "input/Keyboard.h"
 
 #include <cstring>
+#include <utility>
 
 #include "input/DeviceBuffer.h"
 #include "input/InputSession.h"
@@ -140,7 +141,7 @@ void Keyboard::RecordHeldKeys() {
     KeyboardInputKeys held;
     for (unsigned int k = 0; k < KeyCount; ++k)
         if (keys[k].pressed) held.Add(static_cast<unsigned char>(k));
-    frames->Add(held);
+    frames->Add(std::move(held));
 }
 
 // While replaying: the device's events still reach the keys, so that the real

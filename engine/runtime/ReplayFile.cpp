@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "foundation/File.h"
 #include "runtime/WholeFile.h"
@@ -88,7 +89,7 @@ bool ReplayFile::ReadFrom(File& file) {
             file.Read(code);
             held.Add(code);
         }
-        keys.Add(held);
+        keys.Add(std::move(held));
     }
     const std::int32_t flagCount = ReadCount(file, 1);
     for (std::int32_t i = 0; i < flagCount && !file.HasError(); ++i) {
@@ -108,9 +109,9 @@ bool ReplayFile::ReadFrom(File& file) {
 }
 
 void ReplayFile::MoveInto(const RecordedInput& input) {
-    if (input.keys != nullptr) *input.keys = keys;
-    if (input.mouseFlags != nullptr) *input.mouseFlags = mouseFlags;
-    if (input.mouseMoves != nullptr) *input.mouseMoves = mouseMoves;
+    if (input.keys != nullptr) *input.keys = std::move(keys);
+    if (input.mouseFlags != nullptr) *input.mouseFlags = std::move(mouseFlags);
+    if (input.mouseMoves != nullptr) *input.mouseMoves = std::move(mouseMoves);
     keys.Clear();
     mouseFlags.Clear();
     mouseMoves.Clear();
