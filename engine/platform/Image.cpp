@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <unordered_map>
 
+#include "platform/GifDecoderInternal.h"
+#include "platform/ImageLimitsInternal.h"
 #include "platform/Paths.h"
 #include "platform/Resources.h"
 #include "platform/Surface.h"
@@ -26,13 +28,11 @@ struct Image::Decoded {
 
 namespace {
 
-bool SizeAllowed(std::int64_t width, std::int64_t height);
-
 // Takes `decoded`; null when there is none, it cannot be converted, or the
 // decoder made it larger than any header checked before could tell.
 SDL_Surface* RowConvertible(SDL_Surface* decoded) {
     if (!decoded) return nullptr;
-    if (!SizeAllowed(decoded->w, decoded->h)) {
+    if (!ImageSizeAllowed(decoded->w, decoded->h)) {
         SDL_FreeSurface(decoded);
         return nullptr;
     }
@@ -45,18 +45,8 @@ SDL_Surface* RowConvertible(SDL_Surface* decoded) {
     return argb;
 }
 
-// Decoding a picture costs its pixels, whatever the file's length: a header
-// that claims more than these is refused before anything is decoded.
-constexpr std::int64_t MaxSide = 16384;
-constexpr std::int64_t MaxPixelBytes = std::int64_t(256) << 20;
-// No picture within those limits needs a file much larger than its pixels.
-constexpr std::int64_t MaxFileBytes = MaxPixelBytes + (std::int64_t(1) << 20);
-
-bool SizeAllowed(std::int64_t width, std::int64_t height) {
-    width = width < 0 ? -width : width;
-    height = height < 0 ? -height : height;
-    return width <= MaxSide && height <= MaxSide && width * height * 4 <= MaxPixelBytes;
-}
+// No picture within the image limits needs a file much larger than its pixels.
+constexpr std::int64_t MaxFileBytes = MaxImagePixelBytes + (std::int64_t(1) << 20);
 
 std::uint32_t Little(const std::uint8_t* p, int n) {
     std::uint32_t v = 0;
@@ -70,11 +60,12 @@ std::uint32_t Big(const std::uint8_t* p, int n) {
     return v;
 }
 
-// A GIF's screen and every image in it give sizes, and the decoder allocates
-// by an image's (moving on to the next image when one fails): all are
-// checked. The decoder skips stray bytes between blocks, as this walk does.
+// A GIF's screen and every image in it give sizes: a file with any of them
+// beyond the limits is hostile and refused whole, even where only its first
+// image would be decoded. Stray bytes between blocks are skipped here; the
+// decoder refuses them before the first image.
 bool GifSizesAllowed(const std::uint8_t* p, std::size_t n) {
-    if (n < 13 || !SizeAllowed(Little(p + 6, 2), Little(p + 8, 2))) return false;
+    if (n < 13 || !ImageSizeAllowed(Little(p + 6, 2), Little(p + 8, 2))) return false;
     auto skipSubBlocks = [&](std::size_t at) {
         while (at < n && p[at] != 0) at += std::size_t(p[at]) + 1;
         return at + 1;
@@ -90,7 +81,7 @@ bool GifSizesAllowed(const std::uint8_t* p, std::size_t n) {
             if (at + 9 > n) return true;  // cut short: the decoder stops here too
             const std::int64_t left = Little(p + at, 2), top = Little(p + at + 2, 2);
             const std::int64_t width = Little(p + at + 4, 2), height = Little(p + at + 6, 2);
-            if (!SizeAllowed(left + width, top + height)) return false;
+            if (!ImageSizeAllowed(left + width, top + height)) return false;
             const std::uint8_t packed = p[at + 8];
             at += 9;
             if (packed & 0x80) at += 3u << ((packed & 7) + 1);  // local colour table
@@ -117,17 +108,17 @@ bool KnownFormat(const std::uint8_t* p, std::size_t n) {
 bool HeaderSizeAllowed(const std::uint8_t* p, std::size_t n) {
     if (!KnownFormat(p, n)) return false;
     if (n >= 26 && p[0] == 'B' && p[1] == 'M') {
-        if (Little(p + 14, 4) == 12) return SizeAllowed(Little(p + 18, 2), Little(p + 20, 2));
-        return SizeAllowed(std::int32_t(Little(p + 18, 4)), std::int32_t(Little(p + 22, 4)));
+        if (Little(p + 14, 4) == 12) return ImageSizeAllowed(Little(p + 18, 2), Little(p + 20, 2));
+        return ImageSizeAllowed(std::int32_t(Little(p + 18, 4)), std::int32_t(Little(p + 22, 4)));
     }
-    if (n >= 24 && std::memcmp(p, "\x89PNG", 4) == 0) return SizeAllowed(Big(p + 16, 4), Big(p + 20, 4));
+    if (n >= 24 && std::memcmp(p, "\x89PNG", 4) == 0) return ImageSizeAllowed(Big(p + 16, 4), Big(p + 20, 4));
     if (n >= 10 && std::memcmp(p, "GIF", 3) == 0) return GifSizesAllowed(p, n);
     if (n >= 4 && p[0] == 0xFF && p[1] == 0xD8) {
         // Segments up to the first start-of-frame, which holds the size.
         for (std::size_t at = 2; at + 9 <= n && p[at] == 0xFF;) {
             const std::uint8_t marker = p[at + 1];
             if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC)
-                return SizeAllowed(Big(p + at + 7, 2), Big(p + at + 5, 2));
+                return ImageSizeAllowed(Big(p + at + 7, 2), Big(p + at + 5, 2));
             at += 2 + Big(p + at + 2, 2);
         }
     }
@@ -193,9 +184,13 @@ std::unique_ptr<Image> Image::Made(std::unique_ptr<Decoded> decoded) {
 
 std::unique_ptr<Image> Image::FromMemory(const void* data, std::size_t size) {
     if (!data || size == 0 || size > 0x7FFFFFFF) return nullptr;
-    if (!HeaderSizeAllowed(static_cast<const std::uint8_t*>(data), size)) return nullptr;
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    if (!HeaderSizeAllowed(bytes, size)) return nullptr;
     auto decoded = std::make_unique<Decoded>();
-    decoded->surface = RowConvertible(IMG_Load_RW(SDL_RWFromConstMem(data, int(size)), 1));
+    // GIFs are decoded by our own reader: SDL_image's frees wild pointers on
+    // hostile files, which no check from outside can rule out.
+    decoded->surface = RowConvertible(IsGif(bytes, size) ? DecodeGif(bytes, size)
+                                                         : IMG_Load_RW(SDL_RWFromConstMem(data, int(size)), 1));
     return Made(std::move(decoded));
 }
 
@@ -222,9 +217,8 @@ std::unique_ptr<Image> Image::FromFile(const std::string& path) {
         got = std::fread(head, 1, sizeof head, f);
         std::fclose(f);
     }
-    // A GIF's sizes are spread through the file: it is read whole so that the
-    // check sees every image the decoder would.
-    if (got == sizeof head && std::memcmp(head, "GIF", 3) == 0) return FromWholeFile(path);
+    // A GIF's sizes are spread through the file, and it is decoded from memory.
+    if (IsGif(head, got)) return FromWholeFile(path);
     if (!HeaderSizeAllowed(head, got)) return nullptr;
     auto decoded = std::make_unique<Decoded>();
     decoded->surface = RowConvertible(IMG_Load(path.c_str()));

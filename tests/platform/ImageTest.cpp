@@ -263,9 +263,9 @@ TEST_F(ImageFixture, PalettedAlphaAndPlainPicturesReadAndDrawAlike) {
 
 }  // namespace
 
-// The decoder allocates a GIF's image by the image's own size and place,
-// which need not fit its screen; it skips stray bytes on its way to an image
-// and goes on to the next image when one fails.
+// A GIF's image need not fit its screen, and a later image may claim more than
+// the first: every image's size and place is checked, with stray bytes between
+// blocks skipped on the way, and a file claiming too much anywhere is refused.
 TEST_F(ImageFixture, GifImagesLargerThanTheLimitAreRefusedWhateverTheirScreenSays) {
     struct Picture {
         std::uint16_t left, width;
