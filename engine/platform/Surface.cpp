@@ -19,7 +19,9 @@ constexpr std::int64_t MaxPixels = std::int64_t(1) << 28;
 
 bool IsEmpty(const QelRect& r) { return r.right <= r.left || r.bottom <= r.top; }
 
-QelRect Intersect(const QelRect& a, const QelRect& b) {
+// Always inlined: a rectangle returned in registers and read back whole from
+// memory stalls every small blit on the store.
+[[gnu::always_inline]] inline QelRect Intersect(const QelRect& a, const QelRect& b) {
     return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
 }
 
