@@ -2,6 +2,7 @@
 // one pass so that keyed copies move each span whole and skip the key pixels
 // without looking at them again (a sprite frame drawn every frame).
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -16,7 +17,8 @@ public:
     };
 
     // Finds the runs of `width` x `height` pixels of `bytes` bytes each, row y
-    // starting at pixels + y * pitch. Only Encoded keeps them.
+    // starting at pixels + y * pitch; columns are kept in 16 bits (surfaces are
+    // at most 32768 pixels wide). Only Encoded keeps them.
     Outcome Find(const std::uint8_t* pixels, std::int32_t pitch, std::int32_t width, std::int32_t height, int bytes,
                  std::uint32_t key);
 

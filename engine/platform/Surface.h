@@ -119,7 +119,8 @@ private:
     bool hasClip_ = false;
     QelRect clip_;
     // Whatever changes the pixels or the key sets Unknown; a keyed blit finds
-    // the rest (Encoded: the key occurs and opaqueRuns_ holds the runs).
+    // the rest (Encoded: the key occurs and opaqueRuns_ holds the runs;
+    // Present: it occurs in runs too short to be worth keeping).
     enum class KeyScan : std::uint8_t { Unknown, Absent, Present, Encoded };
     mutable KeyScan keyScan_ = KeyScan::Unknown;
     mutable OpaqueRuns opaqueRuns_;
