@@ -19,7 +19,9 @@ constexpr std::int64_t MaxPixels = std::int64_t(1) << 28;
 
 bool IsEmpty(const QelRect& r) { return r.right <= r.left || r.bottom <= r.top; }
 
-QelRect Intersect(const QelRect& a, const QelRect& b) {
+// Always inlined: a rectangle returned in registers and read back whole from
+// memory stalls every small blit on the store.
+[[gnu::always_inline]] inline QelRect Intersect(const QelRect& a, const QelRect& b) {
     return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
 }
 
@@ -45,8 +47,9 @@ void Store(std::uint8_t* p, int bytes, std::uint32_t v) {
     }
 }
 
-// One row of pixels of type T from src to dst; `step` is +1 or -1 through the
-// source (mirroring left-right starts at the source row's last pixel).
+// One keyed or mirrored row of pixels of type T from src to dst; `step` is +1
+// or -1 through the source (mirroring left-right starts at the source row's
+// last pixel).
 // Rows never overlap their source (Blit copies an overlapping source first),
 // so the keyed loops may rewrite every destination pixel: a select instead of
 // a conditional store, which the compiler vectorises once its cost model lets
@@ -61,9 +64,7 @@ template <typename T>
 QEL_VECTORISE void CopyRow(std::uint8_t* dst, const std::uint8_t* src, std::int32_t count, int step, bool keyed, T key) {
     T* __restrict d = reinterpret_cast<T*>(dst);
     const T* __restrict s = reinterpret_cast<const T*>(src);
-    if (step > 0 && !keyed) {
-        std::memmove(dst, src, std::size_t(count) * sizeof(T));
-    } else if (step > 0) {
+    if (step > 0) {
         for (std::int32_t i = 0; i < count; ++i) {
             const T v = s[i];
             d[i] = v == key ? d[i] : v;
@@ -78,17 +79,7 @@ QEL_VECTORISE void CopyRow(std::uint8_t* dst, const std::uint8_t* src, std::int3
     }
 }
 
-template <typename T>
-bool RowHolds(const std::uint8_t* row, std::int32_t count, T value) {
-    const T* p = reinterpret_cast<const T*>(row);
-    return std::find(p, p + count, value) != p + count;
-}
-
 void CopyRow24(std::uint8_t* dst, const std::uint8_t* src, std::int32_t count, int step, bool keyed, std::uint32_t key) {
-    if (step > 0 && !keyed) {
-        std::memmove(dst, src, std::size_t(count) * 3);
-        return;
-    }
     for (std::int32_t i = 0; i < count; ++i) {
         const std::uint8_t* s = src + std::ptrdiff_t(i) * 3 * step;
         std::uint32_t v = Load(s, 3);
@@ -249,21 +240,18 @@ void Surface::ClearColorKey() {
 
 bool Surface::KeyOccurs() const {
     if (!hasKey_) return false;
-    // While locked the caller may be writing: no answer is kept.
-    if (keyScan_ != KeyScan::Unknown && locks_ == 0) return keyScan_ == KeyScan::Present;
-    bool found = false;
-    for (std::int32_t y = 0; y < height_ && !found; ++y) {
-        const std::uint8_t* row = Row(y);
-        switch (BytesPerPixel()) {
-            case 1: found = RowHolds<std::uint8_t>(row, width_, std::uint8_t(key_)); break;
-            case 2: found = RowHolds<std::uint16_t>(row, width_, std::uint16_t(key_)); break;
-            case 4: found = RowHolds<std::uint32_t>(row, width_, key_); break;
-            default:
-                for (std::int32_t x = 0; x < width_ && !found; ++x) found = Load(row + std::size_t(x) * 3, 3) == key_;
+    if (keyScan_ == KeyScan::Unknown) {
+        KeyScan found = KeyScan::Present;
+        switch (opaqueRuns_.Find(Row(0), pitch_, width_, height_, BytesPerPixel(), key_)) {
+            case OpaqueRuns::Outcome::NoKey: found = KeyScan::Absent; break;
+            case OpaqueRuns::Outcome::Encoded: found = KeyScan::Encoded; break;
+            case OpaqueRuns::Outcome::Dense: break;
         }
+        // While locked the caller may be writing: no answer is kept.
+        if (locks_ > 0) return found != KeyScan::Absent;
+        keyScan_ = found;
     }
-    if (locks_ == 0) keyScan_ = found ? KeyScan::Present : KeyScan::Absent;
-    return found;
+    return keyScan_ != KeyScan::Absent;
 }
 
 void Surface::SetClipRect(const QelRect& clip) {
@@ -359,13 +347,28 @@ BlitResult Surface::Blit(const QelRect& destination, const Surface& source, cons
     const bool keyed = (flags & BlitSourceKey) && from->KeyOccurs();
     const std::uint32_t key = from->key_;
     const int bytes = BytesPerPixel();
+    const std::int32_t rows = d.bottom - d.top;
+    const std::int32_t firstY = mirrorY ? s.bottom - 1 : s.top;
+    const bool byRuns = keyed && !mirrorX && from->keyScan_ == KeyScan::Encoded;
+    // Taken after the source's key was looked at: in a copy within one surface
+    // this marks what was found out of date (the runs stay as found, for this copy).
+    std::uint8_t* dp = Row(d.top) + std::size_t(d.left) * bytes;
+    if (byRuns) {
+        from->opaqueRuns_.Copy(dp, pitch_, from->Row(0), from->pitch_, firstY, mirrorY ? -1 : 1, rows, s.left, s.right,
+                               bytes);
+        return BlitResult::Ok;
+    }
     const std::int32_t count = d.right - d.left;
     const int step = mirrorX ? -1 : 1;
     const std::int32_t firstX = mirrorX ? s.right - 1 : s.left;
-    for (std::int32_t row = 0; row < d.bottom - d.top; ++row) {
-        std::int32_t sy = mirrorY ? s.bottom - 1 - row : s.top + row;
-        const std::uint8_t* sp = from->Row(sy) + std::size_t(firstX) * bytes;
-        std::uint8_t* dp = Row(d.top + row) + std::size_t(d.left) * bytes;
+    const std::uint8_t* sp = from->Row(firstY) + std::size_t(firstX) * bytes;
+    const std::ptrdiff_t sourcePitch = mirrorY ? -std::ptrdiff_t(from->pitch_) : from->pitch_;
+    if (!keyed && !mirrorX) {
+        const std::size_t rowBytes = std::size_t(count) * std::size_t(bytes);
+        for (std::int32_t row = 0; row < rows; ++row, sp += sourcePitch, dp += pitch_) std::memcpy(dp, sp, rowBytes);
+        return BlitResult::Ok;
+    }
+    for (std::int32_t row = 0; row < rows; ++row, sp += sourcePitch, dp += pitch_) {
         switch (bytes) {
             case 1: CopyRow<std::uint8_t>(dp, sp, count, step, keyed, std::uint8_t(key)); break;
             case 2: CopyRow<std::uint16_t>(dp, sp, count, step, keyed, std::uint16_t(key)); break;

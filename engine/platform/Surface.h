@@ -10,6 +10,7 @@
 #include <vector>
 #include "QelExport.h"
 #include "foundation/Types.h"
+#include "platform/OpaqueRuns.h"
 #include "platform/PageMemory.h"
 
 namespace qel {
@@ -79,7 +80,8 @@ public:
     std::uint32_t ColorKey() const { return key_; }
     // True when some pixel holds the colour key. Found by one pass over the
     // pixels after they or the key last changed, so that keyed blits from a
-    // surface without key pixels copy whole rows (the same pixels).
+    // surface without key pixels copy whole rows, and from one whose key pixels
+    // leave long opaque runs copy those runs (the same pixels).
     bool KeyOccurs() const;
 
     // Destination clipping: with a clip rectangle, destinations are clipped
@@ -117,8 +119,12 @@ private:
     std::uint32_t key_ = 0;
     bool hasClip_ = false;
     QelRect clip_;
-    enum class KeyScan : std::uint8_t { Unknown, Absent, Present };
+    // Whatever changes the pixels or the key sets Unknown; a keyed blit finds
+    // the rest (Encoded: the key occurs and opaqueRuns_ holds the runs;
+    // Present: it occurs in runs too short to be worth keeping).
+    enum class KeyScan : std::uint8_t { Unknown, Absent, Present, Encoded };
     mutable KeyScan keyScan_ = KeyScan::Unknown;
+    mutable OpaqueRuns opaqueRuns_;
 };
 
 }  // namespace qel
