@@ -1,13 +1,16 @@
 #include "platform/MessageBox.h"
 
 #include <SDL.h>
+#include <imgui.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <utility>
 
+#include "platform/DialogModalInternal.h"
 #include "platform/EventsInternal.h"
 #include "platform/Text1252.h"
 #include "platform/WindowInternal.h"
@@ -45,6 +48,23 @@ bool X11Draws() {
     return driver != nullptr && std::strcmp(driver, "x11") == 0;
 }
 
+// The box drawn over the game's window where the system's own box cannot be
+// shown (an X server without the core fonts SDL's box draws with).
+class MessageView : public ModalDialog {
+public:
+    MessageView(std::string text, std::string caption) : text_(std::move(text)), caption_(std::move(caption)) {}
+    const char* Title() const override { return caption_.c_str(); }
+    void DrawControls() override {
+        ImGui::TextUnformatted(text_.c_str());
+        if (ImGui::Button("OK", ImVec2(90.0f, 0.0f))) OnEnter();
+    }
+    void OnEnter() override { End(0); }
+    void OnEscape() override { End(0); }
+
+private:
+    std::string text_, caption_;
+};
+
 Uint32 FlagsOf(MessageBoxIcon icon) {
     switch (icon) {
         case MessageBoxIcon::Error: return SDL_MESSAGEBOX_ERROR;
@@ -81,6 +101,10 @@ void ShowMessageBox(HWND owner, const char* text, const char* caption, MessageBo
         const bool plain = X11Draws();
         const std::string boxText = MessageBoxText(text, plain), boxCaption = MessageBoxText(caption, plain);
         if (SDL_ShowSimpleMessageBox(FlagsOf(icon), boxCaption.c_str(), boxText.c_str(), parent) == 0) return;
+    }
+    if (CanShowDialogs(owner)) {
+        MessageView view(MessageBoxText(text, true), MessageBoxText(caption, true));
+        if (RunModalDialog(owner, view)) return;
     }
     const std::string utf8Text = Cp1252ToUtf8(text), utf8Caption = Cp1252ToUtf8(caption);
     std::fprintf(stderr, "%s: %s\n", utf8Caption.c_str(), utf8Text.c_str());

@@ -13,6 +13,7 @@
 #include "platform/DialogNetwork.h"
 #include "platform/Display.h"
 #include "platform/FileDialogBox.h"
+#include "platform/MessageBox.h"
 #include "platform/MessageQueue.h"
 #include "platform/Window.h"
 
@@ -131,6 +132,19 @@ TEST_F(ModalDialogFixture, FileDialogStaysOpenAfterARefusedName) {
     std::string name;
     EXPECT_FALSE(qel::ShowFileDialog(window, LoadGame(), name));
     EXPECT_EQ(frames, 7);  // closed by the Escape, not by the Enter
+}
+
+// Where the system cannot show a message box, the player still sees it over
+// the game's window, and closes it with Enter or Escape.
+TEST_F(ModalDialogFixture, MessageBoxIsShownOverTheWindowAndClosedByAKey) {
+    for (SDL_Keycode key : {SDLK_RETURN, SDLK_ESCAPE}) {
+        Play({{2, Press(key)}});
+        testing::internal::CaptureStderr();
+        qel::ShowMessageBox(window, "Error loading file.", "Error", qel::MessageBoxIcon::Error);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        EXPECT_EQ(frames, 3);
+        qel::ClearMessageQueue();
+    }
 }
 
 TEST_F(ModalDialogFixture, TheWindowsEventsReachTheGameAfterTheDialog) {
