@@ -58,22 +58,25 @@ float FloorBelow(const nolt::LevelRecord& level, const nolt::SegmentRecord& floo
     return below;
 }
 
-// How deep a floor's body goes: the ground (the lowest floors) down to the
-// bottom; a block or a step, with a wall hanging from one of its ends, down to
+// How deep a floor's body goes: the ground (the lowest floors, give or take
+// a step too small to climb on purpose) down to the bottom; a block or a step, with a wall hanging from one of its ends, down to
 // the floor under it; anything else is a slab.
+constexpr float GroundStep = 6;
+
 int Depth(const nolt::LevelRecord& level, const nolt::SegmentRecord& floor, int height) {
     float lowest = 0;
     for (const nolt::SegmentRecord& s : level.segments)
         if (IsFloor(s)) lowest = std::max(lowest, std::min(s.y1, s.y2));
     const float top = std::min(floor.y1, floor.y2);
-    if (top >= lowest - 2) return height;
+    if (top >= lowest - GroundStep) return height;
     for (const nolt::SegmentRecord& s : level.segments) {
         if (s.id != 1 || !IsWall(s)) continue;
         const float x = (s.x1 + s.x2) / 2;
         const bool atEnd = std::abs(x - LeftOf(floor)) <= 2 || std::abs(x - RightOf(floor)) <= 2;
         if (atEnd && std::abs(std::min(s.y1, s.y2) - top) <= 3) {
-            const float below = FloorBelow(level, floor);
-            return int(std::max(below > 0 ? below - top : 0.0f, std::max(s.y1, s.y2) - top));
+            const float below = FloorBelow(level, floor), wallBottom = std::max(s.y1, s.y2);
+            if (below == 0 && wallBottom >= lowest - GroundStep) return height;  // standing on the ground
+            return int(std::max(below > 0 ? below - top : 0.0f, wallBottom - top));
         }
     }
     return 14;
