@@ -189,13 +189,13 @@ void Alarm::Fire(Sprite* sprite) {
     switch (executeMode) {
         case EveryFrame:
             triggerSprite = sprite;
-            behavior.Update(this);
+            behavior.Update(*this);
             break;
         case Armed:
             executeMode = Fired;
             firedBy = sprite;
             triggerSprite = sprite;
-            behavior.Update(this);
+            behavior.Update(*this);
             break;
         default:
             if (firedBy == nullptr) firedBy = sprite;

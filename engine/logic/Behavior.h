@@ -3,12 +3,14 @@
 // their place for the life of the list; they are switched on and off, never
 // removed singly.
 #pragma once
+#include <concepts>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "QelExport.h"
 #include "foundation/Node.h"
+#include "logic/CallbackOwner.h"
 #include "logic/LogicTypes.h"
 
 struct CREATE;
@@ -52,6 +54,14 @@ public:
     // Runs the active entries once, in list order; entries appended meanwhile
     // run in the same pass.
     void Update(void* owner);
+    // The same for an engine object, whose functions can then check what
+    // they were handed (qel::OwnerAs).
+    template <class Owner>
+        requires std::derived_from<Owner, node>
+    void Update(Owner& owner) {
+        qel::CallbackOwnerScope scope(&owner, &owner);
+        Update(static_cast<void*>(&owner));
+    }
 
 private:
     // kind: 0 function, 1 state machine, 2 timer.

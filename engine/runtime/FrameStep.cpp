@@ -30,8 +30,8 @@ unsigned char keyEvents[512];
 bool Simulating() { return !_IsSuspended && !waitingForPlayers; }
 
 void RunBehaviours() {
-    myGame->GetBehavior().Update(myGame);
-    gNode->GetBehavior().Update(gNode);
+    myGame->GetBehavior().Update(*myGame);
+    gNode->GetBehavior().Update(*gNode);
     gNode->GetNewVariableStates();
 }
 
@@ -60,7 +60,7 @@ void StepTransitions() {
 void RunMap(Map* map, bool& cursorSeen) {
     if (!map->Pause()) {
         if (map->Unused()) return;
-        map->GetBehavior().Update(map);
+        map->GetBehavior().Update(*map);
     }
     map->DisplayMap();
     ShowAlarms(map);

@@ -430,7 +430,7 @@ void GameNode::GetNewVariableStates() {
     for (node* n = variables.Head(); !n->EOList(); n = n->Next()) {
         Variable* v = static_cast<Variable*>(n);
         if (v->Unused() || v->Pause()) continue;
-        v->GetBehavior().Update(v);
+        v->GetBehavior().Update(*v);
         if (std::strcmp(v->Name(), "FPS") == 0) UpdateFpsDisplay(*v);
     }
 }
@@ -443,7 +443,7 @@ void GameNode::UpdateCursor() {
     if (myGame == nullptr || !myGame->ShowCursor()) return;
     Sprite* cursorSprite = Sprite::Search(CursorSpriteName);
     if (cursorSprite == nullptr || pQelCursor == nullptr) return;
-    pQelCursor->GetBehavior().Update(pQelCursor);
+    pQelCursor->GetBehavior().Update(*pQelCursor);
     cursorSprite->DisplaySprite();
 }
 

@@ -6,6 +6,7 @@
 #include "foundation/Variable.h"
 #include "input/QelCursor.h"
 #include "logic/Alarm.h"
+#include "logic/CallbackOwner.h"
 #include "logic/PathStateMachineTraverser.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/GameNode.h"
@@ -25,11 +26,14 @@ void RunBehaviours(Sprite& s, bool cursor, bool firstPass) {
     if (s.IsActiveNetworkPlayer()) s.HandleQ();
     for (unsigned int i = 0; i < s.localVariables.Size(); ++i) {
         Variable& v = s.localVariables[i];
-        v.GetBehavior().Update(&v);
+        v.GetBehavior().Update(v);
     }
-    if (PathStateMachineTraverser* t = s.Traverser(); t != nullptr && t->PathEnabled()) t->Go(&s);
+    if (PathStateMachineTraverser* t = s.Traverser(); t != nullptr && t->PathEnabled()) {
+        const qel::CallbackOwnerScope owner(&s, &s);
+        t->Go(&s);
+    }
     if (cursor && firstPass && pQelCursor != nullptr) pQelCursor->__InternalCursorFct();
-    s.behavior.Update(&s);
+    s.behavior.Update(s);
     s.UpdateMovementPattern();
 }
 

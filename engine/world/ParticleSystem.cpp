@@ -9,6 +9,7 @@
 #include "foundation/File.h"
 #include "foundation/ClassPool.h"
 #include "foundation/UserError.h"
+#include "logic/CallbackOwner.h"
 #include "logic/LogicTables.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/GameNode.h"
@@ -92,7 +93,9 @@ void ParticleSystem::ResolveFunctions() {
 void ParticleSystem::Init() {
     for (Particle& p : particles) {
         p.Owner(this);
-        if (initFunction != nullptr) initFunction(&p);
+        if (initFunction == nullptr) continue;
+        const qel::CallbackOwnerScope particleOwner(&p, nullptr);  // a particle is no engine object
+        initFunction(&p);
     }
 }
 
@@ -109,6 +112,7 @@ void ParticleSystem::Update() {
                 const float dx = p.DisplacementX(), dy = p.DisplacementY();
                 p.CollisionWithMap(map, std::sqrt(dx * dx + dy * dy));
             }
+            const qel::CallbackOwnerScope particleOwner(&p, nullptr);
             updateFunction(&p);
         }
     }

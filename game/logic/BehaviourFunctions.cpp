@@ -4,6 +4,7 @@
 #include "foundation/Variable.h"
 #include "logic/GameDeclarations.h"
 #include "logic/GameKeys.h"
+#include "logic/Owners.h"
 #include "logic/ReportContext.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
@@ -21,23 +22,18 @@ constexpr float NewGameRow = 342, LoadGameRow = 380;
 // Where the player starts again.
 constexpr float StartX = 57, StartY = 296;
 
-Sprite* OwnSprite(void* owner, const char* function) {
-    auto* s = static_cast<Sprite*>(owner);
-    report::Function(s->Name(), "Sprite", function);
-    return s;
+// The owner as the kind the function serves, named in the reports the engine
+// makes meanwhile; null when it is another kind.
+template <class Owner>
+Owner* Own(void* owner, const char* kind, const char* function) {
+    Owner* typed = OwnerOf<Owner>(owner, kind, function);
+    if (typed != nullptr) report::Function(typed->Name(), kind, function);
+    return typed;
 }
 
-GameNode* OwnLevel(void* owner, const char* function) {
-    auto* level = static_cast<GameNode*>(owner);
-    report::Function(level->Name(), "GameNode", function);
-    return level;
-}
-
-Game* OwnGame(void* owner, const char* function) {
-    auto* g = static_cast<Game*>(owner);
-    report::Function(g->Name(), "Game", function);
-    return g;
-}
+Sprite* OwnSprite(void* owner, const char* function) { return Own<Sprite>(owner, "Sprite", function); }
+GameNode* OwnLevel(void* owner, const char* function) { return Own<GameNode>(owner, "GameNode", function); }
+Game* OwnGame(void* owner, const char* function) { return Own<Game>(owner, "Game", function); }
 
 // Every sprite of one display list of a level.
 template <class F>
@@ -53,7 +49,7 @@ Variable* LapCounter(Sprite* s) { return s->localVariables.Size() > 0 ? &s->loca
 }  // namespace
 
 void leftright(void* owner) {
-    OwnGame(owner, "leftright");
+    if (OwnGame(owner, "leftright") == nullptr) return;
     if (key::Pressed(key::Left) || key::Pressed(key::A)) facingRight = false;
     if (key::Pressed(key::Right) || key::Pressed(key::D)) facingRight = true;
     StreamedSound* music = StreamedSound::Search("mus");
@@ -65,11 +61,13 @@ void leftright(void* owner) {
 
 void goalLogic(void* owner) {
     Sprite* s = OwnSprite(owner, "goalLogic");
+    if (s == nullptr) return;
     if (s->CollisionWithSprite("protag") && myGame != nullptr) myGame->NextLevel();
 }
 
 void gradientGoalLogic(void* owner) {
     Sprite* s = OwnSprite(owner, "gradientGoalLogic");
+    if (s == nullptr) return;
     if (!s->CollisionWithSprite("protag")) return;
     const int shown = SpritePTR("g")->Animation();
     if (shown == 5 && myGame != nullptr) myGame->NextLevel();
@@ -84,14 +82,17 @@ void gradientGoalLogic(void* owner) {
 }
 
 void title(void* owner) {
-    OwnLevel(owner, "title");
+    if (OwnLevel(owner, "title") == nullptr) return;
     StreamedSoundPTR("mus")->SetVolume(Silent);
 }
 
-void clearDelete(void* owner) { OwnSprite(owner, "clearDelete")->DeleteFlag(true); }
+void clearDelete(void* owner) {
+    if (Sprite* s = OwnSprite(owner, "clearDelete")) s->DeleteFlag(true);
+}
 
 void ResetDeath(void* owner) {
     Sprite* s = OwnSprite(owner, "ResetDeath");
+    if (s == nullptr) return;
     if (myGame == nullptr) return;
     const float worldHeight = static_cast<float>(myGame->WorldHeight());
     if (!(s->WorldPositionY() > worldHeight)) return;
@@ -102,6 +103,7 @@ void ResetDeath(void* owner) {
 
 void ViewPortChara(void* owner) {
     Sprite* camera = OwnSprite(owner, "ViewPortChara");
+    if (camera == nullptr) return;
     Sprite* player = FindSprite("protag");
     const int dx = static_cast<int>(player->WorldPositionX() - camera->WorldPositionX());
     const int dy = static_cast<int>(player->WorldPositionY() - camera->WorldPositionY());
@@ -120,45 +122,51 @@ void ViewPortChara(void* owner) {
     SpritePTR("mainChar")->MainCharacter(true);
 }
 
-void projectileDelete(void* owner) { OwnSprite(owner, "projectileDelete")->DeleteFlag(true); }
+void projectileDelete(void* owner) {
+    if (Sprite* s = OwnSprite(owner, "projectileDelete")) s->DeleteFlag(true);
+}
 
 void ClearGeneration(void* owner) {
-    OwnLevel(owner, "ClearGeneration");
+    if (OwnLevel(owner, "ClearGeneration") == nullptr) return;
     Clear("masterRClear");
 }
 
 void ClearGenerationW(void* owner) {
-    OwnLevel(owner, "ClearGenerationW");
+    if (OwnLevel(owner, "ClearGenerationW") == nullptr) return;
     Clear("masterWClear");
 }
 
 void FinishGame(void* owner) {
-    OwnLevel(owner, "FinishGame");
+    if (OwnLevel(owner, "FinishGame") == nullptr) return;
     if (myGame != nullptr) myGame->EndGame();
 }
 
 void FinishWorld(void* owner) {
-    OwnLevel(owner, "FinishWorld");
+    if (OwnLevel(owner, "FinishWorld") == nullptr) return;
     if (myGame != nullptr) myGame->NextLevel();
 }
 
 void triangle(void* owner) {
     Sprite* s = OwnSprite(owner, "triangle");
+    if (s == nullptr) return;
     if (s->WorldPositionX() < -32) s->WorldPosition(1100, s->WorldPositionY(), false);
 }
 
 void altF4(void* owner) {
     Game* g = OwnGame(owner, "altF4");
+    if (g == nullptr) return;
     if (key::Pressed(key::F4) && (key::Pressed(key::RightAlt) || key::Pressed(key::LeftAlt))) g->EndGame();
 }
 
 void titlescreen(void* owner) {
     Sprite* s = OwnSprite(owner, "titlescreen");
+    if (s == nullptr) return;
     if (!StreamedSoundPTR("enter")->IsPlaying()) s->Visible(true);
 }
 
 void deciderLogic(void* owner) {
     Sprite* s = OwnSprite(owner, "deciderLogic");
+    if (s == nullptr) return;
     if (key::Triggered(key::Up) || key::Triggered(key::Down) || key::Triggered(key::W) || key::Triggered(key::S)) {
         const float row = s->WorldPositionY() == NewGameRow ? LoadGameRow : NewGameRow;
         s->WorldPosition(s->WorldPositionX(), row, false);
@@ -173,6 +181,7 @@ void deciderLogic(void* owner) {
 
 void Reset(void* owner) {
     Game* g = OwnGame(owner, "Reset");
+    if (g == nullptr) return;
     if (!(SpritePTR("protag")->WorldPositionX() > 1550)) return;
     ForEachSprite(gNode, 0, [](Sprite* s) {
         s->WorldPosition(static_cast<float>(s->ViewportX() + 30), s->WorldPositionY(), false);
@@ -181,12 +190,12 @@ void Reset(void* owner) {
 }
 
 void CopyGradient(void* owner) {
-    OwnLevel(owner, "CopyGradient");
+    if (OwnLevel(owner, "CopyGradient") == nullptr) return;
     for (int y = 0; y < 370; ++y) SpriteCopy2("newGradient", "g", 0, y);
 }
 
 void CopyReveal(void* owner) {
-    OwnLevel(owner, "CopyReveal");
+    if (OwnLevel(owner, "CopyReveal") == nullptr) return;
     for (int y = -1; y < 480; y += 15) {
         Sprite* copy = SpriteCopy2("masterReveal", "e", 0, y);
         if (copy == nullptr) continue;
@@ -196,12 +205,13 @@ void CopyReveal(void* owner) {
 }
 
 void clearWorld3(void* owner) {
-    OwnLevel(owner, "clearWorld3");
+    if (OwnLevel(owner, "clearWorld3") == nullptr) return;
     Clear("masterClear");
 }
 
 void FinaleBehavior(void* owner) {
     Sprite* s = OwnSprite(owner, "FinaleBehavior");
+    if (s == nullptr) return;
     Variable* laps = LapCounter(s);
     if (laps == nullptr) return;
     if (s->InViewport() || !(s->WorldPositionX() > 0)) return;
@@ -230,4 +240,6 @@ void FinaleBehavior(void* owner) {
     }
 }
 
-void creditsBehavoir(void* owner) { OwnSprite(owner, "creditsBehavoir")->Visible(true); }
+void creditsBehavoir(void* owner) {
+    if (Sprite* s = OwnSprite(owner, "creditsBehavoir")) s->Visible(true);
+}

@@ -3,6 +3,7 @@
 #include "foundation/UserError.h"
 #include "logic/GameDeclarations.h"
 #include "logic/GameKeys.h"
+#include "logic/Owners.h"
 #include "logic/PlayerLD.h"
 #include "logic/ReportContext.h"
 #include "runtime/Game.h"
@@ -20,8 +21,6 @@ constexpr int FloorId = 0, WallId = 1;
 // The player's feet carry this id on every frame.
 constexpr int FeetId = 1;
 
-Sprite* Player(void* owner) { return static_cast<Sprite*>(owner); }
-
 // The player's data, or null after a report: a sprite without it is not moved.
 PlayerLD* DataOf(Sprite* s) {
     auto* data = dynamic_cast<PlayerLD*>(s->LocalData());
@@ -37,7 +36,8 @@ bool WallAt(Sprite* s, unsigned int direction, unsigned int distance) {
 bool Landed(Sprite* s) { return s->Collision(FeetId) && s->CollisionWithMap(FloorId); }
 
 void Airborne(const char* stateName, bool savesOnEntering, int entering, void* owner) {
-    Sprite* s = Player(owner);
+    Sprite* s = OwnerOf<Sprite>(owner, "Sprite", stateName);
+    if (s == nullptr) return;
     report::Action(s->Name(), Machine, stateName);
     PlayerLD* data = DataOf(s);
     if (data == nullptr) return;
@@ -79,13 +79,15 @@ bool StepOpen(Sprite* s, unsigned int direction) {
 }
 
 bool LandedCondition(const char* edge, void* owner) {
-    Sprite* s = Player(owner);
+    Sprite* s = OwnerOf<Sprite>(owner, "Sprite", edge);
+    if (s == nullptr) return false;
     report::Condition(s->Name(), Machine, edge);
     return Landed(s);
 }
 
 bool JumpCondition(const char* edge, void* owner) {
-    Sprite* s = Player(owner);
+    Sprite* s = OwnerOf<Sprite>(owner, "Sprite", edge);
+    if (s == nullptr) return false;
     report::Condition(s->Name(), Machine, edge);
     if (DataOf(s) == nullptr) return false;
     return PlayerJump(s);
@@ -99,7 +101,8 @@ void JumpFromPlatform(int entering, void* owner) { Airborne("JumpFromPlatform", 
 void Ini(int entering, void* owner) { Airborne("Ini", true, entering, owner); }
 
 void platform(int, void* owner) {
-    Sprite* s = Player(owner);
+    Sprite* s = OwnerOf<Sprite>(owner, "Sprite", "platform");
+    if (s == nullptr) return;
     report::Action(s->Name(), Machine, "platform");
     PlayerLD* data = DataOf(s);
     if (data == nullptr) return;
@@ -128,7 +131,8 @@ bool PlyrOnWhatSM_S2_To_S4_Condition(void* owner) { return JumpCondition("PlyrOn
 bool PlyrOnWhatSM_S5_To_S3_Condition(void* owner) { return JumpCondition("PlyrOnWhatSM_S5_To_S3_Condition", owner); }
 
 bool PlyrOnWhatSM_S2_To_S1b_Condition(void* owner) {
-    Sprite* s = Player(owner);
+    Sprite* s = OwnerOf<Sprite>(owner, "Sprite", "PlyrOnWhatSM_S2_To_S1b_Condition");
+    if (s == nullptr) return false;
     report::Condition(s->Name(), Machine, "PlyrOnWhatSM_S2_To_S1b_Condition");
     if (s->LookAheadCollisionWithMap(LookDown, 7, FloorId)) return false;
     s->Speed(s->Speed() * gravity);

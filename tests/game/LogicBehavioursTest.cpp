@@ -13,6 +13,7 @@
 #include "sound/SoundCard.h"
 #include "sound/StreamedSound.h"
 #include "sound/StreamedSoundPTR.h"
+#include "world/ParticleSystem.h"
 
 using namespace gametest;
 
@@ -245,6 +246,28 @@ TEST_F(LogicBehavioursTest, AMissingSpriteEndsTheProgramWithItsNameAsCaption) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(FindSprite("nobody"), ::testing::ExitedWithCode(0), "nobody");
     EXPECT_EXIT(FindSprite("nobody"), ::testing::ExitedWithCode(0), "You broke the gosh darn game");
+}
+
+// A level file or a save may bind any function to any object: run for an
+// object of another kind, the game's functions do nothing.
+TEST_F(LogicBehavioursTest, FunctionsBoundToAnotherKindOfObjectDoNothing) {
+    AddLevels({"Next"});
+    Sprite* p = AddSprite("protag", 500, 340, PlayerActor);
+    p->ActivateCollisionWithSprite(true);
+    Sprite* goal = AddSprite("goal", 500, 340, GoalActor, 2);
+    goal->behavior.AddFunction(FunctionNo::FinishWorld, true);  // a level's function
+    level->GetBehavior().AddFunction(FunctionNo::clearDelete, true);  // sprites' functions
+    level->GetBehavior().AddFunction(FunctionNo::goalLogic, true);
+    level->GetBehavior().AddStateMachine(StateMachineNo::PlyrOnWhatSM, true);
+    myGame->ChangePending(false);
+    Frame();
+    level->GetBehavior().Update(*level);
+    EXPECT_FALSE(myGame->ChangePending());
+
+    // Particles are no engine objects at all.
+    ParticleSystem sparks(4, FunctionNo::gradientGoalLogic, FunctionNo::clearDelete);
+    sparks.Update();
+    EXPECT_FALSE(myGame->ChangePending());
 }
 
 TEST_F(LogicBehavioursTest, TheGoalLeadsOnWhenThePlayerTouchesIt) {

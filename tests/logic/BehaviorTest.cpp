@@ -35,6 +35,12 @@ void TimerAppends(void*) {
         if (!list->IsFunctionAdded(n)) list->AddFunction(n, false);
 }
 void Act(int e, void*) { trace.push_back("s" + std::to_string(e)); }
+
+// Two kinds of engine object, and a function written for one of them.
+struct Crate : node {};
+struct Barrel : node {};
+void CrateFunction(void* owner) { trace.push_back(qel::OwnerAs<Crate>(owner) != nullptr ? "crate" : "refused"); }
+void CrateAction(int, void* owner) { CrateFunction(owner); }
 bool Always(void*) { return true; }
 
 class BehaviorTest : public LogicTest {
@@ -383,6 +389,34 @@ TEST_F(BehaviorTest, AMapLoadedFromSmallerTablesRefusesLargerNumbers) {
     EXPECT_EQ(ReportedMessage(), "The function 1 cannot be found.");
     b.AddFunction(0, true);
     EXPECT_EQ(b.Count(), 1u);
+}
+
+// A file may bind any function to any object: a function written for one kind
+// of owner can tell when the engine runs it for another, as a function or a
+// state's action, while a direct call keeps the type its caller gave.
+TEST_F(BehaviorTest, FunctionsTellWhatKindOfObjectTheyRunFor) {
+    FillTables();
+    FArray[0] = reinterpret_cast<void*>(&CrateFunction);
+    SMArray[0] = StateMachine();
+    SMArray[0].AddState(State(&CrateAction));
+    Crate crate;
+    Barrel barrel;
+    Behavior b;
+    b.AddFunction(0, true);
+    b.AddStateMachine(0, true);
+
+    b.Update(crate);
+    EXPECT_EQ(trace, (std::vector<std::string>{"crate", "crate"}));
+    trace.clear();
+    b.Update(barrel);
+    EXPECT_EQ(trace, (std::vector<std::string>{"refused", "refused"}));
+    trace.clear();
+    {
+        qel::CallbackOwnerScope running(&barrel, &barrel);
+        CrateFunction(&crate);
+    }
+    CrateFunction(&crate);
+    EXPECT_EQ(trace, (std::vector<std::string>{"crate", "crate"}));
 }
 
 }  // namespace
