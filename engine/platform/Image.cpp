@@ -258,37 +258,59 @@ bool Image::Opaque() const {
     return true;
 }
 
+namespace {
+
+// One row of image pixels drawn at (x, ty) of the target, from column x0 up
+// to x1. On a 32-bit target an opaque pixel is its own raw value, which
+// keeps the common loop free of per-pixel format switches.
+template <bool Xrgb32>
+void DrawRow(Surface& target, const std::uint32_t* source, std::int64_t x0, std::int64_t x1, std::int32_t x,
+             std::int32_t ty, bool keyed, std::uint32_t keyArgb, OpaqueToRaw& toRaw) {
+    const int bytes = target.BytesPerPixel();
+    std::uint8_t* row = target.Row(ty);
+    for (std::int64_t ix = x0; ix < x1; ++ix) {
+        const std::uint32_t p = source[ix];
+        const std::uint32_t alpha = p >> 24;
+        if ((keyed && p == keyArgb) || alpha == 0) continue;
+        const std::int32_t tx = std::int32_t(x + ix);
+        if (alpha == 255) {
+            if constexpr (Xrgb32) {
+                const std::uint32_t raw = p & 0xFFFFFF;
+                std::memcpy(row + std::size_t(tx) * 4, &raw, 4);
+            } else {
+                StoreRaw(row + std::size_t(tx) * std::size_t(bytes), bytes, toRaw(p));
+            }
+            continue;
+        }
+        const COLORREF under = target.RawToColor(target.GetRawPixel(tx, ty));
+        const COLORREF colour =
+            QelRGB(Blend((p >> 16) & 0xFF, RedOf(under), alpha), Blend((p >> 8) & 0xFF, GreenOf(under), alpha),
+                   Blend(p & 0xFF, BlueOf(under), alpha));
+        target.SetRawPixel(tx, ty, toRaw.Colour(colour));
+    }
+}
+
+}  // namespace
+
 void Image::DrawInto(Surface& target, std::int32_t x, std::int32_t y, COLORREF key) const {
     const std::int64_t x0 = std::max<std::int64_t>(0, -std::int64_t(x)), y0 = std::max<std::int64_t>(0, -std::int64_t(y));
     const std::int64_t x1 = std::min<std::int64_t>(width_, std::int64_t(target.Width()) - x);
     const std::int64_t y1 = std::min<std::int64_t>(height_, std::int64_t(target.Height()) - y);
     if (x0 >= x1 || y0 >= y1) return;
     // The key compares against opaque pixels of exactly that colour.
+    const bool keyed = key != InvalidColor;
     const std::uint32_t keyArgb =
-        key == InvalidColor ? 0 : 0xFF000000u | std::uint32_t(RedOf(key)) << 16 | std::uint32_t(GreenOf(key)) << 8 | BlueOf(key);
+        keyed ? 0xFF000000u | std::uint32_t(RedOf(key)) << 16 | std::uint32_t(GreenOf(key)) << 8 | BlueOf(key) : 0;
     OpaqueToRaw toRaw(target);
-    const int bytes = target.BytesPerPixel();
+    const bool xrgb32 = target.BitsPerPixel() == 32;
     std::vector<std::uint32_t> argb(std::size_t(width_), 0);
     for (std::int64_t iy = y0; iy < y1; ++iy) {
         ArgbRow(std::int32_t(iy), argb.data());
-        const std::uint32_t* source = argb.data();
         const std::int32_t ty = std::int32_t(y + iy);
-        std::uint8_t* row = target.Row(ty);
-        for (std::int64_t ix = x0; ix < x1; ++ix) {
-            const std::uint32_t p = source[ix];
-            const std::uint32_t alpha = p >> 24;
-            if ((key != InvalidColor && p == keyArgb) || alpha == 0) continue;
-            const std::int32_t tx = std::int32_t(x + ix);
-            if (alpha == 255) {
-                StoreRaw(row + std::size_t(tx) * std::size_t(bytes), bytes, toRaw(p));
-                continue;
-            }
-            const COLORREF under = target.RawToColor(target.GetRawPixel(tx, ty));
-            const COLORREF colour =
-                QelRGB(Blend((p >> 16) & 0xFF, RedOf(under), alpha), Blend((p >> 8) & 0xFF, GreenOf(under), alpha),
-                       Blend(p & 0xFF, BlueOf(under), alpha));
-            target.SetRawPixel(tx, ty, toRaw.Colour(colour));
-        }
+        if (xrgb32)
+            DrawRow<true>(target, argb.data(), x0, x1, x, ty, keyed, keyArgb, toRaw);
+        else
+            DrawRow<false>(target, argb.data(), x0, x1, x, ty, keyed, keyArgb, toRaw);
     }
 }
 
