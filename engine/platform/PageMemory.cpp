@@ -4,6 +4,10 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstring>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
 
 namespace qel {
 
@@ -58,11 +62,76 @@ void* MapWhole(std::size_t length) {
     return block;
 }
 
+// Whole blocks given back are kept for the next ones: a level's maps and the
+// pictures they are made from go as the next level's come, and memory the
+// process has touched costs nothing to map in again.
+constexpr std::size_t KeptBlocks = 4;
+constexpr std::size_t KeptBytes = std::size_t(96) << 20;
+
+struct Block {
+    void* at;
+    std::size_t length;
+};
+
+std::mutex keptLock;
+std::vector<Block>& Kept() {
+    static auto* blocks = new std::vector<Block>;  // outlives every static
+    return *blocks;
+}
+// Kept blocks handed out again, with their mapped lengths.
+std::unordered_map<void*, std::size_t>& Lent() {
+    static auto* blocks = new std::unordered_map<void*, std::size_t>;
+    return *blocks;
+}
+
+// The smallest kept block that holds `length` without wasting more than it
+// holds, or null.
+void* TakeKept(std::size_t length) {
+    std::lock_guard hold(keptLock);
+    std::vector<Block>& kept = Kept();
+    auto best = kept.end();
+    for (auto it = kept.begin(); it != kept.end(); ++it)
+        if (it->length >= length && it->length / 2 <= length && (best == kept.end() || it->length < best->length))
+            best = it;
+    if (best == kept.end()) return nullptr;
+    void* block = best->at;
+    Lent().emplace(block, best->length);
+    kept.erase(best);
+    return block;
+}
+
+// Keeps a block given back; the oldest kept ones go when there are too many.
+void KeepWhole(void* block, std::size_t length) {
+    std::vector<Block> gone;
+    {
+        std::lock_guard hold(keptLock);
+        if (auto lent = Lent().find(block); lent != Lent().end()) {
+            length = lent->second;
+            Lent().erase(lent);
+        }
+        std::vector<Block>& kept = Kept();
+        kept.push_back({block, length});
+        std::size_t total = 0;
+        for (const Block& b : kept) total += b.length;
+        while (!kept.empty() && (kept.size() > KeptBlocks || total > KeptBytes)) {
+            total -= kept.front().length;
+            gone.push_back(kept.front());
+            kept.erase(kept.begin());
+        }
+    }
+    for (const Block& b : gone) munmap(b.at, b.length);
+}
+
 }  // namespace
 
 void* MapPages(std::size_t bytes, PageUse use) {
     if (bytes == 0 || bytes > SIZE_MAX / 4) return nullptr;
-    return use == PageUse::Gradual ? MapGradual(Length(bytes)) : MapWhole(Length(bytes));
+    if (use == PageUse::Gradual) return MapGradual(Length(bytes));
+    if (void* kept = TakeKept(Length(bytes))) {
+        std::memset(kept, 0, bytes);
+        return kept;
+    }
+    return MapWhole(Length(bytes));
 }
 
 void* GrowPages(void* block, std::size_t oldBytes, std::size_t newBytes) {
@@ -96,7 +165,10 @@ void PreparePages(void* block, std::size_t bytes) {
 void UnmapPages(void* block, std::size_t bytes, PageUse use) {
     if (!block || !bytes) return;
     const std::size_t length = Length(bytes);
-    munmap(block, use == PageUse::Gradual ? Reserved(length) : length);
+    if (use == PageUse::Gradual)
+        munmap(block, Reserved(length));
+    else
+        KeepWhole(block, length);
 }
 
 }  // namespace qel

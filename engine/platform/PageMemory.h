@@ -29,7 +29,9 @@ QEL_API void* GrowPages(void* block, std::size_t oldBytes, std::size_t newBytes)
 // be written: much cheaper than a fault per page.
 QEL_API void PreparePages(void* block, std::size_t bytes);
 
-// Gives a block back; `bytes` is the size it was mapped or last grown to.
+// Gives a block back; `bytes` is the size it was mapped or last grown to. A
+// few Whole blocks are kept for later MapPages calls, which spares the next
+// level's pictures the page faults of fresh memory.
 QEL_API void UnmapPages(void* block, std::size_t bytes, PageUse use);
 
 // An allocator for containers of large blocks written whole (pixels): blocks

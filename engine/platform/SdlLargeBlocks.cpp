@@ -8,7 +8,6 @@
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
-#include <vector>
 
 #include "platform/PageMemory.h"
 
@@ -17,15 +16,6 @@ namespace qel {
 namespace {
 
 constexpr std::size_t LargeBytes = std::size_t(1) << 20;
-// Freed blocks kept for the next picture: a level's pictures come and go
-// together, so a few blocks spare the next level's page faults.
-constexpr std::size_t KeptBlocks = 4;
-constexpr std::size_t KeptBytes = std::size_t(96) << 20;
-
-struct Block {
-    void* at;
-    std::size_t bytes;
-};
 
 // The large blocks handed out, with their sizes: anything else is the C
 // library's, including blocks SDL took before the routing.
@@ -34,57 +24,13 @@ std::unordered_map<void*, std::size_t>& Large() {
     static auto* blocks = new std::unordered_map<void*, std::size_t>;  // outlives every static
     return *blocks;
 }
-std::vector<Block>& Kept() {
-    static auto* blocks = new std::vector<Block>;
-    return *blocks;
-}
 
-// A kept block that fits without wasting more than its request, or null.
-void* ReuseKept(std::size_t bytes, std::size_t& size) {
-    std::vector<Block>& kept = Kept();
-    auto best = kept.end();
-    for (auto it = kept.begin(); it != kept.end(); ++it)
-        if (it->bytes >= bytes && it->bytes / 2 <= bytes && (best == kept.end() || it->bytes < best->bytes)) best = it;
-    if (best == kept.end()) return nullptr;
-    void* block = best->at;
-    size = best->bytes;
-    kept.erase(best);
-    return block;
-}
-
-void* NewLarge(std::size_t bytes, bool zeroed) {
-    {
-        std::lock_guard hold(largeLock);
-        std::size_t size = 0;
-        if (void* block = ReuseKept(bytes, size)) {
-            Large().emplace(block, size);
-            if (zeroed) std::memset(block, 0, bytes);
-            return block;
-        }
-    }
-    void* block = MapPages(bytes, PageUse::Whole);  // zero-filled
+void* NewLarge(std::size_t bytes) {
+    void* block = MapPages(bytes, PageUse::Whole);  // zero-filled, perhaps a picture's given back
     if (block == nullptr) return nullptr;
     std::lock_guard hold(largeLock);
     Large().emplace(block, bytes);
     return block;
-}
-
-// Keeps a freed block for reuse, or gives back the oldest kept ones.
-void KeepOrUnmap(void* block, std::size_t bytes) {
-    std::vector<Block> unmapped;
-    {
-        std::lock_guard hold(largeLock);
-        std::vector<Block>& kept = Kept();
-        kept.push_back({block, bytes});
-        std::size_t total = 0;
-        for (const Block& b : kept) total += b.bytes;
-        while (!kept.empty() && (kept.size() > KeptBlocks || total > KeptBytes)) {
-            total -= kept.front().bytes;
-            unmapped.push_back(kept.front());
-            kept.erase(kept.begin());
-        }
-    }
-    for (const Block& b : unmapped) UnmapPages(b.at, b.bytes, PageUse::Whole);
 }
 
 // The size of one of our large blocks, 0 for the C library's; `forget` drops it.
@@ -98,16 +44,16 @@ std::size_t LargeSize(void* block, bool forget) {
     return bytes;
 }
 
-void* SdlMalloc(std::size_t bytes) { return bytes >= LargeBytes ? NewLarge(bytes, false) : std::malloc(bytes); }
+void* SdlMalloc(std::size_t bytes) { return bytes >= LargeBytes ? NewLarge(bytes) : std::malloc(bytes); }
 
 void* SdlCalloc(std::size_t count, std::size_t size) {
     if (size != 0 && count > SIZE_MAX / size) return nullptr;
-    return count * size >= LargeBytes ? NewLarge(count * size, true) : std::calloc(count, size);
+    return count * size >= LargeBytes ? NewLarge(count * size) : std::calloc(count, size);
 }
 
 void SdlFree(void* block) {
     if (const std::size_t bytes = LargeSize(block, true))
-        KeepOrUnmap(block, bytes);
+        UnmapPages(block, bytes, PageUse::Whole);
     else
         std::free(block);
 }

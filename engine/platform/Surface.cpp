@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <mutex>
 #include <utility>
 
 #include "platform/Palette.h"
@@ -87,68 +86,6 @@ void CopyRow24(std::uint8_t* dst, const std::uint8_t* src, std::int32_t count, i
     }
 }
 
-using Pixels = std::vector<std::uint8_t, PageAllocator<std::uint8_t>>;
-
-// Pixel memory of large surfaces (level maps) given back when they go, for
-// the next ones: memory the process has touched before costs nothing to map
-// in again, where fresh memory costs a page fault per page or huge page (a
-// level switch makes and drops maps several megabytes large).
-class PixelStore {
-public:
-    static constexpr std::size_t LargeBytes = PageAllocator<std::uint8_t>::PageBytes;
-    static constexpr std::size_t MaxKept = 4;
-    static constexpr std::size_t MaxKeptBytes = std::size_t(96) << 20;
-
-    // Zero-filled pixels of that size: the smallest kept buffer that holds them, else new.
-    Pixels Take(std::size_t bytes) {
-        Pixels pixels;
-        bool zero = bytes >= LargeBytes;  // fresh pages come zero-filled
-        if (bytes >= LargeBytes) {
-            std::lock_guard<std::mutex> hold(lock_);
-            auto best = kept_.end();
-            for (auto it = kept_.begin(); it != kept_.end(); ++it)
-                if (it->capacity() >= bytes && (best == kept_.end() || it->capacity() < best->capacity())) best = it;
-            if (best != kept_.end()) {
-                pixels = std::move(*best);
-                kept_.erase(best);
-                zero = false;
-            }
-        }
-        pixels.resize(bytes);
-        if (!zero) std::memset(pixels.data(), 0, bytes);
-        return pixels;
-    }
-
-    // Keeps a large buffer; the smallest kept ones go first when there are too many.
-    void Give(Pixels&& pixels) {
-        if (pixels.capacity() < LargeBytes || pixels.capacity() > MaxKeptBytes) return;
-        std::lock_guard<std::mutex> hold(lock_);
-        kept_.push_back(std::move(pixels));
-        auto bytes = [this] {
-            std::size_t total = 0;
-            for (const auto& k : kept_) total += k.capacity();
-            return total;
-        };
-        while (kept_.size() > MaxKept || bytes() > MaxKeptBytes) {
-            auto smallest = std::min_element(kept_.begin(), kept_.end(),
-                                             [](const auto& a, const auto& b) { return a.capacity() < b.capacity(); });
-            kept_.erase(smallest);
-        }
-    }
-
-private:
-    std::mutex lock_;
-    std::vector<Pixels> kept_;
-};
-
-PixelStore& ThePixelStore() {
-    static PixelStore* store = new PixelStore();  // surfaces held by statics may go after exit code ran
-    return *store;
-}
-
-Pixels ReusedPixels(std::size_t bytes) { return ThePixelStore().Take(bytes); }
-void KeepPixels(Pixels&& pixels) { ThePixelStore().Give(std::move(pixels)); }
-
 }  // namespace
 
 bool FormatForDepth(std::int32_t bitsPerPixel, PixelFormat& format) {
@@ -172,11 +109,16 @@ std::unique_ptr<Surface> Surface::Create(std::int32_t width, std::int32_t height
     s->format_ = format;
     // Rows start on 4-byte boundaries, as the system's surfaces do.
     s->pitch_ = (width * s->BytesPerPixel() + 3) & ~3;
-    s->pixels_ = ReusedPixels(std::size_t(s->pitch_) * std::size_t(height));
+    // Large pixels come from pages, zero-filled whether fresh or given back by
+    // a surface gone before (a level's maps go as the next level's come);
+    // heap memory is cleared here.
+    const std::size_t bytes = std::size_t(s->pitch_) * std::size_t(height);
+    s->pixels_.resize(bytes);
+    if (bytes < PageAllocator<std::uint8_t>::PageBytes) std::memset(s->pixels_.data(), 0, bytes);
     return s;
 }
 
-Surface::~Surface() { KeepPixels(std::move(pixels_)); }
+Surface::~Surface() = default;
 
 std::uint8_t* Surface::Lock(std::int32_t* pitch) {
     ++locks_;

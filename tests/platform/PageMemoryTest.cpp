@@ -31,6 +31,30 @@ TEST(PageMemory, BlocksComeZeroFilledAndWritable) {
     EXPECT_EQ(qel::MapPages(0, qel::PageUse::Gradual), nullptr);
 }
 
+// A whole block given back serves a later request it holds without wasting
+// half of it, and comes back zero-filled like fresh pages.
+TEST(PageMemory, WholeBlocksGivenBackAreReusedCleared) {
+    const std::size_t large = std::size_t(3) << 20;
+    auto* block = static_cast<unsigned char*>(qel::MapPages(large, qel::PageUse::Whole));
+    ASSERT_NE(block, nullptr);
+    std::memset(block, 0xA5, large);
+    qel::UnmapPages(block, large, qel::PageUse::Whole);
+
+    auto* small = static_cast<unsigned char*>(qel::MapPages(large / 4, qel::PageUse::Whole));
+    ASSERT_NE(small, nullptr);
+    EXPECT_NE(small, block);
+    auto* again = static_cast<unsigned char*>(qel::MapPages(large - 4096, qel::PageUse::Whole));
+    EXPECT_EQ(again, block);
+    EXPECT_TRUE(AllZero(again, large - 4096));
+    std::memset(again, 0x5A, large - 4096);
+    qel::UnmapPages(again, large - 4096, qel::PageUse::Whole);  // given back by the size asked for
+    auto* third = static_cast<unsigned char*>(qel::MapPages(large, qel::PageUse::Whole));
+    EXPECT_EQ(third, block);
+    EXPECT_TRUE(AllZero(third, large));
+    qel::UnmapPages(third, large, qel::PageUse::Whole);
+    qel::UnmapPages(small, large / 4, qel::PageUse::Whole);
+}
+
 // A growing block keeps its bytes and its address while it has room, and
 // keeps its bytes when it outgrows the room and moves; its new part is zero.
 TEST(PageMemory, GrowingKeepsTheContents) {
