@@ -647,6 +647,9 @@ void NetPeer::Close(bool connectionLost) {
         return;
     }
     m.thread.join();
+    // Work posted while the thread was ending would hold the peer for ever.
+    m.io.restart();
+    m.io.poll();
 }
 
 void NetPeer::Dismiss(std::uint32_t player) {
