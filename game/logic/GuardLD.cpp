@@ -1,10 +1,10 @@
 #include "logic/GuardLD.h"
 
 #include "foundation/File.h"
-#include "logic/PooledAllocation.h"
+#include "foundation/ClassPool.h"
 
 namespace {
-[[maybe_unused]] MemoryPool& pool = PooledAllocation<GuardLD>::Pool();
+[[maybe_unused]] MemoryPool& pool = ClassPool<GuardLD>::Pool();
 }  // namespace
 
 CREATE GuardLD::cr("GuardLD", &GuardLD::CreateObject);
@@ -25,8 +25,8 @@ void GuardLD::Save(File& file) {
 
 const char* GuardLD::ClassName() const { return cr.name; }
 
-void* GuardLD::operator new(std::size_t size) { return PooledAllocation<GuardLD>::Allocate(size); }
+void* GuardLD::operator new(std::size_t size) { return ClassPool<GuardLD>::Alloc(size); }
 
-void GuardLD::operator delete(void* p, std::size_t size) { PooledAllocation<GuardLD>::Release(p, size); }
+void GuardLD::operator delete(void* p, std::size_t size) { ClassPool<GuardLD>::Free(p, size); }
 
 node* GuardLD::CreateObject() { return new GuardLD(); }

@@ -1,11 +1,11 @@
 #include "logic/PlayerLD.h"
 
 #include "foundation/File.h"
-#include "logic/PooledAllocation.h"
+#include "foundation/ClassPool.h"
 
 namespace {
 // The pool exists before any object can be made or loaded.
-[[maybe_unused]] MemoryPool& pool = PooledAllocation<PlayerLD>::Pool();
+[[maybe_unused]] MemoryPool& pool = ClassPool<PlayerLD>::Pool();
 }  // namespace
 
 CREATE PlayerLD::cr("PlayerLD", &PlayerLD::CreateObject);
@@ -24,8 +24,8 @@ void PlayerLD::Save(File& file) {
 
 const char* PlayerLD::ClassName() const { return cr.name; }
 
-void* PlayerLD::operator new(std::size_t size) { return PooledAllocation<PlayerLD>::Allocate(size); }
+void* PlayerLD::operator new(std::size_t size) { return ClassPool<PlayerLD>::Alloc(size); }
 
-void PlayerLD::operator delete(void* p, std::size_t size) { PooledAllocation<PlayerLD>::Release(p, size); }
+void PlayerLD::operator delete(void* p, std::size_t size) { ClassPool<PlayerLD>::Free(p, size); }
 
 node* PlayerLD::CreateObject() { return new PlayerLD(); }

@@ -466,8 +466,8 @@ TEST_F(FileTest, ObjectsNobodyTookAreFreedWithTheFile) {
             in.Read(top);
             ASSERT_NE(top, nullptr) << c.what;
             linked = static_cast<Probe*>(top)->link;
-            if (c.takeTop) EXPECT_TRUE(in.Claim(top)) << c.what;
-            if (c.takeLinked) EXPECT_TRUE(in.Claim(linked)) << c.what;
+            if (c.takeTop) { EXPECT_TRUE(in.Claim(top)) << c.what; }
+            if (c.takeLinked) { EXPECT_TRUE(in.Claim(linked)) << c.what; }
             EXPECT_EQ(in.Unclaimed(), c.unclaimedAtEnd) << c.what;
         }
         EXPECT_EQ(Probe::destroyed, c.freedByFile) << c.what;

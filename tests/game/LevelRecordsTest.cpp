@@ -127,8 +127,8 @@ TEST(LevelRecords, SegmentsStayInTheWorldButWhereTheLevelsReachPast) {
         }
         EXPECT_LE(right, limit.right) << level.name;
         EXPECT_LE(bottom, limit.bottom) << level.name;
-        if (limit.right > float(level.worldWidth)) EXPECT_EQ(right, limit.right) << level.name;
-        if (limit.bottom > float(level.worldHeight)) EXPECT_EQ(bottom, limit.bottom) << level.name;
+        if (limit.right > float(level.worldWidth)) { EXPECT_EQ(right, limit.right) << level.name; }
+        if (limit.bottom > float(level.worldHeight)) { EXPECT_EQ(bottom, limit.bottom) << level.name; }
     }
 }
 

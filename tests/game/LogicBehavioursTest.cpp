@@ -357,11 +357,11 @@ TEST_F(LogicBehavioursTest, FinaleFiguresLapStepTheirColoursAndHandOverToTheCred
         FinaleBehavior(f);
         EXPECT_FLOAT_EQ(f->WorldPositionX(), -106) << "lap " << lap;
         EXPECT_EQ(int(f->localVariables[0]), lap);
-        if (lap <= 6) EXPECT_FLOAT_EQ(f->Speed(), speed) << "lap " << lap;
-        if (lap > 6 && lap <= 24) EXPECT_FLOAT_EQ(f->Speed(), speed + 1) << "lap " << lap;
-        if (lap == 25) EXPECT_FLOAT_EQ(f->Speed(), 4.25f);
-        if (lap <= 10) EXPECT_EQ(f->RequestedAnimation(), colours[lap - 1]) << "lap " << lap;
-        if (lap == 25) EXPECT_EQ(f->RequestedAnimation(), 0);
+        if (lap <= 6) { EXPECT_FLOAT_EQ(f->Speed(), speed) << "lap " << lap; }
+        if (lap > 6 && lap <= 24) { EXPECT_FLOAT_EQ(f->Speed(), speed + 1) << "lap " << lap; }
+        if (lap == 25) { EXPECT_FLOAT_EQ(f->Speed(), 4.25f); }
+        if (lap <= 10) { EXPECT_EQ(f->RequestedAnimation(), colours[lap - 1]) << "lap " << lap; }
+        if (lap == 25) { EXPECT_EQ(f->RequestedAnimation(), 0); }
         f->UpdateAnimation();
         EXPECT_EQ(f->DeleteFlag(), lap == 26) << "lap " << lap;
         EXPECT_EQ(soundMuted, lap == 26) << "lap " << lap;

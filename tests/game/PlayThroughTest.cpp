@@ -375,7 +375,7 @@ TEST_F(PlayThrough, WholeGame) {
     std::set<std::string> recorded;
     for (const Stretch& s : recorder.stretches) recorded.insert(s.level);
     for (const auto& [level, frames] : framesByLevel)
-        if (level.rfind("Level_", 0) == 0 && level != "Level_40") EXPECT_EQ(recorded.count(level), 1u) << level;
+        if (level.rfind("Level_", 0) == 0 && level != "Level_40") { EXPECT_EQ(recorded.count(level), 1u) << level; }
 }
 
 #define PLAYING_LEVEL(name) \

@@ -45,8 +45,7 @@ TEST(NetWire, MalformedFramePacketsAreRefusedWhole) {
         const char* what;
         Bytes packet;
     };
-    Bytes truncated = good;
-    truncated.pop_back();
+    const Bytes truncated(good.begin(), good.end() - 1);
     Bytes trailing = good;
     trailing.push_back(0);
     Bytes hugeLength = {7, 5, 0, 0, 0, 1, 0, 0, 0, 9, 0xFF, 0xFF, 0xFF, 0xFF, 0x1E, 1};

@@ -345,7 +345,7 @@ TEST_F(ReplayTest, AReplayFileWithAWrongMagicLoadsItsStateWithoutInput) {
             }
             programValue[pass] = SmallGame::programValue;
             replaying[pass] = myGame->ReplayMode();
-            if (pass == 4) EXPECT_FALSE(pKeyboard->IsPressed(0x1E));
+            if (pass == 4) { EXPECT_FALSE(pKeyboard->IsPressed(0x1E)); }
             if (pass == 8) myGame->EndGame();
         };
         boxes.clear();

@@ -66,8 +66,9 @@ TEST_F(SpriteTest, ClampedMovesStopAtTheLimitFromBothSides) {
                 s.UpdateSprite();
             }
             // A displaced move starting beyond the limit is cut to land on it too.
-            if (!displacement || (c.inc ? c.start <= c.limit : c.start >= c.limit))
+            if (!displacement || (c.inc ? c.start <= c.limit : c.start >= c.limit)) {
                 EXPECT_FLOAT_EQ(s.LeftPosition(), c.expected) << c.start << (displacement ? " displaced" : "");
+            }
         }
     }
 }
