@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 #include "foundation/AssetName.h"
+#include "foundation/FieldWalk.h"
 #include "foundation/File.h"
 #include "foundation/List.h"
 #include "foundation/MessageTable.h"
@@ -194,10 +195,8 @@ void Variable::ObjectCopy(const Variable* src) {
 
 void Variable::ObjectCopy(const Variable& src) {
     if (&src == this) return;
-    CopyValue(src);
-    *m_Behavior = *src.m_Behavior;
-    m_OnlyIntegerPart = src.m_OnlyIntegerPart;
-    m_Pause = src.m_Pause;
+    qel::FieldCopier copier;
+    ValueFields(copier, *this, src);
 
     // The texts are copied whole: while an effect runs the displayed text is
     // shorter than the display length.
@@ -206,86 +205,15 @@ void Variable::ObjectCopy(const Variable& src) {
     m_DisplayedText = src.m_DisplayedText ? CopyText(src.m_DisplayedText) : nullptr;
     m_KeptText = src.m_KeptText ? CopyText(src.m_KeptText) : nullptr;
     m_TextLength = src.m_TextLength;
-
     if (src.m_TextMap) m_TextMap = src.m_TextMap;
-    m_Name = src.m_Name;
-
-    delete localVariable;
-    localVariable = nullptr;
-    m_LocalVariableIndex = -1;
-    if (src.localVariable) {
-        localVariable = src.localVariable->Clone();
-        m_LocalVariableIndex = src.m_LocalVariableIndex;
-    }
+    LocalDataFields(copier, *this, src);
 
     if (src.m_DisplayType != NoDisplay) CopyTextFields(src);
 }
 
 void Variable::CopyTextFields(const Variable& src) {
-    std::memcpy(m_ValueText, src.m_ValueText, sizeof m_ValueText);
-    m_Id = src.m_Id;
-    m_InWorld = src.m_InWorld;
-    m_Visible = src.m_Visible;
-    m_FontName = src.m_FontName;
-    m_Width = src.m_Width;
-    m_Weight = src.m_Weight;
-    m_Height = src.m_Height;
-    m_Italic = src.m_Italic;
-    m_StrikeOut = src.m_StrikeOut;
-    m_Underline = src.m_Underline;
-    m_Color = src.m_Color;
-    m_ScreenRect = src.m_ScreenRect;
-    m_FrameColor = src.m_FrameColor;
-    m_ArrowsColor = src.m_ArrowsColor;
-    m_ShowFrame = src.m_ShowFrame;
-    m_HScrollOffset = src.m_HScrollOffset;
-    m_VScrollOffset = src.m_VScrollOffset;
-    m_HDeltaScroll = src.m_HDeltaScroll;
-    m_VDeltaScroll = src.m_VDeltaScroll;
-    m_LeadingSpaces = src.m_LeadingSpaces;
-    m_LongestLineSize = src.m_LongestLineSize;
-    m_LargestBloc = src.m_LargestBloc;
-    m_NumberOfLines = src.m_NumberOfLines;
-    m_Frame = src.m_Frame;
-    std::copy(src.m_ArrowRects, src.m_ArrowRects + 4, m_ArrowRects);
-    m_LinesPerFrame = src.m_LinesPerFrame;
-    m_LineSpacing = src.m_LineSpacing;
-    m_LetterSpacing = src.m_LetterSpacing;
-    m_LeftMargin = src.m_LeftMargin;
-    m_TopMargin = src.m_TopMargin;
-    m_ArrowsSize = src.m_ArrowsSize;
-    m_ArrowsInsetX = src.m_ArrowsInsetX;
-    m_ArrowsInsetY = src.m_ArrowsInsetY;
-    m_ShownCount = src.m_ShownCount;
-    m_EffectLength = src.m_EffectLength;
-    m_DisplayType = src.m_DisplayType;
-    m_EffectType = src.m_EffectType;
-    m_HScrollRightKey = src.m_HScrollRightKey;
-    m_HScrollLeftKey = src.m_HScrollLeftKey;
-    m_VScrollUpKey = src.m_VScrollUpKey;
-    m_VScrollDownKey = src.m_VScrollDownKey;
-    m_HScrollTriggered = src.m_HScrollTriggered;
-    m_VScrollTriggered = src.m_VScrollTriggered;
-    m_ActivateOutOfViewport = src.m_ActivateOutOfViewport;
-    m_NextHScrollOffset = src.m_NextHScrollOffset;
-    m_NextVScrollOffset = src.m_NextVScrollOffset;
-    m_TopMost = src.m_TopMost;
-    m_Unused = src.m_Unused;
-    m_FirstDelay = src.m_FirstDelay;
-    m_FirstDelayCount = src.m_FirstDelayCount;
-    m_SecondDelay = src.m_SecondDelay;
-    m_SecondDelayCount = src.m_SecondDelayCount;
-    m_ShownLines = src.m_ShownLines;
-    m_LetterSound = src.m_LetterSound;
-    m_AllRevealed = src.m_AllRevealed;
-    m_EffectStarted = src.m_EffectStarted;
-    m_EffectFinished = src.m_EffectFinished;
-    m_FrameWidth = src.m_FrameWidth;
-    m_FrameHeight = src.m_FrameHeight;
-    m_PenX = src.m_PenX;
-    m_LogFont = src.m_LogFont;
-    std::memcpy(m_CharSizes, src.m_CharSizes, sizeof m_CharSizes);
-
+    qel::FieldCopier copier;
+    TextFields(copier, *this, src);
     delete[] m_IndexArray;
     m_IndexArray = nullptr;
     if (m_KeptText && src.m_IndexArray)
@@ -486,238 +414,263 @@ Variable* Variable::CreateVariable() {
 
 // --- the saved record ---
 
-void Variable::Save(File& file) {
-    m_Behavior->Save(file);
-    m_Name.Save(file);
-    file.Write(static_cast<unsigned int>(m_Tag));
+// The value half of the record: what every copy takes.
+template <class Walk, class... Self>
+void Variable::ValueFields(Walk& walk, Self&... self) {
+    walk(*self.m_Behavior...);
+    walk.Step([](File& f, Variable& v) { v.m_Name.Save(f); },
+              [](File& f, Variable& v) {
+                  v.m_Name.Load(f);
+                  if (v.m_Name == "FPS") v.m_Name = "FPS_COPY";
+                  return true;
+              },
+              [](Variable& to, const Variable& from) { to.m_Name = from.m_Name; }, self...);
+    walk.Step([](File& f, Variable& v) { v.WriteValue(f); }, [](File& f, Variable& v) { return v.ReadValue(f); },
+              [](Variable& to, const Variable& from) { to.CopyValue(from); }, self...);
+    walk(self.m_OnlyIntegerPart...);
+    walk(self.m_Pause...);
+}
+
+// The text half: taken by a copy only from a variable that is displayed. The
+// map, the texts and their length come with the value.
+template <class Walk, class... Self>
+void Variable::TextFields(Walk& walk, Self&... self) {
+    walk(self.m_Id...);
+    walk.Step([](File& f, Variable& v) { f.Write(v.m_ValueText, sizeof v.m_ValueText); },
+              [](File& f, Variable& v) {
+                  f.Read(v.m_ValueText, sizeof v.m_ValueText);
+                  v.m_ValueText[sizeof v.m_ValueText - 1] = '\0';
+                  return true;
+              },
+              [](Variable& to, const Variable& from) {
+                  std::memcpy(to.m_ValueText, from.m_ValueText, sizeof to.m_ValueText);
+              },
+              self...);
+    walk.Step(
+        [](File& f, Variable& v) {
+            f.Write(v.m_TextMap != nullptr);
+            if (v.m_TextMap) WriteRecordName(f, links.mapName ? links.mapName(v.m_TextMap) : "");
+        },
+        [](File& f, Variable& v) {
+            v.m_TextMap = nullptr;
+            bool hasMap = false;
+            f.Read(hasMap);
+            if (!hasMap) return true;
+            std::string mapName = ReadRecordName(f);
+            if (links.findMap) v.m_TextMap = links.findMap(mapName.c_str());
+            return true;
+        },
+        [](Variable&, const Variable&) {}, self...);
+    walk(self.m_InWorld...);
+    walk(self.m_Visible...);
+    walk(self.m_FontName...);
+    walk(self.m_Width...);
+    walk(self.m_Height...);
+    walk(self.m_Weight...);
+    walk(self.m_Italic...);
+    walk(self.m_StrikeOut...);
+    walk(self.m_Underline...);
+    walk(self.m_Color...);
+    walk(self.m_ScreenRect...);
+    walk(self.m_FrameColor...);
+    walk(self.m_ArrowsColor...);
+    walk(self.m_ShowFrame...);
+    walk(self.m_HScrollOffset...);
+    walk(self.m_VScrollOffset...);
+    walk(self.m_HDeltaScroll...);
+    walk(self.m_VDeltaScroll...);
+    walk(self.m_LeadingSpaces...);
+    walk(self.m_LongestLineSize...);
+    walk(self.m_LargestBloc...);
+    walk(self.m_NumberOfLines...);
+    walk(self.m_Frame...);
+    walk(self.m_ArrowRects...);
+    walk(self.m_LinesPerFrame...);
+    walk(self.m_LineSpacing...);
+    walk(self.m_LetterSpacing...);
+    walk(self.m_LeftMargin...);
+    walk(self.m_TopMargin...);
+    walk(self.m_ArrowsSize...);
+    walk(self.m_ArrowsInsetX...);
+    walk(self.m_ArrowsInsetY...);
+    walk.Step(
+        [](File& f, Variable& v) {
+            f.Write(v.m_TextLength);
+            f.Write(v.m_KeptText != nullptr);
+            f.Write(v.m_ShownCount);
+            f.Write(v.m_EffectLength);
+        },
+        [](File& f, Variable& v) {
+            bool keptText = false;
+            f.Read(v.m_TextLength);
+            f.Read(keptText);
+            f.Read(v.m_ShownCount);
+            f.Read(v.m_EffectLength);
+            v.RebuildLoadedTexts(keptText);
+            return true;
+        },
+        [](Variable& to, const Variable& from) {
+            to.m_ShownCount = from.m_ShownCount;
+            to.m_EffectLength = from.m_EffectLength;
+        },
+        self...);
+    walk.Step(
+        [](File& f, Variable& v) {
+            f.Write(std::int32_t(v.m_DisplayType));
+            f.Write(std::int32_t(v.m_EffectType));
+        },
+        [](File& f, Variable& v) {
+            std::int32_t displayType = 0, effectType = 0;
+            f.Read(displayType);
+            f.Read(effectType);
+            // The display type setter stores any value (above 4 shows nothing), so
+            // every value a save can hold loads back; an effect type is one of six.
+            if (effectType < NoEffect || effectType > SequentialDecoding) return false;
+            v.m_DisplayType = static_cast<DisplayTypes>(displayType);
+            v.m_EffectType = static_cast<EffectType>(effectType);
+            return true;
+        },
+        [](Variable& to, const Variable& from) {
+            to.m_DisplayType = from.m_DisplayType;
+            to.m_EffectType = from.m_EffectType;
+        },
+        self...);
+    walk(self.m_HScrollRightKey...);
+    walk(self.m_HScrollLeftKey...);
+    walk(self.m_VScrollUpKey...);
+    walk(self.m_VScrollDownKey...);
+    walk(self.m_HScrollTriggered...);
+    walk(self.m_VScrollTriggered...);
+    walk(self.m_ActivateOutOfViewport...);
+    walk(self.m_NextHScrollOffset...);
+    walk(self.m_NextVScrollOffset...);
+    walk(self.m_TopMost...);
+    walk(self.m_Unused...);
+    walk(self.m_FirstDelay...);
+    walk(self.m_FirstDelayCount...);
+    walk(self.m_SecondDelay...);
+    walk(self.m_SecondDelayCount...);
+    walk(self.m_ShownLines...);
+    walk.Step(
+        [](File& f, Variable& v) {
+            f.Write(v.m_LetterSound != nullptr);
+            if (v.m_LetterSound) WriteRecordName(f, links.soundName ? links.soundName(v.m_LetterSound) : "");
+        },
+        [](File& f, Variable& v) {
+            v.m_LetterSound = nullptr;
+            bool hasSound = false;
+            f.Read(hasSound);
+            if (hasSound) {
+                std::string soundName = ReadRecordName(f);
+                if (links.findSound) v.m_LetterSound = links.findSound(soundName.c_str());
+            }
+            v.RebuildIndexArray();
+            return true;
+        },
+        [](Variable& to, const Variable& from) { to.m_LetterSound = from.m_LetterSound; }, self...);
+    walk(self.m_AllRevealed...);
+    walk(self.m_EffectStarted...);
+    walk(self.m_EffectFinished...);
+    walk(self.m_FrameWidth...);
+    walk(self.m_FrameHeight...);
+    walk(self.m_PenX...);
+    // Rebuilt from the fields above when loaded.
+    walk.Unsaved(self.m_LogFont...);
+    walk.Unsaved(self.m_CharSizes...);
+}
+
+template <class Walk, class... Self>
+void Variable::LocalDataFields(Walk& walk, Self&... self) {
+    walk.Step(
+        [](File& f, Variable& v) {
+            f.Write(v.m_LocalVariableIndex);
+            f.Write(v.localVariable);
+        },
+        [](File& f, Variable& v) {
+            f.Read(v.m_LocalVariableIndex);
+            node* local = nullptr;
+            f.Read(local);
+            // An object the file gave another owner (or this variable itself) is
+            // not this variable's to keep.
+            if (!f.Claim(local)) local = nullptr;
+            delete v.localVariable;
+            v.localVariable = local;
+            return true;
+        },
+        [](Variable& to, const Variable& from) {
+            delete to.localVariable;
+            to.localVariable = from.localVariable ? from.localVariable->Clone() : nullptr;
+            to.m_LocalVariableIndex = from.localVariable ? from.m_LocalVariableIndex : -1;
+        },
+        self...);
+}
+
+void Variable::WriteValue(File& file) const {
+    file.Write(m_Tag);
     switch (m_Tag) {
     case Number: file.Write(m_Value.number); break;
     case Pointer: file.Write(static_cast<node*>(m_Value.pointer)); break;
     case Text: {
         const char* text = m_Value.text ? m_Value.text : "";
-        int length = static_cast<int>(std::strlen(text));
+        const auto length = static_cast<std::int32_t>(std::strlen(text));
         file.Write(length);
         file.Write(text, length);
         break;
     }
     default: break;
     }
-    file.Write(m_OnlyIntegerPart);
-    file.Write(m_Pause);
-    file.Write(static_cast<int>(m_Id));
-    file.Write(m_ValueText, sizeof m_ValueText);
-    file.Write(m_TextMap != nullptr);
-    if (m_TextMap) WriteRecordName(file, links.mapName ? links.mapName(m_TextMap) : "");
-    file.Write(m_InWorld);
-    file.Write(m_Visible);
-    m_FontName.Save(file);
-    file.Write(static_cast<unsigned int>(m_Width));
-    file.Write(m_Height);
-    file.Write(static_cast<unsigned int>(m_Weight));
-    file.Write(static_cast<int>(m_Italic));
-    file.Write(static_cast<int>(m_StrikeOut));
-    file.Write(static_cast<int>(m_Underline));
-    file.Write(static_cast<unsigned int>(m_Color));
-    file.Write(m_ScreenRect);
-    file.Write(static_cast<unsigned int>(m_FrameColor));
-    file.Write(static_cast<unsigned int>(m_ArrowsColor));
-    file.Write(m_ShowFrame);
-    file.Write(static_cast<int>(m_HScrollOffset));
-    file.Write(static_cast<int>(m_VScrollOffset));
-    file.Write(static_cast<unsigned int>(m_HDeltaScroll));
-    file.Write(static_cast<unsigned int>(m_VDeltaScroll));
-    file.Write(m_LeadingSpaces);
-    file.Write(static_cast<int>(m_LongestLineSize));
-    file.Write(static_cast<int>(m_LargestBloc));
-    file.Write(static_cast<int>(m_NumberOfLines));
-    file.Write(m_Frame);
-    for (const tagRECT& r : m_ArrowRects) file.Write(r);
-    file.Write(static_cast<int>(m_LinesPerFrame));
-    file.Write(static_cast<unsigned int>(m_LineSpacing));
-    file.Write(static_cast<unsigned int>(m_LetterSpacing));
-    file.Write(static_cast<unsigned int>(m_LeftMargin));
-    file.Write(static_cast<unsigned int>(m_TopMargin));
-    file.Write(static_cast<unsigned int>(m_ArrowsSize));
-    file.Write(static_cast<int>(m_ArrowsInsetX));
-    file.Write(static_cast<int>(m_ArrowsInsetY));
-    file.Write(static_cast<unsigned int>(m_TextLength));
-    file.Write(m_KeptText != nullptr);
-    file.Write(static_cast<int>(m_ShownCount));
-    file.Write(static_cast<int>(m_EffectLength));
-    file.Write(static_cast<int>(m_DisplayType));
-    file.Write(static_cast<int>(m_EffectType));
-    file.Write(static_cast<int>(m_HScrollRightKey));
-    file.Write(static_cast<int>(m_HScrollLeftKey));
-    file.Write(static_cast<int>(m_VScrollUpKey));
-    file.Write(static_cast<int>(m_VScrollDownKey));
-    file.Write(m_HScrollTriggered);
-    file.Write(m_VScrollTriggered);
-    file.Write(m_ActivateOutOfViewport);
-    file.Write(static_cast<int>(m_NextHScrollOffset));
-    file.Write(static_cast<int>(m_NextVScrollOffset));
-    file.Write(m_TopMost);
-    file.Write(m_Unused);
-    file.Write(static_cast<int>(m_FirstDelay));
-    file.Write(static_cast<int>(m_FirstDelayCount));
-    file.Write(static_cast<int>(m_SecondDelay));
-    file.Write(static_cast<int>(m_SecondDelayCount));
-    file.Write(static_cast<int>(m_ShownLines));
-    file.Write(m_LetterSound != nullptr);
-    if (m_LetterSound) WriteRecordName(file, links.soundName ? links.soundName(m_LetterSound) : "");
-    file.Write(m_AllRevealed);
-    file.Write(m_EffectStarted);
-    file.Write(m_EffectFinished);
-    file.Write(static_cast<int>(m_FrameWidth));
-    file.Write(static_cast<int>(m_FrameHeight));
-    file.Write(static_cast<int>(m_PenX));
-    file.Write(static_cast<int>(m_LocalVariableIndex));
-    file.Write(localVariable);
 }
 
-namespace {
-
-template <class T>
-T ReadValue(File& file) {
-    T value{};
-    file.Read(value);
-    return value;
-}
-
-std::int32_t ReadInt(File& file) { return ReadValue<int>(file); }
-std::uint32_t ReadUint(File& file) { return ReadValue<unsigned int>(file); }
-
-}  // namespace
-
-// Reads the record of Save. Every stored length and count is checked against
-// the file and the texts it applies to; a record that cannot be right marks the
-// file in error and leaves the variable consistent (but partly loaded).
-void Variable::Load(File& file) {
-    m_Behavior->Load(file);
-    m_Name.Load(file);
-    if (m_Name == "FPS") m_Name = "FPS_COPY";
-
-    std::uint32_t tag = ReadUint(file);
+bool Variable::ReadValue(File& file) {
+    std::uint32_t tag = 0;
+    file.Read(tag);
     switch (tag) {
-    case Number: SetNumber(ReadValue<double>(file)); break;
+    case Number: {
+        double number = 0;
+        file.Read(number);
+        SetNumber(number);
+        return true;
+    }
     case Pointer: {
         node* p = nullptr;
         file.Read(p);
         FreeTextValue();
         m_Tag = Pointer;
         m_Value.pointer = p;
-        break;
+        return true;
     }
     case Text: {
-        std::int32_t length = ReadInt(file);
-        if (length < 0 || length > file.BytesLeft()) {
-            file.SetError();
-            return;
-        }
+        std::int32_t length = 0;
+        file.Read(length);
+        if (length < 0 || length > file.BytesLeft()) return false;
         std::string text(static_cast<std::size_t>(length), '\0');
         file.Read(text.data(), length);
         SetText(text.c_str());
-        break;
+        return true;
     }
-    default:
+    default: return false;
+    }
+}
+
+void Variable::Save(File& file) {
+    qel::FieldWriter writer(file);
+    ValueFields(writer, *this);
+    TextFields(writer, *this);
+    LocalDataFields(writer, *this);
+}
+
+// Reads the record of Save. Every stored length and count is checked against
+// the file and the texts it applies to; a record that cannot be right marks the
+// file in error and leaves the variable consistent (but partly loaded).
+void Variable::Load(File& file) {
+    qel::FieldReader reader(file);
+    ValueFields(reader, *this);
+    TextFields(reader, *this);
+    LocalDataFields(reader, *this);
+    if (!reader.Accepted()) {
         file.SetError();
         return;
     }
-    m_OnlyIntegerPart = ReadValue<bool>(file);
-    m_Pause = ReadValue<bool>(file);
-    m_Id = ReadInt(file);
-    file.Read(m_ValueText, sizeof m_ValueText);
-    m_ValueText[sizeof m_ValueText - 1] = '\0';
-    m_TextMap = nullptr;
-    if (ReadValue<bool>(file)) {
-        std::string mapName = ReadRecordName(file);
-        if (links.findMap) m_TextMap = links.findMap(mapName.c_str());
-    }
-    m_InWorld = ReadValue<bool>(file);
-    m_Visible = ReadValue<bool>(file);
-    m_FontName.Load(file);
-    m_Width = ReadUint(file);
-    m_Height = ReadValue<float>(file);
-    m_Weight = ReadUint(file);
-    m_Italic = ReadInt(file);
-    m_StrikeOut = ReadInt(file);
-    m_Underline = ReadInt(file);
-    m_Color = ReadUint(file);
-    file.Read(m_ScreenRect);
-    m_FrameColor = ReadUint(file);
-    m_ArrowsColor = ReadUint(file);
-    m_ShowFrame = ReadValue<bool>(file);
-    m_HScrollOffset = ReadInt(file);
-    m_VScrollOffset = ReadInt(file);
-    m_HDeltaScroll = ReadUint(file);
-    m_VDeltaScroll = ReadUint(file);
-    m_LeadingSpaces = ReadValue<bool>(file);
-    m_LongestLineSize = ReadInt(file);
-    m_LargestBloc = ReadInt(file);
-    m_NumberOfLines = ReadInt(file);
-    file.Read(m_Frame);
-    for (tagRECT& r : m_ArrowRects) file.Read(r);
-    m_LinesPerFrame = ReadInt(file);
-    m_LineSpacing = ReadUint(file);
-    m_LetterSpacing = ReadUint(file);
-    m_LeftMargin = ReadUint(file);
-    m_TopMargin = ReadUint(file);
-    m_ArrowsSize = ReadUint(file);
-    m_ArrowsInsetX = ReadInt(file);
-    m_ArrowsInsetY = ReadInt(file);
-    m_TextLength = ReadUint(file);
-    bool keptText = ReadValue<bool>(file);
-    m_ShownCount = ReadInt(file);
-    m_EffectLength = ReadInt(file);
-    RebuildLoadedTexts(keptText);
-
-    std::int32_t displayType = ReadInt(file);
-    std::int32_t effectType = ReadInt(file);
-    // The display type setter stores any value (above 4 shows nothing), so
-    // every value a save can hold loads back; an effect type is one of six.
-    if (effectType < NoEffect || effectType > SequentialDecoding) {
-        file.SetError();
-        return;
-    }
-    m_DisplayType = static_cast<DisplayTypes>(displayType);
-    m_EffectType = static_cast<EffectType>(effectType);
-    m_HScrollRightKey = ReadInt(file);
-    m_HScrollLeftKey = ReadInt(file);
-    m_VScrollUpKey = ReadInt(file);
-    m_VScrollDownKey = ReadInt(file);
-    m_HScrollTriggered = ReadValue<bool>(file);
-    m_VScrollTriggered = ReadValue<bool>(file);
-    m_ActivateOutOfViewport = ReadValue<bool>(file);
-    m_NextHScrollOffset = ReadInt(file);
-    m_NextVScrollOffset = ReadInt(file);
-    m_TopMost = ReadValue<bool>(file);
-    m_Unused = ReadValue<bool>(file);
-    m_FirstDelay = ReadInt(file);
-    m_FirstDelayCount = ReadInt(file);
-    m_SecondDelay = ReadInt(file);
-    m_SecondDelayCount = ReadInt(file);
-    m_ShownLines = ReadInt(file);
-    m_LetterSound = nullptr;
-    if (ReadValue<bool>(file)) {
-        std::string soundName = ReadRecordName(file);
-        if (links.findSound) m_LetterSound = links.findSound(soundName.c_str());
-    }
-    RebuildIndexArray();
-    m_AllRevealed = ReadValue<bool>(file);
-    m_EffectStarted = ReadValue<bool>(file);
-    m_EffectFinished = ReadValue<bool>(file);
-    m_FrameWidth = ReadInt(file);
-    m_FrameHeight = ReadInt(file);
-    m_PenX = ReadInt(file);
-    m_LocalVariableIndex = ReadInt(file);
-    node* local = nullptr;
-    file.Read(local);
-    // An object the file gave another owner (or this variable itself) is not
-    // this variable's to keep.
-    if (!file.Claim(local)) local = nullptr;
-    delete localVariable;
-    localVariable = local;
-    if (file.HasError()) return;
-
     // Only a whole record joins its map's texts.
     if (m_TextMap && links.addToMapTexts) links.addToMapTexts(m_TextMap, this);
     UpdateLogFont(FontAll);

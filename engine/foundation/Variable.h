@@ -462,6 +462,16 @@ private:
     void Changed();  // rebuild, then display reset
     double NumberOrZero() const { return m_Tag == Number ? m_Value.number : 0.0; }
     void CopyTextFields(const Variable& src);
+    // The saved record, in file order, for saving, loading and copying alike
+    // (see foundation/FieldWalk.h): the value, the text display, the local data.
+    template <class Walk, class... Self>
+    static void ValueFields(Walk& walk, Self&... self);
+    template <class Walk, class... Self>
+    static void TextFields(Walk& walk, Self&... self);
+    template <class Walk, class... Self>
+    static void LocalDataFields(Walk& walk, Self&... self);
+    void WriteValue(File& file) const;
+    bool ReadValue(File& file);
     void RebuildLoadedTexts(bool keptText);
     void RebuildIndexArray();
     // Updates the chosen m_LogFont members and rebuilds the font when the back

@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "foundation/ClassPool.h"
+#include "foundation/FieldWalk.h"
 #include "foundation/File.h"
 #include "foundation/UserError.h"
 #include "logic/LogicTables.h"
@@ -91,148 +92,8 @@ node* Sprite::Clone() const { return new Sprite(*this); }
 
 Sprite& Sprite::operator=(const Sprite& source) {
     if (this == &source) return *this;
-    // 1. Behaviour and path traverser.
-    behavior = source.behavior;
-    PathStateMachineTraverser* copy = source.traverser ? new PathStateMachineTraverser(*source.traverser) : nullptr;
-    PathStateMachineTraverser::Release(traverser);
-    traverser = copy;
-    // 2. Identity, placement and animation.
-    id = source.id;
-    patternIndex = source.patternIndex;
-    deleteFlag = source.deleteFlag;
-    name = source.name;
-    map = source.map;
-    mapX = source.mapX;
-    mapY = source.mapY;
-    viewportX = source.viewportX;
-    viewportY = source.viewportY;
-    scaleX = source.scaleX;
-    scaleY = source.scaleY;
-    collisionFloat = source.collisionFloat;
-    sortedZOrder = source.sortedZOrder;
-    displayedAnimation = source.displayedAnimation;
-    currentFrame = source.currentFrame;
-    delayCount = source.delayCount;
-    actorIndex = source.actorIndex;
-    checkCollisionWithSprite = source.checkCollisionWithSprite;
-    collisionWithMap = source.collisionWithMap;
-    visible = source.visible;
-    mainCharacter = source.mainCharacter;
-    checkCollisionWithMap = source.checkCollisionWithMap;
-    requestedAnimation = source.requestedAnimation;
-    previousAnimation = source.previousAnimation;
-    displayListNumber = source.displayListNumber;
-    translationX = source.translationX;
-    translationY = source.translationY;
-    reflection = source.reflection;
-    // 3. A copy starts unflipped and unhit.
-    currentHFlip = currentVFlip = false;
-    requestedHFlip = requestedVFlip = false;
-    lastHFlip = lastVFlip = false;
-    flipCodeReady = false;
-    autoFlip = true;
-    collisionFactor = 1.5f;
-    // 4. Motion.
-    canned = source.canned;
-    pause = source.pause;
-    cannedFactorX = source.cannedFactorX;
-    cannedFactorY = source.cannedFactorY;
-    directionX = source.directionX;
-    directionY = source.directionY;
-    cannedHDirection = source.cannedHDirection;
-    cannedVDirection = source.cannedVDirection;
-    doNotCutDirection = source.doNotCutDirection;
-    speed = source.speed;
-    // 5. The last hit segment.
-    lastHitSegment = static_cast<bool>(source.lastHitSegment) ? source.lastHitSegment : CollisionSegment();
-    // 6. Collision switches, variables, alarms, hit lists, debug flags.
-    checkSameDisplayList = source.checkSameDisplayList;
-    ghostCollisionWithSprite = source.ghostCollisionWithSprite;
-    ghostCollisionWithMap = source.ghostCollisionWithMap;
-    localVariables = source.localVariables;
-    variableNumber = source.variableNumber;
-    unused = source.unused;
-    friction = source.friction;
-    alarms = source.alarms;
-    alarmCount = source.alarmCount;
-    alarmMaximum = source.alarmMaximum;
-    ReleaseLoadedShapes();
-    spriteNamesHit = source.spriteNamesHit;
-    ownShapesHit = source.ownShapesHit;
-    mapShapesHit = source.mapShapesHit;
-    otherShapesHit = source.otherShapesHit;
-    // Loaded shapes the source holds are now held once more.
-    for (auto* list : {&ownShapesHit, &mapShapesHit, &otherShapesHit})
-        for (unsigned int i = 0; i < list->Size(); ++i) {
-            auto it = LoadedShapes().find((*list)[i]);
-            if (it != LoadedShapes().end()) ++it->second;
-        }
-    collisionType = source.collisionType;
-    showSpriteCollision = source.showSpriteCollision;
-    showSpriteBoundingBox = source.showSpriteBoundingBox;
-    showVectorOfTranslation = source.showVectorOfTranslation;
-    lastPegFrame = source.lastPegFrame;
-    pegRegistered = source.pegRegistered;
-    zOrder = source.zOrder;
-    soundOnce = source.soundOnce;
-    followedSegment = source.followedSegment;
-    followDirection = source.followDirection;
-    showPath = source.showPath;
-    showMovementPattern = source.showMovementPattern;
-    // 7. Hits stay two-way: whoever hit the source has hit the copy too.
-    spritesHit = source.spritesHit;
-    for (unsigned int i = 0; i < spritesHit.Size(); ++i)
-        if (spritesHit[i]) spritesHit[i]->spritesHit.Add(this);
-    // 8. Paths, pattern, gravity, flip codes, pending displacement.
-    gateWait = source.gateWait;
-    collisionWithPath = source.collisionWithPath;
-    for (int i = 0; i < 4; ++i) patternValues[i] = source.patternValues[i];
-    patternDistance = source.patternDistance;
-    patternStep = source.patternStep;
-    movementPatternLoop = source.movementPatternLoop;
-    patternBackToStart = source.patternBackToStart;
-    patternStartX = source.patternStartX;
-    patternStartY = source.patternStartY;
-    pattern = source.pattern;
-    gravity = source.gravity;
-    g = source.g;
-    arcStartSpeed = source.arcStartSpeed;
-    arcStartX = source.arcStartX;
-    arcStartY = source.arcStartY;
-    arcStartDirectionX = source.arcStartDirectionX;
-    arcStartDirectionY = source.arcStartDirectionY;
-    arcFrameCount = source.arcFrameCount;
-    impactSpeed = source.impactSpeed;
-    gravityFriction = source.gravityFriction;
-    lastFlipCode = source.lastFlipCode;
-    newFlipCode = source.newFlipCode;
-    psmCounter = source.psmCounter;
-    activateCollisionWithSprite = source.activateCollisionWithSprite;
-    displacementPending = source.displacementPending;
-    savedSpeed = source.savedSpeed;
-    displacementX = source.displacementX;
-    displacementY = source.displacementY;
-    // 9. Local data.
-    delete localVariable;
-    localVariable = nullptr;
-    localDataIndex = -1;
-    if (source.localVariable) {
-        localVariable = source.localVariable->Clone();
-        localDataIndex = source.localDataIndex;
-    }
-    // 10. Remote input state, without the queue.
-    networkPlayer = source.networkPlayer;
-    networkActive = source.networkActive;
-    for (int i = 0; i < 256; ++i) keys[i] = source.keys[i];
-    for (int i = 0; i < 3; ++i) mouseButtons[i] = source.mouseButtons[i];
-    for (int i = 0; i < 3; ++i) remoteFlags[i] = source.remoteFlags[i];
-    mouseX = source.mouseX;
-    mouseY = source.mouseY;
-    mouseWorldX = source.mouseWorldX;
-    mouseWorldY = source.mouseWorldY;
-    mouseRelX = source.mouseRelX;
-    mouseRelY = source.mouseRelY;
-    mouseWheel = source.mouseWheel;
+    qel::FieldCopier copier;
+    Fields(copier, *this, source);
     return *this;
 }
 
@@ -389,105 +250,317 @@ void Sprite::SaveShapes(File& file, Array<CollisionData*>& shapes) {
     for (unsigned int i = 0; i < shapes.Size(); ++i) file.Write(static_cast<node*>(shapes[i]));
 }
 
+template <class Walk, class... Self>
+void Sprite::Fields(Walk& walk, Self&... self) {
+    Sprite& me = qel::FirstOf(self...);
+    walk(self.name...);
+    walk(self.behavior...);
+    // The traverser and the local data are the sprite's own: a copy gets its
+    // own, and an object the file gave another owner (or this sprite) is refused.
+    walk.Step([](File& f, Sprite& s) { f.Write(static_cast<node*>(s.traverser)); },
+              [](File& f, Sprite& s) {
+                  PathStateMachineTraverser::Release(s.traverser);
+                  s.traverser = nullptr;
+                  node* p = nullptr;
+                  f.Read(p);
+                  if (p && (!IsClass(p, "PathStateMachineTraverser") || !f.Claim(p))) return false;
+                  s.traverser = static_cast<PathStateMachineTraverser*>(p);
+                  return true;
+              },
+              [](Sprite& to, const Sprite& from) {
+                  auto* copy = from.traverser ? new PathStateMachineTraverser(*from.traverser) : nullptr;
+                  PathStateMachineTraverser::Release(to.traverser);
+                  to.traverser = copy;
+              },
+              self...);
+    walk(self.id...);
+    walk(self.deleteFlag...);
+    walk.Step([](File& f, Sprite& s) { f.Write(sprites::MapAsNode(s.map)); },
+              [](File& f, Sprite& s) {
+                  node* p = nullptr;
+                  f.Read(p);
+                  if (p && !IsClass(p, "Map")) return false;
+                  s.map = sprites::NodeAsMap(p);
+                  return true;
+              },
+              [](Sprite& to, const Sprite& from) { to.map = from.map; }, self...);
+    walk(self.mapX...);
+    walk(self.mapY...);
+    walk(self.viewportX...);
+    walk(self.viewportY...);
+    walk(self.scaleX...);
+    walk(self.scaleY...);
+    walk(self.collisionFloat...);
+    walk(self.sortedZOrder...);
+    walk(self.displayedAnimation...);
+    walk(self.currentFrame...);
+    walk(self.delayCount...);
+    walk(self.actorIndex...);
+    if (!walk.Check(me.actorIndex >= 0 && me.actorIndex < ActorCount)) return;
+    walk(self.checkCollisionWithSprite...);
+    walk(self.collisionWithMap...);
+    walk(self.visible...);
+    walk(self.mainCharacter...);
+    walk(self.checkCollisionWithMap...);
+    walk(self.requestedAnimation...);
+    walk(self.previousAnimation...);
+    walk(self.displayListNumber...);
+    if (!walk.Check(me.displayListNumber >= 0 && me.displayListNumber < DisplayListCount)) return;
+    if (!walk.Check(sprites::AnimationFrameValid(me.actorIndex, me.displayedAnimation, me.currentFrame) &&
+                    sprites::AnimationFrameValid(me.actorIndex, me.requestedAnimation, 0) &&
+                    sprites::AnimationFrameValid(me.actorIndex, me.previousAnimation, 0)))
+        return;
+    walk(self.translationX...);
+    walk(self.translationY...);
+    walk(self.reflection...);
+    // A copy starts unflipped and unhit.
+    walk.Fresh(false, self.currentHFlip...);
+    walk.Fresh(false, self.currentVFlip...);
+    walk.Fresh(false, self.requestedHFlip...);
+    walk.Fresh(false, self.requestedVFlip...);
+    walk.Fresh(false, self.lastHFlip...);
+    walk.Fresh(false, self.lastVFlip...);
+    walk.Fresh(false, self.flipCodeReady...);
+    walk.Fresh(true, self.autoFlip...);
+    walk(self.lastFlipCode...);
+    walk(self.newFlipCode...);
+    if (!walk.Check(me.lastFlipCode >= 0 && me.lastFlipCode <= 3 && me.newFlipCode >= 0 && me.newFlipCode <= 3))
+        return;
+    walk(self.canned...);
+    walk(self.pause...);
+    walk(self.cannedFactorX...);
+    walk(self.cannedFactorY...);
+    walk(self.directionX...);
+    walk(self.directionY...);
+    walk(self.cannedHDirection...);
+    walk(self.cannedVDirection...);
+    walk(self.doNotCutDirection...);
+    walk(self.speed...);
+    walk.Fresh(1.5f, self.collisionFactor...);
+    walk.Step([](File& f, Sprite& s) { s.lastHitSegment.Save(f); },
+              [](File& f, Sprite& s) {
+                  s.lastHitSegment.Load(f);
+                  return true;
+              },
+              [](Sprite& to, const Sprite& from) {
+                  to.lastHitSegment = static_cast<bool>(from.lastHitSegment) ? from.lastHitSegment : CollisionSegment();
+              },
+              self...);
+    walk(self.checkSameDisplayList...);
+    walk(self.ghostCollisionWithSprite...);
+    walk(self.ghostCollisionWithMap...);
+    walk(self.gravity...);
+    walk(self.g...);
+    walk(self.arcStartSpeed...);
+    walk(self.arcStartX...);
+    walk(self.arcStartY...);
+    walk(self.arcStartDirectionX...);
+    walk(self.arcStartDirectionY...);
+    walk(self.arcFrameCount...);
+    walk(self.impactSpeed...);
+    walk(self.gravityFriction...);
+    walk.Step(
+        [](File& f, Sprite& s) {
+            f.Write(static_cast<std::int32_t>(s.localVariables.Size()));
+            for (unsigned int i = 0; i < s.localVariables.Size(); ++i) s.localVariables[i].Save(f);
+        },
+        [](File& f, Sprite& s) {
+            std::int32_t count = 0;
+            f.Read(count);
+            if (!VariableCountFits(f, count)) return false;
+            s.VariableNumber(count);
+            for (std::int32_t i = 0; i < count && !f.HasError(); ++i) s.localVariables[i].Load(f);
+            return true;
+        },
+        [](Sprite& to, const Sprite& from) {
+            to.localVariables = from.localVariables;
+            to.variableNumber = from.variableNumber;
+        },
+        self...);
+    walk(self.unused...);
+    walk(self.friction...);
+    walk.Step(
+        [](File& f, Sprite& s) {
+            f.Write(static_cast<std::int32_t>(s.alarms.Size()));
+            for (unsigned int i = 0; i < s.alarms.Size(); ++i) f.Write(sprites::AlarmAsNode(s.alarms[i]));
+        },
+        [](File& f, Sprite& s) {
+            std::int32_t count = 0;
+            f.Read(count);
+            if (!CountFits(f, count)) return false;
+            s.alarms.Clear();
+            for (std::int32_t i = 0; i < count && !f.HasError(); ++i) {
+                node* p = nullptr;
+                f.Read(p);
+                if (p && !IsClass(p, "Alarm")) return false;
+                s.alarms.Add(sprites::NodeAsAlarm(p));
+            }
+            s.alarmCount = static_cast<std::int32_t>(s.alarms.Size());
+            return true;
+        },
+        [](Sprite& to, const Sprite& from) {
+            to.alarms = from.alarms;
+            to.alarmCount = from.alarmCount;
+        },
+        self...);
+    walk(self.alarmMaximum...);
+    walk.Step(
+        [](File& f, Sprite& s) {
+            f.Write(static_cast<std::int32_t>(s.spriteNamesHit.Size()));
+            for (unsigned int i = 0; i < s.spriteNamesHit.Size(); ++i) s.spriteNamesHit[i].Save(f);
+        },
+        [](File& f, Sprite& s) {
+            std::int32_t count = 0;
+            f.Read(count);
+            if (!CountFits(f, count)) return false;
+            s.spriteNamesHit.Clear();
+            for (std::int32_t i = 0; i < count && !f.HasError(); ++i) {
+                String hitName;
+                hitName.Load(f);
+                s.spriteNamesHit.Add(hitName);
+            }
+            return true;
+        },
+        [](Sprite& to, const Sprite& from) { to.spriteNamesHit = from.spriteNamesHit; }, self...);
+    walk.Step(
+        [](File& f, Sprite& s) {
+            s.SaveShapes(f, s.ownShapesHit);
+            s.SaveShapes(f, s.mapShapesHit);
+            s.SaveShapes(f, s.otherShapesHit);
+        },
+        [](File& f, Sprite& s) {
+            s.ReleaseLoadedShapes();
+            return s.LoadShapes(f, s.ownShapesHit) && s.LoadShapes(f, s.mapShapesHit) &&
+                   s.LoadShapes(f, s.otherShapesHit);
+        },
+        [](Sprite& to, const Sprite& from) {
+            to.ReleaseLoadedShapes();
+            to.ownShapesHit = from.ownShapesHit;
+            to.mapShapesHit = from.mapShapesHit;
+            to.otherShapesHit = from.otherShapesHit;
+            // Loaded shapes the source holds are now held once more.
+            for (auto* list : {&to.ownShapesHit, &to.mapShapesHit, &to.otherShapesHit})
+                for (unsigned int i = 0; i < list->Size(); ++i) {
+                    auto it = LoadedShapes().find((*list)[i]);
+                    if (it != LoadedShapes().end()) ++it->second;
+                }
+        },
+        self...);
+    walk.Step(
+        [](File& f, Sprite& s) {
+            f.Write(static_cast<std::int32_t>(s.spritesHit.Size()));
+            for (unsigned int i = 0; i < s.spritesHit.Size(); ++i) f.Write(static_cast<node*>(s.spritesHit[i]));
+        },
+        [](File& f, Sprite& s) {
+            std::int32_t count = 0;
+            f.Read(count);
+            if (!CountFits(f, count)) return false;
+            s.spritesHit.Clear();
+            for (std::int32_t i = 0; i < count && !f.HasError(); ++i) {
+                node* p = nullptr;
+                f.Read(p);
+                if (p && !IsClass(p, "Sprite")) return false;
+                s.spritesHit.Add(static_cast<Sprite*>(p));
+            }
+            return true;
+        },
+        [](Sprite& to, const Sprite& from) {
+            // Hits stay two-way: whoever hit the source has hit the copy too.
+            to.spritesHit = from.spritesHit;
+            for (unsigned int i = 0; i < to.spritesHit.Size(); ++i)
+                if (to.spritesHit[i]) to.spritesHit[i]->spritesHit.Add(&to);
+        },
+        self...);
+    walk(self.collisionType...);
+    walk(self.showSpriteCollision...);
+    walk(self.showSpriteBoundingBox...);
+    walk(self.showVectorOfTranslation...);
+    walk(self.lastPegFrame...);
+    if (!walk.Check(me.lastPegFrame >= -1)) return;
+    walk(self.pegRegistered...);
+    walk(self.zOrder...);
+    walk(self.soundOnce...);
+    walk.Step([](File& f, Sprite& s) { f.Write(s.followedSegment); },
+              [](File& f, Sprite& s) {
+                  node* p = nullptr;
+                  f.Read(p);
+                  if (p && !IsClass(p, "CollisionSegment") && !IsClass(p, "CollisionCircle")) return false;
+                  s.followedSegment = p;
+                  return true;
+              },
+              [](Sprite& to, const Sprite& from) { to.followedSegment = from.followedSegment; }, self...);
+    walk(self.followDirection...);
+    walk(self.showPath...);
+    walk(self.gateWait...);
+    walk(self.collisionWithPath...);
+    walk(self.displacementPending...);
+    walk(self.savedSpeed...);
+    walk(self.displacementX...);
+    walk(self.displacementY...);
+    walk(self.psmCounter...);
+    walk(self.activateCollisionWithSprite...);
+    walk.Step([](File& f, Sprite& s) { f.Write(s.patternIndex); },
+              [](File& f, Sprite& s) {
+                  f.Read(s.patternIndex);
+                  s.pattern = sprites::PatternAt(s.patternIndex);
+                  return true;
+              },
+              [](Sprite& to, const Sprite& from) {
+                  to.patternIndex = from.patternIndex;
+                  to.pattern = from.pattern;
+              },
+              self...);
+    walk(self.patternValues...);
+    walk(self.patternStep...);
+    // A running leg must be a leg of the bound pattern.
+    if (!walk.Check(me.patternStep == -1 || (me.pattern && me.patternStep >= 0 &&
+                                             static_cast<unsigned int>(me.patternStep) < me.pattern->NumberOfVectors())))
+        return;
+    walk(self.patternDistance...);
+    walk(self.movementPatternLoop...);
+    walk(self.patternBackToStart...);
+    walk(self.showMovementPattern...);
+    walk(self.patternStartX...);
+    walk(self.patternStartY...);
+    walk.Step(
+        [](File& f, Sprite& s) {
+            f.Write(s.localDataIndex);
+            f.Write(s.localVariable);
+        },
+        [](File& f, Sprite& s) {
+            f.Read(s.localDataIndex);
+            delete s.localVariable;
+            s.localVariable = nullptr;
+            node* p = nullptr;
+            f.Read(p);
+            if (!f.Claim(p)) return false;
+            s.localVariable = p;
+            return !(s.localVariable && s.localDataIndex < 0);
+        },
+        [](Sprite& to, const Sprite& from) {
+            delete to.localVariable;
+            to.localVariable = from.localVariable ? from.localVariable->Clone() : nullptr;
+            to.localDataIndex = from.localVariable ? from.localDataIndex : -1;
+        },
+        self...);
+    // Remote input is live state: copied, never saved (the queue stays behind).
+    walk.Unsaved(self.networkPlayer...);
+    walk.Unsaved(self.networkActive...);
+    walk.Unsaved(self.keys...);
+    walk.Unsaved(self.mouseButtons...);
+    walk.Unsaved(self.remoteFlags...);
+    walk.Unsaved(self.mouseX...);
+    walk.Unsaved(self.mouseY...);
+    walk.Unsaved(self.mouseWorldX...);
+    walk.Unsaved(self.mouseWorldY...);
+    walk.Unsaved(self.mouseRelX...);
+    walk.Unsaved(self.mouseRelY...);
+    walk.Unsaved(self.mouseWheel...);
+}
+
 void Sprite::Save(File& file) {
-    name.Save(file);
-    behavior.Save(file);
-    file.Write(static_cast<node*>(traverser));
-    file.Write(static_cast<std::int32_t>(id));
-    file.Write(deleteFlag);
-    file.Write(sprites::MapAsNode(map));
-    file.Write(mapX);
-    file.Write(mapY);
-    file.Write(static_cast<std::int32_t>(viewportX));
-    file.Write(static_cast<std::int32_t>(viewportY));
-    file.Write(scaleX);
-    file.Write(scaleY);
-    file.Write(collisionFloat);
-    file.Write(static_cast<std::uint32_t>(sortedZOrder));
-    file.Write(static_cast<std::int32_t>(displayedAnimation));
-    file.Write(static_cast<std::int32_t>(currentFrame));
-    file.Write(static_cast<std::uint32_t>(delayCount));
-    file.Write(static_cast<std::int32_t>(actorIndex));
-    file.Write(checkCollisionWithSprite);
-    file.Write(collisionWithMap);
-    file.Write(visible);
-    file.Write(mainCharacter);
-    file.Write(checkCollisionWithMap);
-    file.Write(static_cast<std::int32_t>(requestedAnimation));
-    file.Write(static_cast<std::int32_t>(previousAnimation));
-    file.Write(static_cast<std::int32_t>(displayListNumber));
-    file.Write(translationX);
-    file.Write(translationY);
-    file.Write(reflection);
-    for (bool b : {currentHFlip, currentVFlip, requestedHFlip, requestedVFlip, lastHFlip, lastVFlip, flipCodeReady,
-                   autoFlip})
-        file.Write(b);
-    file.Write(static_cast<std::int32_t>(lastFlipCode));
-    file.Write(static_cast<std::int32_t>(newFlipCode));
-    file.Write(canned);
-    file.Write(pause);
-    file.Write(cannedFactorX);
-    file.Write(cannedFactorY);
-    file.Write(directionX);
-    file.Write(directionY);
-    file.Write(cannedHDirection);
-    file.Write(cannedVDirection);
-    file.Write(doNotCutDirection);
-    file.Write(speed);
-    file.Write(collisionFactor);
-    lastHitSegment.Save(file);
-    file.Write(checkSameDisplayList);
-    file.Write(ghostCollisionWithSprite);
-    file.Write(ghostCollisionWithMap);
-    file.Write(gravity);
-    for (float f : {g, arcStartSpeed, arcStartX, arcStartY, arcStartDirectionX, arcStartDirectionY}) file.Write(f);
-    file.Write(static_cast<std::int32_t>(arcFrameCount));
-    file.Write(impactSpeed);
-    file.Write(gravityFriction);
-    file.Write(static_cast<std::int32_t>(localVariables.Size()));
-    for (unsigned int i = 0; i < localVariables.Size(); ++i) localVariables[i].Save(file);
-    file.Write(unused);
-    file.Write(friction);
-    file.Write(static_cast<std::int32_t>(alarms.Size()));
-    for (unsigned int i = 0; i < alarms.Size(); ++i) file.Write(sprites::AlarmAsNode(alarms[i]));
-    file.Write(static_cast<std::int32_t>(alarmMaximum));
-    file.Write(static_cast<std::int32_t>(spriteNamesHit.Size()));
-    for (unsigned int i = 0; i < spriteNamesHit.Size(); ++i) spriteNamesHit[i].Save(file);
-    SaveShapes(file, ownShapesHit);
-    SaveShapes(file, mapShapesHit);
-    SaveShapes(file, otherShapesHit);
-    file.Write(static_cast<std::int32_t>(spritesHit.Size()));
-    for (unsigned int i = 0; i < spritesHit.Size(); ++i) file.Write(static_cast<node*>(spritesHit[i]));
-    file.Write(collisionType);
-    file.Write(showSpriteCollision);
-    file.Write(showSpriteBoundingBox);
-    file.Write(showVectorOfTranslation);
-    file.Write(static_cast<std::int32_t>(lastPegFrame));
-    file.Write(pegRegistered);
-    file.Write(static_cast<std::uint32_t>(zOrder));
-    file.Write(soundOnce);
-    file.Write(followedSegment);
-    file.Write(static_cast<std::int32_t>(followDirection));
-    file.Write(showPath);
-    file.Write(gateWait);
-    file.Write(collisionWithPath);
-    file.Write(displacementPending);
-    file.Write(savedSpeed);
-    file.Write(displacementX);
-    file.Write(displacementY);
-    file.Write(static_cast<std::int32_t>(psmCounter));
-    file.Write(activateCollisionWithSprite);
-    file.Write(static_cast<std::int32_t>(patternIndex));
-    for (float f : patternValues) file.Write(f);
-    file.Write(static_cast<std::int32_t>(patternStep));
-    file.Write(patternDistance);
-    file.Write(movementPatternLoop);
-    file.Write(patternBackToStart);
-    file.Write(showMovementPattern);
-    file.Write(patternStartX);
-    file.Write(patternStartY);
-    file.Write(static_cast<std::int32_t>(localDataIndex));
-    file.Write(localVariable);
+    qel::FieldWriter writer(file);
+    Fields(writer, *this);
 }
 
 bool Sprite::LoadShapes(File& file, Array<CollisionData*>& shapes) {
@@ -532,160 +605,7 @@ void Sprite::Load(File& file) {
 }
 
 bool Sprite::LoadChecked(File& file) {
-    auto readInt = [&file](std::int32_t& v) { file.Read(v); };
-    name.Load(file);
-    behavior.Load(file);
-    PathStateMachineTraverser::Release(traverser);
-    traverser = nullptr;
-    node* p = nullptr;
-    file.Read(p);
-    // The traverser and the local data become this sprite's own: an object the
-    // file gave another owner (or this sprite itself) is refused.
-    if (p && (!IsClass(p, "PathStateMachineTraverser") || !file.Claim(p))) return false;
-    traverser = static_cast<PathStateMachineTraverser*>(p);
-    readInt(id);
-    file.Read(deleteFlag);
-    p = nullptr;
-    file.Read(p);
-    if (p && !IsClass(p, "Map")) return false;
-    map = sprites::NodeAsMap(p);
-    file.Read(mapX);
-    file.Read(mapY);
-    readInt(viewportX);
-    readInt(viewportY);
-    file.Read(scaleX);
-    file.Read(scaleY);
-    file.Read(collisionFloat);
-    file.Read(sortedZOrder);
-    readInt(displayedAnimation);
-    readInt(currentFrame);
-    file.Read(delayCount);
-    readInt(actorIndex);
-    if (actorIndex < 0 || actorIndex >= ActorCount) return false;
-    file.Read(checkCollisionWithSprite);
-    file.Read(collisionWithMap);
-    file.Read(visible);
-    file.Read(mainCharacter);
-    file.Read(checkCollisionWithMap);
-    readInt(requestedAnimation);
-    readInt(previousAnimation);
-    readInt(displayListNumber);
-    if (displayListNumber < 0 || displayListNumber >= DisplayListCount) return false;
-    if (!sprites::AnimationFrameValid(actorIndex, displayedAnimation, currentFrame) ||
-        !sprites::AnimationFrameValid(actorIndex, requestedAnimation, 0) ||
-        !sprites::AnimationFrameValid(actorIndex, previousAnimation, 0))
-        return false;
-    file.Read(translationX);
-    file.Read(translationY);
-    file.Read(reflection);
-    for (bool* b : {&currentHFlip, &currentVFlip, &requestedHFlip, &requestedVFlip, &lastHFlip, &lastVFlip,
-                    &flipCodeReady, &autoFlip})
-        file.Read(*b);
-    readInt(lastFlipCode);
-    readInt(newFlipCode);
-    if (lastFlipCode < 0 || lastFlipCode > 3 || newFlipCode < 0 || newFlipCode > 3) return false;
-    file.Read(canned);
-    file.Read(pause);
-    file.Read(cannedFactorX);
-    file.Read(cannedFactorY);
-    file.Read(directionX);
-    file.Read(directionY);
-    file.Read(cannedHDirection);
-    file.Read(cannedVDirection);
-    file.Read(doNotCutDirection);
-    file.Read(speed);
-    file.Read(collisionFactor);
-    lastHitSegment.Load(file);
-    file.Read(checkSameDisplayList);
-    file.Read(ghostCollisionWithSprite);
-    file.Read(ghostCollisionWithMap);
-    file.Read(gravity);
-    for (float* f : {&g, &arcStartSpeed, &arcStartX, &arcStartY, &arcStartDirectionX, &arcStartDirectionY})
-        file.Read(*f);
-    readInt(arcFrameCount);
-    file.Read(impactSpeed);
-    file.Read(gravityFriction);
-    std::int32_t count = 0;
-    readInt(count);
-    if (!VariableCountFits(file, count)) return false;
-    VariableNumber(count);
-    for (std::int32_t i = 0; i < count && !file.HasError(); ++i) localVariables[i].Load(file);
-    file.Read(unused);
-    file.Read(friction);
-    readInt(count);
-    if (!CountFits(file, count)) return false;
-    alarms.Clear();
-    for (std::int32_t i = 0; i < count && !file.HasError(); ++i) {
-        p = nullptr;
-        file.Read(p);
-        if (p && !IsClass(p, "Alarm")) return false;
-        alarms.Add(sprites::NodeAsAlarm(p));
-    }
-    alarmCount = static_cast<std::int32_t>(alarms.Size());
-    readInt(alarmMaximum);
-    readInt(count);
-    if (!CountFits(file, count)) return false;
-    spriteNamesHit.Clear();
-    for (std::int32_t i = 0; i < count && !file.HasError(); ++i) {
-        String hitName;
-        hitName.Load(file);
-        spriteNamesHit.Add(hitName);
-    }
-    ReleaseLoadedShapes();
-    if (!LoadShapes(file, ownShapesHit) || !LoadShapes(file, mapShapesHit) || !LoadShapes(file, otherShapesHit))
-        return false;
-    readInt(count);
-    if (!CountFits(file, count)) return false;
-    spritesHit.Clear();
-    for (std::int32_t i = 0; i < count && !file.HasError(); ++i) {
-        p = nullptr;
-        file.Read(p);
-        if (p && !IsClass(p, "Sprite")) return false;
-        spritesHit.Add(static_cast<Sprite*>(p));
-    }
-    file.Read(collisionType);
-    file.Read(showSpriteCollision);
-    file.Read(showSpriteBoundingBox);
-    file.Read(showVectorOfTranslation);
-    readInt(lastPegFrame);
-    if (lastPegFrame < -1) return false;
-    file.Read(pegRegistered);
-    file.Read(zOrder);
-    file.Read(soundOnce);
-    p = nullptr;
-    file.Read(p);
-    if (p && !IsClass(p, "CollisionSegment") && !IsClass(p, "CollisionCircle")) return false;
-    followedSegment = p;
-    readInt(followDirection);
-    file.Read(showPath);
-    file.Read(gateWait);
-    file.Read(collisionWithPath);
-    file.Read(displacementPending);
-    file.Read(savedSpeed);
-    file.Read(displacementX);
-    file.Read(displacementY);
-    readInt(psmCounter);
-    file.Read(activateCollisionWithSprite);
-    readInt(patternIndex);
-    pattern = sprites::PatternAt(patternIndex);
-    for (float& f : patternValues) file.Read(f);
-    readInt(patternStep);
-    // A running leg must be a leg of the bound pattern.
-    if (patternStep != -1 && (!pattern || patternStep < 0 ||
-                              static_cast<unsigned int>(patternStep) >= pattern->NumberOfVectors()))
-        return false;
-    file.Read(patternDistance);
-    file.Read(movementPatternLoop);
-    file.Read(patternBackToStart);
-    file.Read(showMovementPattern);
-    file.Read(patternStartX);
-    file.Read(patternStartY);
-    readInt(localDataIndex);
-    delete localVariable;
-    localVariable = nullptr;
-    file.Read(p);
-    if (!file.Claim(p)) return false;
-    localVariable = p;
-    if (localVariable && localDataIndex < 0) return false;
-    return !file.HasError();
+    qel::FieldReader reader(file);
+    Fields(reader, *this);
+    return reader.Accepted();
 }

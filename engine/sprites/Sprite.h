@@ -501,6 +501,10 @@ private:
     void FollowReporting(Sprite* target, unsigned int myHot, unsigned int targetHot, unsigned int smooth,
                          const char* where);
     void DrawFrame(const FrameElem& frame);
+    // Every field of the saved record, in file order, for saving, loading and
+    // copying alike (see foundation/FieldWalk.h).
+    template <class Walk, class... Self>
+    static void Fields(Walk& walk, Self&... self);
     void SaveShapes(File& file, Array<CollisionData*>& shapes);
     bool LoadShapes(File& file, Array<CollisionData*>& shapes);
     bool LoadChecked(File& file);

@@ -8,6 +8,7 @@
 #include "display/GeometricsDrawn.h"
 #include "display/SurfaceLoading.h"
 #include "foundation/AssetName.h"
+#include "foundation/FieldWalk.h"
 #include "foundation/File.h"
 #include "foundation/UserError.h"
 #include "logic/Alarm.h"
@@ -115,67 +116,10 @@ Map::Map(const char* name, const char* file, MapType type, int zOrder, int world
     mapType = type;
 }
 
-Map::Map(const Map& other)
-    : node(),
-      id(other.id),
-      name(other.name),
-      fileName(other.fileName),
-      isMasterMap(other.isMasterMap),
-      height(other.height),
-      width(other.width),
-      gridRows(other.gridRows),
-      gridColumns(other.gridColumns),
-      collisionHeight(other.collisionHeight),
-      collisionWidth(other.collisionWidth),
-      worldX(other.worldX),
-      worldY(other.worldY),
-      viewportX(other.viewportX),
-      viewportY(other.viewportY),
-      maxWorldX(other.maxWorldX),
-      maxWorldY(other.maxWorldY),
-      zOrder(other.zOrder),
-      visible(other.visible),
-      scrollRatioX(other.scrollRatioX),
-      scrollRatioY(other.scrollRatioY),
-      speedX(other.speedX),
-      speedY(other.speedY),
-      transparencyColor(other.transparencyColor),
-      bitmapRect(other.bitmapRect),
-      placedRect(other.placedRect),
-      sourceRect(other.sourceRect),
-      destinationRect(other.destinationRect),
-      displayRect(other.displayRect),
-      fixedToViewport(other.fixedToViewport),
-      pause(other.pause),
-      blitFlags(other.blitFlags),
-      mapType(other.mapType),
-      reserved(other.reserved),
-      display(other.display),
-      alarmCount(other.alarmCount),
-      alarmMaximum(other.alarmMaximum),
-      showCollision(other.showCollision),
-      cellSize(other.cellSize),
-      unused(other.unused),
-      alarms(other.alarms),
-      shapes(other.shapes),
-      textVariables(other.textVariables),
-      behavior(other.behavior) {
-    if (other.HasGrid() && other.cellSize != 0) {
-        grid.resize(other.grid.size());
-        for (std::size_t i = 0; i < grid.size(); ++i) {
-            grid[i].resize(other.grid[i].size());
-            for (std::size_t j = 0; j < grid[i].size(); ++j)
-                grid[i][j] = std::make_unique<List>(*other.grid[i][j]);
-        }
-    }
-    if (other.wrapping) wrapping = std::make_unique<WrappingAlgorithme>(*other.wrapping);
+Map::Map(const Map& other) : node() {
+    qel::FieldCopier copier;
+    Fields(copier, *this, other);
     LoadMap();
-    if (other.localVariable) {
-        localVariable = other.localVariable->Clone();
-        localDataIndex = other.localDataIndex;
-    } else {
-        localDataIndex = -1;
-    }
 }
 
 Map::~Map() {
@@ -616,145 +560,157 @@ void Map::SetRoutineFromType() {
 
 // --- record ---
 
+template <class Walk, class... Self>
+void Map::Fields(Walk& walk, Self&... self) {
+    walk(self.behavior...);
+    walk(self.id...);
+    walk(self.name...);
+    walk(self.fileName...);
+    // A bitmap outside the maps folder is corrupt data, never opened.
+    walk.Corrupt(!IsConfinedAssetName(qel::FirstOf(self...).fileName));
+    walk(self.isMasterMap...);
+    walk(self.height...);
+    walk(self.width...);
+    walk.Corrupt(qel::FirstOf(self...).width > MaxBitmapSide || qel::FirstOf(self...).height > MaxBitmapSide);
+    walk(self.gridRows...);
+    walk(self.gridColumns...);
+    walk(self.worldX...);
+    walk(self.worldY...);
+    walk(self.viewportX...);
+    walk(self.viewportY...);
+    walk(self.maxWorldX...);
+    walk(self.maxWorldY...);
+    walk(self.zOrder...);
+    walk(self.visible...);
+    walk(self.scrollRatioX...);
+    walk(self.scrollRatioY...);
+    walk(self.speedX...);
+    walk(self.speedY...);
+    walk(self.transparencyColor...);
+    walk(self.bitmapRect...);
+    walk(self.placedRect...);
+    walk(self.sourceRect...);
+    walk(self.destinationRect...);
+    walk(self.displayRect...);
+    walk(self.fixedToViewport...);
+    walk(self.pause...);
+    walk(self.blitFlags...);
+    walk.Step([](File&, Map&) {},
+              [](File& f, Map& m) {
+                  if (!f.HasError()) m.LoadMap();  // a missing bitmap leaves the map undrawn
+                  return true;
+              },
+              [](Map&, const Map&) {}, self...);
+    walk.Step([](File& f, Map& m) { f.Write(std::int32_t(m.mapType)); },
+              [](File& f, Map& m) {
+                  std::int32_t type = 0;
+                  f.Read(type);
+                  // A kind the constructor never set up loads as it was saved: drawn by nothing.
+                  m.mapType = MapType(type);
+                  m.SetRoutineFromType();
+                  return true;
+              },
+              [](Map& to, const Map& from) {
+                  to.mapType = from.mapType;
+                  to.display = from.display;
+              },
+              self...);
+    walk(self.reserved...);
+    walk(self.alarmCount...);
+    walk(self.alarmMaximum...);
+    walk(self.showCollision...);
+    walk.Step([](File& f, Map& m) { f.Write(m.cellSize); }, [](File& f, Map& m) { return m.ReadGrid(f); },
+              [](Map& to, const Map& from) {
+                  to.cellSize = from.cellSize;
+                  if (!from.HasGrid() || from.cellSize == 0) return;
+                  to.grid.resize(from.grid.size());
+                  for (std::size_t i = 0; i < to.grid.size(); ++i) {
+                      to.grid[i].resize(from.grid[i].size());
+                      for (std::size_t j = 0; j < to.grid[i].size(); ++j)
+                          to.grid[i][j] = std::make_unique<List>(*from.grid[i][j]);
+                  }
+              },
+              self...);
+    walk(self.unused...);
+    walk.Step(
+        [](File& f, Map& m) {
+            m.alarms.Save(f);
+            m.shapes.Save(f);
+        },
+        [](File& f, Map& m) {
+            // A foreign element is refused while reading: deleting it afterwards
+            // would leave the file's id table pointing at freed memory.
+            m.alarms.LoadOnly<Alarm>(f);
+            m.shapes.LoadOnly<CollisionData>(f);
+            if (!f.HasError()) m.InitCollision();
+            m.textVariables.Clear();
+            return true;
+        },
+        [](Map& to, const Map& from) {
+            to.alarms = from.alarms;
+            to.shapes = from.shapes;
+            to.textVariables = from.textVariables;
+        },
+        self...);
+    walk.Step(
+        [](File& f, Map& m) {
+            f.Write(m.wrapping != nullptr);
+            if (!m.wrapping) return;
+            std::uint8_t bytes[WrappingAlgorithme::kRecordSize];
+            m.wrapping->ToBytes(bytes);
+            f.Write(bytes, int(sizeof bytes));
+        },
+        [](File& f, Map& m) {
+            bool hasWrapping = false;
+            f.Read(hasWrapping);
+            m.wrapping.reset();
+            if (!hasWrapping) return true;
+            std::uint8_t bytes[WrappingAlgorithme::kRecordSize] = {};
+            f.Read(bytes, int(sizeof bytes));
+            auto loaded = std::make_unique<WrappingAlgorithme>();
+            if (loaded->FromBytes(bytes))
+                m.wrapping = std::move(loaded);
+            else
+                f.SetError();
+            return true;
+        },
+        [](Map& to, const Map& from) {
+            if (from.wrapping) to.wrapping = std::make_unique<WrappingAlgorithme>(*from.wrapping);
+        },
+        self...);
+    walk.Step(
+        [](File& f, Map& m) {
+            f.Write(m.localDataIndex);
+            f.Write(m.localVariable);
+        },
+        [](File& f, Map& m) {
+            f.Read(m.localDataIndex);
+            node* data = nullptr;
+            f.Read(data);
+            delete m.localVariable;
+            m.localVariable = nullptr;
+            // The local data becomes the map's own: one another owner took is refused.
+            if (f.Claim(data)) m.localVariable = data;
+            return true;
+        },
+        [](Map& to, const Map& from) {
+            to.localVariable = from.localVariable ? from.localVariable->Clone() : nullptr;
+            to.localDataIndex = from.localVariable ? from.localDataIndex : -1;
+        },
+        self...);
+    // Derived from the bitmap when it is laid out, never saved.
+    walk.Unsaved(self.collisionHeight...);
+    walk.Unsaved(self.collisionWidth...);
+}
+
 void Map::Save(File& file) {
-    behavior.Save(file);
-    file.Write(int(id));
-    name.Save(file);
-    fileName.Save(file);
-    file.Write(isMasterMap);
-    file.Write((unsigned int)height);
-    file.Write((unsigned int)width);
-    file.Write(int(gridRows));
-    file.Write(int(gridColumns));
-    file.Write(worldX);
-    file.Write(worldY);
-    file.Write(viewportX);
-    file.Write(viewportY);
-    file.Write(int(maxWorldX));
-    file.Write(int(maxWorldY));
-    file.Write(int(zOrder));
-    file.Write(visible);
-    file.Write(scrollRatioX);
-    file.Write(scrollRatioY);
-    file.Write(speedX);
-    file.Write(speedY);
-    file.Write((unsigned int)transparencyColor);
-    file.Write(bitmapRect);
-    file.Write(placedRect);
-    file.Write(sourceRect);
-    file.Write(destinationRect);
-    file.Write(displayRect);
-    file.Write(fixedToViewport);
-    file.Write(pause);
-    file.Write((unsigned int)blitFlags);
-    file.Write(int(mapType));
-    file.Write(reserved);
-    file.Write(int(alarmCount));
-    file.Write(int(alarmMaximum));
-    file.Write(showCollision);
-    file.Write(int(cellSize));
-    file.Write(unused);
-    alarms.Save(file);
-    shapes.Save(file);
-    file.Write(wrapping != nullptr);
-    if (wrapping) {
-        std::uint8_t bytes[WrappingAlgorithme::kRecordSize];
-        wrapping->ToBytes(bytes);
-        file.Write(bytes, int(sizeof bytes));
-    }
-    file.Write(int(localDataIndex));
-    file.Write(localVariable);
+    qel::FieldWriter writer(file);
+    Fields(writer, *this);
 }
 
 void Map::Load(File& file) {
-    int i32 = 0;
-    unsigned int u32 = 0;
-    behavior.Load(file);
-    file.Read(i32); id = i32;
-    name.Load(file);
-    fileName.Load(file);
-    // A bitmap outside the maps folder is corrupt data, never opened.
-    if (!IsConfinedAssetName(fileName)) file.SetError();
-    file.Read(isMasterMap);
-    file.Read(u32); height = u32;
-    file.Read(u32); width = u32;
-    if (width > MaxBitmapSide || height > MaxBitmapSide) file.SetError();
-    file.Read(i32); gridRows = i32;
-    file.Read(i32); gridColumns = i32;
-    file.Read(worldX);
-    file.Read(worldY);
-    file.Read(viewportX);
-    file.Read(viewportY);
-    file.Read(i32); maxWorldX = i32;
-    file.Read(i32); maxWorldY = i32;
-    file.Read(i32); zOrder = i32;
-    file.Read(visible);
-    file.Read(scrollRatioX);
-    file.Read(scrollRatioY);
-    file.Read(speedX);
-    file.Read(speedY);
-    file.Read(u32); transparencyColor = u32;
-    file.Read(bitmapRect);
-    file.Read(placedRect);
-    file.Read(sourceRect);
-    file.Read(destinationRect);
-    file.Read(displayRect);
-    file.Read(fixedToViewport);
-    file.Read(pause);
-    file.Read(u32); blitFlags = u32;
-    if (!file.HasError()) LoadMap();  // a missing bitmap leaves the map undrawn
-    file.Read(i32);
-    // A kind the constructor never set up loads as it was saved: drawn by nothing.
-    mapType = MapType(i32);
-    SetRoutineFromType();
-    file.Read(reserved);
-    file.Read(i32); alarmCount = i32;
-    file.Read(i32); alarmMaximum = i32;
-    file.Read(showCollision);
-    file.Read(i32);
-    if (!file.HasError()) {
-        // The grid comes back as it was saved. A map whose grid was never laid
-        // out saved the constructor's 1 x 1, which its size need not give: it
-        // keeps those counts and stays without a grid. Other counts than these
-        // two are corrupt.
-        const std::int32_t savedRows = gridRows, savedColumns = gridColumns;
-        SpacePartitionGridSize(std::uint32_t(i32));
-        // A save from before grids covered the world laid them over the bitmap.
-        if (gridRows != savedRows || gridColumns != savedColumns) LayOutGrid(std::uint32_t(i32), width, height);
-        if (gridRows != savedRows || gridColumns != savedColumns) {
-            DestroyGrid();
-            gridRows = savedRows;
-            gridColumns = savedColumns;
-            if (savedRows != 1 || savedColumns != 1) file.SetError();
-        }
-    } else {
-        DestroyGrid();
-        cellSize = 128;
-    }
-    file.Read(unused);
-    // A foreign element is refused while reading: deleting it afterwards
-    // would leave the file's id table pointing at freed memory.
-    alarms.LoadOnly<Alarm>(file);
-    shapes.LoadOnly<CollisionData>(file);
-    if (!file.HasError()) InitCollision();
-    textVariables.Clear();
-    bool hasWrapping = false;
-    file.Read(hasWrapping);
-    wrapping.reset();
-    if (hasWrapping) {
-        std::uint8_t bytes[WrappingAlgorithme::kRecordSize] = {};
-        file.Read(bytes, int(sizeof bytes));
-        auto loaded = std::make_unique<WrappingAlgorithme>();
-        if (loaded->FromBytes(bytes)) wrapping = std::move(loaded);
-        else file.SetError();
-    }
-    file.Read(i32); localDataIndex = i32;
-    node* data = nullptr;
-    file.Read(data);
-    delete localVariable;
-    localVariable = nullptr;
-    // The local data becomes the map's own: one another owner took is refused.
-    if (file.Claim(data)) localVariable = data;
+    qel::FieldReader reader(file);
+    Fields(reader, *this);
     if (file.HasError()) {
         // A corrupt record leaves a map that draws nothing and collides with nothing.
         display = &Map::DummyDisplay;
@@ -762,4 +718,28 @@ void Map::Load(File& file) {
         DestroyShapes(shapes);
         wrapping.reset();
     }
+}
+
+// The grid comes back as it was saved. A map whose grid was never laid out
+// saved the constructor's 1 x 1, which its size need not give: it keeps those
+// counts and stays without a grid. Other counts than these two are corrupt.
+bool Map::ReadGrid(File& file) {
+    std::uint32_t savedCellSize = 0;
+    file.Read(savedCellSize);
+    if (file.HasError()) {
+        DestroyGrid();
+        cellSize = 128;
+        return true;
+    }
+    const std::int32_t savedRows = gridRows, savedColumns = gridColumns;
+    SpacePartitionGridSize(savedCellSize);
+    // A save from before grids covered the world laid them over the bitmap.
+    if (gridRows != savedRows || gridColumns != savedColumns) LayOutGrid(savedCellSize, width, height);
+    if (gridRows != savedRows || gridColumns != savedColumns) {
+        DestroyGrid();
+        gridRows = savedRows;
+        gridColumns = savedColumns;
+        if (savedRows != 1 || savedColumns != 1) file.SetError();
+    }
+    return true;
 }

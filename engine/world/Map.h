@@ -175,6 +175,11 @@ private:
     void ReadSurfaceSize();
     // Sets the cell size and lays out cells over that map area.
     void LayOutGrid(unsigned int size, std::uint32_t coveredWidth, std::uint32_t coveredHeight);
+    // Every field of the saved record, in file order, for saving, loading and
+    // copying alike (see foundation/FieldWalk.h).
+    template <class Walk, class... Self>
+    static void Fields(Walk& walk, Self&... self);
+    bool ReadGrid(File& file);
     void SetRoutineFromType();
     void DestroyGrid();
     void AddToCells(const CollisionData& shape);

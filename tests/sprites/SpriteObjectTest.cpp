@@ -308,6 +308,41 @@ TEST_F(SpriteTest, CopyResetsFlipsAndKeepsHitsTwoWay) {
     EXPECT_DOUBLE_EQ(copy->localVariables[0].operator double(), 9.0);
 }
 
+// A copy takes every saved field but those it starts afresh (the flips and the
+// collision factor): with those as a copy starts them, both records match.
+TEST_F(SpriteTest, CopySavesTheOriginalsRecordButForTheFieldsItResets) {
+    Sprite* other = Add("other", Peg);
+    Sprite* source = Add("source");
+    source->MapPosition(40.5f, 7.25f, false);
+    source->Animation(1);
+    source->Speed(2.5f);
+    source->VectorDirection(3, -4, 0);
+    source->Gravity(true, 40);
+    source->Friction(12);
+    // Local variables are left at their start: a variable's copy keeps the
+    // text it shows only when it is displayed, which is the variable's concern.
+    source->VariableNumber(2);
+    source->ZOrder(5);
+    source->Visible(false);
+    source->spritesHit.Add(other);
+    source->spriteNamesHit.Add(String("other"));
+    source->lastHitSegment = CollisionSegment(0, 0, 10, 5, 3, 1, 2);
+    source->CollisionFactor(0.25f);
+
+    Sprite copy(*source);
+    auto record = [](Sprite& s, const char* name) {
+        File f(TempFile(name).c_str(), File::Writing);
+        s.Save(f);
+        EXPECT_TRUE(f.Close());
+        return Bytes(TempFile(name));
+    };
+    const std::vector<char> copied = record(copy, "copy.rec");
+    EXPECT_NE(copied, record(*source, "source.rec"));
+    source->CollisionFactor(1.5f);
+    EXPECT_EQ(copied, record(*source, "reset.rec"));
+    other->spritesHit.Clear();
+}
+
 TEST_F(SpriteTest, CopyOfTheMainCharacterIsNotTheMainCharacter) {
     Sprite* hero = Add("hero");
     hero->MainCharacter(true);
