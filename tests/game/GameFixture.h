@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/BmpWriter.h"
 #include "display/Display.h"
 #include "foundation/UserError.h"
 #include "input/InputSession.h"
@@ -55,24 +56,8 @@ inline void WriteBytes(const std::filesystem::path& path, const std::vector<char
     std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
 }
 
-// A 24-bit BMP of one colour.
-inline void WriteBmp(const std::filesystem::path& path, int w, int h) {
-    const int rowBytes = (w * 3 + 3) & ~3;
-    std::vector<char> b(std::size_t(54 + rowBytes * h), 0);
-    auto put32 = [&](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) b[at + std::size_t(i)] = static_cast<char>(v >> (8 * i));
-    };
-    b[0] = 'B';
-    b[1] = 'M';
-    put32(2, std::uint32_t(b.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, std::uint32_t(w));
-    put32(22, std::uint32_t(h));
-    b[26] = 1;
-    b[28] = 24;
-    WriteBytes(path, b);
-}
+// A 24-bit BMP of one colour (black).
+inline void WriteBmp(const std::filesystem::path& path, int w, int h) { testbmp::WriteSolid(path.string(), w, h, 0); }
 
 // An SDL scancode that reaches the keyboard as this scan code.
 inline SDL_Scancode SdlOf(unsigned char code) {

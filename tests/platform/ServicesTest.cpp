@@ -97,13 +97,6 @@ TEST(Sync, WorkerThreadReportsFinishingAndJoinsOnlyThen) {
     // Destroying it joins.
 }
 
-TEST(Sync, CriticalSectionIsReentrant) {
-    qel::CriticalSection section;
-    std::lock_guard outer(section);
-    std::lock_guard inner(section);
-    SUCCEED();
-}
-
 TEST(MessageBox, WithoutADisplayGoesToStandardErrorInUtf8) {
     testing::internal::CaptureStderr();
     qel::ShowMessageBox(nullptr, "Cannot create more than one \x91Qel\x92 instance.", "Exit error.",

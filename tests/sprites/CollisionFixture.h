@@ -163,3 +163,25 @@ protected:
     GameNode level;
     std::vector<std::unique_ptr<Map>> maps;
 };
+
+// A 640 x 480 window over a 1000 x 600 map, for the tests whose results depend
+// on the view's edges; the box actor's hot points are set by each suite.
+class WindowedCollisionTest : public CollisionTest {
+protected:
+    void SetUp() override {
+        CollisionTest::SetUp();
+        savedWidth = windowWidth;
+        savedHeight = windowHeight;
+        windowWidth = 640;
+        windowHeight = 480;
+        map = &NewMap(1000, 600);
+    }
+    void TearDown() override {
+        windowWidth = savedWidth;
+        windowHeight = savedHeight;
+        CollisionTest::TearDown();
+    }
+
+    std::int32_t savedWidth = 0, savedHeight = 0;
+    Map* map = nullptr;
+};

@@ -7,26 +7,16 @@ namespace {
 
 // A 32 x 32 box actor with hot point 0 at the middle of its bottom edge
 // (down rays) and hot point 1 at the middle of its right edge (side rays).
-class PathFollowTest : public CollisionTest {
+class PathFollowTest : public WindowedCollisionTest {
 protected:
     static constexpr int Path = 7, Other = 9;
 
     void SetUp() override {
-        CollisionTest::SetUp();
-        savedWidth = windowWidth;
-        savedHeight = windowHeight;
-        windowWidth = 640;
-        windowHeight = 480;
+        WindowedCollisionTest::SetUp();
         FrameElem& f = Frame(BoxActor);
         f.HotSpots[0] = QelPoint{16, 31};
         f.HotSpots[1] = QelPoint{31, 16};
-        map = &NewMap(1000, 600);
         walker = Add("walker", BoxActor, map, 84, 100);  // hot point 0 at (100, 131)
-    }
-    void TearDown() override {
-        windowWidth = savedWidth;
-        windowHeight = savedHeight;
-        CollisionTest::TearDown();
     }
 
     void Segment(float x1, float y1, float x2, float y2, int id = Path) {
@@ -37,8 +27,6 @@ protected:
         y = walker->DirectionY();
     }
 
-    std::int32_t savedWidth = 0, savedHeight = 0;
-    Map* map = nullptr;
     Sprite* walker = nullptr;
 };
 

@@ -9,28 +9,16 @@ namespace {
 
 // A 32 x 32 box actor whose hot point 0 is its centre and hot point 4 lies
 // far below it; the map segments are added per test.
-class RayTest : public CollisionTest {
+class RayTest : public WindowedCollisionTest {
 protected:
     void SetUp() override {
-        CollisionTest::SetUp();
-        savedWidth = windowWidth;
-        savedHeight = windowHeight;
-        windowWidth = 640;
-        windowHeight = 480;
+        WindowedCollisionTest::SetUp();
         FrameElem& f = Frame(BoxActor);
         f.HotSpots[0] = QelPoint{16, 16};
         f.HotSpots[4] = QelPoint{16, 216};
-        map = &NewMap(1000, 600);
         self = Add("self", BoxActor, map, 100, 100);  // H = (116, 116)
     }
-    void TearDown() override {
-        windowWidth = savedWidth;
-        windowHeight = savedHeight;
-        CollisionTest::TearDown();
-    }
 
-    std::int32_t savedWidth = 0, savedHeight = 0;
-    Map* map = nullptr;
     Sprite* self = nullptr;
 };
 

@@ -56,7 +56,7 @@ TEST_F(MapTest, SharedBitmapsAreLoadedOnceAndFreedWithTheLastMap) {
     EXPECT_EQ(TheMapManager().Entries().size(), before);
 }
 
-TEST_F(MapTest, PositionsAndProperties) {
+TEST_F(MapTest, WorldPositionStepsStopAtTheirLimitExceptOnMasterAndWrappedMaps) {
     const std::string file = Bitmap("pos.bmp", 100, 60);
     Map standard("s", file.c_str(), Map::StandardMap, 0, 95, 0, true, QelRect{});
     standard.WorldPositionXInc(10, 100);
@@ -69,8 +69,18 @@ TEST_F(MapTest, PositionsAndProperties) {
     EXPECT_FLOAT_EQ(master.WorldPositionX(), 0);
     EXPECT_TRUE(master.IsMasterMap());
 
-    // The viewport offset rounds to nearest, halves toward zero.
-    const struct { float viewX; int expected; } rounding[] = {{-2.5f, 2}, {-2.6f, 3}, {2.5f, -2}, {-10.5f, 10}, {-10.51f, 11}};
+    Map wrapped("w", file.c_str(), Map::WrappedMap, 0, 0, 0, true, QelRect{0, 0, 30, 20});
+    wrapped.WorldPositionXInc(10, 100);
+    EXPECT_FLOAT_EQ(wrapped.WorldPositionX(), 0);
+}
+
+TEST_F(MapTest, ViewportOffsetRoundsToNearestWithHalvesTowardZero) {
+    const std::string file = Bitmap("round.bmp", 100, 60);
+    Map master("m", file.c_str(), Map::MasterMap, 0, 0, 0, true, QelRect{});
+    const struct {
+        float viewX;
+        int expected;
+    } rounding[] = {{-2.5f, 2}, {-2.6f, 3}, {2.5f, -2}, {-10.5f, 10}, {-10.51f, 11}};
     for (const auto& r : rounding) {
         ResetView(r.viewX, 0);
         Map m("r", file.c_str(), Map::StandardMap, 0, 0, 0, true, QelRect{});
@@ -78,14 +88,19 @@ TEST_F(MapTest, PositionsAndProperties) {
         EXPECT_EQ(master.ViewPortX(), r.expected) << r.viewX;
     }
     ResetView(0, 0);
+}
 
+TEST_F(MapTest, AWrappedMapsViewportYIsReportedAsMisuse) {
+    const std::string file = Bitmap("wrapped.bmp", 100, 60);
     Map wrapped("w", file.c_str(), Map::WrappedMap, 0, 0, 0, true, QelRect{0, 0, 30, 20});
-    wrapped.WorldPositionXInc(10, 100);
-    EXPECT_FLOAT_EQ(wrapped.WorldPositionX(), 0);
     EXPECT_EQ(wrapped.ViewPortY(), 0);
     EXPECT_STREQ(_UE.TargetFunction, "int Map::ViewPortY()");
     EXPECT_STREQ(_UE.ErrorMessage, "The map's Y viewport position is correct only if the map is not wrapping.");
+}
 
+TEST_F(MapTest, AlarmsTakeRisingIdsAndTheNewestComesFirst) {
+    const std::string file = Bitmap("alarms.bmp", 100, 60);
+    Map standard("s", file.c_str(), Map::StandardMap, 0, 0, 0, true, QelRect{});
     for (int n = 1; n <= 3; ++n) {
         auto* alarm = new Alarm();
         EXPECT_TRUE(standard.Add(alarm));
@@ -95,16 +110,22 @@ TEST_F(MapTest, PositionsAndProperties) {
     EXPECT_EQ(standard.AlarmCount(), 3);
     standard.AlarmMaximum(-5);
     EXPECT_EQ(standard.AlarmMaximum(), 0);
+}
+
+TEST_F(MapTest, SettersKeepWhatTheyCannotTake) {
+    const std::string file = Bitmap("setters.bmp", 100, 60);
+    Map standard("s", file.c_str(), Map::StandardMap, 0, 0, 0, true, QelRect{});
     standard.UseTransparency(true);
     EXPECT_EQ(standard.BlitFlags(), 0x1008000u);
     standard.UseTransparency(false);
     EXPECT_EQ(standard.BlitFlags(), 0x1000000u);
     standard.Name(nullptr);
     EXPECT_STREQ(standard.Name(), "s");
+}
 
-    // A standard map wider than the world never scrolls sideways.
-    ViewPort& view = LevelViewPort();
-    view.WorldWidth(80);
+TEST_F(MapTest, AStandardMapWiderThanTheWorldNeverScrollsSideways) {
+    const std::string file = Bitmap("wide.bmp", 100, 60);
+    LevelViewPort().WorldWidth(80);
     Map wide("wide", file.c_str(), Map::StandardMap, 0, 0, 0, true, QelRect{});
     wide.SpeedX(3);
     wide.UpdateStandardMap();
