@@ -1,7 +1,8 @@
 # Installs the engine into a fresh prefix and builds outside projects on it:
 # with CMake (find_package), a resource check and the game program that the
-# README shows game programmers first; then, with the installed tree moved
-# elsewhere, the same game program with pkg-config.
+# README shows game programmers first, which then plays on the README's
+# bitmaps; then, with the installed tree moved elsewhere, the same game program
+# with pkg-config.
 file(REMOVE_RECURSE ${WORK_DIR})
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -33,6 +34,21 @@ run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/build -G Ninja -DCMAKE_PR
     -DCMAKE_CXX_COMPILER=${CXX} -DGAME_MAIN=${game_main})
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
 run(${WORK_DIR}/build/consumer)
+
+# The README's game runs on the bitmaps the README's command makes: a game has no
+# end of its own, so still running after a few seconds is success, and a fatal
+# exit (a missing bitmap, a failed set-up) is not. Its lock is its own.
+set(play_dir ${WORK_DIR}/play)
+run(${EXAMPLE_BITMAPS} ${play_dir})
+file(MAKE_DIRECTORY ${play_dir}/run)
+set(ENV{XDG_RUNTIME_DIR} ${play_dir}/run)
+set(ENV{SDL_VIDEODRIVER} dummy)
+set(ENV{SDL_AUDIODRIVER} dummy)
+execute_process(COMMAND timeout 4 ${WORK_DIR}/build/mygame WORKING_DIRECTORY ${play_dir}
+  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 124)
+  message(FATAL_ERROR "the README's game ended (status ${rc}) instead of playing:\n${out}\n${err}")
+endif()
 
 # pkg-config finds the tree from where its QelEngine.pc now lies.
 file(RENAME ${WORK_DIR}/prefix ${WORK_DIR}/moved)
