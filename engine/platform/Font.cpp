@@ -90,14 +90,16 @@ std::string FindFontFile(const std::string& faceName, bool bold, bool italic) {
 }
 
 // Matching reads fontconfig's whole font list: each face and style is looked
-// up once.
+// up once, of a bounded number (level files may name any faces).
 std::string FontFile(const FontDesc& desc) {
+    constexpr std::size_t MostRemembered = 256;
     static std::mutex lock;
     static auto* found = new std::map<std::tuple<std::string, bool, bool>, std::string>();
     const auto key = std::make_tuple(desc.faceName, desc.weight >= 600, desc.italic);
     std::lock_guard<std::mutex> hold(lock);
     auto known = found->find(key);
     if (known != found->end()) return known->second;
+    if (found->size() >= MostRemembered) found->clear();
     return found->emplace(key, FindFontFile(desc.faceName, desc.weight >= 600, desc.italic)).first->second;
 }
 
