@@ -112,19 +112,26 @@ void Display::Impl::Draw() {
     SDL_GetRendererOutputSize(renderer, &outW, &outH);
     const int w = backBuffer->Width(), h = backBuffer->Height();
     SDL_Rect target{0, 0, outW, outH};
-    if (IsWindow(window) && window->IsFullScreen() && outW > 0 && outH > 0) {
-        // Scaled to fit, centred, black bars on the remaining sides.
-        if (std::int64_t(outW) * h <= std::int64_t(outH) * w) {
-            target.w = outW;
-            target.h = int(std::int64_t(outW) * h / w);
-        } else {
-            target.h = outH;
-            target.w = int(std::int64_t(outH) * w / h);
-        }
-        target.x = (outW - target.w) / 2;
-        target.y = (outH - target.h) / 2;
+    if (IsWindow(window) && window->IsFullScreen()) {
+        const FrameRect fit = LetterboxRect(outW, outH, w, h);
+        target = {fit.x, fit.y, fit.width, fit.height};
     }
     SDL_RenderCopy(renderer, texture, nullptr, &target);
+}
+
+FrameRect LetterboxRect(std::int32_t outputWidth, std::int32_t outputHeight, std::int32_t frameWidth,
+                        std::int32_t frameHeight) {
+    if (outputWidth <= 0 || outputHeight <= 0 || frameWidth <= 0 || frameHeight <= 0)
+        return {0, 0, std::max(0, outputWidth), std::max(0, outputHeight)};
+    FrameRect fit{0, 0, outputWidth, outputHeight};
+    // The side that limits the scale is filled; the other keeps the aspect.
+    if (std::int64_t(outputWidth) * frameHeight <= std::int64_t(outputHeight) * frameWidth)
+        fit.height = std::int32_t(std::int64_t(outputWidth) * frameHeight / frameWidth);
+    else
+        fit.width = std::int32_t(std::int64_t(outputHeight) * frameWidth / frameHeight);
+    fit.x = (outputWidth - fit.width) / 2;
+    fit.y = (outputHeight - fit.height) / 2;
+    return fit;
 }
 
 bool DrawDisplayFrame(HWND window) {

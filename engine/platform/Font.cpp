@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <SDL_ttf.h>
+#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <array>
@@ -11,7 +12,7 @@
 #include <map>
 #include <mutex>
 #include <strings.h>
-#include <sys/stat.h>
+#include <tuple>
 #include <vector>
 
 #include "platform/Surface.h"
@@ -21,48 +22,85 @@ namespace qel {
 
 namespace {
 
-// Liberation fonts share the metrics of the faces they stand for.
-struct FaceFiles {
+// Families that stand for a face the engine or the game names, when the face
+// itself is not installed: Liberation shares the metrics of the first three
+// (Arimo, Tinos and Cousine are the same designs under other names); Impact,
+// a condensed black sans with one style, is met by a condensed bold sans.
+struct StandIn {
     const char* face;
-    const char* family;
+    const char* families[2];
+    bool bold;  // whatever weight is asked
 };
-constexpr FaceFiles faces[] = {
-    {"Arial", "LiberationSans"},
-    {"Times New Roman", "LiberationSerif"},
-    {"Courier New", "LiberationMono"},
-};
-
-constexpr const char* fontFolders[] = {
-    "/usr/share/fonts/truetype/liberation",
-    "/usr/share/fonts/truetype/liberation2",
-    "/usr/share/fonts/liberation",
+constexpr StandIn standIns[] = {
+    {"Arial", {"Liberation Sans", "Arimo"}, false},
+    {"Times New Roman", {"Liberation Serif", "Tinos"}, false},
+    {"Courier New", {"Liberation Mono", "Cousine"}, false},
+    {"Impact", {"Liberation Sans Narrow", "DejaVu Sans Condensed"}, true},
 };
 
 // A height of 0 asks for the system's usual size: 12 points at 96 pixels per inch.
 constexpr std::int32_t DefaultCharacterHeight = 16;
 constexpr int MaxPixelSize = 2048;
 
-bool FileExists(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-const char* FamilyOf(const std::string& faceName) {
-    for (const FaceFiles& f : faces)
-        if (strcasecmp(faceName.c_str(), f.face) == 0) return f.family;
+const StandIn* StandInFor(const std::string& faceName) {
+    for (const StandIn& s : standIns)
+        if (strcasecmp(faceName.c_str(), s.face) == 0) return &s;
     return nullptr;
 }
 
+bool HasFamily(FcPattern* font, const std::string& family) {
+    FcChar8* name = nullptr;
+    for (int i = 0; FcPatternGetString(font, FC_FAMILY, i, &name) == FcResultMatch; ++i)
+        if (strcasecmp(reinterpret_cast<const char*>(name), family.c_str()) == 0) return true;
+    return false;
+}
+
+// The file of the installed font of that family closest to the style, or
+// empty. Fontconfig answers every request with some font; only one of the
+// family asked for counts.
+std::string MatchFamily(const std::string& family, bool bold, bool italic) {
+    static const bool ready = FcInit() == FcTrue;
+    if (!ready || family.empty()) return {};
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* font = FcFontMatch(nullptr, pattern, &result);
+    FcPatternDestroy(pattern);
+    std::string path;
+    FcChar8* file = nullptr;
+    if (font && HasFamily(font, family) && FcPatternGetString(font, FC_FILE, 0, &file) == FcResultMatch)
+        path = reinterpret_cast<const char*>(file);
+    if (font) FcPatternDestroy(font);
+    return path;
+}
+
+// The face itself when it is installed, else its first installed stand-in.
+std::string FindFontFile(const std::string& faceName, bool bold, bool italic) {
+    const std::string face = Cp1252ToUtf8(faceName);
+    std::string path = MatchFamily(face, bold, italic);
+    const StandIn* standIn = StandInFor(face);
+    for (std::size_t i = 0; path.empty() && standIn && i < std::size(standIn->families); ++i)
+        path = MatchFamily(standIn->families[i], bold || standIn->bold, italic);
+    return path;
+}
+
+// Matching reads fontconfig's whole font list: each face and style is looked
+// up once, of a bounded number (level files may name any faces).
 std::string FontFile(const FontDesc& desc) {
-    const char* family = FamilyOf(desc.faceName);
-    if (!family) return {};
-    const bool bold = desc.weight >= 600;
-    const char* style = bold && desc.italic ? "BoldItalic" : bold ? "Bold" : desc.italic ? "Italic" : "Regular";
-    for (const char* folder : fontFolders) {
-        std::string path = std::string(folder) + "/" + family + "-" + style + ".ttf";
-        if (FileExists(path)) return path;
-    }
-    return {};
+    constexpr std::size_t MostRemembered = 256;
+    static std::mutex lock;
+    static auto* found = new std::map<std::tuple<std::string, bool, bool>, std::string>();
+    const auto key = std::make_tuple(desc.faceName, desc.weight >= 600, desc.italic);
+    std::lock_guard<std::mutex> hold(lock);
+    auto known = found->find(key);
+    if (known != found->end()) return known->second;
+    if (found->size() >= MostRemembered) found->clear();
+    return found->emplace(key, FindFontFile(desc.faceName, desc.weight >= 600, desc.italic)).first->second;
 }
 
 bool EnsureTtf() {
@@ -206,7 +244,7 @@ std::unique_ptr<Font> Font::Create(const FontDesc& desc) {
     return std::unique_ptr<Font>(new Font(std::move(impl)));
 }
 
-bool Font::ServesFace(const std::string& faceName) { return FamilyOf(faceName) != nullptr; }
+bool Font::ServesFace(const std::string& faceName) { return !FontFile({faceName}).empty(); }
 
 const Font& Font::Default() {
     static const std::unique_ptr<Font> font = Create({"Arial", DefaultCharacterHeight, 0, 700, false, false, false});

@@ -1,6 +1,8 @@
 // Fonts for text drawn on surfaces, made from a description like the system's
-// logical font. "Arial", "Times New Roman" and "Courier New" are served by
-// Liberation Sans, Serif and Mono (same metrics); any other face fails.
+// logical font. Faces are found through fontconfig; "Arial", "Times New
+// Roman", "Courier New" and "Impact" fall back to installed stand-ins of the
+// same metrics or build (Liberation Sans, Serif, Mono, Sans Narrow Bold). A
+// face that is neither installed nor stood for fails.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -32,9 +34,9 @@ struct TextSize {
 
 class QEL_API Font {
 public:
-    // Null when the face is not one of the three, or its font file is missing.
+    // Null when no installed font is or stands for the face.
     static std::unique_ptr<Font> Create(const FontDesc& desc);
-    // True for the three faces served here (compared without case).
+    // True when an installed font is or stands for the face (without case).
     static bool ServesFace(const std::string& faceName);
     // The font for text drawn without a chosen font ("Loading ...").
     static const Font& Default();

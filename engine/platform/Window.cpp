@@ -147,9 +147,21 @@ bool Window::IsMinimized() const { return SDL_GetWindowFlags(impl_->window) & SD
 void Window::SetFullScreen(bool fullScreen) {
     if (fullScreen == impl_->fullScreen) return;
     impl_->fullScreen = fullScreen;
-    SDL_SetWindowFullscreen(impl_->window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
-    if (!fullScreen) {
-        SDL_SetWindowSize(impl_->window, impl_->width, impl_->height);
+    SDL_Window* system = impl_->window;
+    if (fullScreen) {
+        // The full-screen request is a window manager's to grant; without one
+        // nothing acts on it, so the window first covers the desktop itself,
+        // without borders.
+        SDL_Rect desktop{0, 0, DesktopWidth(), DesktopHeight()};
+        if (EnsureVideo()) SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(system)), &desktop);
+        SDL_SetWindowBordered(system, SDL_FALSE);
+        SDL_SetWindowPosition(system, desktop.x, desktop.y);
+        SDL_SetWindowSize(system, desktop.w, desktop.h);
+        SDL_SetWindowFullscreen(system, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    } else {
+        SDL_SetWindowFullscreen(system, 0);
+        SDL_SetWindowBordered(system, SDL_TRUE);
+        SDL_SetWindowSize(system, impl_->width, impl_->height);
         CentreOnDesktop();
     }
 }

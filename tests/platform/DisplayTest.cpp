@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/Display.h"
+#include "platform/DisplayInternal.h"
 #include "platform/MessageQueue.h"
 #include "platform/Palette.h"
 #include "platform/Window.h"
@@ -118,6 +119,26 @@ TEST_F(DisplayFixture, GammaRampOnlyWhileFullScreen) {
     window->SetFullScreen(false);
     d.Present();
     EXPECT_EQ(d.LastFrame()[0], 0x808080u) << "windowed: no gamma";
+}
+
+TEST(Display, FullScreenShowsTheWholeFrameScaledWithItsAspect) {
+    struct Case { int outW, outH, frameW, frameH; qel::FrameRect shown; };
+    const Case cases[] = {
+        {1024, 768, 640, 480, {0, 0, 1024, 768}},     // same aspect: filled
+        {1920, 1080, 640, 480, {240, 0, 1440, 1080}},  // wider: bars left and right
+        {1280, 1024, 640, 480, {0, 32, 1280, 960}},    // taller: bars above and below
+        {640, 480, 640, 480, {0, 0, 640, 480}},
+        {320, 200, 640, 480, {27, 0, 266, 200}},       // smaller than the frame: scaled down
+        {1366, 768, 640, 480, {171, 0, 1024, 768}},    // an odd bar width: centred, truncated
+        {0, 0, 640, 480, {0, 0, 0, 0}},                // no output yet
+        {800, 600, 0, 0, {0, 0, 800, 600}},
+    };
+    for (const Case& c : cases) {
+        const qel::FrameRect r = qel::LetterboxRect(c.outW, c.outH, c.frameW, c.frameH);
+        EXPECT_EQ((std::vector<int>{r.x, r.y, r.width, r.height}),
+                  (std::vector<int>{c.shown.x, c.shown.y, c.shown.width, c.shown.height}))
+            << c.outW << "x" << c.outH << " showing " << c.frameW << "x" << c.frameH;
+    }
 }
 
 TEST_F(DisplayFixture, PresentationsAreCountedAndLostIsOnlyATestHook) {

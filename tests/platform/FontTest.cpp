@@ -33,13 +33,30 @@ Box InkBox(const qel::Surface& s, std::uint32_t raw, std::uint32_t background) {
 }
 
 TEST(Font, FacesMapToTheirStandInsAndUnknownFacesFail) {
-    for (const char* face : {"Arial", "Times New Roman", "Courier New", "arial"}) {
+    for (const char* face : {"Arial", "Times New Roman", "Courier New", "Impact", "arial", "IMPACT", "DejaVu Sans"}) {
         auto f = Font::Create({face, -20});
         ASSERT_NE(f, nullptr) << face;
         EXPECT_EQ(f->Desc().faceName, face);
+        EXPECT_TRUE(Font::ServesFace(face)) << face;
     }
-    for (const char* face : {"Impact", "", "Arial Black", "Comic Sans MS"})
+    // Fontconfig offers its default face for these: it stands for none of them.
+    for (const char* face : {"", "Arial Black", "Comic Sans MS", "No Such Face"}) {
         EXPECT_EQ(Font::Create({face, -20}), nullptr) << face;
+        EXPECT_FALSE(Font::ServesFace(face)) << face;
+    }
+}
+
+TEST(Font, ImpactIsACondensedBoldSansAtEveryWeight) {
+    auto impact = Font::Create({"Impact", -20});
+    auto light = Font::Create({"Impact", -20, 0, 100});
+    auto narrowBold = Font::Create({"Liberation Sans Narrow", -20, 0, 700});
+    auto arialBold = Font::Create({"Arial", -20, 0, 700});
+    ASSERT_TRUE(impact && light && narrowBold && arialBold);
+    const char* text = "Frames per second";
+    const int width = impact->Measure(text, 17).width;
+    EXPECT_EQ(width, narrowBold->Measure(text, 17).width);
+    EXPECT_EQ(light->Measure(text, 17).width, width) << "one style, whatever the weight";
+    EXPECT_LT(width, arialBold->Measure(text, 17).width) << "condensed";
 }
 
 TEST(Font, HeightsFollowTheLogicalFontRules) {

@@ -8,6 +8,7 @@
 
 #include "SavedGame.h"
 #include "foundation/Console.h"
+#include "platform/Surface.h"
 
 using namespace savedgame;
 
@@ -32,6 +33,14 @@ Variable* FpsText() {
     for (node* n = gNode->Variables().Head(); !n->EOList(); n = n->Next())
         if (std::string(static_cast<Variable*>(n)->Name()) == "FPS") return static_cast<Variable*>(n);
     return nullptr;
+}
+
+int PixelsOf(const qel::Surface& s, COLORREF colour) {
+    const std::uint32_t raw = s.MapColor(colour);
+    int count = 0;
+    for (int y = 0; y < s.Height(); ++y)
+        for (int x = 0; x < s.Width(); ++x) count += s.GetRawPixel(x, y) == raw;
+    return count;
 }
 
 }  // namespace
@@ -167,7 +176,10 @@ TEST_F(SystemKeysTest, SysRqWritesTheChosenPicture) {
 TEST_F(SystemKeysTest, F11ShowsTheFrameRateRefreshedAtMostTenTimesASecond) {
     std::vector<bool> visible;
     std::vector<std::string> texts;
+    int textPixels = 0;
     EngineRun::script = [&](int pass) {
+        // The frame drawn after the press shows the text in its green.
+        if (pass == 10) textPixels = PixelsOf(*pBackBuffer, 0x00F500);
         // Shown by the press at pass 3, hidden again by the one at pass 16.
         if (pass == 3 || pass == 4) PushKey(SDL_SCANCODE_F11, pass == 3);
         if (pass == 16 || pass == 17) PushKey(SDL_SCANCODE_F11, pass == 16);
@@ -184,6 +196,7 @@ TEST_F(SystemKeysTest, F11ShowsTheFrameRateRefreshedAtMostTenTimesASecond) {
     // Passes 2 to 20 see the state after frames 1 to 19: shown after frames 3 to 15.
     for (std::size_t i = 0; i < visible.size(); ++i) EXPECT_EQ(visible[i], i >= 2 && i <= 14) << i;
     EXPECT_EQ(texts[0], "FPS = ");
+    EXPECT_GT(textPixels, 100);
     // Frames of 16 ms: the rate shown changes at most once in six frames, and
     // an on-time level at 60 frames a second reads 1000 / 16.
     int changes = 0;

@@ -84,12 +84,13 @@ TEST_F(TextSettingsTest, FontSettingsUpdateTheirOwnPartOfTheDescription) {
     EXPECT_EQ(LastError(), " | ");
 }
 
-TEST_F(TextSettingsTest, FacesTheSystemLacksAreReportedAndLeaveNoFont) {
+TEST_F(TextSettingsTest, FacesNothingStandsForAreReportedAndLeaveNoFont) {
     const struct {
         const char* face;
         std::string report;
     } cases[] = {
-        {"Impact", "void Variable::FontName(const char *) | The font name: Impact is not supported."},
+        {"Impact", " | "},  // the frame-rate text's face, met by a condensed bold sans
+        {"Wingdings", "void Variable::FontName(const char *) | The font name: Wingdings is not supported."},
         {"Comic Sans MS", "void Variable::FontName(const char *) | The font name: Comic Sans MS is not supported."},
         {"times new roman", " | "},
         {nullptr, " | "},

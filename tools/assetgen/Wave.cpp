@@ -34,23 +34,6 @@ std::vector<std::int16_t> Sweep(double fromHz, double toHz, double seconds, doub
     return out;
 }
 
-std::vector<std::int16_t> Tune(const std::vector<double>& notesHz, double noteSeconds, int repeats, double volume) {
-    std::vector<std::int16_t> out;
-    const std::size_t noteCount = std::size_t(noteSeconds * SampleRate);
-    for (int r = 0; r < repeats; ++r)
-        for (double hz : notesHz) {
-            double phase = 0;
-            for (std::size_t i = 0; i < noteCount; ++i) {
-                phase += 2 * Pi * hz / SampleRate;
-                // A soft square-ish tone: the fundamental and a third harmonic, decaying.
-                const double decay = std::exp(-3.0 * double(i) / double(noteCount));
-                const double v = hz == 0 ? 0 : (std::sin(phase) + std::sin(3 * phase) / 3) * 0.75 * decay;
-                out.push_back(std::int16_t(std::lround(v * volume * Envelope(i, noteCount) * 32767)));
-            }
-        }
-    return out;
-}
-
 bool Write(const std::string& path, const std::vector<std::int16_t>& samples) {
     const std::uint32_t dataBytes = std::uint32_t(samples.size() * 2);
     std::vector<unsigned char> b;

@@ -1,4 +1,4 @@
-// Generated sounds: short effects and looping tunes as 16-bit mono RIFF WAVE files.
+// Generated sounds: short effects, and 16-bit mono RIFF WAVE files of any samples.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -10,8 +10,6 @@ constexpr int SampleRate = 22050;
 
 // A tone sweeping from one frequency to another, with a quick fade in and out.
 std::vector<std::int16_t> Sweep(double fromHz, double toHz, double seconds, double volume);
-// A tune: each note (0 = rest) lasts `noteSeconds`, the whole played `repeats` times.
-std::vector<std::int16_t> Tune(const std::vector<double>& notesHz, double noteSeconds, int repeats, double volume);
 
 // False when the file cannot be written.
 bool Write(const std::string& path, const std::vector<std::int16_t>& samples);

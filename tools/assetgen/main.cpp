@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include "Music.h"
 #include "Painters.h"
 #include "Wave.h"
 #include "actors/ActorBitmaps.h"
@@ -36,20 +37,6 @@ std::vector<std::int16_t> Effect(const std::string& file) {
     return jump ? wave::Sweep(320 * shift, 760 * shift, 0.16, 0.5) : wave::Sweep(1400 * shift, 380 * shift, 0.12, 0.45);
 }
 
-std::vector<std::int16_t> MusicFor(const std::string& file) {
-    // A few bars of a slow arpeggio, a different mode per tune.
-    static const std::map<std::string, std::vector<double>> tunes{
-        {"Enter.wav", {220.0, 277.2, 329.6, 440.0, 329.6, 277.2, 0, 0}},
-        {"Hall of Mirrors.wav", {261.6, 329.6, 392.0, 523.3, 392.0, 329.6, 293.7, 0}},
-        {"Illusion.wav", {233.1, 277.2, 349.2, 466.2, 415.3, 349.2, 277.2, 0}},
-        {"Lost.wav", {196.0, 233.1, 293.7, 392.0, 349.2, 293.7, 233.1, 0}},
-    };
-    auto found = tunes.find(file);
-    const std::vector<double>& notes =
-        found != tunes.end() ? found->second : std::vector<double>{246.9, 311.1, 370.0, 493.9, 370.0, 311.1, 0, 0};
-    return wave::Tune(notes, 0.25, 4, 0.3);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -77,7 +64,13 @@ int main(int argc, char** argv) {
         Check(PaintActor(a).WriteBmp(path.string()), path);
     }
     for (const std::string& file : effects) Check(wave::Write((sfx / file).string(), Effect(file)), sfx / file);
-    for (const std::string& file : tunes) Check(wave::Write((music / file).string(), MusicFor(file)), music / file);
+    music::Renderer renderer(wave::SampleRate);
+    if (!renderer.Ready()) {
+        std::fprintf(stderr, "assetgen: no General MIDI soundfont to play the music with\n");
+        return 1;
+    }
+    for (const std::string& file : tunes)
+        Check(wave::Write((music / file).string(), renderer.Render(music::ComposeSong(file))), music / file);
 
     const fs::path stamp = root / "assetgen.stamp";
     std::ofstream(stamp) << "generated\n";
