@@ -33,6 +33,7 @@ run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/build -G Ninja -DCMAKE_PR
     -DCMAKE_CXX_COMPILER=${CXX} -DGAME_MAIN=${game_main})
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
 run(${WORK_DIR}/build/consumer)
+run(${WORK_DIR}/build/readback)
 
 # pkg-config finds the tree from where its QelEngine.pc now lies.
 file(RENAME ${WORK_DIR}/prefix ${WORK_DIR}/moved)
