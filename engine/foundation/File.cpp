@@ -50,7 +50,7 @@ File::~File() {
     for (node* p : madeOrder) {
         auto entry = made.find(p);
         if (entry == made.end()) continue;
-        if (!entry->second.claimed) unowned.push_back(p);
+        if (!entry->second.claimed && !entry->second.callers) unowned.push_back(p);
         made.erase(entry);
     }
     for (node* p : unowned) delete p;
@@ -307,6 +307,7 @@ void File::Read(node*& p) {
         }
         ++made[known->second].references;
         p = known->second;
+        HandToCaller(p);
         return;
     }
     if (loading.size() >= maxNesting) {
@@ -321,13 +322,26 @@ void File::Read(node*& p) {
         return;
     }
     readObjects.emplace(id, object);
-    made[object] = Made{false, 1};
+    made[object] = Made{false, false, 1};
     madeOrder.push_back(object);
     loading.push_back(object);
     object->Load(*this);
     loading.pop_back();
     p = object;
+    HandToCaller(p);
 }
+
+// A top-level read gives its object away: the File must not delete it under
+// the caller. Objects read inside it stay the File's until claimed.
+void File::HandToCaller(node* p) {
+    if (!loading.empty()) return;
+    auto entry = made.find(p);
+    if (entry != made.end()) entry->second.callers = true;
+}
+
+File::InPlace::InPlace(File& file, const node& object) : file(file) { file.loading.push_back(&object); }
+
+File::InPlace::~InPlace() { file.loading.pop_back(); }
 
 bool File::IsLoading(const node* p) const {
     return std::find(loading.begin(), loading.end(), p) != loading.end();
@@ -356,6 +370,6 @@ void File::Forget(const node* p) {
 int File::Unclaimed() const {
     int count = 0;
     for (const auto& [p, entry] : made)
-        if (!entry.claimed) ++count;
+        if (!entry.claimed && !entry.callers) ++count;
     return count;
 }

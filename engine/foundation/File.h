@@ -25,8 +25,9 @@ public:
     // file, whatever the mode; such a File can only be read. A disk file that
     // cannot be opened ends the program.
     File(const char* name, Mode mode);
-    // Deletes every object it made that no owner took, so a refused or
-    // partial read leaks nothing.
+    // Deletes every object it made inside a read that no owner took, so a
+    // refused or partial read leaks nothing. The object a top-level
+    // Read(node*&) returns is the caller's, claimed or not.
     ~File();
     File(const File&) = delete;
     File& operator=(const File&) = delete;
@@ -81,11 +82,28 @@ public:
     // int32 id, followed by the object's own data on its first occurrence.
     void Write(node* p);
     void Write(std::nullptr_t) { Write(static_cast<node*>(nullptr)); }
+    // Called outside any object's Load, the object it yields (even a partly
+    // read one) belongs to the caller; the ones read inside it belong to
+    // whoever claims them.
     void Read(node*& p);
     // Other pointers have no stored form; this stops them turning into bool.
     void Write(const void*) = delete;
     // A signed byte would silently widen to a 4-byte int: cast it to char.
     void Write(signed char) = delete;
+
+    // While it lives, an object that was not made by Read(node*&) is read in
+    // place: the objects it reads are its parts, the File's until claimed, as
+    // inside a Read(node*&), rather than its caller's.
+    class QEL_API InPlace {
+    public:
+        InPlace(File& file, const node& object);
+        ~InPlace();
+        InPlace(const InPlace&) = delete;
+        InPlace& operator=(const InPlace&) = delete;
+
+    private:
+        File& file;
+    };
 
     bool HasError() const { return failed; }
     // Marks the file in error: a loader found its data corrupt.
@@ -103,7 +121,8 @@ public:
     // to its id is corrupt, and so is an earlier second reference (that one
     // now points at nothing).
     void Forget(const node* p);
-    // Objects this File made that no owner has taken (yet).
+    // Objects this File made that no owner has taken (yet) and that it would
+    // delete.
     int Unclaimed() const;
     // Finishes a disk file (flush and close); true when nothing failed.
     bool Close();
@@ -127,8 +146,11 @@ private:
     std::unordered_map<std::int32_t, node*> readObjects;
     struct Made {
         bool claimed = false;
+        // Handed out by a top-level read: its caller owns it.
+        bool callers = false;
         int references = 0;
     };
+    void HandToCaller(node* p);
     // Every object this File made: whether an owner has taken it, and how
     // often the file referred to it. Made order is kept for deleting.
     std::unordered_map<const node*, Made> made;

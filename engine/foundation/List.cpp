@@ -88,6 +88,9 @@ void List::Load(File& file) {
 }
 
 void List::Load(File& file, bool (*accepts)(const node*)) {
+    // The elements are the list's parts even when the list itself was not
+    // read through the file: one it refuses is left to the file to free.
+    File::InPlace parts(file, *this);
     unsigned int stored = 0;
     file.Read(stored);
     // Every reference takes at least four bytes: a larger count is corrupt.

@@ -10,11 +10,18 @@ namespace qel {
 // they could not be written.
 QEL_API bool SyncFileToDisk(const std::string& path);
 
-// Flushes the entries of the folder holding `path` (a rename into it). Some
-// file systems cannot do this; that is no error.
-QEL_API void SyncFolderOf(const std::string& path);
+// Flushes the entries of the folder holding `path` (a rename into it or a
+// removal from it); false when the system reports that they could not be
+// written. A file system that cannot sync folders at all is no error.
+QEL_API bool SyncFolderOf(const std::string& path);
 
-// Test hook: the next `count` file syncs fail, as on a failing disk.
+// A write past the process's file-size limit fails like any other short
+// write instead of ending the process with SIGXFSZ.
+QEL_API void WritesPastFileSizeLimitFail();
+
+// Test hooks: the next `count` file syncs fail, as on a failing disk; the
+// folder sync numbered `which` from now on (1 the next one) fails, 0 none.
 QEL_API void FailFileSyncsForTests(int count);
+QEL_API void FailFolderSyncForTests(int which);
 
 }  // namespace qel

@@ -284,10 +284,13 @@ void Font::DrawChar(Surface& target, std::int32_t x, std::int32_t y, std::uint8_
 void Font::DrawText(Surface& target, std::int32_t x, std::int32_t y, const char* text, std::int32_t length,
                     COLORREF colour) const {
     if (!impl_->ttf || !text) return;
-    for (std::int32_t i = 0; i < length; ++i) {
+    // The pen only moves right: past the target's right edge nothing more
+    // shows, and a pen near the int32 limit must not move further.
+    std::int64_t pen = x;
+    for (std::int32_t i = 0; i < length && pen < target.Width(); ++i) {
         std::uint8_t c = std::uint8_t(text[i]);
-        DrawChar(target, x, y, c, colour);
-        x += impl_->AdvanceOf(c);
+        DrawChar(target, std::int32_t(std::max<std::int64_t>(pen, INT32_MIN)), y, c, colour);
+        pen += impl_->AdvanceOf(c);
     }
 }
 

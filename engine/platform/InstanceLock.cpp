@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <pthread.h>
+#include <pwd.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -59,29 +61,57 @@ private:
     std::vector<int> fds;
 };
 
+const char* EnvironmentValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? value : nullptr;
+}
+
 // The user's own folder for such files, or null.
-const char* RuntimeFolder() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    return runtime != nullptr && *runtime != '\0' ? runtime : nullptr;
+const char* RuntimeFolder() { return EnvironmentValue("XDG_RUNTIME_DIR"); }
+
+std::string HomeFolder() {
+    if (const char* home = EnvironmentValue("HOME")) return home;
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
+        found->pw_dir != nullptr)
+        return found->pw_dir;
+    return std::string();
+}
+
+// The folder exists (made for the user alone when missing), belongs to the
+// user and nobody else may write into it.
+bool IsPrivateFolder(const std::string& folder) {
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(folder).parent_path(), error);
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    struct stat status {};
+    if (::lstat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) return false;
+    return status.st_uid == ::getuid() && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
 }  // namespace
 
 std::string InstanceLock::DefaultDirectory() {
     if (const char* runtime = RuntimeFolder()) return runtime;
-    std::error_code error;
-    std::string temp = std::filesystem::temp_directory_path(error).string();
-    return error ? std::string("/tmp") : temp;
+    if (const char* cache = EnvironmentValue("XDG_CACHE_HOME")) return std::string(cache) + "/qel";
+    const std::string home = HomeFolder();
+    return home.empty() ? std::string() : home + "/.cache/qel";
 }
 
-std::string InstanceLock::DefaultPath(const std::string& name) {
-    if (RuntimeFolder() != nullptr) return DefaultDirectory() + "/" + name + ".lock";
-    return DefaultDirectory() + "/" + name + "-" + std::to_string(::getuid()) + ".lock";
-}
+std::string InstanceLock::DefaultPath(const std::string& name) { return DefaultDirectory() + "/" + name + ".lock"; }
 
 InstanceLock::~InstanceLock() { Release(); }
 
-InstanceLock::Result InstanceLock::Acquire(const std::string& name) { return AcquirePath(DefaultPath(name)); }
+InstanceLock::Result InstanceLock::Acquire(const std::string& name) {
+    const std::string folder = DefaultDirectory();
+    if (folder.empty()) return Result::Failed;
+    // The runtime folder is the user's by definition; the cache folder is
+    // checked, as anyone may have made it.
+    if (RuntimeFolder() == nullptr && !IsPrivateFolder(folder)) return Result::Failed;
+    return AcquirePath(DefaultPath(name));
+}
 
 InstanceLock::Result InstanceLock::Acquire(const std::string& name, const std::string& directory) {
     return AcquirePath(directory + "/" + name + ".lock");

@@ -10,11 +10,12 @@ class QEL_API InstanceLock {
 public:
     enum class Result { Acquired, AlreadyHeld, Failed };
 
-    // $XDG_RUNTIME_DIR, else the system's temporary folder.
+    // $XDG_RUNTIME_DIR, else the folder "qel" in the user's cache folder
+    // ($XDG_CACHE_HOME, else ~/.cache): folders only the user can write, so
+    // that no other user's file can keep the game from starting. Empty when
+    // there is no home folder.
     static std::string DefaultDirectory();
-    // The lock file of `name`: <name>.lock in $XDG_RUNTIME_DIR, which is the
-    // user's own; in the shared temporary folder <name>-<user id>.lock, so that
-    // one user's game never keeps another user's from starting.
+    // The lock file of `name`: <name>.lock in the default folder.
     static std::string DefaultPath(const std::string& name);
 
     InstanceLock() = default;
@@ -28,6 +29,8 @@ public:
     // Child processes never hold the lock: neither programs started from
     // this one nor forked copies of it (a message box may run in one, and
     // would otherwise keep the lock after this process died).
+    // The default folder in the user's cache folder is made (for the user
+    // alone) when missing; one another user owns or may write is Failed.
     Result Acquire(const std::string& name);
     // The lock file is <directory>/<name>.lock.
     Result Acquire(const std::string& name, const std::string& directory);

@@ -61,12 +61,19 @@ void DropEntry(Array<T>& entries, const E* entry) {
     entries = kept;
 }
 
-// A text about to be destroyed leaves no map of the level listing it. Only
-// live maps are walked: the one it names may already be gone.
-void DropFromMapTexts(const Variable* v) {
-    if (gNode == nullptr) return;
-    for (node* n = gNode->Maps().Head(); !n->EOList(); n = n->Next())
+void DropFromLevelMaps(GameNode& level, const Variable* v) {
+    for (node* n = level.Maps().Head(); !n->EOList(); n = n->Next())
         DropEntry(static_cast<Map*>(n)->TextVariables(), v);
+}
+
+// A text about to be destroyed leaves no map listing it, in any level: a
+// level left earlier keeps its texts and maps. Only live maps are walked: the
+// one it names may already be gone.
+void DropFromMapTexts(const Variable* v) {
+    for (node* n = Game::gameNodeList.Head(); !n->EOList(); n = n->Next())
+        DropFromLevelMaps(*static_cast<GameNode*>(n), v);
+    // The current level may be one of no game (a level being read).
+    if (gNode != nullptr) DropFromLevelMaps(*gNode, v);
 }
 
 // A text's letter sound is one of the level's sound effects.

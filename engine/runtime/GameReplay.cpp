@@ -64,11 +64,11 @@ void Game::StartReplayMode(bool slow) {
 void Game::SaveReplay(const char* name) {
     if (OnNetworkLevel() || name == nullptr || RecordedFrames() == 0) return;
     recording = false;
-    // The pair changes together or not at all: both files are written whole
-    // before either takes its place, the input last, as it names the state.
+    // Both files are written whole before either takes its place; the input
+    // names the state, so it never stands beside another state.
     PendingFile state(StateFileOfReplay(name).c_str()), input(name);
     const bool saved = state.CopyFrom(StartRecordingState()) && ReplayFile::Write(input, gNode->Recorded()) &&
-                       state.Commit() && input.Commit();
+                       CommitPair(state, input);
     if (!saved) ErrorBox(MsgErrorSavingReplay);
 }
 

@@ -152,7 +152,12 @@ bool LevelRecord::Read(File& file, GameNode& into, GameNode& owner) {
     // The sprites of the record are checked against the level's own actor
     // table, so it is built first; its bitmaps follow the level's palette.
     if (!BuildActors(file, into, owner)) return false;
-    ReadItems(file, into);
+    {
+        // What the record refers to belongs to the level (or to the record),
+        // not to the code that asked for the load.
+        File::InPlace level(file, into);
+        ReadItems(file, into);
+    }
     // A rate of 0 makes no frame period; a level number naming no level would
     // send the next level switch nowhere.
     if (into.framesPerSecond == 0 || Game::Search(gameLevelNumber) == nullptr) file.SetError();

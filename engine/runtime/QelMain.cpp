@@ -1,7 +1,11 @@
 #include "runtime/QelMain.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "display/Display.h"
 #include "display/GammaRamp.h"
@@ -19,6 +23,7 @@
 #include "network/NetworkRequest.h"
 #include "platform/Clock.h"
 #include "platform/Display.h"
+#include "platform/FileSync.h"
 #include "platform/InstanceLock.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageQueue.h"
@@ -35,6 +40,7 @@
 namespace {
 
 constexpr int MsgLevelNumber = 21;
+constexpr int MsgCannotOpenForWriting = 105;
 constexpr int MsgNoSettings = 112;
 constexpr int MsgOneInstance = 113;
 constexpr int MsgSoundDevice = 114;
@@ -44,6 +50,19 @@ constexpr const char* ExitCaption = "Exit error.";
 qel::InstanceLock instanceMutex;
 
 void ExitBox(HWND owner, const char* text) { qel::ShowMessageBox(owner, text, ExitCaption, qel::MessageBoxIcon::Error); }
+
+// Another copy runs, or the lock file itself could not be made: each is said
+// as it is.
+void RefusedStartBox(qel::InstanceLock::Result result) {
+    if (result == qel::InstanceLock::Result::AlreadyHeld) {
+        ExitBox(nullptr, MessageTable[MsgOneInstance]);
+        return;
+    }
+    const std::string path = qel::InstanceLock::DefaultPath("QEL");
+    std::vector<char> text(std::strlen(MessageTable[MsgCannotOpenForWriting]) + path.size() + 1);
+    std::snprintf(text.data(), text.size(), MessageTable[MsgCannotOpenForWriting], path.c_str());
+    ExitBox(nullptr, text.data());
+}
 
 unsigned int FrameRateOfCurrentLevel() { return gNode != nullptr ? gNode->FramesPerSecond() : DefaultFrameRate; }
 
@@ -192,6 +211,8 @@ int ShutDown(int quitCode) {
 
 int QelMain(HINSTANCE instance, HINSTANCE, char* commandLine, int showCommand) {
     ResetRunState();
+    // A save past the file-size limit fails and says so; the game goes on.
+    qel::WritesPastFileSizeLimitFail();
     qel::SetProgramResources(instance);
     LinkSubsystems();
 
@@ -203,8 +224,9 @@ int QelMain(HINSTANCE instance, HINSTANCE, char* commandLine, int showCommand) {
 
     // A lock that cannot be taken at all cannot tell whether another copy
     // runs: that start is refused as well.
-    if (instanceMutex.Acquire("QEL") != qel::InstanceLock::Result::Acquired) {
-        if (!_IsScreenSaver) ExitBox(nullptr, MessageTable[MsgOneInstance]);
+    const qel::InstanceLock::Result lock = instanceMutex.Acquire("QEL");
+    if (lock != qel::InstanceLock::Result::Acquired) {
+        if (!_IsScreenSaver) RefusedStartBox(lock);
         return StopStartUp();
     }
     if (!SoundDeviceAvailable()) {

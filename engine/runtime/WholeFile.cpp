@@ -82,10 +82,20 @@ bool PendingFile::Commit() {
         ready = false;
         return false;
     }
-    // The rename, too, outlasts a power cut.
-    qel::SyncFolderOf(target);
     committed = true;
-    return true;
+    // The rename, too, outlasts a power cut.
+    return qel::SyncFolderOf(target);
+}
+
+bool PendingFile::RemoveOld() {
+    if (target.empty()) return false;
+    std::error_code error;
+    fs::remove(target, error);
+    return !error && qel::SyncFolderOf(target);
+}
+
+bool CommitPair(PendingFile& first, PendingFile& second) {
+    return second.RemoveOld() && first.Commit() && second.Commit();
 }
 
 bool CanOpenForReading(const char* name) {

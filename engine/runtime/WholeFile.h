@@ -28,8 +28,13 @@ public:
     // the copy cannot be written whole.
     bool CopyFrom(const char* from);
     // Puts the content in place of the file; false, with the old file as it
-    // was, when there is no content or it cannot take the file's place.
+    // was, when there is no content or it cannot take the file's place; false
+    // too when the folder cannot keep the change (the new file is in place
+    // but may not outlast a power cut).
     bool Commit();
+    // Removes the file this content is to replace, for good (a missing one is
+    // no error); false when it stays or the removal cannot be kept.
+    bool RemoveOld();
 
 private:
     bool StartTemporary();
@@ -40,6 +45,12 @@ private:
     bool ready = false;
     bool committed = false;
 };
+
+// Commits a pair whose second file belongs to the first (a replay's input
+// and the state it starts from). The old second file goes before the new
+// first takes its place, so a run killed in between leaves a first file
+// without a second, which is refused, never a new first with an old second.
+bool CommitPair(PendingFile& first, PendingFile& second);
 
 // One file written through a PendingFile: false, with the old file (if any)
 // unchanged, when it cannot be made or written.

@@ -52,9 +52,12 @@ bool Ready(const Variable& v, bool needsSecond) {
     return v.m_FirstDelay != 0 && v.m_KeptText && (!needsSecond || v.m_SecondDelay != 0);
 }
 
+// One frame off a delay count, never below 0 (a saved count may be any value).
+void CountDown(std::int32_t& count) { count = count > 0 ? count - 1 : 0; }
+
 // One frame of the step delay; true when a step happens now.
 bool Tick(Variable& v) {
-    v.m_FirstDelayCount = std::max(v.m_FirstDelayCount - 1, 0);
+    CountDown(v.m_FirstDelayCount);
     if (v.m_FirstDelayCount != 0) return false;
     v.m_FirstDelayCount = v.m_FirstDelay;
     return true;
@@ -118,7 +121,7 @@ void DecodingFrame(Variable& v, bool inOrder) {
         return;
     }
     ShowScrambledHidden(v);
-    v.m_SecondDelayCount = std::max(v.m_SecondDelayCount - 1, 0);
+    CountDown(v.m_SecondDelayCount);
     if (v.m_SecondDelayCount != 0) return;
     v.m_SecondDelayCount = v.m_SecondDelay;
     for (;;) {

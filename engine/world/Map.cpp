@@ -204,9 +204,11 @@ void Map::InitWrappedMap(const char* name, const char* file, int zOrder, int x, 
     LoadBitmapOrExit("void Map::InitWrappedMap(char *,char *,int,int,int)");
     ReadSurfaceSize();
     display = &Map::DisplayWrappedMap;
-    const QelRect window{0, 0, rect.right - rect.left, rect.bottom - rect.top};
-    viewportX = float(x - rect.left);
-    viewportY = float(y - rect.top);
+    // The rectangle comes from level files too: any corner, however far out,
+    // gives sizes and offsets held within range.
+    const QelRect window{0, 0, RectWidth(rect), RectHeight(rect)};
+    viewportX = float(std::int64_t(x) - rect.left);
+    viewportY = float(std::int64_t(y) - rect.top);
     const ViewPort& view = LevelViewPort();
     wrapping = std::make_unique<WrappingAlgorithme>();
     wrapping->SetUp(bitmapRect, window, fixed, rect.left, rect.top, view.WorldXPos(), view.WorldYPos());

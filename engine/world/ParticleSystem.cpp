@@ -22,7 +22,7 @@ namespace {
 // The function of that number, or null outside the table.
 ParticleSystem::ParticleFunction TableFunction(std::int32_t number) {
     if (number < 0 || number > maxFIndex || FArray == nullptr) return nullptr;
-    return reinterpret_cast<ParticleSystem::ParticleFunction>(FArray[number]);
+    return reinterpret_cast<BehaviorFunction>(FArray[number]);
 }
 
 // Toward zero, held within int32 (NaN gives 0).
@@ -95,7 +95,7 @@ void ParticleSystem::Init() {
         p.Owner(this);
         if (initFunction == nullptr) continue;
         const qel::CallbackOwnerScope particleOwner(&p, nullptr);  // a particle is no engine object
-        initFunction(&p);
+        initFunction(static_cast<void*>(&p));
     }
 }
 
@@ -113,7 +113,7 @@ void ParticleSystem::Update() {
                 p.CollisionWithMap(map, std::sqrt(dx * dx + dy * dy));
             }
             const qel::CallbackOwnerScope particleOwner(&p, nullptr);
-            updateFunction(&p);
+            updateFunction(static_cast<void*>(&p));
         }
     }
     Display();

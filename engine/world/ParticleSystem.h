@@ -10,14 +10,16 @@
 #include "foundation/Create.h"
 #include "foundation/Node.h"
 #include "foundation/String.h"
+#include "logic/LogicTypes.h"
 #include "world/Particle.h"
 
 class Map;
 
 class QEL_API ParticleSystem : public node {
 public:
-    // A function of the game's function table, given one particle.
-    typedef void (*ParticleFunction)(Particle*);
+    // A function of the game's function table: like every entry there it
+    // takes its subject untyped, here one particle.
+    typedef BehaviorFunction ParticleFunction;
 
     // count default particles; a function number above the table's highest is
     // reported and, like any negative number, means no function.

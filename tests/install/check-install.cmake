@@ -34,6 +34,7 @@ run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/build -G Ninja -DCMAKE_PR
     -DCMAKE_CXX_COMPILER=${CXX} -DGAME_MAIN=${game_main})
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
 run(${WORK_DIR}/build/consumer)
+run(${WORK_DIR}/build/readback)
 
 # The README's game runs on the bitmaps the README's command makes: a game has no
 # end of its own, so still running after a few seconds is success, and a fatal

@@ -153,6 +153,22 @@ TEST(Font, DrawingIsClippedAndRepeatsExactly) {
         for (int x = 0; x < 30; ++x) ASSERT_EQ(a->GetRawPixel(x, y), b->GetRawPixel(x, y)) << x << "," << y;
 }
 
+TEST(Font, TextAtTheEdgesOfTheCoordinateRangeDrawsOnlyWhatFallsInside) {
+    auto f = Font::Create({"Arial", -16});
+    auto s = qel::Surface::Create(40, 20, 32);
+    const std::string text(64, 'W');
+    // The pen starts near either int32 limit: moving it on must neither wrap
+    // round into the surface nor overflow.
+    for (int x : {INT_MAX - 3, INT_MAX - 40, INT_MIN, INT_MIN + 5}) {
+        s->Fill(nullptr, 0);
+        f->DrawText(*s, x, 0, text.c_str(), std::int32_t(text.size()), 0xFFFFFF);
+        EXPECT_EQ(InkBox(*s, s->MapColor(0xFFFFFF), 0).count, 0) << x;
+    }
+    s->Fill(nullptr, 0);
+    f->DrawText(*s, 1, 0, text.c_str(), std::int32_t(text.size()), 0xFFFFFF);
+    EXPECT_GT(InkBox(*s, s->MapColor(0xFFFFFF), 0).count, 0);
+}
+
 TEST(Font, DrawContextTextUsesTheSelectedOrDefaultFont) {
     auto s = qel::Surface::Create(200, 40, 32);
     qel::DrawContext dc(*s);

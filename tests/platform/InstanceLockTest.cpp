@@ -5,6 +5,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
 #include <string>
 
 #include "platform/InstanceLock.h"
@@ -101,41 +104,101 @@ TEST_F(InstanceLockFixture, AForkedChildDoesNotKeepTheLockOnceItsParentIsGone) {
     close(helperRuns[1]);
 }
 
+// Sets environment variables for one scope and puts them back after it.
+class ScopedEnvironment {
+public:
+    void Set(const char* name, const char* value) {
+        if (kept.count(name) == 0) {
+            const char* old = std::getenv(name);
+            kept[name] = old ? std::optional<std::string>(old) : std::nullopt;
+        }
+        if (value)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
+    }
+    ~ScopedEnvironment() {
+        for (auto& [name, value] : kept)
+            if (value)
+                setenv(name.c_str(), value->c_str(), 1);
+            else
+                unsetenv(name.c_str());
+    }
+
+private:
+    std::map<std::string, std::optional<std::string>> kept;
+};
+
 TEST_F(InstanceLockFixture, TheDefaultLockIsTheUsersOwn) {
     struct Case {
         const char* name;
-        bool runtimeFolder;  // XDG_RUNTIME_DIR set
+        const char* runtime;  // XDG_RUNTIME_DIR below dir, or none
+        const char* cache;    // XDG_CACHE_HOME below dir, or none (then HOME is dir)
         std::string file;
     };
-    const std::string uid = std::to_string(getuid());
     const Case cases[] = {
-        {"in the user's runtime folder", true, "QEL.lock"},
-        {"in the shared temporary folder", false, "QEL-" + uid + ".lock"},
+        {"in the user's runtime folder", "", nullptr, "QEL.lock"},
+        {"in the user's cache folder", nullptr, "cache", "cache/qel/QEL.lock"},
+        {"in the cache folder of the user's home", nullptr, nullptr, ".cache/qel/QEL.lock"},
     };
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const std::string runtimeBefore = runtime ? runtime : "";
-    const char* temp = std::getenv("TMPDIR");
-    const std::string tempBefore = temp ? temp : "";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.runtimeFolder) {
-            setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
-        } else {
-            unsetenv("XDG_RUNTIME_DIR");
-            setenv("TMPDIR", dir.c_str(), 1);
-        }
+        ScopedEnvironment environment;
+        environment.Set("XDG_RUNTIME_DIR", c.runtime ? (dir + c.runtime).c_str() : nullptr);
+        environment.Set("XDG_CACHE_HOME", c.cache ? (dir + "/" + c.cache).c_str() : nullptr);
+        environment.Set("HOME", dir.c_str());
+        // The shared temporary folder is never used, whoever made files there.
+        environment.Set("TMPDIR", (dir + "/shared").c_str());
         EXPECT_EQ(InstanceLock::DefaultPath("QEL"), dir + "/" + c.file);
         {
             InstanceLock lock;
             EXPECT_EQ(lock.Acquire("QEL"), InstanceLock::Result::Acquired);
             EXPECT_TRUE(fs::exists(fs::path(dir) / c.file));
         }
+        if (!c.runtime) {
+            const fs::perms made = fs::status(fs::path(dir + "/" + c.file).parent_path()).permissions();
+            EXPECT_EQ(made & fs::perms::all, fs::perms::owner_all) << "made for the user alone";
+        }
         fs::remove(fs::path(dir) / c.file);
-        if (runtime) setenv("XDG_RUNTIME_DIR", runtimeBefore.c_str(), 1);
-        if (temp)
-            setenv("TMPDIR", tempBefore.c_str(), 1);
-        else
-            unsetenv("TMPDIR");
+    }
+}
+
+TEST_F(InstanceLockFixture, ACacheFolderOthersMayWriteIsRefused) {
+    ScopedEnvironment environment;
+    environment.Set("XDG_RUNTIME_DIR", nullptr);
+    environment.Set("XDG_CACHE_HOME", dir.c_str());
+    const fs::path folder = fs::path(dir) / "qel";
+    struct Case {
+        const char* name;
+        std::function<bool()> prepare;  // false: cannot be set up here
+        InstanceLock::Result expected;
+    };
+    const Case cases[] = {
+        {"the user's own", [&] { return fs::create_directory(folder); }, InstanceLock::Result::Acquired},
+        {"writable by everybody",
+         [&] {
+             fs::create_directory(folder);
+             fs::permissions(folder, fs::perms::all);
+             return true;
+         },
+         InstanceLock::Result::Failed},
+        {"another user's",
+         [&] { return fs::create_directory(folder) && geteuid() == 0 && chown(folder.c_str(), 65534, 65534) == 0; },
+         InstanceLock::Result::Failed},
+        {"a link to a folder elsewhere",
+         [&] {
+             fs::create_directory(fs::path(dir) / "elsewhere");
+             fs::create_directory_symlink(fs::path(dir) / "elsewhere", folder);
+             return true;
+         },
+         InstanceLock::Result::Failed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(folder);
+        if (!c.prepare()) continue;
+        InstanceLock lock;
+        EXPECT_EQ(lock.Acquire("QEL"), c.expected);
     }
 }
 

@@ -1,3 +1,4 @@
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -105,7 +106,10 @@ TEST_F(EngineRunTest, SecondInstanceIsRefused) {
         EXPECT_EQ(_GameFile, nullptr);
         ASSERT_EQ(boxes.size(), c.messageShown ? 1u : 0u) << "screen saver " << c.screenSaver;
         if (c.messageShown) {
-            EXPECT_EQ(boxes[0].text, "Cannot create more than one \x91Qel\x92 instance.");
+            // A lock that could not be made at all is no second instance.
+            EXPECT_EQ(boxes[0].text, c.lockUnusable ? "Could not open the file " + folder +
+                                                          "/no such folder/QEL.lock for writing."
+                                                    : "Cannot create more than one \x91Qel\x92 instance.");
             EXPECT_EQ(boxes[0].caption, "Exit error.");
         }
     }
@@ -115,6 +119,18 @@ TEST_F(EngineRunTest, SecondInstanceIsRefused) {
     EndAtPass(1);
     EXPECT_EQ(EngineRun::Run(), 0);
     EXPECT_EQ(EngineRun::Count("OnGameStart"), 1);
+}
+
+TEST_F(EngineRunTest, AWriteBeyondTheFileSizeLimitDoesNotEndTheGame) {
+    struct sigaction before {};
+    sigaction(SIGXFSZ, nullptr, &before);
+    signal(SIGXFSZ, SIG_DFL);
+    EndAtPass(1);
+    EXPECT_EQ(EngineRun::Run(), 0);
+    struct sigaction during {};
+    sigaction(SIGXFSZ, nullptr, &during);
+    EXPECT_EQ(during.sa_handler, SIG_IGN) << "the write fails and the save says so";
+    sigaction(SIGXFSZ, &before, nullptr);
 }
 
 TEST_F(EngineRunTest, AssetRootThatDoesNotExistFallsBackToTheWorkingDirectoryOfLoadTime) {

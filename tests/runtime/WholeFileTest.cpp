@@ -3,6 +3,10 @@
 // never leaves a cut or foreign file in the file's place.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -36,6 +40,7 @@ protected:
     }
     void TearDown() override {
         qel::FailFileSyncsForTests(0);
+        qel::FailFolderSyncForTests(0);
         fs::remove_all(dir);
     }
 
@@ -115,6 +120,68 @@ TEST_F(WholeFileTest, APairIsWrittenBeforeEitherTakesItsPlace) {
     }
     EXPECT_EQ(Content(dir / "run.rep"), "old input");
     EXPECT_FALSE(fs::exists(dir / "run.rep.part"));
+}
+
+TEST_F(WholeFileTest, AFolderThatCannotKeepTheRenameIsReported) {
+    const fs::path file = dir / "save.sav";
+    Put(file, "old");
+    qel::FailFolderSyncForTests(1);
+    EXPECT_FALSE(WriteNew(file)) << "the save may not outlast a power cut";
+    EXPECT_FALSE(fs::exists(file.string() + ".part"));
+    EXPECT_TRUE(WriteNew(file));
+    EXPECT_EQ(Content(file), "new");
+}
+
+TEST_F(WholeFileTest, APairStoppedAtAnyStepNeverLeavesTheNewFirstFileWithTheOldSecond) {
+    // The folder syncs mark the steps: stopping at each of them stands for a
+    // run killed there.
+    for (int step = 0; step <= 4; ++step) {
+        SCOPED_TRACE(step);
+        Put(dir / "run.sar", "old state");
+        Put(dir / "run.rep", "old input");
+        Put(dir / "state", "new state");
+        bool committed = false;
+        {
+            PendingFile state((dir / "run.sar").string().c_str()), input((dir / "run.rep").string().c_str());
+            ASSERT_TRUE(state.CopyFrom((dir / "state").string().c_str()));
+            ASSERT_TRUE(input.Write([](File& file) { file.Write("new input", 9); }));
+            qel::FailFolderSyncForTests(step);
+            committed = CommitPair(state, input);
+        }
+        qel::FailFolderSyncForTests(0);
+        const std::string state = Content(dir / "run.sar");
+        const bool hasInput = fs::exists(dir / "run.rep");
+        EXPECT_EQ(committed, step == 0 || step > 3);
+        if (committed) {
+            EXPECT_EQ(state, "new state");
+            EXPECT_EQ(Content(dir / "run.rep"), "new input");
+        }
+        if (state == "new state" && hasInput) {
+            EXPECT_EQ(Content(dir / "run.rep"), "new input");
+        }
+        EXPECT_FALSE(fs::exists(dir / "run.sar.part"));
+        EXPECT_FALSE(fs::exists(dir / "run.rep.part"));
+    }
+}
+
+TEST_F(WholeFileTest, AWriteBeyondTheFileSizeLimitFailsAndTheProgramGoesOn) {
+    const fs::path file = dir / "save.sav";
+    Put(file, "old");
+    const pid_t child = fork();
+    if (child == 0) {
+        rlimit limit{16, 16};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        qel::WritesPastFileSizeLimitFail();
+        const bool written =
+            WriteWholeFile(file.string().c_str(), [](File& f) { f.Write(std::string(64, 'x').c_str(), 64); });
+        _exit(written ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the write must report its failure";
+    EXPECT_EQ(Content(file), "old");
+    EXPECT_FALSE(fs::exists(file.string() + ".part"));
 }
 
 }  // namespace

@@ -155,6 +155,33 @@ TEST_F(TextEffectsTest, AsciiFlickersForTheSecondDelayThenStands) {
     EXPECT_EQ(letterSounds, 3 * 6 + 1) << "every character of every step, then once";
 }
 
+TEST_F(TextEffectsTest, DelayCountsOfAnyStoredValueRunDownAndTheEffectEnds) {
+    // A saved text brings its counts as they were stored; the extreme ones
+    // count down to the next step like any other.
+    struct Case {
+        Variable::EffectType effect;
+        std::int32_t first, second;
+    } cases[] = {
+        {Variable::CharacterByCharacterEffect, INT32_MIN, 0},
+        {Variable::LineByLineEffect, INT32_MIN, 0},
+        {Variable::ASCIIEffect, INT32_MIN, INT32_MIN},
+        {Variable::RandomDecoding, 1, INT32_MIN},
+        {Variable::SequentialDecoding, INT32_MIN, INT32_MIN},
+        {Variable::CharacterByCharacterEffect, -1, 0},
+    };
+    for (const Case& c : cases) {
+        Variable v;
+        Setup(v, "ab cd", Variable::RespectingWords);
+        v.Delay(1, 2);
+        v.Effect(c.effect);
+        v.m_FirstDelayCount = c.first;
+        v.m_SecondDelayCount = c.second;
+        Run(v);
+        EXPECT_TRUE(v.m_EffectFinished) << c.effect << " " << c.first << " " << c.second;
+        EXPECT_EQ(Shown(v), "ab cd") << c.effect;
+    }
+}
+
 TEST_F(TextEffectsTest, DecodingScramblesOnlyLettersAndDigitsUntilAllAreRevealed) {
     const std::string text = "Hi, 42!\nok";
     for (Variable::EffectType effect : {Variable::RandomDecoding, Variable::SequentialDecoding}) {

@@ -5,6 +5,7 @@
 #include "foundation/Console.h"
 #include "logic/LogicTables.h"
 #include "platform/Font.h"
+#include "runtime/Game.h"
 
 namespace {
 
@@ -314,6 +315,22 @@ TEST_F(TextSettingsTest, ADeletedTextLeavesTheMapsThatListIt) {
     level.Variables().del(texts[2]);
     ASSERT_EQ(a->TextVariables().Size(), 1u);
     EXPECT_EQ(a->TextVariables()[0], texts[0]);
+}
+
+TEST_F(TextSettingsTest, ADeletedTextLeavesTheMapsOfEveryLevel) {
+    // A level left earlier keeps its maps and texts; its text may go while
+    // another level is the current one.
+    auto* other = new GameNode();
+    Game::gameNodeList.add(other);
+    Map* elsewhere = AddMap("elsewhere", 100, 100);
+    level.Maps().remove(elsewhere);
+    other->Add(elsewhere);
+    auto* text = new Variable("t");
+    text->m_TextMap = elsewhere;
+    elsewhere->TextVariables().Add(text);
+    delete text;
+    EXPECT_EQ(elsewhere->TextVariables().Size(), 0u);
+    Game::gameNodeList.del(other);
 }
 
 TEST_F(TextSettingsTest, LocalDataOfATextComesFromThePrototypes) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include "WorldFixture.h"
 #include "foundation/File.h"
@@ -20,6 +21,22 @@ const MapManagerElem* Entry(qel::Surface* surface) {
     for (const MapManagerElem& e : TheMapManager().Entries())
         if (e.surface == surface) return &e;
     return nullptr;
+}
+
+TEST_F(MapTest, WrappedMapsTakeRectanglesWithCornersAtTheInt32Limits) {
+    // Level files give wrapped maps any rectangle: sizes and offsets from its
+    // corners stay in range however far out they lie.
+    const std::string file = Bitmap("far.bmp", 40, 30);
+    const QelRect rects[] = {{INT32_MIN, 0, 30, 20},  {0, INT32_MIN, 30, 20},  {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX},
+                             {0, 0, INT32_MIN, 20},   {INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN}};
+    for (const QelRect& r : rects) {
+        for (int x : {0, INT32_MAX, INT32_MIN}) {
+            Map wrapped("w", file.c_str(), Map::WrappedMap, 0, x, 0, false, r);
+            ClearBack();
+            wrapped.UpdateWrappedMap();
+            wrapped.DisplayMap();
+        }
+    }
 }
 
 TEST_F(MapTest, SharedBitmapsAreLoadedOnceAndFreedWithTheLastMap) {
