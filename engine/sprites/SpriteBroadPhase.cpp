@@ -13,11 +13,11 @@ namespace sprites {
 
 namespace {
 
-// Pixels added on every side of a sprite's box and of a reach: the pair test
-// adds the map's world position to both sides and truncates to integers,
-// which moves an edge by a little more than one pixel at most while every
-// value stays below kFar.
-constexpr double kSlack = 8.0;
+// Pixels added on every side of a sprite's box and of a reach (so twice
+// between them): the pair test adds the map's world position to both sides
+// and truncates to integers, which moves an edge by a little more than one
+// pixel at most while every value stays below kFar.
+constexpr double kSlack = 2.0;
 // Beyond 2^22 a float's step is half a pixel: such sprites are met by every
 // question, and such a reach is left to the plain walk.
 constexpr double kFar = 4194304.0;
@@ -76,8 +76,7 @@ struct Entry {
     Sprite* sprite = nullptr;
     std::int32_t list = 0;
     Cells cells;
-    bool marked = false;     // moved since it was placed
-    std::uint32_t seen = 0;  // the last question that met it
+    bool marked = false;  // moved since it was placed
 };
 
 // What a display list looked like at the last rebuild: a sprite added goes
@@ -95,8 +94,12 @@ public:
     void Invalidate() { valid_ = false; }
 
 private:
-    bool Current() const;
+    bool ListsUnchanged() const;
+    bool OrderUnchanged() const;
+    bool ExtentsUnchanged();
+    void Refresh();
     void Rebuild();
+    void Replace(std::int32_t slot);
     void TakeUpMarked();
     Box BoxOf(const Sprite& sprite);
     Cells CellsOf(const Box& box) const;
@@ -117,6 +120,7 @@ private:
     double originX_ = 0, originY_ = 0, cell_ = 64;
     std::int32_t columns_ = 0, rows_ = 0;
     std::uint32_t question_ = 0;
+    std::vector<std::uint32_t> seen_;  // per entry, the last question that met it
     std::vector<std::int32_t> found_;  // the entries one question met
 };
 
@@ -126,14 +130,50 @@ Grid& TheGrid() {
     return *grid;
 }
 
-bool Grid::Current() const {
-    if (!valid_ || frame_ != LevelFrameNumber()) return false;
+bool Grid::ListsUnchanged() const {
     for (int n = 0; n < Sprite::DisplayListCount; ++n) {
         const List* list = LevelDisplayList(n);
         const ListShape& was = lists_[n];
         if (list != was.list || !list || list->Count() != was.count || list->Head() != was.head) return false;
     }
     return true;
+}
+
+// The walk's order: what the last rebuild numbered (the frame step re-sorts
+// sprites after the walk).
+bool Grid::OrderUnchanged() const {
+    std::size_t slot = 0;
+    for (int n = 0; n < Sprite::DisplayListCount; ++n) {
+        const List* list = LevelDisplayList(n);
+        for (node* p = list->Head(); !p->EOList(); p = p->Next(), ++slot)
+            if (slot >= entries_.size() || entries_[slot].sprite != p || entries_[slot].list != n) return false;
+    }
+    return slot == entries_.size();
+}
+
+bool Grid::ExtentsUnchanged() {
+    for (std::size_t actor = 0; actor < extents_.size(); ++actor) {
+        const ActorExtent& was = extents_[actor];
+        if (!was.known) continue;
+        const ActorExtent now = FindExtent(int(actor));
+        if (now.any != was.any || (now.any && (now.box.left != was.box.left || now.box.top != was.box.top ||
+                                               now.box.right != was.box.right || now.box.bottom != was.box.bottom)))
+            return false;
+    }
+    return true;
+}
+
+// Answers with the sprites where they stand now. Within a frame only the
+// marked ones moved; a new frame may follow a saved game loaded onto the
+// sprites or new actor frames, so then every entry is placed again.
+void Grid::Refresh() {
+    if (!valid_ || !ListsUnchanged()) return Rebuild();
+    if (frame_ == LevelFrameNumber()) return TakeUpMarked();
+    if (!OrderUnchanged() || !ExtentsUnchanged()) return Rebuild();
+    for (Entry& e : entries_) e.marked = false;
+    marked_.clear();
+    for (std::size_t slot = 0; slot < entries_.size(); ++slot) Replace(std::int32_t(slot));
+    frame_ = LevelFrameNumber();
 }
 
 Box Grid::BoxOf(const Sprite& sprite) {
@@ -213,7 +253,7 @@ void Grid::Rebuild() {
         for (node* p = list->Head(); !p->EOList(); p = p->Next()) {
             Sprite* s = static_cast<Sprite*>(p);
             s->broadPhaseSlot = std::int32_t(entries_.size());
-            entries_.push_back({s, n, {}, false, 0});
+            entries_.push_back({s, n, {}, false});
         }
     }
     // The cell: about the common size of a sprite, and no more cells than
@@ -248,19 +288,25 @@ void Grid::Rebuild() {
         entries_[i].cells = CellsOf(boxes[i]);
         Place(std::int32_t(i));
     }
+    seen_.assign(entries_.size(), 0);
+    question_ = 0;
     frame_ = LevelFrameNumber();
     valid_ = true;
 }
 
+void Grid::Replace(std::int32_t slot) {
+    Entry& e = entries_[std::size_t(slot)];
+    const Cells now = CellsOf(BoxOf(*e.sprite));
+    if (now == e.cells) return;
+    Unplace(slot);
+    e.cells = now;
+    Place(slot);
+}
+
 void Grid::TakeUpMarked() {
     for (const std::int32_t slot : marked_) {
-        Entry& e = entries_[std::size_t(slot)];
-        e.marked = false;
-        const Cells now = CellsOf(BoxOf(*e.sprite));
-        if (now == e.cells) continue;
-        Unplace(slot);
-        e.cells = now;
-        Place(slot);
+        entries_[std::size_t(slot)].marked = false;
+        Replace(slot);
     }
     marked_.clear();
 }
@@ -279,19 +325,16 @@ bool Grid::Near(const SpriteBroadPhase::Reach& reach, std::vector<ListedSprite>&
     const Box r{double(reach.left) - kSlack, double(reach.top) - kSlack, double(reach.right) + kSlack,
                 double(reach.bottom) + kSlack};
     if (!(r.right >= r.left) || !(r.bottom >= r.top) || !Finite(r)) return false;
-    if (Current())
-        TakeUpMarked();
-    else
-        Rebuild();
+    Refresh();
     if (++question_ == 0) {
-        for (Entry& e : entries_) e.seen = 0;
+        std::fill(seen_.begin(), seen_.end(), 0);
         question_ = 1;
     }
     found_.clear();
     auto meet = [this](std::int32_t slot) {
-        Entry& e = entries_[std::size_t(slot)];
-        if (e.seen == question_) return;
-        e.seen = question_;
+        std::uint32_t& seen = seen_[std::size_t(slot)];
+        if (seen == question_) return;
+        seen = question_;
         found_.push_back(slot);
     };
     const std::int32_t c0 = Column(r.left), c1 = Column(r.right), r0 = Row(r.top), r1 = Row(r.bottom);
