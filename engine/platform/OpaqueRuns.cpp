@@ -10,6 +10,8 @@ namespace {
 // Below this many pixels per run on average, testing every pixel against the
 // key (a vectorised select) beats copying the runs one by one.
 constexpr std::int64_t MinPixelsPerRun = 16;
+// Forgotten runs are dropped once they outnumber the kept ones by this many.
+constexpr std::size_t CompactAfter = 4096;
 
 template <int Bytes>
 std::uint32_t PixelAt(const std::uint8_t* row, std::int32_t x) {
@@ -46,78 +48,182 @@ inline void CopySpan(std::uint8_t* dst, const std::uint8_t* src, std::size_t byt
     }
 }
 
+// Rows never overlap their source (a blit copies an overlapping source
+// first), so the keyed loops may rewrite every destination pixel: a select
+// instead of a conditional store, which the compiler vectorises once its cost
+// model lets loops with a remainder through (the map and sprite blits of
+// every frame).
+#if defined(__GNUC__) && !defined(__clang__)
+#define QEL_VECTORISE [[gnu::optimize("vect-cost-model=dynamic")]]
+#else
+#define QEL_VECTORISE
+#endif
+
+template <typename T>
+QEL_VECTORISE void CopyPixels(std::uint8_t* dst, const std::uint8_t* src, std::int32_t count, int step, bool keyed,
+                              T key) {
+    T* __restrict d = reinterpret_cast<T*>(dst);
+    const T* __restrict s = reinterpret_cast<const T*>(src);
+    if (step > 0) {
+        for (std::int32_t i = 0; i < count; ++i) {
+            const T v = s[i];
+            d[i] = v == key ? d[i] : v;
+        }
+    } else if (!keyed) {
+        for (std::int32_t i = 0; i < count; ++i) d[i] = s[-i];
+    } else {
+        for (std::int32_t i = 0; i < count; ++i) {
+            const T v = s[-i];
+            d[i] = v == key ? d[i] : v;
+        }
+    }
+}
+
+void CopyPixels24(std::uint8_t* dst, const std::uint8_t* src, std::int32_t count, int step, bool keyed,
+                  std::uint32_t key) {
+    for (std::int32_t i = 0; i < count; ++i) {
+        const std::uint8_t* s = src + std::ptrdiff_t(i) * 3 * step;
+        const std::uint32_t v = PixelAt<3>(s, 0);
+        if (keyed && v == key) continue;
+        std::uint8_t* d = dst + std::ptrdiff_t(i) * 3;
+        d[0] = std::uint8_t(v);
+        d[1] = std::uint8_t(v >> 8);
+        d[2] = std::uint8_t(v >> 16);
+    }
+}
+
+template <int Bytes>
+void SelectRow(std::uint8_t* dst, const std::uint8_t* src, std::int32_t count, std::uint32_t key) {
+    if constexpr (Bytes == 1)
+        CopyPixels<std::uint8_t>(dst, src, count, 1, true, std::uint8_t(key));
+    else if constexpr (Bytes == 2)
+        CopyPixels<std::uint16_t>(dst, src, count, 1, true, std::uint16_t(key));
+    else if constexpr (Bytes == 3)
+        CopyPixels24(dst, src, count, 1, true, key);
+    else
+        CopyPixels<std::uint32_t>(dst, src, count, 1, true, key);
+}
+
 }  // namespace
 
-template <int Bytes>
-OpaqueRuns::Outcome OpaqueRuns::FindRows(const std::uint8_t* pixels, std::int32_t pitch, std::int32_t width,
-                                         std::int32_t height, std::uint32_t key) {
-    const std::int64_t mostRuns = std::int64_t(width) * height / MinPixelsPerRun;
-    bool keySeen = false;
-    rowStarts_.push_back(0);
-    for (std::int32_t y = 0; y < height; ++y) {
-        const std::uint8_t* row = pixels + std::ptrdiff_t(y) * pitch;
-        std::int32_t x = 0;
-        while (x < width) {
-            const std::int32_t clear = x;
-            while (x < width && PixelAt<Bytes>(row, x) == key) ++x;
-            keySeen = keySeen || x > clear;
-            const std::int32_t begin = x;
-            while (x < width && PixelAt<Bytes>(row, x) != key) ++x;
-            if (x > begin) runs_.push_back({std::uint16_t(begin), std::uint16_t(x)});
-        }
-        // Once too many runs are found the rest only needs to show the key occurs.
-        if (std::int64_t(runs_.size()) > mostRuns && keySeen) return Outcome::Dense;
-        rowStarts_.push_back(std::uint32_t(runs_.size()));
-    }
-    if (!keySeen) return Outcome::NoKey;
-    return std::int64_t(runs_.size()) > mostRuns ? Outcome::Dense : Outcome::Encoded;
-}
-
-OpaqueRuns::Outcome OpaqueRuns::Find(const std::uint8_t* pixels, std::int32_t pitch, std::int32_t width,
-                                     std::int32_t height, int bytes, std::uint32_t key) {
-    runs_.clear();
-    rowStarts_.clear();
-    Outcome found;
+void OpaqueRuns::CopyRow(std::uint8_t* dst, const std::uint8_t* src, std::int32_t count, int step, bool keyed,
+                         std::uint32_t key, int bytes) {
     switch (bytes) {
-        case 1: found = FindRows<1>(pixels, pitch, width, height, key); break;
-        case 2: found = FindRows<2>(pixels, pitch, width, height, key); break;
-        case 3: found = FindRows<3>(pixels, pitch, width, height, key); break;
-        default: found = FindRows<4>(pixels, pitch, width, height, key); break;
+        case 1: CopyPixels<std::uint8_t>(dst, src, count, step, keyed, std::uint8_t(key)); break;
+        case 2: CopyPixels<std::uint16_t>(dst, src, count, step, keyed, std::uint16_t(key)); break;
+        case 4: CopyPixels<std::uint32_t>(dst, src, count, step, keyed, key); break;
+        default: CopyPixels24(dst, src, count, step, keyed, key); break;
     }
-    if (found != Outcome::Encoded) {
-        runs_.clear();
-        rowStarts_.clear();
+}
+
+void OpaqueRuns::ForgetAll() {
+    runs_.clear();
+    garbage_ = 0;
+    if (++generation_ == 0) {
+        // After four billion changes the oldest rows could pass for current.
+        rows_.clear();
+        generation_ = 1;
     }
-    return found;
+}
+
+void OpaqueRuns::ForgetRows(std::int32_t first, std::int32_t end) {
+    first = std::max(first, 0);
+    end = std::min(end, std::int32_t(rows_.size()));
+    for (std::int32_t y = first; y < end; ++y) {
+        RowRuns& row = rows_[std::size_t(y)];
+        if (row.generation != generation_) continue;
+        garbage_ += row.count;
+        row = RowRuns{};
+    }
+}
+
+OpaqueRuns::RowRuns& OpaqueRuns::RowOf(std::int32_t y) {
+    RowRuns& row = rows_[std::size_t(y)];
+    if (row.generation != generation_) row = RowRuns{generation_};
+    return row;
+}
+
+void OpaqueRuns::Compact() {
+    if (garbage_ < CompactAfter || garbage_ < runs_.size() / 2) return;
+    std::vector<Run> kept;
+    kept.reserve(runs_.size() - garbage_);
+    for (RowRuns& row : rows_) {
+        if (row.generation != generation_ || row.count == 0) continue;
+        const std::uint32_t first = std::uint32_t(kept.size());
+        kept.insert(kept.end(), runs_.begin() + row.first, runs_.begin() + row.first + row.count);
+        row.first = first;
+    }
+    runs_ = std::move(kept);
+    garbage_ = 0;
 }
 
 template <int Bytes>
-void OpaqueRuns::CopyRows(std::uint8_t* dst, std::ptrdiff_t dstPitch, const std::uint8_t* pixels, std::int32_t pitch,
-                          std::int32_t firstRow, std::int32_t rowStep, std::int32_t rows, std::int32_t left,
-                          std::int32_t right) const {
+void OpaqueRuns::FindRow(const Picture& from, std::int32_t y, RowRuns& row) {
+    const std::uint8_t* pixels = from.pixels + std::ptrdiff_t(y) * from.pitch;
+    const std::uint32_t key = from.key;
+    const std::int32_t width = from.width;
+    row.known = true;
+    row.first = std::uint32_t(runs_.size());
+    std::int32_t x = 0;
+    while (x < width) {
+        while (x < width && PixelAt<Bytes>(pixels, x) == key) ++x;
+        const std::int32_t begin = x;
+        while (x < width && PixelAt<Bytes>(pixels, x) != key) ++x;
+        if (x > begin) runs_.push_back({std::uint16_t(begin), std::uint16_t(x)});
+    }
+    row.count = std::uint32_t(runs_.size() - row.first);
+    row.dense = std::int64_t(row.count) * MinPixelsPerRun > width;
+    if (!row.dense) return;
+    runs_.resize(row.first);
+    row.count = 0;
+}
+
+template <int Bytes>
+void OpaqueRuns::CopyRows(const Picture& from, std::uint8_t* dst, std::ptrdiff_t dstPitch, std::int32_t firstRow,
+                          std::int32_t rowStep, std::int32_t rows, std::int32_t left, std::int32_t right) {
+    const std::int32_t span = right - left;
     for (std::int32_t i = 0; i < rows; ++i, dst += dstPitch) {
         const std::int32_t y = firstRow + i * rowStep;
-        const std::uint8_t* row = pixels + std::ptrdiff_t(y) * pitch;
-        const Run* run = runs_.data() + rowStarts_[std::size_t(y)];
-        const Run* end = runs_.data() + rowStarts_[std::size_t(y) + 1];
+        const std::uint8_t* pixels = from.pixels + std::ptrdiff_t(y) * from.pitch;
+        RowRuns& row = RowOf(y);
+        if (!row.known) {
+            // A changed row is found again once copies have tested as many
+            // pixels of it as finding takes: a copy costs its own area.
+            if (std::int64_t(row.selected) + span <= from.width) {
+                row.selected += std::uint32_t(span);
+                SelectRow<Bytes>(dst, pixels + std::ptrdiff_t(left) * Bytes, span, from.key);
+                continue;
+            }
+            FindRow<Bytes>(from, y, row);
+        }
+        if (row.dense) {
+            SelectRow<Bytes>(dst, pixels + std::ptrdiff_t(left) * Bytes, span, from.key);
+            continue;
+        }
+        const Run* run = runs_.data() + row.first;
+        const Run* end = run + row.count;
         for (; run != end && run->begin < right; ++run) {
             const std::int32_t begin = std::max<std::int32_t>(run->begin, left);
             const std::int32_t stop = std::min<std::int32_t>(run->end, right);
             if (begin < stop)
-                CopySpan(dst + std::ptrdiff_t(begin - left) * Bytes, row + std::ptrdiff_t(begin) * Bytes,
-                            std::size_t(stop - begin) * Bytes);
+                CopySpan(dst + std::ptrdiff_t(begin - left) * Bytes, pixels + std::ptrdiff_t(begin) * Bytes,
+                         std::size_t(stop - begin) * Bytes);
         }
     }
 }
 
-void OpaqueRuns::Copy(std::uint8_t* dst, std::ptrdiff_t dstPitch, const std::uint8_t* pixels, std::int32_t pitch,
-                      std::int32_t firstRow, std::int32_t rowStep, std::int32_t rows, std::int32_t left,
-                      std::int32_t right, int bytes) const {
-    switch (bytes) {
-        case 1: CopyRows<1>(dst, dstPitch, pixels, pitch, firstRow, rowStep, rows, left, right); break;
-        case 2: CopyRows<2>(dst, dstPitch, pixels, pitch, firstRow, rowStep, rows, left, right); break;
-        case 3: CopyRows<3>(dst, dstPitch, pixels, pitch, firstRow, rowStep, rows, left, right); break;
-        default: CopyRows<4>(dst, dstPitch, pixels, pitch, firstRow, rowStep, rows, left, right); break;
+void OpaqueRuns::Copy(const Picture& from, std::uint8_t* dst, std::ptrdiff_t dstPitch, std::int32_t firstRow,
+                      std::int32_t rowStep, std::int32_t rows, std::int32_t left, std::int32_t right) {
+    if (rows_.size() != std::size_t(from.height)) {
+        rows_.assign(std::size_t(from.height), RowRuns{});
+        ForgetAll();
+    }
+    Compact();
+    switch (from.bytes) {
+        case 1: CopyRows<1>(from, dst, dstPitch, firstRow, rowStep, rows, left, right); break;
+        case 2: CopyRows<2>(from, dst, dstPitch, firstRow, rowStep, rows, left, right); break;
+        case 3: CopyRows<3>(from, dst, dstPitch, firstRow, rowStep, rows, left, right); break;
+        default: CopyRows<4>(from, dst, dstPitch, firstRow, rowStep, rows, left, right); break;
     }
 }
 

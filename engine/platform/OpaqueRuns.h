@@ -1,6 +1,9 @@
-// The spans of a colour-keyed picture's rows that are not the key, found in
-// one pass so that keyed copies move each span whole and skip the key pixels
-// without looking at them again (a sprite frame drawn every frame).
+// The spans of a colour-keyed picture's rows that are not the key, so that
+// keyed copies move each span whole and skip the key pixels without looking
+// at them again (a sprite frame drawn every frame). Rows are found one by
+// one, when a copy needs them, and forgotten one by one when written: a
+// write costs the next copies of that row alone, never a pass over the
+// whole picture (a game drawing into a large keyed map every frame).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -10,41 +13,61 @@ namespace qel {
 
 class OpaqueRuns {
 public:
-    enum class Outcome : std::uint8_t {
-        NoKey,    // no pixel holds the key
-        Encoded,  // the runs are kept
-        Dense,    // the key occurs, but in runs too short to copy one by one
+    // The picture a copy reads: `width` x `height` pixels of `bytes` bytes,
+    // row y starting at pixels + y * pitch, and its colour key.
+    struct Picture {
+        const std::uint8_t* pixels;
+        std::int32_t pitch;
+        std::int32_t width;
+        std::int32_t height;
+        int bytes;
+        std::uint32_t key;
     };
 
-    // Finds the runs of `width` x `height` pixels of `bytes` bytes each, row y
-    // starting at pixels + y * pitch; columns are kept in 16 bits (surfaces are
-    // at most 32768 pixels wide). Only Encoded keeps them.
-    Outcome Find(const std::uint8_t* pixels, std::int32_t pitch, std::int32_t width, std::int32_t height, int bytes,
-                 std::uint32_t key);
+    // Every row changed (a new key, or the pixels handed out by a lock).
+    void ForgetAll();
+    // Rows [first, end) changed.
+    void ForgetRows(std::int32_t first, std::int32_t end);
 
-    // Copies the runs of `rows` rows to dst, whose pitch is dstPitch, clipped to
-    // the columns [left, right): row i comes from row firstRow + i * rowStep of
-    // the pixels the runs were found in (given again as `pixels` and `pitch`),
-    // and its column left goes to dst's first pixel.
-    void Copy(std::uint8_t* dst, std::ptrdiff_t dstPitch, const std::uint8_t* pixels, std::int32_t pitch,
-              std::int32_t firstRow, std::int32_t rowStep, std::int32_t rows, std::int32_t left, std::int32_t right,
-              int bytes) const;
+    // Copies `rows` rows of the picture to dst (pitch dstPitch), leaving out
+    // its key pixels, clipped to the columns [left, right): row i comes from
+    // row firstRow + i * rowStep and its column left goes to dst's first pixel.
+    void Copy(const Picture& from, std::uint8_t* dst, std::ptrdiff_t dstPitch, std::int32_t firstRow,
+              std::int32_t rowStep, std::int32_t rows, std::int32_t left, std::int32_t right);
+
+    // One row of `count` pixels from src to dst, keyed or not, forwards or
+    // (step -1) from the source's last pixel backwards.
+    static void CopyRow(std::uint8_t* dst, const std::uint8_t* src, std::int32_t count, int step, bool keyed,
+                        std::uint32_t key, int bytes);
 
 private:
     struct Run {
         std::uint16_t begin;  // first opaque column
         std::uint16_t end;    // one past the last
     };
+    // What is known of one row. A row whose generation is not the current
+    // one is unknown: forgetting every row is one step.
+    struct RowRuns {
+        std::uint32_t generation = 0;
+        bool known = false;
+        bool dense = false;         // runs too short: every pixel is tested instead
+        std::uint32_t first = 0;    // its runs are runs_[first] up to runs_[first + count]
+        std::uint32_t count = 0;
+        std::uint32_t selected = 0;  // pixels copied by testing since the row changed
+    };
+
+    RowRuns& RowOf(std::int32_t y);
+    void Compact();
     template <int Bytes>
-    Outcome FindRows(const std::uint8_t* pixels, std::int32_t pitch, std::int32_t width, std::int32_t height,
-                     std::uint32_t key);
+    void FindRow(const Picture& from, std::int32_t y, RowRuns& row);
     template <int Bytes>
-    void CopyRows(std::uint8_t* dst, std::ptrdiff_t dstPitch, const std::uint8_t* pixels, std::int32_t pitch,
-                  std::int32_t firstRow, std::int32_t rowStep, std::int32_t rows, std::int32_t left,
-                  std::int32_t right) const;
+    void CopyRows(const Picture& from, std::uint8_t* dst, std::ptrdiff_t dstPitch, std::int32_t firstRow,
+                  std::int32_t rowStep, std::int32_t rows, std::int32_t left, std::int32_t right);
 
     std::vector<Run> runs_;
-    std::vector<std::uint32_t> rowStarts_;  // row y's runs are runs_[rowStarts_[y]] up to runs_[rowStarts_[y + 1]]
+    std::vector<RowRuns> rows_;
+    std::uint32_t generation_ = 1;
+    std::size_t garbage_ = 0;  // runs_ entries of rows found again or forgotten
 };
 
 }  // namespace qel

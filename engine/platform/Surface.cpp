@@ -46,46 +46,6 @@ void Store(std::uint8_t* p, int bytes, std::uint32_t v) {
     }
 }
 
-// One keyed or mirrored row of pixels of type T from src to dst; `step` is +1
-// or -1 through the source (mirroring left-right starts at the source row's
-// last pixel).
-// Rows never overlap their source (Blit copies an overlapping source first),
-// so the keyed loops may rewrite every destination pixel: a select instead of
-// a conditional store, which the compiler vectorises once its cost model lets
-// loops with a remainder through (the map and sprite blits of every frame).
-#if defined(__GNUC__) && !defined(__clang__)
-#define QEL_VECTORISE [[gnu::optimize("vect-cost-model=dynamic")]]
-#else
-#define QEL_VECTORISE
-#endif
-
-template <typename T>
-QEL_VECTORISE void CopyRow(std::uint8_t* dst, const std::uint8_t* src, std::int32_t count, int step, bool keyed, T key) {
-    T* __restrict d = reinterpret_cast<T*>(dst);
-    const T* __restrict s = reinterpret_cast<const T*>(src);
-    if (step > 0) {
-        for (std::int32_t i = 0; i < count; ++i) {
-            const T v = s[i];
-            d[i] = v == key ? d[i] : v;
-        }
-    } else if (!keyed) {
-        for (std::int32_t i = 0; i < count; ++i) d[i] = s[-i];
-    } else {
-        for (std::int32_t i = 0; i < count; ++i) {
-            const T v = s[-i];
-            d[i] = v == key ? d[i] : v;
-        }
-    }
-}
-
-void CopyRow24(std::uint8_t* dst, const std::uint8_t* src, std::int32_t count, int step, bool keyed, std::uint32_t key) {
-    for (std::int32_t i = 0; i < count; ++i) {
-        const std::uint8_t* s = src + std::ptrdiff_t(i) * 3 * step;
-        std::uint32_t v = Load(s, 3);
-        if (!keyed || v != key) Store(dst + std::ptrdiff_t(i) * 3, 3, v);
-    }
-}
-
 }  // namespace
 
 bool FormatForDepth(std::int32_t bitsPerPixel, PixelFormat& format) {
@@ -122,14 +82,14 @@ Surface::~Surface() = default;
 
 std::uint8_t* Surface::Lock(std::int32_t* pitch) {
     ++locks_;
-    keyScan_ = KeyScan::Unknown;
+    opaqueRuns_.ForgetAll();
     if (pitch) *pitch = pitch_;
     return pixels_.data();
 }
 
 void Surface::Unlock() {
     if (locks_ > 0) --locks_;
-    keyScan_ = KeyScan::Unknown;
+    opaqueRuns_.ForgetAll();
 }
 
 std::uint32_t Surface::MapColor(COLORREF colour) const {
@@ -163,37 +123,24 @@ std::uint32_t Surface::GetRawPixel(std::int32_t x, std::int32_t y) const {
 
 void Surface::SetRawPixel(std::int32_t x, std::int32_t y, std::uint32_t raw) {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
-    keyScan_ = KeyScan::Unknown;
     Store(Row(y) + std::size_t(x) * BytesPerPixel(), BytesPerPixel(), raw);
 }
 
 void Surface::SetColorKey(std::uint32_t raw) {
     hasKey_ = true;
-    keyScan_ = KeyScan::Unknown;
+    opaqueRuns_.ForgetAll();
     int bits = format_.bitsPerPixel;
     key_ = bits >= 32 ? raw : raw & ((std::uint32_t(1) << bits) - 1);
 }
 
 void Surface::ClearColorKey() {
     hasKey_ = false;
-    keyScan_ = KeyScan::Unknown;
+    opaqueRuns_.ForgetAll();
     key_ = 0;
 }
 
-bool Surface::KeyOccurs() const {
-    if (!hasKey_) return false;
-    if (keyScan_ == KeyScan::Unknown) {
-        KeyScan found = KeyScan::Present;
-        switch (opaqueRuns_.Find(Row(0), pitch_, width_, height_, BytesPerPixel(), key_)) {
-            case OpaqueRuns::Outcome::NoKey: found = KeyScan::Absent; break;
-            case OpaqueRuns::Outcome::Encoded: found = KeyScan::Encoded; break;
-            case OpaqueRuns::Outcome::Dense: break;
-        }
-        // While locked the caller may be writing: no answer is kept.
-        if (locks_ > 0) return found != KeyScan::Absent;
-        keyScan_ = found;
-    }
-    return keyScan_ != KeyScan::Absent;
+OpaqueRuns::Picture Surface::Picture() const {
+    return {pixels_.data(), pitch_, width_, height_, BytesPerPixel(), key_};
 }
 
 void Surface::SetClipRect(const QelRect& clip) {
@@ -229,11 +176,11 @@ BlitResult Surface::Fill(const QelRect* rect, std::uint32_t raw) {
 void Surface::FillClipped(const QelRect& rect, std::uint32_t raw) {
     QelRect r = Intersect(rect, {0, 0, width_, height_});
     if (IsEmpty(r)) return;
-    keyScan_ = KeyScan::Unknown;
+    opaqueRuns_.ForgetRows(r.top, r.bottom);
     const int bytes = BytesPerPixel();
     const std::int32_t count = r.right - r.left;
     for (std::int32_t y = r.top; y < r.bottom; ++y) {
-        std::uint8_t* p = Row(y) + std::size_t(r.left) * bytes;
+        std::uint8_t* p = pixels_.data() + std::size_t(y) * std::size_t(pitch_) + std::size_t(r.left) * bytes;
         switch (bytes) {
             case 1: std::memset(p, int(raw & 0xFF), std::size_t(count)); break;
             case 2: std::fill_n(reinterpret_cast<std::uint16_t*>(p), count, std::uint16_t(raw)); break;
@@ -286,39 +233,38 @@ BlitResult Surface::Blit(const QelRect& destination, const Surface& source, cons
         s = {0, 0, scratch->width_, scratch->height_};
     }
 
-    const bool keyed = (flags & BlitSourceKey) && from->KeyOccurs();
-    const std::uint32_t key = from->key_;
+    const bool keyed = (flags & BlitSourceKey) && from->hasKey_;
     const int bytes = BytesPerPixel();
     const std::int32_t rows = d.bottom - d.top;
     const std::int32_t firstY = mirrorY ? s.bottom - 1 : s.top;
-    const bool byRuns = keyed && !mirrorX && from->keyScan_ == KeyScan::Encoded;
-    // Taken after the source's key was looked at: in a copy within one surface
-    // this marks what was found out of date (the runs stay as found, for this copy).
-    std::uint8_t* dp = Row(d.top) + std::size_t(d.left) * bytes;
-    if (byRuns) {
-        from->opaqueRuns_.Copy(dp, pitch_, from->Row(0), from->pitch_, firstY, mirrorY ? -1 : 1, rows, s.left, s.right,
-                               bytes);
-        return BlitResult::Ok;
+    std::uint8_t* dp = pixels_.data() + std::size_t(d.top) * std::size_t(pitch_) + std::size_t(d.left) * bytes;
+    // A locked source may be changing under the copy: its runs are not trusted.
+    if (keyed && !mirrorX && from->locks_ == 0) {
+        from->opaqueRuns_.Copy(from->Picture(), dp, pitch_, firstY, mirrorY ? -1 : 1, rows, s.left, s.right);
+    } else {
+        CopyRect(dp, *from, s, rows, firstY, mirrorX, mirrorY, keyed);
     }
-    const std::int32_t count = d.right - d.left;
+    // Forgotten after the copy: in a copy within one surface the source's
+    // rows stay as found while they are read.
+    opaqueRuns_.ForgetRows(d.top, d.bottom);
+    return BlitResult::Ok;
+}
+
+void Surface::CopyRect(std::uint8_t* dp, const Surface& from, const QelRect& s, std::int32_t rows, std::int32_t firstY,
+                       bool mirrorX, bool mirrorY, bool keyed) {
+    const int bytes = BytesPerPixel();
+    const std::int32_t count = s.right - s.left;
     const int step = mirrorX ? -1 : 1;
     const std::int32_t firstX = mirrorX ? s.right - 1 : s.left;
-    const std::uint8_t* sp = from->Row(firstY) + std::size_t(firstX) * bytes;
-    const std::ptrdiff_t sourcePitch = mirrorY ? -std::ptrdiff_t(from->pitch_) : from->pitch_;
+    const std::uint8_t* sp = from.Row(firstY) + std::size_t(firstX) * bytes;
+    const std::ptrdiff_t sourcePitch = mirrorY ? -std::ptrdiff_t(from.pitch_) : from.pitch_;
     if (!keyed && !mirrorX) {
         const std::size_t rowBytes = std::size_t(count) * std::size_t(bytes);
         for (std::int32_t row = 0; row < rows; ++row, sp += sourcePitch, dp += pitch_) std::memcpy(dp, sp, rowBytes);
-        return BlitResult::Ok;
+        return;
     }
-    for (std::int32_t row = 0; row < rows; ++row, sp += sourcePitch, dp += pitch_) {
-        switch (bytes) {
-            case 1: CopyRow<std::uint8_t>(dp, sp, count, step, keyed, std::uint8_t(key)); break;
-            case 2: CopyRow<std::uint16_t>(dp, sp, count, step, keyed, std::uint16_t(key)); break;
-            case 4: CopyRow<std::uint32_t>(dp, sp, count, step, keyed, key); break;
-            default: CopyRow24(dp, sp, count, step, keyed, key); break;
-        }
-    }
-    return BlitResult::Ok;
+    for (std::int32_t row = 0; row < rows; ++row, sp += sourcePitch, dp += pitch_)
+        OpaqueRuns::CopyRow(dp, sp, count, step, keyed, from.key_, bytes);
 }
 
 }  // namespace qel

@@ -58,8 +58,9 @@ public:
     bool IsLocked() const { return locks_ > 0; }
     // Read-only view, for presentation, encoding and tests.
     const std::uint8_t* Pixels() const { return pixels_.data(); }
+    // Writes through it change row y only; Lock() gives the whole picture.
     std::uint8_t* Row(std::int32_t y) {
-        keyScan_ = KeyScan::Unknown;
+        opaqueRuns_.ForgetRows(y, y + 1);
         return pixels_.data() + std::size_t(y) * std::size_t(pitch_);
     }
     const std::uint8_t* Row(std::int32_t y) const { return pixels_.data() + std::size_t(y) * std::size_t(pitch_); }
@@ -78,11 +79,6 @@ public:
     void ClearColorKey();
     bool HasColorKey() const { return hasKey_; }
     std::uint32_t ColorKey() const { return key_; }
-    // True when some pixel holds the colour key. Found by one pass over the
-    // pixels after they or the key last changed, so that keyed blits from a
-    // surface without key pixels copy whole rows, and from one whose key pixels
-    // leave long opaque runs copy those runs (the same pixels).
-    bool KeyOccurs() const;
 
     // Destination clipping: with a clip rectangle, destinations are clipped
     // to it (the source shifted alike); without one a destination that is not
@@ -119,12 +115,13 @@ private:
     std::uint32_t key_ = 0;
     bool hasClip_ = false;
     QelRect clip_;
-    // Whatever changes the pixels or the key sets Unknown; a keyed blit finds
-    // the rest (Encoded: the key occurs and opaqueRuns_ holds the runs;
-    // Present: it occurs in runs too short to be worth keeping).
-    enum class KeyScan : std::uint8_t { Unknown, Absent, Present, Encoded };
-    mutable KeyScan keyScan_ = KeyScan::Unknown;
+    // The runs of the rows keyed blits read; whatever changes pixels or the
+    // key forgets the rows it changed.
     mutable OpaqueRuns opaqueRuns_;
+
+    OpaqueRuns::Picture Picture() const;
+    void CopyRect(std::uint8_t* dp, const Surface& from, const QelRect& s, std::int32_t rows, std::int32_t firstY,
+                  bool mirrorX, bool mirrorY, bool keyed);
 };
 
 }  // namespace qel

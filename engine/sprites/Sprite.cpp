@@ -14,6 +14,7 @@
 #include "logic/MovementPattern.h"
 #include "logic/PathStateMachineTraverser.h"
 #include "runtime/EngineGlobals.h"
+#include "sprites/SpriteBroadPhase.h"
 #include "sprites/SpriteLevel.h"
 #include "sprites/SpriteLinks.h"
 #include "world/CollisionData.h"
@@ -79,6 +80,7 @@ void Sprite::DefaultFields() {
 }
 
 Sprite::~Sprite() {
+    sprites::SpriteBroadPhase::Forget(*this);
     PathStateMachineTraverser::Release(traverser);
     traverser = nullptr;
     delete localVariable;

@@ -470,6 +470,10 @@ public:
     float speed = 0;
     float directionX = 0, directionY = 0;
 
+    // The sprite's entry in the collision grid (SpriteBroadPhase), -1 before
+    // the grid first lists it; the engine's own, never copied or saved.
+    std::int32_t broadPhaseSlot = -1;
+
 private:
     friend class SpritePTR;
     struct Geometry;

@@ -4,6 +4,7 @@
 #include "platform/Surface.h"
 #include "runtime/EngineGlobals.h"
 #include "sprites/AnimationElem.h"
+#include "sprites/SpriteBroadPhase.h"
 #include "sprites/FrameVariant.h"
 #include "sprites/Sprite.h"
 #include "sprites/SpriteDraw.h"
@@ -138,6 +139,7 @@ void Sprite::ActorIndex(int n) {
         return;
     }
     actorIndex = n;
+    sprites::SpriteBroadPhase::Moved(*this);
     // The new actor starts on animation 0, frame 0: an animation index kept
     // from the old actor may not exist in this one.
     displayedAnimation = requestedAnimation = previousAnimation = 0;
@@ -289,11 +291,13 @@ void Sprite::PegRegistered(int) {
 
 void Sprite::MapPositionForPGX(float x) {
     mapX = x;
+    sprites::SpriteBroadPhase::Moved(*this);
     viewportX = TruncToInt32(x + MapWorldX() - ViewWorldX());
 }
 
 void Sprite::MapPositionForPGY(float y) {
     mapY = y;
+    sprites::SpriteBroadPhase::Moved(*this);
     viewportY = TruncToInt32(y + MapWorldY() - ViewWorldY());
 }
 

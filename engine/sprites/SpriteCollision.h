@@ -2,6 +2,8 @@
 // map, the queries on what it hit this frame, and the look-ahead probes that
 // ask whether a move would hit without making it.
 #pragma once
+#include <cstddef>
+
 #include "QelExport.h"
 
 class Map;
@@ -23,6 +25,10 @@ QEL_API void CheckSpriteCollision(Sprite& sprite, Sprite* other);
 // The pair walk of one sprite on map m: every other sprite of the level that
 // takes part in sprite collisions, is in use and belongs to m.
 QEL_API void CheckSpriteCollisions(Sprite& sprite, Map* m);
+// The pair tests of one sprite against the given others, in their order, its
+// own side worked out once: what the walk does for the sprites it meets,
+// without choosing them (for walks made another way, to compare with).
+QEL_API void CheckSpriteCollisions(Sprite& sprite, Sprite* const* others, std::size_t count);
 
 // --- queries on this frame's hits ---
 QEL_API bool CollisionWithMap(Sprite& sprite, int id);

@@ -30,6 +30,8 @@ List* LevelDisplayList(int n) {
     return &gNode->DisplayList(n);
 }
 
+std::uint32_t LevelFrameNumber() { return gameLoopCounter; }
+
 bool LevelAddSprite(Sprite* sprite) {
     if (gNode) return gNode->Add(sprite);
     // No level to take it: refused as a level refuses a sprite it cannot list.

@@ -2,6 +2,8 @@
 // the display lists, the viewport, the world size, and a map's placement.
 // Without a level or a map every answer is neutral (no list, offset 0).
 #pragma once
+#include <cstdint>
+
 #include "foundation/List.h"
 #include "sprites/Sprite.h"
 
@@ -12,6 +14,8 @@ namespace sprites {
 
 // Display list n (0 to 15) of the current level, or null without a level.
 List* LevelDisplayList(int n);
+// The number of the frame the game is in (counted by the frame step).
+std::uint32_t LevelFrameNumber();
 // Adds the sprite to the current level; false (the sprite is gone) when refused.
 bool LevelAddSprite(Sprite* sprite);
 // The level's viewport (never null).

@@ -6,6 +6,7 @@
 
 #include "foundation/UserError.h"
 #include "sprites/FrameVariant.h"
+#include "sprites/SpriteBroadPhase.h"
 #include "sprites/Sprite.h"
 #include "sprites/SpriteDraw.h"
 #include "sprites/SpriteLevel.h"
@@ -320,6 +321,7 @@ void Sprite::UpdateSprite() {
     } else {
         ScrollAsMainCharacter();
     }
+    sprites::SpriteBroadPhase::Moved(*this);
     Bounce();
 }
 

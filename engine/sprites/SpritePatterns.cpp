@@ -8,6 +8,7 @@
 #include "logic/PathTables.h"
 #include "runtime/EngineGlobals.h"
 #include "sprites/Sprite.h"
+#include "sprites/SpriteBroadPhase.h"
 #include "sprites/SpriteLevel.h"
 
 namespace {
@@ -60,6 +61,8 @@ void Sprite::UpdateMovementPattern() {
     if (!pattern) return;
     DisplayPattern(true, 0x0000FF);
     pattern->UpdateMovementPattern(this);
+    // The pattern may put the sprite back at its start.
+    sprites::SpriteBroadPhase::Moved(*this);
 }
 
 void Sprite::DisplayPattern(bool, unsigned long colour) {

@@ -8,6 +8,7 @@
 #include "logic/PathStateMachineTraverser.h"
 #include "runtime/EngineGlobals.h"
 #include "sprites/FrameVariant.h"
+#include "sprites/SpriteBroadPhase.h"
 #include "sprites/Sprite.h"
 #include "sprites/SpriteLevel.h"
 #include "sprites/SpriteLinks.h"
@@ -72,6 +73,7 @@ void Sprite::StoreX(float x, bool displacement) {
         PendDisplacement(x - MapPositionX(), displacementY);
     else
         mapX = pegRegistered ? x - FrameCenterX() : x;
+    sprites::SpriteBroadPhase::Moved(*this);
     RecomputeViewportX();
 }
 
@@ -80,6 +82,7 @@ void Sprite::StoreY(float y, bool displacement) {
         PendDisplacement(displacementX, y - MapPositionY());
     else
         mapY = pegRegistered ? y - FrameCenterY() : y;
+    sprites::SpriteBroadPhase::Moved(*this);
     RecomputeViewportY();
 }
 
@@ -118,11 +121,13 @@ void Sprite::ClampedMove(float& stored, float& pending, float d, float limit, bo
 
 void Sprite::ClampedX(float dx, float limit, bool displacement, bool increase, float offset) {
     ClampedMove(mapX, displacementX, dx, limit, displacement, increase, offset);
+    sprites::SpriteBroadPhase::Moved(*this);
     RecomputeViewportX();
 }
 
 void Sprite::ClampedY(float dy, float limit, bool displacement, bool increase, float offset) {
     ClampedMove(mapY, displacementY, dy, limit, displacement, increase, offset);
+    sprites::SpriteBroadPhase::Moved(*this);
     RecomputeViewportY();
 }
 
@@ -162,6 +167,7 @@ void Sprite::MainCharWorldPosition(float x, float y) {
                         px + box.right < visible.right && py + box.bottom < visible.bottom;
     mapX = px;
     mapY = py;
+    sprites::SpriteBroadPhase::Moved(*this);
     if (!inside) {
         const ScrollDelta moved = view->Offset(screenDx, screenDy, false);
         // When the view moved the whole way the sprite keeps its place on the

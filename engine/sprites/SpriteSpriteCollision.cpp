@@ -1,9 +1,12 @@
 // A sprite against the other sprites of its map: who hit whom, the time of
 // impact, the pushes given to reflecting sprites, and the queries on them.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "foundation/UserError.h"
+#include "sprites/SpriteBroadPhase.h"
 #include "sprites/SpriteCollision.h"
 #include "sprites/SpriteCollisionShared.h"
 #include "sprites/SpriteLevel.h"
@@ -259,6 +262,14 @@ public:
         return !ownShapes_ || !RectsOverlap(swept_, BoxAt(box, qx, qy));
     }
 
+    // Where on the map m a sprite must stand for Misses to let it through:
+    // both boxes the tests above use, in map coordinates.
+    SpriteBroadPhase::Reach Reach() const {
+        return {std::min(whole_.left, float(swept_.left)) - mapX_, std::min(whole_.top, float(swept_.top)) - mapY_,
+                std::max(whole_.right, float(swept_.right)) - mapX_,
+                std::max(whole_.bottom, float(swept_.bottom)) - mapY_};
+    }
+
 private:
     FRECT whole_;
     bool byBox_;
@@ -298,24 +309,45 @@ void CheckSpriteCollision(Sprite& sprite, Sprite* other) {
     if (other) Mover(sprite).Meet(*other);
 }
 
+namespace {
+
+// The pair tests of the walk, for one other sprite met in list n.
+void MeetIfNear(Mover& mover, const BroadPhase& near, Sprite* other, int n, Map* m) {
+    Sprite& sprite = mover.s;
+    if (n == sprite.DisplayListNumber() && !sprite.CheckSameDisplayList()) return;
+    if (other == &sprite || !other->ActivateCollisionWithSprite() || other->Unused()) return;
+    if (other->BelongToMapPtr() != m) return;
+    if (near.Misses(*other)) return;
+    mover.Meet(*other);
+}
+
+}  // namespace
+
 void CheckSpriteCollisions(Sprite& sprite, Map* m) {
     if (!sprite.CheckCollisionWithSprite() || !sprite.ActivateCollisionWithSprite()) return;
     Mover mover(sprite);
     // Without a frame of its own the sprite meets nobody.
     if (!mover.frame) return;
     const BroadPhase near(mover, m);
+    // The cursor stands in world coordinates, the others on their map: it
+    // walks them all.
+    static std::vector<ListedSprite> found;
+    if (!IsCursor(sprite) && SpriteBroadPhase::Near(near.Reach(), found)) {
+        // A pair test moves nobody: what the grid found holds for the whole walk.
+        for (const ListedSprite& f : found) MeetIfNear(mover, near, f.sprite, f.list, m);
+        return;
+    }
     for (int n = 0; n < Sprite::DisplayListCount; ++n) {
-        if (n == sprite.DisplayListNumber() && !sprite.CheckSameDisplayList()) continue;
         List* list = LevelDisplayList(n);
         if (!list) return;
-        for (node* p = list->Head(); !p->EOList(); p = p->Next()) {
-            Sprite* other = static_cast<Sprite*>(p);
-            if (other == &sprite || !other->ActivateCollisionWithSprite() || other->Unused()) continue;
-            if (other->BelongToMapPtr() != m) continue;
-            if (near.Misses(*other)) continue;
-            mover.Meet(*other);
-        }
+        for (node* p = list->Head(); !p->EOList(); p = p->Next()) MeetIfNear(mover, near, static_cast<Sprite*>(p), n, m);
     }
+}
+
+void CheckSpriteCollisions(Sprite& sprite, Sprite* const* others, std::size_t count) {
+    Mover mover(sprite);
+    for (std::size_t i = 0; i < count; ++i)
+        if (others[i]) mover.Meet(*others[i]);
 }
 
 bool CollisionWithSprite(Sprite& sprite, const char* name) {

@@ -1,7 +1,7 @@
 // Keyed copies from sprite-like pictures, checked pixel by pixel against a
 // copy done one pixel at a time here: whatever way the surface finds to skip
-// its key pixels (whole rows, opaque runs, testing each pixel), and however
-// the picture or its key changed since the last copy.
+// its key pixels (opaque runs, testing each pixel), and however the picture
+// or its key changed since the last copy, row by row or whole.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -84,6 +84,9 @@ void ExpectBlitAsOnePixelAtATime(Surface& back, const QelRect* clip, const QelRe
     EXPECT_EQ(Pixels(back), expected);
 }
 
+// Enough copies of the source rectangle for its rows' runs to be found and used.
+int CopiesUntilFound(const QelRect& s) { return SpriteW / (s.right - s.left) + 2; }
+
 struct Picture {
     const char* name;
     std::function<bool(int x, int y, std::mt19937&)> keyed;
@@ -138,8 +141,10 @@ TEST(KeyedBlit, EveryPictureAndPlacementMatchesACopyOnePixelAtATime) {
                     SCOPED_TRACE(std::string(picture.name) + ", " + place.name + ", flags " + std::to_string(flags) +
                                  ", " + std::to_string(bpp) + " bits");
                     auto back = Back(bpp);
-                    // Twice: the first copy finds how to skip the key, the second uses what it found.
-                    for (int time = 0; time < 2; ++time)
+                    // A row is found once copies have tested as many of its
+                    // pixels as it holds: the first copies test each pixel,
+                    // the later ones use what was found.
+                    for (int time = 0; time < CopiesUntilFound(place.source); ++time)
                         ExpectBlitAsOnePixelAtATime(*back, place.clipped ? &place.clip : nullptr, place.destination,
                                                     *sprite, place.source, flags);
                 }
@@ -190,10 +195,13 @@ TEST(KeyedBlit, ChangesAfterACopyShowInTheNext) {
             SCOPED_TRACE(std::string(change.how) + " at " + std::to_string(bpp) + " bits");
             auto sprite = Sprite(bpp, picture.keyed);
             auto back = Back(bpp);
-            ExpectBlitAsOnePixelAtATime(*back, nullptr, {5, 4, 45, 16}, *sprite, whole, qel::BlitSourceKey);
+            for (int time = 0; time < CopiesUntilFound(whole); ++time)
+                ExpectBlitAsOnePixelAtATime(*back, nullptr, {5, 4, 45, 16}, *sprite, whole, qel::BlitSourceKey);
             change.apply(*sprite);
-            ExpectBlitAsOnePixelAtATime(*back, nullptr, {5, 4, 45, 16}, *sprite, whole, qel::BlitSourceKey);
-            ExpectBlitAsOnePixelAtATime(*back, nullptr, {1, 1, 41, 13}, *sprite, whole, qel::BlitSourceKey);
+            for (int time = 0; time < CopiesUntilFound(whole); ++time) {
+                ExpectBlitAsOnePixelAtATime(*back, nullptr, {5, 4, 45, 16}, *sprite, whole, qel::BlitSourceKey);
+                ExpectBlitAsOnePixelAtATime(*back, nullptr, {1, 1, 41, 13}, *sprite, whole, qel::BlitSourceKey);
+            }
         }
     }
 }
@@ -214,6 +222,46 @@ TEST(KeyedBlit, CopiesFromALockedSpriteSeeEachWrite) {
         ExpectBlitAsOnePixelAtATime(*back, nullptr, {1, 1, 41, 13}, *sprite, whole, qel::BlitSourceKey);
         sprite->Unlock();
         ExpectBlitAsOnePixelAtATime(*back, nullptr, {5, 4, 45, 16}, *sprite, whole, qel::BlitSourceKey);
+    }
+}
+
+// A wide picture drawn into between copies of small windows of it, as a game
+// draws into its map: each write changes its own rows, copies go on from what
+// was found for the others, and rows found again leave their old runs behind
+// until they are dropped.
+TEST(KeyedBlit, WritesBetweenCopiesOfWindowsOfAWidePicture) {
+    constexpr int W = 700, H = 24, ViewW = 200, ViewH = 30;
+    for (int bpp : {8, 16, 24, 32}) {
+        SCOPED_TRACE(std::to_string(bpp) + " bits");
+        std::mt19937 random(bpp);
+        auto map = Surface::Create(W, H, bpp);
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) map->SetRawPixel(x, y, (x + 3 * y) % 23 < 4 ? Key : Opaque(random, bpp));
+        map->SetColorKey(Key);
+        auto view = Surface::Create(ViewW, ViewH, bpp);
+        auto pick = [&random](int lo, int hi) { return lo + int(random() % unsigned(hi - lo + 1)); };
+        for (int step = 0; step < 3000; ++step) {
+            const int y = pick(0, H - 1), x = pick(0, W - 1);
+            switch (random() % 12) {
+                case 0: map->SetRawPixel(x, y, random() % 2 ? Key : Opaque(random, bpp)); break;
+                case 1: {
+                    const QelRect block{x, y, std::min(W, x + pick(1, 40)), std::min(H, y + pick(1, 4))};
+                    map->Fill(&block, random() % 2 ? Key : Opaque(random, bpp));
+                    break;
+                }
+                case 2: Write(map->Row(y), map->BytesPerPixel(), x, random() % 2 ? Key : Opaque(random, bpp)); break;
+                default: {
+                    const int w = pick(1, 160), h = pick(1, H);
+                    const int sx = pick(0, W - w), sy = pick(0, H - h);
+                    const int dx = pick(-8, ViewW - 4), dy = pick(-4, ViewH - 2);
+                    const QelRect clip{0, 0, ViewW, ViewH};
+                    const std::uint32_t flags = qel::BlitSourceKey | (random() % 4 == 0 ? qel::BlitMirrorUpDown : 0);
+                    ExpectBlitAsOnePixelAtATime(*view, &clip, {dx, dy, dx + w, dy + h}, *map, {sx, sy, sx + w, sy + h},
+                                                flags);
+                    if (::testing::Test::HasFailure()) return;
+                }
+            }
+        }
     }
 }
 
