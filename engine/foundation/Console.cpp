@@ -11,22 +11,34 @@ Console* pConsole = nullptr;
 ConsoleLinks Console::links;
 std::int32_t Console::lastPrintedFrame = 0;
 bool Console::scrollPending = false;
-bool Console::logGivenUp = false;
+bool Console::logFailing = false;
 
 namespace {
 constexpr int PrintSize = 512;
+// What a log that keeps failing may hold back; beyond it the oldest goes.
+constexpr std::size_t MaxUnwritten = std::size_t(1) << 20;
 
-// Writes the text into a new file; false, with errno telling why, when any
-// part of it did not reach the file (a full disk shows only at the close).
-bool WriteText(const char* path, const char* text) {
-    std::FILE* f = std::fopen(path, "wb");
+// Serialises the writers of the log file, apart from the console's text.
+std::mutex& LogFileLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+// Adds the text to the end of the file (mode "ab" or, to start it empty,
+// "wb"); false, with errno telling why, when any part did not reach it.
+bool WriteText(const char* path, const char* mode, const std::string& text) {
+    std::FILE* f = std::fopen(path, mode);
     if (!f) return false;
-    const std::size_t length = std::strlen(text);
-    const bool written = std::fwrite(text, 1, length, f) == length;
+    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
     const int writeError = errno;
     if (std::fclose(f) != 0) return false;
     if (!written) errno = writeError;
     return written;
+}
+
+void ReportLogFailure(int error) {
+    std::fprintf(stderr, "%s cannot be written (%s); it is tried again at the next message.\n",
+                 Console::LogFileName, error != 0 ? std::strerror(error) : "unknown error");
 }
 }  // namespace
 
@@ -36,7 +48,6 @@ std::recursive_mutex& Console::OutputLock() {
 }
 
 Console::Console() {
-    logGivenUp = false;
     Frame(QelRect{5, 5, 400, 200});
     Name("DebugText");
     Variable::operator=("");
@@ -46,14 +57,17 @@ Console::Console() {
     Weight(500);
     DisplayType(VerticalScrolling);
     Visible(true);
-    WriteLog();
+    {
+        // A new run starts an empty log.
+        std::lock_guard<std::mutex> file(LogFileLock());
+        errno = 0;
+        logFailing = !WriteText(LogFileName, "wb", "");
+        if (logFailing) ReportLogFailure(errno);
+    }
     VScrollTriggered(false);
 }
 
-Console::~Console() {
-    std::lock_guard<std::recursive_mutex> lock(OutputLock());
-    WriteLog();
-}
+Console::~Console() { AppendToLog(); }
 
 void Console::Print(const char* format, ...) {
     char text[PrintSize];
@@ -61,19 +75,22 @@ void Console::Print(const char* format, ...) {
     va_start(args, format);
     std::vsnprintf(text, sizeof text, format ? format : "", args);
     va_end(args);
-
-    std::lock_guard<std::recursive_mutex> lock(OutputLock());
-    std::int32_t frame = links.frameCounter ? static_cast<std::int32_t>(*links.frameCounter) : 0;
-    if (frame != lastPrintedFrame) {
-        char header[64];
-        std::snprintf(header, sizeof header, "Output after loop %d :\n\n", frame);
-        Variable::operator+=(header);
-        lastPrintedFrame = frame;
+    {
+        std::lock_guard<std::recursive_mutex> lock(OutputLock());
+        std::int32_t frame = links.frameCounter ? static_cast<std::int32_t>(*links.frameCounter) : 0;
+        if (frame != lastPrintedFrame) {
+            char header[64];
+            std::snprintf(header, sizeof header, "Output after loop %d :\n\n", frame);
+            Variable::operator+=(header);
+            unwritten += header;
+            lastPrintedFrame = frame;
+        }
+        Variable::operator+=(text);
+        unwritten += text;
+        ScrollToEnd();
+        scrollPending = true;
     }
-    Variable::operator+=(text);
-    ScrollToEnd();
-    WriteLog();
-    scrollPending = true;
+    AppendToLog();
 }
 
 void Console::Display() {
@@ -97,23 +114,26 @@ void Console::ScrollToEnd() {
     m_VScrollOffset = std::max(0, m_NumberOfLines - m_LinesPerFrame);
 }
 
-// The log always holds the whole text, the empty one included. The text goes
-// to a temporary file that replaces the log only when written whole, so a full
-// disk leaves the last good log rather than a cut one. Once the log could not
-// be written it is not tried again: every later print would fail the same way.
-void Console::WriteLog() {
-    if (logGivenUp) return;
-    const std::string temporary = std::string(LogFileName) + ".part";
-    // A leftover of a killed run (or anything else by that name) goes first,
-    // so the text is never written through a link to another file.
-    std::remove(temporary.c_str());
+// What was printed since the last write goes to the end of the log, outside
+// the console's lock, so that the frame step's display never waits for the
+// disk. A failed write keeps its text for the next message (at most the
+// newest megabyte) and is said once until a write succeeds again.
+void Console::AppendToLog() {
+    std::lock_guard<std::mutex> file(LogFileLock());
+    std::string text;
+    {
+        std::lock_guard<std::recursive_mutex> lock(OutputLock());
+        text.swap(unwritten);
+    }
+    if (text.empty()) return;
     errno = 0;
-    if (WriteText(temporary.c_str(), m_DisplayedText ? m_DisplayedText : "") &&
-        std::rename(temporary.c_str(), LogFileName) == 0)
+    if (WriteText(LogFileName, "ab", text)) {
+        logFailing = false;
         return;
-    const int error = errno;
-    std::remove(temporary.c_str());
-    logGivenUp = true;
-    std::fprintf(stderr, "%s cannot be written (%s); the log is no longer kept.\n", LogFileName,
-                 error != 0 ? std::strerror(error) : "unknown error");
+    }
+    if (!logFailing) ReportLogFailure(errno);
+    logFailing = true;
+    std::lock_guard<std::recursive_mutex> lock(OutputLock());
+    unwritten.insert(0, text);
+    if (unwritten.size() > MaxUnwritten) unwritten.erase(0, unwritten.size() - MaxUnwritten);
 }

@@ -1,8 +1,9 @@
 // The engine's debug console: a Variable shown as a scrolling text box, to which
-// every print is appended; the log "Qel.log" always holds its whole text.
+// every print is appended; each print is appended to the log "Qel.log" too.
 #pragma once
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include "QelExport.h"
 #include "foundation/Types.h"
 #include "foundation/Variable.h"
@@ -24,7 +25,8 @@ public:
     ~Console() override;
 
     // Appends the formatted text (cut at 511 characters), preceded by a frame
-    // header for the first print of each frame after frame 0, and rewrites the log.
+    // header for the first print of each frame after frame 0, to the text and
+    // to the log.
     void Print(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // Draws the text when visible; scrolls to the end after a print.
     void Display();
@@ -33,19 +35,21 @@ public:
     bool Show() const { return Visible(); }
     void Color(COLORREF colour);
 
-    // Held while the console text, its log or the report histories change, so
-    // network threads may print too.
+    // Held while the console text or the report histories change, so network
+    // threads may print too. The log file is written outside it.
     static std::recursive_mutex& OutputLock();
 
     static ConsoleLinks links;
 
 private:
     void ScrollToEnd();
-    void WriteLog();
+    void AppendToLog();
 
+    // Printed but not yet in the log (under OutputLock).
+    std::string unwritten;
     static std::int32_t lastPrintedFrame;
     static bool scrollPending;
-    static bool logGivenUp;  // writing the log failed: no more attempts
+    static bool logFailing;  // the last write failed (said once until one succeeds)
 };
 
 // The one console, made at start-up.

@@ -25,6 +25,13 @@ void QueueFrameRecords(Sprite& sprite, const std::vector<netwire::FrameRecord>& 
     }
 }
 
+void HeldInputOf(const Sprite& sprite, std::vector<std::uint8_t>& keys, std::vector<std::uint8_t>& buttons) {
+    for (int k = 0; k < 256; ++k)
+        if (sprite.Keyboard_IsPressed(std::uint8_t(k))) keys.push_back(std::uint8_t(k));
+    for (std::uint8_t b = 0; b < 3; ++b)
+        if (sprite.Mouse_IsPressed(b)) buttons.push_back(b);
+}
+
 namespace {
 
 // The text cursor's sprite is never offered to a player.
@@ -89,6 +96,11 @@ public:
         if (s == nullptr) return false;
         QueueFrameRecords(*s, records);
         return true;
+    }
+
+    void HeldInput(std::uint32_t id, std::vector<std::uint8_t>& keys, std::vector<std::uint8_t>& buttons) override {
+        std::lock_guard<qel::CriticalSection> hold(NetQueueLock);
+        if (const Sprite* s = SpriteWithId(id)) HeldInputOf(*s, keys, buttons);
     }
 
     int RequestDialog(int kind) override { return netRequest.RequestDialog(kind); }

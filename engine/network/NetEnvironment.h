@@ -18,6 +18,8 @@ class Sprite;
 
 // Puts one frame's records into a sprite's input queue as its messages.
 void QueueFrameRecords(Sprite& sprite, const std::vector<netwire::FrameRecord>& records);
+// The keys (scan codes) and mouse buttons (0 to 2) the sprite holds down.
+void HeldInputOf(const Sprite& sprite, std::vector<std::uint8_t>& keys, std::vector<std::uint8_t>& buttons);
 
 class QEL_API NetEnvironment {
 public:
@@ -55,6 +57,8 @@ public:
     // Appends the records, in order, to that sprite's input queue; false when
     // the level has no sprite of that id.
     virtual bool QueueInput(std::uint32_t id, std::vector<netwire::FrameRecord>& records) = 0;
+    // The keys and mouse buttons that sprite holds down, as its input left it.
+    virtual void HeldInput(std::uint32_t id, std::vector<std::uint8_t>& keys, std::vector<std::uint8_t>& buttons) = 0;
 
     // --- the main thread; each call blocks until it has been served ---
     // The dialog's result: 109 select a player (2 = cancel, else the chosen id

@@ -65,6 +65,15 @@ bool OpenLevelSession(GameNode& level, bool join, _GUID application, const char*
     return ok;
 }
 
+bool WaitForInput(const std::function<bool()>& inputIn, std::uint32_t timeoutMs) {
+    const std::uint32_t start = qel::TimeGetTime();
+    while (!inputIn()) {
+        qel::Sleep(LockstepPollMs);
+        if (qel::TimeGetTime() - start > timeoutMs) return false;
+    }
+    return true;
+}
+
 // Every network player's sprite takes its input from the network again.
 void GiveSpritesRemoteInput() {
     const std::uint32_t own = component->OwnSpriteId();
@@ -174,33 +183,39 @@ int WaitForOtherPlayers() {
     return result;
 }
 
-bool Lockstep(const MouseEvent* mouse, int mouseCount, const unsigned char* keys, int keyCount,
-              std::uint32_t timeoutMs) {
-    AddToQOut(NetFrameMarker, nullptr, 0);
+bool ExchangeInput(NetworkComponent& peer, const std::function<bool()>& inputIn, const MouseEvent* mouse,
+                   int mouseCount, const unsigned char* keys, int keyCount, std::uint32_t timeoutMs) {
+    peer.AddToQOut(NetFrameMarker, nullptr, 0);
     if (mouseCount > 0 && mouse != nullptr) {
         std::vector<std::uint8_t> data;
         for (int i = 0; i < mouseCount; ++i) PutMouseEvent(data, mouse[i]);
-        AddToQOut(NetMouseEvents, data.data(), unsigned(data.size()));
+        peer.AddToQOut(NetMouseEvents, data.data(), unsigned(data.size()));
     }
     if (keyCount > 0 && keys != nullptr) {
         std::vector<std::uint8_t> data(keys, keys + std::size_t(keyCount) * 2);
-        AddToQOut(NetKeyEvents, data.data(), unsigned(data.size()));
+        peer.AddToQOut(NetKeyEvents, data.data(), unsigned(data.size()));
     }
-    SendQOut();
-    ClearQOut();
-    const std::uint32_t start = qel::TimeGetTime();
-    while (!myGame->ReceivedFromPlayers()) {
-        qel::Sleep(LockstepPollMs);
-        if (qel::TimeGetTime() - start > timeoutMs) {
-            if (component != nullptr)
-                component->ConnectionLost();
-            else if (gNode != nullptr)
-                GoToDisconnectLevel(*gNode);
-            return false;
-        }
-    }
-    myGame->ReceivedFromPlayers(false);
-    return true;
+    peer.SendQOut();
+    peer.ClearQOut();
+    return WaitForInput(inputIn, timeoutMs);
+}
+
+bool Lockstep(const MouseEvent* mouse, int mouseCount, const unsigned char* keys, int keyCount,
+              std::uint32_t timeoutMs) {
+    auto inputIn = [] {
+        if (!myGame->ReceivedFromPlayers()) return false;
+        myGame->ReceivedFromPlayers(false);
+        return true;
+    };
+    const bool in = component != nullptr
+                        ? ExchangeInput(*component, inputIn, mouse, mouseCount, keys, keyCount, timeoutMs)
+                        : WaitForInput(inputIn, timeoutMs);
+    if (in) return true;
+    if (component != nullptr)
+        component->ConnectionLost();
+    else if (gNode != nullptr)
+        GoToDisconnectLevel(*gNode);
+    return false;
 }
 
 }  // namespace net

@@ -3,6 +3,7 @@
 // lockstep exchange of input, and the wait for the other players.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include "QelExport.h"
 #include "input/MouseEvent.h"
 #include "runtime/GameNode.h"
@@ -45,5 +46,11 @@ QEL_API void GoToDisconnectLevel(const GameNode& level);
 // and the frame ends.
 QEL_API bool Lockstep(const MouseEvent* mouse, int mouseCount, const unsigned char* keys, int keyCount,
                       std::uint32_t timeoutMs = 10000);
+// The exchange itself, for any peer: the frame's records (marker, mouse
+// events, key pairs) go out, then every 10 ms `inputIn` is asked (it takes
+// the flag the admission sets) until it answers true; false when the time
+// ran out first.
+QEL_API bool ExchangeInput(NetworkComponent& peer, const std::function<bool()>& inputIn, const MouseEvent* mouse,
+                           int mouseCount, const unsigned char* keys, int keyCount, std::uint32_t timeoutMs);
 
 }  // namespace net

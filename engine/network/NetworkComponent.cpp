@@ -1,12 +1,14 @@
 #include "network/NetworkComponent.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <map>
 #include <mutex>
 #include <set>
+#include "input/MouseEvent.h"
 #include "network/NetEnvironment.h"
 #include "platform/NetPeer.h"
 
@@ -16,12 +18,18 @@ constexpr unsigned long LowestPort = 1000;
 constexpr int DialogSelectPlayer = 109;
 constexpr int DialogWaitForPlayers = 110;
 constexpr int DialogCancel = 2;
-// The frame admission looks this often whether its session has ended.
+// The frame admission and the packet queue look this often whether their
+// session has ended.
 constexpr std::uint32_t AdmissionSliceMs = 50;
 // A peer sends its next frame only once it has every player's input for the
-// frame before, so no honest player is ever more than two frames ahead of
-// this peer's frame step: a further packet is a replay and is dropped.
+// frame before, and the host relays a sprite's packet only when no other
+// playing sprite has fewer relayed: so no sprite's packets are ever more than
+// two frames ahead of this peer's frame step.
 constexpr std::size_t MaxWaitingFrames = 2;
+// Session packets waiting for the packet queue's worker; more are dropped.
+constexpr std::size_t MaxQueuedPackets = 1024;
+// The session's log lines per second; the rest are counted and said once.
+constexpr int LogLinesPerSecond = 10;
 
 const char* const HostTerminated = "The host has terminated the session.\nSorry, the game cannot continue.";
 const char* const HostLost = "Connection to the host is lost.\nSorry, the game cannot continue.";
@@ -72,6 +80,22 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
     // Joining side: the player whose frames a sprite takes (the host checks
     // its player map instead).
     std::map<std::uint32_t, std::uint32_t> frameOwners;
+    // Host: frame packets relayed per seated sprite, in the relay order.
+    std::map<std::uint32_t, std::uint64_t> relayed;
+
+    // Session packets other than frames, worked off in arrival order by one
+    // worker; what waits for the user runs on a worker of its own, at most
+    // one of each kind at a time.
+    std::mutex queueMutex;
+    std::condition_variable queued;
+    std::deque<std::function<void()>> packetQueue;
+    std::atomic<bool> choosing{false};
+    std::atomic<bool> releasePending{false};
+
+    std::mutex logMutex;
+    std::chrono::steady_clock::time_point logSecond{};
+    int logLines = 0;
+    std::uint64_t logLeftOut = 0;
 
     mutable std::mutex peerMutex;
     std::shared_ptr<qel::NetPeer> peer;
@@ -92,7 +116,28 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         return p->SendTo(to, packet.data(), packet.size(), loopback) ? 0 : -1;
     }
 
-    void Log(const std::string& text) { env.Log(("Network: " + text).c_str()); }
+    // A stranger can make every packet a log line: a few a second are
+    // written, the rest counted and said with the next line that is.
+    void Log(const std::string& text) {
+        std::string line = "Network: " + text;
+        {
+            std::lock_guard<std::mutex> hold(logMutex);
+            const auto now = std::chrono::steady_clock::now();
+            if (now - logSecond >= std::chrono::seconds(1)) {
+                logSecond = now;
+                logLines = 0;
+            }
+            if (++logLines > LogLinesPerSecond) {
+                ++logLeftOut;
+                return;
+            }
+            if (logLeftOut > 0) {
+                line += " (" + std::to_string(logLeftOut) + " more network messages were left out)";
+                logLeftOut = 0;
+            }
+        }
+        env.Log(line.c_str());
+    }
 
     // --- the session's events (on the session's thread) ---
     qel::NetPeerEvents Events() {
@@ -103,15 +148,15 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
             if (auto c = weak.lock(); c && c->generation == g) c->PlayerCreated(p);
         };
         events.playerDestroyed = [weak, g](std::uint32_t p) {
-            if (auto c = weak.lock(); c && c->generation == g && c->hostFlag) c->Start(g, [c, p] { c->PlayerDestroyedWork(p); });
+            if (auto c = weak.lock(); c && c->generation == g && c->hostFlag) c->Enqueue([c, p] { c->PlayerDestroyedWork(p); });
         };
         events.received = [weak, g](std::uint32_t from, std::vector<std::uint8_t> packet) {
             auto c = weak.lock();
             if (c && c->generation == g && !packet.empty()) c->Received(g, from, std::move(packet));
         };
-        events.mayPass = [weak, g](std::uint32_t from, const std::vector<std::uint8_t>& packet) {
+        events.relay = [weak, g](std::uint32_t from, const std::vector<std::uint8_t>& packet) {
             auto c = weak.lock();
-            return c && c->generation == g && c->MayPass(from, packet);
+            return c && c->generation == g ? c->Relay(from, packet) : qel::NetRelay::Drop;
         };
         events.sessionTerminated = [weak, g](bool connectionLost) {
             auto c = weak.lock();
@@ -129,6 +174,36 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         if (!env.StartWorker(std::move(work))) Log("no thread could be started for a session event; it is lost");
     }
 
+    // Session events that need no user go to the packet queue.
+    void Enqueue(std::function<void()> work) {
+        {
+            std::lock_guard<std::mutex> hold(queueMutex);
+            if (packetQueue.size() >= MaxQueuedPackets) {
+                Log("too many session packets wait; one was dropped");
+                return;
+            }
+            packetQueue.push_back(std::move(work));
+        }
+        queued.notify_one();
+    }
+
+    // The packet queue's worker, for one session.
+    void WorkOffPackets(std::uint64_t g) {
+        while (generation == g) {
+            std::function<void()> work;
+            {
+                std::unique_lock<std::mutex> hold(queueMutex);
+                if (!queued.wait_for(hold, std::chrono::milliseconds(AdmissionSliceMs),
+                                     [&] { return !packetQueue.empty() || generation != g; }))
+                    continue;
+                if (generation != g) return;
+                work = std::move(packetQueue.front());
+                packetQueue.pop_front();
+            }
+            work();
+        }
+    }
+
     void PlayerCreated(std::uint32_t p) {
         auto session = Peer();
         if (session && session->IsOpen() && hostPlayerId == 0) {
@@ -139,6 +214,7 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         }
         if (session && session->IsOpen() && ownSpriteId != 0) Send(netwire::IdPacket(NetPlayerActive, ownSpriteId), p, false);
         if (hostFlag == 0) return;
+        AnnounceTakenSprites(p);
         std::uint32_t count;
         {
             std::lock_guard<qel::CriticalSection> hold(env.PlayerLock());
@@ -146,12 +222,25 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         }
         if (count < env.MaximumPlayers()) {
             auto self = shared_from_this();
-            Start(generation, [self, p] { self->OfferSprites(p); });
+            Enqueue([self, p] { self->OfferSprites(p); });
         } else {
             // The player is told, then let go: it takes no part in the session.
             Send({NetSessionFull}, p, true);
             if (auto session = Peer()) session->Dismiss(p);
         }
+    }
+
+    // Host: a newcomer hears of every sprite taken so far. A player that took
+    // one a moment ago may not know its own yet and so not announce it, and
+    // the host's announcement to all went out before the newcomer came.
+    void AnnounceTakenSprites(std::uint32_t p) {
+        if (p == LocalPlayer()) return;
+        std::vector<std::uint32_t> taken;
+        {
+            std::lock_guard<qel::CriticalSection> hold(env.PlayerLock());
+            for (const auto& [player, sprite] : env.PlayerMap()) taken.push_back(sprite);
+        }
+        for (std::uint32_t id : taken) Send(netwire::IdPacket(NetPlayerActive, id), p, false);
     }
 
     // --- who may send what ---
@@ -167,28 +256,78 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         return it == env.PlayerMap().end() ? 0 : it->second;
     }
 
-    // Host: a joiner's packet goes on only when its role allows it. Lists,
-    // acceptances, full-session notices and resignations come from the host
-    // alone; a player announces and plays only the sprite it was given.
-    bool MayPass(std::uint32_t from, const std::vector<std::uint8_t>& packet) {
+    // Host, for every packet to all players, its own included, in the one
+    // order in which it relays them: a packet goes on only when its sender's
+    // role allows it. Lists, acceptances, full-session notices, resignations
+    // and announcements of others come from the host alone; a player
+    // announces and plays only the sprite it was given; a choice concerns
+    // the host alone; types nobody knows go nowhere. Frames, the host's too,
+    // take their turn and go to the seated players only.
+    qel::NetRelay Relay(std::uint32_t from, const std::vector<std::uint8_t>& packet) {
         const std::uint8_t type = packet[0];
+        if (from == LocalPlayer() && type != NetFrameInput) return qel::NetRelay::All;
         switch (type) {
             case NetPlayerList:
             case NetPlayerAccepted:
             case NetSessionFull:
             case NetPlayerResigned:
                 Dropped(from, type, "only the host sends it");
-                return false;
-            case NetPlayerActive:
-            case NetFrameInput: {
-                std::uint32_t sprite = 0;
-                if (!netwire::ReadId(packet.data(), packet.size(), sprite)) return true;  // the receivers drop it
-                if (sprite != 0 && SpriteOf(from) == sprite) return true;
-                Dropped(from, type, "the sprite is not the sender's");
-                return false;
-            }
-            default: return true;
+                return qel::NetRelay::Drop;
+            case NetPlayerChoice: return qel::NetRelay::Host;
+            case NetPlayerActive: return OwnSprite(from, packet) ? qel::NetRelay::All : qel::NetRelay::Drop;
+            case NetFrameInput:
+                return OwnSprite(from, packet) && InTurn(from, packet) ? qel::NetRelay::Seated : qel::NetRelay::Drop;
+            default:
+                Dropped(from, type, "nobody knows that type");
+                return qel::NetRelay::Drop;
         }
+    }
+
+    bool OwnSprite(std::uint32_t from, const std::vector<std::uint8_t>& packet) {
+        std::uint32_t sprite = 0;
+        if (!netwire::ReadId(packet.data(), packet.size(), sprite)) {
+            Dropped(from, packet[0], "it is cut short");
+            return false;
+        }
+        if (sprite != 0 && SpriteOf(from) == sprite) return true;
+        Dropped(from, packet[0], "the sprite is not the sender's");
+        return false;
+    }
+
+    // One frame packet per sprite per frame, judged in the relay order that
+    // every peer shares: a sprite's packet goes on only while no other seated
+    // sprite has had fewer relayed. An honest peer never sends sooner (it
+    // waits for every player's packet of the frame before); a burst or a
+    // replay is dropped here for everybody alike.
+    bool InTurn(std::uint32_t from, const std::vector<std::uint8_t>& packet) {
+        std::uint32_t sprite = 0;
+        std::vector<netwire::FrameRecord> records;
+        std::string why;
+        if (!netwire::ReadFrameInput(packet.data(), packet.size(), sprite, records, why)) {
+            Dropped(from, NetFrameInput, why.c_str());
+            return false;
+        }
+        std::lock_guard<std::mutex> hold(frameMutex);
+        auto it = relayed.find(sprite);
+        if (it == relayed.end()) it = relayed.emplace(sprite, LeastRelayed()).first;
+        if (it->second > LeastRelayed()) {
+            Dropped(from, NetFrameInput, "it is ahead of the other players' frames");
+            return false;
+        }
+        ++it->second;
+        return true;
+    }
+
+    // The caller holds frameMutex.
+    std::uint64_t LeastRelayed() const {
+        std::uint64_t least = UINT64_MAX;
+        for (const auto& [s, n] : relayed) least = std::min(least, n);
+        return least == UINT64_MAX ? 0 : least;
+    }
+
+    std::uint32_t LocalPlayer() {
+        auto session = Peer();
+        return session ? session->LocalPlayer() : 0;
     }
 
     bool IsHostPlayer(std::uint32_t player) {
@@ -208,7 +347,7 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         if (hostOnly && !IsHostPlayer(from)) return Dropped(from, type, "only the host sends it");
         if (type == NetFrameInput) return QueueFrame(from, packet);
         auto self = shared_from_this();
-        Start(g, [self, g, from, packet = std::move(packet)] { self->ReceiveWork(g, from, packet); });
+        Enqueue([self, g, from, packet = std::move(packet)] { self->ReceiveWork(g, from, packet); });
     }
 
     // Whether the player plays that sprite: the host's map says so; a joiner
@@ -314,24 +453,36 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         Start(g, [self, g] { self->EndWithMessage(g, HostLost); });
     }
 
+    // On the packet queue's worker; what waits for the user goes on to a
+    // worker of its own.
     void ReceiveWork(std::uint64_t g, std::uint32_t from, const std::vector<std::uint8_t>& packet) {
         const std::uint8_t* data = packet.data();
         const std::size_t size = packet.size();
         std::uint32_t id = 0;
+        auto self = shared_from_this();
+        if (generation != g) return;
         switch (data[0]) {
-            case NetPlayerList: return ChooseSprite(g, data, size);
+            case NetPlayerList:
+                if (choosing.exchange(true)) return Log("a player list came while one was being chosen from; it was dropped");
+                return Start(g, [self, g, packet] {
+                    self->ChooseSprite(g, packet.data(), packet.size());
+                    self->choosing = false;
+                });
             case NetPlayerChoice: return AnswerChoice(from, data, size);
             case NetPlayerAccepted:
                 if (!ReadIdOrDrop(data, size, id)) return;
-                return Accepted(g, id);
+                if (ownSpriteId != 0) return Log("a second acceptance was dropped");
+                ownSpriteId = id;
+                return Start(g, [self, g, id] { self->Accepted(g, id); });
             case NetPlayerActive:
                 if (!ReadIdOrDrop(data, size, id)) return;
                 return Active(id);
             case NetSessionFull:
                 if (!BeginEnding(false)) return;
-                env.RequestMessageBox(SessionFull, "Reply", NetworkComponent::ReplyFlags);
-                if (generation == g) env.GoToDisconnectLevel();
-                return;
+                return Start(g, [self, g] {
+                    self->env.RequestMessageBox(SessionFull, "Reply", NetworkComponent::ReplyFlags);
+                    if (self->generation == g) self->env.GoToDisconnectLevel();
+                });
             case NetPlayerResigned:
                 if (!ReadIdOrDrop(data, size, id)) return;
                 return Resigned(g, id);
@@ -375,6 +526,12 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
             if (valid) env.PlayerMap()[from] = id;
         }
         if (!valid) return OfferSprites(from);
+        {
+            // The sprite's frames count from here, level with the others'.
+            std::lock_guard<std::mutex> hold(frameMutex);
+            relayed[id] = LeastRelayed();
+        }
+        if (auto session = Peer()) session->Seat(from);
         if (Send(netwire::IdPacket(NetPlayerAccepted, id), from, true) != 0) {
             std::lock_guard<qel::CriticalSection> hold(env.PlayerLock());
             env.PlayerMap().erase(from);
@@ -390,7 +547,6 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
 
     void Accepted(std::uint64_t g, std::uint32_t id) {
         if (!SessionExists()) return;
-        ownSpriteId = id;
         {
             std::lock_guard<qel::CriticalSection> hold(env.PlayerLock());
             env.MakeMainCharacter(id);
@@ -434,6 +590,7 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
             std::lock_guard<std::mutex> hold(frameMutex);
             playing.erase(id);
             frames.erase(id);
+            relayed.erase(id);
         }
         frameArrived.notify_all();
         if (count >= env.RequiredPlayers() || env.WaitingForPlayers() || !BeginEnding(true)) return;
@@ -445,7 +602,8 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         }
         const std::string text = std::string("Player '") + (found ? static_cast<const char*>(name) : "Unidentified") +
                                  "' has resigned.\nSorry, the game cannot continue.";
-        EndWithMessage(g, text.c_str());
+        auto self = shared_from_this();
+        Start(g, [self, g, text] { self->EndWithMessage(g, text.c_str()); });
     }
 
     // The session's frame admission: once the frame step has read this
@@ -470,16 +628,21 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
                     frames[sprite].pop_front();
                 }
             }
-            {
-                std::lock_guard<qel::CriticalSection> hold(env.PlayerLock());
-                for (auto& [sprite, records] : frame) env.QueueInput(sprite, records);
-            }
+            std::lock_guard<qel::CriticalSection> hold(env.PlayerLock());
+            if (generation != g) return;
+            for (auto& [sprite, records] : frame) env.QueueInput(sprite, records);
+            // Kill changes the generation under this lock too: a session that
+            // ended meanwhile never tells the game that its frame is in.
+            if (generation != g) return;
             env.ReceivedFromPlayers();
         }
     }
 
+    // Nothing is admitted before every required player plays: a frame of the
+    // players already known would pair their first packets with nobody's,
+    // and the late player's input would stay a frame behind for good.
     bool FrameComplete() {
-        if (playing.empty()) return false;
+        if (playing.empty() || playing.size() < env.RequiredPlayers()) return false;
         for (std::uint32_t sprite : playing) {
             auto it = frames.find(sprite);
             if (it == frames.end() || it->second.empty()) return false;
@@ -506,11 +669,18 @@ int NetworkComponent::Init() {
         core->frames.clear();
         core->playing.clear();
         core->frameOwners.clear();
+        core->relayed.clear();
     }
+    {
+        std::lock_guard<std::mutex> queueHold(core->queueMutex);
+        core->packetQueue.clear();
+    }
+    core->choosing = false;
     while (core->env.FrameEvent().WaitFor(0)) {
     }
     auto c = core;
     core->Start(g, [c, g] { c->AdmitFrames(g); });
+    core->Start(g, [c, g] { c->WorkOffPackets(g); });
     return 0;
 }
 
@@ -557,17 +727,16 @@ int NetworkComponent::Connect(_GUID application, const char* host, unsigned long
 
 void NetworkComponent::Kill() {
     NetEnvironment& env = core->env;
+    std::shared_ptr<qel::NetPeer> closing;
     {
         std::lock_guard<qel::CriticalSection> hold(env.PlayerLock());
         env.PlayerMap().clear();
-    }
-    std::shared_ptr<qel::NetPeer> closing;
-    {
-        std::lock_guard<std::mutex> hold(core->peerMutex);
+        std::lock_guard<std::mutex> peerHold(core->peerMutex);
         closing = std::move(core->peer);
         ++core->generation;
     }
     core->frameArrived.notify_all();
+    core->queued.notify_all();
     if (closing) closing->Close(core->lost);
     core->hostFlag = 0;
     core->connectedFlag = 0;
@@ -596,7 +765,42 @@ void NetworkComponent::AddToQOut(unsigned char type, unsigned char* data, unsign
 
 void NetworkComponent::SendQOut() {
     if (outQueue.empty()) return;
+    if (core->releasePending.exchange(false)) AddReleases();
     core->Send(netwire::FrameInput(core->ownSpriteId, outQueue), 0, true);
+}
+
+void NetworkComponent::ReleaseHeldInput() { core->releasePending = true; }
+
+// The releases go first in their records (mouse after the marker, keys last),
+// so that what the frame presses again stays pressed.
+void NetworkComponent::AddReleases() {
+    std::vector<std::uint8_t> keys, buttons;
+    if (core->ownSpriteId != 0) core->env.HeldInput(core->ownSpriteId, keys, buttons);
+    std::vector<std::uint8_t> mouse, pairs;
+    for (std::uint8_t b : buttons) {
+        const std::uint8_t kind = std::uint8_t(MouseEvent::Button0 << b);
+        mouse.insert(mouse.end(), {kind, 0, 0, 0, 0, 0, 0, 0});
+    }
+    for (std::uint8_t k : keys) pairs.insert(pairs.end(), {k, 0});
+    PrependRecord(NetMouseEvents, mouse);
+    PrependRecord(NetKeyEvents, pairs);
+}
+
+void NetworkComponent::PrependRecord(std::uint8_t type, const std::vector<std::uint8_t>& data) {
+    if (data.empty()) return;
+    for (netwire::FrameRecord& r : outQueue)
+        if (r.type == type) {
+            r.data.insert(r.data.begin(), data.begin(), data.end());
+            return;
+        }
+    netwire::FrameRecord record{type, data};
+    auto at = outQueue.begin();
+    if (type == NetMouseEvents) {
+        while (at != outQueue.end() && at->type == NetFrameMarker) ++at;
+    } else {
+        at = outQueue.end();
+    }
+    outQueue.insert(at, std::move(record));
 }
 
 void NetworkComponent::ClearQOut() { outQueue.clear(); }

@@ -45,6 +45,10 @@ public:
     // nothing when the queue is empty. The queue is kept.
     void SendQOut();
     void ClearQOut();
+    // This peer's input was reset (a pause, a focus change, a dialog): the
+    // next frame packet releases every key and button its sprite holds, so
+    // that every peer resets that sprite in the same frame.
+    void ReleaseHeldInput();
     std::size_t QOutCount() const { return outQueue.size(); }
 
     // 1 with the player's host flag and a new name block (the caller's; a
@@ -73,6 +77,9 @@ public:
     std::uint32_t ListeningPort() const;
 
 private:
+    void AddReleases();
+    void PrependRecord(std::uint8_t type, const std::vector<std::uint8_t>& data);
+
     struct Core;
     std::shared_ptr<Core> core;
     std::vector<netwire::FrameRecord> outQueue;

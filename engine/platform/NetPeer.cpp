@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <deque>
+#include <list>
 #include <map>
 #include <optional>
 #include <mutex>
@@ -112,7 +113,10 @@ struct Link {
     // for its peer to hang up.
     asio::steady_timer deadline;
     std::uint32_t player = 0;  // 0 until the joiner has said hello
+    std::string address;       // where the connection came from
+    bool seated = false;       // host side: the player takes part in the game
     std::deque<std::vector<std::uint8_t>> writes;
+    std::size_t queued = 0;    // bytes in writes
     std::array<std::uint8_t, 4> header{};
     std::vector<std::uint8_t> body;
     bool open = true;
@@ -142,7 +146,7 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
     // Hosting side, session thread only: the joined players' links, and the
     // links that have not joined yet.
     std::map<std::uint32_t, std::shared_ptr<Link>> joiners;
-    std::set<std::shared_ptr<Link>> waiting;
+    std::list<std::shared_ptr<Link>> waiting;  // oldest first
     asio::steady_timer acceptTimer;
     std::chrono::milliseconds acceptPause;
     std::atomic<bool> quiet{false};
@@ -180,8 +184,18 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
     }
 
     // --- writing ---
+    // A link whose peer stops reading is closed before its queue grows past
+    // the limit; callers may be walking the links, so it goes a moment later.
     void Write(const std::shared_ptr<Link>& link, std::vector<std::uint8_t> frame) {
-        if (!link->open) return;
+        if (!link->open || link->closing) return;
+        if (link->queued + frame.size() > limits.queuedBytes) {
+            link->closing = true;
+            asio::post(io, [self = shared_from_this(), link] {
+                self->LinkLost(link, "a peer does not read what is sent to it; the connection is closed", true);
+            });
+            return;
+        }
+        link->queued += frame.size();
         link->writes.push_back(std::move(frame));
         if (link->writes.size() == 1) WriteNext(link);
     }
@@ -190,6 +204,7 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
                           [self = shared_from_this(), link](const asio::error_code& error, std::size_t) {
                               if (!link->open) return;
                               if (error) return self->LinkLost(link, "send failed: " + error.message(), true);
+                              link->queued -= link->writes.front().size();
                               link->writes.pop_front();
                               if (!link->writes.empty()) return self->WriteNext(link);
                               if (link->closing) self->HangUp(link);
@@ -256,15 +271,30 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
         acceptPause = std::min(acceptPause * 2, limits.longestAcceptPause);
     }
 
-    // A new connection gets the handshake time to join, unless too many are
-    // joining already.
+    // A new connection gets the handshake time to join. When too many are
+    // joining, from its address or in all, the oldest of them makes room: a
+    // stranger who holds connections open cannot lock real players out.
     void Welcome(const std::shared_ptr<Link>& link) {
         asio::error_code ignored;
-        if (waiting.size() >= limits.pendingLinks) {
-            link->socket.close(ignored);
-            return Report("too many connections are joining at once; one more was refused");
+        link->address = link->socket.remote_endpoint(ignored).address().to_string();
+        std::size_t fromThere = 0;
+        for (const auto& w : waiting) fromThere += w->address == link->address;
+        std::shared_ptr<Link> oldest;
+        if (fromThere >= limits.pendingPerAddress) {
+            for (const auto& w : waiting)
+                if (w->address == link->address) {
+                    oldest = w;
+                    break;
+                }
+        } else if (waiting.size() >= limits.pendingLinks && !waiting.empty()) {
+            oldest = waiting.front();
         }
-        waiting.insert(link);
+        if (oldest) LinkLost(oldest, "too many connections are joining at once; the oldest was closed", true);
+        if (limits.pendingLinks == 0 || limits.pendingPerAddress == 0) {
+            link->socket.close(ignored);
+            return Report("no connection may join; one was refused");
+        }
+        waiting.push_back(link);
         link->socket.set_option(tcp::no_delay(true), ignored);
         link->deadline.expires_after(limits.handshakeTime);
         link->deadline.async_wait([self = shared_from_this(), link](const asio::error_code& e) {
@@ -301,8 +331,9 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
         const std::uint32_t to = in.U32();
         std::vector<std::uint8_t> packet = in.Rest();
         if (!in.Ok() || packet.empty()) return Report("a truncated game packet was dropped");
-        if (!quiet && events.mayPass && !events.mayPass(link->player, packet)) return;
-        Route(link->player, to, std::move(packet));
+        NetRelay scope = NetRelay::All;
+        if (to == AllPlayers && (scope = RelayOf(link->player, packet)) == NetRelay::Drop) return;
+        Route(link->player, to, std::move(packet), scope);
     }
 
     void Hello(const std::shared_ptr<Link>& link, Reader& in) {
@@ -317,8 +348,12 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
             Report("a peer of another game was refused");
             return CloseWhenSent(link);
         }
-        waiting.erase(link);
+        waiting.remove(link);
         link->deadline.cancel();
+        if (Unseated() >= limits.unseatedLinks) {
+            LinkLost(link, "too many players are joined without playing; one more was refused", true);
+            return;
+        }
         std::vector<std::uint8_t> welcome = StartFrame(FrameWelcome);
         std::vector<std::uint8_t> joined = StartFrame(FrameJoined);
         std::uint32_t id;
@@ -345,11 +380,42 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
         for (auto& [pid, other] : joiners) Write(other, joined);
         joiners[id] = link;
         Write(link, std::move(welcome));
+        AwaitSeat(link);
         Created(id);
     }
 
+    std::size_t Unseated() const {
+        std::size_t n = 0;
+        for (const auto& [pid, link] : joiners) n += !link->seated && !link->closing;
+        return n;
+    }
+
+    // A joined player that has not taken part in the game by the seat time
+    // is let go.
+    void AwaitSeat(const std::shared_ptr<Link>& link) {
+        link->deadline.expires_after(limits.seatTime);
+        link->deadline.async_wait([self = shared_from_this(), link](const asio::error_code& e) {
+            if (e || link->seated || !link->open || link->closing) return;
+            self->Report("a player did not take part in time; it is let go");
+            self->DismissPlayer(link->player);
+        });
+    }
+
+    void SeatPlayer(std::uint32_t id) {
+        auto it = joiners.find(id);
+        if (it == joiners.end() || it->second->closing) return;
+        it->second->seated = true;
+        it->second->deadline.cancel();
+    }
+
+    // The host's decision for a packet to all players, taken in its one relay order.
+    NetRelay RelayOf(std::uint32_t from, const std::vector<std::uint8_t>& packet) {
+        if (quiet) return NetRelay::Drop;
+        return events.relay ? events.relay(from, packet) : NetRelay::All;
+    }
+
     // A game packet from `from` (a joiner or this host) to its addressee.
-    void Route(std::uint32_t from, std::uint32_t to, std::vector<std::uint8_t> packet) {
+    void Route(std::uint32_t from, std::uint32_t to, std::vector<std::uint8_t> packet, NetRelay scope) {
         std::vector<std::uint8_t> frame = StartFrame(FrameData);
         PutU32(frame, from);
         PutU32(frame, to);
@@ -357,7 +423,8 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
         FinishFrame(frame);
         if (to == AllPlayers) {
             for (auto& [pid, link] : joiners)
-                if (pid != from) Write(link, frame);
+                if (pid != from && (scope == NetRelay::All || (scope == NetRelay::Seated && link->seated)))
+                    Write(link, frame);
             if (from != self) Deliver(from, std::move(packet));
         } else if (to == self) {
             Deliver(from, std::move(packet));
@@ -523,8 +590,12 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
             if (first && !quiet && events.sessionTerminated) events.sessionTerminated(lost);
             return;
         }
-        waiting.erase(link);
-        if (link->player == 0 || link->closing) return;  // never joined, or gone already
+        waiting.remove(link);
+        if (link->player == 0) return;  // never joined
+        if (link->closing) {
+            // Let go already, unless it is a player that stopped reading.
+            if (joiners.count(link->player) == 0 || joiners[link->player] != link) return;
+        }  // never joined, or gone already
         Depart(link->player);
     }
 
@@ -657,6 +728,11 @@ void NetPeer::Dismiss(std::uint32_t player) {
     asio::post(impl_->io, [self = impl_, player] { self->DismissPlayer(player); });
 }
 
+void NetPeer::Seat(std::uint32_t player) {
+    if (!IsOpen()) return;
+    asio::post(impl_->io, [self = impl_, player] { self->SeatPlayer(player); });
+}
+
 bool NetPeer::SendTo(std::uint32_t to, const std::uint8_t* data, std::size_t size, bool loopback) {
     Impl& m = *impl_;
     if (data == nullptr || size == 0 || size > MaxPacket) return false;
@@ -672,7 +748,10 @@ bool NetPeer::SendTo(std::uint32_t to, const std::uint8_t* data, std::size_t siz
     asio::post(m.io, [s = impl_, to, self, hosting, loopback, packet = std::move(packet)]() mutable {
         const bool toSelfToo = to == self || (to == AllPlayers && loopback);
         if (hosting) {
-            if (to != self) s->Route(self, to, packet);
+            // The host's own packets to all take their place in the relay order too.
+            NetRelay scope = NetRelay::All;
+            if (to == AllPlayers && (scope = s->RelayOf(self, packet)) == NetRelay::Drop) return;
+            if (to != self) s->Route(self, to, packet, scope);
         } else if (to != self && s->hostLink && s->hostLink->open) {
             std::vector<std::uint8_t> frame = StartFrame(FrameData);
             PutU32(frame, self);

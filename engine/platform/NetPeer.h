@@ -15,15 +15,20 @@
 
 namespace qel {
 
+// Where the host passes a packet addressed to all players: to nobody, to
+// everyone, only to the players it has seated (and itself), or to itself.
+enum class NetRelay { Drop, All, Seated, Host };
+
 // Called on the session's thread. They must not block for long: a handler
 // that needs to wait hands the work on to a thread of its own.
 struct NetPeerEvents {
     std::function<void(std::uint32_t player)> playerCreated;
     std::function<void(std::uint32_t player)> playerDestroyed;
     std::function<void(std::uint32_t from, std::vector<std::uint8_t> packet)> received;
-    // Host side: asked for every game packet of a joiner before it is passed
-    // on to anyone; a packet it refuses goes nowhere.
-    std::function<bool(std::uint32_t from, const std::vector<std::uint8_t>& packet)> mayPass;
+    // Host side: asked for every game packet sent to all players, the host's
+    // own included, before it goes to anyone (in the one order in which the
+    // host relays); a packet it drops goes nowhere.
+    std::function<NetRelay(std::uint32_t from, const std::vector<std::uint8_t>& packet)> relay;
     // The host went away (lost: the link broke or the host reset it rather
     // than ending its session); the session is over.
     std::function<void(bool lost)> sessionTerminated;
@@ -33,13 +38,20 @@ struct NetPeerEvents {
 
 enum class NetResult { Ok, BadPort, Failed };
 
-// What a host grants a connection that has not joined yet: it must say hello
-// within the handshake time, and only so many may wait at once. A failed
-// accept (no descriptors left) is retried after a pause that doubles up to
-// the longest.
+// What a host grants its links. A connection that has not joined must say
+// hello within the handshake time; when too many wait, in all or from one
+// address, the oldest of them is closed for the newcomer. A joined player
+// must be seated (Seat) within the seat time, and only so many may be joined
+// and unseated at once. A link whose unsent bytes pass the queue limit (its
+// peer does not read) is closed. A failed accept (no descriptors left) is
+// retried after a pause that doubles up to the longest.
 struct NetPeerLimits {
     std::chrono::milliseconds handshakeTime{5000};
     std::size_t pendingLinks = 8;
+    std::size_t pendingPerAddress = 2;
+    std::chrono::milliseconds seatTime{120000};
+    std::size_t unseatedLinks = 8;
+    std::size_t queuedBytes = std::size_t(1) << 20;
     std::chrono::milliseconds acceptPause{50};
     std::chrono::milliseconds longestAcceptPause{1000};
 };
@@ -73,6 +85,9 @@ public:
     // Host: the player's link is closed once what was sent to it has gone out;
     // it is destroyed for everyone at once.
     void Dismiss(std::uint32_t player);
+    // Host: the player takes part in the game: it keeps its link and gets
+    // the packets relayed to seated players.
+    void Seat(std::uint32_t player);
 
     // Queues one packet for a player or for all (the sender too when loopback
     // is set). False when no session is open, the player is unknown or the

@@ -15,6 +15,7 @@
 #include "input/Mouse.h"
 #include "input/QelCursor.h"
 #include "network/NetSession.h"
+#include "network/NetworkComponent.h"
 #include "platform/Clock.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/Game.h"
@@ -475,6 +476,10 @@ void GameNode::ViewPortPosition(unsigned int x, unsigned int y, bool moveMainCha
 }
 
 void GameNode::NResetKM() {
+    // In a networked game a reset on one peer alone would part the peers:
+    // this peer's sprite is released through its next frame packet instead,
+    // on every peer at once, and the others' sprites follow their own peers.
+    if (NetworkLevel && net::Current() != nullptr) return net::Current()->ReleaseHeldInput();
     for (unsigned int i = 0; i < netActiveIds.Size(); ++i) {
         if (Sprite* sprite = Sprite::Search(netActiveIds[i])) {
             sprite->Keyboard_Reset();

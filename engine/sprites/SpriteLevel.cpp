@@ -45,6 +45,7 @@ ViewPort* LevelViewPort() { return &::LevelViewPort(); }
 
 float LevelWorldWidth() { return gNode ? static_cast<float>(gNode->WorldWidth()) : 0.0f; }
 float LevelWorldHeight() { return gNode ? static_cast<float>(gNode->WorldHeight()) : 0.0f; }
+bool LevelIsNetworked() { return gNode && gNode->NetworkLevel; }
 
 float ViewWorldX() {
     ViewPort* v = LevelViewPort();

@@ -22,6 +22,8 @@ bool LevelAddSprite(Sprite* sprite);
 ViewPort* LevelViewPort();
 float LevelWorldWidth();
 float LevelWorldHeight();
+// The current level is played over the network.
+bool LevelIsNetworked();
 // The viewport's committed world position, 0 without a level.
 float ViewWorldX();
 float ViewWorldY();

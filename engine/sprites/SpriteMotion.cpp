@@ -31,6 +31,25 @@ float Tiny(double v) { return std::fabs(v) < 1e-9 ? 0.0f : static_cast<float>(v)
 bool CodeHasH(int code) { return code == 1 || code == 2; }
 bool CodeHasV(int code) { return code == 1 || code == 3; }
 
+tagRECT DisplayedBox(const FrameElem* frame, bool hFlip, bool vFlip) {
+    return frame ? FrameVariant{*frame, hFlip, vFlip}.Box() : tagRECT{0, 0, 0, 0};
+}
+
+// Cuts the translation so that the box, from the position, stays in the world.
+void KeepBoxInWorld(float x, float y, const tagRECT& box, float& tx, float& ty) {
+    const float l = static_cast<float>(box.left), t = static_cast<float>(box.top);
+    const float r = static_cast<float>(box.right), b = static_cast<float>(box.bottom);
+    const float worldWidth = LevelWorldWidth(), worldHeight = LevelWorldHeight();
+    if (x + tx + l < 0)
+        tx = -x - l;
+    else if (x + tx + r >= worldWidth)
+        tx = worldWidth - x - r;
+    if (y + ty + t < 0)
+        ty = -y - t;
+    else if (y + ty + b >= worldHeight)
+        ty = worldHeight - y - b;
+}
+
 }  // namespace
 
 // --- direction ---
@@ -308,7 +327,19 @@ void Sprite::MoveForPegFlip(bool withTranslation) {
 void Sprite::UpdateSprite() {
     if (showVectorOfTranslation) ShowVectorOfTranslation(0UL);
     if (!mainCharacter) {
-        MoveForPegFlip(true);
+        // Each peer of a networked game has its own main character; every
+        // player's sprite is kept in the world alike, so that all peers
+        // move it the same.
+        if (IsActiveNetworkPlayer() && LevelIsNetworked()) {
+            const float tx = translationX, ty = translationY;
+            KeepBoxInWorld(mapX, mapY, DisplayedBox(DisplayedFrame(), currentHFlip, currentVFlip), translationX,
+                           translationY);
+            MoveForPegFlip(true);
+            translationX = tx;
+            translationY = ty;
+        } else {
+            MoveForPegFlip(true);
+        }
         if (zOrder != CursorZOrder) {
             if (!map || MapKind(map) == Map::MasterMap) {
                 viewportX = TruncToInt32(mapX - ViewWorldX());
@@ -371,21 +402,11 @@ float MoveAlongAxis(ViewPort& view, const BoxAxis& axis, float& position, float 
 
 void Sprite::ScrollAsMainCharacter() {
     ViewPort& view = *LevelViewPort();
-    const FrameElem* frame = DisplayedFrame();
-    tagRECT box{0, 0, 0, 0};
-    if (frame) box = FrameVariant{*frame, currentHFlip, currentVFlip}.Box();
+    const tagRECT box = DisplayedBox(DisplayedFrame(), currentHFlip, currentVFlip);
     const float l = static_cast<float>(box.left), t = static_cast<float>(box.top);
     const float r = static_cast<float>(box.right), b = static_cast<float>(box.bottom);
     float tx = translationX, ty = translationY;
-    const float worldWidth = LevelWorldWidth(), worldHeight = LevelWorldHeight();
-    if (mapX + tx + l < 0)
-        tx = -mapX - l;
-    else if (mapX + tx + r >= worldWidth)
-        tx = worldWidth - mapX - r;
-    if (mapY + ty + t < 0)
-        ty = -mapY - t;
-    else if (mapY + ty + b >= worldHeight)
-        ty = worldHeight - mapY - b;
+    KeepBoxInWorld(mapX, mapY, box, tx, ty);
     const float x0 = mapX + tx - view.WorldXPos() + l;
     const float y0 = mapY + ty - view.WorldYPos() + t;
     const float x1 = x0 + r - l;

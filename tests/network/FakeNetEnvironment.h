@@ -66,6 +66,7 @@ public:
         if (auto it = sprites.find(id); it != sprites.end()) it->second.mainCharacter = true;
     }
     bool QueueInput(std::uint32_t id, std::vector<netwire::FrameRecord>& records) override {
+        if (whileQueueing) whileQueueing();
         auto it = sprites.find(id);
         if (it == sprites.end()) return false;
         Note([&] {
@@ -75,7 +76,11 @@ public:
         return true;
     }
 
+    void HeldInput(std::uint32_t, std::vector<std::uint8_t>&, std::vector<std::uint8_t>&) override {}
+
     int RequestDialog(int kind) override {
+        // As the game's wait dialog: it closes once the required players play.
+        if (kind == 110 && waitDialogWaitsForPlayers) WaitUntil([&] { return taken >= int(required); });
         std::vector<std::uint32_t> ids;
         {
             std::lock_guard<qel::CriticalSection> hold(lock);
@@ -96,17 +101,27 @@ public:
     void Log(const char* text) override { Note([&] { logs.push_back(text); }); }
     bool StartWorker(std::function<void()> work) override {
         auto t = std::make_unique<qel::WorkerThread>();
-        if (!t->Start(std::move(work))) return false;
+        const auto delay = workerDelay;
+        if (!t->Start([delay, work = std::move(work)] {
+                std::this_thread::sleep_for(delay);
+                work();
+            }))
+            return false;
         std::lock_guard<std::mutex> hold(workerLock);
         workers.push_back(std::move(t));
         return true;
     }
+    std::size_t WorkersStarted() {
+        std::lock_guard<std::mutex> hold(workerLock);
+        return workers.size();
+    }
 
     // --- for the tests ---
     // Waits (at most 5 s) until the condition holds, checked under the state lock.
-    bool WaitUntil(const std::function<bool()>& condition) {
+    bool WaitUntil(const std::function<bool()>& condition,
+                   std::chrono::milliseconds limit = std::chrono::seconds(5)) {
         std::unique_lock<std::mutex> hold(stateLock);
-        return changed.wait_for(hold, std::chrono::seconds(5), condition);
+        return changed.wait_for(hold, limit, condition);
     }
     // Waits until n sprites are taken and the work of their announcements,
     // which holds the player lock, is done.
@@ -143,6 +158,11 @@ public:
     std::function<int(int, const std::vector<std::uint32_t>&)> chooser;
     // Runs on the worker while its message box is up.
     std::function<void()> whileBoxIsUp;
+    // Runs as the admitted frame's input is queued, before it counts.
+    std::function<void()> whileQueueing;
+    // Every new thread waits this long before its work: a loaded machine.
+    std::chrono::milliseconds workerDelay{0};
+    bool waitDialogWaitsForPlayers = false;
 
     // Guarded by stateLock.
     int framesReceived = 0;

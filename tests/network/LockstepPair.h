@@ -1,30 +1,37 @@
-// Two peers of a networked level in one process on loopback, each with its
-// own frame loop on a thread of its own, as two game programs would run:
-// every frame a peer sends random key input, lets the session admit the
-// frame's packets, applies each sprite's queue (Sprite::HandleQ) and keeps a
-// hash of both sprites' input state. Both peers must end with the same
-// hashes. A delaying relay between the joiner and the host adds latency.
+// Peers of a networked level in one process on loopback, each with its own
+// frame loop on a thread of its own, as game programs run: while it waits for
+// the players a peer sets the frame event every frame, as the frame step
+// does; then every frame it sends random key input, lets the session admit
+// the frame's packets, applies each sprite's queue (Sprite::HandleQ), moves
+// each sprite by its keys inside a small world and keeps a hash of every
+// sprite's state. The honest peers must end with the same hashes. A delaying
+// relay between the first joiner and the host adds latency.
 #pragma once
 #include <asio.hpp>
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <deque>
 #include <memory>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
 #include "FakeNetEnvironment.h"
+#include "network/NetSession.h"
 #include "sprites/Sprite.h"
 
-// A FakeNetEnvironment whose two network-player sprites are real sprites:
-// the admitted input goes into their queues as the engine's does.
+// A FakeNetEnvironment whose network-player sprites are real sprites: the
+// admitted input goes into their queues as the engine's does.
 class SpriteNetEnvironment : public FakeNetEnvironment {
 public:
+    static constexpr std::uint32_t SpriteCount = 3;
+
     SpriteNetEnvironment() {
         std::lock_guard<qel::CriticalSection> hold(lock);
-        sprites[1].name = "Red";
-        sprites[2].name = "Blue";
+        for (std::uint32_t id = 1; id <= SpriteCount; ++id) sprites[id].name = "Player " + std::to_string(id);
     }
     bool QueueInput(std::uint32_t id, std::vector<netwire::FrameRecord>& records) override {
         Sprite* s = Real(id);
@@ -32,9 +39,14 @@ public:
         QueueFrameRecords(*s, records);
         return FakeNetEnvironment::QueueInput(id, records);
     }
-    Sprite* Real(std::uint32_t id) { return id == 1 ? &red : id == 2 ? &blue : nullptr; }
+    void HeldInput(std::uint32_t id, std::vector<std::uint8_t>& keys, std::vector<std::uint8_t>& buttons) override {
+        if (Sprite* s = Real(id)) HeldInputOf(*s, keys, buttons);
+    }
+    Sprite* Real(std::uint32_t id) { return id >= 1 && id <= SpriteCount ? &real[id - 1] : nullptr; }
 
-    Sprite red, blue;
+    Sprite real[SpriteCount];
+    // Where each sprite stands in a world 100 steps wide.
+    std::array<int, SpriteCount> x{};
 };
 
 // Passes one TCP connection on, each chunk after the delay, in order.
@@ -110,65 +122,146 @@ private:
     std::thread thread_;
 };
 
+struct LockstepOptions {
+    int peers = 2;  // the host and peers - 1 joiners, all required
+    std::chrono::milliseconds latency{0};
+    // The first joiner's new threads start this late, as on a loaded machine.
+    std::chrono::milliseconds joinerThreadDelay{0};
+    // The last peer sends its frame packet three times every this many
+    // frames (0: never); its own hashes are not compared.
+    int burstEvery = 0;
+    // Each frame goes through the engine's own exchange (net::ExchangeInput,
+    // which waits in 10 ms steps) instead of waiting on the admission itself.
+    bool enginePath = false;
+};
+
 class LockstepPair {
 public:
-    // Hosts and joins (through a relay when latency is asked for); Ready()
-    // tells whether both peers took their sprites.
-    explicit LockstepPair(std::chrono::milliseconds latency = std::chrono::milliseconds(0)) {
-        hostEnv.chooser = [](int kind, const std::vector<std::uint32_t>& ids) {
-            return kind == 109 && !ids.empty() ? int(ids.front() | 0x10000) : 2;
-        };
-        joinEnv.chooser = hostEnv.chooser;
+    // Hosts and joins (the first joiner through a relay when latency is
+    // asked for); Ready() tells whether every peer joined. The peers choose
+    // their sprites while their frame loops already run.
+    explicit LockstepPair(LockstepOptions options = {}) : options_(options) {
+        for (int i = 0; i < options.peers; ++i) {
+            peers_.push_back(std::make_unique<Peer>(std::uint32_t(options.peers), std::uint32_t(11 + 18 * i)));
+            if (i == 1) peers_.back()->env.workerDelay = options.joinerThreadDelay;
+        }
+        NetworkComponent& host = peers_[0]->component;
         host.BindAddress("127.0.0.1");
         host.ListenOnAnyPort();
         if (host.Host(TestGuid(77), 24600, "Lockstep", "Host") != 0) return;
-        std::uint32_t port = host.ListeningPort();
-        if (latency.count() > 0) {
-            relay = std::make_unique<DelayRelay>(port, latency);
-            port = relay->Port();
+        for (int i = 1; i < options.peers; ++i) {
+            // One at a time, so that each is offered what the others left.
+            if (!Host().WaitUntil([&] { return Host().taken >= i; })) return;
+            std::uint32_t port = host.ListeningPort();
+            if (i == 1 && options.latency.count() > 0) {
+                relay_ = std::make_unique<DelayRelay>(port, options.latency);
+                port = relay_->Port();
+            }
+            if (peers_[std::size_t(i)]->component.Connect(TestGuid(77), "127.0.0.1", port, "Joiner") != 0) return;
         }
-        if (!hostEnv.WaitUntil([&] { return hostEnv.waits == 1; })) return;
-        if (joiner.Connect(TestGuid(77), "127.0.0.1", port, "Joiner") != 0) return;
-        ready = joinEnv.WaitUntil([&] { return joinEnv.waits == 1; }) && joinEnv.WaitUntilTaken(2) &&
-                hostEnv.WaitUntilTaken(2);
+        ready_ = true;
     }
     ~LockstepPair() {
-        joiner.Kill();
-        host.Kill();
-        hostEnv.JoinWorkers();
-        joinEnv.JoinWorkers();
+        for (auto it = peers_.rbegin(); it != peers_.rend(); ++it) (*it)->component.Kill();
+        for (auto& p : peers_) p->env.JoinWorkers();
     }
-    bool Ready() const { return ready; }
+    bool Ready() const { return ready_; }
 
-    // Both peers run `count` more frames. False when a peer waited more than
-    // five seconds for a frame's input.
+    // Every peer runs `count` more frames. False when an honest peer waited
+    // more than five seconds for the players or for a frame's input.
     bool RunFrames(int count) {
-        bool hostOk = true, joinOk = true;
-        std::thread hostLoop([&] { hostOk = Frames(host, hostEnv, hostRandom, hostHashes, count); });
-        joinOk = Frames(joiner, joinEnv, joinRandom, joinHashes, count);
-        hostLoop.join();
-        return hostOk && joinOk;
+        std::vector<std::thread> loops;
+        std::vector<char> ok(peers_.size(), 1);
+        for (std::size_t i = 1; i < peers_.size(); ++i)
+            loops.emplace_back([&, i] { ok[i] = Frames(*peers_[i], count, Bursts(i)); });
+        ok[0] = Frames(*peers_[0], count, Bursts(0));
+        for (auto& t : loops) t.join();
+        for (std::size_t i = 0; i < peers_.size(); ++i)
+            if (!ok[i] && !Bursts(i)) return false;
+        return true;
     }
 
-    SpriteNetEnvironment hostEnv, joinEnv;
-    NetworkComponent host{hostEnv}, joiner{joinEnv};
-    // Per frame, each peer's hash of both sprites' input state.
-    std::vector<std::uint64_t> hostHashes, joinHashes;
+    // Where each peer stands, for a failure's message.
+    std::string Progress() {
+        std::string all;
+        for (std::size_t i = 0; i < peers_.size(); ++i) {
+            SpriteNetEnvironment& e = peers_[i]->env;
+            all += "peer " + std::to_string(i) + ": waiting " + std::to_string(int(e.waiting)) + ", sprites taken " +
+                   std::to_string(e.Read([&] { return e.taken; })) + ", own sprite " +
+                   std::to_string(peers_[i]->component.OwnSpriteId()) + ", frames " +
+                   std::to_string(peers_[i]->hashes.size()) + "\n";
+        }
+        return all;
+    }
+
+    // The peers whose hashes must agree.
+    std::size_t HonestPeers() const { return options_.burstEvery > 0 ? peers_.size() - 1 : peers_.size(); }
+    // Per frame, the peer's hash of every sprite's state.
+    const std::vector<std::uint64_t>& Hashes(std::size_t peer) const { return peers_[peer]->hashes; }
+    SpriteNetEnvironment& Env(std::size_t peer) { return peers_[peer]->env; }
+    NetworkComponent& Component(std::size_t peer) { return peers_[peer]->component; }
+
+    // For the single-pair tests and benchmarks.
+    SpriteNetEnvironment& Host() { return peers_[0]->env; }
 
 private:
-    static bool Frames(NetworkComponent& peer, SpriteNetEnvironment& env, std::mt19937& random,
-                       std::vector<std::uint64_t>& hashes, int count) {
-        for (int i = 0; i < count; ++i) {
-            std::vector<std::uint8_t> keys = RandomKeys(random);
-            peer.AddToQOut(NetFrameMarker, nullptr, 0);
-            if (!keys.empty()) peer.AddToQOut(NetKeyEvents, keys.data(), unsigned(keys.size()));
-            peer.SendQOut();
-            peer.ClearQOut();
-            env.frameEvent.Set();
-            const int frame = int(hashes.size()) + 1;
-            if (!env.WaitUntil([&] { return env.framesReceived >= frame; })) return false;
-            hashes.push_back(StateHash(env));
+    struct Peer {
+        Peer(std::uint32_t players, std::uint32_t seed) : random(seed) {
+            env.required = players;
+            env.maximum = players;
+            env.waitDialogWaitsForPlayers = true;
+            env.waiting = true;  // as the level start leaves it once the session is up
+            env.chooser = [](int kind, const std::vector<std::uint32_t>& ids) {
+                return kind == 109 && !ids.empty() ? int(ids.front() | 0x10000) : 2;
+            };
         }
+        SpriteNetEnvironment env;
+        NetworkComponent component{env};
+        std::mt19937 random;
+        std::vector<std::uint64_t> hashes;
+    };
+
+    bool Bursts(std::size_t peer) const {
+        return options_.burstEvery > 0 && peer + 1 == peers_.size() && peer > 0;
+    }
+
+    bool Frames(Peer& p, int count, bool bursts) const {
+        // The frame step sets the frame event every frame, the lockstep
+        // runs once the players are in.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (p.env.waiting) {
+            p.env.frameEvent.Set();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (std::chrono::steady_clock::now() > giveUp) return false;
+        }
+        for (int i = 0; i < count; ++i) {
+            std::vector<std::uint8_t> keys = RandomKeys(p.random);
+            if (options_.enginePath) {
+                if (!EngineFrame(p, keys)) return false;
+                continue;
+            }
+            p.component.AddToQOut(NetFrameMarker, nullptr, 0);
+            if (!keys.empty()) p.component.AddToQOut(NetKeyEvents, keys.data(), unsigned(keys.size()));
+            const int copies = bursts && p.hashes.size() % std::size_t(5) == 4 ? 3 : 1;
+            for (int c = 0; c < copies; ++c) p.component.SendQOut();
+            p.component.ClearQOut();
+            p.env.frameEvent.Set();
+            const int frame = int(p.hashes.size()) + 1;
+            // The bursting peer may run out of the others' frames at the end.
+            const auto limit = bursts ? std::chrono::milliseconds(500) : std::chrono::milliseconds(5000);
+            if (!p.env.WaitUntil([&] { return p.env.framesReceived >= frame; }, limit)) return false;
+            p.hashes.push_back(StateHash(p.env));
+        }
+        return true;
+    }
+
+    // The frame step's order: the frame event, then the engine's exchange.
+    static bool EngineFrame(Peer& p, const std::vector<std::uint8_t>& keys) {
+        p.env.frameEvent.Set();
+        const int frame = int(p.hashes.size()) + 1;
+        auto inputIn = [&] { return p.env.Read([&] { return p.env.framesReceived >= frame; }); };
+        if (!net::ExchangeInput(p.component, inputIn, nullptr, 0, keys.data(), int(keys.size() / 2), 5000)) return false;
+        p.hashes.push_back(StateHash(p.env));
         return true;
     }
 
@@ -184,22 +277,29 @@ private:
         return out;
     }
 
+    // Applies the frame's input to every sprite, moves it by its arrow keys
+    // (kept inside the world) and hashes what that leaves.
     static std::uint64_t StateHash(SpriteNetEnvironment& env) {
+        constexpr std::uint8_t Left = 0xCB, Right = 0xCD;
         std::uint64_t h = 1469598103934665603ull;
         auto mix = [&h](std::uint64_t v) { h = (h ^ v) * 1099511628211ull; };
-        for (Sprite* s : {&env.red, &env.blue}) {
-            s->HandleQ();
-            mix(s->remoteFrameCounter);
+        for (std::uint32_t i = 0; i < SpriteNetEnvironment::SpriteCount; ++i) {
+            Sprite& s = env.real[i];
+            s.HandleQ();
+            env.x[i] = std::clamp(env.x[i] + int(s.Keyboard_IsPressed(Right)) - int(s.Keyboard_IsPressed(Left)), 0, 100);
+            mix(std::uint64_t(env.x[i]));
+            mix(s.remoteFrameCounter);
             for (int k = 0; k < 256; ++k) {
                 const auto key = std::uint8_t(k);
-                mix(s->Keyboard_IsPressed(key) | (s->Keyboard_IsTriggered(key) << 1));
-                mix(s->Keyboard_HoldCounter(key));
+                mix(s.Keyboard_IsPressed(key) | (s.Keyboard_IsTriggered(key) << 1));
+                mix(s.Keyboard_HoldCounter(key));
             }
         }
         return h;
     }
 
-    std::unique_ptr<DelayRelay> relay;
-    std::mt19937 hostRandom{11}, joinRandom{29};
-    bool ready = false;
+    LockstepOptions options_;
+    std::vector<std::unique_ptr<Peer>> peers_;
+    std::unique_ptr<DelayRelay> relay_;
+    bool ready_ = false;
 };

@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <utility>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <asio.hpp>
+#include <array>
 #include "FakeNetEnvironment.h"
+#include "platform/NetPeer.h"
 
 namespace {
 
@@ -374,4 +380,70 @@ TEST_F(TwoPlayers, ASpriteAnnouncedAgainCountsOnce) {
     }
     EXPECT_EQ(host.PlayerCount(), 3u);
     EXPECT_EQ(joiner.PlayerCount(), 3u);
+}
+
+// A stranger who joins the session and floods it with packets of a type
+// nobody knows: the host passes none of them on, neither peer starts a thread
+// per packet or writes a log line per packet, and the game goes on.
+TEST_F(TwoPlayers, AStrangerFloodingUnknownPacketsFreezesNobody) {
+    Open();
+    const std::size_t hostThreads = hostEnv.WorkersStarted(), joinThreads = joinEnv.WorkersStarted();
+    asio::io_context io;
+    asio::ip::tcp::socket stranger(io);
+    stranger.connect({asio::ip::make_address(Loopback), std::uint16_t(host.ListeningPort())});
+    Bytes stream{0, 0, 0, 0, 1};  // a hello for this game, as a peer says it
+    const qel::NetPeer::AppId app{7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x5A};
+    stream.insert(stream.end(), app.begin(), app.end());
+    stream.insert(stream.end(), {1, 0, 'S'});
+    stream[0] = std::uint8_t(stream.size() - 4);
+    constexpr int Flood = 5000;
+    for (int i = 0; i < Flood; ++i) stream.insert(stream.end(), {11, 0, 0, 0, 6, 0, 0, 0, 0, 0, 0, 0, 0, 3, 1});
+    asio::write(stranger, asio::buffer(stream));
+    // The stranger is a player now, offered the sprites; its flood has been
+    // read once its choice after it is answered with a second offer.
+    Bytes choice{0, 0, 0, 0, 6, 0, 0, 0, 0, 0, 0, 0, 0};
+    const Bytes invalid = netwire::IdPacket(NetPlayerChoice, 99);
+    choice.insert(choice.end(), invalid.begin(), invalid.end());
+    choice[0] = std::uint8_t(choice.size() - 4);
+    asio::write(stranger, asio::buffer(choice));
+    timeval fiveSeconds{5, 0};
+    const int raw = stranger.native_handle();
+    ::setsockopt(raw, SOL_SOCKET, SO_RCVTIMEO, &fiveSeconds, sizeof fiveSeconds);
+    auto readAll = [raw](std::uint8_t* to, std::size_t n) { return ::recv(raw, to, n, MSG_WAITALL) == ssize_t(n); };
+    int offers = 0;
+    for (bool reading = true; reading && offers < 2;) {
+        std::array<std::uint8_t, 4> header{};
+        reading = readAll(header.data(), 4);
+        Bytes body(std::size_t(header[0] | header[1] << 8 | header[2] << 16));
+        reading = reading && readAll(body.data(), body.size());
+        offers += reading && body.size() > 9 && body[0] == 6 && body[9] == NetPlayerList;
+    }
+    ASSERT_EQ(offers, 2);
+    ExchangeFrame({{NetFrameMarker, {}}}, {{NetFrameMarker, {}}}, 1);
+    EXPECT_LE(hostEnv.WorkersStarted(), hostThreads + 2);
+    EXPECT_LE(joinEnv.WorkersStarted(), joinThreads + 2);
+    EXPECT_LE(hostEnv.Read([&] { return hostEnv.logs.size(); }), 40u);
+    EXPECT_EQ(joinEnv.Read([&] { return joinEnv.logs.size(); }), 0u);  // nothing reached the joiner
+}
+
+// A frame admitted as the session ends must not tell the game (by then on
+// another level, or in the next session) that its frame's input is in.
+TEST_F(TwoPlayers, AFrameAdmittedAsTheSessionEndsIsNotCounted) {
+    Open();
+    bool once = false;
+    joinEnv.whileQueueing = [&] {
+        if (std::exchange(once, true)) return;
+        joiner.Kill();  // the game leaves the level as the frame's input is handed over
+    };
+    for (NetworkComponent* c : {&host, &joiner}) {
+        c->AddToQOut(NetFrameMarker, nullptr, 0);
+        c->SendQOut();
+        c->ClearQOut();
+    }
+    hostEnv.frameEvent.Set();
+    joinEnv.frameEvent.Set();
+    ASSERT_TRUE(joinEnv.WaitUntil([&] { return joinEnv.framesQueued > 0; }));
+    joinEnv.JoinWorkers();
+    EXPECT_TRUE(once);
+    EXPECT_EQ(joinEnv.Read([&] { return joinEnv.framesReceived; }), 0);
 }
