@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "GameFixture.h"
+#include "LevelMasks.h"
 #include "PlayerBot.h"
 #include "logic/GameDeclarations.h"
 #include "platform/AudioBuffer.h"
@@ -187,6 +188,29 @@ private:
     int framesSinceTap = 2;
 };
 
+// Each frame, the player's collision box against what its level's map draws
+// as solid: a player is never seen inside a body.
+class ArtCheck {
+public:
+    void Frame(const std::string& level, int frame) {
+        const nolt::LevelRecord* record = gametest::LevelNamed(level);
+        Sprite* player = LevelSprite("protag");
+        if (record == nullptr || player == nullptr) return;
+        const SolidMask& mask = gametest::MaskOf(*record);
+        const Place at = PlayerPlace();
+        const int x = int(std::floor(at.x)), y = int(std::floor(at.y));
+        const int solid = gametest::SolidUnderPlayer(mask, x, y);
+        if (solid == 0) return;
+        if (faults.size() < 10)
+            faults.push_back(level + " frame " + std::to_string(frame) + ": player at (" + std::to_string(x) + ", " +
+                             std::to_string(y) + ") over " + std::to_string(solid) + " solid pixels");
+        ++frames;
+    }
+
+    int frames = 0;
+    std::vector<std::string> faults;
+};
+
 class PlayThrough : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -217,6 +241,7 @@ protected:
     // of Level_40 show, `last` is finished, or the bot gets stuck. Answers the
     // level the bot got stuck on, or "" when it got through.
     std::string Play(const std::string& firstLevel, const std::string& last, Recorder* recorder = nullptr) {
+        ArtCheck art;
         GameRun run;
         Keys keys;
         PlayerBot bot;
@@ -266,10 +291,13 @@ protected:
                 myGame->EndGame();
                 return;
             }
+            art.Frame(level, frame - levelStart);
             bot.Step(keys);
             if (recorder != nullptr && LevelSprite("goal") != nullptr) recorder->Frame(keys);
         };
         EXPECT_EQ(run.Run(), 0);
+        EXPECT_EQ(art.frames, 0) << "frames with the player inside a drawn body, the first:\n"
+                                 << ::testing::PrintToString(art.faults);
         if (recorder != nullptr) recorder->Detach();
         return stuck;
     }
