@@ -8,9 +8,11 @@
 #include <cmath>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 
 #include "LevelMasks.h"
+#include "Picture.h"
 
 namespace {
 
@@ -86,6 +88,77 @@ TEST(LevelArt, ALineInsideTheGroundIsNotDrawn) {
     const SolidMask& mask = LoadedMask(*level);
     for (int y = 345; y <= 379; ++y)
         for (int x = 216; x <= 220; ++x) EXPECT_EQ(mask.At(x, y), SolidMask::Solid) << x << ", " << y;
+}
+
+const std::string ActorsFolder = std::string(QEL_BINARY_DIR) + "/game/Art Assets/Actors/";
+const std::string MapsFolder = std::string(QEL_BINARY_DIR) + "/game/Art Assets/Maps/";
+constexpr std::uint32_t ActorKey = 0xFF00DC;  // 0xDC00FF as the tables give it
+
+// The finale's picture over the map's title and the player standing in it:
+// no two of them share a pixel.
+TEST(LevelArt, TheCreditsKeepClearOfTheFinalesTitleAndPlayer) {
+    const LevelRecord* finale = gametest::LevelNamed("Level_40");
+    ASSERT_NE(finale, nullptr);
+    const gametest::Picture credits = gametest::Picture::Read(ActorsFolder + "credits.bmp");
+    const gametest::Picture title = gametest::Picture::Read(MapsFolder + finale->mapBitmap);
+    ASSERT_EQ(credits.width, title.width);
+    ASSERT_EQ(credits.height, title.height);
+    int px = 0, py = 0;
+    for (const nolt::SpriteRecord& s : finale->sprites)
+        if (s.name == "protag") px = int(s.startX), py = int(s.startY);
+    int overTitle = 0, overPlayer = 0, shown = 0;
+    for (int y = 0; y < credits.height; ++y)
+        for (int x = 0; x < credits.width; ++x) {
+            if (credits.At(x, y) == ActorKey) continue;
+            ++shown;
+            overTitle += title.At(x, y) != 0x000000;  // black is the map's see-through colour
+            overPlayer += x >= px && x < px + 32 && y >= py && y < py + 32;
+        }
+    EXPECT_GT(shown, 0);
+    EXPECT_EQ(overTitle, 0);
+    EXPECT_EQ(overPlayer, 0);
+}
+
+// The figure's colour: the most common pixel of its picture that is not see-through.
+std::uint32_t FigureColour(const std::string& file) {
+    const gametest::Picture figure = gametest::Picture::Read(ActorsFolder + file);
+    std::map<std::uint32_t, int> counts;
+    for (std::uint32_t p : figure.pixels)
+        if (p != ActorKey) ++counts[p];
+    if (counts.empty()) return 0;
+    return std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
+}
+
+int StrongestChannel(std::uint32_t rgb) {
+    const int r = int(rgb >> 16 & 0xFF), g = int(rgb >> 8 & 0xFF), b = int(rgb & 0xFF);
+    return r >= g && r >= b ? 0 : g >= b ? 1 : 2;
+}
+
+// Level_31's band steps once per crossing; each step leans to the colour the
+// player wears on that crossing and stays darker than it, so the figure reads
+// on it. The last picture holds the black its keyed step leaves out, and more.
+TEST(LevelArt, EachGradientStepWearsItsCrossingsColour) {
+    const char* const worn[] = {"protagb.bmp", "protagg.bmp", "protagm.bmp", "protagr.bmp", "protagy.bmp", "protag.bmp"};
+    for (int step = 0; step < 6; ++step) {
+        const std::string file = "gradient" + std::to_string(step + 1) + ".bmp";
+        const gametest::Picture band = gametest::Picture::Read(ActorsFolder + file);
+        ASSERT_EQ(band.width, 5000) << file;
+        const std::uint32_t figure = FigureColour(worn[step]);
+        const bool coloured = step < 5;  // the last figure is grey
+        int darker = 0, leaning = 0, black = 0;
+        for (std::uint32_t p : band.pixels) {
+            darker += gametest::ContrastRatio(gametest::Luminance(p), gametest::Luminance(figure)) >= 2.0 &&
+                      gametest::Luminance(p) < gametest::Luminance(figure);
+            leaning += !coloured || p == 0 || StrongestChannel(p) == StrongestChannel(figure);
+            black += p == 0x000000;
+        }
+        EXPECT_EQ(darker, band.width) << file;
+        EXPECT_EQ(leaning, band.width) << file;
+        if (step == 5) {
+            EXPECT_GT(black, 0) << file;
+            EXPECT_GT(band.width - black, band.width / 2) << file;
+        }
+    }
 }
 
 TEST(LevelArt, MasksRejectBadFiles) {
