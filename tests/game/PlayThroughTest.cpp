@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -18,7 +19,10 @@
 #include <vector>
 
 #include "GameFixture.h"
+#include "LevelMasks.h"
+#include "Picture.h"
 #include "PlayerBot.h"
+#include "display/ScreenShot.h"
 #include "logic/GameDeclarations.h"
 #include "platform/AudioBuffer.h"
 #include "platform/AudioDevice.h"
@@ -187,6 +191,29 @@ private:
     int framesSinceTap = 2;
 };
 
+// Each frame, the player's collision box against what its level's map draws
+// as solid: a player is never seen inside a body.
+class ArtCheck {
+public:
+    void Frame(const std::string& level, int frame) {
+        const nolt::LevelRecord* record = gametest::LevelNamed(level);
+        Sprite* player = LevelSprite("protag");
+        if (record == nullptr || player == nullptr) return;
+        const SolidMask& mask = gametest::MaskOf(*record);
+        const Place at = PlayerPlace();
+        const int x = int(std::floor(at.x)), y = int(std::floor(at.y));
+        const int solid = gametest::SolidUnderPlayer(mask, x, y);
+        if (solid == 0) return;
+        if (faults.size() < 10)
+            faults.push_back(level + " frame " + std::to_string(frame) + ": player at (" + std::to_string(x) + ", " +
+                             std::to_string(y) + ") over " + std::to_string(solid) + " solid pixels");
+        ++frames;
+    }
+
+    int frames = 0;
+    std::vector<std::string> faults;
+};
+
 class PlayThrough : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -217,11 +244,12 @@ protected:
     // of Level_40 show, `last` is finished, or the bot gets stuck. Answers the
     // level the bot got stuck on, or "" when it got through.
     std::string Play(const std::string& firstLevel, const std::string& last, Recorder* recorder = nullptr) {
+        ArtCheck art;
         GameRun run;
         Keys keys;
         PlayerBot bot;
         std::string level, stuck;
-        int levelStart = 0;
+        int levelStart = 0, creditsShownAt = 0;
         bool started = false, done = false;
         run.script = [&](int frame) {
             keys.NextFrame();
@@ -250,14 +278,19 @@ protected:
                 return;
             }
             if (level == "Level_40") {
+                // The credits' frame is kept once it has been drawn.
                 Sprite* credits = LevelSprite("credits");
-                if (credits != nullptr && credits->Visible()) {
+                if (credits != nullptr && credits->Visible() && creditsShownAt == 0) creditsShownAt = frame;
+                if (creditsShownAt != 0 && frame == creditsShownAt + 2) {
+                    ScreenShotBMP((folder / "credits").string().c_str());
+                    Screenshot(level, "credits");
                     done = true;
                     Finished(level, frame - levelStart);
                     myGame->EndGame();
                 }
                 return;
             }
+            if (frame - levelStart == ScreenshotFrame) Screenshot(level, level);
             if (frame - levelStart > LevelFrameLimit) {
                 done = true;
                 stuck = level;
@@ -266,10 +299,13 @@ protected:
                 myGame->EndGame();
                 return;
             }
+            art.Frame(level, frame - levelStart);
             bot.Step(keys);
             if (recorder != nullptr && LevelSprite("goal") != nullptr) recorder->Frame(keys);
         };
         EXPECT_EQ(run.Run(), 0);
+        EXPECT_EQ(art.frames, 0) << "frames with the player inside a drawn body, the first:\n"
+                                 << ::testing::PrintToString(art.faults);
         if (recorder != nullptr) recorder->Detach();
         return stuck;
     }
@@ -323,6 +359,15 @@ protected:
         framesByLevel[level] = frames;
     }
 
+    // With NOLT_SCREENSHOTS naming a folder, the frame is kept there too (the
+    // README's pictures), as <name>.bmp.
+    static void Screenshot(const std::string& level, const std::string& name) {
+        const char* shots = std::getenv("NOLT_SCREENSHOTS");
+        if (shots == nullptr || *shots == '\0' || level.rfind("Level_", 0) != 0) return;
+        ScreenShotBMP((std::filesystem::path(shots) / name).string().c_str());
+    }
+    static constexpr int ScreenshotFrame = 150;
+
     static bool MenuCursorShown() {
         Sprite* decider = LevelSprite("decider");
         return decider != nullptr && decider->Visible();
@@ -337,6 +382,50 @@ protected:
         const std::string stuck = Play(name, name);
         EXPECT_EQ(stuck, "");
         EXPECT_EQ(framesByLevel.count(name), 1u);
+    }
+
+    // The credits' text against what surrounds it on the screen, once shown:
+    // the text is every pixel of the credits picture that is neither see-through
+    // nor its backdrop (its most common colour, when it has one), the
+    // surroundings every other pixel within two of the text.
+    static void ExpectCreditsReadClearly(const gametest::Picture& frame) {
+        using gametest::Luminance;
+        const gametest::Picture credits =
+            gametest::Picture::Read(std::string(QEL_BINARY_DIR) + "/game/Art Assets/Actors/credits.bmp");
+        ASSERT_EQ(frame.width, 640) << "no screenshot of the credits";
+        ASSERT_EQ(credits.width, 640);
+        ASSERT_EQ(credits.height, frame.height);
+        constexpr std::uint32_t Key = 0xFF00DC;
+        std::map<std::uint32_t, int> counts;
+        for (std::uint32_t p : credits.pixels)
+            if (p != Key) ++counts[p];
+        ASSERT_FALSE(counts.empty());
+        std::uint32_t backdrop = Key;
+        if (counts.size() > 1)
+            backdrop = std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
+        auto isText = [&](int x, int y) {
+            const std::uint32_t p = credits.At(x, y);
+            return p != Key && p != backdrop;
+        };
+        double text = 0, around = 0;
+        int textCount = 0, aroundCount = 0;
+        for (int y = 0; y < credits.height; ++y)
+            for (int x = 0; x < credits.width; ++x) {
+                if (isText(x, y)) {
+                    text += Luminance(frame.At(x, y)), ++textCount;
+                    continue;
+                }
+                bool near = false;
+                for (int dy = -2; dy <= 2 && !near; ++dy)
+                    for (int dx = -2; dx <= 2 && !near; ++dx) {
+                        const int nx = x + dx, ny = y + dy;
+                        near = nx >= 0 && ny >= 0 && nx < credits.width && ny < credits.height && isText(nx, ny);
+                    }
+                if (near) around += Luminance(frame.At(x, y)), ++aroundCount;
+            }
+        ASSERT_GT(textCount, 0);
+        ASSERT_GT(aroundCount, 0);
+        EXPECT_GE(gametest::ContrastRatio(text / textCount, around / aroundCount), 4.5);
     }
 
     std::filesystem::path folder, previousFolder;
@@ -371,6 +460,7 @@ TEST_F(PlayThrough, WholeGame) {
 
     EXPECT_EQ(stuck, "");
     EXPECT_EQ(framesByLevel.count("Level_40"), 1u);
+    ExpectCreditsReadClearly(gametest::Picture::Read((folder / "credits.bmp").string()));
     // Every playing level finished was recorded, so every one is replayed.
     std::set<std::string> recorded;
     for (const Stretch& s : recorder.stretches) recorded.insert(s.level);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include "PlayerSpace.h"
 
 namespace {
 
@@ -36,87 +37,124 @@ void CentredText(Canvas& c, int y, const char* text, int scale, std::uint32_t co
     c.Text((c.Width() - Canvas::TextWidth(text, scale)) / 2, y, text, scale, colour);
 }
 
-bool IsFloor(const nolt::SegmentRecord& s) { return s.id == 0 && s.x1 != s.x2; }
-bool IsWall(const nolt::SegmentRecord& s) { return s.x1 == s.x2 || std::abs(s.x2 - s.x1) < std::abs(s.y2 - s.y1); }
-float LeftOf(const nolt::SegmentRecord& s) { return std::min(s.x1, s.x2); }
-float RightOf(const nolt::SegmentRecord& s) { return std::max(s.x1, s.x2); }
+// Which way a line holds: its normal (-dy, dx) points at the side the player
+// is held on.
+enum class Facing { Up, Down, Left, Right };
 
-float HeightAt(const nolt::SegmentRecord& s, float x) {
-    const float t = std::clamp((x - s.x1) / (s.x2 - s.x1), 0.0f, 1.0f);
-    return s.y1 + (s.y2 - s.y1) * t;
+Facing FacingOf(const nolt::SegmentRecord& s) {
+    const float dx = s.x2 - s.x1, dy = s.y2 - s.y1;
+    if (std::fabs(dx) >= std::fabs(dy)) return dx < 0 ? Facing::Up : Facing::Down;
+    return dy > 0 ? Facing::Left : Facing::Right;
 }
 
-// The nearest floor under this one along its span; 0 when there is none.
-float FloorBelow(const nolt::LevelRecord& level, const nolt::SegmentRecord& floor) {
-    const float left = LeftOf(floor), right = RightOf(floor), top = std::max(floor.y1, floor.y2);
-    float below = 0;
-    for (const nolt::SegmentRecord& s : level.segments) {
-        const float y = std::min(s.y1, s.y2);
-        if (&s != &floor && IsFloor(s) && LeftOf(s) < right && RightOf(s) > left && y > top && (below == 0 || y < below))
-            below = y;
-    }
-    return below;
+bool Opposite(Facing a, Facing b) {
+    return (a == Facing::Up && b == Facing::Down) || (a == Facing::Down && b == Facing::Up) ||
+           (a == Facing::Left && b == Facing::Right) || (a == Facing::Right && b == Facing::Left);
 }
 
-// How deep a floor's body goes: the ground (the lowest floors, give or take
-// a step too small to climb on purpose) down to the bottom; a block or a step, with a wall hanging from one of its ends, down to
-// the floor under it; anything else is a slab.
-constexpr float GroundStep = 6;
-
-int Depth(const nolt::LevelRecord& level, const nolt::SegmentRecord& floor, int height) {
-    float lowest = 0;
-    for (const nolt::SegmentRecord& s : level.segments)
-        if (IsFloor(s)) lowest = std::max(lowest, std::min(s.y1, s.y2));
-    const float top = std::min(floor.y1, floor.y2);
-    if (top >= lowest - GroundStep) return height;
-    for (const nolt::SegmentRecord& s : level.segments) {
-        if (s.id != 1 || !IsWall(s)) continue;
-        const float x = (s.x1 + s.x2) / 2;
-        const bool atEnd = std::abs(x - LeftOf(floor)) <= 2 || std::abs(x - RightOf(floor)) <= 2;
-        if (atEnd && std::abs(std::min(s.y1, s.y2) - top) <= 3) {
-            const float below = FloorBelow(level, floor), wallBottom = std::max(s.y1, s.y2);
-            if (below == 0 && wallBottom >= lowest - GroundStep) return height;  // standing on the ground
-            return int(std::max(below > 0 ? below - top : 0.0f, wallBottom - top));
-        }
-    }
-    return 14;
+float DistanceTo(const nolt::SegmentRecord& s, float x, float y) {
+    const float dx = s.x2 - s.x1, dy = s.y2 - s.y1, length2 = dx * dx + dy * dy;
+    const float t = length2 > 0 ? std::clamp(((x - s.x1) * dx + (y - s.y1) * dy) / length2, 0.0f, 1.0f) : 0.0f;
+    return std::hypot(s.x1 + dx * t - x, s.y1 + dy * t - y);
 }
 
-// Floors are drawn as solid bodies hanging under the line the player stands
-// on, with a lit top edge starting at that line; walls as thick posts on
-// their solid side, behind the face that stops the player.
-void DrawSegments(Canvas& c, const nolt::LevelRecord& level, const Theme& theme) {
-    for (const nolt::SegmentRecord& s : level.segments) {
-        if (!IsFloor(s) || IsWall(s)) continue;
-        const int depth = Depth(level, s, c.Height());
-        for (int x = int(LeftOf(s)); x <= int(RightOf(s)); ++x) {
-            const int y = int(std::lround(HeightAt(s, float(x))));
-            c.FillRect(x, y, x + 1, y + depth, theme.ground);
-            c.FillRect(x, y + depth - 2, x + 1, y + depth, Mix(theme.ground, 0x000000, 0.4f));
-        }
-    }
-    for (const nolt::SegmentRecord& s : level.segments) {
-        if (!IsWall(s)) continue;
-        const int x = int(std::lround((s.x1 + s.x2) / 2));
-        const int top = int(std::min(s.y1, s.y2)), bottom = int(std::max(s.y1, s.y2));
-        if (s.id != 1) {
-            c.Line(s.x1, s.y1, s.x2, s.y2, 2, theme.edge);
-            continue;
-        }
-        // A line running down faces left, so its body lies to the right.
-        const bool bodyRight = s.y2 > s.y1;
-        const int left = bodyRight ? x : x - 5;
-        c.FillRect(left, top, left + 6, bottom, theme.wall);
-        c.FillRect(bodyRight ? x : x - 1, top, bodyRight ? x + 2 : x + 1, bottom, theme.edge);
-    }
-    for (const nolt::SegmentRecord& s : level.segments) {
-        if (!IsFloor(s) || IsWall(s)) continue;
-        for (int x = int(LeftOf(s)); x <= int(RightOf(s)); ++x) {
-            const int y = int(std::lround(HeightAt(s, float(x))));
-            c.FillRect(x, y, x + 1, y + 3, theme.edge);
-        }
-    }
+// Another line holds from the other side right here: together they make a
+// wall solid from both sides.
+bool HeldFromBehind(const nolt::LevelRecord& level, const nolt::SegmentRecord& s, float x, float y) {
+    for (const nolt::SegmentRecord& t : level.segments)
+        if (&t != &s && Opposite(FacingOf(s), FacingOf(t)) && DistanceTo(t, x, y) <= 1.5f) return true;
+    return false;
 }
+
+// What the painter draws, and what it tells the tests it drew.
+class MapPainter {
+public:
+    MapPainter(Canvas& c, SolidMask& mask, const nolt::LevelRecord& level, const Theme& theme)
+        : c(c), mask(mask), level(level), theme(theme), space(level) {}
+
+    void Paint() {
+        Bodies();
+        for (const nolt::SegmentRecord& s : level.segments) Line(s);
+    }
+
+private:
+    // Bodies darken with depth under their surface.
+    void Bodies() {
+        for (int x = 0; x < c.Width(); ++x) {
+            int surface = -1;
+            for (int y = 0; y < c.Height(); ++y) {
+                if (!space.Body(x, y)) {
+                    surface = -1;
+                    continue;
+                }
+                if (surface < 0) surface = y;
+                const float depth = std::min(0.55f, float(y - surface) / 260.0f);
+                c.Put(x, y, Mix(theme.ground, 0x000000, depth));
+                mask.Set(x, y, SolidMask::Solid);
+            }
+        }
+    }
+
+    void Mark(int x, int y, std::uint32_t colour) {
+        if (x < 0 || y < 0 || x >= c.Width() || y >= c.Height()) return;
+        c.Put(x, y, colour);
+        if (mask.At(x, y) != SolidMask::Solid) mask.Set(x, y, SolidMask::Line);
+    }
+
+    // A line is lit on the side that holds the player, unless that side is
+    // itself buried in a body. A floor with nothing under it is a plank; a
+    // wall that holds from one side only shows arrows through its open side.
+    void Line(const nolt::SegmentRecord& s) {
+        const Facing facing = FacingOf(s);
+        const bool across = facing == Facing::Up || facing == Facing::Down;
+        // Whole pixels along the line's long axis.
+        const float from = across ? std::min(s.x1, s.x2) : std::min(s.y1, s.y2);
+        const float to = across ? std::max(s.x1, s.x2) : std::max(s.y1, s.y2);
+        for (int i = int(std::ceil(from)); i <= int(std::floor(to)); ++i) {
+            const float t = to > from ? (float(i) - (across ? s.x1 : s.y1)) / (across ? s.x2 - s.x1 : s.y2 - s.y1) : 0.0f;
+            const float px = across ? float(i) : s.x1 + (s.x2 - s.x1) * t;
+            const float py = across ? s.y1 + (s.y2 - s.y1) * t : float(i);
+            const int x = int(std::floor(px)), y = int(std::floor(py));
+            switch (facing) {
+            case Facing::Up:
+                if (space.Body(x, y - 2)) break;
+                for (int k = 0; k < 3; ++k) Mark(x, y + k, theme.edge);
+                if (!space.Body(x, y + 3))
+                    for (int k = 3; k < 5; ++k) Mark(x, y + k, theme.wall);
+                break;
+            case Facing::Down:
+                if (space.Body(x, y + 2)) break;
+                for (int k = 0; k < 3; ++k) Mark(x, y - k, theme.wall);
+                break;
+            case Facing::Left:
+            case Facing::Right: {
+                const int front = facing == Facing::Left ? -1 : 1;
+                if (space.Body(x + 2 * front, y)) break;
+                Mark(x, y, theme.edge);
+                Mark(x - front, y, theme.edge);
+                if (i % 16 == 8 && space.Open(x - 3 * front, y) && !HeldFromBehind(level, s, px, py))
+                    OpenSideArrow(x - 3 * front, y, front);
+                break;
+            }
+            }
+        }
+    }
+
+    // A small arrowhead behind a one-way wall, pointing the way a player
+    // passes through it.
+    void OpenSideArrow(int x, int y, int towards) {
+        for (int k = 0; k < 4; ++k) {
+            Mark(x - towards * k, y - k, theme.wall);
+            Mark(x - towards * k, y + k, theme.wall);
+        }
+    }
+
+    Canvas& c;
+    SolidMask& mask;
+    const nolt::LevelRecord& level;
+    const Theme& theme;
+    PlayerSpace space;
+};
 
 const char* InterludeCaption(const std::string& bitmap) {
     if (bitmap == "worldTwoEnterance.bmp") return "WORLD TWO";
@@ -127,13 +165,14 @@ const char* InterludeCaption(const std::string& bitmap) {
 
 }  // namespace
 
-Canvas PaintMap(const nolt::LevelRecord& level) {
+MapPicture PaintMap(const nolt::LevelRecord& level) {
     const Theme theme = ThemeOf(level.mapBitmap);
     Canvas c(level.BitmapWidth(), level.BitmapHeight(), 0);
+    SolidMask mask(c.Width(), c.Height());
     if (level.mapBitmap == "nolt.bmp") {
         // Black is this map's see-through colour: only the title shows.
         CentredText(c, 120, "NOLT", 16, 0x303040);
-        return c;
+        return {c, mask};
     }
     Sky(c, theme);
     if (level.mapBitmap == "title.bmp") {
@@ -143,8 +182,8 @@ Canvas PaintMap(const nolt::LevelRecord& level) {
     } else if (const char* caption = InterludeCaption(level.mapBitmap)) {
         CentredText(c, 60, caption, 6, 0xE0E0F0);
     }
-    DrawSegments(c, level, theme);
-    return c;
+    if (!level.segments.empty()) MapPainter(c, mask, level, theme).Paint();
+    return {c, mask};
 }
 
 namespace {
@@ -158,13 +197,39 @@ std::uint32_t FigureColour(const std::string& name) {
     return 0xE8E8E8;
 }
 
-void Figure(Canvas& c, std::uint32_t colour) {
+// The player's figure spans its collision box (one pixel in from the sides,
+// two from the top and bottom of the 32 x 32 picture), arms and feet out to
+// the box's sides, outlined in dark so it reads on any background.
+void Figure(Canvas& c, std::uint32_t colour, std::uint32_t key) {
     const float w = float(c.Width()), h = float(c.Height());
-    c.FillCircle(w / 2, h * 0.3f, w * 0.22f, colour);
-    c.FillRect(int(w * 0.3f), int(h * 0.45f), int(w * 0.7f), int(h * 0.85f), colour);
-    c.FillRect(int(w * 0.3f), int(h * 0.85f), int(w * 0.45f), int(h), colour);
-    c.FillRect(int(w * 0.55f), int(h * 0.85f), int(w * 0.7f), int(h), colour);
-    c.FillRect(int(w * 0.55f), int(h * 0.25f), int(w * 0.62f), int(h * 0.32f), 0x101010);
+    const int left = int(std::lround(w / 32.0f)), right = c.Width() - left;  // right edge exclusive
+    const int top = int(std::lround(h * 2 / 32.0f)), bottom = c.Height() - top;
+    const int cx = c.Width() / 2;
+    Canvas shape(c.Width(), c.Height(), key);
+    shape.FillCircle(float(cx), float(top) + h * 0.19f, h * 0.19f, colour);                  // head
+    shape.FillRect(cx - int(w * 0.22f), top + int(h * 0.34f), cx + int(w * 0.22f), top + int(h * 0.66f), colour);  // body
+    shape.FillRect(left, top + int(h * 0.38f), right, top + int(h * 0.50f), colour);           // arms
+    shape.Line(float(cx) - w * 0.12f, float(top) + h * 0.62f, float(left) + 2, float(bottom) - 3, 4, colour);   // legs
+    shape.Line(float(cx) + w * 0.12f, float(top) + h * 0.62f, float(right) - 3, float(bottom) - 3, 4, colour);
+    shape.FillRect(left, bottom - 3, left + int(w * 0.25f), bottom, colour);                   // feet
+    shape.FillRect(right - int(w * 0.25f), bottom - 3, right, bottom, colour);
+    // Keep every pixel inside the box.
+    for (int y = 0; y < c.Height(); ++y)
+        for (int x = 0; x < c.Width(); ++x)
+            if (x < left || x >= right || y < top || y >= bottom) shape.Put(x, y, key);
+    const std::uint32_t outline = Mix(colour, 0x000000, 0.75f);
+    for (int y = 0; y < c.Height(); ++y)
+        for (int x = 0; x < c.Width(); ++x) {
+            if (shape.Pixel(x, y) == key) continue;
+            const bool edge = x == 0 || y == 0 || x == c.Width() - 1 || y == c.Height() - 1 ||
+                              shape.Pixel(x - 1, y) == key || shape.Pixel(x + 1, y) == key ||
+                              shape.Pixel(x, y - 1) == key || shape.Pixel(x, y + 1) == key;
+            c.Put(x, y, edge ? outline : colour);
+        }
+    // Eyes.
+    const int eyeY = top + int(h * 0.17f);
+    c.FillRect(cx - 4, eyeY, cx - 2, eyeY + 2, 0x101010);
+    c.FillRect(cx + 2, eyeY, cx + 4, eyeY + 2, 0x101010);
 }
 
 void LeftTriangle(Canvas& c, std::uint32_t colour) {
@@ -175,11 +240,28 @@ void LeftTriangle(Canvas& c, std::uint32_t colour) {
     }
 }
 
+// Level_31's band, one step per crossing, in the colour the player wears on
+// that crossing (blue, green, magenta, red, yellow, then the plain figure):
+// dark at the start, brightening towards the goal, never as bright as the
+// figure itself. The sixth starts from pure black, which the band's last,
+// keyed step leaves out.
 void Gradient(Canvas& c, int step) {
-    static constexpr std::uint32_t Ends[5][2] = {
-        {0x200040, 0xF04080}, {0x002040, 0x40F0C0}, {0x402000, 0xF0E040}, {0x004020, 0x80F040}, {0x400000, 0xF08040}};
+    static constexpr std::uint32_t Crossings[6] = {0x4080F0, 0x40D060, 0xE040D0, 0xE04040, 0xF0D040, 0xE8E8E8};
+    const std::uint32_t colour = Crossings[std::clamp(step, 0, 5)];
+    const std::uint32_t start = step == 5 ? 0x000000 : Mix(colour, 0x000000, 0.85f);
+    const std::uint32_t end = Mix(colour, 0x000000, 0.45f);
     for (int x = 0; x < c.Width(); ++x)
-        c.Put(x, 0, Mix(Ends[step][0], Ends[step][1], float(x) / float(std::max(1, c.Width() - 1))));
+        c.Put(x, 0, Mix(start, end, float(x) / float(std::max(1, c.Width() - 1))));
+}
+
+// The credits stand on a panel of their own below the map's title and the
+// player, so that they read whatever the finale left on the screen.
+void Credits(Canvas& c) {
+    const int left = 80, top = 268, right = c.Width() - 80, bottom = 420;
+    c.FillRect(left, top, right, bottom, 0xC8D0E0);
+    c.FillRect(left + 3, top + 3, right - 3, bottom - 3, 0x101420);
+    CentredText(c, top + 26, "THE END", 5, 0xF0F0F8);
+    CentredText(c, top + 90, "THANK YOU FOR PLAYING", 3, 0xF0F0F8);
 }
 
 }  // namespace
@@ -189,7 +271,7 @@ Canvas PaintActor(const ActorBitmap& a) {
     const std::uint32_t key = FromColorRef(a.colorKey);
     Canvas c(a.width, a.height, a.keyed ? key : 0x000000);
     if (name.rfind("protag", 0) == 0) {
-        Figure(c, FigureColour(name));
+        Figure(c, FigureColour(name), key);
     } else if (name == "projectile.bmp") {
         c.FillCircle(float(a.width) / 2, float(a.height) / 2, float(a.width) * 0.35f, 0xFFF0A0);
     } else if (name == "goal.bmp") {
@@ -214,12 +296,11 @@ Canvas PaintActor(const ActorBitmap& a) {
         CentredText(c, 90, "NOLT", 20, 0xF0F0F8);
         c.Text(270, 342, "START", 4, 0xE0E0E0);
         c.Text(270, 380, "LOAD", 4, 0xE0E0E0);
-    } else if (name.rfind("gradient", 0) == 0 && name != "gradient6.bmp") {
+    } else if (name.rfind("gradient", 0) == 0) {
         Gradient(c, name[8] - '1');
     } else if (name == "credits.bmp") {
-        CentredText(c, 100, "NOLT", 12, 0xFFFFFF);
-        CentredText(c, 260, "THANK YOU FOR PLAYING", 3, 0xFFFFFF);
+        Credits(c);
     }
-    // camera.bmp and gradient6.bmp stay see-through.
+    // camera.bmp stays see-through.
     return c;
 }

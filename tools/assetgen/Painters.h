@@ -1,11 +1,17 @@
 // The generated pictures: a level's map drawn from its own collision segments,
-// and the actor frames at the sizes the actor tables give them.
+// with the mask of what it draws as solid, and the actor frames at the sizes the actor tables give them.
 #pragma once
 #include "Canvas.h"
+#include "SolidMask.h"
 #include "actors/ActorBitmaps.h"
 #include "levels/LevelData.h"
 
-Canvas PaintMap(const nolt::LevelRecord& level);
+struct MapPicture {
+    Canvas picture;
+    SolidMask mask;  // what the picture draws as solid, for the tests
+};
+
+MapPicture PaintMap(const nolt::LevelRecord& level);
 Canvas PaintActor(const ActorBitmap& bitmap);
 
 // 0x00BBGGRR as the pictures' 0xRRGGBB.

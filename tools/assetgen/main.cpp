@@ -1,6 +1,8 @@
 // assetgen <folder>: writes every bitmap and sound the game names into
 // <folder>/Art Assets/{Actors,Maps,Sounds/SFX,Sounds/Music}. Level maps are
-// drawn from each level's own collision segments.
+// drawn from each level's own collision segments; beside them, in
+// <folder>/Map Masks, each map's mask of what it draws as solid (for the
+// tests, not part of the game's data).
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -48,14 +50,18 @@ int main(int argc, char** argv) {
     const fs::path actors = root / "Actors", maps = root / "Maps";
     const fs::path sfx = root / "Sounds" / "SFX", music = root / "Sounds" / "Music";
     std::error_code error;
-    for (const fs::path& folder : {actors, maps, sfx, music}) fs::create_directories(folder, error);
+    const fs::path masks = fs::path(argv[1]) / "Map Masks";
+    for (const fs::path& folder : {actors, maps, sfx, music, masks}) fs::create_directories(folder, error);
 
     std::set<std::string> effects(std::begin(StandardEffects), std::end(StandardEffects));
     std::set<std::string> tunes;
     for (int k = 0; k < nolt::LevelCount; ++k) {
         const nolt::LevelRecord& level = nolt::LevelRecordOf(k);
         const fs::path path = maps / level.mapBitmap;
-        Check(PaintMap(level).WriteBmp(path.string()), path);
+        const MapPicture map = PaintMap(level);
+        Check(map.picture.WriteBmp(path.string()), path);
+        const fs::path maskPath = masks / (level.mapBitmap + ".mask");
+        Check(map.mask.Write(maskPath.string()), maskPath);
         for (const nolt::SoundEntry& s : level.sounds)
             (s.kind == nolt::SoundEntry::Music ? tunes : effects).insert(s.file);
     }
