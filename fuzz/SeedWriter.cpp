@@ -142,6 +142,70 @@ void BitmapSeeds() {
         }
 }
 
+// A marker may follow any number of 0xFF fill bytes: JPEGs with fill before
+// the first segment, before the frame header (which holds the size), and
+// before every marker.
+void JpegFillSeeds() {
+    auto surface = qel::Surface::Create(17, 5, 32);
+    surface->Fill(nullptr, 0x345678u);
+    qel::SaveJpeg(*surface, "seed.jpg", 50);
+    const Bytes plain = ReadAll("seed.jpg");
+    auto filled = [&](auto wanted) {
+        Bytes b(plain.begin(), plain.begin() + 2);  // start of image
+        for (std::size_t at = 2; at < plain.size();) {
+            if (plain[at] != 0xFF || at + 4 > plain.size()) {
+                b.insert(b.end(), plain.begin() + std::ptrdiff_t(at), plain.end());
+                break;
+            }
+            const std::uint8_t marker = plain[at + 1];
+            if (wanted(at, marker)) b.insert(b.end(), 3, 0xFF);
+            // The scan's entropy-coded data runs to the end: copied as it is.
+            const std::size_t length = marker == 0xDA ? plain.size() - at : 2 + (plain[at + 2] << 8 | plain[at + 3]);
+            b.insert(b.end(), plain.begin() + std::ptrdiff_t(at), plain.begin() + std::ptrdiff_t(std::min(at + length, plain.size())));
+            at += length;
+        }
+        return b;
+    };
+    Put("bitmap", "jpg-fill-first-segment.jpg", filled([](std::size_t at, std::uint8_t) { return at == 2; }));
+    Put("bitmap", "jpg-fill-frame-header.jpg", filled([](std::size_t, std::uint8_t m) { return m == 0xC0 || m == 0xC2; }));
+    Put("bitmap", "jpg-fill-every-marker.jpg", filled([](std::size_t, std::uint8_t) { return true; }));
+}
+
+// Palette bitmaps: colour tables of 1, 4 and 8-bit pictures, with a count of
+// colours used or without, one cut short, and headers the palette reader
+// passes over (an OS/2 core header, a version 4 header, 24 bits).
+void PaletteSeeds() {
+    auto bmp = [](std::uint32_t headerSize, std::uint16_t bits, std::uint32_t used, std::size_t tableEntries) {
+        Bytes b(14 + headerSize + 4 * tableEntries + 4, 0);
+        auto put = [&](std::size_t at, std::uint32_t v, int n) {
+            for (int i = 0; i < n; ++i) b[at + std::size_t(i)] = std::uint8_t(v >> (8 * i));
+        };
+        b[0] = 'B';
+        b[1] = 'M';
+        put(2, std::uint32_t(b.size()), 4);
+        put(10, std::uint32_t(14 + headerSize + 4 * tableEntries), 4);
+        put(14, headerSize, 4);
+        if (headerSize == 12) {
+            put(18, 1, 2), put(20, 1, 2), put(22, 1, 2), put(24, bits, 2);
+        } else {
+            put(18, 1, 4), put(22, 1, 4), put(26, 1, 2), put(28, bits, 2), put(46, used, 4);
+        }
+        for (std::size_t i = 0; i < tableEntries; ++i) put(14 + headerSize + 4 * i, std::uint32_t(i * 0x010203u), 3);
+        return b;
+    };
+    Put("palette", "one-bit.bmp", bmp(40, 1, 0, 2));
+    Put("palette", "four-bit.bmp", bmp(40, 4, 0, 16));
+    Put("palette", "eight-bit.bmp", bmp(40, 8, 0, 256));
+    Put("palette", "eight-bit-16-used.bmp", bmp(40, 8, 16, 16));
+    Put("palette", "eight-bit-300-used.bmp", bmp(40, 8, 300, 256));
+    Bytes cut = bmp(40, 8, 0, 256);
+    cut.resize(14 + 40 + 100);
+    Put("palette", "eight-bit-table-cut-short.bmp", cut);
+    Put("palette", "core-header.bmp", bmp(12, 8, 0, 256));
+    Put("palette", "version-4-header.bmp", bmp(108, 8, 0, 256));
+    Put("palette", "twenty-four-bit.bmp", bmp(40, 24, 0, 0));
+}
+
 void PacketSeeds() {
     int n = 0;
     auto put = [&](const Bytes& b) { Put("packets", "packet" + std::to_string(++n), b); };
@@ -294,6 +358,8 @@ int main(int argc, char** argv) {
     ReplaySeeds();
     VariableSeeds();
     BitmapSeeds();
+    JpegFillSeeds();
+    PaletteSeeds();
     PacketSeeds();
     SessionSeeds();
     HandWrittenSeeds();

@@ -1,7 +1,6 @@
 #include "platform/Image.h"
 
 #include <SDL.h>
-#include <SDL_image.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -9,122 +8,24 @@
 #include <filesystem>
 #include <unordered_map>
 
-#include "platform/GifDecoderInternal.h"
+#include "platform/ImageDecoderInternal.h"
 #include "platform/ImageLimitsInternal.h"
-#include "platform/SdlLargeBlocks.h"
 #include "platform/Paths.h"
 #include "platform/Resources.h"
 #include "platform/Surface.h"
 
 namespace qel {
 
-// The decoded picture, kept in the format it was stored in (a level map is a
-// large picture: no whole copy of it is made in another format). Formats that
-// rows cannot be converted from on their own (indexed, keyed) are turned into
-// 0xAARRGGBB once.
+// The decoded picture, kept as the decoder made it (a level map is a large
+// picture: no whole copy of it is made in another format).
 struct Image::Decoded {
-    SDL_Surface* surface = nullptr;
-    ~Decoded() { SDL_FreeSurface(surface); }
+    DecodedPixels pixels;
 };
 
 namespace {
 
-// Takes `decoded`; null when there is none, it cannot be converted, or the
-// decoder made it larger than any header checked before could tell.
-SDL_Surface* RowConvertible(SDL_Surface* decoded) {
-    if (!decoded) return nullptr;
-    if (!ImageSizeAllowed(decoded->w, decoded->h)) {
-        SDL_FreeSurface(decoded);
-        return nullptr;
-    }
-    const Uint32 format = decoded->format->format;
-    if (!SDL_ISPIXELFORMAT_INDEXED(format) && SDL_BYTESPERPIXEL(format) > 0 && !SDL_HasColorKey(decoded) &&
-        !SDL_HasSurfaceRLE(decoded))
-        return decoded;
-    SDL_Surface* argb = SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_ARGB8888, 0);
-    SDL_FreeSurface(decoded);
-    return argb;
-}
-
 // No picture within the image limits needs a file much larger than its pixels.
 constexpr std::int64_t MaxFileBytes = MaxImagePixelBytes + (std::int64_t(1) << 20);
-
-std::uint32_t Little(const std::uint8_t* p, int n) {
-    std::uint32_t v = 0;
-    for (int i = n - 1; i >= 0; --i) v = v << 8 | p[i];
-    return v;
-}
-
-std::uint32_t Big(const std::uint8_t* p, int n) {
-    std::uint32_t v = 0;
-    for (int i = 0; i < n; ++i) v = v << 8 | p[i];
-    return v;
-}
-
-// A GIF's screen and every image in it give sizes: a file with any of them
-// beyond the limits is hostile and refused whole, even where only its first
-// image would be decoded. Stray bytes between blocks are skipped here; the
-// decoder refuses them before the first image.
-bool GifSizesAllowed(const std::uint8_t* p, std::size_t n) {
-    if (n < 13 || !ImageSizeAllowed(Little(p + 6, 2), Little(p + 8, 2))) return false;
-    auto skipSubBlocks = [&](std::size_t at) {
-        while (at < n && p[at] != 0) at += std::size_t(p[at]) + 1;
-        return at + 1;
-    };
-    std::size_t at = 13;
-    if (p[10] & 0x80) at += 3u << ((p[10] & 7) + 1);  // global colour table
-    while (at < n) {
-        const std::uint8_t block = p[at++];
-        if (block == ';') return true;
-        if (block == '!') {
-            at = skipSubBlocks(at + 1);  // past the extension's label
-        } else if (block == ',') {
-            if (at + 9 > n) return true;  // cut short: the decoder stops here too
-            const std::int64_t left = Little(p + at, 2), top = Little(p + at + 2, 2);
-            const std::int64_t width = Little(p + at + 4, 2), height = Little(p + at + 6, 2);
-            if (!ImageSizeAllowed(left + width, top + height)) return false;
-            const std::uint8_t packed = p[at + 8];
-            at += 9;
-            if (packed & 0x80) at += 3u << ((packed & 7) + 1);  // local colour table
-            at = skipSubBlocks(at + 1);                          // past the code size
-        }
-    }
-    return true;
-}
-
-// The picture formats a game's bitmaps come in (those the Windows image
-// loader read). The decoder knows more, some of which allocate whatever
-// their header claims or leak: those are refused.
-bool KnownFormat(const std::uint8_t* p, std::size_t n) {
-    SDL_RWops* rw = SDL_RWFromConstMem(p, int(n));
-    if (!rw) return false;
-    const bool known = IMG_isBMP(rw) || IMG_isGIF(rw) || IMG_isJPG(rw) || IMG_isPNG(rw) || IMG_isTIF(rw) ||
-                       IMG_isICO(rw) || IMG_isCUR(rw);
-    SDL_RWclose(rw);
-    return known;
-}
-
-// The size a BMP, PNG, GIF or JPEG header gives, checked; a format of no
-// game bitmap is refused, and a header cut short is left to the decoder.
-bool HeaderSizeAllowed(const std::uint8_t* p, std::size_t n) {
-    if (!KnownFormat(p, n)) return false;
-    if (n >= 26 && p[0] == 'B' && p[1] == 'M') {
-        if (Little(p + 14, 4) == 12) return ImageSizeAllowed(Little(p + 18, 2), Little(p + 20, 2));
-        return ImageSizeAllowed(std::int32_t(Little(p + 18, 4)), std::int32_t(Little(p + 22, 4)));
-    }
-    if (n >= 24 && std::memcmp(p, "\x89PNG", 4) == 0) return ImageSizeAllowed(Big(p + 16, 4), Big(p + 20, 4));
-    if (n >= 10 && std::memcmp(p, "GIF", 3) == 0) return GifSizesAllowed(p, n);
-    if (n >= 4 && p[0] == 0xFF && p[1] == 0xD8) {
-        // Segments up to the first start-of-frame, which holds the size.
-        for (std::size_t at = 2; at + 9 <= n && p[at] == 0xFF;) {
-            const std::uint8_t marker = p[at + 1];
-            if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC)
-                return ImageSizeAllowed(Big(p + at + 7, 2), Big(p + at + 5, 2));
-            at += 2 + Big(p + at + 2, 2);
-        }
-    }
-    return true;
-}
 
 std::uint8_t Blend(std::uint32_t over, std::uint32_t under, std::uint32_t alpha) {
     return std::uint8_t((over * alpha + under * (255 - alpha) + 127) / 255);
@@ -174,65 +75,42 @@ void StoreRaw(std::uint8_t* at, int bytes, std::uint32_t raw) {
 }  // namespace
 
 Image::Image(std::unique_ptr<Decoded> decoded)
-    : width_(decoded->surface->w), height_(decoded->surface->h), decoded_(std::move(decoded)) {}
+    : width_(decoded->pixels.width), height_(decoded->pixels.height), decoded_(std::move(decoded)) {}
 
 Image::~Image() = default;
 
 std::unique_ptr<Image> Image::Made(std::unique_ptr<Decoded> decoded) {
-    if (!decoded->surface) return nullptr;
+    if (!decoded->pixels.pixels) return nullptr;
     return std::unique_ptr<Image>(new Image(std::move(decoded)));
 }
 
 std::unique_ptr<Image> Image::FromMemory(const void* data, std::size_t size) {
-    if (!data || size == 0 || size > 0x7FFFFFFF) return nullptr;
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    if (!HeaderSizeAllowed(bytes, size)) return nullptr;
     auto decoded = std::make_unique<Decoded>();
-    // GIFs are decoded by our own reader: SDL_image's frees wild pointers on
-    // hostile files, which no check from outside can rule out.
-    decoded->surface = RowConvertible(IsGif(bytes, size) ? DecodeGif(bytes, size)
-                                                         : IMG_Load_RW(SDL_RWFromConstMem(data, int(size)), 1));
+    decoded->pixels = DecodePicture(static_cast<const std::uint8_t*>(data), size);
     return Made(std::move(decoded));
-}
-
-// The whole file, decoded from memory after the checks of its bytes.
-static std::unique_ptr<Image> FromWholeFile(const std::string& path) {
-    std::error_code error;
-    const std::uintmax_t length = std::filesystem::file_size(path, error);
-    if (error || length > std::uintmax_t(MaxFileBytes)) return nullptr;
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return nullptr;
-    const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-    return Image::FromMemory(bytes.data(), got);
 }
 
 std::unique_ptr<Image> Image::FromFile(const std::string& path) {
     // Only a regular file is a picture (a folder or a device never ends).
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) return nullptr;
-    std::uint8_t head[65536];
-    std::size_t got = 0;
-    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-        got = std::fread(head, 1, sizeof head, f);
-        std::fclose(f);
-    }
-    // A GIF's sizes are spread through the file, and it is decoded from memory.
-    if (IsGif(head, got)) return FromWholeFile(path);
-    if (!HeaderSizeAllowed(head, got)) return nullptr;
-    RouteSdlLargeBlocks();
-    auto decoded = std::make_unique<Decoded>();
-    decoded->surface = RowConvertible(IMG_Load(path.c_str()));
-    return Made(std::move(decoded));
+    const std::uintmax_t length = std::filesystem::file_size(path, error);
+    if (error || length == 0 || length > std::uintmax_t(MaxFileBytes)) return nullptr;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return nullptr;
+    // The file as it is now: it may have changed length since it was measured.
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
+    const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    return FromMemory(bytes.data(), got);
 }
 
-
 void Image::ArgbRow(std::int32_t y, std::uint32_t* out) const {
-    const SDL_Surface* surface = decoded_->surface;
-    const auto* row = static_cast<const std::uint8_t*>(surface->pixels) + std::ptrdiff_t(y) * surface->pitch;
-    if (SDL_ConvertPixels(width_, 1, surface->format->format, row, surface->pitch, SDL_PIXELFORMAT_ARGB8888, out,
-                          width_ * 4) != 0)
+    const DecodedPixels& p = decoded_->pixels;
+    const int pitch = width_ * p.channels;
+    const std::uint8_t* row = p.pixels.get() + std::ptrdiff_t(y) * pitch;
+    const Uint32 format = p.channels == 4 ? SDL_PIXELFORMAT_RGBA32 : SDL_PIXELFORMAT_RGB24;
+    if (SDL_ConvertPixels(width_, 1, format, row, pitch, SDL_PIXELFORMAT_ARGB8888, out, width_ * 4) != 0)
         std::fill(out, out + width_, 0u);  // no conversion: nothing is drawn from this row
 }
 
@@ -250,8 +128,8 @@ std::unique_ptr<Image> Image::Load(const char* name, const std::string& folder) 
 }
 
 bool Image::Opaque() const {
-    // Without an alpha channel (and keyed formats were converted) every pixel is.
-    if (!SDL_ISPIXELFORMAT_ALPHA(decoded_->surface->format->format)) return true;
+    // Without an alpha channel every pixel is.
+    if (decoded_->pixels.channels != 4) return true;
     std::vector<std::uint32_t> row(std::size_t(width_), 0);
     for (std::int32_t y = 0; y < height_; ++y) {
         ArgbRow(y, row.data());

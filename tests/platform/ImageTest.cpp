@@ -1,5 +1,4 @@
 #include <SDL.h>
-#include <SDL_image.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -221,7 +220,7 @@ TEST_F(ImageFixture, PalettedAlphaAndPlainPicturesReadAndDrawAlike) {
     const Case cases[] = {
         {"paletted.bmp", SDL_PIXELFORMAT_INDEX8, true},
         {"plain.bmp", SDL_PIXELFORMAT_BGR24, true},
-        {"alpha.png", SDL_PIXELFORMAT_ARGB8888, false},
+        {"alpha.bmp", SDL_PIXELFORMAT_ARGB8888, false},
     };
     // Left to right: red, green, blue, half-transparent white, transparent black.
     const std::uint32_t argb[5] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0x80FFFFFF, 0x00000000};
@@ -241,7 +240,7 @@ TEST_F(ImageFixture, PalettedAlphaAndPlainPicturesReadAndDrawAlike) {
                          SDL_MapRGBA(picture->format, Uint8(p >> 16), Uint8(p >> 8), Uint8(p), Uint8(p >> 24)));
         }
         const std::string path = Path(c.file);
-        ASSERT_EQ(alpha ? IMG_SavePNG(picture, path.c_str()) : SDL_SaveBMP(picture, path.c_str()), 0) << SDL_GetError();
+        ASSERT_EQ(SDL_SaveBMP(picture, path.c_str()), 0) << SDL_GetError();
         SDL_FreeSurface(picture);
 
         auto image = Image::FromFile(path);
@@ -262,41 +261,3 @@ TEST_F(ImageFixture, PalettedAlphaAndPlainPicturesReadAndDrawAlike) {
 }
 
 }  // namespace
-
-// A GIF's image need not fit its screen, and a later image may claim more than
-// the first: every image's size and place is checked, with stray bytes between
-// blocks skipped on the way, and a file claiming too much anywhere is refused.
-TEST_F(ImageFixture, GifImagesLargerThanTheLimitAreRefusedWhateverTheirScreenSays) {
-    struct Picture {
-        std::uint16_t left, width;
-    };
-    auto gif = [](std::vector<Picture> images, std::size_t strayBytes) {
-        std::vector<unsigned char> b = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF};
-        b.insert(b.end(), strayBytes, '~');
-        for (const Picture& i : images) {
-            const unsigned char image[] = {',', std::uint8_t(i.left), std::uint8_t(i.left >> 8), 0, 0,
-                                           std::uint8_t(i.width), std::uint8_t(i.width >> 8), 1, 0, 0,
-                                           2, 2, 0x44, 0x01, 0};
-            b.insert(b.end(), std::begin(image), std::end(image));
-        }
-        b.push_back(';');
-        return b;
-    };
-    const struct {
-        std::vector<Picture> images;
-        std::size_t stray;
-        bool loads;
-    } cases[] = {{{{0, 1}}, 0, true},
-                 {{{0, 20000}}, 0, false},
-                 {{{0, 20000}}, 80, false},
-                 {{{20000, 1}}, 0, false},
-                 {{{0, 1}, {0, 20000}}, 0, false}};
-    for (const auto& c : cases) {
-        const std::vector<unsigned char> bytes = gif(c.images, c.stray);
-        SCOPED_TRACE(testing::Message() << c.images.size() << " images, " << c.stray << " stray bytes");
-        EXPECT_EQ(Image::FromMemory(bytes.data(), bytes.size()) != nullptr, c.loads);
-        const std::string path = Path("picture.gif");
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        EXPECT_EQ(Image::FromFile(path) != nullptr, c.loads);
-    }
-}
