@@ -11,7 +11,6 @@
 
 #include "platform/GifDecoderInternal.h"
 #include "platform/ImageLimitsInternal.h"
-#include "platform/SdlLargeBlocks.h"
 #include "platform/Paths.h"
 #include "platform/Resources.h"
 #include "platform/Surface.h"
@@ -221,7 +220,6 @@ std::unique_ptr<Image> Image::FromFile(const std::string& path) {
     // A GIF's sizes are spread through the file, and it is decoded from memory.
     if (IsGif(head, got)) return FromWholeFile(path);
     if (!HeaderSizeAllowed(head, got)) return nullptr;
-    RouteSdlLargeBlocks();
     auto decoded = std::make_unique<Decoded>();
     decoded->surface = RowConvertible(IMG_Load(path.c_str()));
     return Made(std::move(decoded));

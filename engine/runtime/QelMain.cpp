@@ -19,6 +19,7 @@
 #include "network/NetworkRequest.h"
 #include "platform/Clock.h"
 #include "platform/Display.h"
+#include "platform/HeapTuning.h"
 #include "platform/InstanceLock.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageQueue.h"
@@ -191,6 +192,7 @@ int ShutDown(int quitCode) {
 }
 
 int QelMain(HINSTANCE instance, HINSTANCE, char* commandLine, int showCommand) {
+    qel::TuneHeap();  // before the game's first pictures
     ResetRunState();
     qel::SetProgramResources(instance);
     LinkSubsystems();
