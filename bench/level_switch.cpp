@@ -1,19 +1,31 @@
-// Switching to a level of the game: the engine leaves the previous level
-// (emptying it and the actor table) and enters the new one (its actor table,
-// its builder with sounds, map and sprites, and the actors' surfaces), with
-// the generated art of the build. Level_1 is a 640-pixel level, Level_32 the
-// widest (7,000 pixels). The reference loads the same bitmaps with bare SDL
-// into surfaces of the display's format with an RLE colour key, which is the
-// least any engine has to do to show the level. The time per switch is that
-// of a switch whose memory the process has had before (every switch but the
-// first); the first one is reported beside it.
+// Level switches in the game's order of play, Level_1 -> Level_31 ->
+// Level_32 -> Level_1 ..., each as the main loop makes it: the level left is
+// emptied with the actor table, the next one built (its actor table, its
+// builder with sounds, maps and sprites, the actors' surfaces) and its texts
+// placed, with the generated art of the build. Level_32 is the widest level
+// (7,000 pixels). Each timed switch comes after the switches that precede it
+// in play, untimed, so the heap is as the game leaves it.
+//
+// The reference does the least any program must do for the same levels in
+// the same order with bare SDL on SDL's own allocator: free the last level's
+// pictures, load the next level's bitmaps and convert them to the display's
+// format with the colour key.
+//
+// Before the timed runs, fresh processes measure what only a process's first
+// switches pay (the first Level_32 switch), and the memory a process holds
+// back in Level_1 after Level_32 against one that only played Level_1.
 #include <benchmark/benchmark.h>
 
 #include <SDL.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
-#include <map>
+#include <fstream>
 #include <memory>
 #include <set>
 #include <string>
@@ -21,8 +33,10 @@
 
 #include "BenchRatio.h"
 #include "display/Display.h"
+#include "foundation/Variable.h"
 #include "levels/LevelData.h"
 #include "logic/GameDeclarations.h"
+#include "platform/HeapTuning.h"
 #include "platform/Surface.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/Game.h"
@@ -36,15 +50,18 @@
 namespace {
 
 const std::string Assets = std::string(QEL_BINARY_DIR) + "/game/Art Assets/";
+const std::vector<std::string> PlayOrder = {"Level_1", "Level_31", "Level_32"};
 
 // The game's tables and its registered levels, once for the program.
 struct TheGame {
-    std::unique_ptr<qel::Surface> back = qel::Surface::Create(64, 48, 32);
+    std::unique_ptr<qel::Surface> back;
     GameNode* idle = nullptr;
 
     TheGame() {
         setenv("SDL_AUDIODRIVER", "dummy", 0);
         setenv("SDL_VIDEODRIVER", "dummy", 0);
+        qel::TuneHeap();  // as the engine's start-up does
+        back = qel::Surface::Create(64, 48, 32);
         displayDepth = 32;
         pBackBuffer = back.get();
         mapsFolder = (Assets + "Maps/").c_str();
@@ -68,99 +85,229 @@ TheGame& Game0() {
     return *game;
 }
 
-int LevelNumber(const char* name) {
+int LevelNumber(const std::string& name) {
     for (int k = 0; k < 40; ++k)
         if (nolt::LevelRecordOf(k).name == name) return k;
     return -1;
 }
 
-GameNode* Enter(const char* name) {
-    auto* level = static_cast<GameNode*>(Game::Search(name));
-    if (!level) return nullptr;
-    gNode = level;
-    level->Execute();
-    return level;
-}
-
-void Leave(GameNode* level) {
-    level->Empty();
+// The main loop's switch without its loading screen and input resets.
+bool SwitchTo(const std::string& name) {
+    Game0();
+    auto* level = static_cast<GameNode*>(Game::Search(name.c_str()));
+    if (!level) return false;
+    gNode->Empty();
     EmptyActorTable();
     pMainCharacter = nullptr;
-    gNode = Game0().idle;
+    gNode = level;
+    level->Execute();
+    Variable::UpdateTextMaps();
+    return true;
 }
 
-// The bitmap files a level shows: its map and its actors' frames.
-std::vector<std::string> BitmapsOf(const char* name) {
-    std::vector<std::string> files;
-    const int k = LevelNumber(name);
-    if (k < 0) return files;
-    files.push_back(Assets + "Maps/" + nolt::LevelRecordOf(k).mapBitmap);
-    GameNode* level = Enter(name);
-    if (!level) return files;
+const std::string& NextInPlay(const std::string& current) {
+    auto at = std::find(PlayOrder.begin(), PlayOrder.end(), current);
+    if (at == PlayOrder.end() || ++at == PlayOrder.end()) return PlayOrder.front();
+    return *at;
+}
+
+const std::string& PreviousInPlay(const std::string& target) {
+    auto at = std::find(PlayOrder.begin(), PlayOrder.end(), target);
+    return at == PlayOrder.begin() ? PlayOrder.back() : *(at - 1);
+}
+
+// The bitmap files the current level shows: its map and its actors' frames.
+std::vector<std::string> BitmapsOfCurrent(const std::string& name) {
+    std::vector<std::string> files{Assets + "Maps/" + nolt::LevelRecordOf(LevelNumber(name)).mapBitmap};
     std::set<std::string> actors;
     for (SpriteElem& slot : SpriteList)
         for (std::int32_t a = 0; slot.Animations && a < slot.AnimationCount; ++a)
             for (std::int32_t f = 0; slot.Animations[a].Frames && f < slot.Animations[a].FrameCount; ++f)
                 if (const char* file = slot.Animations[a].Frames[f].FileName) actors.insert(file);
-    Leave(level);
     for (const std::string& a : actors) files.push_back(Assets + "Actors/" + a);
     return files;
 }
 
-// The first switch of a process also maps in fresh memory for the level's
-// pictures; later ones reuse what earlier maps gave back.
-double FirstSwitchMs(const char* name) {
-    static std::map<std::string, double> first;
-    auto found = first.find(name);
-    if (found != first.end()) return found->second;
-    const auto start = std::chrono::steady_clock::now();
-    if (GameNode* level = Enter(name)) Leave(level);
-    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    first[name] = ms;
-    return ms;
-}
+// --- the engine in play order ---
 
-void Switch(benchmark::State& state, const char* name) {
-    Game0();
-    state.counters["first_switch_ms"] = FirstSwitchMs(name);
+std::string engineLevel;  // the level the engine is in
+
+void EngineSwitch(benchmark::State& state, const std::string& target) {
+    const std::string& before = PreviousInPlay(target);
     for (auto _ : state) {
-        GameNode* level = Enter(name);
-        if (!level) {
+        state.PauseTiming();
+        while (engineLevel != before) {
+            engineLevel = NextInPlay(engineLevel);
+            SwitchTo(engineLevel);
+        }
+        state.ResumeTiming();
+        if (!SwitchTo(target)) {
             state.SkipWithError("no such level");
             return;
         }
-        Leave(level);
+        engineLevel = target;
     }
 }
 
-void SdlLoad(benchmark::State& state, const char* name) {
-    Game0();
-    const std::vector<std::string> files = BitmapsOf(name);
+// --- bare SDL in the same order ---
+
+struct SdlLevels {
+    std::vector<std::vector<std::string>> files;  // by place in PlayOrder
+
+    SdlLevels() {
+        for (const std::string& name : PlayOrder) {
+            SwitchTo(name);
+            files.push_back(BitmapsOfCurrent(name));
+        }
+        SwitchTo(PlayOrder.front());
+        engineLevel = PlayOrder.front();
+    }
+};
+
+const SdlLevels& Bitmaps() {
+    static const SdlLevels levels;
+    return levels;
+}
+
+std::string sdlLevel;
+std::vector<SDL_Surface*> sdlShown;
+
+void SdlSwitchTo(const std::string& name) {
+    for (SDL_Surface* s : sdlShown) SDL_FreeSurface(s);
+    sdlShown.clear();
+    const std::size_t place = std::size_t(std::find(PlayOrder.begin(), PlayOrder.end(), name) - PlayOrder.begin());
+    for (const std::string& file : Bitmaps().files[place]) {
+        SDL_Surface* loaded = SDL_LoadBMP(file.c_str());
+        if (!loaded) continue;
+        SDL_Surface* shown = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGB888, 0);
+        SDL_FreeSurface(loaded);
+        SDL_SetColorKey(shown, SDL_TRUE, 0xDC00FF);
+        sdlShown.push_back(shown);
+    }
+    sdlLevel = name;
+}
+
+void SdlSwitch(benchmark::State& state, const std::string& target) {
+    Bitmaps();
+    const std::string& before = PreviousInPlay(target);
     for (auto _ : state) {
-        for (const std::string& file : files) {
-            SDL_Surface* loaded = SDL_LoadBMP(file.c_str());
-            if (!loaded) continue;
-            SDL_Surface* shown = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGB888, 0);
-            SDL_FreeSurface(loaded);
-            SDL_SetColorKey(shown, SDL_TRUE | SDL_RLEACCEL, 0xDC00FF);
-            SDL_FreeSurface(shown);
+        state.PauseTiming();
+        while (sdlLevel != before) SdlSwitchTo(NextInPlay(sdlLevel));
+        state.ResumeTiming();
+        SdlSwitchTo(target);
+    }
+    const std::size_t place = std::size_t(std::find(PlayOrder.begin(), PlayOrder.end(), target) - PlayOrder.begin());
+    state.counters["bitmaps"] = double(Bitmaps().files[place].size());
+}
+
+void SwitchLevel1(benchmark::State& state) { EngineSwitch(state, "Level_1"); }
+void SwitchLevel31(benchmark::State& state) { EngineSwitch(state, "Level_31"); }
+void SwitchLevel32(benchmark::State& state) { EngineSwitch(state, "Level_32"); }
+void SdlLevel1(benchmark::State& state) { SdlSwitch(state, "Level_1"); }
+void SdlLevel31(benchmark::State& state) { SdlSwitch(state, "Level_31"); }
+void SdlLevel32(benchmark::State& state) { SdlSwitch(state, "Level_32"); }
+
+// --- fresh processes ---
+
+double CpuMs() {
+    rusage use{};
+    getrusage(RUSAGE_SELF, &use);
+    return (double(use.ru_utime.tv_sec) + double(use.ru_stime.tv_sec)) * 1e3 +
+           (double(use.ru_utime.tv_usec) + double(use.ru_stime.tv_usec)) / 1e3;
+}
+
+double ResidentMiB() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// Runs `measure` in a child process and returns the numbers it wrote.
+template <class Measure>
+std::vector<double> InChild(Measure measure, std::size_t count) {
+    int fds[2];
+    if (pipe(fds) != 0) return {};
+    const pid_t child = fork();
+    if (child == 0) {
+        close(fds[0]);
+        const std::vector<double> out = measure();
+        (void)!write(fds[1], out.data(), out.size() * sizeof(double));
+        _exit(0);
+    }
+    close(fds[1]);
+    std::vector<double> got(count);
+    const ssize_t n = read(fds[0], got.data(), count * sizeof(double));
+    close(fds[0]);
+    waitpid(child, nullptr, 0);
+    if (n != ssize_t(count * sizeof(double))) return {};
+    return got;
+}
+
+// CPU and wall milliseconds of each of a process's first switches in play.
+std::vector<double> FirstSwitches() {
+    Game0();
+    std::vector<double> out;
+    for (const std::string& name : PlayOrder) {
+        const double cpu = CpuMs();
+        const auto start = std::chrono::steady_clock::now();
+        SwitchTo(name);
+        out.push_back(CpuMs() - cpu);
+        out.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
+    return out;
+}
+
+std::vector<double> ResidentAfter(const std::vector<std::string>& levels) {
+    for (const std::string& name : levels) SwitchTo(name);
+    return {ResidentMiB()};
+}
+
+void ReportFreshProcesses(int runs) {
+    std::vector<double> cpu32, wall32, onlyLevel1, afterLevel32;
+    for (int r = 0; r < runs; ++r) {
+        const std::vector<double> first = InChild(FirstSwitches, 2 * PlayOrder.size());
+        if (first.size() == 6) {
+            cpu32.push_back(first[4]);
+            wall32.push_back(first[5]);
+        }
+        const std::vector<double> only = InChild([] { return ResidentAfter({"Level_1"}); }, 1);
+        const std::vector<double> back =
+            InChild([] { return ResidentAfter({"Level_1", "Level_31", "Level_32", "Level_1"}); }, 1);
+        if (!only.empty() && !back.empty()) {
+            onlyLevel1.push_back(only[0]);
+            afterLevel32.push_back(back[0]);
         }
     }
-    state.counters["bitmaps"] = double(files.size());
+    using R = benchratio::RatioReporter;
+    auto maxOf = [](const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); };
+    std::printf("Fresh processes (%d of each)             min     median     max\n", runs);
+    std::printf("first Level_32 switch, cpu ms      %9.2f %9.2f %9.2f\n", R::Min(cpu32), R::Median(cpu32), maxOf(cpu32));
+    std::printf("first Level_32 switch, wall ms     %9.2f %9.2f %9.2f\n", R::Min(wall32), R::Median(wall32),
+                maxOf(wall32));
+    std::printf("resident in Level_1 only, MiB      %9.2f %9.2f %9.2f\n", R::Min(onlyLevel1), R::Median(onlyLevel1),
+                maxOf(onlyLevel1));
+    std::printf("resident back in Level_1, MiB      %9.2f %9.2f %9.2f\n", R::Min(afterLevel32), R::Median(afterLevel32),
+                maxOf(afterLevel32));
+    if (!onlyLevel1.empty())
+        std::printf("back in Level_1 / Level_1 only     %9.2f\n\n", R::Median(afterLevel32) / R::Median(onlyLevel1));
 }
-
-void SwitchLevel1(benchmark::State& state) { Switch(state, "Level_1"); }
-void SwitchLevel32(benchmark::State& state) { Switch(state, "Level_32"); }
-void SdlLevel1(benchmark::State& state) { SdlLoad(state, "Level_1"); }
-void SdlLevel32(benchmark::State& state) { SdlLoad(state, "Level_32"); }
 
 }  // namespace
 
-BENCHMARK(SwitchLevel1)->Unit(benchmark::kMillisecond)->MinTime(1);
-BENCHMARK(SdlLevel1)->Unit(benchmark::kMillisecond)->MinTime(1);
-BENCHMARK(SwitchLevel32)->Unit(benchmark::kMillisecond)->MinTime(2);
-BENCHMARK(SdlLevel32)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(SwitchLevel1)->Unit(benchmark::kMillisecond)->Iterations(10)->MeasureProcessCPUTime();
+BENCHMARK(SdlLevel1)->Unit(benchmark::kMillisecond)->Iterations(10)->MeasureProcessCPUTime();
+BENCHMARK(SwitchLevel31)->Unit(benchmark::kMillisecond)->Iterations(10)->MeasureProcessCPUTime();
+BENCHMARK(SdlLevel31)->Unit(benchmark::kMillisecond)->Iterations(10)->MeasureProcessCPUTime();
+BENCHMARK(SwitchLevel32)->Unit(benchmark::kMillisecond)->Iterations(10)->MeasureProcessCPUTime();
+BENCHMARK(SdlLevel32)->Unit(benchmark::kMillisecond)->Iterations(10)->MeasureProcessCPUTime();
 
 int main(int argc, char** argv) {
-    return benchratio::RunWithRatios(argc, argv, {{"SwitchLevel1", "SdlLevel1"}, {"SwitchLevel32", "SdlLevel32"}});
+    // Before this process has built anything, so that the children start cold.
+    ReportFreshProcesses(5);
+    return benchratio::RunWithRatios(argc, argv,
+                                     {{"SwitchLevel1", "SdlLevel1"},
+                                      {"SwitchLevel31", "SdlLevel31"},
+                                      {"SwitchLevel32", "SdlLevel32"}},
+                                     5);
 }

@@ -93,13 +93,12 @@ void GameSeeds() {
 
 void ReplaySeeds() {
     for (int frames : {0, 1, 5, 30}) {
-        Array<KeyboardInputKeys> keys;
+        RecordedKeys keys;
         Array<unsigned char> flags;
         Array<MouseRelMove> moves;
         for (int f = 0; f < frames; ++f) {
-            KeyboardInputKeys held;
-            if (f % 2) held.Add(static_cast<unsigned char>(0xCB + f % 3));
-            keys.Add(held);
+            const unsigned char held = static_cast<unsigned char>(0xCB + f % 3);
+            keys.Add(KeyboardInputKeys(&held, f % 2));
             flags.Add(static_cast<unsigned char>(f % 64));
             moves.Add(MouseRelMove{f, -f, f % 3});
         }

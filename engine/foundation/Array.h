@@ -1,7 +1,7 @@
 // Growable array of values that only grows or is emptied whole; copies are
-// deep. The capacity starts at 10 and doubles, so that long recordings cost
-// little per element; elements are constructed as they are added and moved,
-// not copied, when the array grows.
+// deep. The capacity starts at 10 and grows by half, so that long recordings
+// cost little per element and little room is left unused; elements are
+// constructed as they are added and moved, not copied, when the array grows.
 #pragma once
 
 #include <cstddef>
@@ -11,15 +11,11 @@
 #include <type_traits>
 #include <utility>
 
-#include "platform/PageMemory.h"
-
 template <class T>
 class Array;
 
 // Element types whose objects may change address by a plain copy of their
-// bytes: nothing points into them. An array of them grows large in system
-// pages, which move without copying (an hour's recording would otherwise copy
-// megabytes into fresh memory in one frame).
+// bytes: nothing points into them, so growing copies them as one block.
 template <class T>
 struct MovesByBytes : std::is_trivially_copyable<T> {};
 template <class U>
@@ -31,7 +27,6 @@ public:
     Array() : data(Allocate(initialCapacity)), capacity(initialCapacity), count(0) {}
 
     Array(const Array& other) : data(Allocate(other.capacity)), capacity(other.capacity), count(0) {
-        Prepare(data, capacity, other.count);
         for (; count < other.count; ++count) new (data + count) T(other.data[count]);
     }
 
@@ -80,6 +75,16 @@ public:
         count = 0;
     }
 
+    // Makes room for n elements in all at once, so that adding them moves nothing.
+    void Reserve(unsigned int n) {
+        if (n <= capacity) return;
+        T* bigger = Allocate(n);
+        MoveAll(bigger);
+        Deallocate(data, capacity);
+        data = bigger;
+        capacity = n;
+    }
+
     // Empties the array back to its initial capacity.
     void Clear() {
         Free();
@@ -92,53 +97,26 @@ private:
 
     template <class U>
     void Append(U&& x) {
-        if (count == capacity) {
-            // x may live in the old buffer, so it is copied before the old
-            // elements are moved out of it.
-            const unsigned int grown = capacity < initialCapacity ? initialCapacity : capacity * 2;
-            if (InPages(capacity)) {
-                T copy(std::forward<U>(x));  // x may live in the block that moves
-                Regrow(grown);
-                new (data + count) T(std::move(copy));
-            } else {
-                T* bigger = Allocate(grown);
-                new (bigger + count) T(std::forward<U>(x));
-                Prepare(bigger, grown, count);
-                MoveAll(bigger);
-                Deallocate(data, capacity);
-                data = bigger;
-                capacity = grown;
-            }
-        } else {
+        if (count < capacity) {
             new (data + count) T(std::forward<U>(x));
+        } else {
+            // x may live in the old block, so the new element is made before
+            // the old ones move out of it.
+            const unsigned int grown = capacity < initialCapacity ? initialCapacity : capacity + capacity / 2;
+            T* bigger = Allocate(grown);
+            new (bigger + count) T(std::forward<U>(x));
+            MoveAll(bigger);
+            Deallocate(data, capacity);
+            data = bigger;
+            capacity = grown;
         }
         ++count;
     }
 
-    static constexpr std::size_t pageBlockBytes = std::size_t(64) << 10;
-
-    // Whether a block of n elements lives in system pages rather than the heap.
-    static bool InPages(unsigned int n) { return MovesByBytes<T>::value && std::size_t(n) * sizeof(T) >= pageBlockBytes; }
-
-    static T* Allocate(unsigned int n) {
-        if (!n) return nullptr;
-        if (!InPages(n)) return std::allocator<T>().allocate(n);
-        void* block = qel::MapPages(std::size_t(n) * sizeof(T), qel::PageUse::Gradual);
-        if (!block) throw std::bad_alloc();
-        return static_cast<T*>(block);
-    }
-
-    // Fresh pages about to take n elements at once are mapped in in one go.
-    static void Prepare(T* p, unsigned int capacity, unsigned int n) {
-        if (p && n && InPages(capacity)) qel::PreparePages(p, std::size_t(n) * sizeof(T));
-    }
+    static T* Allocate(unsigned int n) { return n ? std::allocator<T>().allocate(n) : nullptr; }
 
     static void Deallocate(T* p, unsigned int n) {
-        if (!p) return;
-        if (InPages(n))
-            qel::UnmapPages(p, std::size_t(n) * sizeof(T), qel::PageUse::Gradual);
-        else
-            std::allocator<T>().deallocate(p, n);
+        if (p) std::allocator<T>().deallocate(p, n);
     }
 
     void MoveAll(T* to) {
@@ -150,14 +128,6 @@ private:
                 data[i].~T();
             }
         }
-    }
-
-    // Grows a block in pages in place: nothing is copied.
-    void Regrow(unsigned int grown) {
-        void* moved = qel::GrowPages(data, std::size_t(capacity) * sizeof(T), std::size_t(grown) * sizeof(T));
-        if (!moved) throw std::bad_alloc();
-        data = static_cast<T*>(moved);
-        capacity = grown;
     }
 
     void Swap(Array& other) {

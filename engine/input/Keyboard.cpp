@@ -136,12 +136,13 @@ std::uint32_t Keyboard::ApplyEvents(std::uint32_t count, unsigned char* out) {
 }
 
 void Keyboard::RecordHeldKeys() {
-    Array<KeyboardInputKeys>* frames = CurrentInputSession().Recorded().keys;
+    RecordedKeys* frames = CurrentInputSession().Recorded().keys;
     if (!frames) return;
-    KeyboardInputKeys held;
+    unsigned char held[KeyCount];
+    std::size_t count = 0;
     for (unsigned int k = 0; k < KeyCount; ++k)
-        if (keys[k].pressed) held.Add(static_cast<unsigned char>(k));
-    frames->Add(std::move(held));
+        if (keys[k].pressed) held[count++] = static_cast<unsigned char>(k);
+    frames->Add(KeyboardInputKeys(held, count));
 }
 
 // While replaying: the device's events still reach the keys, so that the real
@@ -149,7 +150,7 @@ void Keyboard::RecordHeldKeys() {
 std::uint32_t Keyboard::PlayBack() {
     InputSession& session = CurrentInputSession();
     ApplyEvents(eventCount, nullptr);
-    Array<KeyboardInputKeys>* frames = session.Recorded().keys;
+    const RecordedKeys* frames = session.Recorded().keys;
     const std::uint32_t frameCount = frames ? frames->Size() : 0;
     const std::int32_t exitKey = session.ReplayExitKey();
     const bool exitPressed = exitKey >= 0 && exitKey < std::int32_t(KeyCount) && keys[exitKey].pressed;
@@ -162,8 +163,7 @@ std::uint32_t Keyboard::PlayBack() {
         return 0;
     }
     for (KeyState& key : keys) key.pressed = 0;
-    const KeyboardInputKeys& frame = (*frames)[replayIndex];
-    for (unsigned int i = 0; i < frame.Size(); ++i) keys[frame[i]].pressed = 1;
+    for (unsigned char code : (*frames)[replayIndex]) keys[code].pressed = 1;
     ++replayIndex;
     NextFrame();
     return 0;

@@ -3,9 +3,7 @@
 #pragma once
 #include <cstdint>
 #include "foundation/Array.h"
-
-// The scan codes of every key held in one frame, ascending.
-using KeyboardInputKeys = Array<unsigned char>;
+#include "input/RecordedKeys.h"
 
 // One frame's mouse motion: the sums of the frame's scaled deltas.
 struct MouseRelMove {
@@ -27,7 +25,7 @@ enum MouseFrameFlag : std::uint8_t {
 
 // The three arrays of one level, as the devices reach them (null when no level).
 struct RecordedInput {
-    Array<KeyboardInputKeys>* keys = nullptr;
+    RecordedKeys* keys = nullptr;
     Array<unsigned char>* mouseFlags = nullptr;
     Array<MouseRelMove>* mouseMoves = nullptr;
 };

@@ -8,7 +8,6 @@
 #include <cstring>
 
 #include "platform/AudioMixerInternal.h"
-#include "platform/SdlLargeBlocks.h"
 
 namespace qel {
 
@@ -149,7 +148,6 @@ float GainOf(std::int32_t hundredthsOfDecibel) {
 
 bool ProbeAudioDevice() {
     if (IsAudioDeviceOpen()) return true;
-    RouteSdlLargeBlocks();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     SDL_AudioSpec want{};
     want.freq = 44100;
@@ -165,7 +163,6 @@ bool ProbeAudioDevice() {
 bool OpenAudioDevice(int samplesPerSecond, int bitsPerSample, int channels) {
     audio::Mixer& m = audio::TheMixer();
     if (m.device != 0) return true;
-    RouteSdlLargeBlocks();  // before the mixer's thread starts
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     std::lock_guard<std::recursive_mutex> hold(m.lock);
     m.rate = samplesPerSecond > 0 ? samplesPerSecond : 44100;

@@ -29,6 +29,10 @@ void Sleep(std::uint32_t ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+void SleepMicroseconds(std::uint32_t us) {
+    if (!virtualOn.load()) std::this_thread::sleep_for(std::chrono::microseconds(us));
+}
+
 void UseVirtualClock(std::uint32_t start, std::uint32_t stepPerRead) {
     virtualNow = start;
     virtualStep = stepPerRead;

@@ -6,7 +6,6 @@
 #include "platform/EventsInternal.h"
 #include "platform/InputDevicesInternal.h"
 #include "platform/MessageQueue.h"
-#include "platform/SdlLargeBlocks.h"
 #include "platform/WindowInternal.h"
 
 namespace qel {
@@ -41,7 +40,6 @@ bool EnsureVideo() {
     // Once per process, whichever thread asks first (a message box may come
     // from a worker thread).
     std::call_once(videoOnce, [] {
-        RouteSdlLargeBlocks();  // before SDL's threads start
         // Closing the last window must not end the run by itself: the window
         // procedure decides.
         SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "platform/ImageLimitsInternal.h"
-#include "platform/SdlLargeBlocks.h"
 
 // stb_image compiled here with only the game's formats, its functions private
 // to this file. Its blocks come from SDL's allocator, which gives a level
@@ -152,7 +151,6 @@ DecodedPixels DecodePicture(const std::uint8_t* data, std::size_t size) {
     if (width <= 0 || height == 0 || !ImageSizeAllowed(width, height)) return decoded;
     // Grey pictures are widened to colour, so every row converts alike.
     const int wanted = channels <= 2 ? channels + 2 : channels;
-    RouteSdlLargeBlocks();
     int gotWidth = 0, gotHeight = 0, stored = 0;
     stbi_uc* pixels = stbi_load_from_memory(data, int(size), &gotWidth, &gotHeight, &stored, wanted);
     if (pixels == nullptr) return decoded;

@@ -69,12 +69,7 @@ std::unique_ptr<Surface> Surface::Create(std::int32_t width, std::int32_t height
     s->format_ = format;
     // Rows start on 4-byte boundaries, as the system's surfaces do.
     s->pitch_ = (width * s->BytesPerPixel() + 3) & ~3;
-    // Large pixels come from pages, zero-filled whether fresh or given back by
-    // a surface gone before (a level's maps go as the next level's come);
-    // heap memory is cleared here.
-    const std::size_t bytes = std::size_t(s->pitch_) * std::size_t(height);
-    s->pixels_.resize(bytes);
-    if (bytes < PageAllocator<std::uint8_t>::PageBytes) std::memset(s->pixels_.data(), 0, bytes);
+    s->pixels_.resize(std::size_t(s->pitch_) * std::size_t(height));  // zero-filled
     return s;
 }
 

@@ -11,7 +11,6 @@
 #include "QelExport.h"
 #include "foundation/Types.h"
 #include "platform/OpaqueRuns.h"
-#include "platform/PageMemory.h"
 
 namespace qel {
 
@@ -109,7 +108,7 @@ private:
     std::int32_t height_ = 0;
     std::int32_t pitch_ = 0;
     PixelFormat format_;
-    std::vector<std::uint8_t, PageAllocator<std::uint8_t>> pixels_;
+    std::vector<std::uint8_t> pixels_;
     int locks_ = 0;
     bool hasKey_ = false;
     std::uint32_t key_ = 0;

@@ -256,13 +256,13 @@ void GameNode::Idle() {
     } else {
         const std::uint32_t wait = period - elapsed;
         const std::uint32_t t0 = qel::TimeGetTime();
-        // The OS wakes a sleeper late by up to a millisecond or so: sleep
-        // through most of the wait without using the core, then spin to the
-        // exact end.
-        constexpr std::uint32_t spinMargin = 2;
-        if (wait > spinMargin) qel::Sleep(wait - spinMargin);
-        while (qel::TimeGetTime() - t0 < wait) {
-        }
+        // The OS wakes a sleeper late by a fraction of a millisecond: the
+        // wait is slept whole but for its last millisecond, which is slept in
+        // short steps, each followed by a look at the clock, so that the frame
+        // ends just after the same tick as a spin would, without using the core.
+        constexpr std::uint32_t stepMicroseconds = 100;
+        if (wait > 1) qel::Sleep(wait - 1);
+        while (qel::TimeGetTime() - t0 < wait) qel::SleepMicroseconds(stepMicroseconds);
         measuredRate = nominal;
     }
 }

@@ -211,7 +211,7 @@ private:
     List particleSystems;
     ViewPort viewPort{640, 480, 0, 0, 640, 480};
     ZOrderQueue zOrders;
-    Array<KeyboardInputKeys> keysPerFrame;
+    RecordedKeys keysPerFrame;
     Array<unsigned char> mouseFlags;
     Array<MouseRelMove> mouseMoves;
     bool levelChangeCalled = false;

@@ -24,6 +24,7 @@
 #include "platform/Clock.h"
 #include "platform/Display.h"
 #include "platform/FileSync.h"
+#include "platform/HeapTuning.h"
 #include "platform/InstanceLock.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageQueue.h"
@@ -210,6 +211,7 @@ int ShutDown(int quitCode) {
 }
 
 int QelMain(HINSTANCE instance, HINSTANCE, char* commandLine, int showCommand) {
+    qel::TuneHeap();  // before the game's first pictures
     ResetRunState();
     // A save past the file-size limit fails and says so; the game goes on.
     qel::WritesPastFileSizeLimitFail();

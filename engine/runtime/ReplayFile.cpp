@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "foundation/File.h"
@@ -11,15 +12,16 @@ namespace {
 
 void WriteBody(File& file, const RecordedInput& input) {
     file.Write(ReplayFile::Magic, ReplayFile::MagicSize);
-    const Array<KeyboardInputKeys>& keys = *input.keys;
+    const RecordedKeys& keys = *input.keys;
     file.Write(std::uint32_t(keys.Size()));
     for (unsigned int f = 0; f < keys.Size(); ++f) {
-        file.Write(std::uint32_t(keys[f].Size()));
-        for (unsigned int k = 0; k < keys[f].Size(); ++k) file.Write(keys[f][k]);
+        const KeyboardInputKeys held = keys[f];
+        file.Write(std::uint32_t(held.size()));
+        if (!held.empty()) file.Write(held.data(), int(held.size()));
     }
     const Array<unsigned char>& flags = *input.mouseFlags;
     file.Write(std::uint32_t(flags.Size()));
-    for (unsigned int i = 0; i < flags.Size(); ++i) file.Write(flags[i]);
+    if (flags.Size() != 0) file.Write(&flags[0], int(flags.Size()));
     const Array<MouseRelMove>& moves = *input.mouseMoves;
     file.Write(std::uint32_t(moves.Size()));
     for (unsigned int i = 0; i < moves.Size(); ++i) {
@@ -35,17 +37,71 @@ bool MagicMatches(File& file) {
     return !file.HasError() && std::memcmp(magic, ReplayFile::Magic, ReplayFile::MagicSize) == 0;
 }
 
-// A stored count of entries of at least `entryBytes` each; 0 or less is none.
-// A count the rest of the file cannot hold marks the file in error.
-std::int32_t ReadCount(File& file, long entryBytes) {
-    std::int32_t count = 0;
-    file.Read(count);
-    if (count <= 0) return 0;
-    if (count > file.BytesLeft() / entryBytes) {
-        file.SetError();
-        return 0;
+// The file's bytes after the magic, read in one go into memory not cleared
+// first; a file too large to be a replay is refused.
+struct Body {
+    std::unique_ptr<unsigned char[]> bytes;
+    std::size_t size = 0;
+
+    bool Read(File& file) {
+        const long left = file.BytesLeft();
+        if (left < 0 || left > 0x7FFFFFFF) return false;
+        size = std::size_t(left);
+        bytes.reset(new unsigned char[size ? size : 1]);
+        if (size > 0) file.Read(bytes.get(), int(size));
+        return !file.HasError();
     }
-    return count;
+};
+
+// Little-endian values from the body in memory. Reading past the end marks
+// it failed and yields zeros.
+struct BodyReader {
+    const unsigned char* at;
+    const unsigned char* end;
+    bool failed = false;
+
+    std::size_t Left() const { return std::size_t(end - at); }
+
+    std::int32_t Int32() {
+        if (Left() < 4) {
+            failed = true;
+            return 0;
+        }
+        const std::uint32_t v = std::uint32_t(at[0]) | std::uint32_t(at[1]) << 8 | std::uint32_t(at[2]) << 16 |
+                                std::uint32_t(at[3]) << 24;
+        at += 4;
+        return std::int32_t(v);
+    }
+
+    // A stored count of entries of at least `entryBytes` each; 0 or less is
+    // none. A count the rest cannot hold marks the body failed.
+    std::size_t Count(std::size_t entryBytes) {
+        const std::int32_t count = Int32();
+        if (count <= 0) return 0;
+        if (std::size_t(count) > Left() / entryBytes) {
+            failed = true;
+            return 0;
+        }
+        return std::size_t(count);
+    }
+
+    const unsigned char* Take(std::size_t n) {
+        const unsigned char* taken = at;
+        at += n;
+        return taken;
+    }
+};
+
+// How many key codes `frames` frames hold in all; the body fails when a frame
+// claims more bytes than are left. Leaves the reader where it was.
+std::size_t CountCodes(BodyReader reader, std::size_t frames) {
+    std::size_t codes = 0;
+    for (std::size_t f = 0; f < frames && !reader.failed; ++f) {
+        const std::size_t n = reader.Count(1);
+        reader.Take(n);
+        codes += n;
+    }
+    return reader.failed ? 0 : codes;
 }
 
 }  // namespace
@@ -62,56 +118,53 @@ bool ReplayFile::HasMagic(const char* name) {
 }
 
 bool ReplayFile::Read(const char* name) {
-    keys.Clear();
-    mouseFlags.Clear();
-    mouseMoves.Clear();
+    Empty();
     bool good = false;
     if (CanOpenForReading(name)) {
-        File file(name, File::Reading);
-        good = ReadFrom(file);
+        Body body;
+        {
+            File file(name, File::Reading);
+            good = MagicMatches(file) && body.Read(file);
+        }
+        good = good && Parse(body.bytes.get(), body.size);
     }
-    if (!good) {
-        keys.Clear();
-        mouseFlags.Clear();
-        mouseMoves.Clear();
-    }
+    if (!good) Empty();
     return good;
 }
 
-bool ReplayFile::ReadFrom(File& file) {
-    if (!MagicMatches(file)) return false;
-    const std::int32_t frames = ReadCount(file, 4);
-    for (std::int32_t f = 0; f < frames && !file.HasError(); ++f) {
-        KeyboardInputKeys held;
-        const std::int32_t n = ReadCount(file, 1);
-        for (std::int32_t k = 0; k < n && !file.HasError(); ++k) {
-            unsigned char code = 0;
-            file.Read(code);
-            held.Add(code);
-        }
-        keys.Add(std::move(held));
+bool ReplayFile::Parse(const unsigned char* body, std::size_t size) {
+    BodyReader reader{body, body + size};
+    const std::size_t frames = reader.Count(4);
+    const std::size_t codes = CountCodes(reader, frames);
+    keys.Reserve(frames, codes);
+    for (std::size_t f = 0; f < frames && !reader.failed; ++f) {
+        const std::size_t n = reader.Count(1);
+        keys.Add(KeyboardInputKeys(reader.Take(n), n));
     }
-    const std::int32_t flagCount = ReadCount(file, 1);
-    for (std::int32_t i = 0; i < flagCount && !file.HasError(); ++i) {
-        unsigned char flags = 0;
-        file.Read(flags);
-        mouseFlags.Add(flags);
-    }
-    const std::int32_t moveCount = ReadCount(file, 12);
-    for (std::int32_t i = 0; i < moveCount && !file.HasError(); ++i) {
+    const std::size_t flagCount = reader.Count(1);
+    mouseFlags.Reserve(static_cast<unsigned int>(flagCount));
+    for (const unsigned char* flag = reader.Take(flagCount); mouseFlags.Size() < flagCount; ++flag)
+        mouseFlags.Add(*flag);
+    const std::size_t moveCount = reader.Count(12);
+    mouseMoves.Reserve(static_cast<unsigned int>(moveCount));
+    for (std::size_t i = 0; i < moveCount; ++i) {
         MouseRelMove move;
-        file.Read(move.x);
-        file.Read(move.y);
-        file.Read(move.wheel);
+        move.x = reader.Int32();
+        move.y = reader.Int32();
+        move.wheel = reader.Int32();
         mouseMoves.Add(move);
     }
-    return !file.HasError();
+    return !reader.failed;
 }
 
 void ReplayFile::MoveInto(const RecordedInput& input) {
     if (input.keys != nullptr) *input.keys = std::move(keys);
     if (input.mouseFlags != nullptr) *input.mouseFlags = std::move(mouseFlags);
     if (input.mouseMoves != nullptr) *input.mouseMoves = std::move(mouseMoves);
+    Empty();
+}
+
+void ReplayFile::Empty() {
     keys.Clear();
     mouseFlags.Clear();
     mouseMoves.Clear();

@@ -1,7 +1,8 @@
 // The replay file (".rep"): the keys held in every recorded frame, then the
 // mouse's per-frame flags and moves, little-endian after the magic "QEL_REP".
-// It is read whole and checked before any of it is used.
+// It is read in one go and checked before any of it is used.
 #pragma once
+#include <cstddef>
 #include "foundation/Array.h"
 #include "input/RecordedInput.h"
 
@@ -25,10 +26,11 @@ public:
     // The level's arrays become what was read.
     void MoveInto(const RecordedInput& input);
 
-    Array<KeyboardInputKeys> keys;
+    RecordedKeys keys;
     Array<unsigned char> mouseFlags;
     Array<MouseRelMove> mouseMoves;
 
 private:
-    bool ReadFrom(File& file);
+    bool Parse(const unsigned char* body, std::size_t size);
+    void Empty();
 };

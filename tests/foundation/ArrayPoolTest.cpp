@@ -93,16 +93,23 @@ TEST(Array, ClearAndFreeEmptyItForReuse) {
     EXPECT_EQ(Joined(copyOfFreed), "y,");
 }
 
-// Past 64 KB an array of plain values or of arrays grows in system pages that
-// move rather than copy: the elements, an element added from the array itself
-// at the moment it grows, copies and a reuse after Clear must all hold.
-TEST(Array, LargeArraysKeepEveryElementThroughGrowthInPages) {
+// Arrays of plain values or of arrays grow by copying their bytes as one
+// block: the elements, an element added from the array itself at the moment
+// it grows, copies and a reuse after Clear must all hold, also when large.
+TEST(Array, LargeArraysKeepEveryElementThroughGrowthByBytes) {
     Array<unsigned char> bytes;
     Array<Array<unsigned char>> frames;
-    const unsigned int full = 10u << 14;  // a capacity the doubling reaches, over 64 KB of bytes
+    // Capacities the growth reaches, so that the last Add of each moves the block.
+    const auto reached = [](unsigned int atLeast) {
+        unsigned int capacity = 10;
+        while (capacity < atLeast) capacity += capacity / 2;
+        return capacity;
+    };
+    const unsigned int full = reached(64u << 10);  // over 64 KB of bytes
+    const unsigned int frameCount = reached(1u << 12);
     for (unsigned int i = 0; i < full; ++i) bytes.Add(static_cast<unsigned char>(i * 7));
     bytes.Add(bytes[5]);
-    for (unsigned int f = 0; f < 10u << 12; ++f) {
+    for (unsigned int f = 0; f < frameCount; ++f) {
         Array<unsigned char> held;
         for (unsigned int k = 0; k < f % 3; ++k) held.Add(static_cast<unsigned char>(f + k));
         frames.Add(held);
@@ -114,12 +121,12 @@ TEST(Array, LargeArraysKeepEveryElementThroughGrowthInPages) {
     ASSERT_EQ(bytes.Size(), full + 1);
     for (unsigned int i = 0; i < full; ++i) ASSERT_EQ(bytes[i], static_cast<unsigned char>(i * 7)) << i;
     EXPECT_EQ(bytes[full], static_cast<unsigned char>(35));
-    ASSERT_EQ(copy.Size(), (10u << 12) + 1);
-    for (unsigned int f = 0; f < 10u << 12; ++f) {
+    ASSERT_EQ(copy.Size(), frameCount + 1);
+    for (unsigned int f = 0; f < frameCount; ++f) {
         ASSERT_EQ(copy[f].Size(), f % 3) << f;
         for (unsigned int k = 0; k < f % 3; ++k) ASSERT_EQ(copy[f][k], static_cast<unsigned char>(f + k));
     }
-    EXPECT_EQ(copy[10u << 12].Size(), 2u);
+    EXPECT_EQ(copy[frameCount].Size(), 2u);
     EXPECT_EQ(frames[2].Size(), 3u);
     EXPECT_EQ(copy[2].Size(), 2u);
 

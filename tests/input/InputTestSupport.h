@@ -68,7 +68,7 @@ public:
     bool recording = false;
     bool replaying = false;
     std::int32_t exitKey = 0x3E;
-    Array<KeyboardInputKeys> keys;
+    RecordedKeys keys;
     Array<unsigned char> mouseFlags;
     Array<MouseRelMove> mouseMoves;
     int frameRateRestores = 0;

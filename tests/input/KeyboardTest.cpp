@@ -170,7 +170,7 @@ TEST_F(KeyboardTest, AnOverflowedOrFailedReadKeepsHeldKeysConsistent) {
     EXPECT_FALSE(keyboard->IsTriggered(kA));
     ASSERT_EQ(session.keys.Size(), 4u);
     for (unsigned int f = 0; f < 3; ++f) {
-        ASSERT_EQ(session.keys[f].Size(), 1u) << f;
+        ASSERT_EQ(session.keys[f].size(), 1u) << f;
         EXPECT_EQ(session.keys[f][0], kA) << f;
     }
 }
@@ -188,19 +188,14 @@ TEST_F(KeyboardTest, RecordingKeepsEveryHeldKeyOfEachFrameInAscendingOrder) {
     const std::vector<std::vector<unsigned char>> expected = {{kA, kS}, {kA, kS}, {kA}, {}};
     ASSERT_EQ(session.keys.Size(), expected.size());
     for (unsigned int f = 0; f < expected.size(); ++f) {
-        std::vector<unsigned char> got;
-        for (unsigned int i = 0; i < session.keys[f].Size(); ++i) got.push_back(session.keys[f][i]);
+        const std::vector<unsigned char> got(session.keys[f].begin(), session.keys[f].end());
         EXPECT_EQ(got, expected[f]) << "frame " << f;
     }
 }
 
 TEST_F(KeyboardTest, AReplayPlaysTheRecordedFramesAndEndsAfterTheLast) {
     const std::vector<std::vector<unsigned char>> recorded = {{kA}, {kA, kD}, {}};
-    for (const auto& frame : recorded) {
-        KeyboardInputKeys keys;
-        for (unsigned char c : frame) keys.Add(c);
-        session.keys.Add(keys);
-    }
+    for (const auto& frame : recorded) session.keys.Add(KeyboardInputKeys(frame));
     Mouse mouse(nullptr, nullptr);
     session.mouse = &mouse;
     session.replaying = true;
@@ -228,11 +223,7 @@ TEST_F(KeyboardTest, AReplayEndsAtOnceWithoutFramesOrOnTheExitKey) {
     EXPECT_EQ(Frame(), 0u);
     EXPECT_EQ(session.replayEnds, 1);
 
-    for (int i = 0; i < 5; ++i) {
-        KeyboardInputKeys keys;
-        keys.Add(kA);
-        session.keys.Add(keys);
-    }
+    for (int i = 0; i < 5; ++i) session.keys.Add({kA});
     session.replaying = true;
     Frame();
     EXPECT_TRUE(keyboard->IsPressed(kA));

@@ -13,7 +13,6 @@
 #include "platform/Image.h"
 #include "platform/ImageEncoder.h"
 #include "platform/ImageLimitsInternal.h"
-#include "platform/SdlLargeBlocks.h"
 #include "platform/Surface.h"
 
 namespace {
@@ -147,7 +146,6 @@ TEST(ImageDecoding, OnlyBmpAndJpegAreDecoded) {
 class LargestBlock {
 public:
     LargestBlock() {
-        qel::RouteSdlLargeBlocks();
         SDL_GetMemoryFunctions(&malloc_, &calloc_, &realloc_, &free_);
         installed = this;
         SDL_SetMemoryFunctions(Malloc, Calloc, Realloc, free_);

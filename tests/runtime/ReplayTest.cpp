@@ -36,13 +36,10 @@ Bytes ThreeFrameReplay() {
     return Bytes(std::begin(bytes), std::end(bytes));
 }
 
-std::vector<std::vector<int>> RecordedKeys() {
+std::vector<std::vector<int>> KeysRecorded() {
     std::vector<std::vector<int>> frames;
-    const Array<KeyboardInputKeys>& keys = *gNode->Recorded().keys;
-    for (unsigned int f = 0; f < keys.Size(); ++f) {
-        frames.emplace_back();
-        for (unsigned int k = 0; k < keys[f].Size(); ++k) frames.back().push_back(keys[f][k]);
-    }
+    const RecordedKeys& keys = *gNode->Recorded().keys;
+    for (unsigned int f = 0; f < keys.Size(); ++f) frames.emplace_back(keys[f].begin(), keys[f].end());
     return frames;
 }
 
@@ -154,7 +151,7 @@ TEST_F(ReplayTest, AReplayIsSavedAsAPairOfFilesAndLoadsBackFromThem) {
         Press(pass, 5, 2, SDL_SCANCODE_A);
         Press(pass, 6, 1, SDL_SCANCODE_SPACE);
         if (pass == 9) {
-            recorded = RecordedKeys();
+            recorded = KeysRecorded();
             myGame->SaveReplay(Path("run.rep").c_str());
             startState = ReadBytes(Path("gamesavestartrecording.sat"));
             pairState = ReadBytes(Path("run.sar"));
@@ -164,7 +161,7 @@ TEST_F(ReplayTest, AReplayIsSavedAsAPairOfFilesAndLoadsBackFromThem) {
         }
         // ... until the pair is loaded back (its state first, then its input).
         if (pass == 12) myGame->LoadReplay(Path("run.rep").c_str(), false);
-        if (pass == 14) loaded = RecordedKeys();
+        if (pass == 14) loaded = KeysRecorded();
         aPressed[pass] = pKeyboard->IsPressed(0x1E);
         if (pass == 24) myGame->EndGame();
     };
@@ -201,7 +198,7 @@ TEST_F(ReplayTest, AHandWrittenReplayFileDrivesTheKeys) {
             WriteBytes(Path("hand.rep"), ThreeFrameReplay());
             myGame->LoadReplay(Path("hand.rep").c_str(), false);
         }
-        if (pass == 5) loaded = RecordedKeys();
+        if (pass == 5) loaded = KeysRecorded();
         pressed[pass] = {pKeyboard->IsPressed(30), pKeyboard->IsPressed(57)};
         if (pass == 9) myGame->EndGame();
     };
@@ -338,9 +335,7 @@ TEST_F(ReplayTest, AReplayFileWithAWrongMagicLoadsItsStateWithoutInput) {
                 WriteBytes(Path("bad.rep"), c.rep);
                 SmallGame::programValue = 9;
                 // Input recorded earlier on this level is not what the replay plays.
-                KeyboardInputKeys held;
-                held.Add(0x1E);
-                gNode->Recorded().keys->Add(held);
+                gNode->Recorded().keys->Add({0x1E});
                 myGame->LoadReplay(Path("bad.rep").c_str(), false);
             }
             programValue[pass] = SmallGame::programValue;

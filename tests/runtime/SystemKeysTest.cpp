@@ -61,9 +61,8 @@ TEST_F(SystemKeysTest, EachKeyDoesItsOwnThingWhenItsConditionHolds) {
     // A replay whose second frame holds F5 (the keys pressed are the recorded ones).
     const auto playF5 = [] {
         for (int frame = 0; frame < 8; ++frame) {
-            KeyboardInputKeys keys;
-            if (frame == 1) keys.Add(0x3F);
-            gNode->Recorded().keys->Add(keys);
+            const unsigned char f5 = 0x3F;
+            gNode->Recorded().keys->Add(KeyboardInputKeys(&f5, frame == 1 ? 1 : 0));
         }
         myGame->replayMode = true;
     };
