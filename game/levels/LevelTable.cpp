@@ -3,8 +3,10 @@
 #include <array>
 #include <cmath>
 #include "levels/LevelData.h"
+#include "levels/CrossingLayout.h"
 #include "levels/LevelLayout.h"
 #include "levels/StandardSprites.h"
+#include "levels/TowerLayout.h"
 #include "logic/GameDeclarations.h"
 
 namespace nolt {
@@ -51,14 +53,27 @@ LevelRecord Base(const char* name, std::uint32_t width, std::uint32_t height, Bo
     return r;
 }
 
+struct Point {
+    float x, y;
+};
+
+// What names a playing level and where its goal stands; `sprites` is the
+// size of its standard set (4, 5 or 7).
+struct Playfield {
+    const char* name;
+    std::uint32_t width;
+    const char* bitmap;
+    int sprites = 7;
+    Point goal;
+};
+
 // A level the player plays through: music, then the two effects; a standard
-// map of the world's size; the standard sprites up to `set`.
-LevelRecord Playing(const char* name, std::uint32_t width, const char* music, const char* bitmap, int set,
-                    float goalX, float goalY, std::vector<SegmentRecord> segments) {
-    LevelRecord r = Base(name, width, 480, Standard, bitmap);
+// map of the world's size; the standard sprites of its set.
+LevelRecord Playing(const Playfield& p, const char* music, std::vector<SegmentRecord> segments) {
+    LevelRecord r = Base(p.name, p.width, 480, Standard, p.bitmap);
     r.sounds = MusicThenEffects(music);
     r.segments = std::move(segments);
-    r.sprites = PlayingSet(set, goalX, goalY);
+    r.sprites = PlayingSet(p.sprites, p.goal.x, p.goal.y);
     return r;
 }
 
@@ -82,10 +97,18 @@ const SegmentRecord* FloorBelow(const std::vector<SegmentRecord>& s, float x, fl
     return best;
 }
 
-// Tilts one line by `pixels` at its second end: for id 1 the wall of a block
+// A line tilted by `pixels` at its second end: for id 1 the wall of a block
 // or a fence, for id 0 a floor other than those under the start and the goal;
 // the `nth` nearest the middle of the world.
-void Slant(LevelRecord& r, std::int32_t id, float pixels, std::size_t nth = 0) {
+struct Tilt {
+    std::int32_t id;
+    float pixels;
+    std::size_t nth = 0;
+};
+constexpr std::int32_t WallId = 1, FloorId = 0;
+
+void Slant(LevelRecord& r, const Tilt& tilt) {
+    const std::int32_t id = tilt.id;
     const SpriteRecord &player = *Find(r.sprites, "protag"), &goal = *Find(r.sprites, "goal");
     const SegmentRecord* startFloor = FloorBelow(r.segments, player.startX + 16, player.startY + 32);
     const SegmentRecord* goalFloor = FloorBelow(r.segments, goal.startX + 35, goal.startY + 60);
@@ -100,37 +123,67 @@ void Slant(LevelRecord& r, std::int32_t id, float pixels, std::size_t nth = 0) {
     std::stable_sort(candidates.begin(), candidates.end(), [middle](const SegmentRecord* a, const SegmentRecord* b) {
         return std::abs((a->x1 + a->x2) / 2 - middle) < std::abs((b->x1 + b->x2) / 2 - middle);
     });
-    SegmentRecord& line = *candidates.at(nth);
-    (id == 1 ? line.x2 : line.y2) += pixels;
+    SegmentRecord& line = *candidates.at(tilt.nth);
+    (id == 1 ? line.x2 : line.y2) += tilt.pixels;
 }
 
-// A run along the ground to the goal; `difficulty` runs from 0 (the first
-// level) to 1 (the last), `variant` reorders the obstacles.
-std::vector<SegmentRecord> Run(int width, int walls, int floors, float goalX, float goalY, float difficulty,
-                               unsigned variant, int stairs = 0) {
-    RunShape shape{width, walls, floors, goalY + GoalFloor};
-    shape.stairs = stairs;
-    shape.difficulty = difficulty;
-    shape.variant = variant;
-    shape.goalX = goalX;
+// The obstacles of a run along the ground: the counts of walls (id 1) and
+// floors (id 0); `difficulty` runs from 0 (the first level) to 1 (the last),
+// `variant` reorders the obstacles, `stairs` steps up each side of a block.
+struct Obstacles {
+    int walls, floors;
+    float difficulty;
+    unsigned variant;
+    int stairs = 0;
+};
+
+std::vector<SegmentRecord> Run(const Playfield& p, const Obstacles& o) {
+    RunShape shape{int(p.width), o.walls, o.floors, p.goal.y + GoalFloor};
+    shape.stairs = o.stairs;
+    shape.difficulty = o.difficulty;
+    shape.variant = o.variant;
+    shape.goalX = p.goal.x;
     return RunLayout(shape);
 }
 
-// A climbing level of the third world: taller world, its own camera box and start.
-LevelRecord Climb(const char* name, std::uint32_t height, Box box, float viewY, const char* bitmap, int walls,
-                  int floors, float goalX, float goalY, float startX, float startY, float camX, float camY,
-                  float difficulty) {
-    LevelRecord r = Base(name, 640, height, box, bitmap);
-    r.viewStartY = viewY;
+// A climbing level of the third world: a taller world, its own camera box
+// and view, and its own start for the player and the camera sprite.
+struct Tower {
+    const char* name;
+    std::uint32_t height;
+    Box box;
+    float viewStartY;
+    const char* bitmap;
+    Point goal, player, camera;
+};
+
+// How many walls (id 1) and floors (id 0) a tower has; a ladder's ledges
+// narrow as its difficulty grows from 0 to 1.
+struct Counts {
+    int walls, floors;
+    float difficulty = 0;
+};
+
+ClimbShape ShapeOf(const Tower& t, const Counts& c) {
+    return {640, c.walls, c.floors, t.player.x, t.player.y + PlayerFloor, t.goal.x, t.goal.y + GoalFloor, c.difficulty};
+}
+
+LevelRecord Climb(const Tower& t, std::vector<SegmentRecord> segments) {
+    LevelRecord r = Base(t.name, 640, t.height, t.box, t.bitmap);
+    r.viewStartY = t.viewStartY;
     r.sounds = MusicThenEffects(FolieImposee);
-    r.segments =
-        ClimbLayout({640, walls, floors, startX, startY + PlayerFloor, goalX, goalY + GoalFloor, difficulty});
-    r.sprites = PlayingSet(7, goalX, goalY);
-    Find(r.sprites, "protag")->startX = startX;
-    Find(r.sprites, "protag")->startY = startY;
-    Find(r.sprites, "mainChar")->startX = camX;
-    Find(r.sprites, "mainChar")->startY = camY;
+    r.segments = std::move(segments);
+    r.sprites = PlayingSet(7, t.goal.x, t.goal.y);
+    Find(r.sprites, "protag")->startX = t.player.x;
+    Find(r.sprites, "protag")->startY = t.player.y;
+    Find(r.sprites, "mainChar")->startX = t.camera.x;
+    Find(r.sprites, "mainChar")->startY = t.camera.y;
     return r;
+}
+
+// A tower climbed along a path of steps.
+LevelRecord PathTower(const Tower& t, const Counts& c, const StepPath& path) {
+    return Climb(t, TowerLayout(ShapeOf(t, c), path));
 }
 
 // The walking figures of the menu and the interludes.
@@ -190,7 +243,9 @@ LevelRecord Menu() {
 }
 
 LevelRecord Level1() {
-    LevelRecord r = Playing("Level_1", 640, "Hall of Mirrors.wav", "noltlvl1dash1.bmp", 4, 552, 322,
+    const Playfield field{.name = "Level_1", .width = 640, .bitmap = "noltlvl1dash1.bmp", .sprites = 4,
+                          .goal = {552, 322}};
+    LevelRecord r = Playing(field, "Hall of Mirrors.wav",
                             {{632, 394, 359, 394, 0},
                              {359, 394, 359, 267, 1},
                              {359, 267, 277, 267, 0},
@@ -208,44 +263,45 @@ LevelRecord Level1() {
 
 LevelRecord Level2() {
     // Its fence is added back up as a floor, so a player can stand on it.
-    RunShape shape{640, 3, 3, 322 + GoalFloor};
-    shape.goalX = 552;
+    const Playfield field{.name = "Level_2", .width = 640, .bitmap = "noltlvl1dash2.bmp", .sprites = 4,
+                          .goal = {552, 322}};
+    RunShape shape{640, 3, 3, field.goal.y + GoalFloor};
+    shape.goalX = field.goal.x;
     shape.twinFences = true;
-    std::vector<SegmentRecord> s = RunLayout(shape);
-    LevelRecord r = Playing("Level_2", 640, "Hall of Mirrors.wav", "noltlvl1dash2.bmp", 4, 552, 322, std::move(s));
+    LevelRecord r = Playing(field, "Hall of Mirrors.wav", RunLayout(shape));
     r.boxX = WholeView.x, r.boxY = WholeView.y, r.boxWidth = WholeView.width, r.boxHeight = WholeView.height;
     r.inflateMaximum = 0;
     return r;
 }
 
 // The first world: levels 3 to 9 run on the same music.
-LevelRecord FirstWorld(const char* name, std::uint32_t width, const char* bitmap, int set, float gx, float gy, int walls,
-                       int floors, float difficulty, unsigned variant, int stairs = 0) {
-    return Playing(name, width, "Hall of Mirrors.wav", bitmap, set, gx, gy,
-                   Run(int(width), walls, floors, gx, gy, difficulty, variant, stairs));
+LevelRecord FirstWorld(const Playfield& p, const Obstacles& o) {
+    return Playing(p, "Hall of Mirrors.wav", Run(p, o));
 }
 
 LevelRecord Level7() {
-    LevelRecord r = FirstWorld("Level_7", 1100, "noltlvl1dash7.bmp", 7, 1028, 272, 8, 4, 0.25f, 5);
-    Slant(r, 1, 1);
+    LevelRecord r = FirstWorld({.name = "Level_7", .width = 1100, .bitmap = "noltlvl1dash7.bmp", .goal = {1028, 272}},
+                               {.walls = 8, .floors = 4, .difficulty = 0.25f, .variant = 5});
+    Slant(r, {.id = WallId, .pixels = 1});
     return r;
 }
 
 LevelRecord Level9() {
     // 37 lines, 26 of them (13 walls, 13 floors) added in both directions;
     // the lip of the first pit comes first, so it is one of them.
-    RunShape shape{640, 14, 22, 267 + GoalFloor};
+    const Playfield field{.name = "Level_9", .width = 640, .bitmap = "noltlvl1dash9.bmp", .goal = {568, 267}};
+    RunShape shape{640, 14, 22, field.goal.y + GoalFloor};
     shape.difficulty = 0.35f;
-    shape.goalX = 568;
+    shape.goalX = field.goal.x;
     shape.stairs = 6;
     std::vector<SegmentRecord> lines = RunLayout(shape);
-    AddLip(lines, 267 + GoalFloor);
+    AddLip(lines, field.goal.y + GoalFloor);
     std::rotate(lines.rbegin(), lines.rbegin() + 1, lines.rend());
-    return Playing("Level_9", 640, "Hall of Mirrors.wav", "noltlvl1dash9.bmp", 7, 568, 267, DoubleLines(lines, 13, 13));
+    return Playing(field, "Hall of Mirrors.wav", DoubleLines(lines, 13, 13));
 }
 
 LevelRecord Level10() {
-    return Playing("Level_10", 640, "Enter.wav", "noltlvl1dash10.bmp", 7, 570, 266,
+    return Playing({.name = "Level_10", .width = 640, .bitmap = "noltlvl1dash10.bmp", .goal = {570, 266}}, "Enter.wav",
                    {{0, 2, 0, 345, 1}, {0, 345, 0, 2, 1}, {637, 0, 637, 460, 1}, {639, 338, 0, 338, 0}});
 }
 
@@ -265,20 +321,28 @@ LevelRecord InMediaRes() {
 }
 
 // The second world: Illusion, and the clearing columns in its first levels.
-LevelRecord SecondWorld(const char* name, std::uint32_t width, const char* bitmap, float gx, float gy,
-                        std::vector<SegmentRecord> segments, bool clearing) {
-    LevelRecord r = Playing(name, width, "Illusion.wav", bitmap, 7, gx, gy, std::move(segments));
-    if (clearing) r.levelBehaviors = {T(TimerNo::ClearGeneration), T(TimerNo::ClearGenerationW)};
+enum class Clearing : bool { None, Columns };
+
+LevelRecord SecondWorld(const Playfield& p, std::vector<SegmentRecord> segments, Clearing clearing) {
+    LevelRecord r = Playing(p, "Illusion.wav", std::move(segments));
+    if (clearing == Clearing::Columns) r.levelBehaviors = {T(TimerNo::ClearGeneration), T(TimerNo::ClearGenerationW)};
     return r;
 }
 
-std::vector<SegmentRecord> Level11Segments() {
+LevelRecord SecondWorldRun(const Playfield& p, const Obstacles& o, Clearing clearing) {
+    return SecondWorld(p, Run(p, o), clearing);
+}
+
+LevelRecord Level11() {
+    const Playfield field{.name = "Level_11", .width = 640, .bitmap = "noltlvl2dash1.bmp", .goal = {554, 321}};
     // Three of its pieces lie past the right edge of its 640-pixel world.
-    std::vector<SegmentRecord> s = Run(640, 2, 3, 554, 321, 0.3f, 1);
+    std::vector<SegmentRecord> s = Run(field, {.walls = 2, .floors = 3, .difficulty = 0.3f, .variant = 1});
     s.push_back(WallFacingRight(774, 300, 393));
     s.push_back(FloorLine(800, 1099, 393));
     s.push_back(FloorLine(820, 1000, 300));
-    return s;
+    LevelRecord r = SecondWorld(field, std::move(s), Clearing::Columns);
+    Slant(r, {.id = FloorId, .pixels = 1});
+    return r;
 }
 
 std::vector<SegmentRecord> Level19Segments() {
@@ -296,22 +360,23 @@ std::vector<SegmentRecord> Level19Segments() {
 }
 
 LevelRecord Level19() {
-    LevelRecord r = SecondWorld("Level_19", 640, "noltlvl2dash9.bmp", 567, 264, Level19Segments(), true);
-    Slant(r, 0, 1);
+    LevelRecord r = SecondWorld({.name = "Level_19", .width = 640, .bitmap = "noltlvl2dash9.bmp", .goal = {567, 264}},
+                                Level19Segments(), Clearing::Columns);
+    Slant(r, {.id = FloorId, .pixels = 1});
     return r;
 }
 
 LevelRecord Level20() {
-    return Playing("Level_20", 640, "Enter.wav", "noltlvl2dash10.bmp", 7, 570, 266,
+    return Playing({.name = "Level_20", .width = 640, .bitmap = "noltlvl2dash10.bmp", .goal = {570, 266}}, "Enter.wav",
                    {{639, 0, 639, 479, 1}, {0, 479, 0, 0, 1}, {638, 341, 6, 341, 0}});
 }
 
 // A descent that first climbs: the start stands in a narrow shaft walled off
 // from the goal by a pillar; shelves lead up the shaft and over the pillar.
 LevelRecord Level25() {
-    LevelRecord r = Climb("Level_25", 680, {0, 230, 95, 112}, 200, "noltlvl3dash5.bmp", 5, 9, 173, 569, 22, 498, 18,
-                          472, 0.65f);
-    r.segments = {
+    const Tower tower{.name = "Level_25", .height = 680, .box = {0, 230, 95, 112}, .viewStartY = 200,
+                      .bitmap = "noltlvl3dash5.bmp", .goal = {173, 569}, .player = {22, 498}, .camera = {18, 472}};
+    return Climb(tower, {
         WallFacingRight(0, 0, 671),
         WallFacingLeft(639, 0, 671),
         FloorLine(0, 640, 641),
@@ -326,27 +391,29 @@ LevelRecord Level25() {
         FloorLine(330, 430, 571),
         {560, 506, 470, 507, 0},
         WallFacingRight(430, 571, 591),
-    };
-    return r;
+    });
 }
 
+// Rows of stones crossed at one height, joined by steps straight up.
 LevelRecord Level26() {
-    LevelRecord r = Climb("Level_26", 780, {0, 233, 95, 109}, 300, "noltlvl3dash6.bmp", 6, 12, 271, 84, 43, 601, 26,
-                          569, 0.65f);
+    const Tower tower{.name = "Level_26", .height = 780, .box = {0, 233, 95, 109}, .viewStartY = 300,
+                      .bitmap = "noltlvl3dash6.bmp", .goal = {271, 84}, .player = {43, 601}, .camera = {26, 569}};
+    LevelRecord r = PathTower(tower, {.walls = 6, .floors = 12}, {.moves = "RrrUllUrrUL", .stepWidth = 70});
     // Its two side walls reach below the world.
     r.segments[0].y1 = 939;
     r.segments[1].y2 = 810;
-    Slant(r, 0, 2);
+    Slant(r, {.id = FloorId, .pixels = 2});
     return r;
 }
 
 LevelRecord Level30() {
-    return Playing("Level_30", 640, "Enter.wav", "noltlvl3dash10.bmp", 7, 568, 267,
+    return Playing({.name = "Level_30", .width = 640, .bitmap = "noltlvl3dash10.bmp", .goal = {568, 267}}, "Enter.wav",
                    {{0, 411, 0, 0, 1}, {639, 0, 639, 460, 1}, {639, 340, 0, 340, 0}});
 }
 
 LevelRecord Level31() {
-    LevelRecord r = Playing("Level_31", 5000, "Lost.wav", "noltlvl4dash1to6.bmp", 7, 4904, 299,
+    LevelRecord r = Playing({.name = "Level_31", .width = 5000, .bitmap = "noltlvl4dash1to6.bmp", .goal = {4904, 299}},
+                            "Lost.wav",
                             {{0, 479, 0, 0, 1}, {5003, 0, 5003, 401, 1}, {5003, 375, 0, 375, 0}});
     r.mapRect = {0, 0, 2000, 480};
     r.levelBehaviors = {T(TimerNo::CopyGradient)};
@@ -368,21 +435,29 @@ LevelRecord Level31() {
     return r;
 }
 
-// The fourth world's long runs, whose walls reach 3 pixels past the world.
-LevelRecord FourthWorld(const char* name, std::uint32_t width, const char* bitmap, float gx, float gy, int walls,
-                        int floors, float difficulty, unsigned variant) {
-    RunShape shape{int(width), walls, floors, gy + GoalFloor};
-    shape.difficulty = difficulty;
-    shape.variant = variant;
-    shape.goalX = gx;
-    shape.rightWallX = float(width + 3);
-    LevelRecord r = Playing(name, width, "Lost.wav", bitmap, 7, gx, gy, RunLayout(shape));
+// The fourth world's long crossings, whose walls reach 3 pixels past the world.
+struct Crossings {
+    int walls, floors;
+    std::vector<Crossing> pattern;
+};
+
+LevelRecord FourthWorld(const Playfield& p, const Crossings& c) {
+    const CrossingShape shape{.worldWidth = int(p.width),
+                              .walls = c.walls,
+                              .floors = c.floors,
+                              .groundY = p.goal.y + GoalFloor,
+                              .startX = 57,
+                              .goalX = p.goal.x,
+                              .rightWallX = float(p.width + 3),
+                              .pattern = c.pattern};
+    LevelRecord r = Playing(p, "Lost.wav", CrossingLayout(shape));
     DropShootingLogic(r);
     return r;
 }
 
 LevelRecord Level40() {
-    LevelRecord r = Playing("Level_40", 640, "Enter.wav", "nolt.bmp", 7, 1028, 272, {});
+    LevelRecord r =
+        Playing({.name = "Level_40", .width = 640, .bitmap = "nolt.bmp", .goal = {1028, 272}}, "Enter.wav", {});
     r.mapTransparency = 0x000000;
     r.levelBehaviors = {T(TimerNo::CopyReveal)};
     SpriteRecord& protag = *Find(r.sprites, "protag");
@@ -414,63 +489,107 @@ LevelRecord Level40() {
     return r;
 }
 
-LevelRecord WithSlant(LevelRecord r, std::int32_t id, float pixels) {
-    Slant(r, id, pixels);
+LevelRecord WithSlant(LevelRecord r, const Tilt& tilt) {
+    Slant(r, tilt);
     return r;
 }
 
-// The fourth world's long runs with the lip of a pit tagged as a floor.
-LevelRecord FourthWorldWithLip(const char* name, std::uint32_t width, const char* bitmap, float gx, float gy, int walls,
-                               int floors, float difficulty, unsigned variant) {
-    LevelRecord r = FourthWorld(name, width, bitmap, gx, gy, walls, floors - 1, difficulty, variant);
-    AddLip(r.segments, gy + GoalFloor);
+// The fourth world's long crossings with the lip of the first break tagged as a floor.
+LevelRecord FourthWorldWithLip(const Playfield& p, Crossings c) {
+    --c.floors;
+    LevelRecord r = FourthWorld(p, c);
+    AddLip(r.segments, p.goal.y + GoalFloor);
     return r;
 }
 
 std::array<LevelRecord, LevelCount> MakeLevels() {
+    using enum Crossing;
+    // The third world's towers: a staircase, a ladder of ledges, a chimney
+    // of staggered steps, a switchback, a shaft over a pillar, rows of stones
+    // joined by steps up, a zigzag into a staircase, stairs up a column and
+    // back, and a column that turns into a staircase.
     const Box third1{3, 230, 95, 112}, third2{0, 230, 95, 112}, third3{0, 233, 95, 109};
+    const Tower level21{.name = "Level_21", .height = 580, .box = third1, .viewStartY = 100,
+                        .bitmap = "noltlvl3dash1.bmp", .goal = {524, 1}, .player = {26, 395}, .camera = {18, 378}};
+    const Tower level22{.name = "Level_22", .height = 580, .box = third1, .viewStartY = 100,
+                        .bitmap = "noltlvl3dash2.bmp", .goal = {49, 1}, .player = {26, 395}, .camera = {18, 378}};
+    const Tower level23{.name = "Level_23", .height = 680, .box = third2, .viewStartY = 200,
+                        .bitmap = "noltlvl3dash3.bmp", .goal = {229, 38}, .player = {22, 498}, .camera = {18, 472}};
+    const Tower level24{.name = "Level_24", .height = 680, .box = {0, 33, 95, 409}, .viewStartY = 103,
+                        .bitmap = "noltlvl3dash4.bmp", .goal = {559, 25}, .player = {77, 502}, .camera = {18, 371}};
+    const Tower level27{.name = "Level_27", .height = 780, .box = third3, .viewStartY = 300,
+                        .bitmap = "noltlvl3dash7.bmp", .goal = {571, 26}, .player = {43, 601}, .camera = {26, 569}};
+    const Tower level28{.name = "Level_28", .height = 780, .box = third3, .viewStartY = 300,
+                        .bitmap = "noltlvl3dash8.bmp", .goal = {9, 54}, .player = {43, 601}, .camera = {26, 569}};
+    const Tower level29{.name = "Level_29", .height = 900, .box = {0, 239, 95, 103}, .viewStartY = 420,
+                        .bitmap = "noltlvl3dash9.bmp", .goal = {478, 68}, .player = {52, 720}, .camera = {17, 697}};
     return {
         Menu(),
         Level1(),
         Level2(),
-        FirstWorld("Level_3", 640, "noltlvl1dash3.bmp", 5, 563, 322, 6, 4, 0.05f, 1),
-        FirstWorld("Level_4", 640, "noltlvl1dash4.bmp", 7, 556, 279, 6, 6, 0.1f, 2, 2),
-        FirstWorld("Level_5", 640, "noltlvl1dash5.bmp", 7, 567, 320, 4, 4, 0.15f, 3),
-        FirstWorld("Level_6", 1100, "noltlvl1dash6.bmp", 7, 1028, 272, 2, 6, 0.2f, 4),
+        FirstWorld({.name = "Level_3", .width = 640, .bitmap = "noltlvl1dash3.bmp", .sprites = 5, .goal = {563, 322}},
+                   {.walls = 6, .floors = 4, .difficulty = 0.05f, .variant = 1}),
+        FirstWorld({.name = "Level_4", .width = 640, .bitmap = "noltlvl1dash4.bmp", .goal = {556, 279}},
+                   {.walls = 6, .floors = 6, .difficulty = 0.1f, .variant = 2, .stairs = 2}),
+        FirstWorld({.name = "Level_5", .width = 640, .bitmap = "noltlvl1dash5.bmp", .goal = {567, 320}},
+                   {.walls = 4, .floors = 4, .difficulty = 0.15f, .variant = 3}),
+        FirstWorld({.name = "Level_6", .width = 1100, .bitmap = "noltlvl1dash6.bmp", .goal = {1028, 272}},
+                   {.walls = 2, .floors = 6, .difficulty = 0.2f, .variant = 4}),
         Level7(),
-        FirstWorld("Level_8", 1100, "noltlvl1dash8.bmp", 7, 1028, 272, 3, 8, 0.3f, 6),
+        FirstWorld({.name = "Level_8", .width = 1100, .bitmap = "noltlvl1dash8.bmp", .goal = {1028, 272}},
+                   {.walls = 3, .floors = 8, .difficulty = 0.3f, .variant = 6}),
         Level9(),
         Level10(),
         InMediaRes(),
-        WithSlant(SecondWorld("Level_11", 640, "noltlvl2dash1.bmp", 554, 321, Level11Segments(), true), 0, 1),
-        SecondWorld("Level_12", 640, "noltlvl2dash2.bmp", 542, 320, Run(640, 2, 5, 542, 320, 0.35f, 2), true),
-        SecondWorld("Level_13", 1100, "noltlvl2dash3.bmp", 1006, 317, Run(1100, 2, 6, 1006, 317, 0.4f, 3), true),
-        SecondWorld("Level_14", 1100, "noltlvl2dash4.bmp", 1028, 272, Run(1100, 0, 6, 1028, 272, 0.45f, 4), true),
-        SecondWorld("Level_15", 1100, "noltlvl2dash5.bmp", 1002, 318, Run(1100, 3, 8, 1002, 318, 0.5f, 5), true),
-        SecondWorld("Level_16", 1100, "noltlvl2dash6.bmp", 990, 322, Run(1100, 4, 9, 990, 322, 0.5f, 6), false),
-        WithSlant(SecondWorld("Level_17", 1500, "noltlvl2dash7.bmp", 1406, 319, Run(1500, 4, 12, 1406, 319, 0.55f, 7),
-                              false),
-                  1, 1),
-        SecondWorld("Level_18", 1100, "noltlvl2dash8.bmp", 1026, 319, Run(1100, 2, 10, 1026, 319, 0.6f, 8), false),
+        Level11(),
+        SecondWorldRun({.name = "Level_12", .width = 640, .bitmap = "noltlvl2dash2.bmp", .goal = {542, 320}},
+                       {.walls = 2, .floors = 5, .difficulty = 0.35f, .variant = 2}, Clearing::Columns),
+        SecondWorldRun({.name = "Level_13", .width = 1100, .bitmap = "noltlvl2dash3.bmp", .goal = {1006, 317}},
+                       {.walls = 2, .floors = 6, .difficulty = 0.4f, .variant = 3}, Clearing::Columns),
+        SecondWorldRun({.name = "Level_14", .width = 1100, .bitmap = "noltlvl2dash4.bmp", .goal = {1028, 272}},
+                       {.walls = 0, .floors = 6, .difficulty = 0.45f, .variant = 4}, Clearing::Columns),
+        SecondWorldRun({.name = "Level_15", .width = 1100, .bitmap = "noltlvl2dash5.bmp", .goal = {1002, 318}},
+                       {.walls = 3, .floors = 8, .difficulty = 0.5f, .variant = 5}, Clearing::Columns),
+        SecondWorldRun({.name = "Level_16", .width = 1100, .bitmap = "noltlvl2dash6.bmp", .goal = {990, 322}},
+                       {.walls = 4, .floors = 9, .difficulty = 0.5f, .variant = 6}, Clearing::None),
+        WithSlant(SecondWorldRun({.name = "Level_17", .width = 1500, .bitmap = "noltlvl2dash7.bmp",
+                                  .goal = {1406, 319}},
+                                 {.walls = 4, .floors = 12, .difficulty = 0.55f, .variant = 7}, Clearing::None),
+                  {.id = WallId, .pixels = 1}),
+        SecondWorldRun({.name = "Level_18", .width = 1100, .bitmap = "noltlvl2dash8.bmp", .goal = {1026, 319}},
+                       {.walls = 2, .floors = 10, .difficulty = 0.6f, .variant = 8}, Clearing::None),
         Level19(),
         Level20(),
         Interlude("Deus_Ex_Machina", "worldThreeEnterance.bmp"),
-        WithSlant(Climb("Level_21", 580, third1, 100, "noltlvl3dash1.bmp", 2, 7, 524, 1, 26, 395, 18, 378, 0.5f), 0, 1),
-        Climb("Level_22", 580, third1, 100, "noltlvl3dash2.bmp", 2, 7, 49, 1, 26, 395, 18, 378, 0.55f),
-        WithSlant(Climb("Level_23", 680, third2, 200, "noltlvl3dash3.bmp", 7, 11, 229, 38, 22, 498, 18, 472, 0.6f), 0, 2),
-        Climb("Level_24", 680, {0, 33, 95, 409}, 103, "noltlvl3dash4.bmp", 2, 9, 559, 25, 77, 502, 18, 371, 0.6f),
+        WithSlant(PathTower(level21, {.walls = 2, .floors = 7}, {.moves = "RRRRRR", .stepWidth = 90}),
+                  {.id = FloorId, .pixels = 1}),
+        Climb(level22, ClimbLayout(ShapeOf(level22, {.walls = 2, .floors = 7, .difficulty = 0.55f}))),
+        WithSlant(PathTower(level23, {.walls = 7, .floors = 11}, {.moves = "UUUUUUUUUU", .stride = 1, .stagger = 14}),
+                  {.id = FloorId, .pixels = 2}),
+        PathTower(level24, {.walls = 2, .floors = 9}, {.moves = "RRRLLRRR"}),
         Level25(),
         Level26(),
-        Climb("Level_27", 780, third3, 300, "noltlvl3dash7.bmp", 2, 9, 571, 26, 43, 601, 26, 569, 0.7f),
-        WithSlant(Climb("Level_28", 780, third3, 300, "noltlvl3dash8.bmp", 2, 12, 9, 54, 43, 601, 26, 569, 0.7f), 0, 2),
-        Climb("Level_29", 900, {0, 239, 95, 103}, 420, "noltlvl3dash9.bmp", 2, 7, 478, 68, 52, 720, 17, 697, 0.75f),
+        PathTower(level27, {.walls = 2, .floors = 9}, {.moves = "RLRRRRRR"}),
+        WithSlant(PathTower(level28, {.walls = 2, .floors = 12}, {.moves = "RRRUUUUULLL", .stride = 100}),
+                  {.id = FloorId, .pixels = 2}),
+        PathTower(level29, {.walls = 2, .floors = 7}, {.moves = "UUURRR"}),
         Level30(),
         Interlude("Dies_Tenebrosa_Sicut_Nox", "worldFourEnterance.bmp"),
         Level31(),
-        WithSlant(FourthWorldWithLip("Level_32", 7000, "noltlvl4dash7.bmp", 6923, 267, 4, 31, 0.8f, 1), 0, 1),
-        WithSlant(FourthWorld("Level_33", 7000, "noltlvl4dash8.bmp", 6924, 267, 4, 38, 0.9f, 2), 0, 2),
-        WithSlant(WithSlant(FourthWorldWithLip("Level_34", 6400, "noltlvl4dash9.bmp", 6314, 266, 12, 60, 1.0f, 3), 1, 1),
-                  0, 2),
+        WithSlant(FourthWorldWithLip({.name = "Level_32", .width = 7000, .bitmap = "noltlvl4dash7.bmp",
+                                      .goal = {6923, 267}},
+                                     {.walls = 4, .floors = 31, .pattern = {Gap, Stones, Block, Bridge}}),
+                  {.id = FloorId, .pixels = 1}),
+        WithSlant(FourthWorld({.name = "Level_33", .width = 7000, .bitmap = "noltlvl4dash8.bmp", .goal = {6924, 267}},
+                              {.walls = 4, .floors = 38, .pattern = {Stones, Bridge, Block, Gap, Gap}}),
+                  {.id = FloorId, .pixels = 2}),
+        WithSlant(WithSlant(FourthWorldWithLip({.name = "Level_34", .width = 6400, .bitmap = "noltlvl4dash9.bmp",
+                                                .goal = {6314, 266}},
+                                               {.walls = 12,
+                                                .floors = 60,
+                                                .pattern = {Block, Gap, Block, Stones, Bridge}}),
+                            {.id = WallId, .pixels = 1}),
+                  {.id = FloorId, .pixels = 2}),
         Level40(),
     };
 }
