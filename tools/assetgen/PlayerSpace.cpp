@@ -13,6 +13,8 @@ constexpr int Budget = 360, RiseStep = 2;
 // the box is wholly below the lowest floor: a player falls past a floor's
 // edge within a few frames, and out of the world soon after.
 constexpr int FallingStep = 8;
+// How far over the box's top a floor still counts as cutting through it.
+constexpr int SlantRoom = 3;
 // Room around the world for boxes that leave it over its edges.
 constexpr int Margin = 48, Above = 160;
 
@@ -105,10 +107,11 @@ int PlayerSpace::ReachedIn(int x0, int y0, int x1, int y1) const {
     return at(x1 + 1, y1 + 1) - at(x0, y1 + 1) - at(x1 + 1, y0) + at(x0, y0);
 }
 
-// A floor runs through the box above its feet.
+// A floor runs through the box above its feet, or just over its top: the
+// lowest floors may lie a slant's few pixels apart.
 bool PlayerSpace::Covered(int x, int y) const {
     const int x0 = std::max(x + BoxLeft, left) - left, x1 = std::min(x + BoxRight, left + columns - 1) - left;
-    const int y0 = std::max(y + BoxTop, top) - top, y1 = std::min(y + BoxBottom - 1, top + rows - 1) - top;
+    const int y0 = std::max(y + BoxTop - SlantRoom, top) - top, y1 = std::min(y + BoxBottom - 1, top + rows - 1) - top;
     if (x0 > x1 || y0 > y1) return false;
     const auto at = [&](int cx, int cy) { return floorSum[std::size_t(cy) * std::size_t(columns + 1) + std::size_t(cx)]; };
     return at(x1 + 1, y1 + 1) - at(x0, y1 + 1) - at(x1 + 1, y0) + at(x0, y0) > 0;
@@ -141,15 +144,16 @@ void PlayerSpace::Search(const nolt::LevelRecord& level) {
         const int i = buckets[std::size_t(b)].back();
         buckets[std::size_t(b)].pop_back();
         if (budget[std::size_t(i)] != b) continue;
-        const int x = i % columns + left, y = i / columns + top;
+        const int x = i % columns + left, y = i / columns + top, here = b;
         const bool buried = float(y + BoxTop) > lowestFloor;
         for (int d = 0; d < 4; ++d) {
             if ((blocked[std::size_t(i)] & (1u << d)) != 0 || (d == Up && buried)) continue;
             const int nx = x + StepX[d], ny = y + StepY[d];
             int cost = d == Down ? 0 : d == Up ? RiseStep : 1;
             if ((d == Left || d == Right) && (buried || Covered(x, y) || Covered(nx, ny))) cost = FallingStep;
-            if (b - cost < 0) continue;
-            if (offer(nx, ny, b - cost)) b = std::max(b, int(budget[std::size_t(Index(nx, ny))]));
+            if (here - cost < 0) continue;
+            // A landing restores the whole budget: search on from there first.
+            if (offer(nx, ny, here - cost)) b = std::max(b, int(budget[std::size_t(Index(nx, ny))]));
         }
     }
 }
