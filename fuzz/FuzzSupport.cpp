@@ -16,6 +16,7 @@
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "sprites/SpriteList.h"
+#include "testing/TestHooks.h"
 
 namespace fuzz {
 

@@ -7,6 +7,7 @@
 #include "FuzzSupport.h"
 #include "platform/AudioDevice.h"
 #include "platform/MidiPlayer.h"
+#include "testing/TestHooks.h"
 
 namespace {
 constexpr int Rate = 22050;

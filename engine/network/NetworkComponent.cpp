@@ -11,6 +11,7 @@
 #include "input/MouseEvent.h"
 #include "network/NetEnvironment.h"
 #include "platform/NetPeer.h"
+#include "testing/TestHooks.h"
 
 namespace {
 
@@ -821,12 +822,14 @@ std::uint32_t NetworkComponent::PlayerCount() const {
     return core->playerCount;
 }
 
-void NetworkComponent::BindAddress(const char* address) { core->bindAddress = address ? address : ""; }
+void NetworkComponentTesting::BindAddress(NetworkComponent& component, const char* address) {
+    component.core->bindAddress = address ? address : "";
+}
 
-void NetworkComponent::ListenOnAnyPort() { core->anyPort = true; }
+void NetworkComponentTesting::ListenOnAnyPort(NetworkComponent& component) { component.core->anyPort = true; }
 
-std::uint32_t NetworkComponent::ListeningPort() const {
-    auto p = core->Peer();
+std::uint32_t NetworkComponentTesting::ListeningPort(const NetworkComponent& component) {
+    auto p = component.core->Peer();
     return p ? p->ListeningPort() : 0;
 }
 

@@ -69,14 +69,8 @@ public:
     // level; the session's end then tells the other peers so.
     void ConnectionLost();
 
-    // Listens on this address only (all addresses when empty).
-    void BindAddress(const char* address);
-    // Host listens on a port the system chooses (the port given is only
-    // checked); ListeningPort says which. For tests that share a machine.
-    void ListenOnAnyPort();
-    std::uint32_t ListeningPort() const;
-
 private:
+    friend class NetworkComponentTesting;
     void AddReleases();
     void PrependRecord(std::uint8_t type, const std::vector<std::uint8_t>& data);
 

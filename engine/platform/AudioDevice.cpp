@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/AudioMixerInternal.h"
+#include "testing/TestHooks.h"
 
 namespace qel {
 

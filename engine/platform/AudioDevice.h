@@ -18,10 +18,4 @@ QEL_API bool IsAudioDeviceOpen();
 QEL_API int AudioDeviceRate();
 QEL_API int AudioDeviceChannels();
 
-// Test hooks. While manual mixing is on, the device plays silence and the
-// buffers and players advance only through RenderAudio, which mixes `frames`
-// frames (device channels interleaved) as the device would have.
-QEL_API void UseManualMixing(bool on);
-QEL_API void RenderAudio(std::int16_t* out, std::size_t frames);
-
 }  // namespace qel

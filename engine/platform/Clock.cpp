@@ -1,4 +1,5 @@
 #include "platform/Clock.h"
+#include "testing/TestHooks.h"
 
 #include <atomic>
 #include <chrono>

@@ -15,11 +15,6 @@ QEL_API void Sleep(std::uint32_t ms);
 // Blocks the calling thread for about `us` microseconds, for waits that end
 // on a tick of TimeGetTime (virtual clock: returns at once, the reads advance it).
 QEL_API void SleepMicroseconds(std::uint32_t us);
-
-// Test hooks. While the virtual clock is on, TimeGetTime() returns the virtual
-// time and then advances it by `stepPerRead` ms, so a loop spinning on the clock
-// ends after a bounded number of reads; Sleep(ms) advances it by ms.
-QEL_API void UseVirtualClock(std::uint32_t start, std::uint32_t stepPerRead = 1);
 QEL_API void UseRealClock();
 QEL_API bool IsVirtualClock();
 QEL_API void AdvanceVirtualClock(std::uint32_t ms);

@@ -1,4 +1,5 @@
 #include "platform/FileSync.h"
+#include "testing/TestHooks.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -19,9 +19,4 @@ QEL_API bool SyncFolderOf(const std::string& path);
 // write instead of ending the process with SIGXFSZ.
 QEL_API void WritesPastFileSizeLimitFail();
 
-// Test hooks: the next `count` file syncs fail, as on a failing disk; the
-// folder sync numbered `which` from now on (1 the next one) fails, 0 none.
-QEL_API void FailFileSyncsForTests(int count);
-QEL_API void FailFolderSyncForTests(int which);
-
 }  // namespace qel

@@ -14,6 +14,7 @@
 #include "platform/EventsInternal.h"
 #include "platform/Text1252.h"
 #include "platform/WindowInternal.h"
+#include "testing/TestHooks.h"
 
 namespace qel {
 

@@ -20,9 +20,4 @@ QEL_API void ShowMessageBox(HWND owner, const char* text, const char* caption, M
 // code-page-1252 signs become their ASCII look-alikes ("\x91Qel\x92" -> "'Qel'").
 QEL_API std::string MessageBoxText(std::string_view cp1252, bool plainPunctuation);
 
-// Test hook: while set, every message box goes to the observer instead of the
-// screen or standard error. Pass an empty function to remove it.
-using MessageBoxObserver = std::function<void(const char* text, const char* caption, MessageBoxIcon icon)>;
-QEL_API void SetMessageBoxObserver(MessageBoxObserver observer);
-
 }  // namespace qel

@@ -30,6 +30,7 @@
 #include "world/ViewPort.h"
 #include "sound/Sound.h"
 #include "../sound/SoundFixture.h"
+#include "testing/TestHooks.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include "logic/GuardLD.h"
 #include "logic/LogicTables.h"
 #include "platform/MessageBox.h"
+#include "testing/TestHooks.h"
 
 using namespace gametest;
 

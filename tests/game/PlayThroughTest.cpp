@@ -34,6 +34,7 @@
 #include "runtime/QelMain.h"
 #include "runtime/SystemKeys.h"
 #include "sound/StreamedSound.h"
+#include "testing/TestHooks.h"
 
 extern const qel::ResourceTable noltResources;
 

@@ -22,6 +22,7 @@
 #include "FakeNetEnvironment.h"
 #include "network/NetSession.h"
 #include "sprites/Sprite.h"
+#include "testing/TestHooks.h"
 
 // A FakeNetEnvironment whose network-player sprites are real sprites: the
 // admitted input goes into their queues as the engine's does.
@@ -146,13 +147,13 @@ public:
             if (i == 1) peers_.back()->env.workerDelay = options.joinerThreadDelay;
         }
         NetworkComponent& host = peers_[0]->component;
-        host.BindAddress("127.0.0.1");
-        host.ListenOnAnyPort();
+        NetworkComponentTesting::BindAddress(host, "127.0.0.1");
+        NetworkComponentTesting::ListenOnAnyPort(host);
         if (host.Host(TestGuid(77), 24600, "Lockstep", "Host") != 0) return;
         for (int i = 1; i < options.peers; ++i) {
             // One at a time, so that each is offered what the others left.
             if (!Host().WaitUntil([&] { return Host().taken >= i; })) return;
-            std::uint32_t port = host.ListeningPort();
+            std::uint32_t port = NetworkComponentTesting::ListeningPort(host);
             if (i == 1 && options.latency.count() > 0) {
                 relay_ = std::make_unique<DelayRelay>(port, options.latency);
                 port = relay_->Port();

@@ -7,6 +7,7 @@
 #include <array>
 #include "FakeNetEnvironment.h"
 #include "platform/NetPeer.h"
+#include "testing/TestHooks.h"
 
 namespace {
 
@@ -28,10 +29,10 @@ void GiveLevel(FakeNetEnvironment& env) {
 std::uint32_t UnusedPort() {
     FakeNetEnvironment env;
     NetworkComponent probe(env);
-    probe.BindAddress(Loopback);
-    probe.ListenOnAnyPort();
+    NetworkComponentTesting::BindAddress(probe, Loopback);
+    NetworkComponentTesting::ListenOnAnyPort(probe);
     if (probe.Host(TestGuid(99), SomePort, "S", "P") != 0) return 0;
-    const std::uint32_t port = probe.ListeningPort();
+    const std::uint32_t port = NetworkComponentTesting::ListeningPort(probe);
     probe.Kill();
     env.JoinWorkers();
     return port;
@@ -56,11 +57,11 @@ protected:
         joinEnv.chooser = [](int kind, const std::vector<std::uint32_t>& ids) {
             return ids.empty() || kind != 109 ? 2 : int(ids.back() | 0x10000);
         };
-        host.BindAddress(Loopback);
-        host.ListenOnAnyPort();
+        NetworkComponentTesting::BindAddress(host, Loopback);
+        NetworkComponentTesting::ListenOnAnyPort(host);
         ASSERT_EQ(host.Host(TestGuid(7), SomePort, "Session", "Hoster"), 0);
         ASSERT_TRUE(hostEnv.WaitUntil([&] { return hostEnv.waits == 1; }));
-        ASSERT_EQ(joiner.Connect(TestGuid(7), Loopback, host.ListeningPort(), "Joiner"), 0);
+        ASSERT_EQ(joiner.Connect(TestGuid(7), Loopback, NetworkComponentTesting::ListeningPort(host), "Joiner"), 0);
         ASSERT_TRUE(joinEnv.WaitUntil([&] { return joinEnv.waits == 1; }));
         // Both sprites are taken on both peers (each counts as it marks).
         for (FakeNetEnvironment* env : {&hostEnv, &joinEnv}) ASSERT_TRUE(env->WaitUntilTaken(2));
@@ -229,11 +230,11 @@ TEST(NetworkComponent, AFullSessionTurnsNewPlayersAway) {
     hostEnv.chooser = ChooseFirst;
     {
         NetworkComponent host(hostEnv), joiner(joinEnv);
-        host.BindAddress(Loopback);
-        host.ListenOnAnyPort();
+        NetworkComponentTesting::BindAddress(host, Loopback);
+        NetworkComponentTesting::ListenOnAnyPort(host);
         ASSERT_EQ(host.Host(TestGuid(8), SomePort, "S", "H"), 0);
         ASSERT_TRUE(hostEnv.WaitUntil([&] { return hostEnv.waits == 1; }) && hostEnv.WaitUntilTaken(1));
-        ASSERT_EQ(joiner.Connect(TestGuid(8), Loopback, host.ListeningPort(), "J"), 0);
+        ASSERT_EQ(joiner.Connect(TestGuid(8), Loopback, NetworkComponentTesting::ListeningPort(host), "J"), 0);
         ASSERT_TRUE(joinEnv.WaitUntil([&] { return joinEnv.disconnects == 1; }));
         EXPECT_EQ(joinEnv.Read([&] { return joinEnv.boxes; }),
                   std::vector<std::string>{"Reply|Sorry, the session is full.\nTry again later.|8256"});
@@ -273,7 +274,7 @@ TEST(NetworkComponent, SessionsAreRefusedWithTheirMessages) {
     };
     for (const Case& c : cases) {
         NetworkComponent component(env);
-        component.BindAddress(Loopback);
+        NetworkComponentTesting::BindAddress(component, Loopback);
         EXPECT_EQ(c.call(component), c.result) << c.what;
         EXPECT_EQ(env.Read([&] { return env.errors; }), c.errors) << c.what;
         EXPECT_FALSE(component.SessionOpen()) << c.what;
@@ -281,10 +282,10 @@ TEST(NetworkComponent, SessionsAreRefusedWithTheirMessages) {
     }
     // A host cannot join, and an empty out-queue sends nothing.
     NetworkComponent host(env);
-    host.BindAddress(Loopback);
-    host.ListenOnAnyPort();
+    NetworkComponentTesting::BindAddress(host, Loopback);
+    NetworkComponentTesting::ListenOnAnyPort(host);
     ASSERT_EQ(host.Host(TestGuid(1), SomePort, "S", "P"), 0);
-    EXPECT_EQ(host.Connect(TestGuid(1), Loopback, host.ListeningPort(), "P"), -1);
+    EXPECT_EQ(host.Connect(TestGuid(1), Loopback, NetworkComponentTesting::ListeningPort(host), "P"), -1);
     EXPECT_EQ(host.Init(), -1);
     host.SendQOut();
     host.Kill();
@@ -390,7 +391,7 @@ TEST_F(TwoPlayers, AStrangerFloodingUnknownPacketsFreezesNobody) {
     const std::size_t hostThreads = hostEnv.WorkersStarted(), joinThreads = joinEnv.WorkersStarted();
     asio::io_context io;
     asio::ip::tcp::socket stranger(io);
-    stranger.connect({asio::ip::make_address(Loopback), std::uint16_t(host.ListeningPort())});
+    stranger.connect({asio::ip::make_address(Loopback), std::uint16_t(NetworkComponentTesting::ListeningPort(host))});
     Bytes stream{0, 0, 0, 0, 1};  // a hello for this game, as a peer says it
     const qel::NetPeer::AppId app{7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x5A};
     stream.insert(stream.end(), app.begin(), app.end());

@@ -13,6 +13,7 @@
 #include "platform/Process.h"
 #include "platform/Sync.h"
 #include "platform/Text1252.h"
+#include "testing/TestHooks.h"
 
 namespace {
 

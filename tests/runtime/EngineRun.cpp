@@ -14,6 +14,7 @@
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "runtime/QelMain.h"
+#include "testing/TestHooks.h"
 
 std::vector<std::string> EngineRun::calls;
 std::function<void(int)> EngineRun::script;

@@ -6,6 +6,7 @@
 #include "runtime/EngineGlobals.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
+#include "testing/TestHooks.h"
 
 TEST(GameNodePacing, IdleWaitsOutThePeriodAndMeasuresTheRate) {
     struct Case {

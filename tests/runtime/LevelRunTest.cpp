@@ -22,6 +22,7 @@
 #include "sprites/SpriteList.h"
 #include "world/Map.h"
 #include "world/ViewPort.h"
+#include "testing/TestHooks.h"
 
 namespace {
 

@@ -28,6 +28,7 @@
 #include "sprites/SpriteList.h"
 #include "world/Map.h"
 #include "world/ViewPort.h"
+#include "testing/TestHooks.h"
 
 namespace {
 
@@ -120,10 +121,10 @@ protected:
             hostEnv.sprites[2].name = "Blue";
         }
         hostEnv.chooser = ChooseFirst;
-        host.BindAddress(Loopback);
-        host.ListenOnAnyPort();
+        NetworkComponentTesting::BindAddress(host, Loopback);
+        NetworkComponentTesting::ListenOnAnyPort(host);
         ASSERT_EQ(host.Host(TestGuid(41), SomePort, "Session", "Hoster"), 0);
-        port = host.ListeningPort();
+        port = NetworkComponentTesting::ListeningPort(host);
         ASSERT_NE(port, 0u);
         ASSERT_TRUE(hostEnv.WaitUntil([&] { return hostEnv.waits == 1; }));
 

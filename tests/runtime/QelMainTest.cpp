@@ -18,6 +18,7 @@
 #include "runtime/EngineGlobals.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
+#include "testing/TestHooks.h"
 
 namespace {
 

@@ -16,6 +16,7 @@
 #include "foundation/File.h"
 #include "platform/FileSync.h"
 #include "runtime/WholeFile.h"
+#include "testing/TestHooks.h"
 
 namespace {
 

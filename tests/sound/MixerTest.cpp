@@ -4,6 +4,7 @@
 
 #include "SoundFixture.h"
 #include "platform/AudioBuffer.h"
+#include "testing/TestHooks.h"
 
 using namespace soundtest;
 

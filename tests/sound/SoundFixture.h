@@ -22,6 +22,7 @@
 #include "runtime/EngineGlobals.h"
 #include "runtime/GameNode.h"
 #include "sound/SoundCard.h"
+#include "testing/TestHooks.h"
 
 namespace soundtest {
 
