@@ -356,3 +356,44 @@ TEST_F(SpriteTest, MainCharacterScrollsTheViewAndPushesTheBox) {
     }
     EXPECT_FLOAT_EQ(view.BBViewPortRightPos(), view.InitialBBClone().right);
 }
+
+// In a networked level each peer has its own main character, so every
+// network player's sprite is kept in the world as the main character is:
+// all peers then move it alike. Elsewhere only the main character is kept in.
+TEST_F(SpriteTest, NetworkPlayersStayInTheWorldLikeTheMainCharacter) {
+    struct Case {
+        const char* what;
+        bool networkedLevel;
+        bool networkPlayer;
+        bool keptIn;
+    };
+    const Case cases[] = {
+        {"a network player in a networked level", true, true, true},
+        {"a sprite of no player in a networked level", true, false, false},
+        {"a network player's sprite in a level played alone", false, true, false},
+    };
+    for (const Case& c : cases) {
+        level.NetworkLevel = c.networkedLevel;
+        Sprite* hero = Add("hero");
+        Sprite* mate = Add("mate");
+        hero->MainCharacter(true);
+        mate->networkPlayer = mate->networkActive = c.networkPlayer;
+        for (Sprite* s : {hero, mate}) {
+            s->MapPosition(1900, 200, false);
+            s->Speed(8);
+            s->VectorDirection(1, 0, 0);
+        }
+        for (int i = 0; i < 40; ++i) {
+            Frame(*hero);
+            Frame(*mate);
+            LevelViewPort().Commit();
+        }
+        if (c.keptIn)
+            EXPECT_FLOAT_EQ(mate->LeftPosition(), hero->LeftPosition()) << c.what;
+        else
+            EXPECT_GT(mate->LeftPosition(), 2000) << c.what;
+        hero->MainCharacter(false);
+        level.DisplayList(0).del();
+        level.NetworkLevel = false;
+    }
+}
