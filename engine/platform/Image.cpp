@@ -80,7 +80,7 @@ Image::Image(std::unique_ptr<Decoded> decoded)
 Image::~Image() = default;
 
 std::unique_ptr<Image> Image::Made(std::unique_ptr<Decoded> decoded) {
-    if (!decoded->pixels.pixels) return nullptr;
+    if (decoded->pixels.pixels == nullptr) return nullptr;
     return std::unique_ptr<Image>(new Image(std::move(decoded)));
 }
 
@@ -107,10 +107,8 @@ std::unique_ptr<Image> Image::FromFile(const std::string& path) {
 
 void Image::ArgbRow(std::int32_t y, std::uint32_t* out) const {
     const DecodedPixels& p = decoded_->pixels;
-    const int pitch = width_ * p.channels;
-    const std::uint8_t* row = p.pixels.get() + std::ptrdiff_t(y) * pitch;
-    const Uint32 format = p.channels == 4 ? SDL_PIXELFORMAT_RGBA32 : SDL_PIXELFORMAT_RGB24;
-    if (SDL_ConvertPixels(width_, 1, format, row, pitch, SDL_PIXELFORMAT_ARGB8888, out, width_ * 4) != 0)
+    const std::uint8_t* row = p.pixels + std::ptrdiff_t(y) * p.pitch;
+    if (SDL_ConvertPixels(width_, 1, p.format, row, p.pitch, SDL_PIXELFORMAT_ARGB8888, out, width_ * 4) != 0)
         std::fill(out, out + width_, 0u);  // no conversion: nothing is drawn from this row
 }
 
@@ -128,8 +126,8 @@ std::unique_ptr<Image> Image::Load(const char* name, const std::string& folder) 
 }
 
 bool Image::Opaque() const {
-    // Without an alpha channel every pixel is.
-    if (decoded_->pixels.channels != 4) return true;
+    // Without an alpha channel (and keyed formats were converted) every pixel is.
+    if (!SDL_ISPIXELFORMAT_ALPHA(decoded_->pixels.format)) return true;
     std::vector<std::uint32_t> row(std::size_t(width_), 0);
     for (std::int32_t y = 0; y < height_; ++y) {
         ArgbRow(y, row.data());

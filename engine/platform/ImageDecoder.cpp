@@ -2,15 +2,13 @@
 
 #include <SDL.h>
 
-#include <algorithm>
 #include <climits>
-#include <vector>
 
 #include "platform/ImageLimitsInternal.h"
 
 // stb_image compiled here with only the game's formats, its functions private
-// to this file. Its blocks come from SDL's allocator, which gives a level
-// map's pixels huge pages.
+// to this file: it measures every picture and decodes JPEGs. Its blocks come
+// from SDL's allocator.
 #define STB_IMAGE_IMPLEMENTATION
 #define STB_IMAGE_STATIC
 #define STBI_ONLY_BMP
@@ -34,8 +32,6 @@
 namespace qel {
 
 static_assert(STBI_MAX_DIMENSIONS == MaxImageSide);
-
-void DecodedPixels::Free::operator()(std::uint8_t* pixels) const { stbi_image_free(pixels); }
 
 namespace {
 
@@ -80,89 +76,63 @@ bool HuffmanTablesFit(const std::uint8_t* data, std::size_t size) {
     return true;
 }
 
-constexpr std::size_t BmpFileHeader = 14;
-constexpr std::size_t BmpInfoHeader = 40;
-constexpr std::size_t BmpCoreHeader = 12;
+}  // namespace
 
-void Put(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) b[at + std::size_t(i)] = std::uint8_t(value >> (8 * i));
-}
+namespace {
 
-std::uint32_t Little(const std::uint8_t* data, std::size_t size, std::size_t at, int bytes) {
-    std::uint32_t value = 0;
-    for (int i = bytes - 1; i >= 0; --i) value = value << 8 | ByteAt(data, size, at + std::size_t(i));
-    return value;
-}
-
-// A BMP with a colour table (8 bits a pixel or fewer) as this stb_image reads
-// it right: a 40-byte header and a full table of 256 entries, those the file
-// lacks black. The decoder leaves table entries the file lacks as whatever
-// its stack held, and reads four entries too few after an OS/2 core header.
-// Empty when the bytes are no such BMP.
-std::vector<std::uint8_t> PaletteWidened(const std::uint8_t* data, std::size_t size) {
-    if (size < BmpFileHeader + BmpCoreHeader || data[0] != 'B' || data[1] != 'M') return {};
-    const std::uint32_t headerSize = Little(data, size, 14, 4);
-    const bool core = headerSize == BmpCoreHeader;
-    if (!core && headerSize < BmpInfoHeader) return {};
-    const std::uint32_t bits = core ? Little(data, size, 24, 2) : Little(data, size, 28, 2);
-    if (bits > 8) return {};
-    const std::uint32_t offset = Little(data, size, 10, 4);
-    const std::size_t entryBytes = core ? 3 : 4;
-    if (offset < BmpFileHeader + headerSize + entryBytes) return {};  // no table: refused as it is
-    const std::size_t entries = std::min<std::size_t>(256, (offset - BmpFileHeader - headerSize) / entryBytes);
-    const std::size_t table = BmpFileHeader + BmpInfoHeader;
-    const std::size_t pixels = table + 256 * 4;
-    std::vector<std::uint8_t> b(pixels + (offset < size ? size - offset : 0), 0);
-    std::copy(data, data + BmpFileHeader, b.begin());
-    Put(b, 10, std::uint32_t(pixels), 4);
-    if (core) {
-        Put(b, 14, BmpInfoHeader, 4);
-        Put(b, 18, Little(data, size, 18, 2), 4);
-        Put(b, 22, Little(data, size, 20, 2), 4);
-        Put(b, 26, Little(data, size, 22, 2), 2);
-        Put(b, 28, bits, 2);
-    } else {
-        for (std::size_t i = 14; i < table; ++i) b[i] = ByteAt(data, size, i);
-        Put(b, 14, BmpInfoHeader, 4);
+// A BMP read by SDL's reader, which takes a level map's rows whole (stb_image
+// reads them a byte at a time, 30 times slower) and reads colour tables
+// right. Pictures stored with a colour table become 0xAARRGGBB, so that
+// every row converts alone.
+DecodedPixels DecodeBmp(const std::uint8_t* data, std::size_t size) {
+    DecodedPixels decoded;
+    SDL_Surface* surface = SDL_LoadBMP_RW(SDL_RWFromConstMem(data, int(size)), 1);
+    if (surface == nullptr) return decoded;
+    const Uint32 format = surface->format->format;
+    if (SDL_ISPIXELFORMAT_INDEXED(format) || SDL_BYTESPERPIXEL(format) == 0 || SDL_HasColorKey(surface)) {
+        SDL_Surface* argb = SDL_ConvertSurfaceFormat(surface, SDL_PIXELFORMAT_ARGB8888, 0);
+        SDL_FreeSurface(surface);
+        if (argb == nullptr) return decoded;
+        surface = argb;
     }
-    Put(b, 46, 256, 4);  // colours used
-    const std::size_t from = BmpFileHeader + headerSize;
-    for (std::size_t i = 0; i < entries; ++i)
-        for (std::size_t c = 0; c < 3; ++c) b[table + 4 * i + c] = ByteAt(data, size, from + entryBytes * i + c);
-    if (offset < size) std::copy(data + offset, data + size, b.begin() + std::ptrdiff_t(pixels));
-    return b;
+    decoded.width = surface->w;
+    decoded.height = surface->h;
+    decoded.pitch = surface->pitch;
+    decoded.format = surface->format->format;
+    decoded.pixels = static_cast<const std::uint8_t*>(surface->pixels);
+    decoded.owner = {surface, [](void* s) { SDL_FreeSurface(static_cast<SDL_Surface*>(s)); }};
+    return decoded;
+}
+
+DecodedPixels DecodeJpeg(const std::uint8_t* data, std::size_t size, int channels) {
+    DecodedPixels decoded;
+    // Grey pictures are widened to colour, so every row converts alike.
+    const int wanted = channels <= 2 ? channels + 2 : channels;
+    int width = 0, height = 0, stored = 0;
+    stbi_uc* pixels = stbi_load_from_memory(data, int(size), &width, &height, &stored, wanted);
+    if (pixels == nullptr) return decoded;
+    decoded.width = width;
+    decoded.height = height;
+    decoded.pitch = width * wanted;
+    decoded.format = wanted == 4 ? SDL_PIXELFORMAT_RGBA32 : SDL_PIXELFORMAT_RGB24;
+    decoded.pixels = pixels;
+    decoded.owner = {pixels, stbi_image_free};
+    return decoded;
 }
 
 }  // namespace
 
 DecodedPixels DecodePicture(const std::uint8_t* data, std::size_t size) {
-    DecodedPixels decoded;
-    if (data == nullptr || size == 0 || size > std::size_t(INT_MAX)) return decoded;
-    const std::vector<std::uint8_t> widened = PaletteWidened(data, size);
-    if (!widened.empty()) {
-        data = widened.data();
-        size = widened.size();
-        if (size > std::size_t(INT_MAX)) return decoded;
-    }
+    if (data == nullptr || size == 0 || size > std::size_t(INT_MAX)) return {};
     // Before the size is asked: a table is built while the header is read.
-    if (!HuffmanTablesFit(data, size)) return decoded;
+    if (!HuffmanTablesFit(data, size)) return {};
     int width = 0, height = 0, channels = 0;
-    if (!stbi_info_from_memory(data, int(size), &width, &height, &channels)) return decoded;
-    if (width <= 0 || height == 0 || !ImageSizeAllowed(width, height)) return decoded;
-    // Grey pictures are widened to colour, so every row converts alike.
-    const int wanted = channels <= 2 ? channels + 2 : channels;
-    int gotWidth = 0, gotHeight = 0, stored = 0;
-    stbi_uc* pixels = stbi_load_from_memory(data, int(size), &gotWidth, &gotHeight, &stored, wanted);
-    if (pixels == nullptr) return decoded;
+    if (!stbi_info_from_memory(data, int(size), &width, &height, &channels)) return {};
+    if (width <= 0 || height == 0 || !ImageSizeAllowed(width, height)) return {};
+    const bool bmp = data[0] == 'B';  // the only other format stb_image knows here is JPEG
+    DecodedPixels decoded = bmp ? DecodeBmp(data, size) : DecodeJpeg(data, size, channels);
     // The picture is what the size check saw, or none.
-    if (gotWidth != width || gotHeight != (height < 0 ? -height : height)) {
-        stbi_image_free(pixels);
-        return decoded;
-    }
-    decoded.width = gotWidth;
-    decoded.height = gotHeight;
-    decoded.channels = wanted;
-    decoded.pixels.reset(pixels);
+    if (decoded.width != width || decoded.height != (height < 0 ? -height : height)) return {};
     return decoded;
 }
 

@@ -8,15 +8,13 @@
 namespace qel {
 
 struct DecodedPixels {
-    struct Free {
-        void operator()(std::uint8_t* pixels) const;
-    };
     std::int32_t width = 0;
     std::int32_t height = 0;
-    // 3 (red, green, blue) or 4 (with alpha after them) bytes a pixel, rows top
-    // down and packed.
-    std::int32_t channels = 0;
-    std::unique_ptr<std::uint8_t, Free> pixels;
+    std::int32_t pitch = 0;    // bytes from one row to the next, rows top down
+    std::uint32_t format = 0;  // SDL's name of the pixel format
+    const std::uint8_t* pixels = nullptr;
+    // What holds the pixels, freed with them.
+    std::unique_ptr<void, void (*)(void*)> owner{nullptr, nullptr};
 };
 
 // The picture in `data`, whose end is the end of the picture's bytes: its
