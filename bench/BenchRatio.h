@@ -62,7 +62,7 @@ public:
             if (e == times_.end() || r == times_.end()) continue;
             const Times& a = e->second;
             const Times& b = r->second;
-            std::printf("%-34s %11.4f %11.4f %7.2f %11.4f %11.4f %7.2f %8.1f%%", p.engine.c_str(), a.real, b.real,
+            std::printf("%-34s %11.5g %11.5g %7.2f %11.5g %11.5g %7.2f %8.1f%%", p.engine.c_str(), a.real, b.real,
                         a.real / b.real, a.cpu, b.cpu, a.cpu / b.cpu, 100.0 * a.cpu / FrameMs);
             std::vector<double> ratios = PairedCpuRatios(p);
             if (ratios.size() >= 2) {
@@ -79,7 +79,7 @@ public:
         for (const Limit& l : limits) {
             const auto e = times_.find(l.engine);
             if (e == times_.end()) continue;
-            std::printf("%-34s %11.4f %11.4f %7.2f  %s\n", l.engine.c_str(), e->second.cpu, l.ms, e->second.cpu / l.ms,
+            std::printf("%-34s %11.5g %11.5g %7.2f  %s\n", l.engine.c_str(), e->second.cpu, l.ms, e->second.cpu / l.ms,
                         l.what.c_str());
         }
     }

@@ -1,6 +1,11 @@
 // The four sweep tests of the collision shapes and a sprite's map collision,
 // at a few speeds (the speed is also the sweep's step count, as the sprites
-// use it).
+// use it). There is no outside code doing the same sampled sweeps to compare
+// with; each figure at speed 4 (a walking sprite) is held against the share
+// of a frame it may take under the collision goal, 20,000 sprites colliding
+// with their map within one frame of 16.7 ms: 0.83 us for one sprite's map
+// collision, and a sixteenth of that (four own segments against four map
+// shapes near them) for one sweep test.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -9,6 +14,8 @@
 #include <fstream>
 #include <random>
 #include <vector>
+
+#include "BenchRatio.h"
 #include "display/Display.h"
 #include "foundation/List.h"
 #include "platform/Surface.h"
@@ -155,4 +162,15 @@ BENCHMARK(CircleSegment)->Arg(1)->Arg(4)->Arg(16)->Arg(64);
 BENCHMARK(CircleCircle)->Arg(1)->Arg(4)->Arg(16)->Arg(64);
 BENCHMARK(MapCollision)->Arg(1)->Arg(4)->Arg(16)->Arg(64);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    const double sprite = benchratio::FrameMs / 20000;
+    const std::string perSprite = "16.7 ms shared by 20,000 sprites";
+    const std::string perTest = perSprite + ", 16 sweep tests each";
+    return benchratio::RunInterleaved(argc, argv, {},
+                                      {{"SegmentSegment/4", sprite / 16, perTest},
+                                       {"SegmentCircle/4", sprite / 16, perTest},
+                                       {"CircleSegment/4", sprite / 16, perTest},
+                                       {"CircleCircle/4", sprite / 16, perTest},
+                                       {"MapCollision/4", sprite, perSprite}},
+                                      5);
+}

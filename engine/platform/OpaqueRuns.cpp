@@ -119,6 +119,7 @@ void OpaqueRuns::CopyRow(std::uint8_t* dst, const std::uint8_t* src, std::int32_
 void OpaqueRuns::ForgetAll() {
     runs_.clear();
     garbage_ = 0;
+    knownRows_ = denseRows_ = 0;
     if (++generation_ == 0) {
         // After four billion changes the oldest rows could pass for current.
         rows_.clear();
@@ -131,16 +132,12 @@ void OpaqueRuns::ForgetRows(std::int32_t first, std::int32_t end) {
     end = std::min(end, std::int32_t(rows_.size()));
     for (std::int32_t y = first; y < end; ++y) {
         RowRuns& row = rows_[std::size_t(y)];
-        if (row.generation != generation_) continue;
-        garbage_ += row.count;
+        if (row.generation != generation_ || row.count == Unknown) continue;
+        --knownRows_;
+        if (row.count == Dense) --denseRows_;
+        if (row.count < Dense) garbage_ += row.count;
         row = RowRuns{};
     }
-}
-
-OpaqueRuns::RowRuns& OpaqueRuns::RowOf(std::int32_t y) {
-    RowRuns& row = rows_[std::size_t(y)];
-    if (row.generation != generation_) row = RowRuns{generation_};
-    return row;
 }
 
 void OpaqueRuns::Compact() {
@@ -148,7 +145,7 @@ void OpaqueRuns::Compact() {
     std::vector<Run> kept;
     kept.reserve(runs_.size() - garbage_);
     for (RowRuns& row : rows_) {
-        if (row.generation != generation_ || row.count == 0) continue;
+        if (row.generation != generation_ || row.count == 0 || row.count >= Dense) continue;
         const std::uint32_t first = std::uint32_t(kept.size());
         kept.insert(kept.end(), runs_.begin() + row.first, runs_.begin() + row.first + row.count);
         row.first = first;
@@ -162,7 +159,6 @@ void OpaqueRuns::FindRow(const Picture& from, std::int32_t y, RowRuns& row) {
     const std::uint8_t* pixels = from.pixels + std::ptrdiff_t(y) * from.pitch;
     const std::uint32_t key = from.key;
     const std::int32_t width = from.width;
-    row.known = true;
     row.first = std::uint32_t(runs_.size());
     std::int32_t x = 0;
     while (x < width) {
@@ -172,21 +168,59 @@ void OpaqueRuns::FindRow(const Picture& from, std::int32_t y, RowRuns& row) {
         if (x > begin) runs_.push_back({std::uint16_t(begin), std::uint16_t(x)});
     }
     row.count = std::uint32_t(runs_.size() - row.first);
-    row.dense = std::int64_t(row.count) * MinPixelsPerRun > width;
-    if (!row.dense) return;
+    ++knownRows_;
+    if (std::int64_t(row.count) * MinPixelsPerRun <= width) return;
     runs_.resize(row.first);
-    row.count = 0;
+    row.count = Dense;
+    ++denseRows_;
+}
+
+// Inlined: a sprite's rows hold a run or two, and a call per row costs as
+// much as copying them.
+template <int Bytes>
+[[gnu::always_inline]] inline void OpaqueRuns::CopyRuns(const RowRuns& row, std::uint8_t* dst, const std::uint8_t* pixels, std::int32_t left,
+                          std::int32_t right, bool whole) const {
+    const Run* run = runs_.data() + row.first;
+    const Run* end = run + row.count;
+    if (whole) {
+        for (; run != end; ++run)
+            CopySpan(dst + std::ptrdiff_t(run->begin) * Bytes, pixels + std::ptrdiff_t(run->begin) * Bytes,
+                     std::size_t(run->end - run->begin) * Bytes);
+        return;
+    }
+    for (; run != end && run->begin < right; ++run) {
+        const std::int32_t begin = std::max<std::int32_t>(run->begin, left);
+        const std::int32_t stop = std::min<std::int32_t>(run->end, right);
+        if (begin < stop)
+            CopySpan(dst + std::ptrdiff_t(begin - left) * Bytes, pixels + std::ptrdiff_t(begin) * Bytes,
+                     std::size_t(stop - begin) * Bytes);
+    }
 }
 
 template <int Bytes>
 void OpaqueRuns::CopyRows(const Picture& from, std::uint8_t* dst, std::ptrdiff_t dstPitch, std::int32_t firstRow,
                           std::int32_t rowStep, std::int32_t rows, std::int32_t left, std::int32_t right) {
     const std::int32_t span = right - left;
-    for (std::int32_t i = 0; i < rows; ++i, dst += dstPitch) {
+    const bool whole = left == 0 && right == from.width;
+    const std::ptrdiff_t pitch = std::ptrdiff_t(from.pitch) * rowStep;
+    const std::uint8_t* pixels = from.pixels + std::ptrdiff_t(firstRow) * from.pitch;
+    // The common cases, a sprite frame or a map not written since found.
+    if (denseRows_ == rows_.size()) {
+        for (std::int32_t i = 0; i < rows; ++i, dst += dstPitch, pixels += pitch)
+            SelectRow<Bytes>(dst, pixels + std::ptrdiff_t(left) * Bytes, span, from.key);
+        return;
+    }
+    if (knownRows_ == rows_.size() && denseRows_ == 0) {
+        for (std::int32_t i = 0; i < rows; ++i, dst += dstPitch, pixels += pitch)
+            CopyRuns<Bytes>(rows_[std::size_t(firstRow + i * rowStep)], dst, pixels, left, right, whole);
+        return;
+    }
+    const std::uint32_t generation = generation_;
+    for (std::int32_t i = 0; i < rows; ++i, dst += dstPitch, pixels += pitch) {
         const std::int32_t y = firstRow + i * rowStep;
-        const std::uint8_t* pixels = from.pixels + std::ptrdiff_t(y) * from.pitch;
-        RowRuns& row = RowOf(y);
-        if (!row.known) {
+        RowRuns& row = rows_[std::size_t(y)];
+        if (row.generation != generation) row = RowRuns{generation};
+        if (row.count == Unknown) {
             // A changed row is found again once copies have tested as many
             // pixels of it as finding takes: a copy costs its own area.
             if (std::int64_t(row.selected) + span <= from.width) {
@@ -196,19 +230,10 @@ void OpaqueRuns::CopyRows(const Picture& from, std::uint8_t* dst, std::ptrdiff_t
             }
             FindRow<Bytes>(from, y, row);
         }
-        if (row.dense) {
+        if (row.count == Dense)
             SelectRow<Bytes>(dst, pixels + std::ptrdiff_t(left) * Bytes, span, from.key);
-            continue;
-        }
-        const Run* run = runs_.data() + row.first;
-        const Run* end = run + row.count;
-        for (; run != end && run->begin < right; ++run) {
-            const std::int32_t begin = std::max<std::int32_t>(run->begin, left);
-            const std::int32_t stop = std::min<std::int32_t>(run->end, right);
-            if (begin < stop)
-                CopySpan(dst + std::ptrdiff_t(begin - left) * Bytes, pixels + std::ptrdiff_t(begin) * Bytes,
-                         std::size_t(stop - begin) * Bytes);
-        }
+        else
+            CopyRuns<Bytes>(row, dst, pixels, left, right, whole);
     }
 }
 

@@ -47,19 +47,21 @@ private:
     };
     // What is known of one row. A row whose generation is not the current
     // one is unknown: forgetting every row is one step.
+    static constexpr std::uint32_t Unknown = 0xFFFFFFFF;
+    static constexpr std::uint32_t Dense = 0xFFFFFFFE;  // runs too short: every pixel is tested instead
     struct RowRuns {
         std::uint32_t generation = 0;
-        bool known = false;
-        bool dense = false;         // runs too short: every pixel is tested instead
-        std::uint32_t first = 0;    // its runs are runs_[first] up to runs_[first + count]
-        std::uint32_t count = 0;
-        std::uint32_t selected = 0;  // pixels copied by testing since the row changed
+        std::uint32_t first = 0;        // its runs are runs_[first] up to runs_[first + count]
+        std::uint32_t count = Unknown;  // or Dense, or the number of runs
+        std::uint32_t selected = 0;     // pixels copied by testing since the row changed
     };
 
-    RowRuns& RowOf(std::int32_t y);
     void Compact();
     template <int Bytes>
     void FindRow(const Picture& from, std::int32_t y, RowRuns& row);
+    template <int Bytes>
+    void CopyRuns(const RowRuns& row, std::uint8_t* dst, const std::uint8_t* pixels, std::int32_t left,
+                  std::int32_t right, bool whole) const;
     template <int Bytes>
     void CopyRows(const Picture& from, std::uint8_t* dst, std::ptrdiff_t dstPitch, std::int32_t firstRow,
                   std::int32_t rowStep, std::int32_t rows, std::int32_t left, std::int32_t right);
@@ -68,6 +70,10 @@ private:
     std::vector<RowRuns> rows_;
     std::uint32_t generation_ = 1;
     std::size_t garbage_ = 0;  // runs_ entries of rows found again or forgotten
+    // Rows of the current generation found, and those of them found Dense:
+    // a picture known whole copies without looking at each row's state.
+    std::size_t knownRows_ = 0;
+    std::size_t denseRows_ = 0;
 };
 
 }  // namespace qel
