@@ -34,6 +34,13 @@ constexpr double FrameMs = 1000.0 / 60.0;
 
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    static double Min(const std::vector<double>& v) { return v.empty() ? 0 : *std::min_element(v.begin(), v.end()); }
+    static double Median(std::vector<double> v) {
+        if (v.empty()) return 0;
+        std::sort(v.begin(), v.end());
+        return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+    }
+
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& r : runs) {
             // Named without the run options (minimum time, iterations).
@@ -97,11 +104,6 @@ private:
         const std::size_t n = std::min(e->second.size(), r->second.size());
         for (std::size_t i = 0; i < n; ++i) out.push_back(e->second[i].cpu / r->second[i].cpu);
         return out;
-    }
-
-    static double Median(const std::vector<double>& sorted) {
-        const std::size_t n = sorted.size();
-        return n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
     }
 
     std::map<std::string, Times> times_;

@@ -30,8 +30,17 @@ void Sleep(std::uint32_t ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-void SleepMicroseconds(std::uint32_t us) {
-    if (!virtualOn.load()) std::this_thread::sleep_for(std::chrono::microseconds(us));
+void SleepUntil(std::uint32_t time) {
+    if (virtualOn.load()) {
+        std::uint32_t now = virtualNow.load();
+        while (std::int32_t(time - now) > 0 && !virtualNow.compare_exchange_weak(now, time)) {
+        }
+        return;
+    }
+    // The tick is a whole millisecond of the same steady clock TimeGetTime counts.
+    const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - origin);
+    const std::int32_t ahead = std::int32_t(time - std::uint32_t(since.count()));
+    if (ahead > 0) std::this_thread::sleep_until(origin + since + std::chrono::milliseconds(ahead));
 }
 
 void UseVirtualClock(std::uint32_t start, std::uint32_t stepPerRead) {

@@ -12,9 +12,11 @@ QEL_API std::uint32_t TimeGetTime();
 // Blocks the calling thread for ms milliseconds (virtual clock: advances it instead).
 QEL_API void Sleep(std::uint32_t ms);
 
-// Blocks the calling thread for about `us` microseconds, for waits that end
-// on a tick of TimeGetTime (virtual clock: returns at once, the reads advance it).
-QEL_API void SleepMicroseconds(std::uint32_t us);
+// Blocks the calling thread until TimeGetTime() reaches `time` (taken as at
+// most 2^31 ms ahead), waking once, just after that tick (virtual clock:
+// moves the time on to it).
+QEL_API void SleepUntil(std::uint32_t time);
+
 QEL_API void UseRealClock();
 QEL_API bool IsVirtualClock();
 QEL_API void AdvanceVirtualClock(std::uint32_t ms);

@@ -256,13 +256,9 @@ void GameNode::Idle() {
     } else {
         const std::uint32_t wait = period - elapsed;
         const std::uint32_t t0 = qel::TimeGetTime();
-        // The OS wakes a sleeper late by a fraction of a millisecond: the
-        // wait is slept whole but for its last millisecond, which is slept in
-        // short steps, each followed by a look at the clock, so that the frame
-        // ends just after the same tick as a spin would, without using the core.
-        constexpr std::uint32_t stepMicroseconds = 100;
-        if (wait > 1) qel::Sleep(wait - 1);
-        while (qel::TimeGetTime() - t0 < wait) qel::SleepMicroseconds(stepMicroseconds);
+        // One sleep to the very tick a spin on the clock would end on, so the
+        // frame ends as exactly without using the core.
+        while (qel::TimeGetTime() - t0 < wait) qel::SleepUntil(t0 + wait);
         measuredRate = nominal;
     }
 }

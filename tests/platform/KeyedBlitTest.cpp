@@ -255,7 +255,7 @@ TEST(KeyedBlit, WritesBetweenCopiesOfWindowsOfAWidePicture) {
                     const int sx = pick(0, W - w), sy = pick(0, H - h);
                     const int dx = pick(-8, ViewW - 4), dy = pick(-4, ViewH - 2);
                     const QelRect clip{0, 0, ViewW, ViewH};
-                    const std::uint32_t flags = qel::BlitSourceKey | (random() % 4 == 0 ? qel::BlitMirrorUpDown : 0);
+                    const std::uint32_t flags = qel::BlitSourceKey | (random() % 4 == 0 ? std::uint32_t(qel::BlitMirrorUpDown) : 0u);
                     ExpectBlitAsOnePixelAtATime(*view, &clip, {dx, dy, dx + w, dy + h}, *map, {sx, sy, sx + w, sy + h},
                                                 flags);
                     if (::testing::Test::HasFailure()) return;

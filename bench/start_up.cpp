@@ -1,0 +1,111 @@
+// Start-up: the game started as nolt starts it, through to its first level
+// (the Menu), and ended (bench/start/EngineStart.cpp), against a bare SDL2
+// program doing the same set-up (bench/start/SdlStart.cpp: init, window,
+// renderer and streaming texture, audio device, the Menu's bitmap, one
+// present). Each run is a fresh process; the figures are its CPU time (user
+// and system) and its peak resident memory, as the system counts them when
+// it ends. The engine's specified one-second pause after its display is up
+// costs no CPU; it is left out of the wall time shown.
+#include <benchmark/benchmark.h>
+
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "BenchRatio.h"
+
+extern char** environ;
+
+namespace {
+
+const std::string Build = QEL_BINARY_DIR;
+
+struct Child {
+    double cpuMs = 0;
+    double peakMiB = 0;
+    bool ok = false;
+};
+
+// Runs a program in `folder`, with its own folder for the single-instance
+// lock, so that a game running elsewhere on the machine does not stop it.
+Child Run(const std::vector<std::string>& args, const std::string& folder) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    Child child;
+    pid_t pid = 0;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return child;
+    int status = 0;
+    rusage use{};
+    if (wait4(pid, &status, 0, &use) != pid) return child;
+    child.ok = WIFEXITED(status);
+    child.cpuMs = (double(use.ru_utime.tv_sec) + double(use.ru_stime.tv_sec)) * 1e3 +
+                  (double(use.ru_utime.tv_usec) + double(use.ru_stime.tv_usec)) / 1e3;
+    child.peakMiB = double(use.ru_maxrss) / 1024.0;
+    return child;
+}
+
+std::map<std::string, std::vector<double>> peaks;
+
+// The time of an iteration is the child's CPU time.
+void Start(benchmark::State& state, const std::string& name, const std::vector<std::string>& args) {
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    static std::string lockFolder = [] {
+        char folder[] = "/tmp/qel-bench-start-XXXXXX";
+        return std::string(mkdtemp(folder) ? folder : "/tmp");
+    }();
+    setenv("XDG_RUNTIME_DIR", lockFolder.c_str(), 1);
+    double peak = 0;
+    for (auto _ : state) {
+        // The game finds its data in the folder it runs in.
+        const Child child = Run(args, Build + "/game");
+        if (!child.ok) {
+            state.SkipWithError("the program did not run");
+            return;
+        }
+        state.SetIterationTime(child.cpuMs / 1e3);
+        peak = child.peakMiB;
+    }
+    state.counters["peak_mib"] = peak;
+    peaks[name].push_back(peak);
+}
+
+void EngineStart(benchmark::State& state) {
+    Start(state, "EngineStart", {Build + "/bench/bench_start_engine"});
+}
+
+void SdlStart(benchmark::State& state) {
+    Start(state, "SdlStart", {Build + "/bench/bench_start_sdl", Build + "/game/Art Assets/Maps/title.bmp"});
+}
+
+}  // namespace
+
+BENCHMARK(EngineStart)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+BENCHMARK(SdlStart)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+int main(int argc, char** argv) {
+    const int result = benchratio::RunWithRatios(argc, argv, {{"EngineStart", "SdlStart"}}, 5);
+    const std::vector<double>& e = peaks["EngineStart"];
+    const std::vector<double>& r = peaks["SdlStart"];
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < e.size() && i < r.size(); ++i) ratios.push_back(e[i] / r[i]);
+    using R = benchratio::RatioReporter;
+    std::printf("\npeak resident MiB: engine %.2f, bare SDL %.2f, ratio min/median %.2f/%.2f\n", R::Median(e),
+                R::Median(r), R::Min(ratios), R::Median(ratios));
+    std::printf("(the ms columns above are the child processes' CPU time)\n");
+    return result;
+}
