@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "BenchRatio.h"
+#include "common/BmpWriter.h"
 #include "display/Display.h"
 #include "foundation/List.h"
 #include "platform/Surface.h"
@@ -82,27 +83,7 @@ void CircleCircle(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(own.DetectCollision(&other, 0, 0, 0, 0, 0, speed, speed));
 }
 
-void WriteBmp(const std::string& path, int w, int h) {
-    const int row = (w * 3 + 3) & ~3;
-    std::vector<unsigned char> b(size_t(54 + row * h), 0x40);
-    auto put = [&](size_t at, unsigned v) {
-        for (int i = 0; i < 4; ++i) b[at + size_t(i)] = (unsigned char)(v >> (8 * i));
-    };
-    b[0] = 'B';
-    b[1] = 'M';
-    put(2, unsigned(b.size()));
-    put(6, 0);
-    put(10, 54);
-    put(14, 40);
-    put(18, unsigned(w));
-    put(22, unsigned(h));
-    b[26] = 1;
-    b[27] = 0;
-    b[28] = 24;
-    b[29] = 0;
-    for (size_t i = 30; i < 54; ++i) b[i] = 0;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
-}
+void WriteBmp(const std::string& path, int w, int h) { bmp24::WriteSolid(path, w, h, 0x404040); }
 
 // A 4000 x 1000 map with 2000 random segments; a 32 x 32 square of segments
 // moving at the speed goes through the engine's map collision (the grid

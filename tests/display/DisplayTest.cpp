@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "../support/BmpWriter.h"
+#include "common/BmpWriter.h"
 #include "display/Display.h"
 #include "display/Loading.h"
 #include "display/Screen.h"
@@ -270,8 +270,8 @@ TEST_F(DisplayTest, ALostBlitOfAMapOrASpriteRebuildsTheDisplayAndDrawsAgain) {
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / ("qel-lost-blit-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
-    ASSERT_TRUE(testbmp::WriteSolid((folder / "ground.bmp").string(), 64, 48, 0x204080));
-    ASSERT_TRUE(testbmp::WriteSolid((folder / "walker.bmp").string(), 8, 8, 0xC03010));
+    ASSERT_TRUE(bmp24::WriteSolid((folder / "ground.bmp").string(), 64, 48, 0x204080));
+    ASSERT_TRUE(bmp24::WriteSolid((folder / "walker.bmp").string(), 8, 8, 0xC03010));
     const String path = (folder.string() + "/").c_str();
     mapsFolder = actorsFolder = currentAssetFolder = path;
     Open(32, true, 32);

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "../support/BmpWriter.h"
+#include "common/BmpWriter.h"
 #include "display/Display.h"
 #include "foundation/UserError.h"
 #include "input/InputSession.h"
@@ -57,7 +57,7 @@ inline void WriteBytes(const std::filesystem::path& path, const std::vector<char
 }
 
 // A 24-bit BMP of one colour (black).
-inline void WriteBmp(const std::filesystem::path& path, int w, int h) { testbmp::WriteSolid(path.string(), w, h, 0); }
+inline void WriteBmp(const std::filesystem::path& path, int w, int h) { bmp24::WriteSolid(path.string(), w, h, 0); }
 
 // An SDL scancode that reaches the keyboard as this scan code.
 inline SDL_Scancode SdlOf(unsigned char code) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "../support/BmpWriter.h"
+#include "common/BmpWriter.h"
 #include "platform/Image.h"
 #include "platform/ImageEncoder.h"
 #include "platform/Palette.h"
@@ -155,7 +155,7 @@ TEST_F(ImageFixture, PicturesWiderOrTallerThanTheLimitAreRefused) {
     } cases[] = {{16384, 1, true}, {16385, 1, false}, {1, 16384, true}, {1, 16385, false}};
     for (const auto& c : cases) {
         const std::string path = Path("side.bmp");
-        testbmp::WriteSolid(path, c.width, c.height, 0x00336699);
+        bmp24::WriteSolid(path, c.width, c.height, 0x00336699);
         std::ifstream in(path, std::ios::binary);
         const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
         EXPECT_EQ(Image::FromFile(path) != nullptr, c.loads) << c.width << " x " << c.height;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "../support/BmpWriter.h"
+#include "common/BmpWriter.h"
 #include "EngineRun.h"
 #include "display/Display.h"
 #include "platform/Display.h"
@@ -51,7 +51,7 @@ std::uint32_t Master(int x, int y) { return std::uint32_t(x * 2) << 16 | std::ui
 // Writes a bottom-up 24-bit BMP; pixel(x, y) answers 0x00RRGGBB.
 template <class Pixel>
 void WriteBmp(const std::filesystem::path& path, int w, int h, Pixel pixel) {
-    ASSERT_TRUE(testbmp::Write(path.string(), w, h, pixel)) << path;
+    ASSERT_TRUE(bmp24::Write(path.string(), w, h, pixel)) << path;
 }
 
 void MakeFrame(FrameElem& frame, const char* file) {

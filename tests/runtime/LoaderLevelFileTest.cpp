@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "../support/BmpWriter.h"
+#include "common/BmpWriter.h"
 #include "LoaderWriter.h"
 #include "display/Display.h"
 #include "foundation/FatalExit.h"
@@ -34,7 +34,7 @@ namespace {
 
 // A plain 24-bit BMP of one colour.
 void WriteBmp(const std::filesystem::path& path, int w, int h) {
-    ASSERT_TRUE(testbmp::WriteSolid(path.string(), w, h, 0x404040));
+    ASSERT_TRUE(bmp24::WriteSolid(path.string(), w, h, 0x404040));
 }
 
 constexpr int Actor = 5;

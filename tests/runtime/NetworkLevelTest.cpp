@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "../support/BmpWriter.h"
+#include "common/BmpWriter.h"
 #include "../network/FakeNetEnvironment.h"
 #include "EngineRun.h"
 #include "display/Display.h"
@@ -42,7 +42,7 @@ constexpr int FramesExchanged = 4;
 
 // A bottom-up 24-bit BMP of one colour.
 void WriteBmp(const std::filesystem::path& path, int w, int h) {
-    ASSERT_TRUE(testbmp::WriteSolid(path.string(), w, h, 0x404040)) << path;
+    ASSERT_TRUE(bmp24::WriteSolid(path.string(), w, h, 0x404040)) << path;
 }
 
 void BuildActor() {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "../support/BmpWriter.h"
+#include "common/BmpWriter.h"
 #include "EngineRun.h"
 #include "display/Display.h"
 #include "foundation/File.h"
@@ -52,7 +52,7 @@ inline void WriteBytes(const std::string& path, const Bytes& bytes) {
 }
 // A bitmap of one colour.
 inline void WriteBmp(const std::filesystem::path& path, int w, int h, std::uint32_t colour) {
-    testbmp::WriteSolid(path.string(), w, h, colour);
+    bmp24::WriteSolid(path.string(), w, h, colour);
 }
 
 inline void PushKey(SDL_Scancode code, bool down) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "../support/BmpWriter.h"
+#include "common/BmpWriter.h"
 #include "EngineRun.h"
 #include "display/Display.h"
 #include "display/RandomDissolve.h"
@@ -46,7 +46,7 @@ constexpr int Solid = 1;   // actor: one opaque 4 x 3 frame
 constexpr int Pointer = 2; // actor: the cursor's opaque 4 x 3 frame
 // A bitmap of one colour (0x00RRGGBB).
 void WriteBmp(const std::filesystem::path& path, int w, int h, std::uint32_t colour) {
-    ASSERT_TRUE(testbmp::WriteSolid(path.string(), w, h, colour)) << path;
+    ASSERT_TRUE(bmp24::WriteSolid(path.string(), w, h, colour)) << path;
 }
 
 void OneFrameActor(int actor, const char* file) {

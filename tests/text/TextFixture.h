@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "../support/BmpWriter.h"
+#include "common/BmpWriter.h"
 #include "display/Display.h"
 #include "display/GeometricsDrawn.h"
 #include "foundation/UserError.h"
@@ -175,7 +175,7 @@ protected:
     std::filesystem::path folder;
 
 private:
-    static void WriteBmp(const std::string& path, int w, int h) { testbmp::WriteSolid(path, w, h, 0x404040); }
+    static void WriteBmp(const std::string& path, int w, int h) { bmp24::WriteSolid(path, w, h, 0x404040); }
 };
 
 }  // namespace texttest

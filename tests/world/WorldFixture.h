@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 #include <vector>
-#include "../support/BmpWriter.h"
+#include "common/BmpWriter.h"
 #include "TempDir.h"
 #include "display/Display.h"
 #include "platform/Surface.h"
@@ -19,7 +19,7 @@
 
 // Writes a bottom-up 24-bit BMP; pixel(x, y) answers 0x00RRGGBB.
 inline void WriteBmp(const std::string& path, int w, int h, const std::function<std::uint32_t(int, int)>& pixel) {
-    TempDir::WriteAll(path, testbmp::Encode(w, h, pixel));
+    TempDir::WriteAll(path, bmp24::Encode(w, h, pixel));
 }
 
 // A pixel id that survives 32-bit surfaces: red = x, green = y.

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "common/BmpWriter.h"
+
 namespace {
 
 // 5 x 7 glyphs, one string of 35 cells per character, row by row.
@@ -36,14 +38,6 @@ const char* GlyphRows(char c) {
     for (const Glyph& g : Glyphs)
         if (g.c == c) return g.rows;
     return nullptr;
-}
-
-void Put16(std::vector<unsigned char>& b, std::size_t at, std::uint32_t v) {
-    b[at] = (unsigned char)v;
-    b[at + 1] = (unsigned char)(v >> 8);
-}
-void Put32(std::vector<unsigned char>& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + std::size_t(i)] = (unsigned char)(v >> (8 * i));
 }
 
 }  // namespace
@@ -98,30 +92,5 @@ void Canvas::Text(int x, int y, const char* text, int scale, std::uint32_t colou
 int Canvas::TextWidth(const char* text, int scale) { return int(std::strlen(text)) * 6 * scale - scale; }
 
 bool Canvas::WriteBmp(const std::string& path) const {
-    const std::size_t rowBytes = (std::size_t(width) * 3 + 3) & ~std::size_t(3);
-    const std::size_t dataSize = rowBytes * std::size_t(height);
-    std::vector<unsigned char> b(54 + dataSize, 0);
-    b[0] = 'B';
-    b[1] = 'M';
-    Put32(b, 2, std::uint32_t(b.size()));
-    Put32(b, 10, 54);
-    Put32(b, 14, 40);
-    Put32(b, 18, std::uint32_t(width));
-    Put32(b, 22, std::uint32_t(height));
-    Put16(b, 26, 1);
-    Put16(b, 28, 24);
-    Put32(b, 34, std::uint32_t(dataSize));
-    Put32(b, 38, 2835);
-    Put32(b, 42, 2835);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t p = Pixel(x, y);
-            const std::size_t at = 54 + std::size_t(height - 1 - y) * rowBytes + std::size_t(x) * 3;
-            b[at] = (unsigned char)p;
-            b[at + 1] = (unsigned char)(p >> 8);
-            b[at + 2] = (unsigned char)(p >> 16);
-        }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
-    return bool(out);
+    return bmp24::Write(path, width, height, [this](int x, int y) { return Pixel(x, y); });
 }

@@ -1,12 +1,13 @@
-// Test fixtures' bitmaps: a bottom-up 24-bit BMP written byte by byte, so a
-// test never depends on the engine's own encoder to make its input.
+// The one BMP writer of the tests, benchmarks and the asset generator: a
+// bottom-up 24-bit BMP written byte by byte, so neither a test's input nor the
+// game's art depends on the engine's own encoder.
 #pragma once
 #include <cstdint>
 #include <fstream>
 #include <string>
 #include <vector>
 
-namespace testbmp {
+namespace bmp24 {
 
 // The file's bytes; pixel(x, y) answers 0x00RRGGBB.
 template <class Pixel>
@@ -26,6 +27,8 @@ std::vector<unsigned char> Encode(int w, int h, Pixel pixel) {
     b[26] = 1;
     b[28] = 24;
     put32(34, std::uint32_t(rowBytes * h));
+    put32(38, 2835);  // 72 dots per inch
+    put32(42, 2835);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const std::uint32_t p = pixel(x, y);
@@ -51,4 +54,4 @@ inline bool WriteSolid(const std::string& path, int w, int h, std::uint32_t colo
     return Write(path, w, h, [colour](int, int) { return colour; });
 }
 
-}  // namespace testbmp
+}  // namespace bmp24
