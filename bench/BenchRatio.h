@@ -111,8 +111,7 @@ private:
     std::map<std::string, std::vector<Times>> samples_;  // each repetition, in the order run
 };
 
-inline int RunWithRatios(int argc, char** argv, const std::vector<Pair>& pairs,
-                         const std::vector<Limit>& limits = {}) {
+inline int RunWithRatios(int argc, char** argv, const std::vector<Pair>& pairs, const std::vector<Limit>& limits = {}) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     RatioReporter reporter;
@@ -134,7 +133,8 @@ inline int RunInterleaved(int argc, char** argv, const std::vector<Pair>& pairs,
         return false;
     };
     if (!given("--benchmark_repetitions")) extra.push_back("--benchmark_repetitions=" + std::to_string(repetitions));
-    if (!given("--benchmark_enable_random_interleaving")) extra.push_back("--benchmark_enable_random_interleaving=true");
+    if (!given("--benchmark_enable_random_interleaving"))
+        extra.push_back("--benchmark_enable_random_interleaving=true");
     std::vector<char*> args(argv, argv + argc);
     for (std::string& e : extra) args.push_back(e.data());
     args.push_back(nullptr);

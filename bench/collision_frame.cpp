@@ -201,7 +201,8 @@ struct Scene {
             Add(("m" + std::to_string(i)).c_str(), BoxActor, float((i * 37) % (MapW - 40)),
                 float((i * 53) % (MapH - 40)), true, checks, 3.5f, i % 2 ? 1.0f : -1.0f, 0.5f);
         }
-        for (node* p = level.DisplayList(0).Head(); !p->EOList(); p = p->Next()) walk.push_back(static_cast<Sprite*>(p));
+        for (node* p = level.DisplayList(0).Head(); !p->EOList(); p = p->Next())
+            walk.push_back(static_cast<Sprite*>(p));
     }
 
     void Add(const char* name, int actor, float x, float y, bool byBox, bool checks, float speed, float dx, float dy) {

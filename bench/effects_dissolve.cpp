@@ -64,10 +64,11 @@ void SdlFill(benchmark::State& state) {
         const std::uint32_t unpainted = back.BitsPerPixel() == 16 ? (Unpainted & 0xFFFF) : Unpainted;
         for (int x = 0; x < W / Block; ++x)
             for (int y = 0; y < H / Block; ++y)
-                if (back.GetRawPixel(x * Block, y * Block) != unpainted) blocks.push_back({x * Block, y * Block, Block, Block});
+                if (back.GetRawPixel(x * Block, y * Block) != unpainted)
+                    blocks.push_back({x * Block, y * Block, Block, Block});
     });
-    SDL_Surface* back = SDL_CreateRGBSurfaceWithFormat(
-        0, W, H, depth, depth == 16 ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_RGB888);
+    SDL_Surface* back =
+        SDL_CreateRGBSurfaceWithFormat(0, W, H, depth, depth == 16 ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_RGB888);
     std::uint32_t seed = 1;
     auto draw = [&seed](int range) {
         seed = seed * 1103515245u + 12345u;

@@ -272,8 +272,11 @@ void ReportFreshProcesses(int runs) {
             wall32.push_back(first[5]);
         }
         const std::vector<double> only = InChild([] { return ResidentAfter({"Level_1"}); }, 1);
-        const std::vector<double> back =
-            InChild([] { return ResidentAfter({"Level_1", "Level_31", "Level_32", "Level_1"}); }, 1);
+        const std::vector<double> back = InChild(
+            [] {
+                return ResidentAfter({"Level_1", "Level_31", "Level_32", "Level_1"});
+            },
+            1);
         if (!only.empty() && !back.empty()) {
             onlyLevel1.push_back(only[0]);
             afterLevel32.push_back(back[0]);
@@ -282,7 +285,8 @@ void ReportFreshProcesses(int runs) {
     using R = benchratio::RatioReporter;
     auto maxOf = [](const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); };
     std::printf("Fresh processes (%d of each)             min     median     max\n", runs);
-    std::printf("first Level_32 switch, cpu ms      %9.2f %9.2f %9.2f\n", R::Min(cpu32), R::Median(cpu32), maxOf(cpu32));
+    std::printf("first Level_32 switch, cpu ms      %9.2f %9.2f %9.2f\n", R::Min(cpu32), R::Median(cpu32),
+                maxOf(cpu32));
     std::printf("first Level_32 switch, wall ms     %9.2f %9.2f %9.2f\n", R::Min(wall32), R::Median(wall32),
                 maxOf(wall32));
     std::printf("resident in Level_1 only, MiB      %9.2f %9.2f %9.2f\n", R::Min(onlyLevel1), R::Median(onlyLevel1),
@@ -305,9 +309,7 @@ BENCHMARK(SdlLevel32)->Unit(benchmark::kMillisecond)->Iterations(10)->MeasurePro
 int main(int argc, char** argv) {
     // Before this process has built anything, so that the children start cold.
     ReportFreshProcesses(5);
-    return benchratio::RunWithRatios(argc, argv,
-                                     {{"SwitchLevel1", "SdlLevel1"},
-                                      {"SwitchLevel31", "SdlLevel31"},
-                                      {"SwitchLevel32", "SdlLevel32"}},
-                                     5);
+    return benchratio::RunWithRatios(
+        argc, argv, {{"SwitchLevel1", "SdlLevel1"}, {"SwitchLevel31", "SdlLevel31"}, {"SwitchLevel32", "SdlLevel32"}},
+        5);
 }

@@ -41,7 +41,9 @@ constexpr COLORREF ArtKey = 0xDC00FF;
 constexpr std::uint32_t ArtKeyRaw = 0xFF00DC;
 const char* const ArtSprites[] = {"protag.bmp", "projectile.bmp", "goal.bmp", "protagr.bmp"};
 
-struct Placement { int x, y; };
+struct Placement {
+    int x, y;
+};
 
 // Fixed positions, some hanging over the edges so the clipper works too.
 std::vector<Placement> SpritePlaces() {
@@ -120,9 +122,8 @@ void BM_SdlBlits(benchmark::State& state) {
     SDL_Surface* map = SDL_CreateRGBSurfaceWithFormat(0, W, H, 32, SDL_PIXELFORMAT_RGB888);
     SDL_Surface* sprite = SDL_CreateRGBSurfaceWithFormat(0, Side, Side, 32, SDL_PIXELFORMAT_RGB888);
     auto setter = [](SDL_Surface* s) {
-        return [s](int x, int y, std::uint32_t v) {
-            static_cast<std::uint32_t*>(s->pixels)[y * (s->pitch / 4) + x] = v;
-        };
+        return
+            [s](int x, int y, std::uint32_t v) { static_cast<std::uint32_t*>(s->pixels)[y * (s->pitch / 4) + x] = v; };
     };
     Paint(W, H, setter(map));
     Paint(Side, Side, setter(sprite));
@@ -147,9 +148,8 @@ void BM_SdlRleBlits(benchmark::State& state) {
     SDL_Surface* map = SDL_CreateRGBSurfaceWithFormat(0, W, H, 32, SDL_PIXELFORMAT_RGB888);
     SDL_Surface* sprite = SDL_CreateRGBSurfaceWithFormat(0, Side, Side, 32, SDL_PIXELFORMAT_RGB888);
     auto setter = [](SDL_Surface* s) {
-        return [s](int x, int y, std::uint32_t v) {
-            static_cast<std::uint32_t*>(s->pixels)[y * (s->pitch / 4) + x] = v;
-        };
+        return
+            [s](int x, int y, std::uint32_t v) { static_cast<std::uint32_t*>(s->pixels)[y * (s->pitch / 4) + x] = v; };
     };
     Paint(W, H, setter(map));
     Paint(Side, Side, setter(sprite));
@@ -314,18 +314,18 @@ BENCHMARK(BM_SdlWindowAfterWrite)->Args({7000, 480})->Args({4096, 2048})->Unit(b
 int main(int argc, char** argv) {
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_InitSubSystem(SDL_INIT_VIDEO);
-    const int result = benchratio::RunInterleaved(argc, argv,
-                                                  {{"BM_LayerPresent", "BM_SdlPresent"},
-                                                   {"BM_LayerBlits", "BM_SdlBlits"},
-                                                   {"BM_LayerBlits", "BM_SdlRleBlits"},
-                                                   {"BM_LayerGameArt", "BM_SdlGameArt"},
-                                                   {"BM_LayerGameArt", "BM_SdlRleGameArt"},
-                                                   {"BM_LayerWindow/7000/480", "BM_SdlWindow/7000/480"},
-                                                   {"BM_LayerWindow/4096/2048", "BM_SdlWindow/4096/2048"},
-                                                   {"BM_LayerWindowAfterWrite/7000/480", "BM_SdlWindowAfterWrite/7000/480"},
-                                                   {"BM_LayerWindowAfterWrite/4096/2048",
-                                                    "BM_SdlWindowAfterWrite/4096/2048"}},
-                                                  {}, 5);
+    const int result =
+        benchratio::RunInterleaved(argc, argv,
+                                   {{"BM_LayerPresent", "BM_SdlPresent"},
+                                    {"BM_LayerBlits", "BM_SdlBlits"},
+                                    {"BM_LayerBlits", "BM_SdlRleBlits"},
+                                    {"BM_LayerGameArt", "BM_SdlGameArt"},
+                                    {"BM_LayerGameArt", "BM_SdlRleGameArt"},
+                                    {"BM_LayerWindow/7000/480", "BM_SdlWindow/7000/480"},
+                                    {"BM_LayerWindow/4096/2048", "BM_SdlWindow/4096/2048"},
+                                    {"BM_LayerWindowAfterWrite/7000/480", "BM_SdlWindowAfterWrite/7000/480"},
+                                    {"BM_LayerWindowAfterWrite/4096/2048", "BM_SdlWindowAfterWrite/4096/2048"}},
+                                   {}, 5);
     SDL_Quit();
     return result;
 }

@@ -118,9 +118,9 @@ struct Scene {
 };
 
 void PerSprite(benchmark::State& state) {
-    state.counters["per_sprite"] = benchmark::Counter(static_cast<double>(state.range(0)),
-                                                      benchmark::Counter::kIsIterationInvariantRate |
-                                                          benchmark::Counter::kInvert);
+    state.counters["per_sprite"] =
+        benchmark::Counter(static_cast<double>(state.range(0)),
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void SpritePhase(benchmark::State& state) {

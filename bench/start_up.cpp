@@ -84,9 +84,7 @@ void Start(benchmark::State& state, const std::string& name, const std::vector<s
     peaks[name].push_back(peak);
 }
 
-void EngineStart(benchmark::State& state) {
-    Start(state, "EngineStart", {Build + "/bench/bench_start_engine"});
-}
+void EngineStart(benchmark::State& state) { Start(state, "EngineStart", {Build + "/bench/bench_start_engine"}); }
 
 void SdlStart(benchmark::State& state) {
     Start(state, "SdlStart", {Build + "/bench/bench_start_sdl", Build + "/game/Art Assets/Maps/title.bmp"});

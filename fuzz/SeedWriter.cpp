@@ -160,13 +160,15 @@ void JpegFillSeeds() {
             if (wanted(at, marker)) b.insert(b.end(), 3, 0xFF);
             // The scan's entropy-coded data runs to the end: copied as it is.
             const std::size_t length = marker == 0xDA ? plain.size() - at : 2 + (plain[at + 2] << 8 | plain[at + 3]);
-            b.insert(b.end(), plain.begin() + std::ptrdiff_t(at), plain.begin() + std::ptrdiff_t(std::min(at + length, plain.size())));
+            b.insert(b.end(), plain.begin() + std::ptrdiff_t(at),
+                     plain.begin() + std::ptrdiff_t(std::min(at + length, plain.size())));
             at += length;
         }
         return b;
     };
     Put("bitmap", "jpg-fill-first-segment.jpg", filled([](std::size_t at, std::uint8_t) { return at == 2; }));
-    Put("bitmap", "jpg-fill-frame-header.jpg", filled([](std::size_t, std::uint8_t m) { return m == 0xC0 || m == 0xC2; }));
+    Put("bitmap", "jpg-fill-frame-header.jpg",
+        filled([](std::size_t, std::uint8_t m) { return m == 0xC0 || m == 0xC2; }));
     Put("bitmap", "jpg-fill-every-marker.jpg", filled([](std::size_t, std::uint8_t) { return true; }));
 }
 
@@ -289,7 +291,8 @@ void HandWrittenSeeds() {
     LoaderWriter levels;
     levels.Behaviour({{0, 0, true}}).I32(1).I32(1).Str("Menu").U32(0).U32(0).U32(1).U32(1).Str("").Str("Title").I32(-1);
     Put("gamefile", "mode-only", bytes(mode));
-    Put("gamefile", "no-levels", bytes(LoaderWriter(mode).Append(noLogic).Append(LoaderWriter().Behaviour().I32(0).Str("").I32(-1))));
+    Put("gamefile", "no-levels",
+        bytes(LoaderWriter(mode).Append(noLogic).Append(LoaderWriter().Behaviour().I32(0).Str("").I32(-1))));
     Put("gamefile", "one-level", bytes(LoaderWriter(mode).Append(noLogic).Append(levels)));
 
     LoaderWriter header;

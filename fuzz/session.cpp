@@ -113,7 +113,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
-    if (data[0] % 2 == 0) ToHost(data + 1, size - 1);
-    else ToJoiner(data + 1, size - 1);
+    if (data[0] % 2 == 0)
+        ToHost(data + 1, size - 1);
+    else
+        ToJoiner(data + 1, size - 1);
     return 0;
 }

@@ -46,7 +46,9 @@ private:
     void Start(DissolveKind newKind, int frameCount, int delayFrames);
     void MarkBlocks();
     void Paint();
-    std::uint8_t& Cell(std::int32_t x, std::int32_t y) { return grid[std::size_t(x) * std::size_t(rows) + std::size_t(y)]; }
+    std::uint8_t& Cell(std::int32_t x, std::int32_t y) {
+        return grid[std::size_t(x) * std::size_t(rows) + std::size_t(y)];
+    }
 
     std::int32_t columns = 0;
     std::int32_t rows = 0;

@@ -35,8 +35,7 @@ void Screen::ReadFormat() {
     if (bitsPerPixel <= 8) {
         // Full screen shows the display's own palette; a window gets the
         // system's, whose static entries are fixed.
-        for (int i = 0; i < 256; ++i)
-            palette[i] = _IsWindowed ? qel::SystemPaletteEntry(i) : qel::DisplayPalette()[i];
+        for (int i = 0; i < 256; ++i) palette[i] = _IsWindowed ? qel::SystemPaletteEntry(i) : qel::DisplayPalette()[i];
         paletteIndex = NearestIndex(0);
         return;
     }

@@ -121,7 +121,8 @@ private:
 
     void MoveAll(T* to) {
         if constexpr (MovesByBytes<T>::value) {
-            if (count) std::memcpy(static_cast<void*>(to), static_cast<const void*>(data), std::size_t(count) * sizeof(T));
+            if (count)
+                std::memcpy(static_cast<void*>(to), static_cast<const void*>(data), std::size_t(count) * sizeof(T));
         } else {
             for (unsigned int i = 0; i < count; ++i) {
                 new (to + i) T(std::move(data[i]));

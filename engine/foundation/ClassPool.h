@@ -36,8 +36,10 @@ public:
         (void)size;
         ::operator delete(p);
 #else
-        if (size != sizeof(T)) ::operator delete(p);
-        else Pool().Free(p);
+        if (size != sizeof(T))
+            ::operator delete(p);
+        else
+            Pool().Free(p);
 #endif
     }
 

@@ -37,8 +37,8 @@ bool WriteText(const char* path, const char* mode, const std::string& text) {
 }
 
 void ReportLogFailure(int error) {
-    std::fprintf(stderr, "%s cannot be written (%s); it is tried again at the next message.\n",
-                 Console::LogFileName, error != 0 ? std::strerror(error) : "unknown error");
+    std::fprintf(stderr, "%s cannot be written (%s); it is tried again at the next message.\n", Console::LogFileName,
+                 error != 0 ? std::strerror(error) : "unknown error");
 }
 }  // namespace
 
@@ -110,9 +110,7 @@ void Console::Show(bool on) {
 void Console::Color(COLORREF colour) { Variable::Color(colour); }
 
 // The last lines in view; a text shorter than the frame starts at its top.
-void Console::ScrollToEnd() {
-    m_VScrollOffset = std::max(0, m_NumberOfLines - m_LinesPerFrame);
-}
+void Console::ScrollToEnd() { m_VScrollOffset = std::max(0, m_NumberOfLines - m_LinesPerFrame); }
 
 // What was printed since the last write goes to the end of the log, outside
 // the console's lock, so that the frame step's display never waits for the

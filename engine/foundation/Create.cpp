@@ -9,8 +9,6 @@ std::vector<CREATE>& Registry() {
 
 }  // namespace
 
-CREATE::CREATE(const char* name, node* (*create)()) : name(name), create(create) {
-    Registry().push_back(*this);
-}
+CREATE::CREATE(const char* name, node* (*create)()) : name(name), create(create) { Registry().push_back(*this); }
 
 const std::vector<CREATE>& ClassRegistry() { return Registry(); }

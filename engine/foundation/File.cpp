@@ -18,9 +18,7 @@ constexpr std::size_t nameBytes = 32;
 // graph must not exhaust the stack.
 constexpr std::size_t maxNesting = 4096;
 
-std::int32_t ClampToInt32(long long v) {
-    return static_cast<std::int32_t>(std::clamp<long long>(v, 0, INT32_MAX));
-}
+std::int32_t ClampToInt32(long long v) { return static_cast<std::int32_t>(std::clamp<long long>(v, 0, INT32_MAX)); }
 
 }  // namespace
 
@@ -343,9 +341,7 @@ File::InPlace::InPlace(File& file, const node& object) : file(file) { file.loadi
 
 File::InPlace::~InPlace() { file.loading.pop_back(); }
 
-bool File::IsLoading(const node* p) const {
-    return std::find(loading.begin(), loading.end(), p) != loading.end();
-}
+bool File::IsLoading(const node* p) const { return std::find(loading.begin(), loading.end(), p) != loading.end(); }
 
 bool File::Claim(node* p) {
     if (p == nullptr) return true;

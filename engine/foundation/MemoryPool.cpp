@@ -32,7 +32,7 @@ public:
 
     void AddChunk() {
         auto* memory = static_cast<unsigned char*>(
-            ::operator new(blockSize * blocksPerChunk, std::align_val_t(alignof(std::max_align_t))));
+            ::operator new(blockSize* blocksPerChunk, std::align_val_t(alignof(std::max_align_t))));
         chunks = new Chunk{memory, chunks};
         // Thread the free list through the new blocks in address order.
         for (std::size_t i = 0; i < blocksPerChunk; ++i) {

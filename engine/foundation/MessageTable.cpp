@@ -16,7 +16,8 @@ const char* const MessageTable[MessageTableSize] = {
     /*  12 */ "Cannot assign a new value to a behavior while it is running.",
     /*  13 */ "The bitmap file %s does not exist.",
     /*  14 */ "Error loading the %s bitmap file.",
-    /*  15 */ "For the bitmap file %s to be a master map, its height and width must be greater or equal to the height and width of the viewport.",
+    /*  15 */
+    "For the bitmap file %s to be a master map, its height and width must be greater or equal to the height and width of the viewport.",
     /*  16 */ "The map's X viewport position is correct only if the map is not wrapping.",
     /*  17 */ "The map's Y viewport position is correct only if the map is not wrapping.",
     /*  18 */ "The map's X world position is correct only if the map is not wrapping.",
@@ -48,10 +49,12 @@ const char* const MessageTable[MessageTableSize] = {
     /*  44 */ "The font cannot be set to Italic.",
     /*  45 */ "The font cannot be set to Strikeout.",
     /*  46 */ "The font cannot be set to Underline.",
-    /*  47 */ "The display type must be selected from the following list: RespectingWords, ConsecutiveCharacters, HorizontalScrolling, VerticalScrolling or HVScrolling.",
+    /*  47 */
+    "The display type must be selected from the following list: RespectingWords, ConsecutiveCharacters, HorizontalScrolling, VerticalScrolling or HVScrolling.",
     /*  48 */ "The frame defined for the text: %s is outside of the map: %s.",
     /*  49 */ "Cannot assign a text to an unnamed map.",
-    /*  50 */ "The effect type must be selected from the following list: CharacterByCharacterEffect, LineByLineEffect, ASCIIEffect, RandomDecoding, SequentialDecoding.",
+    /*  50 */
+    "The effect type must be selected from the following list: CharacterByCharacterEffect, LineByLineEffect, ASCIIEffect, RandomDecoding, SequentialDecoding.",
     /*  51 */ "The effect Filter can't be set because another GammaRamp effect is running.",
     /*  52 */ "The effect Filter can't be set because full screen mode is required.",
     /*  53 */ "The effect FadeIn can't be set because another GammaRamp effect is running.",
@@ -101,7 +104,8 @@ const char* const MessageTable[MessageTableSize] = {
     /*  97 */ "The range allowed to test a bit value from the collision data attribute is between 2 and 8.",
     /*  98 */ "Animation index must be greater or equal to zero.",
     /*  99 */ "The sound named %s is not found.",
-    /* 100 */ "The station specified must be in the range of stations created between station number 0 and station number %d.",
+    /* 100 */
+    "The station specified must be in the range of stations created between station number 0 and station number %d.",
     /* 101 */ "The movement pattern %d cannot be found.",
     /* 102 */ "Path State Machine number %d not found.",
     /* 103 */ "Ray direction must be one of four directions: RIGHT, LEFT, DOWN, UP.",

@@ -95,9 +95,7 @@ String operator+(const String& a, const String& b) {
     return sum;
 }
 
-bool operator==(const String& a, const String& b) {
-    return std::strcmp(a, b) == 0;
-}
+bool operator==(const String& a, const String& b) { return std::strcmp(a, b) == 0; }
 
 bool operator!=(const String& a, const String& b) { return !(a == b); }
 

@@ -41,9 +41,7 @@ bool AlreadyPrinted(const Array<UserError>& history, const UserError& report) {
 }
 
 // A field of the record is a text that its writer may have filled to the brim.
-std::string FieldText(const char* field, std::size_t size) {
-    return std::string(field, strnlen(field, size));
-}
+std::string FieldText(const char* field, std::size_t size) { return std::string(field, strnlen(field, size)); }
 
 struct Line {
     const char* label;
@@ -62,9 +60,7 @@ void ContextLines(const UserError& r, Line (&lines)[6]) {
 
 }  // namespace
 
-UserError::UserError() {
-    std::memset(this, 0, sizeof(UserError));
-}
+UserError::UserError() { std::memset(this, 0, sizeof(UserError)); }
 
 // The fields are texts: whatever an earlier, longer text left after the
 // terminator is not part of them.

@@ -35,8 +35,7 @@ public:
 
     // The reporting pattern in one call: the message is formatted (cut to fit)
     // into _UE, the target function copied (cut to fit), then _UE is printed.
-    static void Report(const char* targetFunction, const char* format, ...)
-        __attribute__((format(printf, 2, 3)));
+    static void Report(const char* targetFunction, const char* format, ...) __attribute__((format(printf, 2, 3)));
     // The same, ending in ExitMessage instead of Print.
     [[noreturn]] static void ReportAndExit(const char* targetFunction, const char* format, ...)
         __attribute__((format(printf, 2, 3)));

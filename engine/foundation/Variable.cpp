@@ -355,9 +355,9 @@ void Variable::Frame(QelRect r) {
     if (!m_TextMap) {
         m_Frame = r;
     } else if (m_Frame.left == 0 && m_Frame.top == 0 && m_Frame.right == 0 && m_Frame.bottom == 0) {
-        m_Frame = QelRect{Saturate(std::int64_t(m_ScreenRect.left) + 10), Saturate(std::int64_t(m_ScreenRect.top) + 10),
-                          Saturate(std::int64_t(m_ScreenRect.right) - 10),
-                          Saturate(std::int64_t(m_ScreenRect.bottom) - 10)};
+        m_Frame =
+            QelRect{Saturate(std::int64_t(m_ScreenRect.left) + 10), Saturate(std::int64_t(m_ScreenRect.top) + 10),
+                    Saturate(std::int64_t(m_ScreenRect.right) - 10), Saturate(std::int64_t(m_ScreenRect.bottom) - 10)};
     } else {
         m_Frame = QelRect{std::max(r.left, m_ScreenRect.left), std::max(r.top, m_ScreenRect.top),
                           std::min(r.right, m_ScreenRect.right), std::min(r.bottom, m_ScreenRect.bottom)};
@@ -608,16 +608,16 @@ void Variable::LocalDataFields(Walk& walk, Self&... self) {
 void Variable::WriteValue(File& file) const {
     file.Write(m_Tag);
     switch (m_Tag) {
-    case Number: file.Write(m_Value.number); break;
-    case Pointer: file.Write(static_cast<node*>(m_Value.pointer)); break;
-    case Text: {
-        const char* text = m_Value.text ? m_Value.text : "";
-        const auto length = static_cast<std::int32_t>(std::strlen(text));
-        file.Write(length);
-        file.Write(text, length);
-        break;
-    }
-    default: break;
+        case Number: file.Write(m_Value.number); break;
+        case Pointer: file.Write(static_cast<node*>(m_Value.pointer)); break;
+        case Text: {
+            const char* text = m_Value.text ? m_Value.text : "";
+            const auto length = static_cast<std::int32_t>(std::strlen(text));
+            file.Write(length);
+            file.Write(text, length);
+            break;
+        }
+        default: break;
     }
 }
 
@@ -625,30 +625,30 @@ bool Variable::ReadValue(File& file) {
     std::uint32_t tag = 0;
     file.Read(tag);
     switch (tag) {
-    case Number: {
-        double number = 0;
-        file.Read(number);
-        SetNumber(number);
-        return true;
-    }
-    case Pointer: {
-        node* p = nullptr;
-        file.Read(p);
-        FreeTextValue();
-        m_Tag = Pointer;
-        m_Value.pointer = p;
-        return true;
-    }
-    case Text: {
-        std::int32_t length = 0;
-        file.Read(length);
-        if (length < 0 || length > file.BytesLeft()) return false;
-        std::string text(static_cast<std::size_t>(length), '\0');
-        file.Read(text.data(), length);
-        SetText(text.c_str());
-        return true;
-    }
-    default: return false;
+        case Number: {
+            double number = 0;
+            file.Read(number);
+            SetNumber(number);
+            return true;
+        }
+        case Pointer: {
+            node* p = nullptr;
+            file.Read(p);
+            FreeTextValue();
+            m_Tag = Pointer;
+            m_Value.pointer = p;
+            return true;
+        }
+        case Text: {
+            std::int32_t length = 0;
+            file.Read(length);
+            if (length < 0 || length > file.BytesLeft()) return false;
+            std::string text(static_cast<std::size_t>(length), '\0');
+            file.Read(text.data(), length);
+            SetText(text.c_str());
+            return true;
+        }
+        default: return false;
     }
 }
 

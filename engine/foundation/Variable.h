@@ -145,7 +145,7 @@ public:
     Variable& operator%=(int x);
     Variable& operator%=(float x);
     Variable& operator%=(const Variable& o);
-    Variable operator++();     // the new number
+    Variable operator++();  // the new number
     Variable operator--();
     Variable operator++(int);  // the old number
     Variable operator--(int);
@@ -166,10 +166,22 @@ public:
     bool operator<(unsigned int x) const;
     bool operator<(float x) const;
     bool operator<(const char* s) const;
-    template <class T> bool operator<=(const T& x) const { return *this < x || *this == x; }
-    template <class T> bool operator!=(const T& x) const { return !(*this == x); }
-    template <class T> bool operator>(const T& x) const { return !(*this <= x); }
-    template <class T> bool operator>=(const T& x) const { return !(*this < x); }
+    template <class T>
+    bool operator<=(const T& x) const {
+        return *this < x || *this == x;
+    }
+    template <class T>
+    bool operator!=(const T& x) const {
+        return !(*this == x);
+    }
+    template <class T>
+    bool operator>(const T& x) const {
+        return !(*this <= x);
+    }
+    template <class T>
+    bool operator>=(const T& x) const {
+        return !(*this < x);
+    }
     bool operator!() const;
 
     // --- conversions: 0 or null when the kind does not match ---
@@ -430,7 +442,7 @@ public:
     std::int32_t m_SecondDelay;
     std::int32_t m_SecondDelayCount;
     std::int32_t m_ShownLines;
-    SoundBase* m_LetterSound;  // not owned
+    SoundBase* m_LetterSound;    // not owned
     std::int32_t* m_IndexArray;  // owned, ends with -1
     bool m_AllRevealed;
     bool m_EffectStarted;
@@ -481,16 +493,16 @@ private:
 
 // Free arithmetic: a copy of the Variable with the operation applied, or, with
 // the plain number on the left, a new number.
-#define QEL_VARIABLE_FREE_ARITHMETIC(T)                              \
-    QEL_API Variable operator+(const Variable& v, T x);              \
-    QEL_API Variable operator+(T x, const Variable& v);              \
-    QEL_API Variable operator*(const Variable& v, T x);              \
-    QEL_API Variable operator*(T x, const Variable& v);              \
-    QEL_API Variable operator-(const Variable& v, T x);              \
-    QEL_API Variable operator-(T x, const Variable& v);              \
-    QEL_API Variable operator/(const Variable& v, T x);              \
-    QEL_API Variable operator/(T x, const Variable& v);              \
-    QEL_API Variable operator%(const Variable& v, T x);              \
+#define QEL_VARIABLE_FREE_ARITHMETIC(T)                 \
+    QEL_API Variable operator+(const Variable& v, T x); \
+    QEL_API Variable operator+(T x, const Variable& v); \
+    QEL_API Variable operator*(const Variable& v, T x); \
+    QEL_API Variable operator*(T x, const Variable& v); \
+    QEL_API Variable operator-(const Variable& v, T x); \
+    QEL_API Variable operator-(T x, const Variable& v); \
+    QEL_API Variable operator/(const Variable& v, T x); \
+    QEL_API Variable operator/(T x, const Variable& v); \
+    QEL_API Variable operator%(const Variable& v, T x); \
     QEL_API Variable operator%(T x, const Variable& v);
 QEL_VARIABLE_FREE_ARITHMETIC(double)
 QEL_VARIABLE_FREE_ARITHMETIC(int)
@@ -503,12 +515,12 @@ QEL_API Variable operator/(const Variable& a, const Variable& b);
 QEL_API Variable operator%(const Variable& a, const Variable& b);
 
 // Comparisons with the plain value on the left, defined from the member forms.
-#define QEL_VARIABLE_REVERSED_COMPARISONS(T)                                        \
-    inline bool operator==(T x, const Variable& v) { return v == x; }               \
-    inline bool operator!=(T x, const Variable& v) { return !(v == x); }            \
-    inline bool operator<(T x, const Variable& v) { return !(v <= x); }             \
-    inline bool operator<=(T x, const Variable& v) { return !(v < x); }             \
-    inline bool operator>(T x, const Variable& v) { return !(v >= x); }             \
+#define QEL_VARIABLE_REVERSED_COMPARISONS(T)                             \
+    inline bool operator==(T x, const Variable& v) { return v == x; }    \
+    inline bool operator!=(T x, const Variable& v) { return !(v == x); } \
+    inline bool operator<(T x, const Variable& v) { return !(v <= x); }  \
+    inline bool operator<=(T x, const Variable& v) { return !(v < x); }  \
+    inline bool operator>(T x, const Variable& v) { return !(v >= x); }  \
     inline bool operator>=(T x, const Variable& v) { return !(v > x); }
 QEL_VARIABLE_REVERSED_COMPARISONS(char)
 QEL_VARIABLE_REVERSED_COMPARISONS(unsigned char)

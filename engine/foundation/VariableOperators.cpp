@@ -80,17 +80,12 @@ void Variable::SetNumber(double x) {
 
 const char* Variable::AsciiValue() {
     switch (m_Tag) {
-    case Number:
-        std::snprintf(m_ValueText, sizeof m_ValueText, m_OnlyIntegerPart ? "%.0f" : "%f", m_Value.number);
-        return m_ValueText;
-    case Pointer:
-        std::snprintf(m_ValueText, sizeof m_ValueText, "%p", m_Value.pointer);
-        return m_ValueText;
-    case Text:
-        return OrEmpty(m_Value.text);
-    default:
-        m_ValueText[0] = '\0';
-        return m_ValueText;
+        case Number:
+            std::snprintf(m_ValueText, sizeof m_ValueText, m_OnlyIntegerPart ? "%.0f" : "%f", m_Value.number);
+            return m_ValueText;
+        case Pointer: std::snprintf(m_ValueText, sizeof m_ValueText, "%p", m_Value.pointer); return m_ValueText;
+        case Text: return OrEmpty(m_Value.text);
+        default: m_ValueText[0] = '\0'; return m_ValueText;
     }
 }
 
@@ -271,45 +266,93 @@ Variable Variable::operator--(int) {
 
 // --- free arithmetic ---
 
-#define QEL_VARIABLE_FREE_ARITHMETIC(T)                                                               \
-    Variable operator+(const Variable& v, T x) { Variable r(v); r += x; return r; }                  \
-    Variable operator+(T x, const Variable& v) { Variable r(v); r += x; return r; }                  \
-    Variable operator*(const Variable& v, T x) { Variable r(v); r *= x; return r; }                  \
-    Variable operator*(T x, const Variable& v) { Variable r(v); r *= x; return r; }                  \
-    Variable operator-(const Variable& v, T x) { Variable r(v); r -= x; return r; }                  \
-    Variable operator/(const Variable& v, T x) { Variable r(v); r /= x; return r; }                  \
-    Variable operator%(const Variable& v, T x) { Variable r(v); r %= x; return r; }                  \
+#define QEL_VARIABLE_FREE_ARITHMETIC(T)                                                                              \
+    Variable operator+(const Variable& v, T x) {                                                                     \
+        Variable r(v);                                                                                               \
+        r += x;                                                                                                      \
+        return r;                                                                                                    \
+    }                                                                                                                \
+    Variable operator+(T x, const Variable& v) {                                                                     \
+        Variable r(v);                                                                                               \
+        r += x;                                                                                                      \
+        return r;                                                                                                    \
+    }                                                                                                                \
+    Variable operator*(const Variable& v, T x) {                                                                     \
+        Variable r(v);                                                                                               \
+        r *= x;                                                                                                      \
+        return r;                                                                                                    \
+    }                                                                                                                \
+    Variable operator*(T x, const Variable& v) {                                                                     \
+        Variable r(v);                                                                                               \
+        r *= x;                                                                                                      \
+        return r;                                                                                                    \
+    }                                                                                                                \
+    Variable operator-(const Variable& v, T x) {                                                                     \
+        Variable r(v);                                                                                               \
+        r -= x;                                                                                                      \
+        return r;                                                                                                    \
+    }                                                                                                                \
+    Variable operator/(const Variable& v, T x) {                                                                     \
+        Variable r(v);                                                                                               \
+        r /= x;                                                                                                      \
+        return r;                                                                                                    \
+    }                                                                                                                \
+    Variable operator%(const Variable& v, T x) {                                                                     \
+        Variable r(v);                                                                                               \
+        r %= x;                                                                                                      \
+        return r;                                                                                                    \
+    }                                                                                                                \
     Variable operator-(T x, const Variable& v) { return Variable(static_cast<double>(x) - static_cast<double>(v)); } \
-    Variable operator/(T x, const Variable& v) {                                                      \
-        double d = static_cast<double>(v);                                                            \
-        if (d == 0) return Variable();                                                                \
-        return Variable(static_cast<double>(x) / d);                                                  \
-    }                                                                                                 \
-    Variable operator%(T x, const Variable& v) {                                                      \
-        double result;                                                                                \
-        if (!Modulo(static_cast<double>(x), static_cast<double>(v), result)) return Variable();      \
-        return Variable(result);                                                                      \
+    Variable operator/(T x, const Variable& v) {                                                                     \
+        double d = static_cast<double>(v);                                                                           \
+        if (d == 0) return Variable();                                                                               \
+        return Variable(static_cast<double>(x) / d);                                                                 \
+    }                                                                                                                \
+    Variable operator%(T x, const Variable& v) {                                                                     \
+        double result;                                                                                               \
+        if (!Modulo(static_cast<double>(x), static_cast<double>(v), result)) return Variable();                      \
+        return Variable(result);                                                                                     \
     }
 QEL_VARIABLE_FREE_ARITHMETIC(double)
 QEL_VARIABLE_FREE_ARITHMETIC(int)
 QEL_VARIABLE_FREE_ARITHMETIC(float)
 #undef QEL_VARIABLE_FREE_ARITHMETIC
 
-Variable operator+(const Variable& a, const Variable& b) { Variable r(a); r += b; return r; }
-Variable operator-(const Variable& a, const Variable& b) { Variable r(a); r -= b; return r; }
-Variable operator*(const Variable& a, const Variable& b) { Variable r(a); r *= b; return r; }
-Variable operator/(const Variable& a, const Variable& b) { Variable r(a); r /= b; return r; }
-Variable operator%(const Variable& a, const Variable& b) { Variable r(a); r %= b; return r; }
+Variable operator+(const Variable& a, const Variable& b) {
+    Variable r(a);
+    r += b;
+    return r;
+}
+Variable operator-(const Variable& a, const Variable& b) {
+    Variable r(a);
+    r -= b;
+    return r;
+}
+Variable operator*(const Variable& a, const Variable& b) {
+    Variable r(a);
+    r *= b;
+    return r;
+}
+Variable operator/(const Variable& a, const Variable& b) {
+    Variable r(a);
+    r /= b;
+    return r;
+}
+Variable operator%(const Variable& a, const Variable& b) {
+    Variable r(a);
+    r %= b;
+    return r;
+}
 
 // --- comparisons ---
 
 bool Variable::operator==(const Variable& o) const {
     if (m_Tag != o.m_Tag) return false;
     switch (m_Tag) {
-    case Number: return m_Value.number == o.m_Value.number;
-    case Pointer: return m_Value.pointer == o.m_Value.pointer;
-    case Text: return std::strcmp(OrEmpty(m_Value.text), OrEmpty(o.m_Value.text)) == 0;
-    default: return false;
+        case Number: return m_Value.number == o.m_Value.number;
+        case Pointer: return m_Value.pointer == o.m_Value.pointer;
+        case Text: return std::strcmp(OrEmpty(m_Value.text), OrEmpty(o.m_Value.text)) == 0;
+        default: return false;
     }
 }
 bool Variable::operator==(char x) const { return m_Tag == Number && TruncChar(m_Value.number) == x; }
@@ -340,10 +383,10 @@ bool Variable::operator<(const char* s) const {
 
 bool Variable::operator!() const {
     switch (m_Tag) {
-    case Number: return m_Value.number == 0;
-    case Pointer: return m_Value.pointer == nullptr;
-    case Text: return m_Value.text == nullptr;
-    default: return false;
+        case Number: return m_Value.number == 0;
+        case Pointer: return m_Value.pointer == nullptr;
+        case Text: return m_Value.text == nullptr;
+        default: return false;
     }
 }
 

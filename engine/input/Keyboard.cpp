@@ -109,11 +109,8 @@ bool Keyboard::ReadDevice() {
             Reset();
             StartReceivingData();
             return false;
-        case DeviceBuffer::Outcome::Released:
-            Reset();
-            return false;
-        case DeviceBuffer::Outcome::Events:
-            break;
+        case DeviceBuffer::Outcome::Released: Reset(); return false;
+        case DeviceBuffer::Outcome::Events: break;
     }
     return true;
 }

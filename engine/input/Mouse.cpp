@@ -96,11 +96,8 @@ bool Mouse::ReadDevice() {
             ResetKeys();
             StartReceivingData();
             return false;
-        case DeviceBuffer::Outcome::Released:
-            ResetKeys();
-            return false;
-        case DeviceBuffer::Outcome::Events:
-            break;
+        case DeviceBuffer::Outcome::Released: ResetKeys(); return false;
+        case DeviceBuffer::Outcome::Events: break;
     }
     return true;
 }
@@ -147,9 +144,7 @@ std::uint32_t Mouse::ApplyEvents(MouseEvent* out) {
                 writer.Write(static_cast<std::uint8_t>(MouseEvent::Button0 << b), buttons[b].pressed, 0, later);
                 break;
             }
-            default:
-                writer.Write(MouseEvent::None, 0, 0, later);
-                break;
+            default: writer.Write(MouseEvent::None, 0, 0, later); break;
         }
     }
     if (session.IsRecording()) {
@@ -172,12 +167,13 @@ std::uint32_t Mouse::ApplyEvents(MouseEvent* out) {
 std::uint32_t Mouse::PlayBack() {
     InputSession& session = CurrentInputSession();
     RecordedInput recorded = session.Recorded();
-    const std::uint32_t records =
-        recorded.mouseFlags && recorded.mouseMoves ? std::min(recorded.mouseFlags->Size(), recorded.mouseMoves->Size()) : 0;
+    const std::uint32_t records = recorded.mouseFlags && recorded.mouseMoves
+                                      ? std::min(recorded.mouseFlags->Size(), recorded.mouseMoves->Size())
+                                      : 0;
     const std::int32_t exitKey = session.ReplayExitKey();
     const Keyboard* keyboard = session.GameKeyboard();
-    const bool exitTriggered =
-        keyboard && exitKey >= 0 && exitKey < std::int32_t(Keyboard::KeyCount) && keyboard->IsTriggered(static_cast<unsigned char>(exitKey));
+    const bool exitTriggered = keyboard && exitKey >= 0 && exitKey < std::int32_t(Keyboard::KeyCount) &&
+                               keyboard->IsTriggered(static_cast<unsigned char>(exitKey));
     movedX = movedY = movedWheel = 0;
     if (replayIndex >= records || exitTriggered) {
         ResetKeys();
@@ -256,13 +252,9 @@ void Mouse::SetSensitivity(int level) {
     }
 }
 
-int Mouse::WorldX() const {
-    return TruncateToInt32(CurrentInputSession().ViewportWorldX() + static_cast<float>(x));
-}
+int Mouse::WorldX() const { return TruncateToInt32(CurrentInputSession().ViewportWorldX() + static_cast<float>(x)); }
 
-int Mouse::WorldY() const {
-    return TruncateToInt32(CurrentInputSession().ViewportWorldY() + static_cast<float>(y));
-}
+int Mouse::WorldY() const { return TruncateToInt32(CurrentInputSession().ViewportWorldY() + static_cast<float>(y)); }
 
 int Mouse::Wheel() const {
     if (!movedWheel) return 0;

@@ -28,8 +28,8 @@ bool SegmentCounts(const CollisionSegment& s, const QelRect& box, float dirX, fl
 }
 
 bool CircleCounts(const CollisionCircle& c, const QelRect& box) {
-    return CircleIntersectsRect(c.OriginX(), c.OriginY(), c.Radius(), float(box.left), float(box.top),
-                                float(box.right), float(box.bottom));
+    return CircleIntersectsRect(c.OriginX(), c.OriginY(), c.Radius(), float(box.left), float(box.top), float(box.right),
+                                float(box.bottom));
 }
 
 }  // namespace

@@ -30,9 +30,9 @@ const char* const NotAdded[] = {"The function %d has not been added.", "The stat
 // A table that is not there counts as empty, whatever its bound says.
 std::int32_t BoundOf(int kind) {
     switch (kind) {
-    case Bnode::FunctionKind: return FArray ? maxFIndex : -1;
-    case Bnode::StateMachineKind: return SMArray ? maxSMIndex : -1;
-    default: return TMArray ? maxTMIndex : -1;
+        case Bnode::FunctionKind: return FArray ? maxFIndex : -1;
+        case Bnode::StateMachineKind: return SMArray ? maxSMIndex : -1;
+        default: return TMArray ? maxTMIndex : -1;
     }
 }
 
@@ -87,9 +87,9 @@ void Behavior::ResetToEmpty() {
 
 std::vector<std::int32_t>& Behavior::MapOf(int kind) {
     switch (kind) {
-    case Bnode::FunctionKind: return functionMap;
-    case Bnode::StateMachineKind: return stateMachineMap;
-    default: return timerMap;
+        case Bnode::FunctionKind: return functionMap;
+        case Bnode::StateMachineKind: return stateMachineMap;
+        default: return timerMap;
     }
 }
 
@@ -151,8 +151,7 @@ void Behavior::AddTimer(unsigned int n, bool active) {
 }
 
 bool Behavior::IsFunctionAdded(unsigned int n) {
-    return NumberFound(Bnode::FunctionKind, n, "bool Behavior::IsFunctionAdded(unsigned int)") &&
-           functionMap[n] != -1;
+    return NumberFound(Bnode::FunctionKind, n, "bool Behavior::IsFunctionAdded(unsigned int)") && functionMap[n] != -1;
 }
 
 bool Behavior::IsStateMachineAdded(unsigned int n) {
@@ -170,8 +169,7 @@ void Behavior::FunctionActiveStatus(unsigned int n, bool active) {
 }
 
 void Behavior::StateMachineActiveStatus(unsigned int n, bool active) {
-    if (Bnode* e =
-            AddedEntry(Bnode::StateMachineKind, n, "void Behavior::StateMachineActiveStatus(unsigned int,bool)"))
+    if (Bnode* e = AddedEntry(Bnode::StateMachineKind, n, "void Behavior::StateMachineActiveStatus(unsigned int,bool)"))
         e->active = active;
 }
 
@@ -235,17 +233,14 @@ void Behavior::Update(void* owner) {
         Bnode* entry = entries[i].get();
         if (!entry->active) continue;
         switch (entry->kind) {
-        case Bnode::FunctionKind:
-            if (entry->function != nullptr) entry->function(owner);
-            break;
-        case Bnode::StateMachineKind:
-            if (entry->traverser != nullptr) entry->traverser->Go(owner);
-            break;
-        case Bnode::TimerKind:
-            entry->timer.Tick(owner);
-            break;
-        default:
-            break;
+            case Bnode::FunctionKind:
+                if (entry->function != nullptr) entry->function(owner);
+                break;
+            case Bnode::StateMachineKind:
+                if (entry->traverser != nullptr) entry->traverser->Go(owner);
+                break;
+            case Bnode::TimerKind: entry->timer.Tick(owner); break;
+            default: break;
         }
     }
     updating = false;

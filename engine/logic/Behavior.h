@@ -57,7 +57,7 @@ public:
     // The same for an engine object, whose functions can then check what
     // they were handed (qel::OwnerAs).
     template <class Owner>
-        requires std::derived_from<Owner, node>
+    requires std::derived_from<Owner, node>
     void Update(Owner& owner) {
         qel::CallbackOwnerScope scope(&owner, &owner);
         Update(static_cast<void*>(&owner));

@@ -43,7 +43,6 @@ void Bnode::Save(File& file) {
     }
 }
 
-
 void Bnode::Load(File& file) {
     delete traverser;
     traverser = nullptr;
@@ -56,16 +55,12 @@ void Bnode::Load(File& file) {
     file.Read(active);
     file.Read(kind);
     switch (kind) {
-    case FunctionKind:
-        if (FArray != nullptr && WithinBound(index, maxFIndex)) function = reinterpret_cast<BehaviorFunction>(FArray[index]);
-        break;
-    case StateMachineKind:
-        traverser = StateMachineTraverser::ReadOwnedTraverser(file);
-        break;
-    case TimerKind:
-        timer.Load(file);
-        break;
-    default:
-        break;  // an unknown kind is kept but never runs
+        case FunctionKind:
+            if (FArray != nullptr && WithinBound(index, maxFIndex))
+                function = reinterpret_cast<BehaviorFunction>(FArray[index]);
+            break;
+        case StateMachineKind: traverser = StateMachineTraverser::ReadOwnedTraverser(file); break;
+        case TimerKind: timer.Load(file); break;
+        default: break;  // an unknown kind is kept but never runs
     }
 }

@@ -56,7 +56,9 @@ void* VoidPointerAt(void* const* table, long long i) {
     return i >= 0 && i < static_cast<long long>(VoidPointerCount(table)) ? table[i] : nullptr;
 }
 
-node** NewNodePointers(unsigned int n) { return new (std::nothrow) node* [n] {}; }
+node** NewNodePointers(unsigned int n) {
+    return new (std::nothrow) node* [n] {};
+}
 
 void FreeStateMachines(StateMachine* table) { delete[] table; }
 void FreeTimers(Timer* table) { delete[] table; }

@@ -64,7 +64,9 @@ float PathStateMachine::Distance(int i, int j) const {
 
 void PathStateMachine::AddStation(const Position& p) { stations.push_back(p); }
 
-Position PathStateMachine::GetStation(int i) const { return HasStation(i) ? stations[static_cast<std::size_t>(i)] : Position{}; }
+Position PathStateMachine::GetStation(int i) const {
+    return HasStation(i) ? stations[static_cast<std::size_t>(i)] : Position{};
+}
 
 void PathStateMachine::AddCollisionData(CollisionSegment& gate) { gates.push_back(new CollisionSegment(gate)); }
 

@@ -42,9 +42,13 @@ bool CountFits(File& file, std::int32_t count, long entryBytes) {
 
 CREATE PathStateMachineTraverser::cr("PathStateMachineTraverser", &PathStateMachineTraverser::CreateObject);
 
-void* PathStateMachineTraverser::operator new(std::size_t size) { return ClassPool<PathStateMachineTraverser>::Alloc(size); }
+void* PathStateMachineTraverser::operator new(std::size_t size) {
+    return ClassPool<PathStateMachineTraverser>::Alloc(size);
+}
 
-void PathStateMachineTraverser::operator delete(void* block, std::size_t size) { ClassPool<PathStateMachineTraverser>::Free(block, size); }
+void PathStateMachineTraverser::operator delete(void* block, std::size_t size) {
+    ClassPool<PathStateMachineTraverser>::Free(block, size);
+}
 
 node* PathStateMachineTraverser::CreateObject() { return new PathStateMachineTraverser(nullptr); }
 
@@ -102,7 +106,8 @@ void PathStateMachineTraverser::FitToMachine() {
 }
 
 bool PathStateMachineTraverser::HopAllowed(int station) const {
-    return station >= 0 && static_cast<std::size_t>(station) < hopBits.size() && hopBits[static_cast<std::size_t>(station)];
+    return station >= 0 && static_cast<std::size_t>(station) < hopBits.size() &&
+           hopBits[static_cast<std::size_t>(station)];
 }
 
 // --- routes ---
@@ -334,7 +339,9 @@ bool PathStateMachineTraverser::EdgeFires(int state, std::size_t edge, Sprite* s
     switch (e.PathKind()) {
         case -1: fires = e.Condition() != nullptr ? e.Condition()(sprite) : e.Unconditional(); break;
         case 0: fires = sprite != nullptr && EdgeReachedStation(sprite, e.To(), e.Tolerance()); break;
-        case 1: fires = sprite != nullptr && EdgeKeyOrRouteCondition(sprite, e.Station(), e.Key(), e.Unconditional()); break;
+        case 1:
+            fires = sprite != nullptr && EdgeKeyOrRouteCondition(sprite, e.Station(), e.Key(), e.Unconditional());
+            break;
         case 2: fires = sprite != nullptr && EdgeIntermediateCondition(sprite, e.Key(), e.Unconditional()); break;
         default: break;
     }

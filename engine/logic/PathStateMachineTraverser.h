@@ -77,8 +77,7 @@ private:
     static bool EdgeKeyOrRouteCondition(Sprite* sprite, int station, unsigned char key, bool unconditional);
     static bool EdgeIntermediateCondition(Sprite* sprite, unsigned char key, bool unconditional);
     static void StationStateAction(int entering, Sprite* sprite, bool stop);
-    static void IntermediateStateAction(Sprite* sprite, int station, unsigned char key, unsigned int smooth,
-                                        bool stop);
+    static void IntermediateStateAction(Sprite* sprite, int station, unsigned char key, unsigned int smooth, bool stop);
     // The traverser that the built-ins read: the sprite's own.
     static PathStateMachineTraverser* OwnTraverser(Sprite* sprite);
     static bool KeyHeld(Sprite* sprite, unsigned char key);

@@ -48,7 +48,9 @@ CREATE StateMachineTraverser::cr("StateMachineTraverser", &StateMachineTraverser
 
 void* StateMachineTraverser::operator new(std::size_t size) { return ClassPool<StateMachineTraverser>::Alloc(size); }
 
-void StateMachineTraverser::operator delete(void* block, std::size_t size) { ClassPool<StateMachineTraverser>::Free(block, size); }
+void StateMachineTraverser::operator delete(void* block, std::size_t size) {
+    ClassPool<StateMachineTraverser>::Free(block, size);
+}
 
 node* StateMachineTraverser::CreateObject() { return new StateMachineTraverser(nullptr); }
 

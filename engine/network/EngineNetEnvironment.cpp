@@ -63,7 +63,8 @@ public:
     std::vector<std::uint32_t> FreeNetworkSprites() override {
         std::vector<std::uint32_t> ids;
         sprites::ForEachSprite([&ids](Sprite* s) {
-            if (s->networkPlayer && !s->networkActive && std::strcmp(static_cast<const char*>(s->Name()), TextsCursorName) != 0)
+            if (s->networkPlayer && !s->networkActive &&
+                std::strcmp(static_cast<const char*>(s->Name()), TextsCursorName) != 0)
                 ids.push_back(std::uint32_t(s->Id()));
             return false;
         });

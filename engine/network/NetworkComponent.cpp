@@ -149,7 +149,8 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
             if (auto c = weak.lock(); c && c->generation == g) c->PlayerCreated(p);
         };
         events.playerDestroyed = [weak, g](std::uint32_t p) {
-            if (auto c = weak.lock(); c && c->generation == g && c->hostFlag) c->Enqueue([c, p] { c->PlayerDestroyedWork(p); });
+            if (auto c = weak.lock(); c && c->generation == g && c->hostFlag)
+                c->Enqueue([c, p] { c->PlayerDestroyedWork(p); });
         };
         events.received = [weak, g](std::uint32_t from, std::vector<std::uint8_t> packet) {
             auto c = weak.lock();
@@ -213,7 +214,8 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
             if (PlayerInfo(p, isHost, name) && isHost) hostPlayerId = p;
             delete[] name;
         }
-        if (session && session->IsOpen() && ownSpriteId != 0) Send(netwire::IdPacket(NetPlayerActive, ownSpriteId), p, false);
+        if (session && session->IsOpen() && ownSpriteId != 0)
+            Send(netwire::IdPacket(NetPlayerActive, ownSpriteId), p, false);
         if (hostFlag == 0) return;
         AnnounceTakenSprites(p);
         std::uint32_t count;
@@ -247,7 +249,8 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
     // --- who may send what ---
 
     void Dropped(std::uint32_t from, std::uint8_t type, const char* why) {
-        Log("a packet of type " + std::to_string(type) + " from player " + std::to_string(from) + " was dropped: " + why);
+        Log("a packet of type " + std::to_string(type) + " from player " + std::to_string(from) +
+            " was dropped: " + why);
     }
 
     // The sprite a player took, as the host handed it out; 0 for none.
@@ -271,16 +274,12 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
             case NetPlayerList:
             case NetPlayerAccepted:
             case NetSessionFull:
-            case NetPlayerResigned:
-                Dropped(from, type, "only the host sends it");
-                return qel::NetRelay::Drop;
+            case NetPlayerResigned: Dropped(from, type, "only the host sends it"); return qel::NetRelay::Drop;
             case NetPlayerChoice: return qel::NetRelay::Host;
             case NetPlayerActive: return OwnSprite(from, packet) ? qel::NetRelay::All : qel::NetRelay::Drop;
             case NetFrameInput:
                 return OwnSprite(from, packet) && InTurn(from, packet) ? qel::NetRelay::Seated : qel::NetRelay::Drop;
-            default:
-                Dropped(from, type, "nobody knows that type");
-                return qel::NetRelay::Drop;
+            default: Dropped(from, type, "nobody knows that type"); return qel::NetRelay::Drop;
         }
     }
 
@@ -343,8 +342,8 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
     // sprite's queue at once, the rest is worked off on a worker.
     void Received(std::uint64_t g, std::uint32_t from, std::vector<std::uint8_t> packet) {
         const std::uint8_t type = packet[0];
-        const bool hostOnly = type == NetPlayerList || type == NetPlayerAccepted || type == NetSessionFull ||
-                              type == NetPlayerResigned;
+        const bool hostOnly =
+            type == NetPlayerList || type == NetPlayerAccepted || type == NetSessionFull || type == NetPlayerResigned;
         if (hostOnly && !IsHostPlayer(from)) return Dropped(from, type, "only the host sends it");
         if (type == NetFrameInput) return QueueFrame(from, packet);
         auto self = shared_from_this();
@@ -374,7 +373,8 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         const std::uint32_t self = session ? session->LocalPlayer() : 0;
         {
             std::lock_guard<std::mutex> hold(frameMutex);
-            if (!OwnsSprite(from, sprite, hostsAnswer, self)) return Dropped(from, NetFrameInput, "the sprite is not the sender's");
+            if (!OwnsSprite(from, sprite, hostsAnswer, self))
+                return Dropped(from, NetFrameInput, "the sprite is not the sender's");
             auto& waiting = frames[sprite];
             if (waiting.size() >= MaxWaitingFrames)
                 return Dropped(from, NetFrameInput, "it is ahead of every frame still to come");
@@ -464,7 +464,8 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         if (generation != g) return;
         switch (data[0]) {
             case NetPlayerList:
-                if (choosing.exchange(true)) return Log("a player list came while one was being chosen from; it was dropped");
+                if (choosing.exchange(true))
+                    return Log("a player list came while one was being chosen from; it was dropped");
                 return Start(g, [self, g, packet] {
                     self->ChooseSprite(g, packet.data(), packet.size());
                     self->choosing = false;
@@ -487,8 +488,7 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
             case NetPlayerResigned:
                 if (!ReadIdOrDrop(data, size, id)) return;
                 return Resigned(g, id);
-            default:
-                return Log("a packet of unknown type " + std::to_string(data[0]) + " was dropped");
+            default: return Log("a packet of unknown type " + std::to_string(data[0]) + " was dropped");
         }
     }
 

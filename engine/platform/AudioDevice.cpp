@@ -72,9 +72,7 @@ void MixVoice(Voice& v, float* left, float* right, std::size_t frames) {
     }
 }
 
-std::int16_t ToSample(float v) {
-    return std::int16_t(std::clamp(std::lround(v), -32768L, 32767L));
-}
+std::int16_t ToSample(float v) { return std::int16_t(std::clamp(std::lround(v), -32768L, 32767L)); }
 
 void Mix(std::int16_t* out, std::size_t frames) {
     Mixer& m = TheMixer();

@@ -164,7 +164,8 @@ std::unique_ptr<Display> Display::Create(HWND window, std::int32_t width, std::i
     impl->renderer = SDL_CreateRenderer(system, -1, 0);
     if (!impl->renderer) impl->renderer = SDL_CreateRenderer(system, -1, SDL_RENDERER_SOFTWARE);
     if (!impl->renderer) return fail(Status::NoRenderer);
-    impl->texture = SDL_CreateTexture(impl->renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
+    impl->texture =
+        SDL_CreateTexture(impl->renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
     if (!impl->texture) return fail(Status::NoRenderer);
 
     Impl* raw = impl.get();

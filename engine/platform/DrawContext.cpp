@@ -130,7 +130,8 @@ void DrawContext::Ellipse(std::int32_t left, std::int32_t top, std::int32_t righ
         const std::uint32_t fill = target_.MapColor(brush_);
         for (std::size_t row = 0; row < minX.size(); ++row)
             if (maxX[row] - minX[row] > 1)
-                FillSpan(std::int32_t(y0 + std::int64_t(row)), std::int32_t(minX[row] + 1), std::int32_t(maxX[row]), fill);
+                FillSpan(std::int32_t(y0 + std::int64_t(row)), std::int32_t(minX[row] + 1), std::int32_t(maxX[row]),
+                         fill);
     }
     if (hasPen_) {
         const std::uint32_t raw = target_.MapColor(pen_);

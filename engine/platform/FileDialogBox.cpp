@@ -28,7 +28,8 @@ public:
         DrawNameField();
         DrawFilterChoice();
         DrawButtons();
-        if (!model_.Message().empty()) ImGui::TextColored(ImVec4(0.7f, 0.0f, 0.0f, 1.0f), "%s", model_.Message().c_str());
+        if (!model_.Message().empty())
+            ImGui::TextColored(ImVec4(0.7f, 0.0f, 0.0f, 1.0f), "%s", model_.Message().c_str());
     }
 
     void OnEnter() override { Accept(); }

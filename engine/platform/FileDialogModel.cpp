@@ -96,8 +96,8 @@ void FileDialogModel::Refresh() {
         if (it->is_directory(statusError)) {
             folders.push_back({entryName, true});
         } else if (it->is_regular_file(statusError)) {
-            const bool shown = options_.filters.empty() ||
-                               MatchesFilePattern(entryName, options_.filters[filterIndex_].pattern);
+            const bool shown =
+                options_.filters.empty() || MatchesFilePattern(entryName, options_.filters[filterIndex_].pattern);
             if (shown) files.push_back({entryName, false});
         }
     }

@@ -67,8 +67,16 @@ private:
 void StoreRaw(std::uint8_t* at, int bytes, std::uint32_t raw) {
     switch (bytes) {
         case 1: *at = std::uint8_t(raw); break;
-        case 2: { const std::uint16_t v = std::uint16_t(raw); std::memcpy(at, &v, 2); break; }
-        case 3: at[0] = std::uint8_t(raw); at[1] = std::uint8_t(raw >> 8); at[2] = std::uint8_t(raw >> 16); break;
+        case 2: {
+            const std::uint16_t v = std::uint16_t(raw);
+            std::memcpy(at, &v, 2);
+            break;
+        }
+        case 3:
+            at[0] = std::uint8_t(raw);
+            at[1] = std::uint8_t(raw >> 8);
+            at[2] = std::uint8_t(raw >> 16);
+            break;
         default: std::memcpy(at, &raw, 4); break;
     }
 }
@@ -171,7 +179,8 @@ void DrawRow(Surface& target, const std::uint32_t* source, std::int64_t x0, std:
 }  // namespace
 
 void Image::DrawInto(Surface& target, std::int32_t x, std::int32_t y, COLORREF key) const {
-    const std::int64_t x0 = std::max<std::int64_t>(0, -std::int64_t(x)), y0 = std::max<std::int64_t>(0, -std::int64_t(y));
+    const std::int64_t x0 = std::max<std::int64_t>(0, -std::int64_t(x)),
+                       y0 = std::max<std::int64_t>(0, -std::int64_t(y));
     const std::int64_t x1 = std::min<std::int64_t>(width_, std::int64_t(target.Width()) - x);
     const std::int64_t y1 = std::min<std::int64_t>(height_, std::int64_t(target.Height()) - y);
     if (x0 >= x1 || y0 >= y1) return;

@@ -190,32 +190,38 @@ bool RouteInputEvent(const SDL_Event& e) {
         case SDL_KEYUP: {
             if (e.key.repeat) return true;
             const std::uint8_t code = ScanCodeOfSdlScancode(e.key.keysym.scancode);
-            if (code) Append(InputDeviceKind::Keyboard, code, e.type == SDL_KEYDOWN ? kInputDownBit : 0, e.key.timestamp);
+            if (code)
+                Append(InputDeviceKind::Keyboard, code, e.type == SDL_KEYDOWN ? kInputDownBit : 0, e.key.timestamp);
             return true;
         }
         case SDL_MOUSEMOTION:
-            if (e.motion.xrel) Append(InputDeviceKind::Mouse, kMouseOffsetX, std::uint32_t(e.motion.xrel), e.motion.timestamp);
-            if (e.motion.yrel) Append(InputDeviceKind::Mouse, kMouseOffsetY, std::uint32_t(e.motion.yrel), e.motion.timestamp);
+            if (e.motion.xrel)
+                Append(InputDeviceKind::Mouse, kMouseOffsetX, std::uint32_t(e.motion.xrel), e.motion.timestamp);
+            if (e.motion.yrel)
+                Append(InputDeviceKind::Mouse, kMouseOffsetY, std::uint32_t(e.motion.yrel), e.motion.timestamp);
             return true;
         case SDL_MOUSEWHEEL: {
             std::int64_t delta = std::int64_t(e.wheel.y) * kWheelDeltaPerNotch;
             if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) delta = -delta;
             delta = std::clamp<std::int64_t>(delta, INT32_MIN, INT32_MAX);
-            if (delta) Append(InputDeviceKind::Mouse, kMouseOffsetWheel, std::uint32_t(std::int32_t(delta)), e.wheel.timestamp);
+            if (delta)
+                Append(InputDeviceKind::Mouse, kMouseOffsetWheel, std::uint32_t(std::int32_t(delta)),
+                       e.wheel.timestamp);
             return true;
         }
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP: {
             const std::uint32_t offset = MouseButtonOffset(e.button.button);
-            if (offset) Append(InputDeviceKind::Mouse, offset, e.type == SDL_MOUSEBUTTONDOWN ? kInputDownBit : 0, e.button.timestamp);
+            if (offset)
+                Append(InputDeviceKind::Mouse, offset, e.type == SDL_MOUSEBUTTONDOWN ? kInputDownBit : 0,
+                       e.button.timestamp);
             return true;
         }
         case SDL_WINDOWEVENT:
             if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) OnFocusChange(false);
             if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) OnFocusChange(true);
             return false;
-        default:
-            return false;
+        default: return false;
     }
 }
 

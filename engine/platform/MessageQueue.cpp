@@ -54,7 +54,8 @@ void PostWindowEvent(const Message& message) {
     if (message.message == Msg::SysCommand && message.wParam == SysCommandMinimize) {
         // The window's latest focus message decides: a loss still waiting is the one the minimise caused.
         for (auto it = queue.rbegin(); it != queue.rend(); ++it) {
-            if (it->window != message.window || (it->message != Msg::KillFocus && it->message != Msg::SetFocus)) continue;
+            if (it->window != message.window || (it->message != Msg::KillFocus && it->message != Msg::SetFocus))
+                continue;
             if (it->message == Msg::KillFocus) {
                 queue.insert(std::next(it).base(), message);
                 return;
@@ -65,7 +66,9 @@ void PostWindowEvent(const Message& message) {
     queue.push_back(message);
 }
 
-void PostQuitMessage(std::int32_t exitCode) { PostMessage({nullptr, Msg::Quit, std::uint64_t(std::uint32_t(exitCode)), 0}); }
+void PostQuitMessage(std::int32_t exitCode) {
+    PostMessage({nullptr, Msg::Quit, std::uint64_t(std::uint32_t(exitCode)), 0});
+}
 
 void ClearMessageQueue() {
     std::lock_guard lock(queueLock);

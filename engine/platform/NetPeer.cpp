@@ -20,12 +20,12 @@ using asio::ip::tcp;
 
 // The session's own frames, each preceded by its uint32 little-endian length.
 enum FrameKind : std::uint8_t {
-    FrameHello = 1,     // joiner -> host: application id, player name
-    FrameWelcome = 2,   // host -> joiner: its id, the host's id, every player
-    FrameRefused = 3,   // host -> joiner: another application's session
-    FrameJoined = 4,    // host -> joiners: a player came
-    FrameLeft = 5,      // host -> joiners: a player went
-    FrameData = 6,      // a game packet: from, to, the packet
+    FrameHello = 1,    // joiner -> host: application id, player name
+    FrameWelcome = 2,  // host -> joiner: its id, the host's id, every player
+    FrameRefused = 3,  // host -> joiner: another application's session
+    FrameJoined = 4,   // host -> joiners: a player came
+    FrameLeft = 5,     // host -> joiners: a player went
+    FrameData = 6,     // a game packet: from, to, the packet
 };
 
 constexpr std::size_t MaxFrame = NetPeer::MaxPacket + 64;
@@ -116,7 +116,7 @@ struct Link {
     std::string address;       // where the connection came from
     bool seated = false;       // host side: the player takes part in the game
     std::deque<std::vector<std::uint8_t>> writes;
-    std::size_t queued = 0;    // bytes in writes
+    std::size_t queued = 0;  // bytes in writes
     std::array<std::uint8_t, 4> header{};
     std::vector<std::uint8_t> body;
     bool open = true;
@@ -142,7 +142,7 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
     std::optional<asio::executor_work_guard<asio::io_context::executor_type>> work;
     std::thread thread;
     std::unique_ptr<tcp::acceptor> acceptor;
-    std::shared_ptr<Link> hostLink;                        // joining side
+    std::shared_ptr<Link> hostLink;  // joining side
     // Hosting side, session thread only: the joined players' links, and the
     // links that have not joined yet.
     std::map<std::uint32_t, std::shared_ptr<Link>> joiners;
@@ -323,10 +323,12 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
         Reader in(link->body.data(), link->body.size());
         const std::uint8_t kind = in.U8();
         if (link->player == 0) {
-            if (kind != FrameHello) return LinkLost(link, "a peer spoke before joining; the connection is closed", true);
+            if (kind != FrameHello)
+                return LinkLost(link, "a peer spoke before joining; the connection is closed", true);
             return Hello(link, in);
         }
-        if (kind != FrameData) return Report("a session frame of unknown kind " + std::to_string(kind) + " was dropped");
+        if (kind != FrameData)
+            return Report("a session frame of unknown kind " + std::to_string(kind) + " was dropped");
         in.U32();  // the sender's own idea of its id is not trusted
         const std::uint32_t to = in.U32();
         std::vector<std::uint8_t> packet = in.Rest();
@@ -467,8 +469,7 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
                 if (!in.Ok() || packet.empty()) return Report("a truncated game packet was dropped");
                 return Deliver(from, std::move(packet));
             }
-            default:
-                return Report("a session frame of unknown kind " + std::to_string(kind) + " was dropped");
+            default: return Report("a session frame of unknown kind " + std::to_string(kind) + " was dropped");
         }
     }
 

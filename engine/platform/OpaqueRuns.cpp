@@ -178,8 +178,9 @@ void OpaqueRuns::FindRow(const Picture& from, std::int32_t y, RowRuns& row) {
 // Inlined: a sprite's rows hold a run or two, and a call per row costs as
 // much as copying them.
 template <int Bytes>
-[[gnu::always_inline]] inline void OpaqueRuns::CopyRuns(const RowRuns& row, std::uint8_t* dst, const std::uint8_t* pixels, std::int32_t left,
-                          std::int32_t right, bool whole) const {
+[[gnu::always_inline]] inline void OpaqueRuns::CopyRuns(const RowRuns& row, std::uint8_t* dst,
+                                                        const std::uint8_t* pixels, std::int32_t left,
+                                                        std::int32_t right, bool whole) const {
     const Run* run = runs_.data() + row.first;
     const Run* end = run + row.count;
     if (whole) {

@@ -31,17 +31,33 @@ bool Inside(const QelRect& r, std::int32_t width, std::int32_t height) {
 std::uint32_t Load(const std::uint8_t* p, int bytes) {
     switch (bytes) {
         case 1: return p[0];
-        case 2: { std::uint16_t v; std::memcpy(&v, p, 2); return v; }
+        case 2: {
+            std::uint16_t v;
+            std::memcpy(&v, p, 2);
+            return v;
+        }
         case 3: return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16;
-        default: { std::uint32_t v; std::memcpy(&v, p, 4); return v; }
+        default: {
+            std::uint32_t v;
+            std::memcpy(&v, p, 4);
+            return v;
+        }
     }
 }
 
 void Store(std::uint8_t* p, int bytes, std::uint32_t v) {
     switch (bytes) {
         case 1: p[0] = std::uint8_t(v); break;
-        case 2: { std::uint16_t w = std::uint16_t(v); std::memcpy(p, &w, 2); break; }
-        case 3: p[0] = std::uint8_t(v); p[1] = std::uint8_t(v >> 8); p[2] = std::uint8_t(v >> 16); break;
+        case 2: {
+            std::uint16_t w = std::uint16_t(v);
+            std::memcpy(p, &w, 2);
+            break;
+        }
+        case 3:
+            p[0] = std::uint8_t(v);
+            p[1] = std::uint8_t(v >> 8);
+            p[2] = std::uint8_t(v >> 16);
+            break;
         default: std::memcpy(p, &v, 4); break;
     }
 }

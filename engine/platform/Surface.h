@@ -28,7 +28,7 @@ enum class BlitResult { Ok, InvalidRect, Lost };
 
 enum BlitFlags : std::uint32_t {
     BlitNone = 0,
-    BlitSourceKey = 1,         // skip source pixels equal to the source's colour key
+    BlitSourceKey = 1,  // skip source pixels equal to the source's colour key
     BlitMirrorLeftRight = 2,
     BlitMirrorUpDown = 4,
 };

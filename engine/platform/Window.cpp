@@ -53,7 +53,8 @@ SDL_Point CursorHotSpot(const ResourceEntry& entry, const SDL_Surface& image) {
 
 SDL_DisplayMode DesktopMode() {
     SDL_DisplayMode mode{};
-    if (!EnsureVideo() || SDL_GetDesktopDisplayMode(0, &mode) != 0) mode = {SDL_PIXELFORMAT_RGB888, 640, 480, 0, nullptr};
+    if (!EnsureVideo() || SDL_GetDesktopDisplayMode(0, &mode) != 0)
+        mode = {SDL_PIXELFORMAT_RGB888, 640, 480, 0, nullptr};
     return mode;
 }
 }  // namespace

@@ -38,7 +38,16 @@ class QEL_API GameNode : public node {
 public:
     static constexpr int DisplayListCount = 16;
     // The id counters, in their stored order.
-    enum Counter { SpriteIds, MapIds, VariableIds, SoundIds, StreamedSoundIds, MidiFileIds, ParticleSystemIds, CounterCount };
+    enum Counter {
+        SpriteIds,
+        MapIds,
+        VariableIds,
+        SoundIds,
+        StreamedSoundIds,
+        MidiFileIds,
+        ParticleSystemIds,
+        CounterCount
+    };
 
     GameNode();
     // A level with the same settings and copies of the other's lists; its

@@ -76,8 +76,10 @@ bool CreateGameWindow(HINSTANCE instance, int showCommand) {
     if (window == nullptr) return false;
     screenWidth = qel::DesktopWidth();
     screenHeight = qel::DesktopHeight();
-    if (_IsWindowed) PlaceWindow(*window);
-    else window->SetPosition(0, 0);
+    if (_IsWindowed)
+        PlaceWindow(*window);
+    else
+        window->SetPosition(0, 0);
     _Ghwnd = window;
     // The show command of a hidden start (0) is honoured.
     if (showCommand != 0) window->Show();

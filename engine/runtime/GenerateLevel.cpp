@@ -39,22 +39,22 @@ constexpr long VariableBytes = EmptyText + Bool + EmptyText + EmptyBehaviour;
 // A map of an unknown kind is its kind alone.
 constexpr long MapBytes = Int;
 constexpr long AlarmBytes = EmptyText + 3 * Bool + EmptyBehaviour + EmptyShapes + LocalVariable;
-constexpr long SpriteBytes = EmptyText + 4 * Bool + Bool + EmptyText  // name, flags, network player, map
-                             + 4 * Int + Bool + 2 * Float              // z-order, actor, animation, frame, peg, x, y
-                             + Bool + Int + Float + 5 * Bool           // collision settings
-                             + EmptyBehaviour + Bool                   // no path state machine
-                             + Bool + 2 * Float                        // direction by angle
-                             + 6 * Bool + Float + Int + 2 * Bool       // motion
-                             + Int + Bool                              // no alarms, no movement pattern
+constexpr long SpriteBytes = EmptyText + 4 * Bool + Bool + EmptyText     // name, flags, network player, map
+                             + 4 * Int + Bool + 2 * Float                // z-order, actor, animation, frame, peg, x, y
+                             + Bool + Int + Float + 5 * Bool             // collision settings
+                             + EmptyBehaviour + Bool                     // no path state machine
+                             + Bool + 2 * Float                          // direction by angle
+                             + 6 * Bool + Float + Int + 2 * Bool         // motion
+                             + Int + Bool                                // no alarms, no movement pattern
                              + Bool + 2 * Float + Bool + LocalVariable;  // gravity, pause
 constexpr long AlarmNameBytes = EmptyText;
 constexpr long TextBytes = EmptyText + 2 * Bool + EmptyText + Int + Float + 2 * Int + 3 * Bool + Rect + Bool +
-                           Int                      // name and look
-                           + Bool + 2 * Bool        // not in the world, neither on a map nor centred
-                           + Int                    // a display type without scroll fields
-                           + 4 * Int + Bool         // margins and spacing
-                           + Int + 2 * Int + Bool   // effect, delays, no letter sound
-                           + Bool + EmptyText       // from a text file with an empty name
+                           Int                     // name and look
+                           + Bool + 2 * Bool       // not in the world, neither on a map nor centred
+                           + Int                   // a display type without scroll fields
+                           + 4 * Int + Bool        // margins and spacing
+                           + Int + 2 * Int + Bool  // effect, delays, no letter sound
+                           + Bool + EmptyText      // from a text file with an empty name
                            + 2 * Bool + EmptyBehaviour + LocalVariable;
 constexpr long ParticleSystemBytes = 3 * Int + 2 * EmptyText + 3 * Float + 2 * Bool;
 
@@ -66,8 +66,8 @@ void ReadHeader(Reader& r, GameNode& level) {
     _GUID guid;
     std::uint8_t raw[16] = {};
     r.Raw(raw, 16);
-    guid.Data1 = std::uint32_t(raw[0]) | std::uint32_t(raw[1]) << 8 | std::uint32_t(raw[2]) << 16 |
-                 std::uint32_t(raw[3]) << 24;
+    guid.Data1 =
+        std::uint32_t(raw[0]) | std::uint32_t(raw[1]) << 8 | std::uint32_t(raw[2]) << 16 | std::uint32_t(raw[3]) << 24;
     guid.Data2 = std::uint16_t(raw[4] | raw[5] << 8);
     guid.Data3 = std::uint16_t(raw[6] | raw[7] << 8);
     for (int i = 0; i < 8; ++i) guid.Data4[i] = raw[8 + i];

@@ -50,7 +50,9 @@ constexpr const char* ExitCaption = "Exit error.";
 
 qel::InstanceLock instanceMutex;
 
-void ExitBox(HWND owner, const char* text) { qel::ShowMessageBox(owner, text, ExitCaption, qel::MessageBoxIcon::Error); }
+void ExitBox(HWND owner, const char* text) {
+    qel::ShowMessageBox(owner, text, ExitCaption, qel::MessageBoxIcon::Error);
+}
 
 // Another copy runs, or the lock file itself could not be made: each is said
 // as it is.

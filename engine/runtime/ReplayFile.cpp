@@ -67,8 +67,8 @@ struct BodyReader {
             failed = true;
             return 0;
         }
-        const std::uint32_t v = std::uint32_t(at[0]) | std::uint32_t(at[1]) << 8 | std::uint32_t(at[2]) << 16 |
-                                std::uint32_t(at[3]) << 24;
+        const std::uint32_t v =
+            std::uint32_t(at[0]) | std::uint32_t(at[1]) << 8 | std::uint32_t(at[2]) << 16 | std::uint32_t(at[3]) << 24;
         at += 4;
         return std::int32_t(v);
     }

@@ -39,6 +39,7 @@ void ZOrderQueue::Drain(GameNode& level) {
 }
 
 void ZOrderQueue::Forget(const Sprite* sprite) {
-    entries.erase(std::remove_if(entries.begin(), entries.end(), [sprite](const Entry& e) { return e.sprite == sprite; }),
-                  entries.end());
+    entries.erase(
+        std::remove_if(entries.begin(), entries.end(), [sprite](const Entry& e) { return e.sprite == sprite; }),
+        entries.end());
 }

@@ -98,16 +98,14 @@ void PlayMusic(const char* name) {
     if (StreamedSound* s = StreamedSound::Search(name))
         s->Play();
     else
-        UserError::Report("void GameNode::PlayMusic(const char *)", MessageTable[MsgStreamedSoundMissing],
-                          Text(name));
+        UserError::Report("void GameNode::PlayMusic(const char *)", MessageTable[MsgStreamedSoundMissing], Text(name));
 }
 
 void StopMusic(const char* name) {
     if (StreamedSound* s = StreamedSound::Search(name))
         s->Stop();
     else
-        UserError::Report("void GameNode::StopMusic(const char *)", MessageTable[MsgStreamedSoundMissing],
-                          Text(name));
+        UserError::Report("void GameNode::StopMusic(const char *)", MessageTable[MsgStreamedSoundMissing], Text(name));
 }
 
 void PlayMidiFile(const char* name) {

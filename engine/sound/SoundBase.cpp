@@ -98,9 +98,7 @@ std::uint8_t SoundBase::Silence() const {
 
 std::uint32_t SoundBase::BufferSize() const { return buffer ? buffer->Size() : 0; }
 
-bool SoundBase::IsPlaying() const {
-    return buffer && (buffer->Status() & qel::AudioBuffer::StatusPlaying) != 0;
-}
+bool SoundBase::IsPlaying() const { return buffer && (buffer->Status() & qel::AudioBuffer::StatusPlaying) != 0; }
 
 void SoundBase::Pause() {
     if (!IsPlaying()) return;
@@ -136,9 +134,7 @@ void SoundBase::FillBuffer() {
     buffer->Write(0, bytes.data(), std::uint32_t(bytes.size()));
 }
 
-bool SoundBase::IsBufferLost() const {
-    return !buffer || (buffer->Status() & qel::AudioBuffer::StatusLost) != 0;
-}
+bool SoundBase::IsBufferLost() const { return !buffer || (buffer->Status() & qel::AudioBuffer::StatusLost) != 0; }
 
 bool SoundBase::RestoreBuffer() {
     if (!buffer) return false;

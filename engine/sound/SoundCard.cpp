@@ -122,8 +122,8 @@ void SoundCard::ManageBuffers(bool play) {
 
 void SoundCard::DSError(const char* file, int line, long result) {
     if (result == 0) return;
-    std::string text = "DirectSound Error in File " + std::string(file ? file : "") + " Line :" +
-                       std::to_string(line) + ".\n" + "Error Code Is ";
+    std::string text = "DirectSound Error in File " + std::string(file ? file : "") + " Line :" + std::to_string(line) +
+                       ".\n" + "Error Code Is ";
     const std::uint32_t code = std::uint32_t(result);
     const DeviceError* known = nullptr;
     for (const DeviceError& e : DeviceErrors)

@@ -8,8 +8,6 @@ AnimationElem::~AnimationElem() {
     Frames = nullptr;
 }
 
-void* AnimationElem::operator new[](std::size_t size) noexcept {
-    return ::operator new[](size, std::nothrow);
-}
+void* AnimationElem::operator new[](std::size_t size) noexcept { return ::operator new[](size, std::nothrow); }
 
 void AnimationElem::operator delete[](void* p) noexcept { ::operator delete[](p); }

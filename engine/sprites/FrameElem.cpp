@@ -26,11 +26,20 @@ void MirrorShapes(const List& from, List& to, bool mirrorX, bool mirrorY, std::i
             const float ox = s->OriginX(), oy = s->OriginY(), ex = s->EndX(), ey = s->EndY();
             float x1, y1, x2, y2;
             if (mirrorX && mirrorY) {
-                x1 = w - ox - 1; y1 = h - oy - 1; x2 = w - ex - 1; y2 = h - ey - 1;
+                x1 = w - ox - 1;
+                y1 = h - oy - 1;
+                x2 = w - ex - 1;
+                y2 = h - ey - 1;
             } else if (mirrorX) {
-                x1 = w - ex - 1; y1 = ey; x2 = w - ox - 1; y2 = oy;
+                x1 = w - ex - 1;
+                y1 = ey;
+                x2 = w - ox - 1;
+                y2 = oy;
             } else {
-                x1 = ex; y1 = h - ey - 1; x2 = ox; y2 = h - oy - 1;
+                x1 = ex;
+                y1 = h - ey - 1;
+                x2 = ox;
+                y2 = h - oy - 1;
             }
             to.add(new CollisionSegment(x1, y1, x2, y2, s->Id(), s->TypeByte(), 0));
         } else {
@@ -55,7 +64,7 @@ tagRECT MirrorBoxY(const tagRECT& b, std::int32_t H) {
 
 }  // namespace
 
-FrameElem::FrameElem() : Surfaces(new qel::Surface*[4]{nullptr, nullptr, nullptr, nullptr}) {}
+FrameElem::FrameElem() : Surfaces(new qel::Surface* [4] { nullptr, nullptr, nullptr, nullptr }) {}
 
 FrameElem::~FrameElem() { delete[] Surfaces; }
 

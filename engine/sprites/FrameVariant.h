@@ -12,9 +12,7 @@ struct FrameVariant {
     bool h;
     bool v;
 
-    const tagRECT& Box() const {
-        return h ? (v ? frame.hvFBox : frame.hFBox) : (v ? frame.vFBox : frame.Box);
-    }
+    const tagRECT& Box() const { return h ? (v ? frame.hvFBox : frame.hFBox) : (v ? frame.vFBox : frame.Box); }
     const QelPoint* HotSpots() const {
         return h ? (v ? frame.hvFHotSpots : frame.hFHotSpots) : (v ? frame.vFHotSpots : frame.HotSpots);
     }

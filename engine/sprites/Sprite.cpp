@@ -154,8 +154,7 @@ Sprite* Sprite::Search(const int wanted) {
 }
 
 void Sprite::Use(const char* text) {
-    Sprite* found = text ? sprites::ForEachSprite([text](Sprite* s) { return s->unused && s->name == text; })
-                         : nullptr;
+    Sprite* found = text ? sprites::ForEachSprite([text](Sprite* s) { return s->unused && s->name == text; }) : nullptr;
     if (found)
         found->unused = false;
     else
@@ -326,8 +325,7 @@ void Sprite::Fields(Walk& walk, Self&... self) {
     walk.Fresh(true, self.autoFlip...);
     walk(self.lastFlipCode...);
     walk(self.newFlipCode...);
-    if (!walk.Check(me.lastFlipCode >= 0 && me.lastFlipCode <= 3 && me.newFlipCode >= 0 && me.newFlipCode <= 3))
-        return;
+    if (!walk.Check(me.lastFlipCode >= 0 && me.lastFlipCode <= 3 && me.newFlipCode >= 0 && me.newFlipCode <= 3)) return;
     walk(self.canned...);
     walk(self.pause...);
     walk(self.cannedFactorX...);
@@ -515,8 +513,9 @@ void Sprite::Fields(Walk& walk, Self&... self) {
     walk(self.patternValues...);
     walk(self.patternStep...);
     // A running leg must be a leg of the bound pattern.
-    if (!walk.Check(me.patternStep == -1 || (me.pattern && me.patternStep >= 0 &&
-                                             static_cast<unsigned int>(me.patternStep) < me.pattern->NumberOfVectors())))
+    if (!walk.Check(me.patternStep == -1 ||
+                    (me.pattern && me.patternStep >= 0 &&
+                     static_cast<unsigned int>(me.patternStep) < me.pattern->NumberOfVectors())))
         return;
     walk(self.patternDistance...);
     walk(self.movementPatternLoop...);
@@ -600,8 +599,8 @@ void Sprite::Load(File& file) {
             currentFrame = 0;
         }
         lastPegFrame = -1;
-        if (patternStep != -1 && (!pattern || patternStep < 0 ||
-                                  static_cast<unsigned int>(patternStep) >= pattern->NumberOfVectors()))
+        if (patternStep != -1 &&
+            (!pattern || patternStep < 0 || static_cast<unsigned int>(patternStep) >= pattern->NumberOfVectors()))
             patternStep = -1;
     }
 }

@@ -225,8 +225,7 @@ public:
 
     // --- rays and path following ---
     static QelPoint RayViewportDest(float x, float y, float dx, float dy);
-    Sprite* SpriteToSpriteRay(unsigned int hotPoint, float dx, float dy, unsigned int id, bool show,
-                              COLORREF colour);
+    Sprite* SpriteToSpriteRay(unsigned int hotPoint, float dx, float dy, unsigned int id, bool show, COLORREF colour);
     bool SpriteToMapRay(unsigned int hotPoint, float dx, float dy, unsigned int id, bool show, COLORREF colour);
     void FollowPathRight(unsigned int id, unsigned int ray, unsigned int hotPoint, bool show, COLORREF colour);
     void FollowPathLeft(unsigned int id, unsigned int ray, unsigned int hotPoint, bool show, COLORREF colour);

@@ -229,14 +229,18 @@ void Sprite::FlipSet() {
     }
     const FrameElem* frame = RequestedFrame();
     if (frame && frame->HasHFlip) {
-        if (directionX < 0) currentHFlip = true;
-        else if (directionX > 0) currentHFlip = false;
+        if (directionX < 0)
+            currentHFlip = true;
+        else if (directionX > 0)
+            currentHFlip = false;
     } else {
         currentHFlip = false;
     }
     if (frame && frame->HasVFlip) {
-        if (directionY < 0) currentVFlip = true;
-        else if (directionY > 0) currentVFlip = false;
+        if (directionY < 0)
+            currentVFlip = true;
+        else if (directionY > 0)
+            currentVFlip = false;
     } else {
         currentVFlip = false;
     }

@@ -48,7 +48,6 @@ QEL_API Sprite* LookAheadCollisionWithSprite(Sprite& sprite, unsigned int code, 
 QEL_API bool LookAheadCollision(Sprite& sprite, unsigned int code, unsigned int distance, unsigned int what);
 QEL_API bool TempCheckCollisionWithMap(Sprite& sprite, float dx, float dy, float vx, float vy);
 QEL_API bool TempCheckCollisionWithMap(Sprite& sprite, float dx, float dy, float vx, float vy, int id);
-QEL_API Sprite* TempCheckCollisionWithSprite(Sprite& sprite, float dx, float dy, float vx, float vy,
-                                             const char* name);
+QEL_API Sprite* TempCheckCollisionWithSprite(Sprite& sprite, float dx, float dy, float vx, float vy, const char* name);
 
 }  // namespace sprites

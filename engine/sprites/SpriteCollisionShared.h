@@ -92,8 +92,7 @@ struct CellWindow {
 
 // worldX, worldY: the map's world position. A map without a grid, or a
 // rectangle wholly off the map, has no cells; indices never leave the grid.
-inline CellWindow CellsUnder(Map& map, float worldX, float worldY, float left, float top, float right,
-                             float bottom) {
+inline CellWindow CellsUnder(Map& map, float worldX, float worldY, float left, float top, float right, float bottom) {
     CellWindow w;
     const std::uint32_t size = map.SpacePartitionGridSize();
     if (!map.HasGrid() || size == 0) return w;

@@ -20,8 +20,7 @@ namespace {
 void (*soundPlayer)(Sound*) = nullptr;
 }
 
-void MouseAtConstruction(std::int32_t& viewportX, std::int32_t& viewportY, std::int32_t& worldX,
-                         std::int32_t& worldY) {
+void MouseAtConstruction(std::int32_t& viewportX, std::int32_t& viewportY, std::int32_t& worldX, std::int32_t& worldY) {
     if (!pMouse) {
         viewportX = viewportY = worldX = worldY = 0;
         return;
@@ -43,21 +42,13 @@ void ForgetAlarmTrigger(Alarm* alarm, const Sprite* sprite) {
     if (alarm && alarm->TriggerSprite() == sprite) alarm->TriggerSprite(nullptr);
 }
 
-node* MapAsNode(Map* map) {
-    return map;
-}
+node* MapAsNode(Map* map) { return map; }
 
-Map* NodeAsMap(node* p) {
-    return static_cast<Map*>(p);
-}
+Map* NodeAsMap(node* p) { return static_cast<Map*>(p); }
 
-node* AlarmAsNode(Alarm* alarm) {
-    return alarm;
-}
+node* AlarmAsNode(Alarm* alarm) { return alarm; }
 
-Alarm* NodeAsAlarm(node* p) {
-    return static_cast<Alarm*>(p);
-}
+Alarm* NodeAsAlarm(node* p) { return static_cast<Alarm*>(p); }
 
 Alarm* MapAlarmNamed(Map* map, const char* name) {
     if (!map || !name) return nullptr;

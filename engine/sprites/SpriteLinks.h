@@ -16,8 +16,7 @@ class node;
 namespace sprites {
 
 // The mouse's viewport and world position when a sprite is made (0 without a mouse).
-void MouseAtConstruction(std::int32_t& viewportX, std::int32_t& viewportY, std::int32_t& worldX,
-                         std::int32_t& worldY);
+void MouseAtConstruction(std::int32_t& viewportX, std::int32_t& viewportY, std::int32_t& worldX, std::int32_t& worldY);
 bool IsDummySprite(const Sprite* sprite);
 // Runs f holding the lock that guards every sprite's network input queue.
 void WithQueueLock(const std::function<void()>& f);

@@ -37,10 +37,26 @@ struct Probe {
 // The probe of a direction code: a unit direction and a motion of 3 pixels.
 bool ProbeOf(unsigned int code, Probe& probe, float& shiftX, float& shiftY, float distance) {
     switch (code) {
-        case RIGHT: probe = {1, 0, kProbeReach, 0}; shiftX = distance; shiftY = 0; return true;
-        case LEFT: probe = {-1, 0, -kProbeReach, 0}; shiftX = -distance; shiftY = 0; return true;
-        case DOWN: probe = {0, 1, 0, kProbeReach}; shiftX = 0; shiftY = distance; return true;
-        case UP: probe = {0, -1, 0, -kProbeReach}; shiftX = 0; shiftY = -distance; return true;
+        case RIGHT:
+            probe = {1, 0, kProbeReach, 0};
+            shiftX = distance;
+            shiftY = 0;
+            return true;
+        case LEFT:
+            probe = {-1, 0, -kProbeReach, 0};
+            shiftX = -distance;
+            shiftY = 0;
+            return true;
+        case DOWN:
+            probe = {0, 1, 0, kProbeReach};
+            shiftX = 0;
+            shiftY = distance;
+            return true;
+        case UP:
+            probe = {0, -1, 0, -kProbeReach};
+            shiftX = 0;
+            shiftY = -distance;
+            return true;
         default: return false;
     }
 }
@@ -102,8 +118,7 @@ bool ShapesMeet(const List& own, const List& theirs, float x, float y, float ox,
         if (!OwnTakesPart(mine, p)) continue;
         for (node* b = theirs.Head(); !b->EOList(); b = b->Next()) {
             const auto* target = static_cast<const CollisionData*>(b);
-            if (IsSegment(target) && !FacesMotion(*static_cast<const CollisionSegment*>(target), p.dx, p.dy))
-                continue;
+            if (IsSegment(target) && !FacesMotion(*static_cast<const CollisionSegment*>(target), p.dx, p.dy)) continue;
             if (SweepHits(mine, target, x, y, ox, oy, p)) return true;
         }
     }

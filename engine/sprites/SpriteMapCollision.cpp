@@ -81,8 +81,8 @@ struct MapTest {
         bool segmentPairHit = false;
         for (node* n = own.Head(); !n->EOList(); n = n->Next()) {
             auto* mine = static_cast<CollisionData*>(n);
-            const bool hit = IsSegment(mine) ? OwnSegment(*AsSegment(n), r, segmentPairHit)
-                                             : OwnCircle(*AsCircle(n), r);
+            const bool hit =
+                IsSegment(mine) ? OwnSegment(*AsSegment(n), r, segmentPairHit) : OwnCircle(*AsCircle(n), r);
             if (hit && s.ownShapesHit.Size() < kShapeListCap) s.ownShapesHit.Add(mine);
         }
         if (s.collisionWithMap && segmentPairHit) ChooseLastHitSegment(s, s.mapShapesHit);
@@ -162,8 +162,9 @@ struct MapTest {
 
 bool FlagBitOf(Array<CollisionData*>& list, unsigned int n, const char* target) {
     if (n < 2 || n > 8) {
-        UserError::Report(target, "%s",
-                          "The range allowed to test a bit value from the collision data attribute is between 2 and 8.");
+        UserError::Report(
+            target, "%s",
+            "The range allowed to test a bit value from the collision data attribute is between 2 and 8.");
         return false;
     }
     const unsigned int mask = 1u << (n - 1);
@@ -224,8 +225,7 @@ bool CollisionWithMap(Sprite& sprite, int id) {
     Map* map = sprite.BelongToMapPtr();
     if (!IsCursor(sprite) && !(map && ListHasId(map->Shapes(), id))) {
         UserError::Report("bool Sprite::CollisionWithMapId(unsigned int)",
-                          "The collision ID number %d is not implemented in the map %s.", id,
-                          map ? map->Name() : "");
+                          "The collision ID number %d is not implemented in the map %s.", id, map ? map->Name() : "");
         return false;
     }
     return HasId(sprite.mapShapesHit, id);

@@ -155,10 +155,22 @@ void Sprite::CannedDirection(unsigned int d) {
         if (!(currentFrame == 0 && delayCount >= delay - 1u)) return;
     }
     switch (d) {
-        case 1: cannedFactorX = 1; cannedFactorY = 1; break;
-        case 2: cannedFactorX = -1; cannedFactorY = 1; break;
-        case 3: cannedFactorX = 1; cannedFactorY = -1; break;
-        case 4: cannedFactorX = -1; cannedFactorY = -1; break;
+        case 1:
+            cannedFactorX = 1;
+            cannedFactorY = 1;
+            break;
+        case 2:
+            cannedFactorX = -1;
+            cannedFactorY = 1;
+            break;
+        case 3:
+            cannedFactorX = 1;
+            cannedFactorY = -1;
+            break;
+        case 4:
+            cannedFactorX = -1;
+            cannedFactorY = -1;
+            break;
         default: break;
     }
 }
@@ -187,14 +199,18 @@ void Sprite::CannedFactor() {
         return;
     }
     if (requested && requested->HasHFlip) {
-        if (cannedFactorX == -1) currentHFlip = true;
-        else if (cannedFactorX == 1) currentHFlip = false;
+        if (cannedFactorX == -1)
+            currentHFlip = true;
+        else if (cannedFactorX == 1)
+            currentHFlip = false;
     } else {
         currentHFlip = false;
     }
     if (requested && requested->HasVFlip) {
-        if (cannedFactorY == -1) currentVFlip = true;
-        else if (cannedFactorY == 1) currentVFlip = false;
+        if (cannedFactorY == -1)
+            currentVFlip = true;
+        else if (cannedFactorY == 1)
+            currentVFlip = false;
     } else {
         currentVFlip = false;
     }
@@ -415,10 +431,14 @@ void Sprite::ScrollAsMainCharacter() {
     const bool scrollY = ty != 0 && !(view.BBViewPortYPos() < y0 && y1 < view.BBViewPortBottomPos());
     const ScrollDelta moved = view.Scroll(scrollX ? tx : 0, scrollY ? ty : 0);
     const FRECT initial = view.InitialBBClone();
-    const BoxAxis horizontal{&ViewPort::InflateBBRight, &ViewPort::InflateBBLeft, &ViewPort::BBViewPortRightPos,
-                             &ViewPort::BBViewPortXPos, initial.right, initial.left};
+    const BoxAxis horizontal{&ViewPort::InflateBBRight,
+                             &ViewPort::InflateBBLeft,
+                             &ViewPort::BBViewPortRightPos,
+                             &ViewPort::BBViewPortXPos,
+                             initial.right,
+                             initial.left};
     const BoxAxis vertical{&ViewPort::InflateBBBottom, &ViewPort::InflateBBTop, &ViewPort::BBViewPortBottomPos,
-                           &ViewPort::BBViewPortYPos, initial.bottom, initial.top};
+                           &ViewPort::BBViewPortYPos,  initial.bottom,          initial.top};
     // The viewport's left and top after this frame's scroll.
     const float nextLeft = view.WorldXPos() + moved.x;
     const float nextTop = view.WorldYPos() + moved.y;

@@ -98,9 +98,7 @@ float CrossingDistance(const Band& band, const CollisionSegment& s, bool facingC
     return (nx * (ox - band.hx) + ny * (oy - band.hy)) / across;
 }
 
-bool IsSegment(const node* n) {
-    return static_cast<const CollisionData*>(n)->Type() == CollisionData::SegmentKind;
-}
+bool IsSegment(const node* n) { return static_cast<const CollisionData*>(n)->Type() == CollisionData::SegmentKind; }
 
 void ShowRay(const Band& band, float worldX, float worldY, COLORREF colour) {
     if (pDraw) pDraw->Line(band.hx + worldX, band.hy + worldY, band.endX + worldX, band.endY + worldY, colour);
@@ -207,7 +205,7 @@ bool Sprite::SpriteToMapRay(unsigned int hotPoint, float dx, float dy, unsigned 
 
 struct Sprite::Follower {
     const char* target;
-    bool vertical;     // casts a vertical ray (DOWN, UP); otherwise a horizontal one
+    bool vertical;  // casts a vertical ray (DOWN, UP); otherwise a horizontal one
     std::int32_t mode;
     // True when the segment's own direction is kept, else it is reversed.
     bool (*keeps)(float dirX, float dirY);

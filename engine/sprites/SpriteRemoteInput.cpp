@@ -74,8 +74,8 @@ void Sprite::HandleQ() {
                 const std::uint8_t kind = m.data[at];
                 const std::int8_t value = std::int8_t(m.data[at + 1]);
                 const std::int32_t position = ReadInt32(m.data + at + 4);
-                const QelRect motion = pMouse != nullptr ? pMouse->MotionRect() : QelRect{INT32_MIN, INT32_MIN,
-                                                                                             INT32_MAX, INT32_MAX};
+                const QelRect motion =
+                    pMouse != nullptr ? pMouse->MotionRect() : QelRect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
                 switch (kind) {
                     case MouseEvent::Button0: mouseButtons[0].pressed = value != 0; break;
                     case MouseEvent::Button1: mouseButtons[1].pressed = value != 0; break;
@@ -153,7 +153,9 @@ bool Sprite::Mouse_IsTriggered(unsigned char b) const { return ValidButton(b) &&
 bool Sprite::Mouse_IsNotTriggered(unsigned char b) const { return !Mouse_IsTriggered(b); }
 bool Sprite::Mouse_IsDoubleClicked(unsigned char b) const { return doubleClicked[b < 2 ? b : 2]; }
 unsigned int Sprite::Mouse_TapCounter(unsigned char b) { return ValidButton(b) ? mouseButtons[b].TapCounter() : 0; }
-unsigned int Sprite::Mouse_HoldCounter(unsigned char b) const { return ValidButton(b) ? mouseButtons[b].holdFrames : 0; }
+unsigned int Sprite::Mouse_HoldCounter(unsigned char b) const {
+    return ValidButton(b) ? mouseButtons[b].holdFrames : 0;
+}
 bool Sprite::Mouse_Nothing() const { return !Mouse_Any(); }
 
 bool Sprite::Mouse_Any() const {

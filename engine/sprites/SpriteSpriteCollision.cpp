@@ -340,7 +340,8 @@ void CheckSpriteCollisions(Sprite& sprite, Map* m) {
     for (int n = 0; n < Sprite::DisplayListCount; ++n) {
         List* list = LevelDisplayList(n);
         if (!list) return;
-        for (node* p = list->Head(); !p->EOList(); p = p->Next()) MeetIfNear(mover, near, static_cast<Sprite*>(p), n, m);
+        for (node* p = list->Head(); !p->EOList(); p = p->Next())
+            MeetIfNear(mover, near, static_cast<Sprite*>(p), n, m);
     }
 }
 
@@ -368,8 +369,7 @@ Sprite* CollisionWithSpritePtr(Sprite& sprite, const char* name) {
 }
 
 bool CollisionWithSprite(Sprite& sprite, int id) {
-    const bool exists =
-        ForEachSprite([&](Sprite* s) { return FrameHasId(sprite, *s, id); }) != nullptr;
+    const bool exists = ForEachSprite([&](Sprite* s) { return FrameHasId(sprite, *s, id); }) != nullptr;
     if (!exists) {
         UserError::Report("bool Sprite::CollisionWithSprite(unsigned int)",
                           "The collision ID number %d is not implemented in any sprite's collision.", id);

@@ -83,8 +83,13 @@ FontCache& Cache() {
 }
 
 FontKey KeyOf(const QelLogFont& lf) {
-    return {std::string(lf.faceName, strnlen(lf.faceName, sizeof lf.faceName)), lf.height, lf.width, lf.weight,
-            lf.italic != 0, lf.underline != 0, lf.strikeOut != 0};
+    return {std::string(lf.faceName, strnlen(lf.faceName, sizeof lf.faceName)),
+            lf.height,
+            lf.width,
+            lf.weight,
+            lf.italic != 0,
+            lf.underline != 0,
+            lf.strikeOut != 0};
 }
 
 }  // namespace

@@ -33,9 +33,7 @@ namespace {
 TextLayout::DrawObserver drawObserver = nullptr;
 void* drawObserverContext = nullptr;
 
-bool ClippingType(Variable::DisplayTypes t) {
-    return t == Variable::HorizontalScrolling || t == Variable::HVScrolling;
-}
+bool ClippingType(Variable::DisplayTypes t) { return t == Variable::HorizontalScrolling || t == Variable::HVScrolling; }
 
 // How many characters may be shown now: an effect that types or reveals line
 // by line shows ShownCount of them.

@@ -173,8 +173,8 @@ void RestartVariableEffect(Variable& v) {
     }
     v.m_KeptText = Prefix(v.m_DisplayedText, std::strlen(v.m_DisplayedText));
     if (effect == Variable::RandomDecoding || effect == Variable::SequentialDecoding) {
-        const std::size_t n = std::min<std::size_t>(std::size_t(std::max(v.m_EffectLength, 0)),
-                                                    std::strlen(v.m_DisplayedText));
+        const std::size_t n =
+            std::min<std::size_t>(std::size_t(std::max(v.m_EffectLength, 0)), std::strlen(v.m_DisplayedText));
         std::memset(v.m_DisplayedText, 0, n + 1);
         NewIndexArray(v);
     } else {
@@ -203,12 +203,12 @@ void Variable::Delay(unsigned int firstDelay, unsigned int secondDelay) {
 
 void Variable::UpdateEffects() {
     switch (m_EffectType) {
-    case CharacterByCharacterEffect: ChrChrEffect(); break;
-    case LineByLineEffect: LnLnEffect(); break;
-    case ASCIIEffect: AsciiEffect(); break;
-    case RandomDecoding: RandomDecodingStep(); break;
-    case SequentialDecoding: SequentialDecodingStep(); break;
-    default: break;
+        case CharacterByCharacterEffect: ChrChrEffect(); break;
+        case LineByLineEffect: LnLnEffect(); break;
+        case ASCIIEffect: AsciiEffect(); break;
+        case RandomDecoding: RandomDecodingStep(); break;
+        case SequentialDecoding: SequentialDecodingStep(); break;
+        default: break;
     }
 }
 

@@ -33,51 +33,50 @@ bool InViewport(Variable& v) {
 void LayOut(Variable& v, qel::DrawContext& dc) {
     const bool effectRuns = !v.m_EffectFinished && !v.m_Pause;
     switch (v.m_DisplayType) {
-    case Variable::RespectingWords:
-        if (effectRuns) v.UpdateEffects();
-        v.DisplayRespectingWords(&dc);
-        break;
-    case Variable::ConsecutiveCharacters:
-        if (effectRuns) v.UpdateEffects();
-        v.DisplayConsecutivesCharacter(&dc);
-        break;
-    case Variable::HorizontalScrolling:
-        v.GetNumberOfLines();
-        v.GetLongestLineSize();
-        if (effectRuns) {
-            v.UpdateEffects();
-        } else {
-            v.ArrowsMouseStatus();
-            v.HorizontalScroll();
-        }
-        v.DisplayConsecutivesCharacterHScrolling(&dc);
-        break;
-    case Variable::VerticalScrolling:
-        v.GetNumberOfLines();
-        if (effectRuns) {
-            v.UpdateEffects();
-        } else {
-            v.ArrowsMouseStatus();
-            v.VerticalScroll();
-        }
-        v.DisplayConsecutivesCharacterVScrolling(&dc);
-        v.GetLargestBlocVS();
-        break;
-    case Variable::HVScrolling:
-        v.GetNumberOfLines();
-        v.GetLongestLineSize();
-        if (effectRuns) {
-            v.UpdateEffects();
-        } else {
-            v.ArrowsMouseStatus();
-            v.HorizontalScroll();
-            v.VerticalScroll();
-        }
-        v.DisplayConsecutivesCharacterHVScrolling(&dc);
-        v.GetLargestBlocHSHVS();
-        break;
-    default:
-        break;
+        case Variable::RespectingWords:
+            if (effectRuns) v.UpdateEffects();
+            v.DisplayRespectingWords(&dc);
+            break;
+        case Variable::ConsecutiveCharacters:
+            if (effectRuns) v.UpdateEffects();
+            v.DisplayConsecutivesCharacter(&dc);
+            break;
+        case Variable::HorizontalScrolling:
+            v.GetNumberOfLines();
+            v.GetLongestLineSize();
+            if (effectRuns) {
+                v.UpdateEffects();
+            } else {
+                v.ArrowsMouseStatus();
+                v.HorizontalScroll();
+            }
+            v.DisplayConsecutivesCharacterHScrolling(&dc);
+            break;
+        case Variable::VerticalScrolling:
+            v.GetNumberOfLines();
+            if (effectRuns) {
+                v.UpdateEffects();
+            } else {
+                v.ArrowsMouseStatus();
+                v.VerticalScroll();
+            }
+            v.DisplayConsecutivesCharacterVScrolling(&dc);
+            v.GetLargestBlocVS();
+            break;
+        case Variable::HVScrolling:
+            v.GetNumberOfLines();
+            v.GetLongestLineSize();
+            if (effectRuns) {
+                v.UpdateEffects();
+            } else {
+                v.ArrowsMouseStatus();
+                v.HorizontalScroll();
+                v.VerticalScroll();
+            }
+            v.DisplayConsecutivesCharacterHVScrolling(&dc);
+            v.GetLargestBlocHSHVS();
+            break;
+        default: break;
     }
 }
 
@@ -146,7 +145,8 @@ void Variable::GetNumberOfLines() {
         return;
     }
     if (m_DisplayType == HorizontalScrolling || m_DisplayType == HVScrolling) {
-        m_NumberOfLines = textmath::ToInt32(1 + std::count(m_DisplayedText, m_DisplayedText + std::strlen(m_DisplayedText), '\n'));
+        m_NumberOfLines =
+            textmath::ToInt32(1 + std::count(m_DisplayedText, m_DisplayedText + std::strlen(m_DisplayedText), '\n'));
     } else if (m_DisplayType == VerticalScrolling) {
         TextLayout layout(*this, nullptr);
         m_NumberOfLines = textmath::ToInt32(layout.CountWrappedRows());
@@ -162,8 +162,8 @@ void Variable::GetLongestLineSize() {
     m_LongestLineSize = 0;
     if (!m_DisplayedText) return;
     const std::int64_t lines = m_DisplayType == HorizontalScrolling ? m_LinesPerFrame
-                               : m_DisplayType == HVScrolling      ? m_NumberOfLines
-                                                                   : 0;
+                               : m_DisplayType == HVScrolling       ? m_NumberOfLines
+                                                                    : 0;
     const char* t = m_DisplayedText;
     const std::int64_t length = std::int64_t(std::strlen(t));
     std::int64_t i = 0, longest = 0;

@@ -45,10 +45,10 @@ struct ArrowShape {
 ArrowShape ShapeOf(Arrow a, std::int64_t s) {
     const std::int64_t q = s / 4, h = s / 2, t = 3 * s / 4;
     switch (a) {
-    case RightArrow: return {{0, -h}, {-q, -t}, {-q, -q}, {-q, -t, 0, -q}};
-    case LeftArrow: return {{-s, -h}, {-t, -t}, {-t, -q}, {-s, -t, -t, -q}};
-    case UpArrow: return {{-h, -s}, {-t, -t}, {-q, -t}, {-t, -s, -q, -t}};
-    default: return {{-h, 0}, {-t, -q}, {-q, -q}, {-t, -q, -q, 0}};
+        case RightArrow: return {{0, -h}, {-q, -t}, {-q, -q}, {-q, -t, 0, -q}};
+        case LeftArrow: return {{-s, -h}, {-t, -t}, {-t, -q}, {-s, -t, -t, -q}};
+        case UpArrow: return {{-h, -s}, {-t, -t}, {-q, -t}, {-t, -s, -q, -t}};
+        default: return {{-h, 0}, {-t, -q}, {-q, -q}, {-t, -q, -q, 0}};
     }
 }
 
@@ -134,10 +134,10 @@ void Variable::ArrowsMouseStatus() {
         const bool triggeredMode = horizontal ? m_HScrollTriggered : m_VScrollTriggered;
         if (!(triggeredMode ? input.buttonTriggered() : input.buttonPressed())) return;
         switch (a) {
-        case RightArrow: StepForward(m_HScrollOffset, m_NextHScrollOffset, m_HDeltaScroll); break;
-        case LeftArrow: StepBackward(m_HScrollOffset, m_HDeltaScroll); break;
-        case UpArrow: StepBackward(m_VScrollOffset, m_VDeltaScroll); break;
-        default: StepForward(m_VScrollOffset, m_NextVScrollOffset, m_VDeltaScroll); break;
+            case RightArrow: StepForward(m_HScrollOffset, m_NextHScrollOffset, m_HDeltaScroll); break;
+            case LeftArrow: StepBackward(m_HScrollOffset, m_HDeltaScroll); break;
+            case UpArrow: StepBackward(m_VScrollOffset, m_VDeltaScroll); break;
+            default: StepForward(m_VScrollOffset, m_NextVScrollOffset, m_VDeltaScroll); break;
         }
         return;
     }

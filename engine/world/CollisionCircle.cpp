@@ -20,9 +20,7 @@ CollisionCircle::~CollisionCircle() = default;
 
 void* CollisionCircle::operator new(std::size_t size) { return ClassPool<CollisionCircle>::Alloc(size); }
 
-void CollisionCircle::operator delete(void* p, std::size_t size) {
-    ClassPool<CollisionCircle>::Free(p, size);
-}
+void CollisionCircle::operator delete(void* p, std::size_t size) { ClassPool<CollisionCircle>::Free(p, size); }
 
 node* CollisionCircle::CreateObject() { return new CollisionCircle(0, 0, 0, 0, 0); }
 
@@ -54,8 +52,8 @@ void CollisionCircle::Load(File& file) {
     d.type = type;
 }
 
-bool CollisionCircle::DetectCollision(CollisionSegment* other, float x, float y, float ox, float oy,
-                                      float vx, float vy, float steps) {
+bool CollisionCircle::DetectCollision(CollisionSegment* other, float x, float y, float ox, float oy, float vx, float vy,
+                                      float steps) {
     other->ContactX(kNoContact);
     other->ContactY(kNoContact);
     const SweepSchedule schedule(steps);
@@ -107,8 +105,8 @@ bool CollisionCircle::DetectCollision(CollisionSegment* other, float x, float y,
     return false;
 }
 
-bool CollisionCircle::DetectCollision(CollisionCircle* other, float x, float y, float ox, float oy,
-                                      float vx, float vy, float steps) {
+bool CollisionCircle::DetectCollision(CollisionCircle* other, float x, float y, float ox, float oy, float vx, float vy,
+                                      float steps) {
     other->d.contactX = kNoContact;
     other->d.contactY = kNoContact;
     const SweepSchedule schedule(steps);

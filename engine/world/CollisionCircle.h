@@ -52,10 +52,9 @@ public:
 
     // This circle, drawn at (x, y), moves by (vx, vy); the other shape is drawn at
     // (ox, oy). True on contact; the hit time is written into this circle.
-    bool DetectCollision(CollisionSegment* other, float x, float y, float ox, float oy,
-                         float vx, float vy, float steps);
-    bool DetectCollision(CollisionCircle* other, float x, float y, float ox, float oy,
-                         float vx, float vy, float steps);
+    bool DetectCollision(CollisionSegment* other, float x, float y, float ox, float oy, float vx, float vy,
+                         float steps);
+    bool DetectCollision(CollisionCircle* other, float x, float y, float ox, float oy, float vx, float vy, float steps);
 
 private:
     struct Values {

@@ -38,8 +38,7 @@ struct CyrusBeck {
 
 CollisionSegment::CollisionSegment() = default;
 
-CollisionSegment::CollisionSegment(float x1, float y1, float x2, float y2, int id,
-                                   unsigned char type, int tag) {
+CollisionSegment::CollisionSegment(float x1, float y1, float x2, float y2, int id, unsigned char type, int tag) {
     d.originX = x1;
     d.originY = y1;
     d.id = id;
@@ -59,8 +58,8 @@ CollisionSegment::CollisionSegment(float x1, float y1, float x2, float y2, int i
     d.normalY = d.directionX;
 }
 
-CollisionSegment::CollisionSegment(float ox, float oy, float dirX, float dirY, float magX,
-                                   float magY, int id, unsigned char type, int tag) {
+CollisionSegment::CollisionSegment(float ox, float oy, float dirX, float dirY, float magX, float magY, int id,
+                                   unsigned char type, int tag) {
     d.originX = ox;
     d.originY = oy;
     d.directionX = dirX;
@@ -78,18 +77,16 @@ CollisionSegment::~CollisionSegment() = default;
 
 void* CollisionSegment::operator new(std::size_t size) { return ClassPool<CollisionSegment>::Alloc(size); }
 
-void CollisionSegment::operator delete(void* p, std::size_t size) {
-    ClassPool<CollisionSegment>::Free(p, size);
-}
+void CollisionSegment::operator delete(void* p, std::size_t size) { ClassPool<CollisionSegment>::Free(p, size); }
 
 node* CollisionSegment::CreateObject() { return new CollisionSegment(); }
 
 node* CollisionSegment::Clone() const { return new CollisionSegment(*this); }
 
 CollisionSegment::operator bool() const {
-    return d.originX != 0 || d.originY != 0 || d.directionX != 0 || d.directionY != 0 ||
-           d.magnitudeX != 0 || d.magnitudeY != 0 || d.normalX != 0 || d.normalY != 0 ||
-           d.contactX != kNoContact || d.contactY != kNoContact;
+    return d.originX != 0 || d.originY != 0 || d.directionX != 0 || d.directionY != 0 || d.magnitudeX != 0 ||
+           d.magnitudeY != 0 || d.normalX != 0 || d.normalY != 0 || d.contactX != kNoContact ||
+           d.contactY != kNoContact;
 }
 
 void CollisionSegment::Save(File& file) {
@@ -134,8 +131,8 @@ void CollisionSegment::Load(File& file) {
 }
 
 CollisionSegment CollisionSegment::OppositeSegmentDirection(const CollisionSegment& s) {
-    CollisionSegment r(s.EndX(), s.EndY(), -s.d.directionX, -s.d.directionY, s.d.magnitudeX,
-                       s.d.magnitudeY, s.d.id, s.d.type, s.d.tag);
+    CollisionSegment r(s.EndX(), s.EndY(), -s.d.directionX, -s.d.directionY, s.d.magnitudeX, s.d.magnitudeY, s.d.id,
+                       s.d.type, s.d.tag);
     r.d.normalX = -s.d.normalX;
     r.d.normalY = -s.d.normalY;
     return r;
@@ -156,8 +153,7 @@ bool CollisionSegment::ChopCandidateInterval(double& tE, double& tL, double num,
     return true;
 }
 
-bool CollisionSegment::LineClippingConvexeShape(CollisionSegment& s, const PolygonEdge* edges,
-                                                int count) {
+bool CollisionSegment::LineClippingConvexeShape(CollisionSegment& s, const PolygonEdge* edges, int count) {
     CyrusBeck clip(s);
     for (int i = 0; i < count; ++i)
         if (!clip.Cut(edges[i])) return false;
@@ -173,8 +169,8 @@ bool CollisionSegment::LineClippingConvexeShape(CollisionSegment& s, List& polyg
     return true;
 }
 
-bool CollisionSegment::DetectCollision(CollisionSegment* other, float x, float y, float ox, float oy,
-                                       float vx, float vy, float steps) {
+bool CollisionSegment::DetectCollision(CollisionSegment* other, float x, float y, float ox, float oy, float vx,
+                                       float vy, float steps) {
     other->d.contactX = kNoContact;
     other->d.contactY = kNoContact;
     const SweepSchedule schedule(steps);
@@ -223,8 +219,8 @@ bool CollisionSegment::DetectCollision(CollisionSegment* other, float x, float y
     return false;
 }
 
-bool CollisionSegment::DetectCollision(CollisionCircle* other, float x, float y, float ox, float oy,
-                                       float vx, float vy, float steps) {
+bool CollisionSegment::DetectCollision(CollisionCircle* other, float x, float y, float ox, float oy, float vx, float vy,
+                                       float steps) {
     other->ContactX(kNoContact);
     other->ContactY(kNoContact);
     const SweepSchedule schedule(steps);

@@ -20,8 +20,8 @@ public:
     // From (x1, y1) to (x2, y2); coincident points give a zero segment.
     CollisionSegment(float x1, float y1, float x2, float y2, int id, unsigned char type, int tag);
     // From raw values; the normal is (-dirY, dirX).
-    CollisionSegment(float ox, float oy, float dirX, float dirY, float magX, float magY, int id,
-                     unsigned char type, int tag);
+    CollisionSegment(float ox, float oy, float dirX, float dirY, float magX, float magY, int id, unsigned char type,
+                     int tag);
     // Copies the shape's values only, never the list links.
     CollisionSegment(const CollisionSegment& other) : CollisionData(), d(other.d) {}
     CollisionSegment& operator=(const CollisionSegment& other) {
@@ -85,10 +85,9 @@ public:
 
     // This segment, drawn at (x, y), moves by (vx, vy); the other shape is drawn at
     // (ox, oy). True on contact; the hit time is written into this segment.
-    bool DetectCollision(CollisionSegment* other, float x, float y, float ox, float oy,
-                         float vx, float vy, float steps);
-    bool DetectCollision(CollisionCircle* other, float x, float y, float ox, float oy,
-                         float vx, float vy, float steps);
+    bool DetectCollision(CollisionSegment* other, float x, float y, float ox, float oy, float vx, float vy,
+                         float steps);
+    bool DetectCollision(CollisionCircle* other, float x, float y, float ox, float oy, float vx, float vy, float steps);
 
     // Cyrus-Beck clipping of s against a convex polygon given as a list of
     // PolygonEdge; true when a part of s lies inside, and then s's end-inside flag

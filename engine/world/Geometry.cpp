@@ -13,17 +13,20 @@ enum : std::uint32_t { kBelow = 1, kAbove = 2, kRight = 4, kLeft = 8 };
 // edge (the larger y), y before the top, x right of, x left of the rectangle.
 std::uint32_t Outcode(float x, float y, float xmin, float ymin, float xmax, float ymax) {
     std::uint32_t code = 0;
-    if (y > ymax) code |= kBelow;
-    else if (y < ymin) code |= kAbove;
-    if (x > xmax) code |= kRight;
-    else if (x < xmin) code |= kLeft;
+    if (y > ymax)
+        code |= kBelow;
+    else if (y < ymin)
+        code |= kAbove;
+    if (x > xmax)
+        code |= kRight;
+    else if (x < xmin)
+        code |= kLeft;
     return code;
 }
 
 }  // namespace
 
-bool SegmentIntersectsRect(float x1, float y1, float x2, float y2,
-                           float left, float top, float right, float bottom) {
+bool SegmentIntersectsRect(float x1, float y1, float x2, float y2, float left, float top, float right, float bottom) {
     const float xmin = std::min(left, right), xmax = std::max(left, right);
     const float ymin = std::min(top, bottom), ymax = std::max(top, bottom);
     std::uint32_t c1 = Outcode(x1, y1, xmin, ymin, xmax, ymax);
@@ -64,8 +67,7 @@ bool SegmentIntersectsRect(float x1, float y1, float x2, float y2,
     return true;
 }
 
-bool CircleIntersectsRect(float cx, float cy, float radius,
-                          float left, float top, float right, float bottom) {
+bool CircleIntersectsRect(float cx, float cy, float radius, float left, float top, float right, float bottom) {
     const float xmin = std::min(left, right), xmax = std::max(left, right);
     const float ymin = std::min(top, bottom), ymax = std::max(top, bottom);
     const float nx = std::clamp(cx, xmin, xmax);
@@ -83,8 +85,8 @@ bool RectsOverlap(const QelRect& a, const QelRect& b) {
 }
 
 QelRect IntersectRects(const QelRect& a, const QelRect& b) {
-    return QelRect{std::max(a.left, b.left), std::max(a.top, b.top),
-                   std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+    return QelRect{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                   std::min(a.bottom, b.bottom)};
 }
 
 bool RectIsEmpty(const QelRect& r) { return r.right <= r.left || r.bottom <= r.top; }
@@ -133,6 +135,4 @@ SweepSchedule::SweepSchedule(float steps) {
     lastAtMostOne_ = static_cast<std::int32_t>(std::floor(double(steps_)));
 }
 
-float SweepSchedule::At(std::int32_t k) const {
-    return static_cast<float>(k) / steps_;
-}
+float SweepSchedule::At(std::int32_t k) const { return static_cast<float>(k) / steps_; }

@@ -7,12 +7,10 @@
 
 // True when the segment (x1, y1)-(x2, y2) touches the closed rectangle spanned by
 // the two corners (left, top) and (right, bottom), given in either order.
-bool SegmentIntersectsRect(float x1, float y1, float x2, float y2,
-                           float left, float top, float right, float bottom);
+bool SegmentIntersectsRect(float x1, float y1, float x2, float y2, float left, float top, float right, float bottom);
 
 // True when a point of the closed rectangle lies within radius of (cx, cy).
-bool CircleIntersectsRect(float cx, float cy, float radius,
-                          float left, float top, float right, float bottom);
+bool CircleIntersectsRect(float cx, float cy, float radius, float left, float top, float right, float bottom);
 
 // Strict overlap: each one's right exceeds the other's left, each one's bottom
 // exceeds the other's top.

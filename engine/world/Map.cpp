@@ -25,7 +25,6 @@
 #include "world/ViewPort.h"
 #include "world/WrappingAlgorithme.h"
 
-
 CREATE Map::cr("Map", Map::CreateObject);
 
 namespace {
@@ -69,13 +68,9 @@ bool FileExists(const String& folder, const char* file) {
     return in.good();
 }
 
-float LevelWorldWidth() {
-    return gNode ? float(gNode->WorldWidth()) : LevelViewPort().WorldWidth();
-}
+float LevelWorldWidth() { return gNode ? float(gNode->WorldWidth()) : LevelViewPort().WorldWidth(); }
 
-float LevelWorldHeight() {
-    return gNode ? float(gNode->WorldHeight()) : LevelViewPort().WorldHeight();
-}
+float LevelWorldHeight() { return gNode ? float(gNode->WorldHeight()) : LevelViewPort().WorldHeight(); }
 
 // A world side as a grid extent, within the largest bitmap side.
 std::uint32_t WorldSide(float world) {
@@ -105,13 +100,13 @@ bool CellRange(float lo, float hi, std::uint32_t size, int count, int& first, in
 
 Map::Map() {}
 
-Map::Map(const char* name, const char* file, MapType type, int zOrder, int worldX, int worldY,
-         bool fixedToViewport, QelRect displayRect) {
+Map::Map(const char* name, const char* file, MapType type, int zOrder, int worldX, int worldY, bool fixedToViewport,
+         QelRect displayRect) {
     switch (type) {
-    case MasterMap: InitMasterMap(name, file, zOrder); break;
-    case StandardMap: InitStandardMap(name, file, zOrder, worldX, worldY, fixedToViewport, displayRect); break;
-    case WrappedMap: InitWrappedMap(name, file, zOrder, worldX, worldY, fixedToViewport, displayRect); break;
-    default: break;
+        case MasterMap: InitMasterMap(name, file, zOrder); break;
+        case StandardMap: InitStandardMap(name, file, zOrder, worldX, worldY, fixedToViewport, displayRect); break;
+        case WrappedMap: InitWrappedMap(name, file, zOrder, worldX, worldY, fixedToViewport, displayRect); break;
+        default: break;
     }
     mapType = type;
 }
@@ -173,8 +168,7 @@ void Map::InitMasterMap(const char* name, const char* file, int zOrder) {
                              (const char*)fileName);
 }
 
-void Map::InitStandardMap(const char* name, const char* file, int zOrder, int x, int y, bool fixed,
-                          QelRect rect) {
+void Map::InitStandardMap(const char* name, const char* file, int zOrder, int x, int y, bool fixed, QelRect rect) {
     this->zOrder = zOrder;
     worldX = float(x);
     worldY = float(y);
@@ -190,12 +184,12 @@ void Map::InitStandardMap(const char* name, const char* file, int zOrder, int x,
     display = &Map::DisplayStandardMap;
     fixedToViewport = fixed;
     displayRect = rect;
-    if (fixed) displayRect = OffsetRect(rect, -std::int64_t(TruncToInt32(view.WorldXPos())),
-                                                -std::int64_t(TruncToInt32(view.WorldYPos())));
+    if (fixed)
+        displayRect = OffsetRect(rect, -std::int64_t(TruncToInt32(view.WorldXPos())),
+                                 -std::int64_t(TruncToInt32(view.WorldYPos())));
 }
 
-void Map::InitWrappedMap(const char* name, const char* file, int zOrder, int x, int y, bool fixed,
-                         QelRect rect) {
+void Map::InitWrappedMap(const char* name, const char* file, int zOrder, int x, int y, bool fixed, QelRect rect) {
     this->zOrder = zOrder;
     worldX = float(x);
     worldY = float(y);
@@ -396,7 +390,8 @@ void Map::InitGrid() {
 }
 
 List* Map::Cell(int i, int j) {
-    if (i < 0 || j < 0 || std::size_t(i) >= grid.size() || std::size_t(j) >= grid[std::size_t(i)].size()) return nullptr;
+    if (i < 0 || j < 0 || std::size_t(i) >= grid.size() || std::size_t(j) >= grid[std::size_t(i)].size())
+        return nullptr;
     return grid[std::size_t(i)][std::size_t(j)].get();
 }
 
@@ -504,12 +499,16 @@ void Map::UpdateStandardMap() {
         if (maxWorldY != 0) dy = speedY;
     }
     if (maxWorldX != 0) {
-        if (worldX + dx < 0) dx = -worldX;
-        else if (worldX + dx >= float(maxWorldX)) dx = float(maxWorldX) - worldX;
+        if (worldX + dx < 0)
+            dx = -worldX;
+        else if (worldX + dx >= float(maxWorldX))
+            dx = float(maxWorldX) - worldX;
     }
     if (maxWorldY != 0) {
-        if (worldY + dy < 0) dy = -worldY;
-        else if (worldY + dy >= float(maxWorldY)) dy = float(maxWorldY) - worldY;
+        if (worldY + dy < 0)
+            dy = -worldY;
+        else if (worldY + dy >= float(maxWorldY))
+            dy = float(maxWorldY) - worldY;
     }
     worldX += dx;
     worldY += dy;
@@ -553,10 +552,10 @@ void Map::DisplayWrappedMap() {
 
 void Map::SetRoutineFromType() {
     switch (mapType) {
-    case MasterMap: display = &Map::DisplayMasterMap; break;
-    case StandardMap: display = &Map::DisplayStandardMap; break;
-    case WrappedMap: display = &Map::DisplayWrappedMap; break;
-    default: display = &Map::DummyDisplay; break;
+        case MasterMap: display = &Map::DisplayMasterMap; break;
+        case StandardMap: display = &Map::DisplayStandardMap; break;
+        case WrappedMap: display = &Map::DisplayWrappedMap; break;
+        default: display = &Map::DummyDisplay; break;
     }
 }
 

@@ -37,8 +37,8 @@ public:
     static constexpr std::int64_t MaxGridCells = std::int64_t(MaxBitmapSide / 64 + 1) * (MaxBitmapSide / 64 + 1);
 
     Map();
-    Map(const char* name, const char* file, MapType type, int zOrder, int worldX, int worldY,
-        bool fixedToViewport, QelRect displayRect);
+    Map(const char* name, const char* file, MapType type, int zOrder, int worldX, int worldY, bool fixedToViewport,
+        QelRect displayRect);
     // A copy with its own grid and one more reference on the shared bitmap.
     Map(const Map& other);
     Map& operator=(const Map&) = delete;
@@ -167,10 +167,8 @@ private:
 
     void Init();
     void InitMasterMap(const char* name, const char* file, int zOrder);
-    void InitStandardMap(const char* name, const char* file, int zOrder, int x, int y, bool fixed,
-                         QelRect rect);
-    void InitWrappedMap(const char* name, const char* file, int zOrder, int x, int y, bool fixed,
-                        QelRect rect);
+    void InitStandardMap(const char* name, const char* file, int zOrder, int x, int y, bool fixed, QelRect rect);
+    void InitWrappedMap(const char* name, const char* file, int zOrder, int x, int y, bool fixed, QelRect rect);
     void LoadBitmapOrExit(const char* target);
     void ReadSurfaceSize();
     // Sets the cell size and lays out cells over that map area.

@@ -28,7 +28,8 @@ qel::Surface* MapManager::CopyWithKey(const char* file, COLORREF key, bool& opaq
     for (const MapManagerElem& e : entries) {
         if (!e.opaque || std::strcmp(e.file, file) != 0) continue;
         const qel::Surface& source = *e.surface;
-        std::unique_ptr<qel::Surface> copy = qel::Surface::Create(source.Width(), source.Height(), source.BitsPerPixel());
+        std::unique_ptr<qel::Surface> copy =
+            qel::Surface::Create(source.Width(), source.Height(), source.BitsPerPixel());
         if (!copy) return nullptr;
         const QelRect whole{0, 0, source.Width(), source.Height()};
         if (copy->Blit(whole, source, whole, qel::BlitNone) != qel::BlitResult::Ok) return nullptr;

@@ -304,8 +304,9 @@ void Particle::CollisionWithMap(Map* map, float steps) {
                 const bool segment = shape->Type() == CollisionData::SegmentKind;
                 for (std::int32_t k = 0; k < samples; ++k) {
                     const float s = float(k) * dt;
-                    const bool over = segment ? SweepSegment(*static_cast<const CollisionSegment*>(shape), worldX, worldY, s)
-                                              : SweepCircle(*static_cast<const CollisionCircle*>(shape), worldX, worldY, s, dt);
+                    const bool over =
+                        segment ? SweepSegment(*static_cast<const CollisionSegment*>(shape), worldX, worldY, s)
+                                : SweepCircle(*static_cast<const CollisionCircle*>(shape), worldX, worldY, s, dt);
                     if (over) return;
                 }
             }
@@ -318,9 +319,10 @@ void Particle::CollisionWithMap(Map* map, float steps) {
 void Particle::Encode(std::uint8_t* r) const {
     std::memset(r, 0, RecordSize);
     // Offset 0 held the owner's address; it has no meaning in a file.
-    const float floats[] = {launchX,         launchY,         x,     y,      previousX, previousY,    displacementX,
-                            displacementY,   unitX,           unitY, launchVelocityX, launchVelocityY, angle, cosine,
-                            sine,            speed,           speedSquared, time, friction};
+    const float floats[] = {launchX,       launchY,       x,     y,     previousX,       previousY,
+                            displacementX, displacementY, unitX, unitY, launchVelocityX, launchVelocityY,
+                            angle,         cosine,        sine,  speed, speedSquared,    time,
+                            friction};
     for (std::size_t i = 0; i < std::size(floats); ++i) PutF(r + 4 + 4 * i, floats[i]);
     PutU32(r + 80, size);
     PutU32(r + 84, maximumAge);
@@ -342,9 +344,10 @@ void Particle::Encode(std::uint8_t* r) const {
 }
 
 void Particle::Decode(const std::uint8_t* r) {
-    float* floats[] = {&launchX,         &launchY,         &x,     &y,      &previousX, &previousY,    &displacementX,
-                       &displacementY,   &unitX,           &unitY, &launchVelocityX, &launchVelocityY, &angle, &cosine,
-                       &sine,            &speed,           &speedSquared, &time, &friction};
+    float* floats[] = {&launchX,       &launchY,       &x,     &y,     &previousX,       &previousY,
+                       &displacementX, &displacementY, &unitX, &unitY, &launchVelocityX, &launchVelocityY,
+                       &angle,         &cosine,        &sine,  &speed, &speedSquared,    &time,
+                       &friction};
     for (std::size_t i = 0; i < std::size(floats); ++i) *floats[i] = GetF(r + 4 + 4 * i);
     size = GetU32(r + 80);
     maximumAge = GetU32(r + 84);

@@ -50,8 +50,8 @@ ParticleSystem::ParticleSystem(unsigned int count, int init, int update)
     : particleCount(count), initNumber(init), updateNumber(update) {
     for (int number : {init, update})
         if (number > maxFIndex)
-            UserError::Report("ParticleSystem::ParticleSystem(unsigned int,int,int)", "The function %d cannot be found.",
-                              number);
+            UserError::Report("ParticleSystem::ParticleSystem(unsigned int,int,int)",
+                              "The function %d cannot be found.", number);
     ResolveFunctions();
     particles.resize(count);
     Init();

@@ -41,8 +41,7 @@ float Inflate(float& inflation, float max, float d, float& side, float outward) 
 
 }  // namespace
 
-ViewPort::ViewPort(float worldWidth, float worldHeight, float worldX, float worldY, float width,
-                   float height)
+ViewPort::ViewPort(float worldWidth, float worldHeight, float worldX, float worldY, float width, float height)
     : worldWidth(worldWidth),
       worldHeight(worldHeight),
       maxWorldX(worldWidth - width),
@@ -108,12 +107,15 @@ void ViewPort::WorldYPos(float y) {
 
 ScrollDelta ViewPort::Scroll(float dx, float dy) {
     const float x = worldRect.left, y = worldRect.top;
-    if (x + dx < 0) dx = -x;
-    else if (x + dx >= maxWorldX) dx = maxWorldX - x;
-    if (y + dy < 0) dy = -y;
-    else if (y + dy >= maxWorldY) dy = maxWorldY - y;
-    nextWorldRect = MakeFRect(worldRect.top + dy, worldRect.left + dx, worldRect.bottom + dy,
-                              worldRect.right + dx);
+    if (x + dx < 0)
+        dx = -x;
+    else if (x + dx >= maxWorldX)
+        dx = maxWorldX - x;
+    if (y + dy < 0)
+        dy = -y;
+    else if (y + dy >= maxWorldY)
+        dy = maxWorldY - y;
+    nextWorldRect = MakeFRect(worldRect.top + dy, worldRect.left + dx, worldRect.bottom + dy, worldRect.right + dx);
     currentDeltaX = nextDeltaX;
     currentDeltaY = nextDeltaY;
     nextDeltaX = dx;
@@ -124,8 +126,7 @@ ScrollDelta ViewPort::Scroll(float dx, float dy) {
 ScrollDelta ViewPort::Offset(float dx, float dy, bool moveMainCharacter) {
     if (worldRect.left + dx > maxWorldX) dx = maxWorldX - worldRect.left;
     if (worldRect.top + dy > maxWorldY) dy = maxWorldY - worldRect.top;
-    worldRect = MakeFRect(worldRect.top + dy, worldRect.left + dx, worldRect.bottom + dy,
-                          worldRect.right + dx);
+    worldRect = MakeFRect(worldRect.top + dy, worldRect.left + dx, worldRect.bottom + dy, worldRect.right + dx);
     nextWorldRect = worldRect;
     if (moveMainCharacter && mainCharacterMover) mainCharacterMover(dx, dy);
     return {dx, dy};
@@ -152,16 +153,13 @@ FRECT ViewPort::BBWorldRect() const {
 
 void ViewPort::OffsetVPSBB(float dx, float dy) {
     box = MakeFRect(box.top + dy, box.left + dx, box.bottom + dy, box.right + dx);
-    initialBox = MakeFRect(initialBox.top + dy, initialBox.left + dx, initialBox.bottom + dy,
-                           initialBox.right + dx);
+    initialBox = MakeFRect(initialBox.top + dy, initialBox.left + dx, initialBox.bottom + dy, initialBox.right + dx);
 }
 
 float ViewPort::InflateBBRight(float d) { return Inflate(inflateRight, maxInflateRight, d, box.right, 1.0f); }
 float ViewPort::InflateBBLeft(float d) { return Inflate(inflateLeft, maxInflateLeft, d, box.left, -1.0f); }
 float ViewPort::InflateBBTop(float d) { return Inflate(inflateTop, maxInflateTop, d, box.top, -1.0f); }
-float ViewPort::InflateBBBottom(float d) {
-    return Inflate(inflateBottom, maxInflateBottom, d, box.bottom, 1.0f);
-}
+float ViewPort::InflateBBBottom(float d) { return Inflate(inflateBottom, maxInflateBottom, d, box.bottom, 1.0f); }
 
 void ViewPort::DisplayBB() {
     if (!pBackBuffer) return;

@@ -23,8 +23,14 @@ public:
         const auto u = static_cast<std::uint32_t>(v);
         for (int i = 0; i < 4; ++i) *p_++ = static_cast<std::uint8_t>(u >> (8 * i));
     }
-    void Rect(const QelRect& r) { I32(r.left); I32(r.top); I32(r.right); I32(r.bottom); }
+    void Rect(const QelRect& r) {
+        I32(r.left);
+        I32(r.top);
+        I32(r.right);
+        I32(r.bottom);
+    }
     void U8(std::uint8_t v) { *p_++ = v; }
+
 private:
     std::uint8_t* p_;
 };
@@ -39,19 +45,22 @@ public:
     }
     QelRect Rect() {
         QelRect r;
-        r.left = I32(); r.top = I32(); r.right = I32(); r.bottom = I32();
+        r.left = I32();
+        r.top = I32();
+        r.right = I32();
+        r.bottom = I32();
         return r;
     }
     std::uint8_t U8() { return *p_++; }
+
 private:
     const std::uint8_t* p_;
 };
 
 }  // namespace
 
-void WrappingAlgorithme::SetUp(const QelRect& bitmap, const QelRect& window, bool fixed,
-                               std::int32_t originX, std::int32_t originY,
-                               float viewportX, float viewportY) {
+void WrappingAlgorithme::SetUp(const QelRect& bitmap, const QelRect& window, bool fixed, std::int32_t originX,
+                               std::int32_t originY, float viewportX, float viewportY) {
     fixed_ = fixed;
     setupViewX_ = TruncToInt32(viewportX);
     setupViewY_ = TruncToInt32(viewportY);

@@ -17,8 +17,8 @@ public:
     // bitmap = {0, 0, W, H}, window = {0, 0, w, h}; (originX, originY) is where the
     // window sits on screen (before the viewport is taken off); (viewportX,
     // viewportY) is the level viewport's world position now.
-    void SetUp(const QelRect& bitmap, const QelRect& window, bool fixed,
-               std::int32_t originX, std::int32_t originY, float viewportX, float viewportY);
+    void SetUp(const QelRect& bitmap, const QelRect& window, bool fixed, std::int32_t originX, std::int32_t originY,
+               float viewportX, float viewportY);
 
     // Recomputes the pieces for a wrap offset (x, y); (viewportX, viewportY) is the
     // current viewport world position, used unless the window is fixed.
@@ -39,13 +39,13 @@ private:
     void ComputePieces();
     void Finish();
 
-    QelRect a_{};          // moving rectangle
-    QelRect b_{};          // base rectangle: its size is the wrap period
-    QelRect c_{};          // clip rectangle (the bitmap) in cases 3 and 4
-    QelRect scratch_{};    // last intersection computed
+    QelRect a_{};        // moving rectangle
+    QelRect b_{};        // base rectangle: its size is the wrap period
+    QelRect c_{};        // clip rectangle (the bitmap) in cases 3 and 4
+    QelRect scratch_{};  // last intersection computed
     std::array<QelRect, 4> list1_{};
     std::array<QelRect, 4> list2_{};
-    QelRect e_{};          // moving rectangle at set-up
+    QelRect e_{};  // moving rectangle at set-up
     std::int32_t widthA_ = 0, widthB_ = 0, heightA_ = 0, heightB_ = 0;
     std::int32_t originX_ = 0, originY_ = 0;
     std::int32_t splitX_ = 0, splitY_ = 0;

@@ -89,8 +89,15 @@ constexpr FrameSpec Credits[] = {
     {"credits.bmp", 1, 640, 480, Magenta, 320, 240, 320.0f, 240.0f, true, false},
 };
 
-enum ActorSlot { ProtagonistSlot = 0, ProjectileSlot = 1, GoalSlot = 2, UtilitySlot = 3,
-                 TitleSlot = 4, GradientSlot = 5, CreditsSlot = 6 };
+enum ActorSlot {
+    ProtagonistSlot = 0,
+    ProjectileSlot = 1,
+    GoalSlot = 2,
+    UtilitySlot = 3,
+    TitleSlot = 4,
+    GradientSlot = 5,
+    CreditsSlot = 6
+};
 
 // A table missing an array would send the engine through a null pointer when it
 // walks the slot by its count, so running out of memory here ends the game.

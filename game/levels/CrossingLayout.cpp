@@ -31,20 +31,20 @@ float BlockHeight(float t) { return Whole(60 + 40 * t); }
 
 float Width(const Planned& p) {
     switch (p.kind) {
-    case Crossing::Gap: return GapWidth(p.t);
-    case Crossing::Stones: return float(p.stones) * StoneWidth(p.t) + float(p.stones + 1) * StoneGap(p.t);
-    case Crossing::Bridge: return BridgePit(p.t);
-    case Crossing::Block: return BlockWidth(p.t);
+        case Crossing::Gap: return GapWidth(p.t);
+        case Crossing::Stones: return float(p.stones) * StoneWidth(p.t) + float(p.stones + 1) * StoneGap(p.t);
+        case Crossing::Bridge: return BridgePit(p.t);
+        case Crossing::Block: return BlockWidth(p.t);
     }
     return 0;
 }
 
 int FloorsOf(const Planned& p) {
     switch (p.kind) {
-    case Crossing::Gap: return 2;  // the ground past it and its basin
-    case Crossing::Stones: return 2 + p.stones;
-    case Crossing::Bridge: return 3;
-    case Crossing::Block: return 1;
+        case Crossing::Gap: return 2;  // the ground past it and its basin
+        case Crossing::Stones: return 2 + p.stones;
+        case Crossing::Bridge: return 3;
+        case Crossing::Block: return 1;
     }
     return 0;
 }
@@ -116,31 +116,31 @@ std::vector<SegmentRecord> CrossingLayout(const CrossingShape& s) {
     for (const Planned& p : plan) {
         const float w = Width(p);
         switch (p.kind) {
-        case Crossing::Gap:
-            out.push_back(FloorLine(groundStart, x, g));
-            AddBasin(out, x, x + w, g);
-            break;
-        case Crossing::Stones:
-            out.push_back(FloorLine(groundStart, x, g));
-            for (int i = 0; i < p.stones; ++i) {
-                const float left = x + StoneGap(p.t) + float(i) * (StoneWidth(p.t) + StoneGap(p.t));
-                const float lift = i % 2 == 0 ? 45.0f : 85.0f;
-                out.push_back(FloorLine(left, left + StoneWidth(p.t), g - lift));
+            case Crossing::Gap:
+                out.push_back(FloorLine(groundStart, x, g));
+                AddBasin(out, x, x + w, g);
+                break;
+            case Crossing::Stones:
+                out.push_back(FloorLine(groundStart, x, g));
+                for (int i = 0; i < p.stones; ++i) {
+                    const float left = x + StoneGap(p.t) + float(i) * (StoneWidth(p.t) + StoneGap(p.t));
+                    const float lift = i % 2 == 0 ? 45.0f : 85.0f;
+                    out.push_back(FloorLine(left, left + StoneWidth(p.t), g - lift));
+                }
+                AddBasin(out, x, x + w, g);
+                break;
+            case Crossing::Bridge:
+                out.push_back(FloorLine(groundStart, x, g));
+                out.push_back(FloorLine(x + BridgeInset, x + w - BridgeInset, g - BridgeRise));
+                AddBasin(out, x, x + w, g);
+                break;
+            case Crossing::Block: {
+                const float h = BlockHeight(p.t);
+                out.push_back(WallFacingLeft(x, g - h, g));
+                out.push_back(FloorLine(x, x + w, g - h));
+                out.push_back(WallFacingRight(x + w, g - h, g));
+                break;
             }
-            AddBasin(out, x, x + w, g);
-            break;
-        case Crossing::Bridge:
-            out.push_back(FloorLine(groundStart, x, g));
-            out.push_back(FloorLine(x + BridgeInset, x + w - BridgeInset, g - BridgeRise));
-            AddBasin(out, x, x + w, g);
-            break;
-        case Crossing::Block: {
-            const float h = BlockHeight(p.t);
-            out.push_back(WallFacingLeft(x, g - h, g));
-            out.push_back(FloorLine(x, x + w, g - h));
-            out.push_back(WallFacingRight(x + w, g - h, g));
-            break;
-        }
         }
         if (p.kind != Crossing::Block) {
             firstBreak = std::min(firstBreak, x);

@@ -16,8 +16,8 @@ struct CrossingShape {
     int walls;   // id 1, the two boundary walls included
     int floors;  // id 0
     float groundY;
-    float startX, goalX;           // where the player starts; left side of the goal
-    float rightWallX;              // the right boundary wall
+    float startX, goalX;            // where the player starts; left side of the goal
+    float rightWallX;               // the right boundary wall
     std::vector<Crossing> pattern;  // the crossings in the order they recur
 };
 

@@ -19,9 +19,9 @@ namespace {
 void AddBehaviors(Behavior& behavior, const std::vector<BehaviorRef>& refs) {
     for (const BehaviorRef& b : refs) {
         switch (b.kind) {
-        case BehaviorRef::Function: behavior.AddFunction(b.index, b.active); break;
-        case BehaviorRef::Timer: behavior.AddTimer(b.index, b.active); break;
-        case BehaviorRef::StateMachine: behavior.AddStateMachine(b.index, b.active); break;
+            case BehaviorRef::Function: behavior.AddFunction(b.index, b.active); break;
+            case BehaviorRef::Timer: behavior.AddTimer(b.index, b.active); break;
+            case BehaviorRef::StateMachine: behavior.AddStateMachine(b.index, b.active); break;
         }
     }
 }

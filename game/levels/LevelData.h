@@ -80,8 +80,8 @@ struct LevelRecord {
     float inflateMaximum = 900;
     std::vector<SoundEntry> sounds;
     std::string mapBitmap;
-    std::int32_t mapType = 1;   // 0 master map (the engine's zero rectangle), 1 standard map
-    RectRecord mapRect;         // standard maps only
+    std::int32_t mapType = 1;  // 0 master map (the engine's zero rectangle), 1 standard map
+    RectRecord mapRect;        // standard maps only
     std::uint32_t mapTransparency = 0xDC00FF;
     std::vector<SegmentRecord> segments;
     std::string streamedStart;  // empty: none

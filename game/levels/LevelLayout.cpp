@@ -40,10 +40,10 @@ struct Sizes {
 
     float Width(Obstacle o) const {
         switch (o) {
-        case Obstacle::Pit: return pitWidth;
-        case Obstacle::Chasm: return float(stones) * stoneWidth + float(stones + 1) * stoneGap;
-        case Obstacle::Block: return blockWidth;
-        case Obstacle::Fence: return 0;
+            case Obstacle::Pit: return pitWidth;
+            case Obstacle::Chasm: return float(stones) * stoneWidth + float(stones + 1) * stoneGap;
+            case Obstacle::Block: return blockWidth;
+            case Obstacle::Fence: return 0;
         }
         return 0;
     }
@@ -57,10 +57,14 @@ std::vector<Obstacle> GroundObstacles(int& floors, float room, const Sizes& size
         const bool chasmFits = floors >= sizes.stones + 1 && room >= sizes.Width(Obstacle::Chasm) + RunUp;
         const bool pitFits = floors >= 1 && room >= sizes.pitWidth + RunUp;
         Obstacle next;
-        if (chasmNext && chasmFits) next = Obstacle::Chasm;
-        else if (pitFits) next = Obstacle::Pit;
-        else if (chasmFits) next = Obstacle::Chasm;
-        else break;
+        if (chasmNext && chasmFits)
+            next = Obstacle::Chasm;
+        else if (pitFits)
+            next = Obstacle::Pit;
+        else if (chasmFits)
+            next = Obstacle::Chasm;
+        else
+            break;
         floors -= next == Obstacle::Chasm ? sizes.stones + 1 : 1;
         room -= sizes.Width(next) + RunUp;
         out.push_back(next);
@@ -85,9 +89,8 @@ std::vector<Obstacle> Interleave(const std::vector<Obstacle>& ground, int blocks
     spread(ground.size(), 0, [&](std::size_t i) { return ground[i]; });
     spread(std::size_t(blocks), 1, [](std::size_t) { return Obstacle::Block; });
     spread(std::size_t(fences), 2, [](std::size_t) { return Obstacle::Fence; });
-    std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {
-        return a.at != b.at ? a.at < b.at : a.rank < b.rank;
-    });
+    std::stable_sort(placed.begin(), placed.end(),
+                     [](const Placed& a, const Placed& b) { return a.at != b.at ? a.at < b.at : a.rank < b.rank; });
     std::vector<Obstacle> out;
     for (const Placed& p : placed) out.push_back(p.obstacle);
     return out;
@@ -137,7 +140,8 @@ void SplitGround(std::vector<SegmentRecord>& out, int slabs, float g, float star
     for (int i = 0; i < slabs; ++i) {
         SegmentRecord* longest = nullptr;
         for (SegmentRecord& line : out)
-            if (line.id == 0 && line.y1 == g && line.y2 == g && line.x1 > line.x2 && (!longest || stretch(line) > stretch(*longest)))
+            if (line.id == 0 && line.y1 == g && line.y2 == g && line.x1 > line.x2 &&
+                (!longest || stretch(line) > stretch(*longest)))
                 longest = &line;
         if (!longest || stretch(*longest) < 20) return;
         const float middle = Whole((longest->x1 + std::max(longest->x2, keep)) / 2);
@@ -194,39 +198,39 @@ std::vector<SegmentRecord> RunLayout(const RunShape& s) {
         open.push_back({previousEnd, x});
         const float width = sizes.Width(o);
         switch (o) {
-        case Obstacle::Pit:
-            out.push_back(FloorLine(groundStart, x, g));
-            groundStart = x + width;
-            open.push_back({x, x + width});
-            break;
-        case Obstacle::Chasm:
-            out.push_back(FloorLine(groundStart, x, g));
-            for (int i = 0; i < sizes.stones; ++i) {
-                const float left = x + sizes.stoneGap + float(i) * (sizes.stoneWidth + sizes.stoneGap);
-                const float lift = i % 2 == 0 ? 40.0f : 75.0f;
-                out.push_back(FloorLine(left, left + sizes.stoneWidth, g - lift));
+            case Obstacle::Pit:
+                out.push_back(FloorLine(groundStart, x, g));
+                groundStart = x + width;
+                open.push_back({x, x + width});
+                break;
+            case Obstacle::Chasm:
+                out.push_back(FloorLine(groundStart, x, g));
+                for (int i = 0; i < sizes.stones; ++i) {
+                    const float left = x + sizes.stoneGap + float(i) * (sizes.stoneWidth + sizes.stoneGap);
+                    const float lift = i % 2 == 0 ? 40.0f : 75.0f;
+                    out.push_back(FloorLine(left, left + sizes.stoneWidth, g - lift));
+                }
+                groundStart = x + width;
+                break;
+            case Obstacle::Block:
+                if (sizes.steps == 1) {
+                    out.push_back(WallFacingLeft(x, g - sizes.blockHeight, g));
+                    out.push_back(FloorLine(x, x + width, g - sizes.blockHeight));
+                    out.push_back(WallFacingRight(x + width, g - sizes.blockHeight, g));
+                } else {
+                    AddStairs(out, x, g, sizes);
+                }
+                break;
+            case Obstacle::Fence: {
+                const float top = g - sizes.fenceHeight;
+                out.push_back(WallFacingLeft(x, top, g));
+                if (capsLeft > 0) {
+                    // The same line back up, tagged as a floor, or a cap across it.
+                    out.push_back(s.twinFences ? SegmentRecord{x, g, x, top, 0} : FloorLine(x - 4, x + 4, top));
+                    --capsLeft;
+                }
+                break;
             }
-            groundStart = x + width;
-            break;
-        case Obstacle::Block:
-            if (sizes.steps == 1) {
-                out.push_back(WallFacingLeft(x, g - sizes.blockHeight, g));
-                out.push_back(FloorLine(x, x + width, g - sizes.blockHeight));
-                out.push_back(WallFacingRight(x + width, g - sizes.blockHeight, g));
-            } else {
-                AddStairs(out, x, g, sizes);
-            }
-            break;
-        case Obstacle::Fence: {
-            const float top = g - sizes.fenceHeight;
-            out.push_back(WallFacingLeft(x, top, g));
-            if (capsLeft > 0) {
-                // The same line back up, tagged as a floor, or a cap across it.
-                out.push_back(s.twinFences ? SegmentRecord{x, g, x, top, 0} : FloorLine(x - 4, x + 4, top));
-                --capsLeft;
-            }
-            break;
-        }
         }
         previousEnd = x + width;
         x = Whole(x + width + RunUp + slack);

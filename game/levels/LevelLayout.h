@@ -16,10 +16,10 @@
 namespace nolt {
 
 // Segments of the right facing, whole pixels.
-SegmentRecord FloorLine(float left, float right, float y);      // faces up
-SegmentRecord CeilingLine(float left, float right, float y);    // faces down
-SegmentRecord WallFacingLeft(float x, float top, float bottom);  // stops a player moving right
-SegmentRecord WallFacingRight(float x, float top, float bottom); // stops a player moving left
+SegmentRecord FloorLine(float left, float right, float y);        // faces up
+SegmentRecord CeilingLine(float left, float right, float y);      // faces down
+SegmentRecord WallFacingLeft(float x, float top, float bottom);   // stops a player moving right
+SegmentRecord WallFacingRight(float x, float top, float bottom);  // stops a player moving left
 SegmentRecord Reversed(const SegmentRecord& line);
 
 struct RunShape {
@@ -27,14 +27,14 @@ struct RunShape {
     int walls;   // id 1, the boundary walls included
     int floors;  // id 0
     float groundY;
-    float difficulty = 0;    // 0 the first level of the game .. 1 the last
-    unsigned variant = 0;    // turns the order of the obstacles, so neighbours differ
-    bool leftWall = true;    // false: the level brings its own left boundary
-    float rightWallX = 0;    // 0: three pixels inside the world's right edge
-    float startX = 57;       // where the player lands
-    float goalX = 0;         // left side of the goal; 0: near the right edge
-    int stairs = 0;          // steps up each side of a block; 0 or 1: plain blocks
-    bool twinFences = false; // a fence's floor is its own line added back up (id 0), not a cap
+    float difficulty = 0;     // 0 the first level of the game .. 1 the last
+    unsigned variant = 0;     // turns the order of the obstacles, so neighbours differ
+    bool leftWall = true;     // false: the level brings its own left boundary
+    float rightWallX = 0;     // 0: three pixels inside the world's right edge
+    float startX = 57;        // where the player lands
+    float goalX = 0;          // left side of the goal; 0: near the right edge
+    int stairs = 0;           // steps up each side of a block; 0 or 1: plain blocks
+    bool twinFences = false;  // a fence's floor is its own line added back up (id 0), not a cap
 };
 
 // The two boundary walls, then blocks (two walls, a top), fences (one wall)

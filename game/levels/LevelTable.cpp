@@ -21,7 +21,9 @@ constexpr std::uint32_t White = 0xFFFFFF;
 // The goal bitmap stands 72 pixels above the floor under it; the player 34.
 constexpr float GoalFloor = 72;
 constexpr float PlayerFloor = 34;
-const char* const FolieImposee = "Folie impos\xE9" "e.wav";
+const char* const FolieImposee =
+    "Folie impos\xE9"
+    "e.wav";
 
 SoundEntry Music(const char* name, const char* file) { return {SoundEntry::Music, name, file}; }
 std::vector<SoundEntry> Effects() {
@@ -114,9 +116,9 @@ void Slant(LevelRecord& r, const Tilt& tilt) {
     const SegmentRecord* goalFloor = FloorBelow(r.segments, goal.startX + 35, goal.startY + 60);
     std::vector<SegmentRecord*> candidates;
     for (SegmentRecord& line : r.segments) {
-        const bool candidate = id == 1 ? line.x1 == line.x2 && std::abs(line.y2 - line.y1) < 150
-                                       : line.y1 == line.y2 && line.x1 != line.x2 && &line != startFloor &&
-                                             &line != goalFloor;
+        const bool candidate =
+            id == 1 ? line.x1 == line.x2 && std::abs(line.y2 - line.y1) < 150
+                    : line.y1 == line.y2 && line.x1 != line.x2 && &line != startFloor && &line != goalFloor;
         if (line.id == id && candidate) candidates.push_back(&line);
     }
     const float middle = float(r.worldWidth) / 2;
@@ -218,7 +220,7 @@ LevelRecord Menu() {
     r.sounds.push_back(Music("mus", "Enter.wav"));
     r.streamedStart = "enter";
     r.standardEffects = false;
-    const std::pair<const char*, float> figures[] = {{"reveal", 342}, {"eveal", 159}, {"reveal", 104}, {"reveal", 133},
+    const std::pair<const char*, float> figures[] = {{"reveal", 342}, {"eveal", 159},  {"reveal", 104}, {"reveal", 133},
                                                      {"reveal", 183}, {"reveal", 295}, {"veal", 380}};
     for (auto [name, y] : figures) r.sprites.push_back(Reveal(name, y));
 
@@ -243,8 +245,8 @@ LevelRecord Menu() {
 }
 
 LevelRecord Level1() {
-    const Playfield field{.name = "Level_1", .width = 640, .bitmap = "noltlvl1dash1.bmp", .sprites = 4,
-                          .goal = {552, 322}};
+    const Playfield field{
+        .name = "Level_1", .width = 640, .bitmap = "noltlvl1dash1.bmp", .sprites = 4, .goal = {552, 322}};
     LevelRecord r = Playing(field, "Hall of Mirrors.wav",
                             {{632, 394, 359, 394, 0},
                              {359, 394, 359, 267, 1},
@@ -263,8 +265,8 @@ LevelRecord Level1() {
 
 LevelRecord Level2() {
     // Its fence is added back up as a floor, so a player can stand on it.
-    const Playfield field{.name = "Level_2", .width = 640, .bitmap = "noltlvl1dash2.bmp", .sprites = 4,
-                          .goal = {552, 322}};
+    const Playfield field{
+        .name = "Level_2", .width = 640, .bitmap = "noltlvl1dash2.bmp", .sprites = 4, .goal = {552, 322}};
     RunShape shape{640, 3, 3, field.goal.y + GoalFloor};
     shape.goalX = field.goal.x;
     shape.twinFences = true;
@@ -275,9 +277,7 @@ LevelRecord Level2() {
 }
 
 // The first world: levels 3 to 9 run on the same music.
-LevelRecord FirstWorld(const Playfield& p, const Obstacles& o) {
-    return Playing(p, "Hall of Mirrors.wav", Run(p, o));
-}
+LevelRecord FirstWorld(const Playfield& p, const Obstacles& o) { return Playing(p, "Hall of Mirrors.wav", Run(p, o)); }
 
 LevelRecord Level7() {
     LevelRecord r = FirstWorld({.name = "Level_7", .width = 1100, .bitmap = "noltlvl1dash7.bmp", .goal = {1028, 272}},
@@ -374,30 +374,42 @@ LevelRecord Level20() {
 // A descent that first climbs: the start stands in a narrow shaft walled off
 // from the goal by a pillar; shelves lead up the shaft and over the pillar.
 LevelRecord Level25() {
-    const Tower tower{.name = "Level_25", .height = 680, .box = {0, 230, 95, 112}, .viewStartY = 200,
-                      .bitmap = "noltlvl3dash5.bmp", .goal = {173, 569}, .player = {22, 498}, .camera = {18, 472}};
+    const Tower tower{.name = "Level_25",
+                      .height = 680,
+                      .box = {0, 230, 95, 112},
+                      .viewStartY = 200,
+                      .bitmap = "noltlvl3dash5.bmp",
+                      .goal = {173, 569},
+                      .player = {22, 498},
+                      .camera = {18, 472}};
     return Climb(tower, {
-        WallFacingRight(0, 0, 671),
-        WallFacingLeft(639, 0, 671),
-        FloorLine(0, 640, 641),
-        FloorLine(0, 105, 532),
-        FloorLine(35, 105, 467),
-        FloorLine(0, 70, 402),
-        FloorLine(35, 105, 337),
-        FloorLine(0, 70, 272),
-        WallFacingLeft(110, 300, 641),
-        FloorLine(110, 150, 300),
-        WallFacingRight(150, 300, 641),
-        FloorLine(330, 430, 571),
-        {560, 506, 470, 507, 0},
-        WallFacingRight(430, 571, 591),
-    });
+                            WallFacingRight(0, 0, 671),
+                            WallFacingLeft(639, 0, 671),
+                            FloorLine(0, 640, 641),
+                            FloorLine(0, 105, 532),
+                            FloorLine(35, 105, 467),
+                            FloorLine(0, 70, 402),
+                            FloorLine(35, 105, 337),
+                            FloorLine(0, 70, 272),
+                            WallFacingLeft(110, 300, 641),
+                            FloorLine(110, 150, 300),
+                            WallFacingRight(150, 300, 641),
+                            FloorLine(330, 430, 571),
+                            {560, 506, 470, 507, 0},
+                            WallFacingRight(430, 571, 591),
+                        });
 }
 
 // Rows of stones crossed at one height, joined by steps straight up.
 LevelRecord Level26() {
-    const Tower tower{.name = "Level_26", .height = 780, .box = {0, 233, 95, 109}, .viewStartY = 300,
-                      .bitmap = "noltlvl3dash6.bmp", .goal = {271, 84}, .player = {43, 601}, .camera = {26, 569}};
+    const Tower tower{.name = "Level_26",
+                      .height = 780,
+                      .box = {0, 233, 95, 109},
+                      .viewStartY = 300,
+                      .bitmap = "noltlvl3dash6.bmp",
+                      .goal = {271, 84},
+                      .player = {43, 601},
+                      .camera = {26, 569}};
     LevelRecord r = PathTower(tower, {.walls = 6, .floors = 12}, {.moves = "RrrUllUrrUL", .stepWidth = 70});
     // Its two side walls reach below the world.
     r.segments[0].y1 = 939;
@@ -413,8 +425,7 @@ LevelRecord Level30() {
 
 LevelRecord Level31() {
     LevelRecord r = Playing({.name = "Level_31", .width = 5000, .bitmap = "noltlvl4dash1to6.bmp", .goal = {4904, 299}},
-                            "Lost.wav",
-                            {{0, 479, 0, 0, 1}, {5003, 0, 5003, 401, 1}, {5003, 375, 0, 375, 0}});
+                            "Lost.wav", {{0, 479, 0, 0, 1}, {5003, 0, 5003, 401, 1}, {5003, 375, 0, 375, 0}});
     r.mapRect = {0, 0, 2000, 480};
     r.levelBehaviors = {T(TimerNo::CopyGradient)};
     SpriteRecord& protag = *Find(r.sprites, "protag");
@@ -509,20 +520,62 @@ std::array<LevelRecord, LevelCount> MakeLevels() {
     // joined by steps up, a zigzag into a staircase, stairs up a column and
     // back, and a column that turns into a staircase.
     const Box third1{3, 230, 95, 112}, third2{0, 230, 95, 112}, third3{0, 233, 95, 109};
-    const Tower level21{.name = "Level_21", .height = 580, .box = third1, .viewStartY = 100,
-                        .bitmap = "noltlvl3dash1.bmp", .goal = {524, 1}, .player = {26, 395}, .camera = {18, 378}};
-    const Tower level22{.name = "Level_22", .height = 580, .box = third1, .viewStartY = 100,
-                        .bitmap = "noltlvl3dash2.bmp", .goal = {49, 1}, .player = {26, 395}, .camera = {18, 378}};
-    const Tower level23{.name = "Level_23", .height = 680, .box = third2, .viewStartY = 200,
-                        .bitmap = "noltlvl3dash3.bmp", .goal = {229, 38}, .player = {22, 498}, .camera = {18, 472}};
-    const Tower level24{.name = "Level_24", .height = 680, .box = {0, 33, 95, 409}, .viewStartY = 103,
-                        .bitmap = "noltlvl3dash4.bmp", .goal = {559, 25}, .player = {77, 502}, .camera = {18, 371}};
-    const Tower level27{.name = "Level_27", .height = 780, .box = third3, .viewStartY = 300,
-                        .bitmap = "noltlvl3dash7.bmp", .goal = {571, 26}, .player = {43, 601}, .camera = {26, 569}};
-    const Tower level28{.name = "Level_28", .height = 780, .box = third3, .viewStartY = 300,
-                        .bitmap = "noltlvl3dash8.bmp", .goal = {9, 54}, .player = {43, 601}, .camera = {26, 569}};
-    const Tower level29{.name = "Level_29", .height = 900, .box = {0, 239, 95, 103}, .viewStartY = 420,
-                        .bitmap = "noltlvl3dash9.bmp", .goal = {478, 68}, .player = {52, 720}, .camera = {17, 697}};
+    const Tower level21{.name = "Level_21",
+                        .height = 580,
+                        .box = third1,
+                        .viewStartY = 100,
+                        .bitmap = "noltlvl3dash1.bmp",
+                        .goal = {524, 1},
+                        .player = {26, 395},
+                        .camera = {18, 378}};
+    const Tower level22{.name = "Level_22",
+                        .height = 580,
+                        .box = third1,
+                        .viewStartY = 100,
+                        .bitmap = "noltlvl3dash2.bmp",
+                        .goal = {49, 1},
+                        .player = {26, 395},
+                        .camera = {18, 378}};
+    const Tower level23{.name = "Level_23",
+                        .height = 680,
+                        .box = third2,
+                        .viewStartY = 200,
+                        .bitmap = "noltlvl3dash3.bmp",
+                        .goal = {229, 38},
+                        .player = {22, 498},
+                        .camera = {18, 472}};
+    const Tower level24{.name = "Level_24",
+                        .height = 680,
+                        .box = {0, 33, 95, 409},
+                        .viewStartY = 103,
+                        .bitmap = "noltlvl3dash4.bmp",
+                        .goal = {559, 25},
+                        .player = {77, 502},
+                        .camera = {18, 371}};
+    const Tower level27{.name = "Level_27",
+                        .height = 780,
+                        .box = third3,
+                        .viewStartY = 300,
+                        .bitmap = "noltlvl3dash7.bmp",
+                        .goal = {571, 26},
+                        .player = {43, 601},
+                        .camera = {26, 569}};
+    const Tower level28{.name = "Level_28",
+                        .height = 780,
+                        .box = third3,
+                        .viewStartY = 300,
+                        .bitmap = "noltlvl3dash8.bmp",
+                        .goal = {9, 54},
+                        .player = {43, 601},
+                        .camera = {26, 569}};
+    const Tower level29{.name = "Level_29",
+                        .height = 900,
+                        .box = {0, 239, 95, 103},
+                        .viewStartY = 420,
+                        .bitmap = "noltlvl3dash9.bmp",
+                        .goal = {478, 68},
+                        .player = {52, 720},
+                        .camera = {17, 697}};
     return {
         Menu(),
         Level1(),
@@ -552,10 +605,10 @@ std::array<LevelRecord, LevelCount> MakeLevels() {
                        {.walls = 3, .floors = 8, .difficulty = 0.5f, .variant = 5}, Clearing::Columns),
         SecondWorldRun({.name = "Level_16", .width = 1100, .bitmap = "noltlvl2dash6.bmp", .goal = {990, 322}},
                        {.walls = 4, .floors = 9, .difficulty = 0.5f, .variant = 6}, Clearing::None),
-        WithSlant(SecondWorldRun({.name = "Level_17", .width = 1500, .bitmap = "noltlvl2dash7.bmp",
-                                  .goal = {1406, 319}},
-                                 {.walls = 4, .floors = 12, .difficulty = 0.55f, .variant = 7}, Clearing::None),
-                  {.id = WallId, .pixels = 1}),
+        WithSlant(
+            SecondWorldRun({.name = "Level_17", .width = 1500, .bitmap = "noltlvl2dash7.bmp", .goal = {1406, 319}},
+                           {.walls = 4, .floors = 12, .difficulty = 0.55f, .variant = 7}, Clearing::None),
+            {.id = WallId, .pixels = 1}),
         SecondWorldRun({.name = "Level_18", .width = 1100, .bitmap = "noltlvl2dash8.bmp", .goal = {1026, 319}},
                        {.walls = 2, .floors = 10, .difficulty = 0.6f, .variant = 8}, Clearing::None),
         Level19(),
@@ -576,18 +629,16 @@ std::array<LevelRecord, LevelCount> MakeLevels() {
         Level30(),
         Interlude("Dies_Tenebrosa_Sicut_Nox", "worldFourEnterance.bmp"),
         Level31(),
-        WithSlant(FourthWorldWithLip({.name = "Level_32", .width = 7000, .bitmap = "noltlvl4dash7.bmp",
-                                      .goal = {6923, 267}},
-                                     {.walls = 4, .floors = 31, .pattern = {Gap, Stones, Block, Bridge}}),
-                  {.id = FloorId, .pixels = 1}),
+        WithSlant(
+            FourthWorldWithLip({.name = "Level_32", .width = 7000, .bitmap = "noltlvl4dash7.bmp", .goal = {6923, 267}},
+                               {.walls = 4, .floors = 31, .pattern = {Gap, Stones, Block, Bridge}}),
+            {.id = FloorId, .pixels = 1}),
         WithSlant(FourthWorld({.name = "Level_33", .width = 7000, .bitmap = "noltlvl4dash8.bmp", .goal = {6924, 267}},
                               {.walls = 4, .floors = 38, .pattern = {Stones, Bridge, Block, Gap, Gap}}),
                   {.id = FloorId, .pixels = 2}),
-        WithSlant(WithSlant(FourthWorldWithLip({.name = "Level_34", .width = 6400, .bitmap = "noltlvl4dash9.bmp",
-                                                .goal = {6314, 266}},
-                                               {.walls = 12,
-                                                .floors = 60,
-                                                .pattern = {Block, Gap, Block, Stones, Bridge}}),
+        WithSlant(WithSlant(FourthWorldWithLip(
+                                {.name = "Level_34", .width = 6400, .bitmap = "noltlvl4dash9.bmp", .goal = {6314, 266}},
+                                {.walls = 12, .floors = 60, .pattern = {Block, Gap, Block, Stones, Bridge}}),
                             {.id = WallId, .pixels = 1}),
                   {.id = FloorId, .pixels = 2}),
         Level40(),

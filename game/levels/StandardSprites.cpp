@@ -10,8 +10,7 @@ BehaviorRef T(std::uint32_t i) { return {BehaviorRef::Timer, i}; }
 BehaviorRef SM(std::uint32_t i) { return {BehaviorRef::StateMachine, i}; }
 
 // A parked template of actor 3 moving along its direction.
-SpriteRecord ClearTemplate(const char* name, int animation, unsigned z, float dx, float speed,
-                           BehaviorRef behavior) {
+SpriteRecord ClearTemplate(const char* name, int animation, unsigned z, float dx, float speed, BehaviorRef behavior) {
     SpriteRecord s;
     s.name = name;
     s.unused = true;
@@ -66,9 +65,7 @@ SpriteRecord Goal(float x, float y) {
     return s;
 }
 
-SpriteRecord MasterClear() {
-    return ClearTemplate("masterClear", 0, 0, 1, 5, T(TimerNo::clearDelete));
-}
+SpriteRecord MasterClear() { return ClearTemplate("masterClear", 0, 0, 1, 5, T(TimerNo::clearDelete)); }
 
 SpriteRecord MainChar() {
     SpriteRecord s;

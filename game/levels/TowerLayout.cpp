@@ -15,11 +15,11 @@ constexpr float GoalWidth = 70, PlayerWidth = 32;
 // Strides across per move: a leap at one height goes twice as far as a step up.
 int Across(char move) {
     switch (move) {
-    case 'R': return 1;
-    case 'r': return 2;
-    case 'L': return -1;
-    case 'l': return -2;
-    default: return 0;
+        case 'R': return 1;
+        case 'r': return 2;
+        case 'L': return -1;
+        case 'l': return -2;
+        default: return 0;
     }
 }
 
@@ -61,8 +61,10 @@ void Cut(std::vector<SegmentRecord>& out, std::size_t wall, int pieces) {
         SegmentRecord piece = whole;
         piece.y1 = i == 0 ? whole.y1 : Whole(whole.y1 + step * float(i));
         piece.y2 = i + 1 == pieces ? whole.y2 : Whole(whole.y1 + step * float(i + 1));
-        if (i == lowest) out[wall] = piece;
-        else out.push_back(piece);
+        if (i == lowest)
+            out[wall] = piece;
+        else
+            out.push_back(piece);
     }
 }
 

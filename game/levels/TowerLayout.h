@@ -13,10 +13,10 @@
 namespace nolt {
 
 struct StepPath {
-    const char* moves;     // one letter per jump; the last lands on the goal's floor
+    const char* moves;  // one letter per jump; the last lands on the goal's floor
     float stepWidth = 80;
-    float stride = 0;      // across per 'R' or 'L'; 0: what brings the path from the start to the goal
-    float stagger = 0;     // 'U' steps sit this far left and right of their column by turns
+    float stride = 0;   // across per 'R' or 'L'; 0: what brings the path from the start to the goal
+    float stagger = 0;  // 'U' steps sit this far left and right of their column by turns
 };
 
 // The two side walls first (left, right), then the floors; walls the shape

@@ -9,10 +9,10 @@ class GameNode;
 class Sprite;
 
 // --- game-wide values (carried in every save file, in this order) ---
-extern float gravity;               // 0.5: added each frame to an airborne player's vertical velocity
-extern bool facingRight;            // true: the way the player last chose
-extern bool soundMuted;             // false: the M key toggles it
-extern std::int32_t playerColour;   // 0: the player's animation after its last shot
+extern float gravity;              // 0.5: added each frame to an airborne player's vertical velocity
+extern bool facingRight;           // true: the way the player last chose
+extern bool soundMuted;            // false: the M key toggles it
+extern std::int32_t playerColour;  // 0: the player's animation after its last shot
 
 // --- the hooks stored into the engine before QelMain ---
 void SetDataPath();
@@ -33,17 +33,41 @@ enum : unsigned int { PlyrOnWhatSM = 0, SpriteCopySM = 1 };
 }
 namespace FunctionNo {  // FArray
 enum : unsigned int {
-    leftright = 0, goalLogic = 1, gradientGoalLogic = 2, title = 3, clearDelete = 4,
-    ResetDeath = 5, ViewPortChara = 6, projectileDelete = 7, ClearGeneration = 8,
-    ClearGenerationW = 9, FinishGame = 10, FinishWorld = 11, triangle = 12, altF4 = 13,
-    titlescreen = 14, deciderLogic = 15, Reset = 16, CopyGradient = 17, CopyReveal = 18,
-    clearWorld3 = 19, FinaleBehavior = 20, creditsBehavoir = 21
+    leftright = 0,
+    goalLogic = 1,
+    gradientGoalLogic = 2,
+    title = 3,
+    clearDelete = 4,
+    ResetDeath = 5,
+    ViewPortChara = 6,
+    projectileDelete = 7,
+    ClearGeneration = 8,
+    ClearGenerationW = 9,
+    FinishGame = 10,
+    FinishWorld = 11,
+    triangle = 12,
+    altF4 = 13,
+    titlescreen = 14,
+    deciderLogic = 15,
+    Reset = 16,
+    CopyGradient = 17,
+    CopyReveal = 18,
+    clearWorld3 = 19,
+    FinaleBehavior = 20,
+    creditsBehavoir = 21
 };
 }
 namespace TimerNo {  // TMArray
 enum : unsigned int {
-    clearDelete = 0, projectileDelete = 1, ClearGeneration = 2, ClearGenerationW = 3,
-    FinishGame = 4, FinishWorld = 5, CopyGradient = 6, CopyReveal = 7, clearWorld3 = 8,
+    clearDelete = 0,
+    projectileDelete = 1,
+    ClearGeneration = 2,
+    ClearGenerationW = 3,
+    FinishGame = 4,
+    FinishWorld = 5,
+    CopyGradient = 6,
+    CopyReveal = 7,
+    clearWorld3 = 8,
     creditsBehavoir = 9
 };
 }

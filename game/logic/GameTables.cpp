@@ -22,41 +22,57 @@ void* Address(F* f) {
 
 // State actions and edge conditions, by their number in SMFArray.
 void* const stateFunctions[] = {
-    Address(FallenOffPlat),                          // 0
-    Address(platform),                               // 1
-    Address(JumpFromFalling),                        // 2
-    Address(JumpFromPlatform),                       // 3
-    Address(Ini),                                    // 4
-    Address(PlyrOnWhatSM_S1_To_S2_Condition),        // 5
-    Address(PlyrOnWhatSM_S1_To_S3_Condition),        // 6
-    Address(PlyrOnWhatSM_S3_To_S2_Condition),        // 7
-    Address(PlyrOnWhatSM_S4_To_S2_Condition),        // 8
-    Address(PlyrOnWhatSM_S2_To_S4_Condition),        // 9
-    Address(PlyrOnWhatSM_S5_To_S2_Condition),        // 10
-    Address(PlyrOnWhatSM_S5_To_S3_Condition),        // 11
-    Address(PlyrOnWhatSM_S2_To_S1b_Condition),       // 12
-    Address(SpriteCopySM_S5_Action),                 // 13
-    Address(SpriteCopySM_S8_Action),                 // 14
-    Address(SpriteCopySM_S3_To_S1_Condition),        // 15
-    Address(SpriteCopySM_S1_To_S3_Condition),        // 16
-    Address(SpriteCopySM_S5_To_S1_Condition),        // 17
-    Address(SpriteCopySM_S7_To_S1_Condition),        // 18
-    Address(SpriteCopySM_S1_To_S5_Condition),        // 19
-    Address(SpriteCopySM_S5_To_S3_Condition),        // 20
-    Address(SpriteCopySM_S3_To_S5_Condition),        // 21
-    Address(SpriteCopySM_S1_To_S7_Condition),        // 22
-    Address(SpriteCopySM_S7_To_S8_Condition),        // 23
-    Address(SpriteCopySM_S8_To_S7_Condition),        // 24
+    Address(FallenOffPlat),                     // 0
+    Address(platform),                          // 1
+    Address(JumpFromFalling),                   // 2
+    Address(JumpFromPlatform),                  // 3
+    Address(Ini),                               // 4
+    Address(PlyrOnWhatSM_S1_To_S2_Condition),   // 5
+    Address(PlyrOnWhatSM_S1_To_S3_Condition),   // 6
+    Address(PlyrOnWhatSM_S3_To_S2_Condition),   // 7
+    Address(PlyrOnWhatSM_S4_To_S2_Condition),   // 8
+    Address(PlyrOnWhatSM_S2_To_S4_Condition),   // 9
+    Address(PlyrOnWhatSM_S5_To_S2_Condition),   // 10
+    Address(PlyrOnWhatSM_S5_To_S3_Condition),   // 11
+    Address(PlyrOnWhatSM_S2_To_S1b_Condition),  // 12
+    Address(SpriteCopySM_S5_Action),            // 13
+    Address(SpriteCopySM_S8_Action),            // 14
+    Address(SpriteCopySM_S3_To_S1_Condition),   // 15
+    Address(SpriteCopySM_S1_To_S3_Condition),   // 16
+    Address(SpriteCopySM_S5_To_S1_Condition),   // 17
+    Address(SpriteCopySM_S7_To_S1_Condition),   // 18
+    Address(SpriteCopySM_S1_To_S5_Condition),   // 19
+    Address(SpriteCopySM_S5_To_S3_Condition),   // 20
+    Address(SpriteCopySM_S3_To_S5_Condition),   // 21
+    Address(SpriteCopySM_S1_To_S7_Condition),   // 22
+    Address(SpriteCopySM_S7_To_S8_Condition),   // 23
+    Address(SpriteCopySM_S8_To_S7_Condition),   // 24
 };
 
 // Behaviour functions, by their number in FArray.
 void* const behaviourFunctions[] = {
-    Address(leftright),        Address(goalLogic),        Address(gradientGoalLogic), Address(title),
-    Address(clearDelete),      Address(ResetDeath),       Address(ViewPortChara),     Address(projectileDelete),
-    Address(ClearGeneration),  Address(ClearGenerationW), Address(FinishGame),        Address(FinishWorld),
-    Address(triangle),         Address(altF4),            Address(titlescreen),       Address(deciderLogic),
-    Address(Reset),            Address(CopyGradient),     Address(CopyReveal),        Address(clearWorld3),
-    Address(FinaleBehavior),   Address(creditsBehavoir),
+    Address(leftright),
+    Address(goalLogic),
+    Address(gradientGoalLogic),
+    Address(title),
+    Address(clearDelete),
+    Address(ResetDeath),
+    Address(ViewPortChara),
+    Address(projectileDelete),
+    Address(ClearGeneration),
+    Address(ClearGenerationW),
+    Address(FinishGame),
+    Address(FinishWorld),
+    Address(triangle),
+    Address(altF4),
+    Address(titlescreen),
+    Address(deciderLogic),
+    Address(Reset),
+    Address(CopyGradient),
+    Address(CopyReveal),
+    Address(clearWorld3),
+    Address(FinaleBehavior),
+    Address(creditsBehavoir),
 };
 
 constexpr unsigned int StateFunctionCount = sizeof stateFunctions / sizeof stateFunctions[0];
@@ -114,11 +130,11 @@ StateMachine BuildMachine(std::initializer_list<StateTemplate> states, int start
 StateMachine PlyrOnWhatSM() {
     return BuildMachine(
         {
-            {0, {{1, 5}, {2, 6}}},   // S1 FallenOffPlat
-            {1, {{3, 9}, {0, 12}}},  // S2 platform
-            {2, {{1, 7}}},           // S3 JumpFromFalling
-            {3, {{1, 8}}},           // S4 JumpFromPlatform
-            {4, {{1, 10}, {2, 11}}}, // S5 Ini
+            {0, {{1, 5}, {2, 6}}},    // S1 FallenOffPlat
+            {1, {{3, 9}, {0, 12}}},   // S2 platform
+            {2, {{1, 7}}},            // S3 JumpFromFalling
+            {3, {{1, 8}}},            // S4 JumpFromPlatform
+            {4, {{1, 10}, {2, 11}}},  // S5 Ini
         },
         4);
 }
@@ -161,8 +177,8 @@ void BuildLogic() {
     TMArray = NewTimers(TimerCount);
     for (unsigned int i = 0; i < TimerCount; ++i) {
         const TimerTemplate& t = timers[i];
-        TMArray[i] = Timer(reinterpret_cast<BehaviorFunction>(GetTimerFunction(t.function)), t.delay, t.unit, true,
-                           t.mode);
+        TMArray[i] =
+            Timer(reinterpret_cast<BehaviorFunction>(GetTimerFunction(t.function)), t.delay, t.unit, true, t.mode);
     }
     maxTMIndex = TimerCount - 1;
 

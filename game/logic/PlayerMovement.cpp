@@ -25,7 +25,8 @@ constexpr int FeetId = 1;
 PlayerLD* DataOf(Sprite* s) {
     auto* data = dynamic_cast<PlayerLD*>(s->LocalData());
     if (data == nullptr)
-        UserError::Report("PlyrOnWhatSM", "The sprite %s has no player local data.", static_cast<const char*>(s->Name()));
+        UserError::Report("PlyrOnWhatSM", "The sprite %s has no player local data.",
+                          static_cast<const char*>(s->Name()));
     return data;
 }
 
@@ -75,7 +76,8 @@ void Airborne(const char* stateName, bool savesOnEntering, int entering, void* o
 
 // A step is open when no wall is that close, or when no "platform" sprite is.
 bool StepOpen(Sprite* s, unsigned int direction) {
-    return !WallAt(s, direction, 2) || SpritePTR("protag")->LookAheadCollisionWithSprite(direction, 2, "platform") == nullptr;
+    return !WallAt(s, direction, 2) ||
+           SpritePTR("protag")->LookAheadCollisionWithSprite(direction, 2, "platform") == nullptr;
 }
 
 bool LandedCondition(const char* edge, void* owner) {

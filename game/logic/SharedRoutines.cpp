@@ -121,8 +121,8 @@ void JumpSFX() {
 void AddSFX(GameNode* level) {
     report::Routine("AddSFX");
     static const char* const effects[8][2] = {
-        {"JumpOne", "Jump1.wav"},   {"JumpTwo", "Jump2.wav"},   {"JumpThree", "Jump3.wav"},
-        {"JumpFour", "Jump4.wav"},  {"ShootOne", "Shoot1.wav"}, {"ShootTwo", "Shoot2.wav"},
+        {"JumpOne", "Jump1.wav"},     {"JumpTwo", "Jump2.wav"},    {"JumpThree", "Jump3.wav"},
+        {"JumpFour", "Jump4.wav"},    {"ShootOne", "Shoot1.wav"},  {"ShootTwo", "Shoot2.wav"},
         {"ShootThree", "Shoot3.wav"}, {"ShootFour", "Shoot4.wav"},
     };
     for (const auto& effect : effects) sound::AddSFX(*level, effect[0], effect[1], false, 100);

@@ -344,8 +344,8 @@ void WriteBmp(const std::string& path, std::uint32_t headerSize, std::uint16_t b
     put32(14 + 32, colours);
     for (std::size_t i = 0; i < tableEntries; ++i) {
         b[54 + 4 * i] = std::uint8_t(i + 1);  // blue
-        b[54 + 4 * i + 1] = 0x80;              // green
-        b[54 + 4 * i + 2] = 0xF0;              // red
+        b[54 + 4 * i + 1] = 0x80;             // green
+        b[54 + 4 * i + 2] = 0xF0;             // red
     }
     std::FILE* f = std::fopen(path.c_str(), "wb");
     std::fwrite(b.data(), 1, b.size(), f);
@@ -368,12 +368,9 @@ TEST(DisplayPalette, BitmapColourTableFillsTheMiddleAndTheSystemColoursTheEnds) 
         int filled;  // entries from 10 on taken from the table
     };
     const Case cases[] = {
-        {"sixteen.bmp", 40, 4, 0, 16, true, 16},
-        {"used.bmp", 40, 8, 3, 3, true, 3},
-        {"core.bmp", 12, 8, 0, 256, true, 0},
-        {"truecolour.bmp", 40, 24, 0, 0, true, 0},
-        {"short.bmp", 40, 4, 0, 5, false, 0},
-        {"missing.bmp", 0, 0, 0, 0, false, 0},
+        {"sixteen.bmp", 40, 4, 0, 16, true, 16}, {"used.bmp", 40, 8, 3, 3, true, 3},
+        {"core.bmp", 12, 8, 0, 256, true, 0},    {"truecolour.bmp", 40, 24, 0, 0, true, 0},
+        {"short.bmp", 40, 4, 0, 5, false, 0},    {"missing.bmp", 0, 0, 0, 0, false, 0},
     };
     for (const Case& c : cases) {
         if (c.headerSize != 0) WriteBmp(folder + c.name, c.headerSize, c.bitCount, c.colours, c.tableEntries);

@@ -63,19 +63,33 @@ TEST_F(OpenCloseTest, EachKindCoversWhatItsGeometryGives) {
         std::vector<Probe> probes;
     };
     const Case cases[] = {
-        {"LeftRightOpen", [](OpenClose& w) { w.LeftRightOpen(kWhite, 4); }, 1,
+        {"LeftRightOpen",
+         [](OpenClose& w) { w.LeftRightOpen(kWhite, 4); },
+         1,
          {{14, 5, true}, {15, 5, false}, {24, 29, false}, {25, 29, true}}},
-        {"TopBottomClose", [](OpenClose& w) { w.TopBottomClose(kWhite, 4, 0); }, 2,
+        {"TopBottomClose",
+         [](OpenClose& w) { w.TopBottomClose(kWhite, 4, 0); },
+         2,
          {{0, 6, true}, {39, 7, false}, {0, 22, false}, {5, 23, true}}},
-        {"TopBottomOpen", [](OpenClose& w) { w.TopBottomOpen(kWhite, 4); }, 1,
+        {"TopBottomOpen",
+         [](OpenClose& w) { w.TopBottomOpen(kWhite, 4); },
+         1,
          {{0, 10, true}, {0, 11, false}, {0, 17, false}, {0, 18, true}}},
-        {"RectClose", [](OpenClose& w) { w.RectClose(kWhite, 4, 0); }, 2,
+        {"RectClose",
+         [](OpenClose& w) { w.RectClose(kWhite, 4, 0); },
+         2,
          {{9, 7, true}, {10, 7, false}, {29, 21, false}, {30, 21, true}, {29, 22, true}}},
-        {"RectOpen", [](OpenClose& w) { w.RectOpen(kWhite, 4); }, 1,
+        {"RectOpen",
+         [](OpenClose& w) { w.RectOpen(kWhite, 4); },
+         1,
          {{14, 15, true}, {15, 11, false}, {24, 17, false}, {25, 17, true}, {20, 18, true}}},
-        {"CircleOpen", [](OpenClose& w) { w.CircleOpen(kWhite, 4); }, 2,
+        {"CircleOpen",
+         [](OpenClose& w) { w.CircleOpen(kWhite, 4); },
+         2,
          {{20, 15, false}, {0, 0, true}, {39, 29, true}, {20, 3, false}}},
-        {"CircleClose", [](OpenClose& w) { w.CircleClose(kWhite, 4, 0); }, 1,
+        {"CircleClose",
+         [](OpenClose& w) { w.CircleClose(kWhite, 4, 0); },
+         1,
          {{20, 15, false}, {0, 0, true}, {39, 0, true}, {20, 1, false}}},
     };
     for (const Case& c : cases) {
@@ -84,8 +98,7 @@ TEST_F(OpenCloseTest, EachKindCoversWhatItsGeometryGives) {
         OpenClose wipe;
         c.start(wipe);
         for (int i = 0; i < c.updates; ++i) Step(wipe);
-        for (const Probe& p : c.probes)
-            EXPECT_EQ(Pixel(p.x, p.y) == kWhite, p.covered) << p.x << "," << p.y;
+        for (const Probe& p : c.probes) EXPECT_EQ(Pixel(p.x, p.y) == kWhite, p.covered) << p.x << "," << p.y;
     }
 }
 
@@ -153,9 +166,11 @@ TEST_F(OpenCloseTest, StartingWhileAWipeRunsIsRefusedAndTheWipeGoesOn) {
         void (*start)(OpenClose&);
     };
     const Case cases[] = {
-        {"LeftRightClose", "void OpenClose::LeftRightClose(COLORREF,int,int)", [](OpenClose& w) { w.LeftRightClose(1, 2, 3); }},
+        {"LeftRightClose", "void OpenClose::LeftRightClose(COLORREF,int,int)",
+         [](OpenClose& w) { w.LeftRightClose(1, 2, 3); }},
         {"LeftRightOpen", "void OpenClose::LeftRightOpen(COLORREF,int)", [](OpenClose& w) { w.LeftRightOpen(1, 2); }},
-        {"TopBottomClose", "void OpenClose::TopBottomClose(COLORREF,int,int)", [](OpenClose& w) { w.TopBottomClose(1, 2, 3); }},
+        {"TopBottomClose", "void OpenClose::TopBottomClose(COLORREF,int,int)",
+         [](OpenClose& w) { w.TopBottomClose(1, 2, 3); }},
         {"TopBottomOpen", "void OpenClose::TopBottomOpen(COLORREF,int)", [](OpenClose& w) { w.TopBottomOpen(1, 2); }},
         {"RectClose", "void OpenClose::RectClose(COLORREF,int,int)", [](OpenClose& w) { w.RectClose(1, 2, 3); }},
         {"RectOpen", "void OpenClose::RectOpen(COLORREF,int)", [](OpenClose& w) { w.RectOpen(1, 2); }},

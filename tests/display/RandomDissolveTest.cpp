@@ -34,11 +34,9 @@ TEST_F(RandomDissolveTest, TheGridAndBlocksPerFrameComeFromTheDisplay) {
         int columns, rows, perFrame;
     };
     const Case cases[] = {
-        {640, 480, 60, 128, 96, 204},  // 12288 / 60, truncated
-        {64, 48, 10, 12, 9, 10},
-        {64, 48, 0, 12, 9, 108},   // no frames to spread over: every block at once
-        {64, 48, -3, 12, 9, 108},
-        {4, 4, 5, 0, 0, 0},
+        {640, 480, 60, 128, 96, 204},                           // 12288 / 60, truncated
+        {64, 48, 10, 12, 9, 10},      {64, 48, 0, 12, 9, 108},  // no frames to spread over: every block at once
+        {64, 48, -3, 12, 9, 108},     {4, 4, 5, 0, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " " << c.frames);
@@ -70,8 +68,7 @@ TEST_F(RandomDissolveTest, OneColorCoversEveryBlockOnceAndLeavesTheRaggedEdgeAlo
     ASSERT_EQ(MarkedCount(d), 108);
     EXPECT_TRUE(d.IsRunning());
     for (int y = 0; y < 48; ++y)
-        for (int x = 0; x < 64; ++x)
-            ASSERT_EQ(Pixel(x, y), (x < 60 && y < 45) ? 0xFF0000u : 0u) << x << "," << y;
+        for (int x = 0; x < 64; ++x) ASSERT_EQ(Pixel(x, y), (x < 60 && y < 45) ? 0xFF0000u : 0u) << x << "," << y;
 }
 
 TEST_F(RandomDissolveTest, EndsTheUpdateAfterItsCounterPassesFramesPlusDelay) {
@@ -139,7 +136,8 @@ TEST_F(RandomDissolveTest, StartersAreRefusedWhileADissolveRuns) {
     };
     const Case cases[] = {
         {"OneColor", "void RandomDissolve::OneColor(COLORREF,int,int)", [](RandomDissolve& d) { d.OneColor(1, 2, 3); }},
-        {"BlackAndWhite", "void RandomDissolve::BlackAndWhite(int,int)", [](RandomDissolve& d) { d.BlackAndWhite(2, 3); }},
+        {"BlackAndWhite", "void RandomDissolve::BlackAndWhite(int,int)",
+         [](RandomDissolve& d) { d.BlackAndWhite(2, 3); }},
         {"MultiColor", "void RandomDissolve::MultiColor(int,int)", [](RandomDissolve& d) { d.MultiColor(2, 3); }},
     };
     for (const Case& c : cases) {
@@ -150,8 +148,8 @@ TEST_F(RandomDissolveTest, StartersAreRefusedWhileADissolveRuns) {
         const std::vector<unsigned char> before = SaveBytes(d);
         c.start(d);
         EXPECT_STREQ(_UE.TargetFunction, c.target);
-        EXPECT_EQ(std::string(_UE.ErrorMessage),
-                  std::string("The effect ") + c.effect + " can't be set because another RandomDissolve effect is running.");
+        EXPECT_EQ(std::string(_UE.ErrorMessage), std::string("The effect ") + c.effect +
+                                                     " can't be set because another RandomDissolve effect is running.");
         EXPECT_EQ(SaveBytes(d, "after.bin"), before);
     }
 }

@@ -26,9 +26,9 @@ TEST(Screen, PacksColoursForEveryDepth) {
         std::uint32_t raw;
     };
     const Case cases[] = {
-        {16, 0x00FFFFFF, 0xFFFF}, {16, 0x000000FF, 0xF800}, {16, 0x0000FF00, 0x07E0}, {16, 0x00FF0000, 0x001F},
-        {24, 0x00112233, 0x332211}, {32, 0x00112233, 0x00332211}, {32, 0x00FFFFFF, 0x00FFFFFF},
-        {8, 0x00000123, 0x23},  // the low byte is the index, no colour matching
+        {16, 0x00FFFFFF, 0xFFFF},     {16, 0x000000FF, 0xF800},   {16, 0x0000FF00, 0x07E0},
+        {16, 0x00FF0000, 0x001F},     {24, 0x00112233, 0x332211}, {32, 0x00112233, 0x00332211},
+        {32, 0x00FFFFFF, 0x00FFFFFF}, {8, 0x00000123, 0x23},  // the low byte is the index, no colour matching
     };
     for (const Case& c : cases) {
         // A width whose rows are padded tests the pitch.
@@ -59,7 +59,7 @@ TEST(Screen, EveryWriteIsClippedToTheSurface) {
         int x, y, width, height;
         int written;  // pixels set in a 4 x 3 surface
     };
-    const Case cases[] = {{-1, 0, 1, 1, 0}, {4, 0, 1, 1, 0}, {0, 3, 1, 1, 0}, {0, -1, 1, 1, 0},
+    const Case cases[] = {{-1, 0, 1, 1, 0},  {4, 0, 1, 1, 0}, {0, 3, 1, 1, 0}, {0, -1, 1, 1, 0},
                           {-2, -2, 4, 4, 4}, {3, 2, 5, 5, 1}, {0, 0, 4, 3, 12}};
     for (int depth : {8, 16, 24, 32}) {
         for (const Case& c : cases) {

@@ -65,8 +65,8 @@ CREATE recycledRegistration("Recycled", Recycled::Make);
 class FileTest : public testing::Test {
 protected:
     void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("qel-file-" + std::to_string(::getpid()) + "-" + testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = std::filesystem::temp_directory_path() / ("qel-file-" + std::to_string(::getpid()) + "-" +
+                                                        testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir);
         Probe::loads = 0;
         Probe::destroyed = 0;
@@ -137,32 +137,125 @@ TEST_F(FileTest, TypedValuesHaveFixedLittleEndianImages) {
         std::function<bool(File&)> readsBack;
     };
     const Case cases[] = {
-        {"bool", [](File& f) { f.Write(true); }, {1}, [](File& f) { bool v = false; f.Read(v); return v; }},
-        {"char", [](File& f) { f.Write('A'); }, {0x41}, [](File& f) { char v; f.Read(v); return v == 'A'; }},
-        {"unsigned char", [](File& f) { f.Write((unsigned char)0xFE); }, {0xFE},
-         [](File& f) { unsigned char v; f.Read(v); return v == 0xFE; }},
-        {"short", [](File& f) { f.Write((short)-2); }, {0xFE, 0xFF}, [](File& f) { short v; f.Read(v); return v == -2; }},
-        {"unsigned short", [](File& f) { f.Write((unsigned short)0x1234); }, {0x34, 0x12},
-         [](File& f) { unsigned short v; f.Read(v); return v == 0x1234; }},
-        {"int", [](File& f) { f.Write(-1); }, {0xFF, 0xFF, 0xFF, 0xFF}, [](File& f) { int v; f.Read(v); return v == -1; }},
-        {"unsigned int", [](File& f) { f.Write(0x01020304u); }, {4, 3, 2, 1},
-         [](File& f) { unsigned int v; f.Read(v); return v == 0x01020304u; }},
-        {"long", [](File& f) { f.Write(-2L); }, {0xFE, 0xFF, 0xFF, 0xFF}, [](File& f) { long v; f.Read(v); return v == -2L; }},
-        {"unsigned long", [](File& f) { f.Write(0xDEADBEEFul); }, {0xEF, 0xBE, 0xAD, 0xDE},
-         [](File& f) { unsigned long v; f.Read(v); return v == 0xDEADBEEFul; }},
-        {"float", [](File& f) { f.Write(1.0f); }, {0, 0, 0x80, 0x3F}, [](File& f) { float v; f.Read(v); return v == 1.0f; }},
-        {"double", [](File& f) { f.Write(-2.5); }, {0, 0, 0, 0, 0, 0, 0x04, 0xC0},
-         [](File& f) { double v; f.Read(v); return v == -2.5; }},
-        {"tagRECT", [](File& f) { f.Write(tagRECT{1, 2, 3, -1}); },
+        {"bool",
+         [](File& f) { f.Write(true); },
+         {1},
+         [](File& f) {
+             bool v = false;
+             f.Read(v);
+             return v;
+         }},
+        {"char",
+         [](File& f) { f.Write('A'); },
+         {0x41},
+         [](File& f) {
+             char v;
+             f.Read(v);
+             return v == 'A';
+         }},
+        {"unsigned char",
+         [](File& f) { f.Write((unsigned char)0xFE); },
+         {0xFE},
+         [](File& f) {
+             unsigned char v;
+             f.Read(v);
+             return v == 0xFE;
+         }},
+        {"short",
+         [](File& f) { f.Write((short)-2); },
+         {0xFE, 0xFF},
+         [](File& f) {
+             short v;
+             f.Read(v);
+             return v == -2;
+         }},
+        {"unsigned short",
+         [](File& f) { f.Write((unsigned short)0x1234); },
+         {0x34, 0x12},
+         [](File& f) {
+             unsigned short v;
+             f.Read(v);
+             return v == 0x1234;
+         }},
+        {"int",
+         [](File& f) { f.Write(-1); },
+         {0xFF, 0xFF, 0xFF, 0xFF},
+         [](File& f) {
+             int v;
+             f.Read(v);
+             return v == -1;
+         }},
+        {"unsigned int",
+         [](File& f) { f.Write(0x01020304u); },
+         {4, 3, 2, 1},
+         [](File& f) {
+             unsigned int v;
+             f.Read(v);
+             return v == 0x01020304u;
+         }},
+        {"long",
+         [](File& f) { f.Write(-2L); },
+         {0xFE, 0xFF, 0xFF, 0xFF},
+         [](File& f) {
+             long v;
+             f.Read(v);
+             return v == -2L;
+         }},
+        {"unsigned long",
+         [](File& f) { f.Write(0xDEADBEEFul); },
+         {0xEF, 0xBE, 0xAD, 0xDE},
+         [](File& f) {
+             unsigned long v;
+             f.Read(v);
+             return v == 0xDEADBEEFul;
+         }},
+        {"float",
+         [](File& f) { f.Write(1.0f); },
+         {0, 0, 0x80, 0x3F},
+         [](File& f) {
+             float v;
+             f.Read(v);
+             return v == 1.0f;
+         }},
+        {"double",
+         [](File& f) { f.Write(-2.5); },
+         {0, 0, 0, 0, 0, 0, 0x04, 0xC0},
+         [](File& f) {
+             double v;
+             f.Read(v);
+             return v == -2.5;
+         }},
+        {"tagRECT",
+         [](File& f) {
+             f.Write(tagRECT{1, 2, 3, -1});
+         },
          {1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF},
-         [](File& f) { tagRECT r; f.Read(r); return r.left == 1 && r.top == 2 && r.right == 3 && r.bottom == -1; }},
-        {"QelRect", [](File& f) { f.Write(QelRect{0, 480, 640, 0x01020304}); },
+         [](File& f) {
+             tagRECT r;
+             f.Read(r);
+             return r.left == 1 && r.top == 2 && r.right == 3 && r.bottom == -1;
+         }},
+        {"QelRect",
+         [](File& f) {
+             f.Write(QelRect{0, 480, 640, 0x01020304});
+         },
          {0, 0, 0, 0, 0xE0, 1, 0, 0, 0x80, 2, 0, 0, 4, 3, 2, 1},
-         [](File& f) { QelRect r; f.Read(r); return r.top == 480 && r.right == 640 && r.bottom == 0x01020304; }},
+         [](File& f) {
+             QelRect r;
+             f.Read(r);
+             return r.top == 480 && r.right == 640 && r.bottom == 0x01020304;
+         }},
         // Stored top, left, bottom, right.
-        {"FRECT", [](File& f) { f.Write(FRECT{1.0f, 2.0f, -1.0f, 0.5f}); },
+        {"FRECT",
+         [](File& f) {
+             f.Write(FRECT{1.0f, 2.0f, -1.0f, 0.5f});
+         },
          {0, 0, 0x80, 0x3F, 0, 0, 0, 0x40, 0, 0, 0x80, 0xBF, 0, 0, 0, 0x3F},
-         [](File& f) { FRECT r; f.Read(r); return r.top == 1.0f && r.left == 2.0f && r.bottom == -1.0f && r.right == 0.5f; }},
+         [](File& f) {
+             FRECT r;
+             f.Read(r);
+             return r.top == 1.0f && r.left == 2.0f && r.bottom == -1.0f && r.right == 0.5f;
+         }},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Written(c.write), c.image) << c.type;
@@ -341,8 +434,8 @@ TEST_F(FileTest, ReadsNeverPassTheEndAndMissingBytesReadAsZero) {
 TEST_F(FileTest, SeekOutsideAResourceIsAnError) {
     PutInResources("res.dat", {1, 2, 3});
     for (auto seek : std::vector<std::function<void(File&)>>{
-             [](File& f) { f.SeekBegin(4); }, [](File& f) { f.SeekBegin(-1); },
-             [](File& f) { f.SeekCur(-1); }, [](File& f) { f.SeekEnd(4); }, [](File& f) { f.SeekEnd(-1); }}) {
+             [](File& f) { f.SeekBegin(4); }, [](File& f) { f.SeekBegin(-1); }, [](File& f) { f.SeekCur(-1); },
+             [](File& f) { f.SeekEnd(4); }, [](File& f) { f.SeekEnd(-1); }}) {
         File in("res.dat", File::Reading);
         seek(in);
         EXPECT_TRUE(in.HasError());
@@ -371,8 +464,8 @@ TEST_F(FileTest, CorruptObjectDataReportsAnErrorWithoutOverReading) {
         {"unterminated name", unterminated, 0},
         {"id zero", Reference("Probe", 0) + Bytes(8, 0), 0},
         {"id negative", Reference("Probe", -3) + Bytes(8, 0), 0},
-        {"known id under another class",
-         Reference("Probe", 1) + Bytes{7, 0, 0, 0, 0, 0, 0, 0} + Reference("Random", 1), 1},
+        {"known id under another class", Reference("Probe", 1) + Bytes{7, 0, 0, 0, 0, 0, 0, 0} + Reference("Random", 1),
+         1},
     };
     for (const Case& c : cases) {
         PutInResources("bad.dat", c.data);
@@ -471,8 +564,12 @@ TEST_F(FileTest, ObjectsNobodyTookAreFreedWithTheFile) {
             in.Read(top);
             ASSERT_NE(top, nullptr) << c.what;
             linked = static_cast<Probe*>(top)->link;
-            if (c.takeTop) { EXPECT_TRUE(in.Claim(top)) << c.what; }
-            if (c.takeLinked) { EXPECT_TRUE(in.Claim(linked)) << c.what; }
+            if (c.takeTop) {
+                EXPECT_TRUE(in.Claim(top)) << c.what;
+            }
+            if (c.takeLinked) {
+                EXPECT_TRUE(in.Claim(linked)) << c.what;
+            }
             EXPECT_EQ(in.Unclaimed(), c.unclaimedAtEnd) << c.what;
         }
         EXPECT_EQ(Probe::destroyed, c.freedByFile) << c.what;
@@ -516,8 +613,8 @@ TEST_F(FileTest, AnObjectItsOwnerDeletedDuringTheReadCanNoLongerBeReferenced) {
 
 TEST_F(FileTest, WhatATopLevelReadReturnsOutlivesTheFile) {
     // Two probes linked to one another, then a further reference to each.
-    const Bytes pair = Reference("Probe", 1) + Bytes{1, 0, 0, 0} + Reference("Probe", 2) + Bytes{2, 0, 0, 0} +
-                       Reference("Probe", 1);
+    const Bytes pair =
+        Reference("Probe", 1) + Bytes{1, 0, 0, 0} + Reference("Probe", 2) + Bytes{2, 0, 0, 0} + Reference("Probe", 1);
     PutInResources("pair.dat", pair + Reference("Probe", 2) + Reference("Probe", 1));
     Probe::destroyed = 0;
     node* top = nullptr;

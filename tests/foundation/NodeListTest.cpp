@@ -104,7 +104,12 @@ TEST(List, OperationsKeepTheChainWhole) {
         {"del last", [](Abc& s) { s.list.del(s.a); }, "cb", "a"},
         {"remove middle", [](Abc& s) { s.list.remove(s.b); }, "ca", ""},
         {"del all", [](Abc& s) { s.list.del(); }, "", "cba"},
-        {"del all but one", [](Abc& s) { s.list.del(s.a); s.list.del(s.c); }, "b", "ac"},
+        {"del all but one",
+         [](Abc& s) {
+             s.list.del(s.a);
+             s.list.del(s.c);
+         },
+         "b", "ac"},
     };
     for (const Case& c : cases) {
         Abc s;
@@ -328,8 +333,10 @@ TEST_F(ListFileTest, ATypedListRefusesAnElementOfAnotherClassAndTheFileFreesIt) 
         {
             File in(path.c_str(), File::Reading);
             List list;
-            if (c.itemsOnly) list.LoadOnly<Item>(in);
-            else list.LoadOnly<Holder>(in);
+            if (c.itemsOnly)
+                list.LoadOnly<Item>(in);
+            else
+                list.LoadOnly<Holder>(in);
             EXPECT_EQ(!in.HasError(), c.sound) << c.what;
             EXPECT_EQ(list.Count(), c.loaded) << c.what;
         }

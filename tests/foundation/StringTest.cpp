@@ -46,12 +46,8 @@ TEST(String, AssignTakesAtMostNCharacters) {
         const char* after;
     };
     const Case cases[] = {
-        {"", "hello", 3, "hel"},
-        {"", "hi", 10, "hi"},
-        {"abc", nullptr, 2, ""},
-        {"abcdef", "xy", 2, "xy"},
-        {"abcdef", "xyz", 0, ""},
-        {"abcdef", "xyz", -1, ""},
+        {"", "hello", 3, "hel"},   {"", "hi", 10, "hi"},     {"abc", nullptr, 2, ""},
+        {"abcdef", "xy", 2, "xy"}, {"abcdef", "xyz", 0, ""}, {"abcdef", "xyz", -1, ""},
     };
     for (const Case& c : cases) {
         String s(c.before);

@@ -80,8 +80,8 @@ TEST_F(UserErrorTest, EqualityComparesTheSevenNamesNotTheMessage) {
     UserError b = a;
     std::strcpy(b.ErrorMessage, "another message");
     EXPECT_TRUE(a == b);
-    for (char* field : {b.ObjectName, b.ObjectType, b.StateMachineName, b.StateName, b.EdgeName,
-                        b.FunctionName, b.TargetFunction}) {
+    for (char* field :
+         {b.ObjectName, b.ObjectType, b.StateMachineName, b.StateName, b.EdgeName, b.FunctionName, b.TargetFunction}) {
         UserError c = b;
         char* same = reinterpret_cast<char*>(&c) + (field - reinterpret_cast<char*>(&b));
         same[0] ^= 1;
@@ -94,10 +94,14 @@ TEST_F(UserErrorTest, EachObjectTypeGoesToItsHistoryAndPrintsOnce) {
         const char* type;
         Array<UserError>* history;
     } cases[] = {
-        {"Sprite", &UserError::SpritesErrors}, {"Variable", &UserError::VariablesErrors},
-        {"Map", &UserError::MapsErrors},       {"Alarm", &UserError::AlarmsErrors},
-        {"Game", &UserError::GameErrors},      {"GameNode", &UserError::Errors},
-        {"", &UserError::Errors},              {"sprite", &UserError::Errors},
+        {"Sprite", &UserError::SpritesErrors},
+        {"Variable", &UserError::VariablesErrors},
+        {"Map", &UserError::MapsErrors},
+        {"Alarm", &UserError::AlarmsErrors},
+        {"Game", &UserError::GameErrors},
+        {"GameNode", &UserError::Errors},
+        {"", &UserError::Errors},
+        {"sprite", &UserError::Errors},
     };
     for (const Case& c : cases) {
         unsigned int before = c.history->Size();
@@ -185,7 +189,8 @@ TEST_F(UserErrorTest, BeforeTheConsoleExistsReportsGoToStandardError) {
     r.Print();
     std::string err = testing::internal::GetCapturedStderr();
     pConsole = console;
-    EXPECT_EQ(err, "User Error :\nObject type : Map\nTarget Function : void Early::Report()\nError Message : too early\n\n");
+    EXPECT_EQ(err,
+              "User Error :\nObject type : Map\nTarget Function : void Early::Report()\nError Message : too early\n\n");
     EXPECT_EQ(UserError::MapsErrors.Size(), before + 1);
     EXPECT_EQ(NewText(), "");
 }
@@ -223,7 +228,8 @@ void ShutdownMarker() { std::fputs("[engine shut down]\n", stderr); }
 
 TEST_F(FatalExitTest, EndsWithFailureStatusAfterBoxLogAndShutdown) {
     fatalExitLinks.shutdownEngine = ShutdownMarker;
-    EXPECT_EXIT(FatalExit("Could not open the file %s for reading.", "100%.dat"), testing::ExitedWithCode(FatalExitStatus),
+    EXPECT_EXIT(FatalExit("Could not open the file %s for reading.", "100%.dat"),
+                testing::ExitedWithCode(FatalExitStatus),
                 "Exit error.*Could not open the file 100%.dat for reading.*\\[engine shut down\\]");
     fatalExitLinks = FatalExitLinks();
     std::string log = work.Read("Qel.log");

@@ -31,9 +31,8 @@ bool levelAccepts;
 class VariableRecordTest : public testing::Test {
 protected:
     void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("qel-variable-" + std::to_string(::getpid()) + "-" +
-               testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = std::filesystem::temp_directory_path() / ("qel-variable-" + std::to_string(::getpid()) + "-" +
+                                                        testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir);
         mapTexts.clear();
         fontBuilds = 0;
@@ -197,8 +196,8 @@ TEST_F(VariableRecordTest, FirstRowsHaveTheirFixedLayout) {
     at += rows.size();
     Bytes valueText = bytes.substr(at, 50);
     at += 50;
-    Bytes after = Bytes("\0\0\x01", 3) + Bytes("\x05\0\0\0Arial", 9) + Bytes("\x06\0\0\0", 4) + Bytes("\0\0\x80\x41", 4) +
-                  Bytes("\x64\0\0\0", 4);
+    Bytes after = Bytes("\0\0\x01", 3) + Bytes("\x05\0\0\0Arial", 9) + Bytes("\x06\0\0\0", 4) +
+                  Bytes("\0\0\x80\x41", 4) + Bytes("\x64\0\0\0", 4);
     EXPECT_EQ(bytes.substr(at, after.size()), after);
 }
 
@@ -246,7 +245,8 @@ TEST_F(VariableRecordTest, HostileCountsAreBoundedByTheTexts) {
          [](const Variable& v) { EXPECT_EQ(Shown(v), "Hello world"); }},
         {"display length beyond the text", [](Variable& v) { v.m_ShownCount = 0, v.m_TextLength = 0xFFFFFFF0u; },
          [](const Variable& v) { EXPECT_EQ(v.m_TextLength, 11u); }},
-        {"negative index count", [](Variable& v) { v.m_EffectType = Variable::SequentialDecoding, v.m_EffectLength = -5; },
+        {"negative index count",
+         [](Variable& v) { v.m_EffectType = Variable::SequentialDecoding, v.m_EffectLength = -5; },
          [](const Variable& v) { EXPECT_EQ(v.m_IndexArray[0], -1); }},
         {"huge index count", [](Variable& v) { v.m_EffectType = Variable::RandomDecoding, v.m_EffectLength = 1 << 30; },
          [](const Variable& v) { EXPECT_EQ(v.m_IndexArray[11], -1); }},

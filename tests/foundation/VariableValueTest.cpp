@@ -47,7 +47,8 @@ TEST(VariableValue, ComparisonsAcrossKinds) {
         {"!v", [](const Variable& v) { return !v; }, false, false, false, true},
         {"bool", [](const Variable& v) { return static_cast<bool>(v); }, true, false, false, false},
     };
-    const Variable values[] = {Variable(2.7), Variable("abc"), Variable(aPointer), Variable(static_cast<void*>(nullptr))};
+    const Variable values[] = {Variable(2.7), Variable("abc"), Variable(aPointer),
+                               Variable(static_cast<void*>(nullptr))};
     for (const Comparison& c : table) {
         EXPECT_EQ(c.test(values[0]), c.number) << c.name << " on 2.7";
         EXPECT_EQ(c.test(values[1]), c.text) << c.name << " on abc";

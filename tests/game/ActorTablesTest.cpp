@@ -43,7 +43,7 @@ struct NamedBuilder {
 };
 
 const NamedBuilder AllBuilders[] = {
-    {"standard", BuildStandardActors}, {"menu", BuildMenuActors},   {"interlude", BuildInterludeActors},
+    {"standard", BuildStandardActors}, {"menu", BuildMenuActors},        {"interlude", BuildInterludeActors},
     {"Level_31", BuildLevel31Actors},  {"Level_40", BuildLevel40Actors},
 };
 
@@ -220,18 +220,27 @@ TEST_F(ActorTableTest, FramesCarryTheirPictureSizeColourHotPointBoxAndCentre) {
         {BuildStandardActors, 3, 2, "clearObst.bmp", 1, 45, 32, 0xDC00FF, 16, 16, {0, 0, 44, 31}, 16, 16, true, 0},
         {BuildStandardActors, 3, 4, "decider.bmp", 1, 32, 32, 0xDC00FF, 16, 16, {0, 0, 31, 31}, 16, 16, true, 0},
         {BuildMenuActors, 0, 5, "protag.bmp", 1, 32, 32, 0xDC00FF, 16, 16, {0, 0, 31, 31}, 16, 16, true, 0},
-        {BuildMenuActors, 4, 0, "titlescreen.bmp", 1, 640, 480, 0xF0F0F0, 320, 240, {0, 0, 639, 479}, 320, 240,
-         false, 0},
+        {BuildMenuActors,
+         4,
+         0,
+         "titlescreen.bmp",
+         1,
+         640,
+         480,
+         0xF0F0F0,
+         320,
+         240,
+         {0, 0, 639, 479},
+         320,
+         240,
+         false,
+         0},
         {BuildInterludeActors, 0, 3, "protagm.bmp", 55, 32, 32, 0xDC00FF, 8, 8, {0, 0, 31, 31}, 16, 16, true, 4},
-        {BuildLevel31Actors, 5, 0, "gradient1.bmp", 1, 5000, 1, 0xF0F0F0, 2500, 0, {0, 0, 4999, 0}, 2500, 0,
-         false, 0},
-        {BuildLevel31Actors, 5, 5, "gradient6.bmp", 1, 5000, 1, 0xF0F0F0, 2500, 0, {0, 0, 4999, 0}, 2500, 0,
-         false, 0},
+        {BuildLevel31Actors, 5, 0, "gradient1.bmp", 1, 5000, 1, 0xF0F0F0, 2500, 0, {0, 0, 4999, 0}, 2500, 0, false, 0},
+        {BuildLevel31Actors, 5, 5, "gradient6.bmp", 1, 5000, 1, 0xF0F0F0, 2500, 0, {0, 0, 4999, 0}, 2500, 0, false, 0},
         // The same picture again, now with its black pixels left out.
-        {BuildLevel31Actors, 5, 6, "gradient6.bmp", 1, 5000, 1, 0x000000, 2500, 0, {0, 0, 4999, 0}, 2500, 0,
-         true, 0},
-        {BuildLevel40Actors, 6, 0, "credits.bmp", 1, 640, 480, 0xDC00FF, 320, 240, {0, 0, 639, 479}, 320, 240,
-         true, 0},
+        {BuildLevel31Actors, 5, 6, "gradient6.bmp", 1, 5000, 1, 0x000000, 2500, 0, {0, 0, 4999, 0}, 2500, 0, true, 0},
+        {BuildLevel40Actors, 6, 0, "credits.bmp", 1, 640, 480, 0xDC00FF, 320, 240, {0, 0, 639, 479}, 320, 240, true, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "slot " << c.slot << " animation " << c.animation);
@@ -290,10 +299,10 @@ TEST_F(ActorTableTest, EveryFrameKeepsTheCommonValuesAndUnwrittenDefaults) {
 // lists shapes last-added first, so the list starts at the right edge.
 TEST_F(ActorTableTest, ProtagonistCarriesTheCollisionBoxWithItsFeetOnId1) {
     const std::vector<SegmentValues> fromHead = {
-        {30, 29, 30, 2, 1, 0, 0, 0, 0},   // right, facing right
-        {1, 29, 30, 29, 0, 1, 1, 0, 0},   // bottom, facing down: the feet
-        {1, 2, 1, 29, -1, 0, 0, 0, 0},    // left, facing left
-        {30, 2, 1, 2, 0, -1, 0, 0, 0},    // top, facing up
+        {30, 29, 30, 2, 1, 0, 0, 0, 0},  // right, facing right
+        {1, 29, 30, 29, 0, 1, 1, 0, 0},  // bottom, facing down: the feet
+        {1, 2, 1, 29, -1, 0, 0, 0, 0},   // left, facing left
+        {30, 2, 1, 2, 0, -1, 0, 0, 0},   // top, facing up
     };
     for (const NamedBuilder& b : AllBuilders) {
         EmptyActorTable();

@@ -57,7 +57,8 @@ protected:
     void Frame(std::initializer_list<unsigned char> keys = {}) {
         Hold(keys);
         bool cursorSeen = false;
-        for (node* m = built->Maps().Head(); !m->EOList(); m = m->Next()) RunSpriteStep(static_cast<Map*>(m), cursorSeen);
+        for (node* m = built->Maps().Head(); !m->EOList(); m = m->Next())
+            RunSpriteStep(static_cast<Map*>(m), cursorSeen);
     }
 
     void Leave() {

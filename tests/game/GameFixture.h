@@ -258,7 +258,8 @@ protected:
     void Frame(std::initializer_list<unsigned char> keys = {}) {
         Hold(keys);
         bool cursorSeen = false;
-        for (node* m = level->Maps().Head(); !m->EOList(); m = m->Next()) RunSpriteStep(static_cast<Map*>(m), cursorSeen);
+        for (node* m = level->Maps().Head(); !m->EOList(); m = m->Next())
+            RunSpriteStep(static_cast<Map*>(m), cursorSeen);
     }
 
     int CurrentState(Sprite* s, unsigned int machine) { return s->behavior.GetCurrentState(machine); }

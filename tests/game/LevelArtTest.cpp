@@ -44,7 +44,9 @@ void AlongHoldingSide(const SegmentRecord& s, Visit visit) {
     }
 }
 
-bool InPicture(const SolidMask& mask, int x, int y) { return x >= 0 && y >= 0 && x < mask.Width() && y < mask.Height(); }
+bool InPicture(const SolidMask& mask, int x, int y) {
+    return x >= 0 && y >= 0 && x < mask.Width() && y < mask.Height();
+}
 
 TEST(LevelArt, EveryHoldingLineIsDrawnWhereItHoldsAndNoBuriedLineIsLit) {
     for (int k = 0; k < nolt::LevelCount; ++k) {
@@ -57,7 +59,8 @@ TEST(LevelArt, EveryHoldingLineIsDrawnWhereItHoldsAndNoBuriedLineIsLit) {
                 // A line facing into a body never meets the player; one with a
                 // body on both sides is buried and must not show.
                 if (mask.At(x + 2 * fx, y + 2 * fy) == SolidMask::Solid) {
-                    litBuried += mask.At(x - 2 * fx, y - 2 * fy) == SolidMask::Solid && mask.At(x, y) == SolidMask::Line;
+                    litBuried +=
+                        mask.At(x - 2 * fx, y - 2 * fy) == SolidMask::Solid && mask.At(x, y) == SolidMask::Line;
                     return;
                 }
                 // Drawn on the line or the pixel behind it; open two pixels in front.
@@ -138,7 +141,8 @@ int StrongestChannel(std::uint32_t rgb) {
 // player wears on that crossing and stays darker than it, so the figure reads
 // on it. The last picture holds the black its keyed step leaves out, and more.
 TEST(LevelArt, EachGradientStepWearsItsCrossingsColour) {
-    const char* const worn[] = {"protagb.bmp", "protagg.bmp", "protagm.bmp", "protagr.bmp", "protagy.bmp", "protag.bmp"};
+    const char* const worn[] = {"protagb.bmp", "protagg.bmp", "protagm.bmp",
+                                "protagr.bmp", "protagy.bmp", "protag.bmp"};
     for (int step = 0; step < 6; ++step) {
         const std::string file = "gradient" + std::to_string(step + 1) + ".bmp";
         const gametest::Picture band = gametest::Picture::Read(ActorsFolder + file);
@@ -179,8 +183,8 @@ TEST(LevelArt, MasksRejectBadFiles) {
         std::ifstream in(path, std::ios::binary);
         bytes.assign(std::istreambuf_iterator<char>(in), {});
     }
-    for (const std::string& broken : {bytes.substr(0, bytes.size() - 1), bytes + "x",
-                                      std::string(bytes).replace(13, 1, "\x09")}) {
+    for (const std::string& broken :
+         {bytes.substr(0, bytes.size() - 1), bytes + "x", std::string(bytes).replace(13, 1, "\x09")}) {
         std::ofstream(path, std::ios::binary | std::ios::trunc) << broken;
         EXPECT_FALSE(mask.Read(path));
         EXPECT_EQ(mask.Width(), 0);

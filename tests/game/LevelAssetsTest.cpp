@@ -25,7 +25,8 @@ BmpSize ReadBmpSize(const fs::path& path) {
     unsigned char header[26] = {};
     if (!in.read(reinterpret_cast<char*>(header), sizeof header) || header[0] != 'B' || header[1] != 'M') return {};
     auto get32 = [&](int at) {
-        return std::int32_t(header[at] | header[at + 1] << 8 | header[at + 2] << 16 | std::uint32_t(header[at + 3]) << 24);
+        return std::int32_t(header[at] | header[at + 1] << 8 | header[at + 2] << 16 |
+                            std::uint32_t(header[at + 3]) << 24);
     };
     return {get32(18), get32(22)};
 }
@@ -47,11 +48,13 @@ TEST(LevelAssets, EveryLevelMapAndSoundIsGenerated) {
             EXPECT_TRUE(IsWave(folder / s.file)) << level.name << ": " << s.file;
         }
     }
-    for (const char* file : {"Jump1.wav", "Jump2.wav", "Jump3.wav", "Jump4.wav", "Shoot1.wav", "Shoot2.wav",
-                             "Shoot3.wav", "Shoot4.wav"})
+    for (const char* file :
+         {"Jump1.wav", "Jump2.wav", "Jump3.wav", "Jump4.wav", "Shoot1.wav", "Shoot2.wav", "Shoot3.wav", "Shoot4.wav"})
         EXPECT_TRUE(IsWave(Assets / "Sounds" / "SFX" / file)) << file;
     // The third world's tune is named in code page 1252, as the engine opens it.
-    EXPECT_TRUE(IsWave(Assets / "Sounds" / "Music" / "Folie impos\xE9" "e.wav"));
+    EXPECT_TRUE(IsWave(Assets / "Sounds" / "Music" /
+                       "Folie impos\xE9"
+                       "e.wav"));
 }
 
 TEST(LevelAssets, EveryActorFrameBitmapHasItsSize) {

@@ -89,10 +89,9 @@ TEST_F(LevelBuilderTest, Level1HasItsSegmentsSoundsAndOwnPlayerAndGoal) {
     EXPECT_TRUE(map->UseTransparency());
     EXPECT_EQ(map->TransparencyColor(), 0xDC00FFul);
     // The shapes are the seven lines of the level, each from its own first point.
-    std::multiset<std::array<float, 5>> expected{{632, 394, 359, 394, 0}, {359, 394, 359, 267, 1},
-                                                 {359, 267, 277, 267, 0}, {277, 267, 277, 398, 1},
-                                                 {271, 398, 1, 398, 0},   {2, 411, 2, 1, 1},
-                                                 {637, 0, 637, 472, 1}};
+    std::multiset<std::array<float, 5>> expected{
+        {632, 394, 359, 394, 0}, {359, 394, 359, 267, 1}, {359, 267, 277, 267, 0}, {277, 267, 277, 398, 1},
+        {271, 398, 1, 398, 0},   {2, 411, 2, 1, 1},       {637, 0, 637, 472, 1}};
     std::multiset<std::array<float, 5>> actual;
     for (node* p = map->Shapes().Head(); !p->EOList(); p = p->Next()) {
         auto* s = static_cast<CollisionSegment*>(p);

@@ -31,9 +31,7 @@ using nolt::SpriteRecord;
 using reach::FacesUp;
 using reach::GoalSide;
 
-bool IsPlaying(const LevelRecord& level) {
-    return level.name.rfind("Level_", 0) == 0 && level.name != "Level_40";
-}
+bool IsPlaying(const LevelRecord& level) { return level.name.rfind("Level_", 0) == 0 && level.name != "Level_40"; }
 
 TEST(LevelReach, EveryPlayingLevelsGoalIsReachedFromTheStartAndAfterAFall) {
     int playing = 0;
@@ -45,7 +43,8 @@ TEST(LevelReach, EveryPlayingLevelsGoalIsReachedFromTheStartAndAfterAFall) {
         ReachModel model(level);
         EXPECT_TRUE(model.GoalFrom(player.startX, player.startY)) << level.name << ": goal out of reach from the start";
         // A fall out of the world puts the player back here.
-        EXPECT_TRUE(model.GoalFrom(57, float(level.worldHeight) - 184)) << level.name << ": goal out of reach after a fall";
+        EXPECT_TRUE(model.GoalFrom(57, float(level.worldHeight) - 184))
+            << level.name << ": goal out of reach after a fall";
     }
     EXPECT_EQ(playing, 33);
 }
@@ -154,7 +153,8 @@ TEST_F(LevelOnFootTest, ThePlayerLandsOnItsStartFloorAndStaysThere) {
         for (int n = 0; n < 60; ++n) Frame();
         EXPECT_TRUE(Standing(p));
         EXPECT_NEAR(p->WorldPositionY(), y, 2.0f) << "sinks or is sent back";
-        const auto floor = ReachModel(record).LandingFloor(SpriteOf(record, "protag").startX, SpriteOf(record, "protag").startY);
+        const auto floor =
+            ReachModel(record).LandingFloor(SpriteOf(record, "protag").startX, SpriteOf(record, "protag").startY);
         ASSERT_TRUE(floor.has_value());
         EXPECT_NEAR(y + BoxFeet, Top(record.segments[*floor]), 8.0f) << "stands on another floor";
         Leave();

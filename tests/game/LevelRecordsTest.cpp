@@ -45,14 +45,45 @@ TEST(LevelRecords, SegmentCountsByIdAsDesigned) {
         int walls, floors;
     };
     const Case cases[] = {
-        {"Menu", 0, 0},      {"Level_1", 4, 3},   {"Level_2", 3, 3},   {"Level_3", 6, 4},   {"Level_4", 6, 6},
-        {"Level_5", 4, 4},   {"Level_6", 2, 6},   {"Level_7", 8, 4},   {"Level_8", 3, 8},   {"Level_9", 27, 36},
-        {"Level_10", 3, 1},  {"In_Media_Res", 0, 0}, {"Level_11", 3, 5}, {"Level_12", 2, 5}, {"Level_13", 2, 6},
-        {"Level_14", 0, 6},  {"Level_15", 3, 8},  {"Level_16", 4, 9},  {"Level_17", 4, 12}, {"Level_18", 2, 10},
-        {"Level_19", 31, 45}, {"Level_20", 2, 1}, {"Deus_Ex_Machina", 0, 0}, {"Level_21", 2, 7}, {"Level_22", 2, 7},
-        {"Level_23", 7, 11}, {"Level_24", 2, 9},  {"Level_25", 5, 9},  {"Level_26", 6, 12}, {"Level_27", 2, 9},
-        {"Level_28", 2, 12}, {"Level_29", 2, 7},  {"Level_30", 2, 1},  {"Dies_Tenebrosa_Sicut_Nox", 0, 0},
-        {"Level_31", 2, 1},  {"Level_32", 4, 31}, {"Level_33", 4, 38}, {"Level_34", 12, 60}, {"Level_40", 0, 0},
+        {"Menu", 0, 0},
+        {"Level_1", 4, 3},
+        {"Level_2", 3, 3},
+        {"Level_3", 6, 4},
+        {"Level_4", 6, 6},
+        {"Level_5", 4, 4},
+        {"Level_6", 2, 6},
+        {"Level_7", 8, 4},
+        {"Level_8", 3, 8},
+        {"Level_9", 27, 36},
+        {"Level_10", 3, 1},
+        {"In_Media_Res", 0, 0},
+        {"Level_11", 3, 5},
+        {"Level_12", 2, 5},
+        {"Level_13", 2, 6},
+        {"Level_14", 0, 6},
+        {"Level_15", 3, 8},
+        {"Level_16", 4, 9},
+        {"Level_17", 4, 12},
+        {"Level_18", 2, 10},
+        {"Level_19", 31, 45},
+        {"Level_20", 2, 1},
+        {"Deus_Ex_Machina", 0, 0},
+        {"Level_21", 2, 7},
+        {"Level_22", 2, 7},
+        {"Level_23", 7, 11},
+        {"Level_24", 2, 9},
+        {"Level_25", 5, 9},
+        {"Level_26", 6, 12},
+        {"Level_27", 2, 9},
+        {"Level_28", 2, 12},
+        {"Level_29", 2, 7},
+        {"Level_30", 2, 1},
+        {"Dies_Tenebrosa_Sicut_Nox", 0, 0},
+        {"Level_31", 2, 1},
+        {"Level_32", 4, 31},
+        {"Level_33", 4, 38},
+        {"Level_34", 12, 60},
+        {"Level_40", 0, 0},
     };
     ASSERT_EQ(std::size(cases), std::size_t(nolt::LevelCount));
     for (int k = 0; k < nolt::LevelCount; ++k) {
@@ -112,7 +143,7 @@ TEST(LevelRecords, SegmentsStayInTheWorldButWhereTheLevelsReachPast) {
         const char* level;
         float right, bottom;
     };
-    const Case cases[] = {{"Level_11", 1099, 480}, {"Level_26", 640, 939}, {"Level_31", 5003, 480},
+    const Case cases[] = {{"Level_11", 1099, 480}, {"Level_26", 640, 939},  {"Level_31", 5003, 480},
                           {"Level_32", 7003, 480}, {"Level_33", 7003, 480}, {"Level_34", 6403, 480}};
     for (int k = 0; k < nolt::LevelCount; ++k) {
         const LevelRecord& level = LevelRecordOf(k);
@@ -127,8 +158,12 @@ TEST(LevelRecords, SegmentsStayInTheWorldButWhereTheLevelsReachPast) {
         }
         EXPECT_LE(right, limit.right) << level.name;
         EXPECT_LE(bottom, limit.bottom) << level.name;
-        if (limit.right > float(level.worldWidth)) { EXPECT_EQ(right, limit.right) << level.name; }
-        if (limit.bottom > float(level.worldHeight)) { EXPECT_EQ(bottom, limit.bottom) << level.name; }
+        if (limit.right > float(level.worldWidth)) {
+            EXPECT_EQ(right, limit.right) << level.name;
+        }
+        if (limit.bottom > float(level.worldHeight)) {
+            EXPECT_EQ(bottom, limit.bottom) << level.name;
+        }
     }
 }
 
@@ -172,11 +207,11 @@ TEST(LevelRecords, StandardSpritesAndTheirLevelChanges) {
         std::size_t behaviors;
     };
     const Case cases[] = {
-        {"Level_1", "protag", 57, 296, 0, 2},     {"Level_2", "protag", 57, 296, 0, 3},
-        {"Level_2", "goal", 552, 322, 2, 1},      {"Level_21", "protag", 26, 395, 0, 3},
-        {"Level_21", "mainChar", 18, 378, 0, 1},  {"Level_29", "protag", 52, 720, 0, 3},
-        {"Level_31", "protag", 57, 296, 3, 2},    {"Level_31", "newGradient", 0, 0, 1, 0},
-        {"Level_32", "protag", 57, 296, 0, 2},    {"Level_40", "protag", 304, 224, 2, 0},
+        {"Level_1", "protag", 57, 296, 0, 2},        {"Level_2", "protag", 57, 296, 0, 3},
+        {"Level_2", "goal", 552, 322, 2, 1},         {"Level_21", "protag", 26, 395, 0, 3},
+        {"Level_21", "mainChar", 18, 378, 0, 1},     {"Level_29", "protag", 52, 720, 0, 3},
+        {"Level_31", "protag", 57, 296, 3, 2},       {"Level_31", "newGradient", 0, 0, 1, 0},
+        {"Level_32", "protag", 57, 296, 0, 2},       {"Level_40", "protag", 304, 224, 2, 0},
         {"Level_40", "masterReveal", -16, -1, 1, 1}, {"Menu", "decider", 228, 342, 0, 2},
     };
     for (const Case& c : cases) {

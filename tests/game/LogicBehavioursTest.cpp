@@ -86,10 +86,14 @@ TEST_F(LogicBehavioursTest, ArrowsAndLettersSetTheFacingWithRightWinning) {
         bool before, after;
     };
     const Case cases[] = {
-        {{key::Left}, true, false},         {{key::A}, true, false},
-        {{key::Right}, false, true},        {{key::D}, false, true},
-        {{key::Left, key::Right}, false, true}, {{key::A, key::D}, true, true},
-        {{}, false, false},                 {{}, true, true},
+        {{key::Left}, true, false},
+        {{key::A}, true, false},
+        {{key::Right}, false, true},
+        {{key::D}, false, true},
+        {{key::Left, key::Right}, false, true},
+        {{key::A, key::D}, true, true},
+        {{}, false, false},
+        {{}, true, true},
     };
     for (const Case& c : cases) {
         facingRight = c.before;
@@ -129,8 +133,8 @@ TEST_F(LogicBehavioursTest, AltF4EndsTheGameAndF4AloneDoesNot) {
         std::initializer_list<unsigned char> keys;
         bool quits;
     };
-    const Case cases[] = {{{key::F4, key::LeftAlt}, true}, {{key::F4, key::RightAlt}, true},
-                          {{key::F4}, false},               {{key::LeftAlt}, false}};
+    const Case cases[] = {
+        {{key::F4, key::LeftAlt}, true}, {{key::F4, key::RightAlt}, true}, {{key::F4}, false}, {{key::LeftAlt}, false}};
     for (const Case& c : cases) {
         _IsQuitting = false;
         Hold(c.keys);
@@ -147,8 +151,8 @@ TEST_F(LogicBehavioursTest, MenuCursorSwitchesRowsAndStartsOrLoadsTheGame) {
         std::initializer_list<unsigned char> keys;
         float y;
     };
-    const Step steps[] = {{{key::Down}, 380}, {{}, 380}, {{key::Down}, 342}, {{key::W}, 380}, {{key::S}, 342},
-                          {{key::Up}, 380}};
+    const Step steps[] = {{{key::Down}, 380}, {{}, 380},       {{key::Down}, 342},
+                          {{key::W}, 380},    {{key::S}, 342}, {{key::Up}, 380}};
     for (const Step& s : steps) {
         Hold(s.keys);
         deciderLogic(decider);
@@ -223,11 +227,11 @@ TEST_F(LogicBehavioursTest, TheCameraChasesThePlayerByDistanceAndSpeed) {
         float speed, dx, dy;
     };
     const Case cases[] = {
-        {50, 200, 0, 80, 1, 0},       // more than 200 to the right
-        {300, 550, 0, 80, 0, -1},     // more than 300 above
+        {50, 200, 0, 80, 1, 0},          // more than 200 to the right
+        {300, 550, 0, 80, 0, -1},        // more than 300 above
         {200, 200, 4.25f, 4.25f, 1, 0},  // near, the player runs
-        {300, 200, 0, 0, 0, 0},       // on the player
-        {300, 190, 1, 3, 0, 1},       // near, the player walks slowly
+        {300, 200, 0, 0, 0, 0},          // on the player
+        {300, 190, 1, 3, 0, 1},          // near, the player walks slowly
     };
     for (const Case& c : cases) {
         camera->WorldPosition(c.cameraX, c.cameraY, false);
@@ -255,7 +259,7 @@ TEST_F(LogicBehavioursTest, FunctionsBoundToAnotherKindOfObjectDoNothing) {
     Sprite* p = AddSprite("protag", 500, 340, PlayerActor);
     p->ActivateCollisionWithSprite(true);
     Sprite* goal = AddSprite("goal", 500, 340, GoalActor, 2);
-    goal->behavior.AddFunction(FunctionNo::FinishWorld, true);  // a level's function
+    goal->behavior.AddFunction(FunctionNo::FinishWorld, true);        // a level's function
     level->GetBehavior().AddFunction(FunctionNo::clearDelete, true);  // sprites' functions
     level->GetBehavior().AddFunction(FunctionNo::goalLogic, true);
     level->GetBehavior().AddStateMachine(StateMachineNo::PlyrOnWhatSM, true);
@@ -357,11 +361,21 @@ TEST_F(LogicBehavioursTest, FinaleFiguresLapStepTheirColoursAndHandOverToTheCred
         FinaleBehavior(f);
         EXPECT_FLOAT_EQ(f->WorldPositionX(), -106) << "lap " << lap;
         EXPECT_EQ(int(f->localVariables[0]), lap);
-        if (lap <= 6) { EXPECT_FLOAT_EQ(f->Speed(), speed) << "lap " << lap; }
-        if (lap > 6 && lap <= 24) { EXPECT_FLOAT_EQ(f->Speed(), speed + 1) << "lap " << lap; }
-        if (lap == 25) { EXPECT_FLOAT_EQ(f->Speed(), 4.25f); }
-        if (lap <= 10) { EXPECT_EQ(f->RequestedAnimation(), colours[lap - 1]) << "lap " << lap; }
-        if (lap == 25) { EXPECT_EQ(f->RequestedAnimation(), 0); }
+        if (lap <= 6) {
+            EXPECT_FLOAT_EQ(f->Speed(), speed) << "lap " << lap;
+        }
+        if (lap > 6 && lap <= 24) {
+            EXPECT_FLOAT_EQ(f->Speed(), speed + 1) << "lap " << lap;
+        }
+        if (lap == 25) {
+            EXPECT_FLOAT_EQ(f->Speed(), 4.25f);
+        }
+        if (lap <= 10) {
+            EXPECT_EQ(f->RequestedAnimation(), colours[lap - 1]) << "lap " << lap;
+        }
+        if (lap == 25) {
+            EXPECT_EQ(f->RequestedAnimation(), 0);
+        }
         f->UpdateAnimation();
         EXPECT_EQ(f->DeleteFlag(), lap == 26) << "lap " << lap;
         EXPECT_EQ(soundMuted, lap == 26) << "lap " << lap;

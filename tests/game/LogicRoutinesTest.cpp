@@ -64,14 +64,14 @@ TEST_F(LogicRoutinesTest, CopiesOfATemplateAreNamedPlacedAndAwake) {
 
 TEST_F(LogicRoutinesTest, AddSFXRegistersTheEightStandardEffectsInOrder) {
     sfxFolder = (folder.string() + "/").c_str();
-    const char* files[8] = {"Jump1.wav", "Jump2.wav", "Jump3.wav", "Jump4.wav",
+    const char* files[8] = {"Jump1.wav",  "Jump2.wav",  "Jump3.wav",  "Jump4.wav",
                             "Shoot1.wav", "Shoot2.wav", "Shoot3.wav", "Shoot4.wav"};
-    const char* names[8] = {"JumpOne", "JumpTwo", "JumpThree", "JumpFour",
+    const char* names[8] = {"JumpOne",  "JumpTwo",  "JumpThree",  "JumpFour",
                             "ShootOne", "ShootTwo", "ShootThree", "ShootFour"};
     // Any RIFF WAVE will do: 16-bit mono silence.
-    std::vector<char> wave = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0,
-                              1, 0, 1, 0, 0x22, 0x56, 0, 0, 0x44, (char)0xAC, 0, 0, 2, 0, 16, 0,
-                              'd', 'a', 't', 'a', 0, 2, 0, 0};
+    std::vector<char> wave = {'R', 'I', 'F', 'F', 0,  0, 0,   0,   'W', 'A',  'V',  'E', 'f', 'm',  't',
+                              ' ', 16,  0,   0,   0,  1, 0,   1,   0,   0x22, 0x56, 0,   0,   0x44, (char)0xAC,
+                              0,   0,   2,   0,   16, 0, 'd', 'a', 't', 'a',  0,    2,   0,   0};
     wave.resize(wave.size() + 512, 0);
     const std::uint32_t riff = std::uint32_t(wave.size() - 8);
     std::memcpy(wave.data() + 4, &riff, 4);

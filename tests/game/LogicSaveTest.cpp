@@ -38,7 +38,8 @@ class LogicSaveTest : public LevelTest {
 protected:
     void SetUp() override {
         LevelTest::SetUp();
-        qel::SetMessageBoxObserver([this](const char* text, const char*, qel::MessageBoxIcon) { boxes.emplace_back(text); });
+        qel::SetMessageBoxObserver(
+            [this](const char* text, const char*, qel::MessageBoxIcon) { boxes.emplace_back(text); });
         MakeMap({{640, 400, 0, 400, 0}});
         player = AddPlayer(300, 340, false);
     }
@@ -140,7 +141,7 @@ TEST_F(LogicSaveTest, LocalDataIsSavedAsItsClassNameAndItsOwnBytes) {
         std::vector<char> body;
     };
     PlayerLD player;
-    player.run = 2.5f;   // 0x40200000
+    player.run = 2.5f;    // 0x40200000
     player.jump = -1.0f;  // 0xBF800000
     GuardLD guard;
     guard.flag = true;

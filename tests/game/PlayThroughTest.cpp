@@ -399,7 +399,9 @@ protected:
         ASSERT_FALSE(counts.empty());
         std::uint32_t backdrop = Key;
         if (counts.size() > 1)
-            backdrop = std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
+            backdrop = std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) {
+                           return a.second < b.second;
+                       })->first;
         auto isText = [&](int x, int y) {
             const std::uint32_t p = credits.At(x, y);
             return p != Key && p != backdrop;
@@ -462,7 +464,9 @@ TEST_F(PlayThrough, WholeGame) {
     std::set<std::string> recorded;
     for (const Stretch& s : recorder.stretches) recorded.insert(s.level);
     for (const auto& [level, frames] : framesByLevel)
-        if (level.rfind("Level_", 0) == 0 && level != "Level_40") { EXPECT_EQ(recorded.count(level), 1u) << level; }
+        if (level.rfind("Level_", 0) == 0 && level != "Level_40") {
+            EXPECT_EQ(recorded.count(level), 1u) << level;
+        }
 }
 
 // Each playing level on its own, from its start to its goal. The sanitizer
@@ -475,7 +479,9 @@ class PlayThroughLevel : public PlayThrough, public ::testing::WithParamInterfac
 TEST_P(PlayThroughLevel, ReachesItsGoal) { PlayLevel("Level_" + std::to_string(GetParam())); }
 
 INSTANTIATE_TEST_SUITE_P(Each, PlayThroughLevel, ::testing::Range(1, 35),
-                         [](const ::testing::TestParamInfo<int>& level) { return "Level_" + std::to_string(level.param); });
+                         [](const ::testing::TestParamInfo<int>& level) {
+                             return "Level_" + std::to_string(level.param);
+                         });
 #endif
 
 // The Menu keeps its cursor hidden while its music plays and shows it once the

@@ -135,7 +135,8 @@ private:
     }
 
     bool Touches(float x, float y) const {
-        return x + BoxRight >= goalLeft && x + BoxLeft <= goalRight && y + BoxFeet >= goalTop && y + BoxTop <= goalBottom;
+        return x + BoxRight >= goalLeft && x + BoxLeft <= goalRight && y + BoxFeet >= goalTop &&
+               y + BoxTop <= goalBottom;
     }
 
     // Standing places on a floor, cut where a wall stands across the player's box.

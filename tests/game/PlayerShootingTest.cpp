@@ -41,7 +41,10 @@ protected:
         std::vector<int> shots;
         int before = 0;
         for (std::size_t n = 0; n < keys.size(); ++n) {
-            if (keys[n]) Frame({keys[n]}); else Frame();
+            if (keys[n])
+                Frame({keys[n]});
+            else
+                Frame();
             const int now = CountSprites("proj");
             if (now > before) shots.push_back(int(n) + 1);
             before = now;
@@ -110,11 +113,8 @@ TEST_F(PlayerShootingTest, HoldingFiresOnceAndRefiringTakesThreeFramesRightTwoLe
     };
     const unsigned char F = key::Space;
     const Case cases[] = {
-        {true, {0, F, F, F, F, F}, {2}},
-        {true, {0, F, 0, 0, F}, {2, 5}},
-        {true, {0, F, 0, F, 0}, {2}},
-        {false, {0, F, 0, F}, {2, 4}},
-        {false, {0, F, F, F}, {2}},
+        {true, {0, F, F, F, F, F}, {2}}, {true, {0, F, 0, 0, F}, {2, 5}}, {true, {0, F, 0, F, 0}, {2}},
+        {false, {0, F, 0, F}, {2, 4}},   {false, {0, F, F, F}, {2}},
     };
     for (const Case& c : cases) {
         for (Sprite* s : SpritesNamed("proj")) s->DeleteFlag(true);

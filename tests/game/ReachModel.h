@@ -84,9 +84,9 @@ public:
 
     struct Search {
         std::map<Key, Arrival> cameFrom;
-        std::map<Key, std::vector<Key>> next;     // the places one flight from each
-        std::map<Key, Flight> touching;           // places from which the goal is touched
-        std::optional<Key> first;                 // the first of them found
+        std::map<Key, std::vector<Key>> next;  // the places one flight from each
+        std::map<Key, Flight> touching;        // places from which the goal is touched
+        std::optional<Key> first;              // the first of them found
         bool touchedDropping = false;
     };
 
@@ -280,7 +280,8 @@ private:
                 for (const SegmentRecord& s : level.segments)
                     if (Blocks(s, y, vx)) {
                         const float edge = vx > 0 ? x + BoxRight : x + BoxLeft;
-                        if ((vx > 0 && edge <= s.x1 && edge + vx >= s.x1) || (vx < 0 && edge >= s.x1 && edge + vx <= s.x1)) {
+                        if ((vx > 0 && edge <= s.x1 && edge + vx >= s.x1) ||
+                            (vx < 0 && edge >= s.x1 && edge + vx <= s.x1)) {
                             x = vx > 0 ? s.x1 - BoxRight - 1 : s.x1 - BoxLeft + 1;
                             vx = 0;
                         }

@@ -32,7 +32,8 @@ TEST_F(DirectInputTest, ResultsAreReportedByNameAndDescription) {
         {0x0C, "Error Code Is DI_TRUNCATEDANDRESTARTED.\nDescription : Equal to DI_EFFECTRESTARTED | DI_TRUNCATED."},
         {std::int32_t(0x80070005u),
          "Error Code Is DIERR_OTHERAPPHASPRIO.\nDescription : The request failed because access was denied."},
-        {std::int32_t(0x800704DFu), "Error Code Is DIERR_ALREADYINITIALIZED.\nDescription : This object is already initialized."},
+        {std::int32_t(0x800704DFu),
+         "Error Code Is DIERR_ALREADYINITIALIZED.\nDescription : This object is already initialized."},
         {std::int32_t(0x80070007u), "Error Code Is UNKNOWN.\n"},
         {-1, "Error Code Is UNKNOWN.\n"},
     };

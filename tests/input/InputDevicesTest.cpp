@@ -27,29 +27,63 @@ TEST(ScanCodes, EveryGroupOfPcKeysMapsToItsCode) {
         int pc;
     };
     const Case cases[] = {
-        {SDL_SCANCODE_ESCAPE, 0x01},    {SDL_SCANCODE_1, 0x02},         {SDL_SCANCODE_0, 0x0B},
-        {SDL_SCANCODE_BACKSPACE, 0x0E}, {SDL_SCANCODE_TAB, 0x0F},       {SDL_SCANCODE_Q, 0x10},
-        {SDL_SCANCODE_P, 0x19},         {SDL_SCANCODE_RETURN, 0x1C},    {SDL_SCANCODE_LCTRL, 0x1D},
-        {SDL_SCANCODE_A, 0x1E},         {SDL_SCANCODE_L, 0x26},         {SDL_SCANCODE_GRAVE, 0x29},
-        {SDL_SCANCODE_LSHIFT, 0x2A},    {SDL_SCANCODE_BACKSLASH, 0x2B}, {SDL_SCANCODE_Z, 0x2C},
-        {SDL_SCANCODE_M, 0x32},         {SDL_SCANCODE_SLASH, 0x35},     {SDL_SCANCODE_RSHIFT, 0x36},
-        {SDL_SCANCODE_KP_MULTIPLY, 0x37}, {SDL_SCANCODE_LALT, 0x38},    {SDL_SCANCODE_SPACE, 0x39},
-        {SDL_SCANCODE_CAPSLOCK, 0x3A},  {SDL_SCANCODE_F1, 0x3B},        {SDL_SCANCODE_F4, 0x3E},
-        {SDL_SCANCODE_F10, 0x44},       {SDL_SCANCODE_NUMLOCKCLEAR, 0x45}, {SDL_SCANCODE_KP_7, 0x47},
-        {SDL_SCANCODE_KP_MINUS, 0x4A},  {SDL_SCANCODE_KP_5, 0x4C},      {SDL_SCANCODE_KP_PLUS, 0x4E},
-        {SDL_SCANCODE_KP_0, 0x52},      {SDL_SCANCODE_KP_PERIOD, 0x53}, {SDL_SCANCODE_F11, 0x57},
-        {SDL_SCANCODE_F12, 0x58},       {SDL_SCANCODE_KP_ENTER, 0x9C},  {SDL_SCANCODE_RCTRL, 0x9D},
-        {SDL_SCANCODE_KP_DIVIDE, 0xB5}, {SDL_SCANCODE_PRINTSCREEN, 0xB7}, {SDL_SCANCODE_RALT, 0xB8},
-        {SDL_SCANCODE_PAUSE, 0xC5},     {SDL_SCANCODE_HOME, 0xC7},      {SDL_SCANCODE_UP, 0xC8},
-        {SDL_SCANCODE_PAGEUP, 0xC9},    {SDL_SCANCODE_LEFT, 0xCB},      {SDL_SCANCODE_RIGHT, 0xCD},
-        {SDL_SCANCODE_END, 0xCF},       {SDL_SCANCODE_DOWN, 0xD0},      {SDL_SCANCODE_PAGEDOWN, 0xD1},
-        {SDL_SCANCODE_INSERT, 0xD2},    {SDL_SCANCODE_DELETE, 0xD3},    {SDL_SCANCODE_LGUI, 0xDB},
+        {SDL_SCANCODE_ESCAPE, 0x01},
+        {SDL_SCANCODE_1, 0x02},
+        {SDL_SCANCODE_0, 0x0B},
+        {SDL_SCANCODE_BACKSPACE, 0x0E},
+        {SDL_SCANCODE_TAB, 0x0F},
+        {SDL_SCANCODE_Q, 0x10},
+        {SDL_SCANCODE_P, 0x19},
+        {SDL_SCANCODE_RETURN, 0x1C},
+        {SDL_SCANCODE_LCTRL, 0x1D},
+        {SDL_SCANCODE_A, 0x1E},
+        {SDL_SCANCODE_L, 0x26},
+        {SDL_SCANCODE_GRAVE, 0x29},
+        {SDL_SCANCODE_LSHIFT, 0x2A},
+        {SDL_SCANCODE_BACKSLASH, 0x2B},
+        {SDL_SCANCODE_Z, 0x2C},
+        {SDL_SCANCODE_M, 0x32},
+        {SDL_SCANCODE_SLASH, 0x35},
+        {SDL_SCANCODE_RSHIFT, 0x36},
+        {SDL_SCANCODE_KP_MULTIPLY, 0x37},
+        {SDL_SCANCODE_LALT, 0x38},
+        {SDL_SCANCODE_SPACE, 0x39},
+        {SDL_SCANCODE_CAPSLOCK, 0x3A},
+        {SDL_SCANCODE_F1, 0x3B},
+        {SDL_SCANCODE_F4, 0x3E},
+        {SDL_SCANCODE_F10, 0x44},
+        {SDL_SCANCODE_NUMLOCKCLEAR, 0x45},
+        {SDL_SCANCODE_KP_7, 0x47},
+        {SDL_SCANCODE_KP_MINUS, 0x4A},
+        {SDL_SCANCODE_KP_5, 0x4C},
+        {SDL_SCANCODE_KP_PLUS, 0x4E},
+        {SDL_SCANCODE_KP_0, 0x52},
+        {SDL_SCANCODE_KP_PERIOD, 0x53},
+        {SDL_SCANCODE_F11, 0x57},
+        {SDL_SCANCODE_F12, 0x58},
+        {SDL_SCANCODE_KP_ENTER, 0x9C},
+        {SDL_SCANCODE_RCTRL, 0x9D},
+        {SDL_SCANCODE_KP_DIVIDE, 0xB5},
+        {SDL_SCANCODE_PRINTSCREEN, 0xB7},
+        {SDL_SCANCODE_RALT, 0xB8},
+        {SDL_SCANCODE_PAUSE, 0xC5},
+        {SDL_SCANCODE_HOME, 0xC7},
+        {SDL_SCANCODE_UP, 0xC8},
+        {SDL_SCANCODE_PAGEUP, 0xC9},
+        {SDL_SCANCODE_LEFT, 0xCB},
+        {SDL_SCANCODE_RIGHT, 0xCD},
+        {SDL_SCANCODE_END, 0xCF},
+        {SDL_SCANCODE_DOWN, 0xD0},
+        {SDL_SCANCODE_PAGEDOWN, 0xD1},
+        {SDL_SCANCODE_INSERT, 0xD2},
+        {SDL_SCANCODE_DELETE, 0xD3},
+        {SDL_SCANCODE_LGUI, 0xDB},
         {SDL_SCANCODE_APPLICATION, 0xDD},
         // Keys a PC keyboard does not have, and codes outside the table.
-        {SDL_SCANCODE_UNKNOWN, 0},      {SDL_SCANCODE_F24, 0},
+        {SDL_SCANCODE_UNKNOWN, 0},
+        {SDL_SCANCODE_F24, 0},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(qel::ScanCodeOfSdlScancode(c.sdl), c.pc) << SDL_GetScancodeName(c.sdl);
+    for (const Case& c : cases) EXPECT_EQ(qel::ScanCodeOfSdlScancode(c.sdl), c.pc) << SDL_GetScancodeName(c.sdl);
     EXPECT_EQ(qel::ScanCodeOfSdlScancode(-1), 0);
     EXPECT_EQ(qel::ScanCodeOfSdlScancode(SDL_NUM_SCANCODES), 0);
 }
@@ -118,7 +152,8 @@ TEST_F(InputDevices, MouseEventsBecomeAxisAndButtonRecords) {
         std::uint32_t offset;
         std::int32_t data;
     };
-    const Expected expected[] = {{0, 5}, {4, -3}, {4, 7}, {8, 120}, {8, -240}, {12, 0x80}, {13, 0x80}, {14, 0x80}, {12, 0}};
+    const Expected expected[] = {{0, 5},     {4, -3},    {4, 7},     {8, 120}, {8, -240},
+                                 {12, 0x80}, {13, 0x80}, {14, 0x80}, {12, 0}};
     ASSERT_EQ(r.size(), std::size(expected));
     for (std::size_t i = 0; i < r.size(); ++i) {
         EXPECT_EQ(r[i].offset, expected[i].offset) << i;

@@ -56,7 +56,7 @@ TEST_F(KeyboardTest, AHeldKeyTriggersInItsFirstFrameOnlyAndAutoRepeatIsIgnored) 
         std::uint32_t hold, sinceRelease;
     };
     const Step steps[] = {
-        {1, 1, true, true, 1, 0},   {2, 0, true, false, 2, 0},  {-1, 0, true, false, 3, 0},
+        {1, 1, true, true, 1, 0},   {2, 0, true, false, 2, 0},   {-1, 0, true, false, 3, 0},
         {0, 1, false, false, 0, 1}, {-1, 0, false, false, 0, 2}, {1, 1, true, true, 1, 0},
     };
     int n = 0;
@@ -120,7 +120,7 @@ TEST_F(KeyboardTest, FocusLossClearsTheKeysUntilInputStartsAgain) {
     EXPECT_EQ(Frame(), 0u);  // lost: cleared, and acquiring again fails
     EXPECT_FALSE(keyboard->IsPressed(kA));
     EXPECT_EQ(keyboard->HoldCounter(kA), 0u);
-    Press(kS, true);  // typed into another window
+    Press(kS, true);         // typed into another window
     EXPECT_EQ(Frame(), 0u);  // not acquired
     EXPECT_FALSE(keyboard->IsPressed(kS));
     EXPECT_NE(keyboard->StartReceivingData(), 0);
@@ -245,12 +245,23 @@ TEST_F(KeyboardTest, GetCharAsStringFollowsTheUsTableWithShiftCapsAndNumLock) {
         const char* shifted;  // null: letters; "=": the same character
     };
     const Row rows[] = {
-        {0x02, "1234567890", "!@#$%^&*()"}, {0x0C, "-=", "_+"},    {0x1A, "[]", "{}"},
-        {0x27, ";'`", ":\"~"},              {0x2B, "\\", "|"},     {0x33, ",./", "<>?"},
-        {0x10, "qwertyuiop", nullptr},      {0x1E, "asdfghjkl", nullptr}, {0x2C, "zxcvbnm", nullptr},
-        {0x0F, "\t", "="},                  {0x1C, "\n", "="},     {0x9C, "\n", "="},
-        {0x39, " ", "="},                   {0x37, "*", "="},      {0x4A, "-", "="},
-        {0x4E, "+", "="},                   {0xB5, "/", "="},
+        {0x02, "1234567890", "!@#$%^&*()"},
+        {0x0C, "-=", "_+"},
+        {0x1A, "[]", "{}"},
+        {0x27, ";'`", ":\"~"},
+        {0x2B, "\\", "|"},
+        {0x33, ",./", "<>?"},
+        {0x10, "qwertyuiop", nullptr},
+        {0x1E, "asdfghjkl", nullptr},
+        {0x2C, "zxcvbnm", nullptr},
+        {0x0F, "\t", "="},
+        {0x1C, "\n", "="},
+        {0x9C, "\n", "="},
+        {0x39, " ", "="},
+        {0x37, "*", "="},
+        {0x4A, "-", "="},
+        {0x4E, "+", "="},
+        {0xB5, "/", "="},
     };
     const Row keypad[] = {{0x47, "789", "="}, {0x4B, "456", "="}, {0x4F, "1230.", "="}};
 
@@ -303,10 +314,9 @@ TEST_F(KeyboardTest, GetStringEditsOneLineAFrame) {
         int result;
     };
     const Case cases[] = {
-        {"ab", 10, kA, "aba", 0},    {"ab", 3, kA, "aba", 2},       {"abc", 3, kA, "abc", 2},
-        {"ab", 10, 0x1C, "ab", 1},   {"ab", 10, 0x0E, "a", 0},      {"", 10, 0x0E, "", 0},
-        {"", 0, 0x0E, "", 2},        {"ab", 10, 0xCB, "ab", 0},     {"ab", 10, 0x9C, "ab\n", 0},
-        {"ab", 10, 0x39, "ab ", 0},
+        {"ab", 10, kA, "aba", 0},    {"ab", 3, kA, "aba", 2},    {"abc", 3, kA, "abc", 2}, {"ab", 10, 0x1C, "ab", 1},
+        {"ab", 10, 0x0E, "a", 0},    {"", 10, 0x0E, "", 0},      {"", 0, 0x0E, "", 2},     {"ab", 10, 0xCB, "ab", 0},
+        {"ab", 10, 0x9C, "ab\n", 0}, {"ab", 10, 0x39, "ab ", 0},
     };
     for (const Case& c : cases) {
         char buf[16] = {};

@@ -92,7 +92,8 @@ TEST_F(MouseTest, TheCursorStaysInsideTheMotionRectangleAndLargeMovesTravelAsSev
     struct Case {
         int dx, dy, x, y;
     };
-    const Case cases[] = {{1000000, 1000000, 109, 219}, {-2000000000, -5, 10, 214}, {50, -2000000000, 60, 20}, {300, 0, 109, 20}};
+    const Case cases[] = {
+        {1000000, 1000000, 109, 219}, {-2000000000, -5, 10, 214}, {50, -2000000000, 60, 20}, {300, 0, 109, 20}};
     for (const Case& c : cases) {
         Motion(c.dx, c.dy);
         const std::uint32_t n = Frame();
@@ -235,7 +236,8 @@ TEST_F(MouseTest, LocateAndSetMotionRectRefuseWhatDoesNotFit) {
     EXPECT_EQ(mouse->ViewportX(), 50);
     EXPECT_EQ(mouse->ViewportY(), 60);
     mouse->Locate(110, 60);  // right edge is outside
-    EXPECT_STREQ(_UE.ErrorMessage, "The new location (110, 60) of the mouse is outside its motion rect, so it is not set.");
+    EXPECT_STREQ(_UE.ErrorMessage,
+                 "The new location (110, 60) of the mouse is outside its motion rect, so it is not set.");
     EXPECT_STREQ(_UE.TargetFunction, "void Mouse::Locate(unsigned int,unsigned int)");
     mouse->Locate(4000000000u, 60);
     EXPECT_EQ(mouse->ViewportX(), 50);
@@ -244,7 +246,8 @@ TEST_F(MouseTest, LocateAndSetMotionRectRefuseWhatDoesNotFit) {
     for (QelRect& e : empties) {
         std::memset(_UE.ErrorMessage, 0, sizeof _UE.ErrorMessage);
         mouse->SetMotionRect(&e);
-        EXPECT_STREQ(_UE.ErrorMessage, "The new motion rectangle is empty or not provided, so the motion rectangle is not set.");
+        EXPECT_STREQ(_UE.ErrorMessage,
+                     "The new motion rectangle is empty or not provided, so the motion rectangle is not set.");
     }
     mouse->SetMotionRect(nullptr);
     EXPECT_STREQ(_UE.TargetFunction, "void Mouse::SetMotionRect(QelRect *)");

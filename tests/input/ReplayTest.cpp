@@ -13,7 +13,8 @@ namespace {
 
 using namespace inputtest;
 
-const SDL_Scancode kWatchedKeys[] = {SDL_SCANCODE_A, SDL_SCANCODE_D, SDL_SCANCODE_SPACE, SDL_SCANCODE_LEFT, SDL_SCANCODE_KP_ENTER};
+const SDL_Scancode kWatchedKeys[] = {SDL_SCANCODE_A, SDL_SCANCODE_D, SDL_SCANCODE_SPACE, SDL_SCANCODE_LEFT,
+                                     SDL_SCANCODE_KP_ENTER};
 
 // What the game can see of the input in one frame.
 struct Seen {

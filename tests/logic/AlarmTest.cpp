@@ -52,7 +52,7 @@ TEST_F(AlarmTest, ModesFireAsTheContactsSay) {
         const char* what;
         bool once;
         std::vector<std::vector<std::pair<int, bool>>> frames;  // sprite (0 = a, 1 = b), inside
-        std::vector<int> firedBy;                                // sprite of each run, in order
+        std::vector<int> firedBy;                               // sprite of each run, in order
     };
     const Row rows[] = {
         {"every frame while touching", false, {{{0, true}}, {{0, true}}, {{0, false}}, {{0, true}}}, {0, 0, 0}},
@@ -169,7 +169,10 @@ TEST_F(AlarmTest, SaveAndLoadKeepAFiredAlarmFired) {
     zone.TriggerSprite(nullptr);
     const Bytes bytes = Written([&](File& f) { f.Write(static_cast<node*>(&zone)); });
     node* loaded = nullptr;
-    ASSERT_TRUE(ReadBack(bytes, [&](File& f) { f.Read(loaded); f.Claim(loaded); }));
+    ASSERT_TRUE(ReadBack(bytes, [&](File& f) {
+        f.Read(loaded);
+        f.Claim(loaded);
+    }));
     ASSERT_NE(loaded, nullptr);
     auto* alarm = dynamic_cast<Alarm*>(loaded);
     ASSERT_NE(alarm, nullptr);

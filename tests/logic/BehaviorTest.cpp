@@ -81,11 +81,23 @@ const char* const kindWords[] = {"function", "state machine", "timer"};
 std::vector<Operation> Operations() {
     return {
         {"void Behavior::AddFunction(unsigned int,bool)", 0, true, false,
-         [](Behavior& b, unsigned int n) { b.AddFunction(n, true); return 0LL; }, 0},
+         [](Behavior& b, unsigned int n) {
+             b.AddFunction(n, true);
+             return 0LL;
+         },
+         0},
         {"void Behavior::AddStateMachine(unsigned int,bool)", 1, true, false,
-         [](Behavior& b, unsigned int n) { b.AddStateMachine(n, true); return 0LL; }, 0},
+         [](Behavior& b, unsigned int n) {
+             b.AddStateMachine(n, true);
+             return 0LL;
+         },
+         0},
         {"void Behavior::AddTimer(unsigned int,bool)", 2, true, false,
-         [](Behavior& b, unsigned int n) { b.AddTimer(n, true); return 0LL; }, 0},
+         [](Behavior& b, unsigned int n) {
+             b.AddTimer(n, true);
+             return 0LL;
+         },
+         0},
         {"bool Behavior::IsFunctionAdded(unsigned int)", 0, false, true,
          [](Behavior& b, unsigned int n) { return (long long)b.IsFunctionAdded(n); }, 0},
         {"bool Behavior::IsStateMachineAdded(unsigned int)", 1, false, true,
@@ -93,11 +105,23 @@ std::vector<Operation> Operations() {
         {"bool Behavior::IsTimerAdded(unsigned int)", 2, false, true,
          [](Behavior& b, unsigned int n) { return (long long)b.IsTimerAdded(n); }, 0},
         {"void Behavior::FunctionActiveStatus(unsigned int,bool)", 0, false, false,
-         [](Behavior& b, unsigned int n) { b.FunctionActiveStatus(n, true); return 0LL; }, 0},
+         [](Behavior& b, unsigned int n) {
+             b.FunctionActiveStatus(n, true);
+             return 0LL;
+         },
+         0},
         {"void Behavior::StateMachineActiveStatus(unsigned int,bool)", 1, false, false,
-         [](Behavior& b, unsigned int n) { b.StateMachineActiveStatus(n, true); return 0LL; }, 0},
+         [](Behavior& b, unsigned int n) {
+             b.StateMachineActiveStatus(n, true);
+             return 0LL;
+         },
+         0},
         {"void Behavior::TimerActiveStatus(unsigned int,bool)", 2, false, false,
-         [](Behavior& b, unsigned int n) { b.TimerActiveStatus(n, true); return 0LL; }, 0},
+         [](Behavior& b, unsigned int n) {
+             b.TimerActiveStatus(n, true);
+             return 0LL;
+         },
+         0},
         {"bool Behavior::FunctionActiveStatus(unsigned int)", 0, false, false,
          [](Behavior& b, unsigned int n) { return (long long)b.FunctionActiveStatus(n); }, 0},
         {"bool Behavior::StateMachineActiveStatus(unsigned int)", 1, false, false,
@@ -105,11 +129,19 @@ std::vector<Operation> Operations() {
         {"bool Behavior::TimerActiveStatus(unsigned int)", 2, false, false,
          [](Behavior& b, unsigned int n) { return (long long)b.TimerActiveStatus(n); }, 0},
         {"void Behavior::ResetTimer(unsigned int index, unsigned int delay, TimerMode mode)", 2, false, false,
-         [](Behavior& b, unsigned int n) { b.ResetTimer(n, 5, 1); return 0LL; }, 0},
+         [](Behavior& b, unsigned int n) {
+             b.ResetTimer(n, 5, 1);
+             return 0LL;
+         },
+         0},
         {"unsigned int Behavior::TimeRemaining(unsigned int index)", 2, false, false,
          [](Behavior& b, unsigned int n) { return (long long)b.TimeRemaining(n); }, 0},
         {"void Behavior::ChangeState(unsigned int,unsigned int)", 1, false, false,
-         [](Behavior& b, unsigned int n) { b.ChangeState(n, 1); return 0LL; }, 0},
+         [](Behavior& b, unsigned int n) {
+             b.ChangeState(n, 1);
+             return 0LL;
+         },
+         0},
         {"int Behavior::GetCurrentState(unsigned int index)", 1, false, false,
          [](Behavior& b, unsigned int n) { return (long long)b.GetCurrentState(n); }, -1},
     };
@@ -135,8 +167,10 @@ TEST_F(BehaviorTest, EveryNumberedOperationRefusesWithItsOwnReport) {
     };
     for (const Situation& s : situations) {
         for (const Operation& op : Operations()) {
-            if (s.emptyTables) MakeTables(0, 0, 0);
-            else FillTables();
+            if (s.emptyTables)
+                MakeTables(0, 0, 0);
+            else
+                FillTables();
             Behavior b;
             const bool secondTest = s.secondTest;
             // For the Add operations the second test is "already added".
@@ -145,9 +179,12 @@ TEST_F(BehaviorTest, EveryNumberedOperationRefusesWithItsOwnReport) {
             ClearReport();
             const long long answer = op.call(b, s.number);
             std::string expected;
-            if (!secondTest) expected = Message("cannot be found.", op.kind, s.number);
-            else if (op.isAdd) expected = Message("has already been added.", op.kind, s.number);
-            else if (!op.isQuery) expected = Message("has not been added.", op.kind, s.number);
+            if (!secondTest)
+                expected = Message("cannot be found.", op.kind, s.number);
+            else if (op.isAdd)
+                expected = Message("has already been added.", op.kind, s.number);
+            else if (!op.isQuery)
+                expected = Message("has not been added.", op.kind, s.number);
             const std::string where = std::string(s.name) + ": " + op.target;
             EXPECT_EQ(ReportedMessage(), expected) << where;
             EXPECT_EQ(ReportedTarget(), expected.empty() ? "" : op.target) << where;
@@ -322,26 +359,66 @@ TEST_F(BehaviorTest, DamagedRecordsLoadWithoutHarm) {
         {"huge map size", Record().U32(0).U32(0x40000000u).I32(-1).bytes, false, 0},
         {"slot beyond the entries",
          Record().U32(1).I32(0).Bool(true).I32(0).U32(3).I32(-1).I32(0).I32(9).U32(0).U32(0).bytes, false, 1},
-        {"slot leading to another kind",
-         Record().U32(1).I32(0).Bool(true).I32(0).U32(0).U32(1).I32(0).U32(0).bytes, false, 1},
+        {"slot leading to another kind", Record().U32(1).I32(0).Bool(true).I32(0).U32(0).U32(1).I32(0).U32(0).bytes,
+         false, 1},
         {"unknown kind", Record().U32(1).I32(4).Bool(true).I32(9).U32(0).U32(0).U32(0).bytes, true, 1},
         {"function beyond FArray", Record().U32(1).I32(500).Bool(true).I32(0).U32(0).U32(0).U32(0).bytes, true, 1},
         {"traverser of an unknown class",
          Record().U32(1).I32(0).Bool(true).I32(1).Ref("Nothing", 1).U32(0).U32(0).U32(0).bytes, false, 0},
         {"traverser of another class",
-         Record().U32(1).I32(0).Bool(true).I32(1).Ref("Behavior", 1).U32(0).U32(0).U32(0).U32(0).U32(0).U32(0).U32(0).bytes,
+         Record()
+             .U32(1)
+             .I32(0)
+             .Bool(true)
+             .I32(1)
+             .Ref("Behavior", 1)
+             .U32(0)
+             .U32(0)
+             .U32(0)
+             .U32(0)
+             .U32(0)
+             .U32(0)
+             .U32(0)
+             .bytes,
          false, 0},
         {"one traverser for two entries",
          Record()
              .U32(2)
-             .I32(0).Bool(true).I32(1).Ref("StateMachineTraverser", 1).I32(0).I32(0).I32(0).Bool(false).Null()
-             .I32(0).Bool(true).I32(1).Ref("StateMachineTraverser", 1)
-             .U32(0).U32(0).U32(0)
+             .I32(0)
+             .Bool(true)
+             .I32(1)
+             .Ref("StateMachineTraverser", 1)
+             .I32(0)
+             .I32(0)
+             .I32(0)
+             .Bool(false)
+             .Null()
+             .I32(0)
+             .Bool(true)
+             .I32(1)
+             .Ref("StateMachineTraverser", 1)
+             .U32(0)
+             .U32(0)
+             .U32(0)
              .bytes,
          false, 0},
         {"traverser in a state beyond its machine",
-         Record().U32(1).I32(0).Bool(true).I32(1).Ref("StateMachineTraverser", 1).I32(0).I32(99).I32(0).Bool(false).Null()
-             .U32(0).U32(1).I32(0).U32(0).bytes,
+         Record()
+             .U32(1)
+             .I32(0)
+             .Bool(true)
+             .I32(1)
+             .Ref("StateMachineTraverser", 1)
+             .I32(0)
+             .I32(99)
+             .I32(0)
+             .Bool(false)
+             .Null()
+             .U32(0)
+             .U32(1)
+             .I32(0)
+             .U32(0)
+             .bytes,
          true, 1},
     };
     for (const Case& c : cases) {
@@ -372,8 +449,9 @@ TEST_F(BehaviorTest, EveryCutOfASavedBehaviorLoadsWithoutHarm) {
     const Bytes saved = Saved(original);
     for (std::size_t cut = 0; cut < saved.size(); ++cut) {
         Behavior b;
-        EXPECT_FALSE(ReadBack(Bytes(saved.begin(), saved.begin() + static_cast<long>(cut)), [&](File& f) { b.Load(f); }))
-            << cut;
+        EXPECT_FALSE(ReadBack(Bytes(saved.begin(), saved.begin() + static_cast<long>(cut)), [&](File& f) {
+            b.Load(f);
+        })) << cut;
         b.Update(nullptr);
         b.AddFunction(0, true);
     }

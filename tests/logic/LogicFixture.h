@@ -31,7 +31,8 @@ inline unsigned int TestFrameRate() { return frameRate; }
 struct Record {
     Bytes bytes;
     Record& I32(std::int32_t v) {
-        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<unsigned char>(static_cast<std::uint32_t>(v) >> (8 * i)));
+        for (int i = 0; i < 4; ++i)
+            bytes.push_back(static_cast<unsigned char>(static_cast<std::uint32_t>(v) >> (8 * i)));
         return *this;
     }
     Record& U32(std::uint32_t v) { return I32(static_cast<std::int32_t>(v)); }
@@ -52,9 +53,8 @@ struct Record {
 class LogicTest : public testing::Test {
 protected:
     void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("qel-logic-" + std::to_string(::getpid()) + "-" +
-               testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = std::filesystem::temp_directory_path() / ("qel-logic-" + std::to_string(::getpid()) + "-" +
+                                                        testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir);
         trace.clear();
         frameRate = 60;

@@ -103,9 +103,9 @@ TEST_F(MovementPatternTest, LegsEndByTheDistanceTravelledAndTheOvershootIsDroppe
     sprite.StartMovementPattern(false, false);
     // Speed 2 on legs of 5 and 3.
     const FrameCase frames[] = {
-        {0, 2, 1, 0}, {0, 4, 1, 0}, {1, 0, 1, 0},  // leg 0 ends at 6: direction kept
-        {1, 2, 0, 1}, {-1, 0, 0, 1},               // leg 1 ends at 4: the pattern stops
-        {-1, 0, 0, 1},                             // and stays stopped
+        {0, 2, 1, 0},  {0, 4, 1, 0},  {1, 0, 1, 0},  // leg 0 ends at 6: direction kept
+        {1, 2, 0, 1},  {-1, 0, 0, 1},                // leg 1 ends at 4: the pattern stops
+        {-1, 0, 0, 1},                               // and stays stopped
     };
     int n = 0;
     for (const FrameCase& f : frames) {

@@ -226,7 +226,10 @@ TEST_F(PathTraverserTest, RecordsRoundTripByteForByte) {
     EXPECT_EQ(first, expected.bytes);
 
     node* loaded = nullptr;
-    ASSERT_TRUE(ReadBack(first, [&](File& f) { f.Read(loaded); f.Claim(loaded); }));
+    ASSERT_TRUE(ReadBack(first, [&](File& f) {
+        f.Read(loaded);
+        f.Claim(loaded);
+    }));
     auto* back = static_cast<PathStateMachineTraverser*>(loaded);
     ASSERT_NE(back, nullptr);
     EXPECT_EQ(back->PathMachine(), &PSMArray[1]);
@@ -243,7 +246,10 @@ TEST_F(PathTraverserTest, ATraverserSavedWithoutAMachineLoadsIdle) {
     r.Ref("PathStateMachineTraverser", 1).I32(-1).I32(3).I32(1).Bool(true).Bool(false).I32(0);
     r.I32(2).I32(4).I32(-1).I32(0).I32(-1).Bool(true);
     node* loaded = nullptr;
-    ASSERT_TRUE(ReadBack(r.bytes, [&](File& f) { f.Read(loaded); f.Claim(loaded); }));
+    ASSERT_TRUE(ReadBack(r.bytes, [&](File& f) {
+        f.Read(loaded);
+        f.Claim(loaded);
+    }));
     auto* t = static_cast<PathStateMachineTraverser*>(loaded);
     t->Go(&sprite);
     t->ShortestPath(1);
@@ -279,7 +285,13 @@ TEST_F(PathTraverserTest, HostileRecordsLoadWithoutHarm) {
     cases.back().record.Ref("PathStateMachineTraverser", 1).I32(0).I32(0);
     for (Case& c : cases) {
         node* loaded = nullptr;
-        EXPECT_EQ(ReadBack(c.record.bytes, [&](File& f) { f.Read(loaded); f.Claim(loaded); }), c.sound) << c.name;
+        EXPECT_EQ(ReadBack(c.record.bytes,
+                           [&](File& f) {
+                               f.Read(loaded);
+                               f.Claim(loaded);
+                           }),
+                  c.sound)
+            << c.name;
         auto* t = static_cast<PathStateMachineTraverser*>(loaded);
         if (t == nullptr) continue;
         sprite.traverser = t;

@@ -25,11 +25,26 @@ void ActM0(int e, void*) { trace.push_back("M0:" + std::to_string(e)); }
 void ActM1(int e, void*) { trace.push_back("M1:" + std::to_string(e)); }
 void ActL0(int e, void*) { trace.push_back("L0:" + std::to_string(e)); }
 void ActL1(int e, void*) { trace.push_back("L1:" + std::to_string(e)); }
-bool AtoB(void*) { trace.push_back("A?B"); return toB; }
-bool BtoA(void*) { trace.push_back("B?A"); return toA; }
-bool M0toM1(void*) { trace.push_back("M0?M1"); return mNext; }
-bool L0toL1(void*) { trace.push_back("L0?L1"); return true; }
-bool L1toL0(void*) { trace.push_back("L1?L0"); return true; }
+bool AtoB(void*) {
+    trace.push_back("A?B");
+    return toB;
+}
+bool BtoA(void*) {
+    trace.push_back("B?A");
+    return toA;
+}
+bool M0toM1(void*) {
+    trace.push_back("M0?M1");
+    return mNext;
+}
+bool L0toL1(void*) {
+    trace.push_back("L0?L1");
+    return true;
+}
+bool L1toL0(void*) {
+    trace.push_back("L1?L0");
+    return true;
+}
 
 // A top machine T (A with nested M, B), M (M0 with nested L, M1) and L (L0, L1).
 // T is element 0 of SMArray; M and L are held elsewhere.
@@ -105,7 +120,10 @@ TEST_F(TraverserTest, ASavedChainLoadsAndChildrenOfUnlistedMachinesWaitForTheirS
 
     const Bytes saved = Written([&](File& f) { f.Write(static_cast<node*>(&original)); });
     node* object = nullptr;
-    ASSERT_TRUE(ReadBack(saved, [&](File& f) { f.Read(object); f.Claim(object); }));
+    ASSERT_TRUE(ReadBack(saved, [&](File& f) {
+        f.Read(object);
+        f.Claim(object);
+    }));
     std::unique_ptr<StateMachineTraverser> loaded(dynamic_cast<StateMachineTraverser*>(object));
     ASSERT_NE(loaded, nullptr);
     EXPECT_EQ(Written([&](File& f) { f.Write(static_cast<node*>(loaded.get())); }), saved);
@@ -134,8 +152,14 @@ void Act0(int e, void*) {
 }
 void Act1(int e, void*) { trace.push_back("S1:" + std::to_string(e)); }
 void Act2(int e, void*) { trace.push_back("S2:" + std::to_string(e)); }
-bool Never(void*) { trace.push_back("never"); return false; }
-bool Always(void*) { trace.push_back("always"); return true; }
+bool Never(void*) {
+    trace.push_back("never");
+    return false;
+}
+bool Always(void*) {
+    trace.push_back("always");
+    return true;
+}
 
 TEST_F(TraverserTest, EdgesAreTriedInOrderAndTheFirstThatFiresWins) {
     StateMachine m;
@@ -267,19 +291,40 @@ TEST_F(TraverserTest, DamagedRecordsLoadIntoSafeTraversers) {
          true},
         {"negative state", Record().Ref("StateMachineTraverser", 1).I32(0).I32(-3).I32(0).Bool(false).Null().bytes,
          true, 0, true},
-        {"machine beyond SMArray", Record().Ref("StateMachineTraverser", 1).I32(5).I32(1).I32(0).Bool(false).Null().bytes,
-         true, 1, false},
+        {"machine beyond SMArray",
+         Record().Ref("StateMachineTraverser", 1).I32(5).I32(1).I32(0).Bool(false).Null().bytes, true, 1, false},
         {"child is itself",
-         Record().Ref("StateMachineTraverser", 1).I32(0).I32(0).I32(0).Bool(false).Ref("StateMachineTraverser", 1).bytes,
+         Record()
+             .Ref("StateMachineTraverser", 1)
+             .I32(0)
+             .I32(0)
+             .I32(0)
+             .Bool(false)
+             .Ref("StateMachineTraverser", 1)
+             .bytes,
          false, 0, true},
         {"child of another class",
-         Record().Ref("StateMachineTraverser", 1).I32(0).I32(0).I32(0).Bool(false).Ref("Behavior", 2).U32(0).U32(0).U32(0).U32(0).bytes,
+         Record()
+             .Ref("StateMachineTraverser", 1)
+             .I32(0)
+             .I32(0)
+             .I32(0)
+             .Bool(false)
+             .Ref("Behavior", 2)
+             .U32(0)
+             .U32(0)
+             .U32(0)
+             .U32(0)
+             .bytes,
          false, 0, true},
         {"truncated", Record().Ref("StateMachineTraverser", 1).I32(0).I32(1).bytes, false, 1, true},
     };
     for (const Case& c : cases) {
         node* object = nullptr;
-        const bool sound = ReadBack(c.bytes, [&](File& f) { f.Read(object); f.Claim(object); });
+        const bool sound = ReadBack(c.bytes, [&](File& f) {
+            f.Read(object);
+            f.Claim(object);
+        });
         EXPECT_EQ(sound, c.sound) << c.name;
         std::unique_ptr<StateMachineTraverser> t(dynamic_cast<StateMachineTraverser*>(object));
         ASSERT_NE(t, nullptr) << c.name;
@@ -298,9 +343,10 @@ TEST_F(TraverserTest, EveryCutOfASavedChainLoadsWithoutHarm) {
     const Bytes saved = Written([&](File& f) { f.Write(static_cast<node*>(&original)); });
     for (std::size_t cut = 0; cut < saved.size(); ++cut) {
         node* object = nullptr;
-        EXPECT_FALSE(ReadBack(Bytes(saved.begin(), saved.begin() + static_cast<long>(cut)),
-                              [&](File& f) { f.Read(object); f.Claim(object); }))
-            << cut;
+        EXPECT_FALSE(ReadBack(Bytes(saved.begin(), saved.begin() + static_cast<long>(cut)), [&](File& f) {
+            f.Read(object);
+            f.Claim(object);
+        })) << cut;
         std::unique_ptr<node> owned(object);
         if (auto* t = dynamic_cast<StateMachineTraverser*>(object)) t->Go(nullptr);
     }

@@ -34,10 +34,14 @@ public:
     qel::AutoResetEvent& FrameEvent() override { return frameEvent; }
     bool WaitingForPlayers() override { return waiting; }
     void WaitingForPlayers(bool w) override { waiting = w; }
-    void ReceivedFromPlayers() override { Note([&] { ++framesReceived; }); }
+    void ReceivedFromPlayers() override {
+        Note([&] { ++framesReceived; });
+    }
     std::uint32_t RequiredPlayers() override { return required; }
     std::uint32_t MaximumPlayers() override { return maximum; }
-    void GoToDisconnectLevel() override { Note([&] { ++disconnects; }); }
+    void GoToDisconnectLevel() override {
+        Note([&] { ++disconnects; });
+    }
 
     std::vector<std::uint32_t> FreeNetworkSprites() override {
         std::vector<std::uint32_t> ids;
@@ -97,8 +101,12 @@ public:
         if (whileBoxIsUp) whileBoxIsUp();
         Note([&] { boxes.push_back(std::string(caption) + "|" + text + "|" + std::to_string(flags)); });
     }
-    void ShowError(const char* text) override { Note([&] { errors.push_back(text); }); }
-    void Log(const char* text) override { Note([&] { logs.push_back(text); }); }
+    void ShowError(const char* text) override {
+        Note([&] { errors.push_back(text); });
+    }
+    void Log(const char* text) override {
+        Note([&] { logs.push_back(text); });
+    }
     bool StartWorker(std::function<void()> work) override {
         auto t = std::make_unique<qel::WorkerThread>();
         const auto delay = workerDelay;
@@ -118,8 +126,7 @@ public:
 
     // --- for the tests ---
     // Waits (at most 5 s) until the condition holds, checked under the state lock.
-    bool WaitUntil(const std::function<bool()>& condition,
-                   std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+    bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
         std::unique_lock<std::mutex> hold(stateLock);
         return changed.wait_for(hold, limit, condition);
     }

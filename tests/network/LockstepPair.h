@@ -222,9 +222,7 @@ private:
         std::vector<std::uint64_t> hashes;
     };
 
-    bool Bursts(std::size_t peer) const {
-        return options_.burstEvery > 0 && peer + 1 == peers_.size() && peer > 0;
-    }
+    bool Bursts(std::size_t peer) const { return options_.burstEvery > 0 && peer + 1 == peers_.size() && peer > 0; }
 
     bool Frames(Peer& p, int count, bool bursts) const {
         // The frame step sets the frame event every frame, the lockstep
@@ -261,7 +259,8 @@ private:
         p.env.frameEvent.Set();
         const int frame = int(p.hashes.size()) + 1;
         auto inputIn = [&] { return p.env.Read([&] { return p.env.framesReceived >= frame; }); };
-        if (!net::ExchangeInput(p.component, inputIn, nullptr, 0, keys.data(), int(keys.size() / 2), 5000)) return false;
+        if (!net::ExchangeInput(p.component, inputIn, nullptr, 0, keys.data(), int(keys.size() / 2), 5000))
+            return false;
         p.hashes.push_back(StateHash(p.env));
         return true;
     }
@@ -287,7 +286,8 @@ private:
         for (std::uint32_t i = 0; i < SpriteNetEnvironment::SpriteCount; ++i) {
             Sprite& s = env.real[i];
             s.HandleQ();
-            env.x[i] = std::clamp(env.x[i] + int(s.Keyboard_IsPressed(Right)) - int(s.Keyboard_IsPressed(Left)), 0, 100);
+            env.x[i] =
+                std::clamp(env.x[i] + int(s.Keyboard_IsPressed(Right)) - int(s.Keyboard_IsPressed(Left)), 0, 100);
             mix(std::uint64_t(env.x[i]));
             mix(s.remoteFrameCounter);
             for (int k = 0; k < 256; ++k) {

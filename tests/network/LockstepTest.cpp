@@ -13,8 +13,10 @@ std::string Lines(const std::vector<std::string>& lines) {
 // Runs the game and checks that every honest peer saw the same state in every frame.
 void ExpectOneGame(LockstepPair& game, int frames) {
     ASSERT_TRUE(game.Ready());
-    ASSERT_TRUE(game.RunFrames(frames)) << game.Progress() << "the host's log:\n" << game.Env(0).Read([&] { return Lines(game.Env(0).logs); })
-                                        << "the first joiner's log:\n" << game.Env(1).Read([&] { return Lines(game.Env(1).logs); });
+    ASSERT_TRUE(game.RunFrames(frames)) << game.Progress() << "the host's log:\n"
+                                        << game.Env(0).Read([&] { return Lines(game.Env(0).logs); })
+                                        << "the first joiner's log:\n"
+                                        << game.Env(1).Read([&] { return Lines(game.Env(1).logs); });
     const std::size_t played = game.Hashes(0).size();
     for (std::size_t peer = 0; peer < game.HonestPeers(); ++peer) {
         ASSERT_EQ(game.Hashes(peer).size(), played) << "peer " << peer;

@@ -148,7 +148,8 @@ TEST(NetPeer, ConnectionsTheHostDoesNotAdmitAreClosed) {
         ASSERT_EQ(host.Host(Game1, AnyPort, "S", "H", Loopback), qel::NetResult::Ok);
         std::vector<std::unique_ptr<RawLink>> joining;
         // Connections are accepted in the order they came: the held ones first.
-        for (int i = 0; i < c.alreadyJoining; ++i) joining.push_back(std::make_unique<RawLink>(host.ListeningPort(), Bytes{}));
+        for (int i = 0; i < c.alreadyJoining; ++i)
+            joining.push_back(std::make_unique<RawLink>(host.ListeningPort(), Bytes{}));
         RawLink link(host.ListeningPort(), c.bytes);
         const RawReply reply = link.ReadToEnd();
         EXPECT_TRUE(reply.hungUp) << c.what;
@@ -274,7 +275,8 @@ TEST(NetPeer, TheHostRelaysEachPacketAsItsRelayDecides) {
     };
     qel::NetPeer host(events), a(aSeen.Events()), b(bSeen.Events()), c(cSeen.Events());
     ASSERT_EQ(host.Host(Game1, AnyPort, "S", "H", Loopback), qel::NetResult::Ok);
-    for (qel::NetPeer* p : {&a, &b, &c}) ASSERT_EQ(p->Connect(Game1, Loopback, host.ListeningPort(), "P"), qel::NetResult::Ok);
+    for (qel::NetPeer* p : {&a, &b, &c})
+        ASSERT_EQ(p->Connect(Game1, Loopback, host.ListeningPort(), "P"), qel::NetResult::Ok);
     ASSERT_TRUE(cSeen.WaitUntil([&] { return cSeen.created.size() == 4; }));
     host.Seat(b.LocalPlayer());
     for (const Bytes& p : {Bytes{0xEE, 1}, Bytes{0x40}, Bytes{0x5E}, Bytes{0x01}})
@@ -471,10 +473,10 @@ TEST(NetPeer, SessionsThatCannotOpenSayWhy) {
     ASSERT_EQ(probe.Host(Game1, AnyPort, "S", "H", Loopback), qel::NetResult::Ok);
     const std::uint32_t closedPort = probe.ListeningPort();
     probe.Close();
-    EXPECT_EQ(host.Host(Game1, port, "S", "H", Loopback), qel::NetResult::Failed);  // already hosting
+    EXPECT_EQ(host.Host(Game1, port, "S", "H", Loopback), qel::NetResult::Failed);   // already hosting
     EXPECT_EQ(other.Host(Game1, port, "S", "H", Loopback), qel::NetResult::Failed);  // port taken
     EXPECT_FALSE(other.LastError().empty());
-    EXPECT_EQ(joiner.Connect(Game2, Loopback, port, "J"), qel::NetResult::Failed);  // another game's session
+    EXPECT_EQ(joiner.Connect(Game2, Loopback, port, "J"), qel::NetResult::Failed);        // another game's session
     EXPECT_EQ(joiner.Connect(Game1, Loopback, closedPort, "J"), qel::NetResult::Failed);  // nobody listens
     EXPECT_FALSE(joiner.LastError().empty());
     EXPECT_FALSE(joiner.IsOpen());

@@ -18,10 +18,10 @@ TEST(NetWire, FramePacketsAreLaidOutByteForByte) {
         {"marker, one mouse motion, one key press",
          0x01020304,
          {{NetFrameMarker, {}}, {NetMouseEvents, {1, 0xC8, 0, 0, 0x10, 0x27, 0, 0}}, {NetKeyEvents, {0x20, 1}}},
-         {7, 4, 3, 2, 1, 3, 0, 0, 0,                           // type, sprite id, 3 records
-          8, 0, 0, 0, 0,                                       // marker
-          10, 8, 0, 0, 0, 1, 0xC8, 0, 0, 0x10, 0x27, 0, 0,     // mouse: X by -56 to 10000
-          9, 2, 0, 0, 0, 0x20, 1}},                            // key 0x20 down
+         {7,  4, 3, 2, 1, 3,    0,    0, 0,                    // type, sprite id, 3 records
+          8,  0, 0, 0, 0,                                      // marker
+          10, 8, 0, 0, 0, 1,    0xC8, 0, 0, 0x10, 0x27, 0, 0,  // mouse: X by -56 to 10000
+          9,  2, 0, 0, 0, 0x20, 1}},                           // key 0x20 down
     };
     for (const Case& c : cases) {
         const Bytes packet = netwire::FrameInput(c.sprite, c.records);

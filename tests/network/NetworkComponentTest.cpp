@@ -71,7 +71,8 @@ protected:
     void ExchangeFrame(const std::vector<netwire::FrameRecord>& hostInput,
                        const std::vector<netwire::FrameRecord>& joinInput, int frame) {
         for (auto [c, input] : {std::pair{&host, &hostInput}, std::pair{&joiner, &joinInput}}) {
-            for (const auto& r : *input) c->AddToQOut(r.type, const_cast<std::uint8_t*>(r.data.data()), unsigned(r.data.size()));
+            for (const auto& r : *input)
+                c->AddToQOut(r.type, const_cast<std::uint8_t*>(r.data.data()), unsigned(r.data.size()));
             c->SendQOut();
             c->ClearQOut();
         }
@@ -240,7 +241,8 @@ TEST(NetworkComponent, AFullSessionTurnsNewPlayersAway) {
                   std::vector<std::string>{"Reply|Sorry, the session is full.\nTry again later.|8256"});
         EXPECT_TRUE(joinEnv.Read([&] { return joinEnv.dialogs.empty(); }));
         // Turned away means let go: the host closes the link.
-        for (int i = 0; i < 500 && joiner.SessionOpen(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (int i = 0; i < 500 && joiner.SessionOpen(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         EXPECT_FALSE(joiner.SessionOpen());
     }
     hostEnv.JoinWorkers();
@@ -257,20 +259,26 @@ TEST(NetworkComponent, SessionsAreRefusedWithTheirMessages) {
     };
     const Case cases[] = {
         {"host on port 1000", [](NetworkComponent& c) { return c.Host(TestGuid(1), 1000, "S", "P"); }, -1, {}},
-        {"host on a port beyond 65535", [](NetworkComponent& c) { return c.Host(TestGuid(1), 70000, "S", "P"); }, -1,
+        {"host on a port beyond 65535",
+         [](NetworkComponent& c) { return c.Host(TestGuid(1), 70000, "S", "P"); },
+         -1,
          {"Failed to use the port."}},
         {"join on port 1000", [](NetworkComponent& c) { return c.Connect(TestGuid(1), Loopback, 1000, "P"); }, -1, {}},
-        {"join without a host name", [](NetworkComponent& c) { return c.Connect(TestGuid(1), nullptr, SomePort, "P"); },
-         -1, {}},
+        {"join without a host name",
+         [](NetworkComponent& c) { return c.Connect(TestGuid(1), nullptr, SomePort, "P"); },
+         -1,
+         {}},
         {"join where nobody hosts",
-         [](NetworkComponent& c) { return c.Connect(TestGuid(1), Loopback, UnusedPort(), "P"); }, -1,
+         [](NetworkComponent& c) { return c.Connect(TestGuid(1), Loopback, UnusedPort(), "P"); },
+         -1,
          {"Failed to connect."}},
         {"send before any session",
          [](NetworkComponent& c) {
              unsigned char b[] = {4, 1, 0, 0, 0};
              return c.Send(b, sizeof b, 1, 0);
          },
-         -1, {}},
+         -1,
+         {}},
     };
     for (const Case& c : cases) {
         NetworkComponent component(env);
@@ -307,7 +315,8 @@ TEST_F(TwoPlayers, ControlPacketsFromAPlayerWhoMayNotSendThemAreDropped) {
     };
     for (const Case& c : cases) JoinerSends(c.packet);
     ASSERT_TRUE(hostEnv.WaitUntil([&] { return hostEnv.logs.size() == std::size(cases); }));
-    for (const std::string& line : hostEnv.Read([&] { return hostEnv.logs; })) EXPECT_NE(line.find("dropped"), std::string::npos) << line;
+    for (const std::string& line : hostEnv.Read([&] { return hostEnv.logs; }))
+        EXPECT_NE(line.find("dropped"), std::string::npos) << line;
     // The game goes on everywhere: a frame still runs on both peers.
     ExchangeFrame({{NetFrameMarker, {}}}, {{NetFrameMarker, {}}}, 1);
     for (FakeNetEnvironment* env : {&hostEnv, &joinEnv}) {

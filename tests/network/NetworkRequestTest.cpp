@@ -53,7 +53,8 @@ TEST(NetworkRequest, AWorkersDialogIsShownOnTheMainThreadAndItsResultReturned) {
     worker.join();
     EXPECT_EQ(choice, 0x10005);
     EXPECT_EQ(request.Result(), 0x10005);  // a message box keeps the last result
-    EXPECT_EQ(shown, (std::vector<std::string>{"begin", "dialog 109", "end", "begin", "box Attention Gone. 8240", "end"}));
+    EXPECT_EQ(shown,
+              (std::vector<std::string>{"begin", "dialog 109", "end", "begin", "box Attention Gone. 8240", "end"}));
     EXPECT_FALSE(request.Pending());
 }
 

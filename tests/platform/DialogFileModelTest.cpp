@@ -21,8 +21,8 @@ protected:
         root = fs::temp_directory_path() / ("qel-dialog-model-" + std::to_string(::getpid()));
         fs::remove_all(root);
         for (const char* folder : {"Zoo", "maps", ".git"}) fs::create_directories(root / folder);
-        for (const char* file : {"beta.sav", "Alpha.sav", "gamma.SAV", "notes.txt", ".hidden.sav", "run.rep",
-                                 "maps/level.sav"})
+        for (const char* file :
+             {"beta.sav", "Alpha.sav", "gamma.SAV", "notes.txt", ".hidden.sav", "run.rep", "maps/level.sav"})
             std::ofstream(root / file) << "x";
     }
     void TearDown() override { fs::remove_all(root); }
@@ -43,15 +43,18 @@ protected:
 };
 
 TEST(DialogFilePattern, MatchesNamesAsTheFilterDialogsDo) {
-    struct Case { const char* name; const char* pattern; bool matches; };
+    struct Case {
+        const char* name;
+        const char* pattern;
+        bool matches;
+    };
     const Case cases[] = {
-        {"a.sav", "*.sav", true},     {"A.SAV", "*.sav", true},  // case does not matter
-        {".sav", "*.sav", true},      {"sav", "*.sav", false},
-        {"a.sav.bak", "*.sav", false}, {"x.rep", "*.sav", false},
-        {"ab", "?b", true},           {"b", "?b", false},
-        {"abcbc", "a*bc", true},      {"abcbd", "a*bc", false},  // the star gives back what the tail needs
-        {"", "*", true},              {"a.sav", "*.*", true},
-        {"a", "*.*", false},          {"a.jpg", "*.jpg", true},
+        {"a.sav", "*.sav", true},  {"A.SAV", "*.sav", true},  // case does not matter
+        {".sav", "*.sav", true},   {"sav", "*.sav", false},  {"a.sav.bak", "*.sav", false},
+        {"x.rep", "*.sav", false}, {"ab", "?b", true},       {"b", "?b", false},
+        {"abcbc", "a*bc", true},   {"abcbd", "a*bc", false},  // the star gives back what the tail needs
+        {"", "*", true},           {"a.sav", "*.*", true},   {"a", "*.*", false},
+        {"a.jpg", "*.jpg", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " ~ " + c.pattern);
@@ -62,7 +65,8 @@ TEST(DialogFilePattern, MatchesNamesAsTheFilterDialogsDo) {
 TEST_F(FileDialogModelFixture, ListsTheParentFoldersThenMatchingFilesSortedWithoutHiddenOnes) {
     FileDialogModel model(LoadGame());
     EXPECT_EQ(model.Folder(), root.string());
-    EXPECT_EQ(Names(model), (std::vector<std::string>{"[..]", "[maps]", "[Zoo]", "Alpha.sav", "beta.sav", "gamma.SAV"}));
+    EXPECT_EQ(Names(model),
+              (std::vector<std::string>{"[..]", "[maps]", "[Zoo]", "Alpha.sav", "beta.sav", "gamma.SAV"}));
 
     FileDialogModel replays(Options(false, {{"Load Replays (*.rep)", "*.rep"}}, "rep"));
     EXPECT_EQ(Names(replays), (std::vector<std::string>{"[..]", "[maps]", "[Zoo]", "run.rep"}));
@@ -112,8 +116,8 @@ TEST_F(FileDialogModelFixture, OkResolvesTheTypedNameOrRefusesIt) {
         {"save into a sub-folder", SaveGame(), "maps/x", true, in("maps/x.sav"), ""},
         {"save over an existing file", SaveGame(), "beta.sav", true, in("beta.sav"), ""},
         {"save into a missing folder", SaveGame(), "nowhere/x", false, "", "The folder does not exist."},
-        {"screenshot as bitmap", Options(true, {{"Bitmap (*.bmp)", "*.bmp"}, {"JPEG (*.jpg)", "*.jpg"}}, "bmp"),
-         "shot", true, in("shot.bmp"), ""},
+        {"screenshot as bitmap", Options(true, {{"Bitmap (*.bmp)", "*.bmp"}, {"JPEG (*.jpg)", "*.jpg"}}, "bmp"), "shot",
+         true, in("shot.bmp"), ""},
         {"open finds the file with the extension", LoadGame(), "beta", true, in("beta.sav"), ""},
         {"open takes an existing name as typed", LoadGame(), "notes.txt", true, in("notes.txt"), ""},
         {"open a full path", LoadGame(), in("maps/level.sav"), true, in("maps/level.sav"), ""},
@@ -153,10 +157,16 @@ TEST_F(FileDialogModelFixture, OkOnAFolderNameShowsThatFolder) {
 }
 
 TEST(DialogFields, PortFieldsReadDigitsOnly) {
-    struct Case { const char* text; std::uint32_t value; };
+    struct Case {
+        const char* text;
+        std::uint32_t value;
+    };
     const Case cases[] = {
-        {"1111", 1111}, {"  42 ", 42}, {"", 0}, {"   ", 0}, {"12ab", 0}, {"-5", 0}, {"+5", 0},
-        {"4294967295", 4294967295u}, {"4294967296", 0}, {"99999999999999999999", 0},
+        {"1111", 1111},    {"  42 ", 42},
+        {"", 0},           {"   ", 0},
+        {"12ab", 0},       {"-5", 0},
+        {"+5", 0},         {"4294967295", 4294967295u},
+        {"4294967296", 0}, {"99999999999999999999", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -165,14 +175,20 @@ TEST(DialogFields, PortFieldsReadDigitsOnly) {
 }
 
 TEST(DialogFields, TypedTextBecomesCodePage1252) {
-    struct Case { std::string utf8; std::string cp1252; };
+    struct Case {
+        std::string utf8;
+        std::string cp1252;
+    };
     const Case cases[] = {
         {"Ann 2", "Ann 2"},
-        {"Ren\xC3\xA9", "Ren\xE9"},          // e acute
-        {"\xE2\x82\xAC" "5", "\x80" "5"},     // the euro sign has its own byte
-        {"\xE6\x97\xA5!", "?!"},             // not in the code page
-        {"a\xC3", "a?"},                     // cut sequence
-        {"\xA9x", "?x"},                     // stray continuation byte
+        {"Ren\xC3\xA9", "Ren\xE9"},  // e acute
+        {"\xE2\x82\xAC"
+         "5",
+         "\x80"
+         "5"},                    // the euro sign has its own byte
+        {"\xE6\x97\xA5!", "?!"},  // not in the code page
+        {"a\xC3", "a?"},          // cut sequence
+        {"\xA9x", "?x"},          // stray continuation byte
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.utf8);

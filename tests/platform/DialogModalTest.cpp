@@ -83,15 +83,17 @@ protected:
                 e.key.keysym.sym = input.key;
                 e.key.keysym.scancode = SDL_GetScancodeFromKey(input.key);
                 break;
-            case Input::CloseWindow:
-                qel::SimulateWindowEvent(window, qel::SimulatedEvent::CloseRequested);
-                return;
+            case Input::CloseWindow: qel::SimulateWindowEvent(window, qel::SimulatedEvent::CloseRequested); return;
         }
         SDL_PushEvent(&e);
     }
 
-    qel::FileDialogOptions SaveGame() const { return {true, {{"Saved Files (*.sav)", "*.sav"}}, "sav", folder.string()}; }
-    qel::FileDialogOptions LoadGame() const { return {false, {{"Load Files (*.sav)", "*.sav"}}, "sav", folder.string()}; }
+    qel::FileDialogOptions SaveGame() const {
+        return {true, {{"Saved Files (*.sav)", "*.sav"}}, "sav", folder.string()};
+    }
+    qel::FileDialogOptions LoadGame() const {
+        return {false, {{"Load Files (*.sav)", "*.sav"}}, "sav", folder.string()};
+    }
 
     HWND window = nullptr;
     std::unique_ptr<qel::Display> display;
@@ -110,7 +112,10 @@ TEST_F(ModalDialogFixture, FileDialogAnswersTheKeyboard) {
     const std::vector<Case> cases = {
         {"typed name and Enter", true, {{2, Type("run")}, {4, Press(SDLK_RETURN)}}, true, "run.sav"},
         {"keypad Enter", false, {{2, Type("beta")}, {3, Press(SDLK_KP_ENTER)}}, true, "beta.sav"},
-        {"text typed in the frame of Enter", true, {{2, Type("a")}, {2, Type("b")}, {2, Press(SDLK_RETURN)}}, true,
+        {"text typed in the frame of Enter",
+         true,
+         {{2, Type("a")}, {2, Type("b")}, {2, Press(SDLK_RETURN)}},
+         true,
          "ab.sav"},
         {"Escape", true, {{2, Type("run")}, {3, Press(SDLK_ESCAPE)}}, false, ""},
         {"the window closing", false, {{2, Close()}}, false, ""},
@@ -210,10 +215,14 @@ TEST_F(ModalDialogFixture, NetworkDialogsAnswerEnterAndEscape) {
     // The wait ends by itself once the players are there, or by resigning.
     int asked = 0;
     Play({});
-    EXPECT_EQ(qel::WaitDialog(window, [&] { return ++asked == 3; }, 0), qel::ButtonOk);
+    EXPECT_EQ(qel::WaitDialog(
+                  window, [&] { return ++asked == 3; }, 0),
+              qel::ButtonOk);
     EXPECT_EQ(asked, 3);
     Play({{2, Press(SDLK_ESCAPE)}});
-    EXPECT_EQ(qel::WaitDialog(window, [] { return false; }, 0), qel::ButtonCancel);
+    EXPECT_EQ(qel::WaitDialog(
+                  window, [] { return false; }, 0),
+              qel::ButtonCancel);
 }
 
 TEST_F(ModalDialogFixture, HeadlessRunsAndTestAnswersShowNoDialog) {
@@ -228,7 +237,9 @@ TEST_F(ModalDialogFixture, HeadlessRunsAndTestAnswersShowNoDialog) {
     int selected = 5;
     EXPECT_EQ(qel::SelectPlayerDialog(window, {"A"}, selected), qel::ButtonCancel);
     EXPECT_EQ(selected, 0);
-    EXPECT_EQ(qel::WaitDialog(window, [] { return true; }, 250), qel::ButtonCancel);
+    EXPECT_EQ(qel::WaitDialog(
+                  window, [] { return true; }, 250),
+              qel::ButtonCancel);
     EXPECT_EQ(frames, 0);
 
     // A window without a display has nothing to draw a dialog with.

@@ -42,10 +42,14 @@ TEST_F(DisplayFixture, PresentsEveryDepthAsTheColoursTheBackBufferHolds) {
     palette[1] = {0x10, 0x20, 0x30, 0};
     palette[2] = {0xFF, 0x00, 0x80, 0};
     qel::SetDisplayPalette(palette);
-    struct Case { int bpp; COLORREF colour; std::uint32_t shown; };
+    struct Case {
+        int bpp;
+        COLORREF colour;
+        std::uint32_t shown;
+    };
     const Case cases[] = {
-        {32, 0x00332211, 0x112233}, {24, 0x00332211, 0x112233},
-        {16, 0x00FFFFFF, 0xFFFFFF}, {16, 0x000000FF, 0xFF0000}, {16, 0x00102030, 0x312010},  // top bits repeated into the low ones
+        {32, 0x00332211, 0x112233}, {24, 0x00332211, 0x112233}, {16, 0x00FFFFFF, 0xFFFFFF},
+        {16, 0x000000FF, 0xFF0000}, {16, 0x00102030, 0x312010},  // top bits repeated into the low ones
         {8, 0x008000FF, 0xFF0080},
     };
     for (const Case& c : cases) {
@@ -122,15 +126,18 @@ TEST_F(DisplayFixture, GammaRampOnlyWhileFullScreen) {
 }
 
 TEST(Display, FullScreenShowsTheWholeFrameScaledWithItsAspect) {
-    struct Case { int outW, outH, frameW, frameH; qel::FrameRect shown; };
+    struct Case {
+        int outW, outH, frameW, frameH;
+        qel::FrameRect shown;
+    };
     const Case cases[] = {
-        {1024, 768, 640, 480, {0, 0, 1024, 768}},     // same aspect: filled
+        {1024, 768, 640, 480, {0, 0, 1024, 768}},      // same aspect: filled
         {1920, 1080, 640, 480, {240, 0, 1440, 1080}},  // wider: bars left and right
         {1280, 1024, 640, 480, {0, 32, 1280, 960}},    // taller: bars above and below
         {640, 480, 640, 480, {0, 0, 640, 480}},
-        {320, 200, 640, 480, {27, 0, 266, 200}},       // smaller than the frame: scaled down
-        {1366, 768, 640, 480, {171, 0, 1024, 768}},    // an odd bar width: centred, truncated
-        {0, 0, 640, 480, {0, 0, 0, 0}},                // no output yet
+        {320, 200, 640, 480, {27, 0, 266, 200}},     // smaller than the frame: scaled down
+        {1366, 768, 640, 480, {171, 0, 1024, 768}},  // an odd bar width: centred, truncated
+        {0, 0, 640, 480, {0, 0, 0, 0}},              // no output yet
         {800, 600, 0, 0, {0, 0, 800, 600}},
     };
     for (const Case& c : cases) {

@@ -27,7 +27,10 @@ Points Lit(const Surface& s) {
 }
 
 TEST(DrawContext, LinesLeaveOutTheirEndPixelAndMoveThePosition) {
-    struct Case { QelPoint from, to; Points expected; };
+    struct Case {
+        QelPoint from, to;
+        Points expected;
+    };
     const Case cases[] = {
         {{0, 0}, {10, 0}, {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}, {6, 0}, {7, 0}, {8, 0}, {9, 0}}},
         {{3, 4}, {3, 1}, {{3, 4}, {3, 3}, {3, 2}}},
@@ -165,7 +168,11 @@ TEST(DrawContext, RectangleWithPenAndBrushCoversTheHalfOpenBox) {
 }
 
 TEST(DrawContext, RegionFillRectangleMinusRectangle) {
-    struct Case { const char* what; QelRect hole; int uncovered; };
+    struct Case {
+        const char* what;
+        QelRect hole;
+        int uncovered;
+    };
     const Case cases[] = {
         {"hole in the middle", {2, 1, 5, 3}, 6},
         {"hole sticking out of the area", {4, -5, 100, 100}, 8},

@@ -13,7 +13,10 @@ namespace {
 using qel::Font;
 using qel::FontDesc;
 
-struct Box { int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1; int count = 0; };
+struct Box {
+    int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1;
+    int count = 0;
+};
 
 // Bounding box of the pixels holding `raw`; every other pixel must hold `background`.
 Box InkBox(const qel::Surface& s, std::uint32_t raw, std::uint32_t background) {

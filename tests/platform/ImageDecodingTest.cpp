@@ -28,8 +28,8 @@ enum class Header { Core = 12, Info = 40, V4 = 108 };
 struct Layout {
     const char* name;
     Header header;
-    int bits;       // 8 (a colour table of the six colours), 24 or 32
-    bool topDown;   // rows stored top first, as a negative height says
+    int bits;      // 8 (a colour table of the six colours), 24 or 32
+    bool topDown;  // rows stored top first, as a negative height says
 };
 
 void Put(Bytes& b, std::size_t at, std::uint32_t v, int bytes) {
@@ -163,7 +163,9 @@ private:
         }
     }
     static void* Malloc(std::size_t bytes) { return Note(bytes), installed->malloc_(bytes); }
-    static void* Calloc(std::size_t count, std::size_t size) { return Note(count * size), installed->calloc_(count, size); }
+    static void* Calloc(std::size_t count, std::size_t size) {
+        return Note(count * size), installed->calloc_(count, size);
+    }
     static void* Realloc(void* block, std::size_t bytes) { return Note(bytes), installed->realloc_(block, bytes); }
 
     static inline LargestBlock* installed = nullptr;
@@ -179,13 +181,24 @@ private:
 // the image limit (they asked for 1 GB to 277 GB, or hung).
 TEST(ImageDecoding, HostilePicturesAreRefusedWithinTheLimit) {
     const char* refused[] = {
-        "bmp-core-header-25-bytes.bmp",         "huge-dimensions-slow-load.bmp", "jpeg-fill-byte-skips-size-check.jpg",
-        "png-slow.png",                         "png-text-length-hang.png",      "png-trns-length-hang.png",
-        "tiff-2600mb-allocation.bin",           "tiff-size-unchecked.tif",       "ico-size-unchecked.ico",
-        "cur-size-unchecked.cur",               "cur-277gb-allocation.bin",      "gif-second-image-huge.gif",
-        "gif-decoder-frees-a-wild-pointer.gif", "xcf-huge-allocation",           "svg-decoder-leak",
+        "bmp-core-header-25-bytes.bmp",
+        "huge-dimensions-slow-load.bmp",
+        "jpeg-fill-byte-skips-size-check.jpg",
+        "png-slow.png",
+        "png-text-length-hang.png",
+        "png-trns-length-hang.png",
+        "tiff-2600mb-allocation.bin",
+        "tiff-size-unchecked.tif",
+        "ico-size-unchecked.ico",
+        "cur-size-unchecked.cur",
+        "cur-277gb-allocation.bin",
+        "gif-second-image-huge.gif",
+        "gif-decoder-frees-a-wild-pointer.gif",
+        "xcf-huge-allocation",
+        "svg-decoder-leak",
         // Huffman tables of more than 256 symbols, which the decoder would build past their end.
-        "jpeg-huffman-counts-past-table-1.jpg", "jpeg-huffman-counts-past-table-2.jpg",
+        "jpeg-huffman-counts-past-table-1.jpg",
+        "jpeg-huffman-counts-past-table-2.jpg",
         "jpeg-huffman-counts-past-table-3.jpg",
     };
     for (const char* name : refused) {
@@ -210,7 +223,8 @@ TEST(ImageDecoding, JpegFillBytesChangeNothing) {
     for (std::size_t at = 2; at + 4 <= plain.size() && plain[at] == 0xFF;) {
         filled.insert(filled.end(), 5, 0xFF);
         const std::size_t length = plain[at + 1] == 0xDA ? plain.size() - at : 2 + (plain[at + 2] << 8 | plain[at + 3]);
-        filled.insert(filled.end(), plain.begin() + std::ptrdiff_t(at), plain.begin() + std::ptrdiff_t(std::min(at + length, plain.size())));
+        filled.insert(filled.end(), plain.begin() + std::ptrdiff_t(at),
+                      plain.begin() + std::ptrdiff_t(std::min(at + length, plain.size())));
         at += length;
     }
     ASSERT_GT(filled.size(), plain.size());

@@ -122,7 +122,8 @@ TEST_F(ImageFixture, EncodersAreFoundByMimeType) {
     EXPECT_GE(qel::ImageEncoderIndex("image/bmp"), 0);
     EXPECT_GE(qel::ImageEncoderIndex("image/jpeg"), 0);
     EXPECT_NE(qel::ImageEncoderIndex("image/bmp"), qel::ImageEncoderIndex("image/jpeg"));
-    for (const char* other : {"image/png", "image/BMP", "", "image/jpeg "}) EXPECT_EQ(qel::ImageEncoderIndex(other), -1) << other;
+    for (const char* other : {"image/png", "image/BMP", "", "image/jpeg "})
+        EXPECT_EQ(qel::ImageEncoderIndex(other), -1) << other;
     EXPECT_EQ(qel::ImageEncoderIndex(nullptr), -1);
 }
 

@@ -97,7 +97,8 @@ const std::vector<Picture>& Pictures() {
         {"key at both row ends and once inside",
          [](int x, int y, std::mt19937&) { return x == 0 || x == SpriteW - 1 || x == 5 + (7 + 5 * y) % 30; }},
         {"whole key rows", [](int x, int y, std::mt19937&) { return y == 0 || y == 5 || y == SpriteH - 1 || x == 9; }},
-        {"one opaque pixel in a corner", [](int x, int y, std::mt19937&) { return x != SpriteW - 1 || y != SpriteH - 1; }},
+        {"one opaque pixel in a corner",
+         [](int x, int y, std::mt19937&) { return x != SpriteW - 1 || y != SpriteH - 1; }},
         {"one opaque pixel at a row start", [](int x, int y, std::mt19937&) { return x != 0 || y != 4; }},
         {"opaque row ends around a key middle", [](int x, int, std::mt19937&) { return x >= 3 && x < SpriteW - 3; }},
         {"no key pixel", [](int, int, std::mt19937&) { return false; }},
@@ -172,11 +173,13 @@ TEST(KeyedBlit, ChangesAfterACopyShowInTheNext) {
         {"key written through a lock", lockedWrite(20, 7, Key)},
         {"opaque pixel written through a lock", lockedWrite(0, 2, 0x13)},
         {"row written", [](Surface& s) { Write(s.Row(8), s.BytesPerPixel(), 5, Key); }},
-        {"key filled over a block", [](Surface& s) {
+        {"key filled over a block",
+         [](Surface& s) {
              const QelRect block{6, 2, 30, 9};
              s.Fill(&block, Key);
          }},
-        {"picture copied into it", [](Surface& s) {
+        {"picture copied into it",
+         [](Surface& s) {
              auto dot = Surface::Create(3, 2, s.BitsPerPixel());
              dot->Fill(nullptr, 0x15);
              s.Blit({0, 0, 3, 2}, *dot, {0, 0, 3, 2});
@@ -255,7 +258,8 @@ TEST(KeyedBlit, WritesBetweenCopiesOfWindowsOfAWidePicture) {
                     const int sx = pick(0, W - w), sy = pick(0, H - h);
                     const int dx = pick(-8, ViewW - 4), dy = pick(-4, ViewH - 2);
                     const QelRect clip{0, 0, ViewW, ViewH};
-                    const std::uint32_t flags = qel::BlitSourceKey | (random() % 4 == 0 ? std::uint32_t(qel::BlitMirrorUpDown) : 0u);
+                    const std::uint32_t flags =
+                        qel::BlitSourceKey | (random() % 4 == 0 ? std::uint32_t(qel::BlitMirrorUpDown) : 0u);
                     ExpectBlitAsOnePixelAtATime(*view, &clip, {dx, dy, dx + w, dy + h}, *map, {sx, sy, sx + w, sy + h},
                                                 flags);
                     if (::testing::Test::HasFailure()) return;

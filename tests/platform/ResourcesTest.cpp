@@ -24,7 +24,10 @@ TEST(Resources, LookupMatchesTypeAndNameWithoutCase) {
 }
 
 TEST(Paths, WindowsPathsBecomeNative) {
-    struct Case { const char* in; const char* out; };
+    struct Case {
+        const char* in;
+        const char* out;
+    };
     const Case cases[] = {
         {"\\Art Assets\\Maps\\", "/Art Assets/Maps/"},
         {"C:\\Games\\nolt\\\\Data\\", "C:/Games/nolt/Data/"},

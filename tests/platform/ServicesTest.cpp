@@ -18,7 +18,10 @@
 namespace {
 
 TEST(Text1252, ConvertsEveryByteToItsCharacter) {
-    struct Case { const char* in; const char* utf8; };
+    struct Case {
+        const char* in;
+        const char* utf8;
+    };
     const Case cases[] = {
         {"Qel", "Qel"},
         {"\x91Qel\x92", "\xE2\x80\x98Qel\xE2\x80\x99"},  // typographic quotes
@@ -123,7 +126,11 @@ TEST(MessageBox, ObserverSeesTheOriginalBytes) {
 // The X11 box's core fonts cannot draw typographic punctuation: it gets ASCII
 // look-alikes; other boxes and letters keep their code points.
 TEST(MessageBox, TextForBoxesThatCannotDrawTypographicSigns) {
-    const struct { const char* in; bool plain; const char* out; } cases[] = {
+    const struct {
+        const char* in;
+        bool plain;
+        const char* out;
+    } cases[] = {
         {"one \x91Qel\x92 instance.", true, "one 'Qel' instance."},
         {"one \x91Qel\x92 instance.", false, "one \xE2\x80\x98Qel\xE2\x80\x99 instance."},
         {"\x93quoted\x94 \x96 wait\x85", true, "\"quoted\" - wait..."},

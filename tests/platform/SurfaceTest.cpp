@@ -28,14 +28,26 @@ std::vector<std::uint32_t> Pixels(const Surface& s) {
 }
 
 TEST(Surface, ColorrefMapsToRawPixelsPerDepth) {
-    struct Case { int bpp; COLORREF colour; std::uint32_t raw; };
+    struct Case {
+        int bpp;
+        COLORREF colour;
+        std::uint32_t raw;
+    };
     const Case cases[] = {
-        {16, 0x00FFFFFF, 0xFFFF}, {16, 0x000000FF, 0xF800}, {16, 0x0000FF00, 0x07E0},
-        {16, 0x00FF0000, 0x001F}, {16, 0x00DC00FF, 0xF81B}, {16, 0x00070307, 0x0000},
+        {16, 0x00FFFFFF, 0xFFFF},
+        {16, 0x000000FF, 0xF800},
+        {16, 0x0000FF00, 0x07E0},
+        {16, 0x00FF0000, 0x001F},
+        {16, 0x00DC00FF, 0xF81B},
+        {16, 0x00070307, 0x0000},
         {16, 0x00080408, 0x0821},
-        {24, 0x00112233, 0x332211}, {24, 0x00DC00FF, 0xFF00DC},
-        {32, 0x00112233, 0x00332211}, {32, 0x00FFFFFF, 0x00FFFFFF}, {32, 0, 0},
-        {16, qel::InvalidColor, qel::InvalidColor}, {32, qel::InvalidColor, qel::InvalidColor},
+        {24, 0x00112233, 0x332211},
+        {24, 0x00DC00FF, 0xFF00DC},
+        {32, 0x00112233, 0x00332211},
+        {32, 0x00FFFFFF, 0x00FFFFFF},
+        {32, 0, 0},
+        {16, qel::InvalidColor, qel::InvalidColor},
+        {32, qel::InvalidColor, qel::InvalidColor},
     };
     for (const Case& c : cases) {
         auto s = Surface::Create(2, 2, c.bpp);
@@ -116,7 +128,10 @@ TEST(Surface, EightBitCopiesKeepRawIndicesWhateverThePalette) {
 }
 
 TEST(Surface, MirroredCopies) {
-    struct Case { std::uint32_t flags; std::vector<std::uint32_t> expected; };
+    struct Case {
+        std::uint32_t flags;
+        std::vector<std::uint32_t> expected;
+    };
     // Source rows: 1 2 3 / 11 12 13.
     const Case cases[] = {
         {qel::BlitMirrorLeftRight, {3, 2, 1, 13, 12, 11}},
@@ -146,7 +161,11 @@ TEST(Surface, MirroredCopyKeepsKeyPixelsAndKeyedMirrorSkipsThem) {
 }
 
 TEST(Surface, InvalidRectanglesDrawNothing) {
-    struct Case { const char* what; QelRect dst; QelRect src; };
+    struct Case {
+        const char* what;
+        QelRect dst;
+        QelRect src;
+    };
     const Case cases[] = {
         {"source past the right edge", {0, 0, 3, 2}, {1, 0, 4, 2}},
         {"source above the top", {0, 0, 3, 2}, {0, -1, 3, 1}},
@@ -168,7 +187,12 @@ TEST(Surface, InvalidRectanglesDrawNothing) {
 }
 
 TEST(Surface, ClipRectangleCutsTheDestinationAndShiftsTheSource) {
-    struct Case { const char* what; QelRect dst; std::uint32_t flags; std::vector<std::uint32_t> expected; };
+    struct Case {
+        const char* what;
+        QelRect dst;
+        std::uint32_t flags;
+        std::vector<std::uint32_t> expected;
+    };
     // Source 3 x 2 numbered; destination 3 x 3 with clip (0, 0, 3, 3), zero-filled.
     const Case cases[] = {
         {"hanging off the left and top", {-1, -1, 2, 1}, 0, {12, 13, 0, 0, 0, 0, 0, 0, 0}},
@@ -249,17 +273,20 @@ TEST(Surface, KeyedCopiesSeeKeyPixelsAddedAfterAnEarlierCopy) {
     };
     const Case cases[] = {
         {"set pixel", [](Surface& s) { s.SetRawPixel(1, 0, key); }},
-        {"locked write", [](Surface& s) {
+        {"locked write",
+         [](Surface& s) {
              std::int32_t pitch = 0;
              std::uint8_t* p = s.Lock(&pitch);
              p[s.BytesPerPixel()] = std::uint8_t(key);
              s.Unlock();
          }},
-        {"fill", [](Surface& s) {
+        {"fill",
+         [](Surface& s) {
              const QelRect one{1, 0, 2, 1};
              s.Fill(&one, key);
          }},
-        {"blit into it", [](Surface& s) {
+        {"blit into it",
+         [](Surface& s) {
              auto dot = Surface::Create(1, 1, s.BitsPerPixel());
              dot->SetRawPixel(0, 0, key);
              s.Blit({1, 0, 2, 1}, *dot, {0, 0, 1, 1});

@@ -24,7 +24,8 @@ protected:
         });
         ASSERT_NE(window, nullptr);
         Message m;
-        while (qel::PeekMessage(m)) {}  // whatever the system said on creation
+        while (qel::PeekMessage(m)) {
+        }  // whatever the system said on creation
         seen.clear();
     }
     void TearDown() override {
@@ -75,12 +76,17 @@ TEST_F(WindowFixture, MinimiseArrivesBeforeTheFocusLossItCaused) {
 }
 
 TEST_F(WindowFixture, MinimiseReportedOnALaterPassStillPrecedesTheQueuedFocusLoss) {
-    struct Case { const char* what; std::vector<SimulatedEvent> first; std::vector<Msg> expected; };
+    struct Case {
+        const char* what;
+        std::vector<SimulatedEvent> first;
+        std::vector<Msg> expected;
+    };
     const Case cases[] = {
-        {"loss still queued", {SimulatedEvent::Exposed, SimulatedEvent::FocusLost},
+        {"loss still queued",
+         {SimulatedEvent::Exposed, SimulatedEvent::FocusLost},
          {Msg::Paint, Msg::SysCommand, Msg::KillFocus}},
-        {"focus came back in between: the minimise is new", {SimulatedEvent::Exposed, SimulatedEvent::FocusLost,
-                                                              SimulatedEvent::FocusGained},
+        {"focus came back in between: the minimise is new",
+         {SimulatedEvent::Exposed, SimulatedEvent::FocusLost, SimulatedEvent::FocusGained},
          {Msg::Paint, Msg::KillFocus, Msg::SetFocus, Msg::SysCommand}},
     };
     for (const Case& c : cases) {

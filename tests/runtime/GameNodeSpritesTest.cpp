@@ -79,7 +79,8 @@ TEST_F(GameNodeSprites, OnlySixteenDisplayListsExist) {
         const int before = level.IdCounter(GameNode::SpriteIds);
         EXPECT_EQ(level.Add(Make("s", c.list, 0)), c.accepted);
         EXPECT_EQ(level.IdCounter(GameNode::SpriteIds), before + (c.accepted ? 1 : 0));
-        EXPECT_STREQ(_UE.ErrorMessage, c.accepted ? "" : "Sprite s can't be added because there are only 16 display lists.");
+        EXPECT_STREQ(_UE.ErrorMessage,
+                     c.accepted ? "" : "Sprite s can't be added because there are only 16 display lists.");
         if (!c.accepted) {
             EXPECT_STREQ(_UE.TargetFunction, "bool GameNode::Add(Sprite *)");
         }

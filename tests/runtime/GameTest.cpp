@@ -108,7 +108,7 @@ TEST_F(GameTest, NextPreviousAndRestartStayWithinTheLevels) {
         int expected;  // -1: no request made
     };
     const Case cases[] = {
-        {0, &Game::NextLevel, 1},     {2, &Game::NextLevel, -1},    {1, &Game::PreviousLevel, 0},
+        {0, &Game::NextLevel, 1},      {2, &Game::NextLevel, -1},   {1, &Game::PreviousLevel, 0},
         {0, &Game::PreviousLevel, -1}, {2, &Game::RestartLevel, 2},
     };
     for (const Case& c : cases) {

@@ -186,7 +186,7 @@ TEST_F(LevelRunTest, OneFrameMatchesTheGoldenImagePixelForPixel) {
     // Four flips with the colour key, two of them partly off the screen; a
     // sprite on the master map under the deck (hidden: the deck is drawn after
     // the master map's sprites) and a sprite on the deck (drawn after it).
-    const std::vector<Placed> flips = {{4, 4, false, false}, {12, 4, true, false}, {20, 4, false, true},
+    const std::vector<Placed> flips = {{4, 4, false, false}, {12, 4, true, false},   {20, 4, false, true},
                                        {28, 4, true, true},  {62, 20, false, false}, {-2, 40, true, false}};
     const int riderX = 2, riderY = 1;
     std::vector<std::uint32_t> captured;
@@ -250,11 +250,11 @@ TEST_F(LevelRunTest, SpritesWalkAnimateAndTurnFrameByFrame) {
             const std::vector<std::uint32_t>& image = pDirectDraw->LastFrame();
             Sprite* w = Find("walker");
             Sprite* b = Find("back");
-            walker.push_back({w->LeftPosition(), w->Frame(), ShownFrame(image, w->ViewportX(), w->ViewportY()),
-                              w->HFlip()});
+            walker.push_back(
+                {w->LeftPosition(), w->Frame(), ShownFrame(image, w->ViewportX(), w->ViewportY()), w->HFlip()});
             // Turned round, the back walker shows its top-left pixel at its right end.
-            back.push_back({b->LeftPosition(), b->Frame(), ShownFrame(image, b->ViewportX() + 3, b->ViewportY()),
-                            b->HFlip()});
+            back.push_back(
+                {b->LeftPosition(), b->Frame(), ShownFrame(image, b->ViewportX() + 3, b->ViewportY()), b->HFlip()});
             return frames >= 9;
         });
     ASSERT_EQ(walker.size(), 9u);
@@ -340,7 +340,9 @@ TEST_F(LevelRunTest, PausedMapsStillDrawAndRunTheirSpritesUnusedOnesAreSkipped) 
         std::uint32_t corner = 0;
         float riderX = -1;
         RunLevel(
-            [](GameNode* level) { AddSprite(level, {"rider", Flipper, "deck", 0, 0, false, false, 1, 1}); },
+            [](GameNode* level) {
+                AddSprite(level, {"rider", Flipper, "deck", 0, 0, false, false, 1, 1});
+            },
             [&](int frames) {
                 if (frames == 1) {
                     Map* deck = Map::Search("deck");

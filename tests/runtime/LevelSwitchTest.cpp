@@ -52,8 +52,8 @@ TEST_F(EngineRunTest, LevelSwitchEmptiesTheLevelLeftAndRebuildsTheLevelEntered) 
     EXPECT_EQ(EngineRun::Run(), 0);
     // The first switch of the run calls no exit hook; ids restart at 1 on
     // every visit (the level's "FPS" text takes 1).
-    const Calls expected = {"build:1", "id:2", "change:1", "exit:1", "build:2", "id:2",
-                            "change:2", "exit:2", "build:1", "id:2", "OnGameEnd"};
+    const Calls expected = {"build:1",  "id:2",   "change:1", "exit:1", "build:2",  "id:2",
+                            "change:2", "exit:2", "build:1",  "id:2",   "OnGameEnd"};
     EXPECT_EQ(CallsAfter("OnGameStart"), expected);
     EXPECT_EQ(firstVariables, 1);  // only its new "FPS" text
     EXPECT_EQ(firstMaps, 0);

@@ -377,8 +377,8 @@ TEST_F(LoaderGameFile, CorruptCountsAndIndicesAreRefusedWithTheirReason) {
         {"timer count beyond the data", LoaderWriter().I32(0x7FFFFFFF), "count of timers"},
         {"state count beyond the data", machines(LoaderWriter().I32(1).I32(1000)), "count of states"},
         {"edge to a missing state",
-         machines(LoaderWriter().I32(1).I32(2).I32(-1).I32(-1).I32(1).I32(5).I32(-1).B(true).I32(-1).I32(-1).I32(0)
-                      .I32(0)),
+         machines(
+             LoaderWriter().I32(1).I32(2).I32(-1).I32(-1).I32(1).I32(5).I32(-1).B(true).I32(-1).I32(-1).I32(0).I32(0)),
          "leads to state 5"},
         {"edge to a negative state",
          machines(LoaderWriter().I32(1).I32(1).I32(-1).I32(-1).I32(1).I32(-1).I32(-1).B(true).I32(0)),
@@ -390,9 +390,21 @@ TEST_F(LoaderGameFile, CorruptCountsAndIndicesAreRefusedWithTheirReason) {
         {"machines nested in a circle",
          machines(LoaderWriter()
                       .I32(3)
-                      .I32(1).I32(-1).I32(1).I32(0).I32(0)     // 0 holds 1
-                      .I32(1).I32(-1).I32(2).I32(0).I32(0)     // 1 holds 2
-                      .I32(1).I32(-1).I32(1).I32(0).I32(0)),  // 2 holds 1
+                      .I32(1)
+                      .I32(-1)
+                      .I32(1)
+                      .I32(0)
+                      .I32(0)  // 0 holds 1
+                      .I32(1)
+                      .I32(-1)
+                      .I32(2)
+                      .I32(0)
+                      .I32(0)  // 1 holds 2
+                      .I32(1)
+                      .I32(-1)
+                      .I32(1)
+                      .I32(0)
+                      .I32(0)),  // 2 holds 1
          "is nested in itself"},
         {"too many stations", paths(LoaderWriter().I32(1).I32(0).I32(gamefile::MaxPathStations + 1)),
          "stations, more than"},
@@ -401,10 +413,10 @@ TEST_F(LoaderGameFile, CorruptCountsAndIndicesAreRefusedWithTheirReason) {
         {"link to a missing station",
          paths(LoaderWriter().I32(1).I32(0).I32(2).I32(0).F32(0).F32(0).F32(1).F32(1).I32(1).I32(0).I32(7).B(false)),
          "links stations 0 and 7"},
-        {"gate count beyond the data",
-         paths(LoaderWriter().I32(1).I32(0).I32(0).I32(0).I32(0).B(true).I32(1000)), "count of gates"},
-        {"pattern name longer than the file",
-         paths(LoaderWriter().I32(0).I32(1).I32(1000).U8('a')), "a text of 1000 bytes"},
+        {"gate count beyond the data", paths(LoaderWriter().I32(1).I32(0).I32(0).I32(0).I32(0).B(true).I32(1000)),
+         "count of gates"},
+        {"pattern name longer than the file", paths(LoaderWriter().I32(0).I32(1).I32(1000).U8('a')),
+         "a text of 1000 bytes"},
         {"vector count beyond the data", paths(LoaderWriter().I32(0).I32(1).Str("p").I32(1 << 30)),
          "count of movement vectors"},
         // The callback table holds two entries.
@@ -417,8 +429,26 @@ TEST_F(LoaderGameFile, CorruptCountsAndIndicesAreRefusedWithTheirReason) {
          paths(LoaderWriter().I32(1).I32(1).I32(0).I32(5).U32(0).U8(0xFF).I32(-1).B(false).I32(-1).I32(0).I32(0)),
          "path state machine 0 calls callback 5"},
         {"path edge condition past the callbacks",
-         paths(LoaderWriter().I32(1).I32(1).I32(0).I32(-1).U32(0).U8(0xFF).I32(-1).B(false).I32(-1).I32(1)
-                   .I32(0).I32(9).B(true).B(false).U8(0).U32(0).I32(0).I32(0).I32(0)),
+         paths(LoaderWriter()
+                   .I32(1)
+                   .I32(1)
+                   .I32(0)
+                   .I32(-1)
+                   .U32(0)
+                   .U8(0xFF)
+                   .I32(-1)
+                   .B(false)
+                   .I32(-1)
+                   .I32(1)
+                   .I32(0)
+                   .I32(9)
+                   .B(true)
+                   .B(false)
+                   .U8(0)
+                   .U32(0)
+                   .I32(0)
+                   .I32(0)
+                   .I32(0)),
          "path state machine 0 calls callback 9"},
     };
     for (const Case& c : cases) {
@@ -550,8 +580,9 @@ TEST_F(LoaderGameFile, LoadersWithoutAGameFileReportTheMisuse) {
         const char* target;
     };
     myGame = new Game();
-    for (const Case& c : {Case{GenerateMode, "void GenerateMode(void)"}, Case{GenerateLogic, "void GenerateLogic(void)"},
-                          Case{GenerateLevels, "void GenerateLevels(void)"}}) {
+    for (const Case& c :
+         {Case{GenerateMode, "void GenerateMode(void)"}, Case{GenerateLogic, "void GenerateLogic(void)"},
+          Case{GenerateLevels, "void GenerateLevels(void)"}}) {
         SCOPED_TRACE(c.target);
         std::memset(_UE.ErrorMessage, 0, sizeof _UE.ErrorMessage);
         c.loader();

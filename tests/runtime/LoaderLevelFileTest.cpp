@@ -89,8 +89,8 @@ LoaderWriter LevelContents(bool withText = true) {
     w.I32(1).Str("hero").B(true).B(false).B(false).B(false).B(true).Str("master");
     w.U32(4).I32(Actor).I32(0).I32(0).B(false).F32(10).F32(20);
     w.B(true).I32(3).F32(0.5f).B(false).B(false).B(false).B(false).B(false).Behaviour();
-    w.B(false);                  // no path state machine: the direction flag follows
-    w.B(false).F32(90).F32(0);   // direction by angle
+    w.B(false);                 // no path state machine: the direction flag follows
+    w.B(false).F32(90).F32(0);  // direction by angle
     w.B(false).B(false).B(false).B(false).B(false).B(false).F32(2).I32(0).B(false).B(false);
     w.I32(0).B(false).B(false).F32(0).F32(0).B(false).I32(-1);
     if (!withText) return w.I32(0).Append(ParticleSystems());
@@ -356,8 +356,16 @@ struct LevelSections {
     LoaderWriter texts = LoaderWriter().I32(0);
     LoaderWriter particles = LoaderWriter().I32(0);
     LoaderWriter File() const {
-        return LoaderWriter().I32(0).Append(header).B(false).Append(sounds).Append(variables).Append(maps).Append(
-            sprites).Append(texts).Append(particles);
+        return LoaderWriter()
+            .I32(0)
+            .Append(header)
+            .B(false)
+            .Append(sounds)
+            .Append(variables)
+            .Append(maps)
+            .Append(sprites)
+            .Append(texts)
+            .Append(particles);
     }
 };
 
@@ -499,9 +507,35 @@ TEST_F(LoaderLevelFile, AFileOfRecordsAtTheirLargestLoadsWhole) {
 // box left.
 LoaderWriter Frame(const char* bitmap, std::int32_t width, std::int32_t height, std::int32_t hotX,
                    std::int32_t boxLeft) {
-    return LoaderWriter().I32(1).I32(0).I32(1).I32(1).I32(0).B(false).U8(0).B(true).Str(bitmap).F32(0).F32(0).U32(0)
-        .I32(width).I32(height).U32(0).B(true).B(true).I32(0).Rect(hotX, 0, 0, 0).Rect(0, 0, 0, 0).I32(0).I32(0)
-        .Rect(boxLeft, 0, 4, 4).F32(0).F32(0).B(false).B(false).I32(0);
+    return LoaderWriter()
+        .I32(1)
+        .I32(0)
+        .I32(1)
+        .I32(1)
+        .I32(0)
+        .B(false)
+        .U8(0)
+        .B(true)
+        .Str(bitmap)
+        .F32(0)
+        .F32(0)
+        .U32(0)
+        .I32(width)
+        .I32(height)
+        .U32(0)
+        .B(true)
+        .B(true)
+        .I32(0)
+        .Rect(hotX, 0, 0, 0)
+        .Rect(0, 0, 0, 0)
+        .I32(0)
+        .I32(0)
+        .Rect(boxLeft, 0, 4, 4)
+        .F32(0)
+        .F32(0)
+        .B(false)
+        .B(false)
+        .I32(0);
 }
 
 TEST_F(LoaderLevelFile, CorruptCountsAndIndicesAreRefusedWithTheirReason) {
@@ -516,18 +550,59 @@ TEST_F(LoaderLevelFile, CorruptCountsAndIndicesAreRefusedWithTheirReason) {
         {"negative actor", LoaderWriter().I32(1).I32(-1).I32(0), "actor -1 is outside"},
         {"actor count beyond the data", LoaderWriter().I32(1 << 29), "count of actors"},
         {"animation count beyond the data", LoaderWriter().I32(1).I32(0).I32(1 << 29), "count of animations"},
-        {"frame count beyond the data", LoaderWriter().I32(1).I32(0).I32(1).I32(1 << 20).I32(0),
-         "count of frames"},
+        {"frame count beyond the data", LoaderWriter().I32(1).I32(0).I32(1).I32(1 << 20).I32(0), "count of frames"},
         {"negative shape count",
-         LoaderWriter().I32(1).I32(0).I32(1).I32(1).I32(0).B(false).U8(0).B(true).Str("f").F32(0).F32(0).U32(0)
-             .I32(1).I32(1).U32(0).B(false).B(false).I32(0).Rect(0, 0, 0, 0).Rect(0, 0, 0, 0).I32(0).I32(0)
-             .Rect(0, 0, 0, 0).F32(0).F32(0).B(false).B(false).I32(-3),
+         LoaderWriter()
+             .I32(1)
+             .I32(0)
+             .I32(1)
+             .I32(1)
+             .I32(0)
+             .B(false)
+             .U8(0)
+             .B(true)
+             .Str("f")
+             .F32(0)
+             .F32(0)
+             .U32(0)
+             .I32(1)
+             .I32(1)
+             .U32(0)
+             .B(false)
+             .B(false)
+             .I32(0)
+             .Rect(0, 0, 0, 0)
+             .Rect(0, 0, 0, 0)
+             .I32(0)
+             .I32(0)
+             .Rect(0, 0, 0, 0)
+             .F32(0)
+             .F32(0)
+             .B(false)
+             .B(false)
+             .I32(-3),
          "count of collision shapes"},
         {"sprite count beyond the data", inLevel(LoaderWriter().B(false).I32(0).I32(0).I32(0).I32(1 << 24)),
          "count of sprites"},
         {"too many particles",
-         inLevel(LoaderWriter().B(false).I32(0).I32(0).I32(0).I32(0).I32(0).I32(1).U32(1u << 20).I32(-1).I32(-1)
-                   .Str("p").Str("").F32(0).F32(0).F32(0).B(false).B(false)),
+         inLevel(LoaderWriter()
+                     .B(false)
+                     .I32(0)
+                     .I32(0)
+                     .I32(0)
+                     .I32(0)
+                     .I32(0)
+                     .I32(1)
+                     .U32(1u << 20)
+                     .I32(-1)
+                     .I32(-1)
+                     .Str("p")
+                     .Str("")
+                     .F32(0)
+                     .F32(0)
+                     .F32(0)
+                     .B(false)
+                     .B(false)),
          "particles, more than"},
         {"text longer than the file", inLevel(LoaderWriter().B(false).I32(1).I32(0).I32(999)), "a text of 999 bytes"},
         // Mirroring a frame works in int32: sizes and points beyond any picture are refused.
@@ -563,9 +638,9 @@ TEST_F(LoaderLevelFile, LoadersWithoutALevelFileReportTheMisuse) {
         GameNode* level;
         const char* message;
     };
-    for (const Case& c : {Case{GenerateActors, &spare, "No level file is open."},
-                          Case{GenerateLevel, &spare, "No level file is open."},
-                          Case{GenerateLevel, nullptr, "No level is given."}}) {
+    for (const Case& c :
+         {Case{GenerateActors, &spare, "No level file is open."}, Case{GenerateLevel, &spare, "No level file is open."},
+          Case{GenerateLevel, nullptr, "No level is given."}}) {
         SCOPED_TRACE(c.message);
         std::memset(_UE.ErrorMessage, 0, sizeof _UE.ErrorMessage);
         c.loader(c.level);

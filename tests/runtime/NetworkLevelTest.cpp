@@ -143,7 +143,9 @@ protected:
                 if (names[i] == "Blue") selected = int(i);
             return int(qel::ButtonOk);
         };
-        answers.wait = [](const std::function<bool()>& done) { return WaitFor(done) ? int(qel::ButtonOk) : int(qel::ButtonCancel); };
+        answers.wait = [](const std::function<bool()>& done) {
+            return WaitFor(done) ? int(qel::ButtonOk) : int(qel::ButtonCancel);
+        };
         qel::SetDialogResponderForTests(answers);
         qel::UseRealClock();
     }
@@ -231,15 +233,15 @@ TEST_F(NetworkLevelTest, FramesWaitForTheOtherPlayerAndItsSilenceLeadsToTheDisco
     qel::SetMessageBoxObserver({});
 
     // The player is told why the game ended before it goes.
-    EXPECT_EQ(boxes, std::vector<std::string>{
-                         "Attention|Connection to the host is lost.\nSorry, the game cannot continue."});
+    EXPECT_EQ(boxes,
+              std::vector<std::string>{"Attention|Connection to the host is lost.\nSorry, the game cannot continue."});
     EXPECT_EQ(offered, (std::vector<std::string>{"Blue"}));  // Red was taken already
     ASSERT_EQ(exchanged.size(), std::size_t(FramesExchanged));
     for (std::size_t i = 0; i < exchanged.size(); ++i) {
         SCOPED_TRACE(i);
         EXPECT_TRUE(exchanged[i].redPressed);
         EXPECT_EQ(exchanged[i].redTriggered, i == 0);
-        EXPECT_FALSE(exchanged[i].bluePressed);  // this player pressed nothing
+        EXPECT_FALSE(exchanged[i].bluePressed);    // this player pressed nothing
         EXPECT_EQ(exchanged[i].redFrames, i + 1);  // one batch per frame, none while waiting
     }
     EXPECT_TRUE(ownSpriteIsMain);

@@ -59,8 +59,8 @@ TEST_F(EngineRunTest, HooksRunOnceEachInOrderAndTwoRunsInOneProcessBothEndWithZe
             maxFIndex = 3;
         };
         EXPECT_EQ(EngineRun::Run(), 0);
-        const Calls expected = {"SetDataPath", "LoadGameFile", "Mode",        "BuildLogic",
-                                "Qel",         "OnGameStart",  "build:1",     "OnGameEnd"};
+        const Calls expected = {"SetDataPath", "LoadGameFile", "Mode",    "BuildLogic",
+                                "Qel",         "OnGameStart",  "build:1", "OnGameEnd"};
         EXPECT_EQ(EngineRun::calls, expected) << "run " << run;
         ExpectEngineTornDown();
     }
@@ -85,8 +85,8 @@ TEST_F(EngineRunTest, SecondInstanceIsRefused) {
     const std::string gameFile = folder + "/game.bin";
     std::fclose(std::fopen(gameFile.c_str(), "wb"));
     const std::string runtimeFolder = std::getenv("XDG_RUNTIME_DIR");
-    for (const Case& c : {Case{false, false, true}, Case{true, false, false}, Case{false, true, true},
-                          Case{true, true, false}}) {
+    for (const Case& c :
+         {Case{false, false, true}, Case{true, false, false}, Case{false, true, true}, Case{true, true, false}}) {
         SCOPED_TRACE(testing::Message() << "screen saver " << c.screenSaver << ", unusable " << c.lockUnusable);
         boxes.clear();
         EngineRun::calls.clear();
@@ -108,9 +108,9 @@ TEST_F(EngineRunTest, SecondInstanceIsRefused) {
         ASSERT_EQ(boxes.size(), c.messageShown ? 1u : 0u) << "screen saver " << c.screenSaver;
         if (c.messageShown) {
             // A lock that could not be made at all is no second instance.
-            EXPECT_EQ(boxes[0].text, c.lockUnusable ? "Could not open the file " + folder +
-                                                          "/no such folder/QEL.lock for writing."
-                                                    : "Cannot create more than one \x91Qel\x92 instance.");
+            EXPECT_EQ(boxes[0].text, c.lockUnusable
+                                         ? "Could not open the file " + folder + "/no such folder/QEL.lock for writing."
+                                         : "Cannot create more than one \x91Qel\x92 instance.");
             EXPECT_EQ(boxes[0].caption, "Exit error.");
         }
     }
@@ -171,16 +171,12 @@ TEST_F(EngineRunTest, ScreenSaverCommandLetters) {
         const char* box;
     };
     const Case cases[] = {
-        {"", false, false, nullptr},
-        {"/", false, false, nullptr},
-        {"c", false, false, nullptr},
-        {"/c:123", false, false, "No settings available."},
+        {"", false, false, nullptr},       {"/", false, false, nullptr},
+        {"c", false, false, nullptr},      {"/c:123", false, false, "No settings available."},
         {"/c/123", false, false, nullptr},  // the number belongs to the next piece
-        {"a 5", false, false, nullptr},  // no password to change here
-        {"a", true, false, nullptr},
-        {"p 0", true, false, nullptr},
-        {"/p 77", true, true, nullptr},
-        {"/p/77", true, false, nullptr},
+        {"a 5", false, false, nullptr},     // no password to change here
+        {"a", true, false, nullptr},       {"p 0", true, false, nullptr},
+        {"/p 77", true, true, nullptr},    {"/p/77", true, false, nullptr},
         {"s", true, false, nullptr},
     };
     for (const Case& c : cases) {

@@ -31,8 +31,8 @@ protected:
 
 // Keys {30}, {}, {30, 57} and no mouse records, as a replay file stores them.
 Bytes ThreeFrameReplay() {
-    const unsigned char bytes[] = {'Q', 'E', 'L', '_', 'R', 'E', 'P', 3, 0, 0, 0, 1, 0, 0, 0, 30, 0,
-                                   0,   0,   0,   2,   0,   0,   0,   30, 57, 0, 0, 0, 0, 0, 0, 0, 0};
+    const unsigned char bytes[] = {'Q', 'E', 'L', '_', 'R', 'E', 'P', 3,  0,  0, 0, 1, 0, 0, 0, 30, 0,
+                                   0,   0,   0,   2,   0,   0,   0,   30, 57, 0, 0, 0, 0, 0, 0, 0,  0};
     return Bytes(std::begin(bytes), std::end(bytes));
 }
 
@@ -219,7 +219,13 @@ TEST_F(ReplayTest, ABadReplayPairIsRefusedWithAMessageAndNoReplayStarts) {
     };
     const std::vector<Case> cases = {
         {"frame count beyond the file", Bytes{'Q', 'E', 'L', '_', 'R', 'E', 'P', 100, 0, 0, 0}, true},
-        {"cut inside a frame", [] { Bytes b = ThreeFrameReplay(); b.resize(17); return b; }(), true},
+        {"cut inside a frame",
+         [] {
+             Bytes b = ThreeFrameReplay();
+             b.resize(17);
+             return b;
+         }(),
+         true},
         {"no state file beside it", ThreeFrameReplay(), false},
     };
     EngineRun::script = [&](int pass) {
@@ -340,7 +346,9 @@ TEST_F(ReplayTest, AReplayFileWithAWrongMagicLoadsItsStateWithoutInput) {
             }
             programValue[pass] = SmallGame::programValue;
             replaying[pass] = myGame->ReplayMode();
-            if (pass == 4) { EXPECT_FALSE(pKeyboard->IsPressed(0x1E)); }
+            if (pass == 4) {
+                EXPECT_FALSE(pKeyboard->IsPressed(0x1E));
+            }
             if (pass == 8) myGame->EndGame();
         };
         boxes.clear();

@@ -20,7 +20,9 @@ using namespace savedgame;
 namespace {
 
 std::string Magic(const Bytes& file) { return std::string(file.data(), std::min<std::size_t>(file.size(), 7)); }
-Bytes AfterMagic(const Bytes& file) { return Bytes(file.begin() + std::min<std::ptrdiff_t>(7, file.size()), file.end()); }
+Bytes AfterMagic(const Bytes& file) {
+    return Bytes(file.begin() + std::min<std::ptrdiff_t>(7, file.size()), file.end());
+}
 
 // Answers every file dialog with `name` (empty: cancelled) and notes the filters asked.
 void AnswerDialogs(const std::string& name, std::vector<std::string>* asked = nullptr) {
@@ -137,14 +139,34 @@ TEST_F(SavedGameTest, BadSaveFilesAreRefusedAndTheRunningGameStaysAsItWas) {
         {"cut at a quarter", cut(0.25), false, named},
         {"cut at a half", cut(0.5), false, named},
         {"cut at three quarters", cut(0.75), false, named},
-        {"one byte short", [](Bytes b) { b.pop_back(); return b; }, false, named},
-        {"one byte too many", [](Bytes b) { b.push_back(0); return b; }, false, named},
-        {"replay magic", [](Bytes b) { std::memcpy(b.data(), "QEL_REP", 7); return b; }, false, named},
+        {"one byte short",
+         [](Bytes b) {
+             b.pop_back();
+             return b;
+         },
+         false, named},
+        {"one byte too many",
+         [](Bytes b) {
+             b.push_back(0);
+             return b;
+         },
+         false, named},
+        {"replay magic",
+         [](Bytes b) {
+             std::memcpy(b.data(), "QEL_REP", 7);
+             return b;
+         },
+         false, named},
         {"unknown level", putInt(11, 99), false, named},
         {"another level's number", putInt(11, 1), false, named},
         {"huge first list count", putInt(15 + 8, 0x7FFFFFFF), false, named},
         {"cut at a half, through the dialog", cut(0.5), true, dialog},
-        {"wrong magic, through the dialog", [](Bytes b) { b[3] = 'X'; return b; }, true, dialog},
+        {"wrong magic, through the dialog",
+         [](Bytes b) {
+             b[3] = 'X';
+             return b;
+         },
+         true, dialog},
     };
     EngineRun::script = [&](int pass) {
         if (pass == 4) PushKey(SDL_SCANCODE_RIGHT, true);
@@ -201,8 +223,8 @@ TEST_F(SavedGameTest, SavesThatCannotBeWrittenAreReportedAndWriteNothing) {
         std::size_t boxes;
     };
     const std::vector<Case> cases = {
-        {"a folder that does not exist",
-         [this] { myGame->SaveGame(Path("no/such/folder.sav").c_str()); }, "no/such/folder.sav", 1},
+        {"a folder that does not exist", [this] { myGame->SaveGame(Path("no/such/folder.sav").c_str()); },
+         "no/such/folder.sav", 1},
         {"dialog name in capitals",
          [this] {
              AnswerDialogs(Path("upper.SAV"));

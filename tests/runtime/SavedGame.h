@@ -89,7 +89,7 @@ inline std::ostream& operator<<(std::ostream& os, const Seen& s) {
 // steers the hero (arrows and vertical mouse motion) and counts Space presses.
 struct SmallGame {
     static inline std::vector<std::pair<int, Seen>> log;  // (pass, seen)
-    static inline std::int32_t programValue = 0;           // the program's own saved data
+    static inline std::int32_t programValue = 0;          // the program's own saved data
 
     static Seen Look() {
         Seen s;

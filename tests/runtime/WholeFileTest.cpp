@@ -78,7 +78,9 @@ TEST_F(WholeFileTest, AFileIsReplacedWholeOrKeptAsItWas) {
         EXPECT_FALSE(fs::is_symlink(file));
         EXPECT_EQ(Content(file), c.written ? "new" : "old");
         EXPECT_EQ(Content(dir / "other"), "another file");
-        if (c.written) { EXPECT_FALSE(fs::exists(fs::symlink_status(file.string() + ".part"))); }
+        if (c.written) {
+            EXPECT_FALSE(fs::exists(fs::symlink_status(file.string() + ".part")));
+        }
         qel::FailFileSyncsForTests(0);
         fs::remove_all(dir);
         fs::create_directories(dir);

@@ -42,8 +42,8 @@ constexpr int ScreenW = 64, ScreenH = 48;
 constexpr std::uint32_t MapColour = 0x102030;
 constexpr std::uint32_t SpriteColour = 0xA00001;
 constexpr std::uint32_t CursorColour = 0x00C0E0;
-constexpr int Solid = 1;   // actor: one opaque 4 x 3 frame
-constexpr int Pointer = 2; // actor: the cursor's opaque 4 x 3 frame
+constexpr int Solid = 1;    // actor: one opaque 4 x 3 frame
+constexpr int Pointer = 2;  // actor: the cursor's opaque 4 x 3 frame
 // A bitmap of one colour (0x00RRGGBB).
 void WriteBmp(const std::filesystem::path& path, int w, int h, std::uint32_t colour) {
     ASSERT_TRUE(bmp24::WriteSolid(path.string(), w, h, colour)) << path;
@@ -133,8 +133,8 @@ TEST_F(EngineRunTest, ARunningTransitionHoldsTheLevelSwitchAndIsStillPresented) 
     std::vector<Pass> passes;
     EngineRun::script = [&](int pass) {
         if (pass >= Request && pass < Request + 30)
-            passes.push_back({Effect_RandomDissolve->IsRunning(), EngineRun::Count("build:2") == 1,
-                              pDirectDraw->PresentCount()});
+            passes.push_back(
+                {Effect_RandomDissolve->IsRunning(), EngineRun::Count("build:2") == 1, pDirectDraw->PresentCount()});
         if (pass == Request) {
             Effect_RandomDissolve->OneColor(0x0000FF, 6, 2);
             myGame->LevelNumber(1);

@@ -125,9 +125,7 @@ TEST_F(MidiFileTest, PauseResumesWhereItStopped) {
 
 TEST_F(MidiFileTest, VolumeIsClampedAndNeedsAPerformance) {
     MidiFile& m = Tune(false);
-    const struct {
-        int given, kept;
-    } cases[] = {{9000, 5000}, {-9000, -5000}, {-1200, -1200}};
+    const struct { int given, kept; } cases[] = {{9000, 5000}, {-9000, -5000}, {-1200, -1200}};
     for (const auto& c : cases) {
         m.SetVolume(c.given);
         EXPECT_EQ(m.Volume(), c.kept) << c.given;

@@ -47,14 +47,11 @@ TEST(Mixer, VolumeAndPanAttenuateInHundredthsOfADecibel) {
         std::int32_t volume, pan;
         double left, right;
     } cases[] = {
-        {0, 0, 1.0, 1.0},
-        {-600, 0, 0.501, 0.501},       // -6 dB halves
-        {-2000, 0, 0.1, 0.1},          // -20 dB
-        {-10000, 0, 0.0, 0.0},         // the minimum is silence
-        {0, -600, 1.0, 0.501},         // pan left lowers the right side
-        {0, 600, 0.501, 1.0},
-        {0, -10000, 1.0, 0.0},
-        {-600, 2000, 0.0501, 0.501},
+        {0, 0, 1.0, 1.0},      {-600, 0, 0.501, 0.501},  // -6 dB halves
+        {-2000, 0, 0.1, 0.1},                            // -20 dB
+        {-10000, 0, 0.0, 0.0},                           // the minimum is silence
+        {0, -600, 1.0, 0.501},                           // pan left lowers the right side
+        {0, 600, 0.501, 1.0},  {0, -10000, 1.0, 0.0},   {-600, 2000, 0.0501, 0.501},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "volume " << c.volume << " pan " << c.pan);

@@ -135,8 +135,9 @@ TEST(SoundCardReport, DeviceResultsAreReportedOnTheConsole) {
     EXPECT_EQ(text(), expected);
 
     SoundCard::DSError("card.cpp", 7, -2147024882);  // 0x8007000E as a negative result
-    expected += "DirectSound Error in File card.cpp Line :7.\nError Code Is DSERR_OUTOFMEMORY.\nDescription : The "
-                "DirectSound subsystem could not allocate sufficient memory to complete the caller's request.\n";
+    expected +=
+        "DirectSound Error in File card.cpp Line :7.\nError Code Is DSERR_OUTOFMEMORY.\nDescription : The "
+        "DirectSound subsystem could not allocate sufficient memory to complete the caller's request.\n";
     EXPECT_EQ(text(), expected);
 
     SoundCard::DSError("x", 1, 0x12345);

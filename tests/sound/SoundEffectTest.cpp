@@ -20,9 +20,7 @@ protected:
 };
 
 TEST_F(SoundEffectTest, PlayPercentageIsClamped) {
-    const struct {
-        int given, kept;
-    } cases[] = {{150, 100}, {100, 100}, {50, 50}, {0, 0}, {-3, 0}};
+    const struct { int given, kept; } cases[] = {{150, 100}, {100, 100}, {50, 50}, {0, 0}, {-3, 0}};
     for (const auto& c : cases) {
         Sound& s = Effect(40, c.given);
         EXPECT_EQ(s.PlayPercentage(), c.kept) << c.given;
@@ -38,8 +36,8 @@ TEST_F(SoundEffectTest, PlayWhilePlayingRestartsOnlyPastThePercentage) {
         bool restarts;
     } cases[] = {
         {50, 4996, false},  // 4999 rounded down to the frame: below 5000
-        {50, 5000, true},   {0, 0, true},      {0, 4000, true},
-        {100, 9996, false}, // the cursor never reaches the buffer's length
+        {50, 5000, true},  {0, 0, true},
+        {0, 4000, true},   {100, 9996, false},  // the cursor never reaches the buffer's length
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.percentage << "% at " << c.cursor);

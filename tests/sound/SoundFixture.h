@@ -107,7 +107,8 @@ inline Bytes Midi(std::uint16_t ticks = 96) {
 
 inline void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
     std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 inline Bytes ReadFile(const std::filesystem::path& path) {
@@ -159,9 +160,8 @@ inline std::vector<std::int16_t> Render(std::size_t frames) {
 class SoundTest : public testing::Test {
 protected:
     void SetUp() override {
-        root = std::filesystem::temp_directory_path() /
-               ("qel-sound-" + std::to_string(::getpid()) + "-" +
-                testing::UnitTest::GetInstance()->current_test_info()->name());
+        root = std::filesystem::temp_directory_path() / ("qel-sound-" + std::to_string(::getpid()) + "-" +
+                                                         testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(root / "SFX");
         std::filesystem::create_directories(root / "Music");
         savedSfx = sfxFolder;

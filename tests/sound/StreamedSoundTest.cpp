@@ -27,9 +27,7 @@ protected:
         s.Buffer()->Read(offset, b.data(), n);
         return b;
     }
-    static void ExpectStagingMatchesBuffer(StreamedSound& s) {
-        EXPECT_EQ(Content(s, 0, Buffer), s.StagingCopy());
-    }
+    static void ExpectStagingMatchesBuffer(StreamedSound& s) { EXPECT_EQ(Content(s, 0, Buffer), s.StagingCopy()); }
     // Ramp bytes [from, from + n) of the data, then silence up to `size`.
     static Bytes Data(std::uint32_t from, std::uint32_t n, std::uint32_t size = 0) {
         Bytes b = Ramp(n, from);

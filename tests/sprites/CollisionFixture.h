@@ -40,7 +40,8 @@ protected:
 
     void SetUp() override {
         std::random_device rd;
-        folder = std::filesystem::temp_directory_path() / ("qel-collision-" + std::to_string(rd()) + std::to_string(rd()));
+        folder =
+            std::filesystem::temp_directory_path() / ("qel-collision-" + std::to_string(rd()) + std::to_string(rd()));
         std::filesystem::create_directories(folder);
         savedDepth = displayDepth;
         displayDepth = 32;
@@ -139,8 +140,8 @@ protected:
     }
 
     static void ClearUserErrors() {
-        for (Array<UserError>* h : {&UserError::SpritesErrors, &UserError::Errors, &UserError::MapsErrors,
-                                    &UserError::AlarmsErrors})
+        for (Array<UserError>* h :
+             {&UserError::SpritesErrors, &UserError::Errors, &UserError::MapsErrors, &UserError::AlarmsErrors})
             h->Clear();
         std::memset(_UE.ErrorMessage, 0, sizeof _UE.ErrorMessage);
         std::memset(_UE.TargetFunction, 0, sizeof _UE.TargetFunction);

@@ -70,7 +70,11 @@ TEST_F(CollisionMap, BoxModeIgnoresSegmentsBehindTheMotionAndAlwaysStopsAtCircle
 // inside the world hold a falling sprite, as floors inside the bitmap do;
 // floors beyond the world's edge are met by nothing.
 TEST_F(CollisionMap, FloorsBeyondASmallBitmapHoldInsideTheWorldOnly) {
-    const struct { const char* what; float x; bool holds; } rows[] = {
+    const struct {
+        const char* what;
+        float x;
+        bool holds;
+    } rows[] = {
         {"inside the bitmap", 300, true},
         {"beyond the bitmap", 3000, true},
         {"at the world's far end", 3950, true},
@@ -250,10 +254,12 @@ TEST_F(CollisionMap, TheCombinedSwitchesAreTheSeparateFlags) {
         bool ghostMap, ghostSprite, ghost, sameList;
     } rows[] = {
         {"ghost on", [](Sprite& s) { s.GhostCollision(true); }, true, true, true, false},
-        {"ghost off", [](Sprite& s) {
+        {"ghost off",
+         [](Sprite& s) {
              s.GhostCollision(true);
              s.GhostCollision(false);
-         }, false, false, false, false},
+         },
+         false, false, false, false},
         {"map ghost only", [](Sprite& s) { s.GhostCollisionWithMap(true); }, true, false, true, false},
         {"sprite ghost only", [](Sprite& s) { s.GhostCollisionWithSprite(true); }, false, true, true, false},
         {"same type", [](Sprite& s) { s.CheckSameType(true); }, false, false, false, true},
@@ -321,8 +327,11 @@ TEST_F(CollisionMap, NoMapNoGridAndTheMapEdgesAreSafe) {
     Map& map = NewMap(300, 200);
     map.AddCollisionData(WallFacingLeft(299, 0, 199));
     map.AddCollisionData(FloorFacingUp(0, 299, 199));
-    const struct { float x, y, dx, dy; } places[] = {
-        {-500, -500, -1, -1}, {1e6f, 1e6f, 1, 1}, {280, 100, 1, 0}, {100, 185, 0, 1}, {-40, 100, 1, 0}, {290, 190, 1, 1},
+    const struct {
+        float x, y, dx, dy;
+    } places[] = {
+        {-500, -500, -1, -1}, {1e6f, 1e6f, 1, 1}, {280, 100, 1, 0},
+        {100, 185, 0, 1},     {-40, 100, 1, 0},   {290, 190, 1, 1},
     };
     for (bool byBox : {true, false})
         for (const auto& p : places) {
@@ -358,7 +367,8 @@ TEST_F(CollisionMap, QueriesReportUnknownIdsAndBits) {
     EXPECT_EQ(LastError(), "The collision ID number 42 of the current sprite is not implemented.");
     for (unsigned n : {1u, 9u}) {
         EXPECT_FALSE(sprites::OwnerCollisionDataFlagBit(*s, n));
-        EXPECT_EQ(LastError(), "The range allowed to test a bit value from the collision data attribute is between 2 and 8.");
+        EXPECT_EQ(LastError(),
+                  "The range allowed to test a bit value from the collision data attribute is between 2 and 8.");
         EXPECT_FALSE(sprites::SpriteCollisionDataFlagBit(*s, n));
         EXPECT_NE(LastError(), "");
     }

@@ -51,11 +51,10 @@ TEST_F(CollisionSprite, BoxPairsStopAtTheSampleBeforeOverlap) {
         int gap;
         float factor;
     } rows[] = {
-        {0, -5, 0.0f},     // already overlapping, standing: impact 0
-        {0, 0, 1.5f},      // boxes that only touch do not collide
-        {4, 0, 0.0f},      {4, 2, 0.5f}, {4, 3, 0.75f}, {4, 4, 1.5f},
-        {0.5f, 0, 0.0f},   // slow: one sample at t = 1
-        {-3, -5, 0.0f},    // a negative speed still samples once
+        {0, -5, 0.0f},  // already overlapping, standing: impact 0
+        {0, 0, 1.5f},   // boxes that only touch do not collide
+        {4, 0, 0.0f},   {4, 2, 0.5f}, {4, 3, 0.75f}, {4, 4, 1.5f}, {0.5f, 0, 0.0f},  // slow: one sample at t = 1
+        {-3, -5, 0.0f},  // a negative speed still samples once
     };
     for (const Row& row : rows) {
         Sprite* mover = Body("mover", BoxActor, 100, 100, true);

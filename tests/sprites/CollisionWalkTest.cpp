@@ -99,7 +99,8 @@ protected:
 
     template <class Test>
     void Frame(Test test) {
-        Frame(test, [](Sprite&) {}, false);
+        Frame(
+            test, [](Sprite&) {}, false);
     }
 
     // What game code does between two sprites' tests, drawn from `random`:
@@ -131,8 +132,8 @@ protected:
             case 7: v->CollisionType(!v->CollisionType()); break;
             case 8: {
                 const std::string name = "new" + std::to_string(crowd.size());
-                Sprite* made = Add(name.c_str(), StretchActor, v->BelongToMapPtr(), uniform(0, spread),
-                                   uniform(0, spread), false);
+                Sprite* made =
+                    Add(name.c_str(), StretchActor, v->BelongToMapPtr(), uniform(0, spread), uniform(0, spread), false);
                 made->ActivateCollisionWithSprite(true);
                 made->CheckCollisionWithSprite(true);
                 Aim(made, 1, 0, uniform(1, 9));
@@ -188,7 +189,8 @@ protected:
             std::ostringstream o;
             o.precision(9);
             o << "factor " << s->CollisionFactor() << " names";
-            for (unsigned i = 0; i < s->spriteNamesHit.Size(); ++i) o << ' ' << static_cast<const char*>(s->spriteNamesHit[i]);
+            for (unsigned i = 0; i < s->spriteNamesHit.Size(); ++i)
+                o << ' ' << static_cast<const char*>(s->spriteNamesHit[i]);
             o << " sprites";
             for (unsigned i = 0; i < s->spritesHit.Size(); ++i) o << ' ' << indexOf(s->spritesHit[i]);
             o << " own";
@@ -246,8 +248,8 @@ TEST_F(CollisionWalk, MatchesTestingEveryPairWhileSpritesMove) {
         float spread;
         bool comeAndGo;  // sprites made, removed and put in other lists too
     };
-    const Case cases[] = {{11, 60, 200, true}, {12, 90, 400, true}, {13, 40, 120, true},
-                          {14, 80, 300, false}, {15, 120, 500, false}};
+    const Case cases[] = {
+        {11, 60, 200, true}, {12, 90, 400, true}, {13, 40, 120, true}, {14, 80, 300, false}, {15, 120, 500, false}};
     constexpr int frames = 6;
     for (const Case& c : cases) {
         std::vector<std::vector<std::string>> outcomes[2];
@@ -269,7 +271,8 @@ TEST_F(CollisionWalk, MatchesTestingEveryPairWhileSpritesMove) {
             ASSERT_EQ(outcomes[0][f].size(), outcomes[1][f].size()) << "seed " << c.seed << " frame " << f;
             int hits = 0;
             for (std::size_t i = 0; i < outcomes[0][f].size(); ++i) {
-                EXPECT_EQ(outcomes[0][f][i], outcomes[1][f][i]) << "seed " << c.seed << " frame " << f << " sprite " << i;
+                EXPECT_EQ(outcomes[0][f][i], outcomes[1][f][i])
+                    << "seed " << c.seed << " frame " << f << " sprite " << i;
                 hits += outcomes[1][f][i].find("names s") != std::string::npos;
             }
             EXPECT_GT(hits, c.count / 5) << "seed " << c.seed << " frame " << f;

@@ -18,8 +18,8 @@ protected:
     void SetUp() override {
         CollisionTest::SetUp();
         room = &NewMap(640, 480);
-        room->AddCollisionData(CollisionSegment(133, 60, 133, 180, WallId, 0, 0));  // right wall, normal left
-        room->AddCollisionData(CollisionSegment(92, 180, 92, 60, WallId, 0, 0));    // left wall, normal right
+        room->AddCollisionData(CollisionSegment(133, 60, 133, 180, WallId, 0, 0));   // right wall, normal left
+        room->AddCollisionData(CollisionSegment(92, 180, 92, 60, WallId, 0, 0));     // left wall, normal right
         room->AddCollisionData(CollisionSegment(180, 139, 60, 139, FloorId, 0, 0));  // floor, normal up
         room->AddCollisionData(CollisionSegment(60, 85, 180, 85, FloorId, 0, 0));    // ceiling, normal down
     }
@@ -35,10 +35,10 @@ TEST_F(LookAhead, MapProbesByDirectionDistanceAndId) {
         int id;
         bool hit;
     } rows[] = {
-        {RIGHT, 0, -1, true},  {RIGHT, 1, WallId, true},  {RIGHT, 7, FloorId, false},
-        {LEFT, 0, -1, false},  {LEFT, 1, WallId, false},  {LEFT, 7, WallId, true},  {LEFT, 7, FloorId, false},
-        {DOWN, 1, FloorId, false}, {DOWN, 7, FloorId, true}, {DOWN, 7, -1, true},  {DOWN, 7, WallId, false},
-        {UP, 1, FloorId, false},   {UP, 7, -1, false},    {UP, 0, -1, false},
+        {RIGHT, 0, -1, true},     {RIGHT, 1, WallId, true}, {RIGHT, 7, FloorId, false}, {LEFT, 0, -1, false},
+        {LEFT, 1, WallId, false}, {LEFT, 7, WallId, true},  {LEFT, 7, FloorId, false},  {DOWN, 1, FloorId, false},
+        {DOWN, 7, FloorId, true}, {DOWN, 7, -1, true},      {DOWN, 7, WallId, false},   {UP, 1, FloorId, false},
+        {UP, 7, -1, false},       {UP, 0, -1, false},
     };
     for (bool byBox : {true, false}) {
         Sprite* s = Add("player", ShapeActor, room, 100, 100, byBox);
@@ -132,7 +132,7 @@ TEST_F(LookAhead, SpriteProbesFindByNameInListOrderOnAnyMap) {
     EXPECT_EQ(sprites::LookAheadCollisionWithSprite(*s, DOWN, 1, "platform"), later);
     EXPECT_EQ(sprites::LookAheadCollisionWithSprite(*s, DOWN, 1, "nobody"), nullptr);
     EXPECT_EQ(sprites::LookAheadCollisionWithSprite(*s, RIGHT, 0, nullptr), remote);
-    EXPECT_EQ(sprites::LookAheadCollisionWithSprite(*s, UP, 7, nullptr), nullptr);   // only the parked one
+    EXPECT_EQ(sprites::LookAheadCollisionWithSprite(*s, UP, 7, nullptr), nullptr);    // only the parked one
     EXPECT_EQ(sprites::LookAheadCollisionWithSprite(*s, LEFT, 7, nullptr), nullptr);  // only the cursor
     // A ghost is found like any other.
     first->GhostCollisionWithSprite(true);

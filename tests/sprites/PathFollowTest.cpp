@@ -93,8 +93,8 @@ TEST_F(PathFollowTest, WrongRaysAndHotPointsAreRefusedWithoutTouchingTheSprite) 
 }
 
 TEST_F(PathFollowTest, TheFollowedSegmentWinsAtAJunctionUntilAnotherFollowerRuns) {
-    Segment(0, 300, 200, 310);    // A: slightly falling
-    Segment(150, 280, 400, 280);  // B: level, above A where they overlap
+    Segment(0, 300, 200, 310);                                  // A: slightly falling
+    Segment(150, 280, 400, 280);                                // B: level, above A where they overlap
     walker->FollowPathRight(Path, sprites::DOWN, 0, false, 0);  // only A under x = 100
     ASSERT_NE(walker->followedSegment, nullptr);
     node* a = walker->followedSegment;

@@ -32,12 +32,12 @@ TEST_F(RayTest, TheExitPointLiesOnTheViewsEdge) {
     LevelViewPort().WorldYPos(50);
     // The view runs from (100, 50) to (740, 530).
     const DestCase cases[] = {
-        {200, 100, 0, 0, 200, 100},       {200, 100, 1, 1, 630, 530},   {200, 100, 1, -1, 250, 50},
-        {200, 100, 1, 0, 740, 100},       {200, 100, -1, 1, 100, 200},  {200, 100, -1, -1, 150, 50},
-        {200, 100, -1, 0, 100, 100},      {200, 100, 0, -1, 200, 50},   {200, 100, 0, 1, 200, 530},
-        {640, 430, 1, 1, 740, 530},       // a corner resolves to the side edge
+        {200, 100, 0, 0, 200, 100},       {200, 100, 1, 1, 630, 530},  {200, 100, 1, -1, 250, 50},
+        {200, 100, 1, 0, 740, 100},       {200, 100, -1, 1, 100, 200}, {200, 100, -1, -1, 150, 50},
+        {200, 100, -1, 0, 100, 100},      {200, 100, 0, -1, 200, 50},  {200, 100, 0, 1, 200, 530},
+        {640, 430, 1, 1, 740, 530},        // a corner resolves to the side edge
         {200.7f, 100.9f, 2, 1, 740, 370},  // results truncated
-        {900, 100, 1, 0, 740, 100},       // a start outside the view still gives the edge
+        {900, 100, 1, 0, 740, 100},        // a start outside the view still gives the edge
     };
     for (const DestCase& c : cases) {
         const QelPoint p = Sprite::RayViewportDest(c.x, c.y, c.dx, c.dy);

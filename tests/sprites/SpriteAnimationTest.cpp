@@ -109,7 +109,8 @@ TEST_F(SpriteTest, EmptySlotsAndEmptyAnimationsAreRefused) {
     s.Frame(3);
     EXPECT_EQ(LastError(), "void Sprite::Frame(int) | Frame 3 not found.");
     EXPECT_EQ(s.HotSpotX(5), 0);
-    EXPECT_EQ(LastError(), "float Sprite::HotSpotX(int) | The number of a hot point of a sprite must be between 0 and 4.");
+    EXPECT_EQ(LastError(),
+              "float Sprite::HotSpotX(int) | The number of a hot point of a sprite must be between 0 and 4.");
 
     // A sprite whose actor slot went empty under it draws and animates nothing.
     Sprite orphan;
@@ -174,7 +175,7 @@ TEST_F(SpriteTest, FlipsFollowDirectionWhereTheFrameHasTheVariant) {
         float dx;
         int expectedH;
     } cases[] = {
-        {true, true, false, -1, 1}, {true, true, false, 1, 0}, {false, true, false, -1, 0},
+        {true, true, false, -1, 1}, {true, true, false, 1, 0},   {false, true, false, -1, 0},
         {false, false, true, 0, 1}, {true, false, false, -1, 0},
     };
     for (const Case& c : cases) {

@@ -18,9 +18,9 @@
 
 class SpriteTest : public ::testing::Test {
 protected:
-    static constexpr int Walker = 1;  // 2 animations: delays {2,0,1} loop 0, and a one-frame one
-    static constexpr int Peg = 2;     // frames with registration points and flips
-    static constexpr int Empty = 3;   // an empty slot
+    static constexpr int Walker = 1;    // 2 animations: delays {2,0,1} loop 0, and a one-frame one
+    static constexpr int Peg = 2;       // frames with registration points and flips
+    static constexpr int Empty = 3;     // an empty slot
     static constexpr int NoFrames = 4;  // one animation without frames
 
     void SetUp() override {
@@ -89,8 +89,7 @@ protected:
     }
 
     static void ClearUserErrors() {
-        for (Array<UserError>* h : {&UserError::SpritesErrors, &UserError::Errors, &UserError::MapsErrors})
-            h->Clear();
+        for (Array<UserError>* h : {&UserError::SpritesErrors, &UserError::Errors, &UserError::MapsErrors}) h->Clear();
         std::memset(_UE.ErrorMessage, 0, sizeof _UE.ErrorMessage);
         std::memset(_UE.TargetFunction, 0, sizeof _UE.TargetFunction);
     }

@@ -63,7 +63,8 @@ TEST_F(SpriteTest, DirectionFromVectorsAndAngles) {
         EXPECT_EQ(s.VectorAngle(), static_cast<float>(a));
     }
     s.VectorAngle(359.5f, 0);
-    EXPECT_EQ(LastError(), "void Sprite::VectorAngle(float,float) | The angle value must be in the range of [0...359].");
+    EXPECT_EQ(LastError(),
+              "void Sprite::VectorAngle(float,float) | The angle value must be in the range of [0...359].");
     s.VectorAngle(10, 181);
     EXPECT_EQ(LastError(),
               "void Sprite::VectorAngle(float,float) | The smooth angle value must be in the range of [0...180].");
@@ -275,8 +276,9 @@ TEST_F(SpriteTest, FollowByNameReportsUnderItsOwnSignature) {
     };
     for (const auto& c : cases) {
         a->Follow(String(c.target), c.myHot, c.targetHot, c.smooth);
-        EXPECT_EQ(LastError(),
-                  std::string("void Sprite::Follow(const char *,unsigned int,unsigned int,unsigned int) | ") + c.message);
+        EXPECT_EQ(
+            LastError(),
+            std::string("void Sprite::Follow(const char *,unsigned int,unsigned int,unsigned int) | ") + c.message);
     }
 }
 
@@ -298,11 +300,13 @@ TEST_F(SpriteTest, FollowAndRelativePositions) {
     EXPECT_FLOAT_EQ(a.Distance(&b), 50);
     EXPECT_TRUE(a.Right(&b) && a.Down(&b) && !a.Left(&b) && !a.Up(&b));
     a.Follow(&b, 0, 0, 11);
-    EXPECT_EQ(LastError(), "void Sprite::Follow(Sprite *,unsigned int,unsigned int,unsigned int) | The smooth "
-                           "factor mustn\x92t be greater than 10.");
+    EXPECT_EQ(LastError(),
+              "void Sprite::Follow(Sprite *,unsigned int,unsigned int,unsigned int) | The smooth "
+              "factor mustn\x92t be greater than 10.");
     a.Follow(nullptr, 0, 0, 0);
-    EXPECT_EQ(LastError(), "void Sprite::Follow(Sprite *,unsigned int,unsigned int,unsigned int) | Cannot follow a "
-                           "NULL sprite.");
+    EXPECT_EQ(LastError(),
+              "void Sprite::Follow(Sprite *,unsigned int,unsigned int,unsigned int) | Cannot follow a "
+              "NULL sprite.");
     EXPECT_EQ(a.Distance(nullptr), 0);
     EXPECT_EQ(LastError(), "float Sprite::Distance(Sprite *) | Cannot get the distance to a null sprite.");
     EXPECT_FALSE(a.Up(nullptr));

@@ -52,7 +52,7 @@ TEST_F(SpriteTest, ClampedMovesStopAtTheLimitFromBothSides) {
         bool inc;
         float dx, limit, expected;
     } cases[] = {{95, true, 10, 100, 100}, {120, true, 10, 100, 100}, {50, true, 10, 100, 60},
-                 {15, false, 10, 10, 10}, {5, false, 10, 10, 10}, {50, false, 10, 10, 40}};
+                 {15, false, 10, 10, 10},  {5, false, 10, 10, 10},    {50, false, 10, 10, 40}};
     for (const Case& c : cases) {
         for (bool displacement : {false, true}) {
             Sprite s;

@@ -78,9 +78,9 @@ TEST_F(TextEffectsTest, TypingShowsOneCharacterPerStepThenTheWholeText) {
         shown.push_back(Shown(v));
         drawnPerFrame.push_back(drawn.size());
     }
-    const std::vector<std::string> expected = {"<null>", "a", "a", "ab", "ab", "ab ", "ab ", "ab c",
-                                               "ab c", "ab c\n", "ab c\n", "ab c\nd", "ab c\nd", "ab c\nde",
-                                               "ab c\nde"};
+    const std::vector<std::string> expected = {"<null>", "a",       "a",       "ab",       "ab",
+                                               "ab ",    "ab ",     "ab c",    "ab c",     "ab c\n",
+                                               "ab c\n", "ab c\nd", "ab c\nd", "ab c\nde", "ab c\nde"};
     EXPECT_EQ(shown, expected);
     EXPECT_EQ(drawnPerFrame.back(), 6u);  // the line feed is not drawn
     EXPECT_EQ(letterSounds, 5) << "letters only";
@@ -96,8 +96,8 @@ TEST_F(TextEffectsTest, OnlyTheFirstScreenfulIsTyped) {
         int screenful;
     } cases[] = {
         {Variable::ConsecutiveCharacters, "abcdefghijklmnopqrstuvwxyz0123", 20, 18},
-        {Variable::RespectingWords, "hello world foo bar", 20, 15},  // "hello " / "world foo"
-        {Variable::RespectingWords, "  ab", 20, 4},                 // leading spaces are passed
+        {Variable::RespectingWords, "hello world foo bar", 20, 15},                     // "hello " / "world foo"
+        {Variable::RespectingWords, "  ab", 20, 4},                                     // leading spaces are passed
         {Variable::HorizontalScrolling, "abcdefghijklmnopqrstuvwxyz\nxy\nzz", 36, 30},  // whole lines
     };
     for (const Case& c : cases) {
@@ -162,12 +162,9 @@ TEST_F(TextEffectsTest, DelayCountsOfAnyStoredValueRunDownAndTheEffectEnds) {
         Variable::EffectType effect;
         std::int32_t first, second;
     } cases[] = {
-        {Variable::CharacterByCharacterEffect, INT32_MIN, 0},
-        {Variable::LineByLineEffect, INT32_MIN, 0},
-        {Variable::ASCIIEffect, INT32_MIN, INT32_MIN},
-        {Variable::RandomDecoding, 1, INT32_MIN},
-        {Variable::SequentialDecoding, INT32_MIN, INT32_MIN},
-        {Variable::CharacterByCharacterEffect, -1, 0},
+        {Variable::CharacterByCharacterEffect, INT32_MIN, 0}, {Variable::LineByLineEffect, INT32_MIN, 0},
+        {Variable::ASCIIEffect, INT32_MIN, INT32_MIN},        {Variable::RandomDecoding, 1, INT32_MIN},
+        {Variable::SequentialDecoding, INT32_MIN, INT32_MIN}, {Variable::CharacterByCharacterEffect, -1, 0},
     };
     for (const Case& c : cases) {
         Variable v;

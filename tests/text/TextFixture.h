@@ -78,7 +78,10 @@ protected:
         scripted = &input;
         TextInput::Current() = ScriptedTextInput();
         TextLayout::Observe(
-            [](void* self, char c, QelPoint at) { static_cast<TextTest*>(self)->drawn.push_back({c, at}); }, this);
+            [](void* self, char c, QelPoint at) {
+                static_cast<TextTest*>(self)->drawn.push_back({c, at});
+            },
+            this);
         ClearUserErrors();
     }
 

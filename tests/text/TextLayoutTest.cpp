@@ -18,28 +18,66 @@ TEST_F(TextLayoutTest, RowsOfTheFiveLayouts) {
         bool leadingSpaces;
         RowList rows;
     } cases[] = {
-        {"words move whole to the next row", "hello world foo", Variable::RespectingWords, 0, 0, false,
+        {"words move whole to the next row",
+         "hello world foo",
+         Variable::RespectingWords,
+         0,
+         0,
+         false,
          {"hello ", "world foo"}},
-        {"characters wrap where the row is full", "hello world foo", Variable::ConsecutiveCharacters, 0, 0, false,
+        {"characters wrap where the row is full",
+         "hello world foo",
+         Variable::ConsecutiveCharacters,
+         0,
+         0,
+         false,
          {"hello wor", "ld foo"}},
-        {"a word longer than a row is cut", "abcdefghijkl mn", Variable::RespectingWords, 0, 0, false,
+        {"a word longer than a row is cut",
+         "abcdefghijkl mn",
+         Variable::RespectingWords,
+         0,
+         0,
+         false,
          {"abcdefghi", "jkl mn"}},
-        {"line feeds end rows", "ab\ncd\n\nef", Variable::ConsecutiveCharacters, 0, 0, false,
-         {"ab", "cd", "ef"}},
-        {"spaces at a wrapped row start vanish", "abcdefghi   jk", Variable::ConsecutiveCharacters, 0, 0, false,
+        {"line feeds end rows", "ab\ncd\n\nef", Variable::ConsecutiveCharacters, 0, 0, false, {"ab", "cd", "ef"}},
+        {"spaces at a wrapped row start vanish",
+         "abcdefghi   jk",
+         Variable::ConsecutiveCharacters,
+         0,
+         0,
+         false,
          {"abcdefghi", "jk"}},
-        {"leading spaces kept on request", "abcdefghi   jk", Variable::ConsecutiveCharacters, 0, 0, true,
+        {"leading spaces kept on request",
+         "abcdefghi   jk",
+         Variable::ConsecutiveCharacters,
+         0,
+         0,
+         true,
          {"abcdefghi", "   jk"}},
         {"leading spaces of the first row", "  ab", Variable::RespectingWords, 0, 0, false, {"ab"}},
-        {"clipped lines, no wrap", "abcdefghijklmn\nxy", Variable::HorizontalScrolling, 0, 0, false,
+        {"clipped lines, no wrap",
+         "abcdefghijklmn\nxy",
+         Variable::HorizontalScrolling,
+         0,
+         0,
+         false,
          {"abcdefghi", "xy"}},
-        {"horizontal offset skips per line", "abcdefghijklmn\nxy\nlast", Variable::HorizontalScrolling, 2, 0, false,
+        {"horizontal offset skips per line",
+         "abcdefghijklmn\nxy\nlast",
+         Variable::HorizontalScrolling,
+         2,
+         0,
+         false,
          {"cdefghijk", "st"}},
-        {"vertical offset counts rows", "hello world foo bar", Variable::VerticalScrolling, 0, 1, false,
+        {"vertical offset counts rows",
+         "hello world foo bar",
+         Variable::VerticalScrolling,
+         0,
+         1,
+         false,
          {"world foo", "bar"}},
         {"vertical offset past the rows", "hello world", Variable::VerticalScrolling, 0, 5, false, {}},
-        {"both offsets: lines, then characters", "one\ntwo\nthree", Variable::HVScrolling, 1, 1, false,
-         {"wo", "hree"}},
+        {"both offsets: lines, then characters", "one\ntwo\nthree", Variable::HVScrolling, 1, 1, false, {"wo", "hree"}},
         {"both offsets past the lines", "one\ntwo", Variable::HVScrolling, 0, 2, false, {}},
     };
     for (const Case& c : cases) {
@@ -100,7 +138,7 @@ TEST_F(TextLayoutTest, RowsThatFitTheFrame) {
         {Variable::HorizontalScrolling, 40, 0, 16, 0, 10, 2},
         {Variable::VerticalScrolling, 40, 0, 16, 2, 10, 2},
         {Variable::HVScrolling, 40, 0, 16, 2, 10, 2},
-        {Variable::RespectingWords, 40, 0, 0, 0, 0, 0},  // no font sizes yet
+        {Variable::RespectingWords, 40, 0, 0, 0, 0, 0},     // no font sizes yet
         {Variable::RespectingWords, 40, 60, 0, 0, 10, -2},  // margin beyond the frame
     };
     for (const Case& c : cases) {
@@ -140,8 +178,10 @@ TEST_F(TextLayoutTest, TextsThatAreNotShownDrawNothingButTheirFrame) {
     for (const Case& c : cases) {
         Variable v;
         Setup(v, "abc", Variable::RespectingWords, QelRect{20, 20, 80, 60});
-        if (c.text) v = c.text;
-        else v = static_cast<void*>(nullptr);
+        if (c.text)
+            v = c.text;
+        else
+            v = static_cast<void*>(nullptr);
         v.m_DisplayType = c.type;
         v.Visible(c.visible);
         v.Unused(c.unused);
@@ -241,8 +281,8 @@ TEST_F(TextLayoutTest, MeasuresForScrolling) {
         // Two arrows' worth (16) of room is kept: 84 / 10 gives 8 rows.
         {"clipped lines are counted by line feeds", "abc\ndefghijklmnopq\n", Variable::HorizontalScrolling, 0, 0, 3,
          140, 0},
-        {"the horizontal offset shortens each line", "abc\ndefghijklmnopq", Variable::HorizontalScrolling, 5, 0, 2,
-         90, 0},
+        {"the horizontal offset shortens each line", "abc\ndefghijklmnopq", Variable::HorizontalScrolling, 5, 0, 2, 90,
+         0},
         {"word-wrapped rows", "hello world foo bar", Variable::VerticalScrolling, 0, 0, 3, 0, 3 * 10 + 16},
         {"a final line feed adds an empty row", "abc\n", Variable::VerticalScrolling, 0, 0, 2, 0, 2 * 10 + 16},
         {"rows above the offset are left out", "a\nb\nc\nd", Variable::VerticalScrolling, 0, 3, 4, 0, 10 + 16},
@@ -291,26 +331,26 @@ TEST_F(TextLayoutTest, HostileSettingsNeverHangOrOverflow) {
                 Variable v;
                 Setup(v, text, static_cast<Variable::DisplayTypes>(type));
                 switch (variant) {
-                case 0: FixedSizes(v, 500, 1); break;  // wider than any row
-                case 1:
-                    v.LetterSpacing(UINT_MAX);
-                    v.LeftMargin(UINT_MAX);
-                    FixedSizes(v, INT_MAX, 1);
-                    break;
-                case 2:
-                    v.m_HScrollOffset = INT_MAX;
-                    v.m_VScrollOffset = INT_MAX;
-                    v.m_NextHScrollOffset = INT_MAX;
-                    v.m_NextVScrollOffset = INT_MAX;
-                    v.m_Frame = QelRect{INT_MIN, INT_MIN, INT_MAX, INT_MAX};
-                    v.m_FrameWidth = INT_MAX;
-                    break;
-                default:
-                    v.TopMargin(UINT_MAX);
-                    v.m_ArrowsSize = UINT_MAX;
-                    v.LineSpacing(UINT_MAX);
-                    v.m_Frame = QelRect{INT_MAX - 5, INT_MIN, INT_MIN, INT_MAX};
-                    break;
+                    case 0: FixedSizes(v, 500, 1); break;  // wider than any row
+                    case 1:
+                        v.LetterSpacing(UINT_MAX);
+                        v.LeftMargin(UINT_MAX);
+                        FixedSizes(v, INT_MAX, 1);
+                        break;
+                    case 2:
+                        v.m_HScrollOffset = INT_MAX;
+                        v.m_VScrollOffset = INT_MAX;
+                        v.m_NextHScrollOffset = INT_MAX;
+                        v.m_NextVScrollOffset = INT_MAX;
+                        v.m_Frame = QelRect{INT_MIN, INT_MIN, INT_MAX, INT_MAX};
+                        v.m_FrameWidth = INT_MAX;
+                        break;
+                    default:
+                        v.TopMargin(UINT_MAX);
+                        v.m_ArrowsSize = UINT_MAX;
+                        v.LineSpacing(UINT_MAX);
+                        v.m_Frame = QelRect{INT_MAX - 5, INT_MIN, INT_MIN, INT_MAX};
+                        break;
                 }
                 v.ShowFrame(true);
                 v.DisplayText();

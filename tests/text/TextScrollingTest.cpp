@@ -126,14 +126,10 @@ TEST_F(TextScrollingTest, StepsTowardTheEndAndBackToTheStart) {
         unsigned delta;
         int expected;
     } cases[] = {
-        {"forward by the delta", true, 2, 9, 3, 5},
-        {"forward up to next", true, 7, 9, 3, 9},
-        {"forward at the end stays", true, 9, 9, 3, 9},
-        {"forward past next comes back", true, 12, 9, 3, 9},
-        {"back by the delta", false, 5, 0, 3, 2},
-        {"back below zero stops at zero", false, 2, 0, 3, 0},
-        {"back from zero", false, 0, 0, 1, 0},
-        {"huge delta", false, INT_MAX, 0, UINT_MAX, 0},
+        {"forward by the delta", true, 2, 9, 3, 5},     {"forward up to next", true, 7, 9, 3, 9},
+        {"forward at the end stays", true, 9, 9, 3, 9}, {"forward past next comes back", true, 12, 9, 3, 9},
+        {"back by the delta", false, 5, 0, 3, 2},       {"back below zero stops at zero", false, 2, 0, 3, 0},
+        {"back from zero", false, 0, 0, 1, 0},          {"huge delta", false, INT_MAX, 0, UINT_MAX, 0},
     };
     for (const Case& c : cases) {
         Variable v;

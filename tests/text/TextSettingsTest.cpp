@@ -36,7 +36,7 @@ TEST_F(TextSettingsTest, DisplayTypes) {
         unsigned arrows;
         bool fontMade;
     } cases[] = {
-        {0, false, 0, true}, {1, false, 0, true},   {2, false, 16, true},
+        {0, false, 0, true},  {1, false, 0, true},  {2, false, 16, true},
         {4, false, 16, true}, {5, true, 16, false}, {7, true, 16, false},
     };
     for (const Case& c : cases) {
@@ -204,14 +204,21 @@ TEST_F(TextSettingsTest, BindingToAMap) {
         bool bound;
         QelRect after;
     } cases[] = {
-        {"no name", nullptr, {}, "void Variable::BelongToMap(char *) | Cannot assign a text to an unnamed map.", false,
+        {"no name",
+         nullptr,
+         {},
+         "void Variable::BelongToMap(char *) | Cannot assign a text to an unnamed map.",
+         false,
          {}},
         {"unknown map", "sky", {}, "void Variable::BelongToMap(char *) | Map sky not found.", false, {}},
         {"a new frame inside the map", "sea", {}, " | ", true, {10, 10, 289, 189}},
         {"a frame kept", "sea", {5, 5, 50, 50}, " | ", true, {5, 5, 50, 50}},
-        {"a frame outside is kept and reported", "sea", {400, 5, 450, 50},
+        {"a frame outside is kept and reported",
+         "sea",
+         {400, 5, 450, 50},
          "void Variable::BelongToMap(char *) | The frame defined for the text: label is outside of the map: sea.",
-         true, {400, 5, 450, 50}},
+         true,
+         {400, 5, 450, 50}},
     };
     for (const Case& c : cases) {
         Variable v;

@@ -89,7 +89,7 @@ TEST(ActorDefinition, MirroredShapesCentresAndMoves) {
     f.Width = 32;
     f.Height = 32;
     f.AddCollisionData(CollisionSegment(2, 30, 30, 30, 4, 6, 9));  // A
-    f.AddCollisionData(CollisionCircle(10, 12, 3, 5, 7));           // B
+    f.AddCollisionData(CollisionCircle(10, 12, 3, 5, 7));          // B
     f.CenterX = 16;
     f.CenterY = 16;
     f.hFCollisionList();
@@ -103,7 +103,7 @@ TEST(ActorDefinition, MirroredShapesCentresAndMoves) {
     // Collisions runs B, A; each variant runs reversed again: A', B'.
     ASSERT_EQ(f.hFCollisions.Count(), 2);
     const CollisionSegment& h = SegmentAt(f.hFCollisions, 0);
-    EXPECT_FLOAT_EQ(h.OriginX(), 1);   // the ends swap under one mirror
+    EXPECT_FLOAT_EQ(h.OriginX(), 1);  // the ends swap under one mirror
     EXPECT_FLOAT_EQ(h.OriginY(), 30);
     EXPECT_FLOAT_EQ(h.EndX(), 29);
     EXPECT_EQ(h.Id(), 4);

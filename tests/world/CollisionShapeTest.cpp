@@ -99,10 +99,10 @@ TEST(CollisionShape, RecordsRoundTripAtTheirSizes) {
     s.EndInside(true);
     const auto segBytes = SaveBytes(dir, s, "seg.bin");
     ASSERT_EQ(segBytes.size(), 54u);
-    EXPECT_EQ(segBytes[24], 42);      // id after six floats
-    EXPECT_EQ(segBytes[48], 0x81);    // type byte after five more floats
-    EXPECT_EQ(segBytes[49], 1);       // end inside
-    EXPECT_EQ(segBytes[50], 0xF9);    // the tag comes last
+    EXPECT_EQ(segBytes[24], 42);    // id after six floats
+    EXPECT_EQ(segBytes[48], 0x81);  // type byte after five more floats
+    EXPECT_EQ(segBytes[49], 1);     // end inside
+    EXPECT_EQ(segBytes[50], 0xF9);  // the tag comes last
     CollisionSegment loaded;
     {
         File f(dir.File("seg.bin").c_str(), File::Reading);
@@ -149,7 +149,11 @@ TEST(CollisionShape, ShapesComeBackThroughTheClassRegistry) {
 
 // Own segment (0,10)-(20,10) moving down by 4 in 4 steps over a long floor g below.
 TEST(CollisionShape, SegmentApproachingAFloor) {
-    const struct { float gap; bool hit; float time; } cases[] = {
+    const struct {
+        float gap;
+        bool hit;
+        float time;
+    } cases[] = {
         {0, false, 0}, {1, true, 0}, {2, true, 0.25f}, {3, true, 0.5f}, {5, true, 1.0f}, {6, false, 0},
     };
     for (const auto& c : cases) {
@@ -177,7 +181,11 @@ TEST(CollisionShape, SegmentApproachingAFloor) {
 }
 
 TEST(CollisionShape, SegmentMovingAlongItselfIsWidened) {
-    const struct { float wallX; bool hit; float time; } cases[] = {
+    const struct {
+        float wallX;
+        bool hit;
+        float time;
+    } cases[] = {
         {20.5f, true, 0}, {22, true, 0.25f}, {23, true, 0.5f}, {24, true, 1.0f}, {25, false, 0},
     };
     for (const auto& c : cases) {
@@ -196,10 +204,10 @@ TEST(CollisionShape, SegmentMovingAlongItselfIsWidened) {
 TEST(CollisionShape, CyrusBeckClipping) {
     // The square (0,0)-(10,10) with outward normals, corners in order.
     List square;
-    square.add(new PolygonEdge(0, 10, 0, 10));    // bottom edge, normal down
-    square.add(new PolygonEdge(10, 0, 10, 0));    // right edge
-    square.add(new PolygonEdge(0, 0, 0, -10));    // top edge
-    square.add(new PolygonEdge(0, 0, -10, 0));    // left edge
+    square.add(new PolygonEdge(0, 10, 0, 10));  // bottom edge, normal down
+    square.add(new PolygonEdge(10, 0, 10, 0));  // right edge
+    square.add(new PolygonEdge(0, 0, 0, -10));  // top edge
+    square.add(new PolygonEdge(0, 0, -10, 0));  // left edge
     const struct {
         const char* what;
         float x1, y1, x2, y2;

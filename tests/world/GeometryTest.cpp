@@ -47,8 +47,7 @@ TEST(Geometry, CircleAgainstClosedSquare) {
         {"near a corner, within reach", 125, 131, 5, true},
         {"negative radius", 200, 50, -1, false},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(CircleIntersectsRect(c.cx, c.cy, c.r, 128, 0, 256, 128), c.touches) << c.what;
+    for (const auto& c : cases) EXPECT_EQ(CircleIntersectsRect(c.cx, c.cy, c.r, 128, 0, 256, 128), c.touches) << c.what;
 }
 
 TEST(Geometry, RectangleOverlapIsStrict) {
@@ -57,19 +56,36 @@ TEST(Geometry, RectangleOverlapIsStrict) {
     EXPECT_FALSE(RectsOverlap(a, QelRect{10, 0, 20, 10}));  // sharing an edge
     EXPECT_FALSE(RectsOverlap(a, QelRect{0, 10, 10, 20}));
     FRECT f;  // top, left, bottom, right
-    f.top = 0; f.left = 0; f.bottom = 10; f.right = 10;
+    f.top = 0;
+    f.left = 0;
+    f.bottom = 10;
+    f.right = 10;
     FRECT g = f;
-    g.left = 9.99f; g.right = 20;
+    g.left = 9.99f;
+    g.right = 20;
     EXPECT_TRUE(FRectsOverlap(f, g));
     g.left = 10;
     EXPECT_FALSE(FRectsOverlap(f, g));
 }
 
 TEST(Geometry, RoundingHalvesTowardZeroAndSaturation) {
-    const struct { double in; std::int32_t out; } cases[] = {
-        {2.5, 2}, {2.6, 3}, {-2.5, -2}, {-2.6, -3}, {10.5, 10}, {10.51, 11}, {-10.5, -10},
-        {0.0, 0}, {0.49, 0}, {-0.51, -1}, {1e12, std::numeric_limits<std::int32_t>::max()},
-        {-1e12, std::numeric_limits<std::int32_t>::min()}, {std::nan(""), 0},
+    const struct {
+        double in;
+        std::int32_t out;
+    } cases[] = {
+        {2.5, 2},
+        {2.6, 3},
+        {-2.5, -2},
+        {-2.6, -3},
+        {10.5, 10},
+        {10.51, 11},
+        {-10.5, -10},
+        {0.0, 0},
+        {0.49, 0},
+        {-0.51, -1},
+        {1e12, std::numeric_limits<std::int32_t>::max()},
+        {-1e12, std::numeric_limits<std::int32_t>::min()},
+        {std::nan(""), 0},
     };
     for (const auto& c : cases) EXPECT_EQ(RoundHalfTowardZero(c.in), c.out) << c.in;
     EXPECT_EQ(RoundHalfTowardZero(float(10.51f)), 11);

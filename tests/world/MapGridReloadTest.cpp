@@ -62,9 +62,8 @@ TEST_F(MapGridReload, CellCountsAndGridSurviveASaveAndLoad) {
         int columns, rows;
         bool grid;
     };
-    for (const Case& c : {Case{128, 48, 0, 1, 1, false}, Case{300, 200, 0, 1, 1, false},
-                          Case{128, 48, 128, 2, 1, true}, Case{300, 200, 64, 5, 4, true},
-                          Case{16, 8, 64, 1, 1, true}}) {
+    for (const Case& c : {Case{128, 48, 0, 1, 1, false}, Case{300, 200, 0, 1, 1, false}, Case{128, 48, 128, 2, 1, true},
+                          Case{300, 200, 64, 5, 4, true}, Case{16, 8, 64, 1, 1, true}}) {
         SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " cell " << c.cellSize);
         Map map("grid", Bitmap("g.bmp", c.w, c.h).c_str(), Map::StandardMap, 0, 0, 0, true, QelRect{});
         if (c.cellSize != 0) map.SpacePartitionGridSize(c.cellSize);
@@ -97,8 +96,8 @@ TEST_F(MapGridReload, CountsThatTheMapCannotHaveAreRefused) {
         std::int32_t rows, columns;
         bool accepted;
     };
-    for (const Case& c : {Case{4, 5, true}, Case{1, 1, true}, Case{3, 5, false}, Case{4, 9, false},
-                          Case{-1, 1, false}}) {
+    for (const Case& c :
+         {Case{4, 5, true}, Case{1, 1, true}, Case{3, 5, false}, Case{4, 9, false}, Case{-1, 1, false}}) {
         SCOPED_TRACE(testing::Message() << c.rows << "x" << c.columns);
         Map back;
         EXPECT_EQ(saved.LoadWithCounts(c.rows, c.columns, back), c.accepted);

@@ -47,9 +47,14 @@ bool CircleTouches(double cx, double cy, double rad, double l, double t, double 
 }
 
 TEST_F(MapGrid, CellSizeAndCounts) {
-    const struct { int w, h; unsigned size; unsigned cell; int cols, rows; } cases[] = {
-        {1000, 300, 10, 64, 16, 5},   {1000, 300, 129, 130, 8, 3}, {1000, 300, 128, 128, 8, 3},
-        {1024, 256, 128, 128, 9, 3},  {50, 50, 128, 128, 1, 1},    {128, 127, 128, 128, 2, 1},
+    const struct {
+        int w, h;
+        unsigned size;
+        unsigned cell;
+        int cols, rows;
+    } cases[] = {
+        {1000, 300, 10, 64, 16, 5},  {1000, 300, 129, 130, 8, 3}, {1000, 300, 128, 128, 8, 3},
+        {1024, 256, 128, 128, 9, 3}, {50, 50, 128, 128, 1, 1},    {128, 127, 128, 128, 2, 1},
     };
     for (const auto& c : cases) {
         Map map("m", Bitmap("grid.bmp", c.w, c.h).c_str(), Map::StandardMap, 0, 0, 0, true, QelRect{});
@@ -63,7 +68,12 @@ TEST_F(MapGrid, CellSizeAndCounts) {
 // A still map smaller than its level's world keeps the floors that lie beyond
 // its bitmap: the grid spans the world; what lies beyond the world stays out.
 TEST_F(MapGridOverTheWorld, TheGridSpansTheLargerOfBitmapAndWorld) {
-    const struct { int w, h; float worldW, worldH; int cols, rows; unsigned coveredW, coveredH; } cases[] = {
+    const struct {
+        int w, h;
+        float worldW, worldH;
+        int cols, rows;
+        unsigned coveredW, coveredH;
+    } cases[] = {
         {1000, 300, 5000, 480, 40, 4, 5000, 480},  // wider world
         {300, 1000, 640, 2000, 6, 16, 640, 2000},  // taller world
         {1000, 300, 640, 200, 8, 3, 1000, 300},    // world inside the bitmap
@@ -97,14 +107,17 @@ TEST_F(MapGridOverTheWorld, TheGridSpansTheLargerOfBitmapAndWorld) {
 TEST_F(MapGrid, ShapesSitInTheCellsTheyTouch) {
     Map map("m", Bitmap("grid.bmp", 512, 512).c_str(), Map::StandardMap, 0, 0, 0, true, QelRect{});
     map.SpacePartitionGridSize(128);
-    map.AddCollisionData(CollisionSegment(128, 10, 128, 100, 1, 0, 0));   // on a border
-    map.AddCollisionData(CollisionSegment(10, 300, 400, 300, 2, 0, 0));   // long floor
+    map.AddCollisionData(CollisionSegment(128, 10, 128, 100, 1, 0, 0));  // on a border
+    map.AddCollisionData(CollisionSegment(10, 300, 400, 300, 2, 0, 0));  // long floor
     // (0,0) to (200,200) exactly, through the corner (128,128).
     map.AddCollisionData(CollisionSegment(0, 0, 0.5f, 0.5f, 400, 400, 3, 0, 0));
-    map.AddCollisionData(CollisionCircle(128, 128, 0, 4, 0));             // radius 0 on a corner
-    map.AddCollisionData(CollisionCircle(250, 60, 5, 5, 0));              // misses cell (2, 0) by 1
-    map.AddCollisionData(CollisionSegment(40, 40, 40, 40, 6, 0, 0));      // zero length: nowhere
-    struct { int id; std::vector<std::pair<int, int>> cells; } const expected[] = {
+    map.AddCollisionData(CollisionCircle(128, 128, 0, 4, 0));         // radius 0 on a corner
+    map.AddCollisionData(CollisionCircle(250, 60, 5, 5, 0));          // misses cell (2, 0) by 1
+    map.AddCollisionData(CollisionSegment(40, 40, 40, 40, 6, 0, 0));  // zero length: nowhere
+    struct {
+        int id;
+        std::vector<std::pair<int, int>> cells;
+    } const expected[] = {
         {1, {{0, 0}, {1, 0}}},
         {2, {{0, 2}, {1, 2}, {2, 2}, {3, 2}}},
         {3, {{0, 0}, {0, 1}, {1, 0}, {1, 1}}},
@@ -144,7 +157,11 @@ TEST_F(MapGrid, EveryShapeInExactlyTheCellsItCrossesBeforeAndAfterAResize) {
     map.SpacePartitionGridSize(128);
     std::mt19937 rng(7);
     std::uniform_real_distribution<float> coord(-40.0f, 760.0f), len(-200.0f, 200.0f), rad(0.0f, 90.0f);
-    struct Shape { bool circle; float a, b, c, d; int id; };
+    struct Shape {
+        bool circle;
+        float a, b, c, d;
+        int id;
+    };
     std::vector<Shape> all;
     for (int n = 0; n < 300; ++n) {
         Shape s{n % 3 == 0, coord(rng), coord(rng), 0, 0, n % 40};
@@ -162,9 +179,7 @@ TEST_F(MapGrid, EveryShapeInExactlyTheCellsItCrossesBeforeAndAfterAResize) {
     map.RemoveCollisionData(3, 1);
     map.RemoveCollisionData(6, 2);
     map.RemoveCollisionData(9, 0);
-    auto kept = [](const Shape& s) {
-        return !(s.id == 9 || (s.id == 3 && !s.circle) || (s.id == 6 && s.circle));
-    };
+    auto kept = [](const Shape& s) { return !(s.id == 9 || (s.id == 3 && !s.circle) || (s.id == 6 && s.circle)); };
     auto check = [&](const char* when) {
         const double size = map.SpacePartitionGridSize();
         for (int i = 0; i < map.GridColumns(); ++i)
@@ -202,8 +217,8 @@ TEST_F(MapGrid, DestroyedShapesAreAnnouncedBeforeTheyGo) {
         map.SpacePartitionGridSize(128);
         map.AddCollisionData(CollisionSegment(10, 10, 200, 10, 7, 0, 0));
         map.AddCollisionData(CollisionSegment(10, 50, 200, 50, 8, 0, 0));
-        hitList.push_back(static_cast<const CollisionData*>(map.Cell(0, 0)->Head()));        // id 8
-        hitList.push_back(static_cast<const CollisionData*>(map.Cell(0, 0)->Head()->Next())); // id 7
+        hitList.push_back(static_cast<const CollisionData*>(map.Cell(0, 0)->Head()));          // id 8
+        hitList.push_back(static_cast<const CollisionData*>(map.Cell(0, 0)->Head()->Next()));  // id 7
         map.RemoveCollisionData(7, 0);
         ASSERT_EQ(hitList.size(), 1u);
         EXPECT_EQ(static_cast<const CollisionSegment*>(hitList[0])->Id(), 8);

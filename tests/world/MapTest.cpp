@@ -27,8 +27,11 @@ TEST_F(MapTest, WrappedMapsTakeRectanglesWithCornersAtTheInt32Limits) {
     // Level files give wrapped maps any rectangle: sizes and offsets from its
     // corners stay in range however far out they lie.
     const std::string file = Bitmap("far.bmp", 40, 30);
-    const QelRect rects[] = {{INT32_MIN, 0, 30, 20},  {0, INT32_MIN, 30, 20},  {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX},
-                             {0, 0, INT32_MIN, 20},   {INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN}};
+    const QelRect rects[] = {{INT32_MIN, 0, 30, 20},
+                             {0, INT32_MIN, 30, 20},
+                             {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX},
+                             {0, 0, INT32_MIN, 20},
+                             {INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN}};
     for (const QelRect& r : rects) {
         for (int x : {0, INT32_MAX, INT32_MIN}) {
             Map wrapped("w", file.c_str(), Map::WrappedMap, 0, x, 0, false, r);
@@ -358,11 +361,13 @@ TEST_F(HostileMapRecord, CorruptFieldsAreRejected) {
     const size_t heightAt = afterName + 4 + 5 + 1;  // file name "h.bmp" (length + 5 bytes), IsMasterMap
     const size_t wrapAt = good.size() - 4 - 4 - WrappingAlgorithme::kRecordSize;  // before index and null data
 
-    struct Case { const char* what; size_t offset; std::vector<unsigned char> bytes; } const cases[] = {
-        {"huge height", heightAt, {0xFF, 0xFF, 0xFF, 0x7F}},
-        {"huge width", heightAt + 4, {0x00, 0x00, 0x00, 0x40}},
-        {"piece count 9", wrapAt + 260, {9, 0, 0, 0}},
-        {"wrap case 7", wrapAt + 257, {7}},
+    struct Case {
+        const char* what;
+        size_t offset;
+        std::vector<unsigned char> bytes;
+    } const cases[] = {
+        {"huge height", heightAt, {0xFF, 0xFF, 0xFF, 0x7F}}, {"huge width", heightAt + 4, {0x00, 0x00, 0x00, 0x40}},
+        {"piece count 9", wrapAt + 260, {9, 0, 0, 0}},       {"wrap case 7", wrapAt + 257, {7}},
         {"zero period", wrapAt + 212, {0, 0, 0, 0}},
     };
     for (const Case& c : cases) {

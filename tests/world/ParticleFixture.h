@@ -81,8 +81,7 @@ protected:
     static void CallUpdate(Particle* p) { onUpdate()(p); }
 
     // A system of `count` particles, each set up by `init`, with the update entry.
-    std::unique_ptr<ParticleSystem> System(unsigned count, std::function<void(Particle*)> init,
-                                           int update = Update) {
+    std::unique_ptr<ParticleSystem> System(unsigned count, std::function<void(Particle*)> init, int update = Update) {
         onInit() = std::move(init);
         return std::unique_ptr<ParticleSystem>(new ParticleSystem(count, Init, update));
     }

@@ -82,9 +82,12 @@ TEST_F(ParticleSystemTest, HostileRecordsLoadWithoutHarm) {
         Random r;
         f.Write(static_cast<node*>(&r));
     }
-    const std::vector<unsigned char> cases[] = {
-        withCount(-1), withCount(0x7FFFFFFF), withCount(3),
-        std::vector<unsigned char>(good.begin(), good.begin() + 200), TempDir::ReadAll(dir.File("notamap.bin")), {}};
+    const std::vector<unsigned char> cases[] = {withCount(-1),
+                                                withCount(0x7FFFFFFF),
+                                                withCount(3),
+                                                std::vector<unsigned char>(good.begin(), good.begin() + 200),
+                                                TempDir::ReadAll(dir.File("notamap.bin")),
+                                                {}};
     for (const auto& bad : cases) {
         ParticleSystem target(1, -1, Update);
         target.Name("kept");

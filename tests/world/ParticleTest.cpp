@@ -42,8 +42,17 @@ TEST_F(ParticleTest, TheRecordIsTheFixedLayoutAndRoundTripsByteForByte) {
         std::size_t offset;
         float value;
     };
-    for (const FloatAt& f : {FloatAt{4, 1.5f}, {8, -2.25f}, {12, 1.5f}, {16, -2.25f}, {52, 90 * 0.017452778f},
-                             {64, 3.0f}, {68, 9.0f}, {76, 0.5f}, {104, 255.0f}, {108, 0.0f}, {116, -255.0f / 40},
+    for (const FloatAt& f : {FloatAt{4, 1.5f},
+                             {8, -2.25f},
+                             {12, 1.5f},
+                             {16, -2.25f},
+                             {52, 90 * 0.017452778f},
+                             {64, 3.0f},
+                             {68, 9.0f},
+                             {76, 0.5f},
+                             {104, 255.0f},
+                             {108, 0.0f},
+                             {116, -255.0f / 40},
                              {120, 255.0f / 40}})
         EXPECT_FLOAT_EQ(F32(b, f.offset), f.value) << f.offset;
     EXPECT_EQ(U32(b, 80), 7u);
@@ -280,9 +289,7 @@ TEST_F(ParticleTest, AHugeDisplacementCannotStallTheSweep) {
     s->BelongToMap("floor");
     static float longest;
     longest = 0;
-    onUpdate() = [](Particle* p) {
-        longest = std::max(longest, std::hypot(p->DisplacementX(), p->DisplacementY()));
-    };
+    onUpdate() = [](Particle* p) { longest = std::max(longest, std::hypot(p->DisplacementX(), p->DisplacementY())); };
     for (int n = 0; n < 3; ++n) Frame(*s);
     ASSERT_GT(longest, 1e30f);
     EXPECT_EQ(ParticleSweepSamples(longest), SweepSchedule::kMaxSamples);
@@ -294,9 +301,18 @@ TEST_F(ParticleTest, TheSweepTakesOneSampleAPixelUpToItsBound) {
         float steps;
         std::int32_t samples;
     } cases[] = {
-        {0, 2},  {0.5f, 2}, {1, 2}, {2.5f, 4}, {4, 5}, {1000, 1001},
-        {65535, 65536}, {1e6f, SweepSchedule::kMaxSamples}, {3e30f, SweepSchedule::kMaxSamples},
-        {INFINITY, 0}, {-4, 0}, {NAN, 0},
+        {0, 2},
+        {0.5f, 2},
+        {1, 2},
+        {2.5f, 4},
+        {4, 5},
+        {1000, 1001},
+        {65535, 65536},
+        {1e6f, SweepSchedule::kMaxSamples},
+        {3e30f, SweepSchedule::kMaxSamples},
+        {INFINITY, 0},
+        {-4, 0},
+        {NAN, 0},
     };
     for (const auto& c : cases) EXPECT_EQ(ParticleSweepSamples(c.steps), c.samples) << c.steps;
 }

@@ -18,8 +18,8 @@ constexpr COLORREF kKey = 0xDC00FF;  // COLORREF of red 0xFF, green 0x00, blue 0
 
 // A 6 x 4 picture: key pixels in column 0, near-key in column 1, ids elsewhere.
 std::uint32_t KeyedPicture(int x, int y) {
-    if (x == 0) return 0xFF00DC;         // the key as 0x00RRGGBB
-    if (x == 1) return 0xFF00DB;         // one step off the key in blue
+    if (x == 0) return 0xFF00DC;  // the key as 0x00RRGGBB
+    if (x == 1) return 0xFF00DB;  // one step off the key in blue
     return IdColour(x, y);
 }
 
@@ -95,7 +95,10 @@ TEST_F(ActorSurfaces, MirroredCopiesArePixelExact) {
     const qel::Surface* plain = f.Surfaces[FrameElem::Unflipped];
     ASSERT_NE(plain, nullptr);
     EXPECT_EQ(plain->Width(), 7) << "the image keeps its own size";
-    const struct { int index; bool h, v; } variants[] = {
+    const struct {
+        int index;
+        bool h, v;
+    } variants[] = {
         {FrameElem::HorizontalFlip, true, false},
         {FrameElem::VerticalFlip, false, true},
         {FrameElem::BothFlips, true, true},

@@ -11,8 +11,8 @@ class TempDir {
 public:
     TempDir() {
         std::random_device rd;
-        path_ = std::filesystem::temp_directory_path() /
-                ("qel-world-" + std::to_string(rd()) + "-" + std::to_string(rd()));
+        path_ =
+            std::filesystem::temp_directory_path() / ("qel-world-" + std::to_string(rd()) + "-" + std::to_string(rd()));
         std::filesystem::create_directories(path_);
     }
     ~TempDir() {

@@ -13,11 +13,10 @@ TEST(ViewPort, ScrollIsClampedAndTwoPhase) {
     const struct {
         float startX, dx, applied;
     } cases[] = {
-        {300, 100, 60},    // world 1000, view 640: maximum 360
-        {300, -400, -300}, // clamped at 0
-        {360, 1, 0},       // at the maximum (equality included)
-        {360, -10, -10},
-        {0, 0, 0},
+        {300, 100, 60},     // world 1000, view 640: maximum 360
+        {300, -400, -300},  // clamped at 0
+        {360, 1, 0},        // at the maximum (equality included)
+        {360, -10, -10},   {0, 0, 0},
     };
     for (const auto& c : cases) {
         ViewPort v(1000, 480, c.startX, 0, 640, 480);
@@ -160,28 +159,46 @@ TEST(ViewPort, RecordHoldsEachFieldAtItsOffset) {
         const char* field;
     };
     const FloatAt fields[] = {
-        {0, 1234, "world width"},         {4, 567, "world height"},
-        {8, 914, "maximum world x"},      {12, 367, "maximum world y"},
-        {16, 40, "world rectangle top"},  {20, 17, "world rectangle left"},
-        {24, 240, "world rectangle bottom"}, {28, 337, "world rectangle right"},
-        {32, 49, "next world rectangle top"}, {36, 25, "next world rectangle left"},
-        {40, 249, "next world rectangle bottom"}, {44, 345, "next world rectangle right"},
-        {48, -3, "box top"},              {52, -2, "box left"},
-        {56, 10, "box bottom"},           {60, 6, "box right"},
-        {64, 0, "viewport top"},          {68, 0, "viewport left"},
-        {72, 200, "viewport bottom"},     {76, 320, "viewport right"},
-        {80, 5, "current delta x"},       {84, 6, "current delta y"},
-        {88, 8, "next delta x"},          {92, 9, "next delta y"},
-        {96, 2, "initial box top"},       {100, 1, "initial box left"},
-        {104, 6, "initial box bottom"},   {108, 4, "initial box right"},
-        {112, 11, "maximum inflation right"}, {116, 7, "maximum inflation left"},
-        {120, 13, "maximum inflation top"}, {124, 17, "maximum inflation bottom"},
-        {128, 2, "inflation right"},      {132, 3, "inflation left"},
-        {136, 5, "inflation top"},        {140, 4, "inflation bottom"},
+        {0, 1234, "world width"},
+        {4, 567, "world height"},
+        {8, 914, "maximum world x"},
+        {12, 367, "maximum world y"},
+        {16, 40, "world rectangle top"},
+        {20, 17, "world rectangle left"},
+        {24, 240, "world rectangle bottom"},
+        {28, 337, "world rectangle right"},
+        {32, 49, "next world rectangle top"},
+        {36, 25, "next world rectangle left"},
+        {40, 249, "next world rectangle bottom"},
+        {44, 345, "next world rectangle right"},
+        {48, -3, "box top"},
+        {52, -2, "box left"},
+        {56, 10, "box bottom"},
+        {60, 6, "box right"},
+        {64, 0, "viewport top"},
+        {68, 0, "viewport left"},
+        {72, 200, "viewport bottom"},
+        {76, 320, "viewport right"},
+        {80, 5, "current delta x"},
+        {84, 6, "current delta y"},
+        {88, 8, "next delta x"},
+        {92, 9, "next delta y"},
+        {96, 2, "initial box top"},
+        {100, 1, "initial box left"},
+        {104, 6, "initial box bottom"},
+        {108, 4, "initial box right"},
+        {112, 11, "maximum inflation right"},
+        {116, 7, "maximum inflation left"},
+        {120, 13, "maximum inflation top"},
+        {124, 17, "maximum inflation bottom"},
+        {128, 2, "inflation right"},
+        {132, 3, "inflation left"},
+        {136, 5, "inflation top"},
+        {140, 4, "inflation bottom"},
     };
     for (const FloatAt& f : fields) {
-        const std::uint32_t bits = b[f.offset] | b[f.offset + 1] << 8 | b[f.offset + 2] << 16 |
-                                   std::uint32_t(b[f.offset + 3]) << 24;
+        const std::uint32_t bits =
+            b[f.offset] | b[f.offset + 1] << 8 | b[f.offset + 2] << 16 | std::uint32_t(b[f.offset + 3]) << 24;
         float value;
         std::memcpy(&value, &bits, 4);
         EXPECT_FLOAT_EQ(value, f.value) << f.field << " at " << f.offset;

@@ -23,7 +23,9 @@ inline void WriteBmp(const std::string& path, int w, int h, const std::function<
 }
 
 // A pixel id that survives 32-bit surfaces: red = x, green = y.
-inline std::uint32_t IdColour(int x, int y) { return (std::uint32_t(x & 0xFF) << 16) | (std::uint32_t(y & 0xFF) << 8) | 0x40; }
+inline std::uint32_t IdColour(int x, int y) {
+    return (std::uint32_t(x & 0xFF) << 16) | (std::uint32_t(y & 0xFF) << 8) | 0x40;
+}
 
 class WorldFixture : public ::testing::Test {
 protected:

@@ -59,9 +59,9 @@ TEST(WrappingAlgorithme, BitmapShownOnceAroundTheWindowEdge) {
     EXPECT_EQ(w.Case(), 2);
     ASSERT_EQ(w.PieceCount(), 2u);
     const std::vector<int> got = Render(w, 40, 20, 100, 50);
-    EXPECT_EQ(got[90], 0);   // bitmap column 0 at window column 90
+    EXPECT_EQ(got[90], 0);  // bitmap column 0 at window column 90
     EXPECT_EQ(got[99], 9);
-    EXPECT_EQ(got[0], 10);   // bitmap column 10 at window column 0
+    EXPECT_EQ(got[0], 10);  // bitmap column 10 at window column 0
     EXPECT_EQ(got[29], 39);
     EXPECT_EQ(got[30], -1);
     EXPECT_EQ(got, Expected(40, 20, 100, 50, 90, 0));
@@ -130,18 +130,16 @@ TEST(WrappingAlgorithme, RecordRoundTripsAndRejectsCorruptOnes) {
         size_t offset;
         std::uint8_t value;
     } const corruptions[] = {
-        {"piece count 5", 260, 5},
-        {"piece count huge", 263, 0x80},
-        {"case 0", 257, 0},
-        {"case 5", 257, 5},
-        {"zero period width", 212, 0},
-        {"zero period height", 220, 0},
+        {"piece count 5", 260, 5}, {"piece count huge", 263, 0x80}, {"case 0", 257, 0},
+        {"case 5", 257, 5},        {"zero period width", 212, 0},   {"zero period height", 220, 0},
     };
     for (const Corruption& c : corruptions) {
         std::uint8_t bad[WrappingAlgorithme::kRecordSize];
         std::memcpy(bad, bytes, sizeof bad);
-        if (c.offset == 212 || c.offset == 220) std::memset(bad + c.offset, 0, 4);
-        else bad[c.offset] = c.value;
+        if (c.offset == 212 || c.offset == 220)
+            std::memset(bad + c.offset, 0, 4);
+        else
+            bad[c.offset] = c.value;
         WrappingAlgorithme target = loaded;
         EXPECT_FALSE(target.FromBytes(bad)) << c.what;
         std::uint8_t after[WrappingAlgorithme::kRecordSize];

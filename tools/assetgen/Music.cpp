@@ -15,7 +15,7 @@ constexpr const char* SoundFonts[] = {"/usr/share/sounds/sf2/FluidR3_GM.sf2", "/
 
 constexpr double RingSeconds = 1.5;  // after the last bar: reverb and releases
 constexpr double FadeSeconds = 1.0;
-constexpr double Peak = 0.89;        // -1 dB
+constexpr double Peak = 0.89;  // -1 dB
 
 struct Event {
     std::int64_t sample;
@@ -68,7 +68,8 @@ struct Renderer::Impl {
 Renderer::Renderer(int sampleRate) : impl_(std::make_unique<Impl>()) {
     Impl& r = *impl_;
     r.sampleRate = sampleRate;
-    for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG}) fluid_set_log_function(level, nullptr, nullptr);
+    for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
+        fluid_set_log_function(level, nullptr, nullptr);
     r.settings = new_fluid_settings();
     if (!r.settings) return;
     fluid_settings_setnum(r.settings, "synth.sample-rate", sampleRate);

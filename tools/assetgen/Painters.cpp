@@ -111,31 +111,32 @@ private:
         const float from = across ? std::min(s.x1, s.x2) : std::min(s.y1, s.y2);
         const float to = across ? std::max(s.x1, s.x2) : std::max(s.y1, s.y2);
         for (int i = int(std::ceil(from)); i <= int(std::floor(to)); ++i) {
-            const float t = to > from ? (float(i) - (across ? s.x1 : s.y1)) / (across ? s.x2 - s.x1 : s.y2 - s.y1) : 0.0f;
+            const float t =
+                to > from ? (float(i) - (across ? s.x1 : s.y1)) / (across ? s.x2 - s.x1 : s.y2 - s.y1) : 0.0f;
             const float px = across ? float(i) : s.x1 + (s.x2 - s.x1) * t;
             const float py = across ? s.y1 + (s.y2 - s.y1) * t : float(i);
             const int x = int(std::floor(px)), y = int(std::floor(py));
             switch (facing) {
-            case Facing::Up:
-                if (space.Body(x, y - 2)) break;
-                for (int k = 0; k < 3; ++k) Mark(x, y + k, theme.edge);
-                if (!space.Body(x, y + 3))
-                    for (int k = 3; k < 5; ++k) Mark(x, y + k, theme.wall);
-                break;
-            case Facing::Down:
-                if (space.Body(x, y + 2)) break;
-                for (int k = 0; k < 3; ++k) Mark(x, y - k, theme.wall);
-                break;
-            case Facing::Left:
-            case Facing::Right: {
-                const int front = facing == Facing::Left ? -1 : 1;
-                if (space.Body(x + 2 * front, y)) break;
-                Mark(x, y, theme.edge);
-                Mark(x - front, y, theme.edge);
-                if (i % 16 == 8 && space.Open(x - 3 * front, y) && !HeldFromBehind(level, s, px, py))
-                    OpenSideArrow(x - 3 * front, y, front);
-                break;
-            }
+                case Facing::Up:
+                    if (space.Body(x, y - 2)) break;
+                    for (int k = 0; k < 3; ++k) Mark(x, y + k, theme.edge);
+                    if (!space.Body(x, y + 3))
+                        for (int k = 3; k < 5; ++k) Mark(x, y + k, theme.wall);
+                    break;
+                case Facing::Down:
+                    if (space.Body(x, y + 2)) break;
+                    for (int k = 0; k < 3; ++k) Mark(x, y - k, theme.wall);
+                    break;
+                case Facing::Left:
+                case Facing::Right: {
+                    const int front = facing == Facing::Left ? -1 : 1;
+                    if (space.Body(x + 2 * front, y)) break;
+                    Mark(x, y, theme.edge);
+                    Mark(x - front, y, theme.edge);
+                    if (i % 16 == 8 && space.Open(x - 3 * front, y) && !HeldFromBehind(level, s, px, py))
+                        OpenSideArrow(x - 3 * front, y, front);
+                    break;
+                }
             }
         }
     }
@@ -206,12 +207,13 @@ void Figure(Canvas& c, std::uint32_t colour, std::uint32_t key) {
     const int top = int(std::lround(h * 2 / 32.0f)), bottom = c.Height() - top;
     const int cx = c.Width() / 2;
     Canvas shape(c.Width(), c.Height(), key);
-    shape.FillCircle(float(cx), float(top) + h * 0.19f, h * 0.19f, colour);                  // head
-    shape.FillRect(cx - int(w * 0.22f), top + int(h * 0.34f), cx + int(w * 0.22f), top + int(h * 0.66f), colour);  // body
-    shape.FillRect(left, top + int(h * 0.38f), right, top + int(h * 0.50f), colour);           // arms
-    shape.Line(float(cx) - w * 0.12f, float(top) + h * 0.62f, float(left) + 2, float(bottom) - 3, 4, colour);   // legs
+    shape.FillCircle(float(cx), float(top) + h * 0.19f, h * 0.19f, colour);  // head
+    shape.FillRect(cx - int(w * 0.22f), top + int(h * 0.34f), cx + int(w * 0.22f), top + int(h * 0.66f),
+                   colour);                                                                                    // body
+    shape.FillRect(left, top + int(h * 0.38f), right, top + int(h * 0.50f), colour);                           // arms
+    shape.Line(float(cx) - w * 0.12f, float(top) + h * 0.62f, float(left) + 2, float(bottom) - 3, 4, colour);  // legs
     shape.Line(float(cx) + w * 0.12f, float(top) + h * 0.62f, float(right) - 3, float(bottom) - 3, 4, colour);
-    shape.FillRect(left, bottom - 3, left + int(w * 0.25f), bottom, colour);                   // feet
+    shape.FillRect(left, bottom - 3, left + int(w * 0.25f), bottom, colour);  // feet
     shape.FillRect(right - int(w * 0.25f), bottom - 3, right, bottom, colour);
     // Keep every pixel inside the box.
     for (int y = 0; y < c.Height(); ++y)
@@ -250,8 +252,7 @@ void Gradient(Canvas& c, int step) {
     const std::uint32_t colour = Crossings[std::clamp(step, 0, 5)];
     const std::uint32_t start = step == 5 ? 0x000000 : Mix(colour, 0x000000, 0.85f);
     const std::uint32_t end = Mix(colour, 0x000000, 0.45f);
-    for (int x = 0; x < c.Width(); ++x)
-        c.Put(x, 0, Mix(start, end, float(x) / float(std::max(1, c.Width() - 1))));
+    for (int x = 0; x < c.Width(); ++x) c.Put(x, 0, Mix(start, end, float(x) / float(std::max(1, c.Width() - 1))));
 }
 
 // The credits stand on a panel of their own below the map's title and the

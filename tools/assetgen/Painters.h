@@ -15,6 +15,4 @@ MapPicture PaintMap(const nolt::LevelRecord& level);
 Canvas PaintActor(const ActorBitmap& bitmap);
 
 // 0x00BBGGRR as the pictures' 0xRRGGBB.
-constexpr std::uint32_t FromColorRef(std::uint32_t c) {
-    return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
-}
+constexpr std::uint32_t FromColorRef(std::uint32_t c) { return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF); }

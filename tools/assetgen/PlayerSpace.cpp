@@ -72,7 +72,7 @@ PlayerSpace::PlayerSpace(const nolt::LevelRecord& level) {
 // may come onto the line but not past it.
 void PlayerSpace::MarkBlocking(const nolt::SegmentRecord& s) {
     const float dx = s.x2 - s.x1, dy = s.y2 - s.y1;
-    const bool holds[] = {dy > 0, dy < 0, dx < 0, dx > 0};
+    const bool holds[] = {dy > 0, dy < 0, dx<0, dx> 0};
     AlongLine(s, [&](float px, float py) {
         for (int d = 0; d < 4; ++d) {
             if (!holds[d]) continue;
@@ -113,7 +113,9 @@ bool PlayerSpace::Covered(int x, int y) const {
     const int x0 = std::max(x + BoxLeft, left) - left, x1 = std::min(x + BoxRight, left + columns - 1) - left;
     const int y0 = std::max(y + BoxTop - SlantRoom, top) - top, y1 = std::min(y + BoxBottom - 1, top + rows - 1) - top;
     if (x0 > x1 || y0 > y1) return false;
-    const auto at = [&](int cx, int cy) { return floorSum[std::size_t(cy) * std::size_t(columns + 1) + std::size_t(cx)]; };
+    const auto at = [&](int cx, int cy) {
+        return floorSum[std::size_t(cy) * std::size_t(columns + 1) + std::size_t(cx)];
+    };
     return at(x1 + 1, y1 + 1) - at(x0, y1 + 1) - at(x1 + 1, y0) + at(x0, y0) > 0;
 }
 
@@ -180,8 +182,10 @@ void PlayerSpace::FindBodies(int width, int height) {
         bool underFloor = false;
         for (int y = top; y < height; ++y) {
             const bool open = Open(x, y);
-            if (Inside(x, y) && floorPixel[std::size_t(Index(x, y))]) underFloor = true;
-            else if (open) underFloor = false;
+            if (Inside(x, y) && floorPixel[std::size_t(Index(x, y))])
+                underFloor = true;
+            else if (open)
+                underFloor = false;
             if (y >= 0 && underFloor && !open) body[std::size_t(y) * std::size_t(width) + std::size_t(x)] = 1;
         }
     }

@@ -42,50 +42,144 @@ constexpr std::array<int, 7> HarmonicMinor{0, 2, 3, 5, 7, 8, 11};
 
 // General MIDI programs (numbered from 0) and percussion keys used here.
 enum Program {
-    AcousticPiano = 0, ElectricPiano = 4, Celesta = 8, Vibraphone = 11, Marimba = 12, Accordion = 21,
-    NylonGuitar = 24, AcousticBass = 32, FingeredBass = 33, SynthBass = 38, Violin = 40, Pizzicato = 45,
-    Strings = 48, SlowStrings = 49, Choir = 52, Trumpet = 56, Tuba = 58, FrenchHorn = 60, Brass = 61,
-    Oboe = 68, Clarinet = 71, Flute = 73, PanFlute = 75, Ocarina = 79, WarmPad = 89, HaloPad = 94,
+    AcousticPiano = 0,
+    ElectricPiano = 4,
+    Celesta = 8,
+    Vibraphone = 11,
+    Marimba = 12,
+    Accordion = 21,
+    NylonGuitar = 24,
+    AcousticBass = 32,
+    FingeredBass = 33,
+    SynthBass = 38,
+    Violin = 40,
+    Pizzicato = 45,
+    Strings = 48,
+    SlowStrings = 49,
+    Choir = 52,
+    Trumpet = 56,
+    Tuba = 58,
+    FrenchHorn = 60,
+    Brass = 61,
+    Oboe = 68,
+    Clarinet = 71,
+    Flute = 73,
+    PanFlute = 75,
+    Ocarina = 79,
+    WarmPad = 89,
+    HaloPad = 94,
 };
 enum Drum {
-    Kick = 36, Rim = 37, Snare = 38, Clap = 39, LowTom = 45, ClosedHat = 42, PedalHat = 44, MidTom = 47,
-    OpenHat = 46, HighTom = 50, Crash = 49, Ride = 51, Tambourine = 54, Shaker = 70,
+    Kick = 36,
+    Rim = 37,
+    Snare = 38,
+    Clap = 39,
+    LowTom = 45,
+    ClosedHat = 42,
+    PedalHat = 44,
+    MidTom = 47,
+    OpenHat = 46,
+    HighTom = 50,
+    Crash = 49,
+    Ride = 51,
+    Tambourine = 54,
+    Shaker = 70,
 };
 
 const Style& StyleOf(const std::string& file) {
     // The first world: bright and steady, a mirror-like vibraphone over electric piano.
-    static const Style hall{11, 60, Major, 126, 4, Vibraphone, ElectricPiano, FingeredBass, Flute,
-                            Comp::Arpeggio, Groove::Pop,
+    static const Style hall{11,
+                            60,
+                            Major,
+                            126,
+                            4,
+                            Vibraphone,
+                            ElectricPiano,
+                            FingeredBass,
+                            Flute,
+                            Comp::Arpeggio,
+                            Groove::Pop,
                             {{'I', 2}, {'A', 8}, {'B', 8}, {'A', 8}, {'C', 8}, {'B', 8}, {'O', 2}},
                             {{'I', "11"}, {'A', "16451625"}, {'B', "46153645"}, {'C', "26154615"}, {'O', "1"}}};
     // The second: dorian and hazy, an ocarina over a warm pad, half-time drums.
-    static const Style illusion{23, 62, Dorian, 100, 4, Ocarina, WarmPad, AcousticBass, Clarinet,
-                                Comp::Pad, Groove::HalfTime,
+    static const Style illusion{23,
+                                62,
+                                Dorian,
+                                100,
+                                4,
+                                Ocarina,
+                                WarmPad,
+                                AcousticBass,
+                                Clarinet,
+                                Comp::Pad,
+                                Groove::HalfTime,
                                 {{'I', 2}, {'A', 8}, {'B', 8}, {'C', 8}, {'A', 8}, {'O', 2}},
                                 {{'I', "14"}, {'A', "14171454"}, {'B', "37146374"}, {'C', "64156414"}, {'O', "1"}}};
     // The third: a waltz that will not stop, violin and accordion over pizzicato.
-    static const Style folie{37, 57, HarmonicMinor, 168, 3, Violin, Pizzicato, Tuba, Accordion,
-                             Comp::Waltz, Groove::Waltz,
-                             {{'I', 4}, {'A', 8}, {'B', 8}, {'A', 8}, {'C', 8}, {'D', 8}, {'B', 8}, {'A', 8}, {'O', 2}},
-                             {{'I', "1515"}, {'A', "15411545"}, {'B', "64256415"}, {'C', "37153745"},
-                              {'D', "44115515"}, {'O', "1"}}};
+    static const Style folie{
+        37,
+        57,
+        HarmonicMinor,
+        168,
+        3,
+        Violin,
+        Pizzicato,
+        Tuba,
+        Accordion,
+        Comp::Waltz,
+        Groove::Waltz,
+        {{'I', 4}, {'A', 8}, {'B', 8}, {'A', 8}, {'C', 8}, {'D', 8}, {'B', 8}, {'A', 8}, {'O', 2}},
+        {{'I', "1515"}, {'A', "15411545"}, {'B', "64256415"}, {'C', "37153745"}, {'D', "44115515"}, {'O', "1"}}};
     // The fourth: slow and dark, a pan flute over strings and choir.
-    static const Style lost{41, 52, Minor, 88, 4, PanFlute, SlowStrings, SynthBass, FrenchHorn,
-                            Comp::Pulse, Groove::HalfTime,
+    static const Style lost{41,
+                            52,
+                            Minor,
+                            88,
+                            4,
+                            PanFlute,
+                            SlowStrings,
+                            SynthBass,
+                            FrenchHorn,
+                            Comp::Pulse,
+                            Groove::HalfTime,
                             {{'I', 2}, {'A', 8}, {'B', 8}, {'C', 4}, {'A', 8}, {'O', 2}},
                             {{'I', "16"}, {'A', "16471645"}, {'B', "36473645"}, {'C', "6475"}, {'O', "1"}}};
     // The Menu's intro: a short brass fanfare that ends on the tonic.
-    static const Style enter{5, 58, Major, 112, 4, Trumpet, Brass, Tuba, FrenchHorn, Comp::Pulse, Groove::March,
+    static const Style enter{5,
+                             58,
+                             Major,
+                             112,
+                             4,
+                             Trumpet,
+                             Brass,
+                             Tuba,
+                             FrenchHorn,
+                             Comp::Pulse,
+                             Groove::March,
                              {{'I', 1}, {'A', 4}, {'O', 1}},
                              {{'I', "1"}, {'A', "1455"}, {'O', "1"}}};
     // Music files the levels may name later: a piece in the first world's manner.
-    static const Style other{53, 55, Major, 116, 4, Marimba, NylonGuitar, FingeredBass, Flute, Comp::Arpeggio,
+    static const Style other{53,
+                             55,
+                             Major,
+                             116,
+                             4,
+                             Marimba,
+                             NylonGuitar,
+                             FingeredBass,
+                             Flute,
+                             Comp::Arpeggio,
                              Groove::Pop,
                              {{'I', 2}, {'A', 8}, {'B', 8}, {'C', 8}, {'A', 8}, {'O', 2}},
                              {{'I', "11"}, {'A', "15641545"}, {'B', "46154615"}, {'C', "62516245"}, {'O', "1"}}};
     static const std::map<std::string, const Style*> styles{
-        {"Hall of Mirrors.wav", &hall}, {"Illusion.wav", &illusion}, {"Folie impos\xE9" "e.wav", &folie},
-        {"Lost.wav", &lost},            {"Enter.wav", &enter},
+        {"Hall of Mirrors.wav", &hall},
+        {"Illusion.wav", &illusion},
+        {"Folie impos\xE9"
+         "e.wav",
+         &folie},
+        {"Lost.wav", &lost},
+        {"Enter.wav", &enter},
     };
     auto found = styles.find(file);
     return found != styles.end() ? *found->second : other;
@@ -104,8 +198,12 @@ const std::vector<Rhythm>& RhythmsOf(int beatsPerBar) {
         {{{1, 1}, {2, 2}, {4, 1}, {5, 3}}},         {{{0, 3}, {3, 3}, {6, 2}}},
     };
     static const std::vector<Rhythm> waltz{
-        {{{0, 2}, {2, 2}, {4, 2}}},         {{{0, 3}, {3, 1}, {4, 2}}}, {{{0, 4}, {4, 2}}},
-        {{{0, 1}, {1, 1}, {2, 2}, {4, 2}}}, {{{0, 2}, {2, 1}, {3, 1}, {4, 2}}}, {{{0, 1}, {1, 1}, {2, 1}, {3, 1}, {4, 2}}},
+        {{{0, 2}, {2, 2}, {4, 2}}},
+        {{{0, 3}, {3, 1}, {4, 2}}},
+        {{{0, 4}, {4, 2}}},
+        {{{0, 1}, {1, 1}, {2, 2}, {4, 2}}},
+        {{{0, 2}, {2, 1}, {3, 1}, {4, 2}}},
+        {{{0, 1}, {1, 1}, {2, 1}, {3, 1}, {4, 2}}},
     };
     return beatsPerBar == 3 ? waltz : common;
 }
@@ -129,8 +227,8 @@ public:
             for (int b = 0; b < section.bars; ++b) {
                 const int degree = ChordOf(section, b);
                 const int nextDegree = b + 1 < section.bars ? ChordOf(section, b + 1)
-                                       : last                ? 1
-                                                             : ChordOf(style_.form[s + 1], 0);
+                                       : last               ? 1
+                                                            : ChordOf(style_.form[s + 1], 0);
                 const bool closing = section.letter == 'O';
                 Chords(bar + b, degree, closing);
                 Bass(bar + b, degree, nextDegree, closing);
@@ -219,9 +317,7 @@ private:
         const int nextRoot = KeyOf(style_.tonic - 24, nextDegree - 1);
         const int approach = nextRoot + (nextRoot > root ? -1 : nextRoot < root ? 2 : 7);
         switch (style_.groove) {
-            case Groove::Waltz:
-                Add(bar, 0, 2, BassChannel, bar % 2 ? fifth : root, 100);
-                break;
+            case Groove::Waltz: Add(bar, 0, 2, BassChannel, bar % 2 ? fifth : root, 100); break;
             case Groove::HalfTime:
                 Add(bar, 0, 5, BassChannel, root, 96);
                 Add(bar, 5, 1, BassChannel, root + 12, 72);
@@ -308,7 +404,7 @@ private:
             }
             const bool cadence = b == section.bars - 1;
             const bool stated = b % 4 < 2 && (repeat == 0 || b < 2);
-            const Rhythm& rhythm = cadence ? Rhythm{{{0, Ticks() - 2}}}
+            const Rhythm& rhythm = cadence  ? Rhythm{{{0, Ticks() - 2}}}
                                    : stated ? rhythms[motif[b % 2]]
                                             : rhythms[std::size_t(Random(int(rhythms.size())))];
             if (b % 4 == 0 && stated) step = 7 + motifStart + (b / 4) % 2 * 2;

@@ -14,7 +14,7 @@ struct Note {
     double start = 0;   // seconds
     double length = 0;  // seconds
     int channel = 0;
-    int key = 60;       // MIDI key
+    int key = 60;  // MIDI key
     int velocity = 80;
 };
 

@@ -43,7 +43,8 @@ CREATE scoreClass("Score", Score::Make);
 
 int main() {
     const std::string path =
-        (std::filesystem::temp_directory_path() / ("readback-" + std::to_string(std::random_device{}()) + ".sco")).string();
+        (std::filesystem::temp_directory_path() / ("readback-" + std::to_string(std::random_device{}()) + ".sco"))
+            .string();
     {
         Score written;
         written.points = 120;
