@@ -11,7 +11,7 @@ Console* pConsole = nullptr;
 ConsoleLinks Console::links;
 std::int32_t Console::lastPrintedFrame = 0;
 bool Console::scrollPending = false;
-bool Console::logFailing = false;
+std::atomic<bool> Console::logFailing{false};
 
 namespace {
 constexpr int PrintSize = 512;
@@ -116,8 +116,23 @@ void Console::ScrollToEnd() { m_VScrollOffset = std::max(0, m_NumberOfLines - m_
 // the console's lock, so that the frame step's display never waits for the
 // disk. A failed write keeps its text for the next message (at most the
 // newest megabyte) and is said once until a write succeeds again.
+//
+// Printing may already hold the console's lock (a user error reports under
+// it), so the log's lock is only tried: a thread that finds another writing
+// leaves its text to that writer, which looks again once it lets go.
 void Console::AppendToLog() {
-    std::lock_guard<std::mutex> file(LogFileLock());
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> file(LogFileLock(), std::try_to_lock);
+            if (!file.owns_lock()) return;
+            WriteUnwritten();
+        }
+        std::lock_guard<std::recursive_mutex> lock(OutputLock());
+        if (unwritten.empty() || logFailing) return;
+    }
+}
+
+void Console::WriteUnwritten() {
     std::string text;
     {
         std::lock_guard<std::recursive_mutex> lock(OutputLock());

@@ -1,6 +1,7 @@
 // The engine's debug console: a Variable shown as a scrolling text box, to which
 // every print is appended; each print is appended to the log "Qel.log" too.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -44,12 +45,13 @@ public:
 private:
     void ScrollToEnd();
     void AppendToLog();
+    void WriteUnwritten();
 
     // Printed but not yet in the log (under OutputLock).
     std::string unwritten;
     static std::int32_t lastPrintedFrame;
     static bool scrollPending;
-    static bool logFailing;  // the last write failed (said once until one succeeds)
+    static std::atomic<bool> logFailing;  // the last write failed (said once until one succeeds)
 };
 
 // The one console, made at start-up.
