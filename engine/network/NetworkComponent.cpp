@@ -90,6 +90,9 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
     std::mutex queueMutex;
     std::condition_variable queued;
     std::deque<std::function<void()>> packetQueue;
+    // Work holds the core: a session's end empties the queue and takes no
+    // more, or the core would hold itself for ever.
+    bool takingPackets = false;
     std::atomic<bool> choosing{false};
     std::atomic<bool> releasePending{false};
 
@@ -180,6 +183,7 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
     void Enqueue(std::function<void()> work) {
         {
             std::lock_guard<std::mutex> hold(queueMutex);
+            if (!takingPackets) return;
             if (packetQueue.size() >= MaxQueuedPackets) {
                 Log("too many session packets wait; one was dropped");
                 return;
@@ -675,6 +679,7 @@ int NetworkComponent::Init() {
     {
         std::lock_guard<std::mutex> queueHold(core->queueMutex);
         core->packetQueue.clear();
+        core->takingPackets = true;
     }
     core->choosing = false;
     while (core->env.FrameEvent().WaitFor(0)) {
@@ -735,6 +740,12 @@ void NetworkComponent::Kill() {
         std::lock_guard<std::mutex> peerHold(core->peerMutex);
         closing = std::move(core->peer);
         ++core->generation;
+    }
+    std::deque<std::function<void()>> dropped;
+    {
+        std::lock_guard<std::mutex> queueHold(core->queueMutex);
+        core->takingPackets = false;
+        dropped.swap(core->packetQueue);
     }
     core->frameArrived.notify_all();
     core->queued.notify_all();

@@ -235,9 +235,11 @@ TEST_F(AlarmTest, LocalDataNamingTheAlarmItselfOrItsMapIsRefused) {
 
     for (const Bytes* bytes : {&aimedAtItself, &aimedAtItsMap}) {
         node* loaded = nullptr;
-        // A refused record: the file frees what it made, each object once.
+        // A refused record: the file frees what it made inside, each object
+        // once; the object the read returned is the caller's.
         EXPECT_FALSE(ReadBack(*bytes, [&](File& f) { f.Read(loaded); }));
         EXPECT_NE(loaded, nullptr);
+        delete loaded;
     }
 }
 
