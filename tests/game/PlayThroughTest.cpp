@@ -478,7 +478,7 @@ class PlayThroughLevel : public PlayThrough, public ::testing::WithParamInterfac
 
 TEST_P(PlayThroughLevel, ReachesItsGoal) { PlayLevel("Level_" + std::to_string(GetParam())); }
 
-INSTANTIATE_TEST_SUITE_P(Each, PlayThroughLevel, ::testing::Range(1, 35),
+INSTANTIATE_TEST_SUITE_P(PlayThrough, PlayThroughLevel, ::testing::Range(1, 35),
                          [](const ::testing::TestParamInfo<int>& level) {
                              return "Level_" + std::to_string(level.param);
                          });
