@@ -141,10 +141,4 @@ inline int RunInterleaved(int argc, char** argv, const std::vector<Pair>& pairs,
     return RunWithRatios(int(args.size() - 1), args.data(), pairs, limits);
 }
 
-// With `repetitions` above one, the same as RunInterleaved without limits.
-inline int RunWithRatios(int argc, char** argv, const std::vector<Pair>& pairs, int repetitions) {
-    if (repetitions > 1) return RunInterleaved(argc, argv, pairs, {}, repetitions);
-    return RunWithRatios(argc, argv, pairs);
-}
-
 }  // namespace benchratio

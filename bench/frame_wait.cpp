@@ -100,7 +100,7 @@ BENCHMARK(SdlDelayFrames)->Unit(benchmark::kMillisecond)->Iterations(240)->Measu
 
 int main(int argc, char** argv) {
     SDL_Init(SDL_INIT_TIMER);
-    const int result = benchratio::RunWithRatios(argc, argv, {{"EngineFrames", "SdlDelayFrames"}}, 5);
+    const int result = benchratio::RunInterleaved(argc, argv, {{"EngineFrames", "SdlDelayFrames"}}, {}, 5);
     SDL_Quit();
     return result;
 }

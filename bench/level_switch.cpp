@@ -309,7 +309,7 @@ BENCHMARK(SdlLevel32)->Unit(benchmark::kMillisecond)->Iterations(10)->MeasurePro
 int main(int argc, char** argv) {
     // Before this process has built anything, so that the children start cold.
     ReportFreshProcesses(5);
-    return benchratio::RunWithRatios(
+    return benchratio::RunInterleaved(
         argc, argv, {{"SwitchLevel1", "SdlLevel1"}, {"SwitchLevel31", "SdlLevel31"}, {"SwitchLevel32", "SdlLevel32"}},
-        5);
+        {}, 5);
 }

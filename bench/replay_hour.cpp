@@ -245,5 +245,6 @@ BENCHMARK(LoadVectors)->Unit(benchmark::kMillisecond)->Iterations(3)->MeasurePro
 
 int main(int argc, char** argv) {
     qel::TuneHeap();  // as the engine's start-up does
-    return benchratio::RunWithRatios(argc, argv, {{"RecordEngine", "RecordStream"}, {"LoadEngine", "LoadVectors"}}, 5);
+    return benchratio::RunInterleaved(argc, argv, {{"RecordEngine", "RecordStream"}, {"LoadEngine", "LoadVectors"}}, {},
+                                      5);
 }

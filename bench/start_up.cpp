@@ -96,7 +96,7 @@ BENCHMARK(EngineStart)->Unit(benchmark::kMillisecond)->UseManualTime()->Iteratio
 BENCHMARK(SdlStart)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 
 int main(int argc, char** argv) {
-    const int result = benchratio::RunWithRatios(argc, argv, {{"EngineStart", "SdlStart"}}, 5);
+    const int result = benchratio::RunInterleaved(argc, argv, {{"EngineStart", "SdlStart"}}, {}, 5);
     const std::vector<double>& e = peaks["EngineStart"];
     const std::vector<double>& r = peaks["SdlStart"];
     std::vector<double> ratios;
