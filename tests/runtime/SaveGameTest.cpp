@@ -318,6 +318,46 @@ TEST_F(SavedGameTest, ASaveMadeWhileALevelChangeWaitsForATransitionLoadsBack) {
     EXPECT_EQ(reloaded, saved);
 }
 
+TEST_F(SavedGameTest, ARecordOfOneLevelFiledUnderAnotherIsRefusedOnceThatLevelHasBeenBuilt) {
+    // The second level shows pictures of its own. A save made while a change
+    // to it waits names it as the game's level; filing that record under the
+    // second level's number too passes every number check, but the record
+    // shows only the first level's pictures.
+    const std::filesystem::path maps = std::filesystem::path(folder) / "Art Assets" / "Maps";
+    WriteBmp(maps / "second.bmp", WorldW, ScreenH, 0x604020);
+    WriteBmp(maps / "second-deck.bmp", 8, 6, 0xA06020);
+    EngineRun::buildLevel = [](GameNode* level) {
+        if (level->Id() == 2)
+            SmallGame::BuildLevelShowing(level, "second.bmp", "second-deck.bmp");
+        else
+            SmallGame::BuildLevel(level);
+    };
+    std::vector<std::string> forgedReports;
+    int levelAfterOwnSave = 0;
+    EngineRun::script = [&](int pass) {
+        if (pass == 2) myGame->LevelNumber(1);
+        if (pass == 5) SaveNow("second.sav");
+        if (pass == 6) myGame->LevelNumber(0);
+        if (pass != 9) return;
+        Effect_RandomDissolve->OneColor(0x0000FF, 20, 2);
+        myGame->LevelNumber(1);
+        Bytes forged = SaveNow("pending.sav");
+        const std::int32_t second = 1;
+        std::memcpy(forged.data() + 11, &second, 4);
+        WriteBytes(Path("forged.sav"), forged);
+        LoadNow("forged.sav");
+        for (const auto& box : boxes) forgedReports.push_back(box.text);
+        boxes.clear();
+        LoadNow("second.sav");
+        levelAfterOwnSave = gNode->Id();
+        myGame->EndGame();
+    };
+    ASSERT_EQ(EngineRun::Run(), 0);
+    EXPECT_EQ(forgedReports, std::vector<std::string>{"Error loading file."});
+    EXPECT_TRUE(boxes.empty()) << boxes[0].text;
+    EXPECT_EQ(levelAfterOwnSave, 2);
+}
+
 TEST_F(SavedGameTest, LoadingRestoresTheWindowModeAndTitleOfTheSave) {
     bool windowedAfterLoad = false, fullScreenWindow = true;
     std::string title;

@@ -144,15 +144,17 @@ struct SmallGame {
         level->Add(s);
     }
 
-    static void BuildLevel(GameNode* level) {
+    static void BuildLevel(GameNode* level) { BuildLevelShowing(level, "master.bmp", "deck.bmp"); }
+
+    static void BuildLevelShowing(GameNode* level, const char* masterPicture, const char* deckPicture) {
         level->WorldWidth(WorldW);
         level->WorldHeight(ScreenH);
         ViewPort& view = level->GetViewPort();
         view.ViewPortWidth(ScreenW);
         view.ViewPortHeight(ScreenH);
         view.ViewPortScrollingBB(0, 0, ScreenW, ScreenH);
-        level->AddMap("master", "master.bmp", Map::MasterMap);
-        Map deck("deck", "deck.bmp", Map::StandardMap, 1, 40, 30, false, QelRect{0, 0, WorldW, ScreenH});
+        level->AddMap("master", masterPicture, Map::MasterMap);
+        Map deck("deck", deckPicture, Map::StandardMap, 1, 40, 30, false, QelRect{0, 0, WorldW, ScreenH});
         level->Add(deck);
         // Grids sized by the level, as a level does before it adds shapes.
         for (const char* name : {"master", "deck"}) Map::Search(name)->SpacePartitionGridSize(128);
