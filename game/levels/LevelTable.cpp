@@ -277,7 +277,51 @@ LevelRecord Level2() {
 }
 
 // The first world: levels 3 to 9 run on the same music.
-LevelRecord FirstWorld(const Playfield& p, const Obstacles& o) { return Playing(p, "Hall of Mirrors.wav", Run(p, o)); }
+LevelRecord FirstWorld(const Playfield& p, std::vector<SegmentRecord> segments) {
+    return Playing(p, "Hall of Mirrors.wav", std::move(segments));
+}
+LevelRecord FirstWorld(const Playfield& p, const Obstacles& o) { return FirstWorld(p, Run(p, o)); }
+
+// Lines laid out by hand, in pieces: the level's lines are the pieces' in order.
+std::vector<SegmentRecord> Joined(std::initializer_list<std::vector<SegmentRecord>> pieces) {
+    std::vector<SegmentRecord> out;
+    for (const std::vector<SegmentRecord>& piece : pieces) out.insert(out.end(), piece.begin(), piece.end());
+    return out;
+}
+
+// The two walls at the sides of a 640-pixel world, reaching below its ground.
+std::vector<SegmentRecord> SideWalls(float ground) {
+    return {WallFacingRight(2, 0, ground + 17), WallFacingLeft(637, 0, ground + 17)};
+}
+
+// A body standing on the ground, solid from both sides: its walls and its top.
+std::vector<SegmentRecord> Block(float left, float right, float top, float ground) {
+    return {WallFacingLeft(left, top, ground), FloorLine(left, right, top), WallFacingRight(right, top, ground)};
+}
+
+// A switchback over a wall too tall to jump: a ledge against its face, a
+// higher one back to the left, then its top; down a step on the far side and
+// over a crate to the goal.
+LevelRecord Level4() {
+    const Playfield field{.name = "Level_4", .width = 640, .bitmap = "noltlvl1dash4.bmp", .goal = {556, 279}};
+    const float g = field.goal.y + GoalFloor;
+    return FirstWorld(field, Joined({SideWalls(g),
+                                     {FloorLine(0, 640, g), FloorLine(220, 310, g - 60), FloorLine(90, 200, g - 130)},
+                                     Block(310, 400, g - 205, g),
+                                     {FloorLine(400, 450, g - 100)},
+                                     Block(490, 520, g - 30, g)}));
+}
+
+// A crate to hop, then a pit that takes a running leap, or two easy jumps
+// by way of a shelf above its middle.
+LevelRecord Level5() {
+    const Playfield field{.name = "Level_5", .width = 640, .bitmap = "noltlvl1dash5.bmp", .goal = {567, 320}};
+    const float g = field.goal.y + GoalFloor;
+    return FirstWorld(field, Joined({SideWalls(g),
+                                     {FloorLine(0, 300, g)},
+                                     Block(130, 160, g - 35, g),
+                                     {FloorLine(365, 435, g - 65), FloorLine(500, 640, g)}}));
+}
 
 LevelRecord Level7() {
     LevelRecord r = FirstWorld({.name = "Level_7", .width = 1100, .bitmap = "noltlvl1dash7.bmp", .goal = {1028, 272}},
@@ -582,10 +626,8 @@ std::array<LevelRecord, LevelCount> MakeLevels() {
         Level2(),
         FirstWorld({.name = "Level_3", .width = 640, .bitmap = "noltlvl1dash3.bmp", .sprites = 5, .goal = {563, 322}},
                    {.walls = 6, .floors = 4, .difficulty = 0.05f, .variant = 1}),
-        FirstWorld({.name = "Level_4", .width = 640, .bitmap = "noltlvl1dash4.bmp", .goal = {556, 279}},
-                   {.walls = 6, .floors = 6, .difficulty = 0.1f, .variant = 2, .stairs = 2}),
-        FirstWorld({.name = "Level_5", .width = 640, .bitmap = "noltlvl1dash5.bmp", .goal = {567, 320}},
-                   {.walls = 4, .floors = 4, .difficulty = 0.15f, .variant = 3}),
+        Level4(),
+        Level5(),
         FirstWorld({.name = "Level_6", .width = 1100, .bitmap = "noltlvl1dash6.bmp", .goal = {1028, 272}},
                    {.walls = 2, .floors = 6, .difficulty = 0.2f, .variant = 4}),
         Level7(),
