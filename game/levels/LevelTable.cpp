@@ -389,6 +389,25 @@ LevelRecord Level11() {
     return r;
 }
 
+// A climb to a high road and down: four ledges up from the start, two
+// stones across at the top, then a drop onto a roof over the goal's door and
+// off its far end, under it, to the goal. A slip on the climb lands in a
+// trench a jump below the start.
+LevelRecord Level18() {
+    const Playfield field{.name = "Level_18", .width = 1100, .bitmap = "noltlvl2dash8.bmp", .goal = {1026, 319}};
+    const float g = field.goal.y + GoalFloor, road = g - 220;
+    std::vector<SegmentRecord> s{WallFacingRight(2, 0, g + 17), WallFacingLeft(1097, 0, g + 17), FloorLine(0, 220, g)};
+    for (int step = 1; step <= 4; ++step) {
+        const float left = 220 + 30 * float(step) + 70 * float(step - 1);
+        s.push_back(FloorLine(left, left + 70, g - 55 * float(step)));
+    }
+    for (const float left : {720.0f, 880.0f}) s.push_back(FloorLine(left, left + 60, road));
+    s.push_back(FloorLine(960, 1097, road + 110));
+    s.push_back(FloorLine(990, 1100, g));
+    s.push_back(FloorLine(180, 660, g + 60));
+    return SecondWorld(field, std::move(s), Clearing::None);
+}
+
 std::vector<SegmentRecord> Level19Segments() {
     std::vector<SegmentRecord> s{
         {0, 479, 0, 0, 1}, {49, 52, 49, 197, 1}, {49, 197, 54, 199, 0}, {54, 199, 54, 102, 1}, {54, 102, 95, 102, 0}};
@@ -651,8 +670,7 @@ std::array<LevelRecord, LevelCount> MakeLevels() {
             SecondWorldRun({.name = "Level_17", .width = 1500, .bitmap = "noltlvl2dash7.bmp", .goal = {1406, 319}},
                            {.walls = 4, .floors = 12, .difficulty = 0.55f, .variant = 7}, Clearing::None),
             {.id = WallId, .pixels = 1}),
-        SecondWorldRun({.name = "Level_18", .width = 1100, .bitmap = "noltlvl2dash8.bmp", .goal = {1026, 319}},
-                       {.walls = 2, .floors = 10, .difficulty = 0.6f, .variant = 8}, Clearing::None),
+        Level18(),
         Level19(),
         Level20(),
         Interlude("Deus_Ex_Machina", "worldThreeEnterance.bmp"),
