@@ -277,7 +277,51 @@ LevelRecord Level2() {
 }
 
 // The first world: levels 3 to 9 run on the same music.
-LevelRecord FirstWorld(const Playfield& p, const Obstacles& o) { return Playing(p, "Hall of Mirrors.wav", Run(p, o)); }
+LevelRecord FirstWorld(const Playfield& p, std::vector<SegmentRecord> segments) {
+    return Playing(p, "Hall of Mirrors.wav", std::move(segments));
+}
+LevelRecord FirstWorld(const Playfield& p, const Obstacles& o) { return FirstWorld(p, Run(p, o)); }
+
+// Lines laid out by hand, in pieces: the level's lines are the pieces' in order.
+std::vector<SegmentRecord> Joined(std::initializer_list<std::vector<SegmentRecord>> pieces) {
+    std::vector<SegmentRecord> out;
+    for (const std::vector<SegmentRecord>& piece : pieces) out.insert(out.end(), piece.begin(), piece.end());
+    return out;
+}
+
+// The two walls at the sides of a 640-pixel world, reaching below its ground.
+std::vector<SegmentRecord> SideWalls(float ground) {
+    return {WallFacingRight(2, 0, ground + 17), WallFacingLeft(637, 0, ground + 17)};
+}
+
+// A body standing on the ground, solid from both sides: its walls and its top.
+std::vector<SegmentRecord> Block(float left, float right, float top, float ground) {
+    return {WallFacingLeft(left, top, ground), FloorLine(left, right, top), WallFacingRight(right, top, ground)};
+}
+
+// A switchback over a wall too tall to jump: a ledge against its face, a
+// higher one back to the left, then its top; down a step on the far side and
+// over a crate to the goal.
+LevelRecord Level4() {
+    const Playfield field{.name = "Level_4", .width = 640, .bitmap = "noltlvl1dash4.bmp", .goal = {556, 279}};
+    const float g = field.goal.y + GoalFloor;
+    return FirstWorld(field, Joined({SideWalls(g),
+                                     {FloorLine(0, 640, g), FloorLine(220, 310, g - 60), FloorLine(90, 200, g - 130)},
+                                     Block(310, 400, g - 205, g),
+                                     {FloorLine(400, 450, g - 100)},
+                                     Block(490, 520, g - 30, g)}));
+}
+
+// A crate to hop, then a pit that takes a running leap, or two easy jumps
+// by way of a shelf above its middle.
+LevelRecord Level5() {
+    const Playfield field{.name = "Level_5", .width = 640, .bitmap = "noltlvl1dash5.bmp", .goal = {567, 320}};
+    const float g = field.goal.y + GoalFloor;
+    return FirstWorld(field, Joined({SideWalls(g),
+                                     {FloorLine(0, 300, g)},
+                                     Block(130, 160, g - 35, g),
+                                     {FloorLine(365, 435, g - 65), FloorLine(500, 640, g)}}));
+}
 
 LevelRecord Level7() {
     LevelRecord r = FirstWorld({.name = "Level_7", .width = 1100, .bitmap = "noltlvl1dash7.bmp", .goal = {1028, 272}},
@@ -343,6 +387,25 @@ LevelRecord Level11() {
     LevelRecord r = SecondWorld(field, std::move(s), Clearing::Columns);
     Slant(r, {.id = FloorId, .pixels = 1});
     return r;
+}
+
+// A climb to a high road and down: four ledges up from the start, two
+// stones across at the top, then a drop onto a roof over the goal's door and
+// off its far end, under it, to the goal. A slip on the climb lands in a
+// trench a jump below the start.
+LevelRecord Level18() {
+    const Playfield field{.name = "Level_18", .width = 1100, .bitmap = "noltlvl2dash8.bmp", .goal = {1026, 319}};
+    const float g = field.goal.y + GoalFloor, road = g - 220;
+    std::vector<SegmentRecord> s{WallFacingRight(2, 0, g + 17), WallFacingLeft(1097, 0, g + 17), FloorLine(0, 220, g)};
+    for (int step = 1; step <= 4; ++step) {
+        const float left = 220 + 30 * float(step) + 70 * float(step - 1);
+        s.push_back(FloorLine(left, left + 70, g - 55 * float(step)));
+    }
+    for (const float left : {720.0f, 880.0f}) s.push_back(FloorLine(left, left + 60, road));
+    s.push_back(FloorLine(960, 1097, road + 110));
+    s.push_back(FloorLine(990, 1100, g));
+    s.push_back(FloorLine(180, 660, g + 60));
+    return SecondWorld(field, std::move(s), Clearing::None);
 }
 
 std::vector<SegmentRecord> Level19Segments() {
@@ -582,10 +645,8 @@ std::array<LevelRecord, LevelCount> MakeLevels() {
         Level2(),
         FirstWorld({.name = "Level_3", .width = 640, .bitmap = "noltlvl1dash3.bmp", .sprites = 5, .goal = {563, 322}},
                    {.walls = 6, .floors = 4, .difficulty = 0.05f, .variant = 1}),
-        FirstWorld({.name = "Level_4", .width = 640, .bitmap = "noltlvl1dash4.bmp", .goal = {556, 279}},
-                   {.walls = 6, .floors = 6, .difficulty = 0.1f, .variant = 2, .stairs = 2}),
-        FirstWorld({.name = "Level_5", .width = 640, .bitmap = "noltlvl1dash5.bmp", .goal = {567, 320}},
-                   {.walls = 4, .floors = 4, .difficulty = 0.15f, .variant = 3}),
+        Level4(),
+        Level5(),
         FirstWorld({.name = "Level_6", .width = 1100, .bitmap = "noltlvl1dash6.bmp", .goal = {1028, 272}},
                    {.walls = 2, .floors = 6, .difficulty = 0.2f, .variant = 4}),
         Level7(),
@@ -609,8 +670,7 @@ std::array<LevelRecord, LevelCount> MakeLevels() {
             SecondWorldRun({.name = "Level_17", .width = 1500, .bitmap = "noltlvl2dash7.bmp", .goal = {1406, 319}},
                            {.walls = 4, .floors = 12, .difficulty = 0.55f, .variant = 7}, Clearing::None),
             {.id = WallId, .pixels = 1}),
-        SecondWorldRun({.name = "Level_18", .width = 1100, .bitmap = "noltlvl2dash8.bmp", .goal = {1026, 319}},
-                       {.walls = 2, .floors = 10, .difficulty = 0.6f, .variant = 8}, Clearing::None),
+        Level18(),
         Level19(),
         Level20(),
         Interlude("Deus_Ex_Machina", "worldThreeEnterance.bmp"),

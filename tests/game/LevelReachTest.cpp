@@ -75,6 +75,30 @@ TEST(LevelReach, FloorsUnderTheStartAndTheGoalFaceUp) {
     }
 }
 
+// A goal shut inside a block, one too tall to jump and one low enough to
+// jump onto and over: neither a walk up to its wall nor a fall past its
+// corner puts the model inside it.
+TEST(LevelReach, TheModelNeverGetsInsideABlock) {
+    for (const float height : {200.0f, 75.0f}) {
+        SCOPED_TRACE(height);
+        LevelRecord level;
+        level.name = "Shut";
+        const float ground = 351, top = ground - height;
+        level.segments = {
+            {2, 0, 2, ground, 1},       {637, ground, 637, 0, 1}, {640, ground, 0, ground, 0},
+            {300, top, 300, ground, 1}, {400, top, 300, top, 0},  {400, ground, 400, top, 1},
+        };
+        SpriteRecord player, goal;
+        player.name = "protag", player.startX = 57, player.startY = ground - 40;
+        goal.name = "goal", goal.startX = 315, goal.startY = ground - 73;
+        level.sprites = {player, goal};
+        ReachModel model(level);
+        EXPECT_FALSE(model.GoalFrom(player.startX, player.startY));
+        // Beside the block the player stands and walks freely.
+        EXPECT_TRUE(model.LandingFloor(57, ground - 40).has_value());
+    }
+}
+
 }  // namespace
 
 // The model is no better a jumper than the player: the game's movement logic,
@@ -116,6 +140,35 @@ TEST_F(LevelReachModelTest, TheRealPlayerJumpsHigherAndFartherThanTheModel) {
     const float from = p->WorldPositionX();
     for (int n = 0; n < 20; ++n) Frame({key::Right});
     EXPECT_GE(p->WorldPositionX() - from, 20 * RunSpeed);
+}
+
+// The game lands a player coming down over a block's corner on its top,
+// however little of it is underfoot, as the model does: from any run-up, a
+// jump at a block never ends inside it.
+TEST_F(LevelReachModelTest, AJumpAtABlocksCornerNeverEndsInsideIt) {
+    constexpr float Ground = 400, Roof = 325, Near = 300, Far = 400;
+    MakeMap({{640, Ground, 0, Ground, 0},
+             {5, Ground, 5, 0, 1},
+             {635, 0, 635, Ground, 1},
+             {Near, Roof, Near, Ground, 1},
+             {Far, Roof, Near, Roof, 0},
+             {Far, Ground, Far, Roof, 1}});
+    Sprite* p = AddPlayer(40, 360);
+    int onTop = 0;
+    for (float from = 100; from <= 262; ++from) {
+        p->MapPositionX(from, false);
+        p->MapPositionY(Ground - 40, false);
+        for (int n = 0; n < 40; ++n) Frame();
+        // The run-up's speed carries the player on when the key is let go.
+        Frame({key::Up, key::Right});
+        for (int n = 0; n < 10; ++n) Frame({key::Right});
+        for (int n = 0; n < 80; ++n) Frame();
+        const float x = p->WorldPositionX(), y = p->WorldPositionY();
+        onTop += y + BoxFeet < Roof;
+        EXPECT_FALSE(x + reach::BoxRight > Near + 2 && x + reach::BoxLeft < Far - 2 && y + BoxFeet > Roof + 2)
+            << "from x " << from << " the jump ends at (" << x << ", " << y << ")";
+    }
+    EXPECT_GT(onTop, 0);
 }
 
 // The real player on the built levels: it lands on its start floor and stays

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -166,7 +167,15 @@ public:
     // Each frame of a playing level: saves an ended stretch and starts the next.
     template <class Keys>
     void Frame(Keys& keys) {
-        if (myGame->recording || myGame->saveRequested || myGame->loadRequested || myGame->ReplayMode()) return;
+        if (myGame->recording) {
+            unsaved = true;
+            stoppedAt.reset();
+            return;
+        }
+        // The save that ends a recording is carried out in the next frame, after
+        // which the player moves on: its place is taken before.
+        if (unsaved && !stoppedAt) stoppedAt = PlayerPlace();
+        if (myGame->saveRequested || myGame->loadRequested || myGame->ReplayMode()) return;
         SaveStretch();
         // A tap is a press in one frame and its release in the next: a press
         // pushed in the frame of the last one's release would be no new press.
@@ -177,19 +186,27 @@ public:
 
 private:
     static void LevelLeft(GameNode*) {
-        if (current != nullptr && myGame->recording) current->SaveStretch();
+        if (current == nullptr || !myGame->recording) return;
+        current->unsaved = true;
+        current->stoppedAt = PlayerPlace();
+        current->SaveStretch();
     }
 
+    // Each recording once, however many frames pass before the next starts.
     void SaveStretch() {
         const std::uint32_t frames = gNode->Recorded().keys->Size();
-        if (frames == 0) return;
-        Stretch s{gNode->Name(), "stretch" + std::to_string(stretches.size()) + ".rep", frames, PlayerPlace()};
+        if (!unsaved || frames == 0) return;
+        unsaved = false;
+        Stretch s{gNode->Name(), "stretch" + std::to_string(stretches.size()) + ".rep", frames,
+                  stoppedAt.value_or(PlayerPlace())};
         myGame->SaveReplay(s.replay.c_str());
         stretches.push_back(s);
     }
 
     static inline Recorder* current = nullptr;
     int framesSinceTap = 2;
+    bool unsaved = false;            // a recording ran that is not saved yet
+    std::optional<Place> stoppedAt;  // where the player stood when it stopped
 };
 
 // Each frame, the player's collision box against what its level's map draws

@@ -59,7 +59,9 @@ public:
     // `jumpSpeed`: a lower one models a player who keeps clear of its
     // longest jumps.
     explicit ReachModel(const LevelRecord& level, float jumpSpeed = JumpSpeed)
-        : level(level), goal(SpriteOf(level, "goal")), worldHeight(float(level.worldHeight)), jump(jumpSpeed) {}
+        : level(level), goal(SpriteOf(level, "goal")), worldHeight(float(level.worldHeight)), jump(jumpSpeed) {
+        for (const SegmentRecord& f : level.segments) cornered.push_back({Cornered(f, Left(f)), Cornered(f, Right(f))});
+    }
 
     // A way off a floor: walk to `x`, then (a jump, or a walk off the edge
     // when `jump` is false) steer `first` until frame `after`, then `then`.
@@ -256,10 +258,13 @@ private:
         return out;
     }
 
+    // A player held by a wall stands a few pixels nearer it than a walk
+    // takes it: a place between two regions belongs to the nearer one, never
+    // to the far side of the wall.
     int RegionOf(std::size_t floor, float x) const {
         const auto regions = Regions(floor);
-        for (std::size_t i = 0; i < regions.size(); ++i)
-            if (x <= regions[i].second + 1) return int(i);
+        for (std::size_t i = 0; i + 1 < regions.size(); ++i)
+            if (x <= (regions[i].second + regions[i + 1].first) / 2) return int(i);
         return int(regions.size()) - 1;
     }
 
@@ -267,6 +272,16 @@ private:
         const auto regions = Regions(floor);
         if (regions.empty()) return {1, 0};
         return regions[std::size_t(std::clamp(region, 0, int(regions.size()) - 1))];
+    }
+
+    // A floor's end where a wall runs down from it is the corner of a body:
+    // a player coming down over it lands however little of it is underfoot,
+    // instead of slipping down inside the body.
+    bool Cornered(const SegmentRecord& f, float end) const {
+        if (!Flat(f)) return false;
+        for (const SegmentRecord& s : level.segments)
+            if (s.id == 1 && Upright(s) && std::abs(s.x1 - end) <= 1 && std::abs(Top(s) - Top(f)) <= 2) return true;
+        return false;
     }
 
     // One flight: steering `first` (-1, 0 or 1; 0 keeps the momentum) until
@@ -292,7 +307,9 @@ private:
             for (std::size_t i = 0; i < level.segments.size(); ++i) {
                 const SegmentRecord& s = level.segments[i];
                 // A landing needs the feet well over the floor, not on its very end.
-                if (!Flat(s) || x + BoxRight < Left(s) + landOverlap || x + BoxLeft > Right(s) - landOverlap) continue;
+                if (!Flat(s) || x + BoxRight < Left(s) + (cornered[i].first ? 0 : landOverlap) ||
+                    x + BoxLeft > Right(s) - (cornered[i].second ? 0 : landOverlap))
+                    continue;
                 const float at = HeightAt(s, std::clamp(x + 15, Left(s), Right(s)));
                 if (vy > 0 && s.id == 0 && FacesUp(s) && y + BoxFeet <= at && y + BoxFeet + vy >= at &&
                     (!landed || at < landY))
@@ -314,6 +331,7 @@ private:
     const SpriteRecord& goal;
     const float worldHeight;
     float jump, run = RunSpeed, standFeet = 1, landOverlap = LandOverlap;
+    std::vector<std::pair<bool, bool>> cornered;  // per segment: its left and right ends are a body's corners
 };
 
 }  // namespace reach
