@@ -30,26 +30,32 @@ public:
         }
     }
 
+    // A chunk's blocks are handed out in address order as they are first
+    // needed, so a large chunk costs no memory until its blocks are used.
     void AddChunk() {
         auto* memory = static_cast<unsigned char*>(
             ::operator new(blockSize* blocksPerChunk, std::align_val_t(alignof(std::max_align_t))));
         chunks = new Chunk{memory, chunks};
-        // Thread the free list through the new blocks in address order.
-        for (std::size_t i = 0; i < blocksPerChunk; ++i) {
-            void* following = i + 1 < blocksPerChunk ? memory + (i + 1) * blockSize : nullptr;
-            *reinterpret_cast<void**>(memory + i * blockSize) = following;
-        }
-        freeList = memory;
+        fresh = memory;
+        freshLeft = blocksPerChunk;
         hasChunk = true;
     }
 
+    // Blocks given back come first, the most recent first; then the newest
+    // chunk's blocks never used.
     void* Alloc() {
-        if (freeList == nullptr) {
+        if (freeList == nullptr && freshLeft == 0) {
             if (fixed && hasChunk) return nullptr;
             AddChunk();
         }
-        void* block = freeList;
-        freeList = *static_cast<void**>(block);
+        if (freeList != nullptr) {
+            void* block = freeList;
+            freeList = *static_cast<void**>(block);
+            return block;
+        }
+        void* block = fresh;
+        fresh += blockSize;
+        --freshLeft;
         return block;
     }
 
@@ -63,6 +69,8 @@ public:
 private:
     Chunk* chunks = nullptr;
     void* freeList = nullptr;
+    unsigned char* fresh = nullptr;  // the newest chunk's first block never used
+    std::size_t freshLeft = 0;
     std::size_t blockSize;
     std::size_t blocksPerChunk;
     bool fixed;

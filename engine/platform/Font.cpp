@@ -2,15 +2,20 @@
 
 #include <SDL.h>
 #include <SDL_ttf.h>
+#include <fcntl.h>
 #include <fontconfig/fontconfig.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <strings.h>
 #include <tuple>
@@ -115,8 +120,9 @@ bool EnsureTtf() {
 constexpr unsigned QuarterPixelDpi = 72 / 4;
 
 // A positive height is the whole cell: the largest em whose cell still fits
-// in `cell` pixels (the font is open at an em of `cell`).
-bool FitCellHeight(TTF_Font* ttf, int cell) {
+// in `cell` pixels (the font is open at an em of `cell`), in quarter pixels;
+// 0 when the face takes no size.
+int FitCellHeight(TTF_Font* ttf, int cell) {
     auto cellAt = [ttf](int quarters) {
         return TTF_SetFontSizeDPI(ttf, quarters, QuarterPixelDpi, QuarterPixelDpi) == 0 ? TTF_FontHeight(ttf) : -1;
     };
@@ -127,29 +133,72 @@ bool FitCellHeight(TTF_Font* ttf, int cell) {
         if (next < 0 || next > cell) break;
         ++quarters;
     }
-    return cellAt(quarters) >= 0;
+    return cellAt(quarters) >= 0 ? quarters : 0;
 }
 
-// A font file read once: FreeType then reads glyphs from memory, not with a
-// seek and read on the file per glyph. Kept for the program's life, like the
-// faces made from it.
-const std::vector<std::uint8_t>* FontBytes(const std::string& path) {
+// The advances of one face at one size, shared by every font made of them:
+// measuring a character loads and hints its glyph, and text settings make
+// the same face at the same size again and again. -1: not measured yet.
+struct Advances {
+    std::array<std::atomic<std::int32_t>, 256> of;
+    Advances() {
+        for (std::atomic<std::int32_t>& a : of) a.store(-1, std::memory_order_relaxed);
+    }
+};
+
+std::shared_ptr<Advances> AdvancesOf(const std::string& path, int size, unsigned dpi) {
+    constexpr std::size_t MostRemembered = 256;
     static std::mutex lock;
-    static auto* files = new std::map<std::string, std::vector<std::uint8_t>>();
+    static auto* known = new std::map<std::tuple<std::string, int, unsigned>, std::shared_ptr<Advances>>();
+    std::lock_guard<std::mutex> hold(lock);
+    std::shared_ptr<Advances>& advances = (*known)[std::make_tuple(path, size, dpi)];
+    if (!advances) {
+        if (known->size() > MostRemembered) {
+            known->clear();
+            return AdvancesOf(path, size, dpi);
+        }
+        advances = std::make_shared<Advances>();
+    }
+    return advances;
+}
+
+// A font file mapped once: FreeType then reads glyphs from memory, not with a
+// seek and read on the file per glyph, and only the parts of the file that
+// the glyphs drawn need become resident. Kept for the program's life, like
+// the faces made from it.
+struct FontFileBytes {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+};
+
+FontFileBytes MapFontFile(const std::string& path) {
+    const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file < 0) return {};
+    struct stat status {};
+    FontFileBytes bytes;
+    if (::fstat(file, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0 && status.st_size <= 0x7FFFFFFF) {
+        void* mapped = ::mmap(nullptr, std::size_t(status.st_size), PROT_READ, MAP_PRIVATE, file, 0);
+        if (mapped != MAP_FAILED) bytes = {static_cast<const std::uint8_t*>(mapped), std::size_t(status.st_size)};
+    }
+    ::close(file);
+    return bytes;
+}
+
+const FontFileBytes* FontBytes(const std::string& path) {
+    static std::mutex lock;
+    static auto* files = new std::map<std::string, FontFileBytes>();
     std::lock_guard<std::mutex> hold(lock);
     auto found = files->find(path);
     if (found != files->end()) return &found->second;
-    std::ifstream in(path, std::ios::binary);
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!in.good() && !in.eof()) return nullptr;
-    if (bytes.empty() || bytes.size() > 0x7FFFFFFF) return nullptr;
-    return &files->emplace(path, std::move(bytes)).first->second;
+    const FontFileBytes bytes = MapFontFile(path);
+    if (!bytes.data) return nullptr;
+    return &files->emplace(path, bytes).first->second;
 }
 
 TTF_Font* OpenFace(const std::string& path, int size) {
-    const std::vector<std::uint8_t>* bytes = FontBytes(path);
+    const FontFileBytes* bytes = FontBytes(path);
     if (!bytes) return nullptr;
-    return TTF_OpenFontRW(SDL_RWFromConstMem(bytes->data(), int(bytes->size())), 1, size);
+    return TTF_OpenFontRW(SDL_RWFromConstMem(bytes->data, int(bytes->size)), 1, size);
 }
 
 struct Glyph {
@@ -168,6 +217,7 @@ struct Font::Impl {
     TTF_Font* ttf = nullptr;
     std::int32_t cellHeight = 0;
     double xScale = 1.0;  // a requested average width scales the glyphs
+    std::shared_ptr<Advances> natural;
     mutable std::array<Glyph, 256> glyphs;
 
     ~Impl() {
@@ -175,9 +225,12 @@ struct Font::Impl {
     }
 
     std::int32_t NaturalAdvance(std::uint8_t c) const {
+        std::int32_t known = natural->of[c].load(std::memory_order_relaxed);
+        if (known >= 0) return known;
         int advance = 0;
         if (TTF_GlyphMetrics32(ttf, Uint32(Cp1252ToUnicode(c)), nullptr, nullptr, nullptr, nullptr, &advance) != 0)
-            return 0;
+            advance = 0;
+        if (advance >= 0) natural->of[c].store(advance, std::memory_order_relaxed);
         return advance;
     }
 
@@ -231,7 +284,13 @@ std::unique_ptr<Font> Font::Create(const FontDesc& desc) {
     const int size = int(std::clamp<std::int64_t>(height < 0 ? -height : height, 1, MaxPixelSize));
     impl->ttf = OpenFace(path, size);
     if (!impl->ttf) return nullptr;
-    if (height > 0 && !FitCellHeight(impl->ttf, size)) return nullptr;
+    if (height > 0) {
+        const int quarters = FitCellHeight(impl->ttf, size);
+        if (quarters == 0) return nullptr;
+        impl->natural = AdvancesOf(path, quarters, QuarterPixelDpi);
+    } else {
+        impl->natural = AdvancesOf(path, size, 72);
+    }
     TTF_SetFontKerning(impl->ttf, 0);
     int style = (desc.underline ? TTF_STYLE_UNDERLINE : 0) | (desc.strikeOut ? TTF_STYLE_STRIKETHROUGH : 0);
     TTF_SetFontStyle(impl->ttf, style);

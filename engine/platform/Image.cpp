@@ -1,6 +1,7 @@
 #include "platform/Image.h"
 
 #include <SDL.h>
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -106,11 +107,21 @@ std::unique_ptr<Image> Image::FromFile(const std::string& path) {
     if (error || length == 0 || length > std::uintmax_t(MaxFileBytes)) return nullptr;
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return nullptr;
+    // The file's bytes live in pages of their own, given back as soon as the
+    // picture is decoded: in the heap, a large picture's file would leave a
+    // hole that the picture made from it does not fit.
+    const std::size_t capacity = static_cast<std::size_t>(length);
+    void* pages = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (pages == MAP_FAILED) {
+        std::fclose(f);
+        return nullptr;
+    }
     // The file as it is now: it may have changed length since it was measured.
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
-    const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), f);
+    const std::size_t got = std::fread(pages, 1, capacity, f);
     std::fclose(f);
-    return FromMemory(bytes.data(), got);
+    std::unique_ptr<Image> image = FromMemory(pages, got);
+    ::munmap(pages, capacity);
+    return image;
 }
 
 void Image::ArgbRow(std::int32_t y, std::uint32_t* out) const {

@@ -1,7 +1,5 @@
 #include "platform/MidiPlayer.h"
 
-#include <fluidsynth.h>
-
 #include <time.h>
 
 #include <algorithm>
@@ -12,6 +10,7 @@
 
 #include "platform/AudioDevice.h"
 #include "platform/AudioMixerInternal.h"
+#include "platform/SynthLibrary.h"
 
 namespace qel {
 
@@ -36,18 +35,6 @@ double ThreadSeconds() {
 constexpr std::int32_t MaxVolume = 2000;
 
 using Hold = std::lock_guard<std::recursive_mutex>;
-
-void Quiet(int, const char*, void*) {}
-
-void SilenceSynthLog() {
-    static const bool once = [] {
-        fluid_set_log_function(FLUID_WARN, Quiet, nullptr);
-        fluid_set_log_function(FLUID_INFO, Quiet, nullptr);
-        fluid_set_log_function(FLUID_DBG, Quiet, nullptr);
-        return true;
-    }();
-    (void)once;
-}
 
 std::uint32_t BigEndian32(const unsigned char* p) {
     return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
@@ -106,6 +93,7 @@ bool TrackEventsFit(const unsigned char* p, std::size_t at, std::size_t end) {
 }  // namespace
 
 struct MidiPlayer::Performance : audio::Source {
+    const SynthLibrary* fs = nullptr;
     fluid_settings_t* settings = nullptr;
     fluid_synth_t* synth = nullptr;
     fluid_player_t* player = nullptr;
@@ -121,39 +109,39 @@ struct MidiPlayer::Performance : audio::Source {
     std::vector<float> right;
 
     ~Performance() override {
-        if (player) delete_fluid_player(player);
-        if (synth) delete_fluid_synth(synth);
-        if (settings) delete_fluid_settings(settings);
+        if (player) fs->deletePlayer(player);
+        if (synth) fs->deleteSynth(synth);
+        if (settings) fs->deleteSettings(settings);
     }
 
     void ReleasePlayer() {
-        fluid_player_stop(player);
-        delete_fluid_player(player);
+        fs->playerStop(player);
+        fs->deletePlayer(player);
         player = nullptr;
     }
 
     void DropPlayer() {
         if (!player) return;
         ReleasePlayer();
-        fluid_synth_all_sounds_off(synth, -1);
+        fs->synthAllSoundsOff(synth, -1);
     }
 
     // A sequencer for one pass from the tick; false when the file does not load.
     // The notes of a pass before still sound out.
     bool StartPass(std::int32_t tick) {
         if (player) ReleasePlayer();
-        player = new_fluid_player(synth);
+        player = fs->newPlayer(synth);
         if (!player) return false;
-        if (fluid_player_add_mem(player, file.data(), file.size()) != FLUID_OK) {
+        if (fs->playerAddMem(player, file.data(), file.size()) != FLUID_OK) {
             DropPlayer();
             return false;
         }
-        if (tick > 0) fluid_player_seek(player, tick);
-        fluid_player_play(player);
+        if (tick > 0) fs->playerSeek(player, tick);
+        fs->playerPlay(player);
         return true;
     }
 
-    bool PassEnded() const { return player && fluid_player_get_status(player) == FLUID_PLAYER_DONE; }
+    bool PassEnded() const { return player && fs->playerGetStatus(player) == FLUID_PLAYER_DONE; }
 
     // The file stays unplayable from here on: every new start would stall again.
     void GiveUp() {
@@ -175,7 +163,7 @@ struct MidiPlayer::Performance : audio::Source {
                 --repeatsLeft;
                 StartPass(0);
             }
-            fluid_synth_write_float(synth, int(n), left.data(), 0, 1, right.data(), 0, 1);
+            fs->synthWriteFloat(synth, int(n), left.data(), 0, 1, right.data(), 0, 1);
             for (std::size_t i = 0; i < n; ++i) {
                 outLeft[done + i] += left[i] * 32767.0f * gain;
                 outRight[done + i] += right[i] * 32767.0f * gain;
@@ -217,18 +205,20 @@ MidiPlayer::MidiPlayer() : performance(std::make_unique<Performance>()) {}
 
 std::unique_ptr<MidiPlayer> MidiPlayer::Create() {
     if (!IsAudioDeviceOpen()) return nullptr;
-    SilenceSynthLog();
+    const SynthLibrary* fs = SynthLibrary::Get();
+    if (!fs) return nullptr;
     std::unique_ptr<MidiPlayer> midi(new MidiPlayer());
     Performance& p = *midi->performance;
-    p.settings = new_fluid_settings();
+    p.fs = fs;
+    p.settings = fs->newSettings();
     if (!p.settings) return nullptr;
-    fluid_settings_setnum(p.settings, "synth.sample-rate", double(AudioDeviceRate()));
+    fs->settingsSetNum(p.settings, "synth.sample-rate", double(AudioDeviceRate()));
     // Only the samples of the instruments a file uses are read from the soundfont.
-    fluid_settings_setint(p.settings, "synth.dynamic-sample-loading", 1);
-    p.synth = new_fluid_synth(p.settings);
+    fs->settingsSetInt(p.settings, "synth.dynamic-sample-loading", 1);
+    p.synth = fs->newSynth(p.settings);
     if (!p.synth) return nullptr;
     // Without the soundfont the sequencer still runs, silently.
-    fluid_synth_sfload(p.synth, SoundFontPath(), 1);
+    fs->synthSoundFontLoad(p.synth, SoundFontPath(), 1);
     audio::AddSource(&p);
     return midi;
 }
@@ -277,13 +267,13 @@ bool MidiPlayer::IsPlaying() const {
     const Performance& p = *performance;
     // Between two passes the next one is only waiting for the next slice.
     return p.player &&
-           (fluid_player_get_status(p.player) == FLUID_PLAYER_PLAYING || (p.PassEnded() && p.repeatsLeft > 0));
+           (p.fs->playerGetStatus(p.player) == FLUID_PLAYER_PLAYING || (p.PassEnded() && p.repeatsLeft > 0));
 }
 
 std::int32_t MidiPlayer::CurrentTick() const {
     Hold hold(audio::MixerLock());
     if (!performance->player) return performance->startPoint;
-    return fluid_player_get_current_tick(performance->player);
+    return performance->fs->playerGetCurrentTick(performance->player);
 }
 
 void MidiPlayer::SetStartPoint(std::int32_t tick) {

@@ -1,7 +1,6 @@
 #include "platform/Window.h"
 
 #include <SDL.h>
-#include <SDL_image.h>
 
 #include <algorithm>
 #include <atomic>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "platform/EventsInternal.h"
+#include "platform/IconDecoder.h"
 #include "platform/Resources.h"
 #include "platform/Text1252.h"
 #include "platform/WindowInternal.h"
@@ -34,21 +34,9 @@ std::int32_t desktopDepthOverride = 0;
 std::atomic<std::int32_t> cursorCounter{0};
 std::atomic<std::thread::id> uiThread{};
 
-const ResourceEntry* FindImageResource(const char* type, const char* name) {
-    return name ? FindProgramResource(type, name) : nullptr;
-}
-
-SDL_Surface* LoadResourceImage(const ResourceEntry* entry) {
-    if (!entry || entry->size > 0x7FFFFFFF) return nullptr;
-    return IMG_Load_RW(SDL_RWFromConstMem(entry->data, int(entry->size)), 1);
-}
-
-// The hot spot a cursor file gives its (first) image; (0, 0) for other images.
-SDL_Point CursorHotSpot(const ResourceEntry& entry, const SDL_Surface& image) {
-    const auto* bytes = static_cast<const std::uint8_t*>(entry.data);
-    auto word = [bytes](int at) { return int(bytes[at] | bytes[at + 1] << 8); };
-    if (entry.size < 22 || word(0) != 0 || word(2) != 2 || word(4) < 1) return {0, 0};
-    return {std::min(word(10), image.w - 1), std::min(word(12), image.h - 1)};
+DecodedIcon ResourceIcon(const char* type, const char* name) {
+    const ResourceEntry* entry = name ? FindProgramResource(type, name) : nullptr;
+    return entry ? DecodeIcon(entry->data, entry->size) : DecodedIcon{};
 }
 
 SDL_DisplayMode DesktopMode() {
@@ -81,15 +69,14 @@ Window* Window::Create(const WindowDesc& desc, WindowProcedure procedure) {
     Window* window = new Window(impl);
     liveWindows.push_back(window);
 
-    if (SDL_Surface* icon = LoadResourceImage(FindImageResource("ICON", desc.iconName))) {
+    if (SDL_Surface* icon = ResourceIcon("ICON", desc.iconName).image) {
         SDL_SetWindowIcon(system, icon);
         SDL_FreeSurface(icon);
     }
-    const ResourceEntry* cursor = FindImageResource("CURSOR", desc.cursorName);
-    if (SDL_Surface* image = LoadResourceImage(cursor)) {
-        const SDL_Point hotSpot = CursorHotSpot(*cursor, *image);
-        impl->cursor = SDL_CreateColorCursor(image, hotSpot.x, hotSpot.y);
-        SDL_FreeSurface(image);
+    const DecodedIcon cursor = ResourceIcon("CURSOR", desc.cursorName);
+    if (cursor.image) {
+        impl->cursor = SDL_CreateColorCursor(cursor.image, cursor.hotX, cursor.hotY);
+        SDL_FreeSurface(cursor.image);
         if (impl->cursor) SDL_SetCursor(impl->cursor);
     }
     SDL_DisableScreenSaver();

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <set>
@@ -152,6 +155,23 @@ TEST(MemoryPool, LastFreedIsFirstReused) {
     EXPECT_EQ(pool.Alloc(), b);
     pool.Free(nullptr);
     EXPECT_NE(pool.Alloc(), nullptr);
+}
+
+// A pool made at start-up with room for many objects costs the pages its
+// blocks are used in, not the whole chunk.
+TEST(MemoryPool, AChunksBlocksCostNoMemoryUntilUsed) {
+    const std::size_t page = std::size_t(sysconf(_SC_PAGESIZE));
+    constexpr unsigned int Blocks = 1024;
+    MemoryPool pool(unsigned(page), Blocks, false);
+    auto* first = static_cast<char*>(pool.Alloc());
+    ASSERT_NE(first, nullptr);
+    // The chunk's pages well past the first block, page-aligned.
+    const auto start = (reinterpret_cast<std::uintptr_t>(first) + 16 * page) / page * page;
+    const std::size_t pages = Blocks / 2;
+    std::vector<unsigned char> resident(pages);
+    ASSERT_EQ(mincore(reinterpret_cast<void*>(start), pages * page, resident.data()), 0);
+    EXPECT_EQ(std::count_if(resident.begin(), resident.end(), [](unsigned char r) { return r & 1; }), 0);
+    pool.Free(first);
 }
 
 TEST(MemoryPool, FixedPoolRunsOutAfterItsChunk) {

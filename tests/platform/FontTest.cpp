@@ -111,6 +111,33 @@ TEST(Font, MeasuresOneByteStringsAsTheSumOfTheirCharacters) {
     EXPECT_GT(wide->Measure("abc", 3).width, sans->Measure("abc", 3).width) << "a width stretches the glyphs";
 }
 
+// Fonts of one face and size share their measured advances: every other
+// face, size or height rule measures its own, whatever was measured first.
+TEST(Font, EachFaceAndSizeMeasuresItsOwnAdvances) {
+    const char text[] = "Wide words";
+    const int length = 10;
+    const FontDesc descs[] = {{"Arial", -20}, {"Arial", -40}, {"Arial", 20}, {"Arial", 21}, {"Arial", -20, 0, 700},
+                              {"Times New Roman", -20}, {"Arial", -20, 30}};
+    std::int32_t alone[std::size(descs)];
+    for (std::size_t i = 0; i < std::size(descs); ++i) {
+        // Measured first by the only font of its kind so far: the process's
+        // earlier fonts are of other faces and sizes.
+        auto f = Font::Create(descs[i]);
+        ASSERT_NE(f, nullptr) << i;
+        alone[i] = f->Measure(text, length).width;
+    }
+    for (std::size_t i = 0; i < std::size(descs); ++i) {
+        auto again = Font::Create(descs[i]);
+        EXPECT_EQ(again->Measure(text, length).width, alone[i]) << i;
+    }
+    EXPECT_GT(alone[1], alone[0] * 3 / 2) << "twice the size, about twice as wide";
+    EXPECT_NE(alone[2], alone[0]) << "a cell height is another size than the same character height";
+    EXPECT_GT(alone[3], alone[2]);
+    EXPECT_NE(alone[4], alone[0]);
+    EXPECT_NE(alone[5], alone[0]);
+    EXPECT_GT(alone[6], alone[0]) << "a width stretches the advances the size shares";
+}
+
 TEST(Font, GlyphsLandInsideTheirCellOnATransparentBackground) {
     auto f = Font::Create({"Times New Roman", -24});
     ASSERT_NE(f, nullptr);

@@ -1,6 +1,7 @@
 #include "SoundFixture.h"
 #include "foundation/FatalExit.h"
 #include "platform/MidiPlayer.h"
+#include "platform/SynthLibrary.h"
 #include "sound/MidiFile.h"
 
 using namespace soundtest;
@@ -75,6 +76,45 @@ TEST_F(MidiFileTest, PlaysFromTheMusicFolderAndEndsUnlessLooping) {
     EXPECT_TRUE(m.Playing());  // still wanted: a display switch plays it again
     m.Play();
     EXPECT_TRUE(m.IsPlaying());
+}
+
+// The synthesizer is mapped into the process.
+bool SynthesizerLoaded() {
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line))
+        if (line.find("libfluidsynth") != std::string::npos) return true;
+    return false;
+}
+
+// Taken before main, when every library the program links is loaded.
+const bool synthesizerLoadedAtStart = SynthesizerLoaded();
+
+TEST_F(MidiFileTest, SynthesizerIsLoadedWithTheFirstPerformanceNotAtStart) {
+    EXPECT_FALSE(synthesizerLoadedAtStart);
+    MidiFile& m = Tune(false, 24);
+    ASSERT_TRUE(m.HasPerformance());
+    EXPECT_TRUE(SynthesizerLoaded());
+    m.Play();
+    EXPECT_GT(Peak(44100 / 2), 0);
+}
+
+TEST(SynthLibrary, AMissingLibraryOrFunctionIsToldAndLeavesNothingHalfOpen) {
+    const struct {
+        const char* file;
+        const char* told;
+    } cases[] = {
+        {"libqel-no-such-synthesizer.so.1", "libqel-no-such-synthesizer.so.1"},
+        {"libc.so.6", "no function new_fluid_settings"},
+    };
+    for (const auto& c : cases) {
+        qel::SynthLibrary library;
+        std::string error;
+        EXPECT_FALSE(library.Open(c.file, error)) << c.file;
+        EXPECT_NE(error.find(c.told), std::string::npos) << c.file << ": " << error;
+        EXPECT_EQ(library.newSettings, nullptr) << c.file;
+        EXPECT_EQ(library.setLogFunction, nullptr) << c.file;
+    }
 }
 
 TEST_F(MidiFileTest, LoopingMusicKeepsPlaying) {
