@@ -135,4 +135,3 @@ SweepSchedule::SweepSchedule(float steps) {
     lastAtMostOne_ = static_cast<std::int32_t>(std::floor(double(steps_)));
 }
 
-float SweepSchedule::At(std::int32_t k) const { return static_cast<float>(k) / steps_; }
