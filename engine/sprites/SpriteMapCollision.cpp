@@ -33,26 +33,80 @@ struct MapTest {
         const SweepSchedule schedule(s.Speed());
         const float dt = schedule.Dt();
         const bool slow = !(s.Speed() > 1.0f);
-        for (std::int32_t k = 0; k <= schedule.LastBelowOnePlusDt(); ++k) {
+        auto sampled = [&](std::int32_t k) {
             const float t = schedule.At(k);
             const float mx = t * s.TranslationX(), my = t * s.TranslationY();
-            const CellWindow r = CellsUnder(map, cellX, cellY, std::min(left, left + mx), std::min(top, top + my),
-                                            std::max(right, right + mx), std::max(bottom, bottom + my));
-            ForEachCellShape(map, r, [&](CollisionData* shape) {
-                if (!Reachable(shape, shapeX, shapeY, r, dirX, dirY)) return false;
-                if (Stops(shape)) {
+            return CellsUnder(map, cellX, cellY, std::min(left, left + mx), std::min(top, top + my),
+                              std::max(right, right + mx), std::max(bottom, bottom + my));
+        };
+        const std::int32_t last = schedule.LastBelowOnePlusDt();
+        const CellWindow whole = sampled(last);
+        const std::vector<Candidate>& candidates = CandidatesUnder(whole);
+        for (std::int32_t k = 0; k <= last; ++k) {
+            const float t = schedule.At(k);
+            const CellWindow r = k == last ? whole : sampled(k);
+            auto touched = [&](CollisionData* shape, bool segment, bool stops) {
+                if (stops) {
                     // A circle has no facing side: touching it stops the move at once.
-                    float h = IsSegment(shape) && !slow ? t - dt : 0.0f;
+                    float h = segment && !slow ? t - dt : 0.0f;
                     if (h < 0) h = 0;
                     if (h < s.collisionFactor) s.collisionFactor = h;
                     s.lastHitSegment = CollisionSegment();
                 }
                 s.collisionWithMap = true;
                 AddDistinct(s.mapShapesHit, shape);
-                return false;
-            });
+            };
+            if (Inside(r, whole)) {
+                for (const Candidate& c : candidates)
+                    if (c.InCells(r) && Touches(c, r)) touched(c.shape, c.segment, c.stops);
+            } else {
+                ForEachCellShape(map, r, [&](CollisionData* shape) {
+                    if (Reachable(shape, shapeX, shapeY, r, dirX, dirY))
+                        touched(shape, IsSegment(shape), Stops(shape));
+                    return false;
+                });
+            }
             if (s.collisionFactor < kNoHit) return;
         }
+    }
+
+    // A map shape of the cells under the whole box sweep that can face the
+    // motion, with its cell: the cells of every sample lie within those of
+    // the whole sweep, and keep their order there.
+    struct Candidate {
+        CollisionData* shape;
+        std::int32_t i, j;
+        bool segment, stops;
+
+        bool InCells(const CellWindow& r) const { return i >= r.i0 && i <= r.i1 && j >= r.j0 && j <= r.j1; }
+    };
+
+    static bool Inside(const CellWindow& r, const CellWindow& whole) {
+        return r.empty || (!whole.empty && r.i0 >= whole.i0 && r.i1 <= whole.i1 && r.j0 >= whole.j0 &&
+                           r.j1 <= whole.j1);
+    }
+
+    const std::vector<Candidate>& CandidatesUnder(const CellWindow& w) {
+        static thread_local std::vector<Candidate> found;
+        found.clear();
+        if (w.empty) return found;
+        for (std::int32_t i = w.i0; i <= w.i1; ++i)
+            for (std::int32_t j = w.j0; j <= w.j1; ++j) {
+                List* cell = map.Cell(i, j);
+                if (!cell) continue;
+                for (node* n = cell->Head(); !n->EOList(); n = n->Next()) {
+                    auto* shape = static_cast<CollisionData*>(n);
+                    const bool segment = IsSegment(shape);
+                    if (segment && !FacesMotion(*AsSegment(shape), dirX, dirY)) continue;
+                    found.push_back({shape, i, j, segment, Stops(shape)});
+                }
+            }
+        return found;
+    }
+
+    bool Touches(const Candidate& c, const CellWindow& r) const {
+        return c.segment ? SegmentTouches(*AsSegment(c.shape), shapeX, shapeY, r)
+                         : CircleTouches(*AsCircle(c.shape), shapeX, shapeY, r);
     }
 
     // Each own shape swept against each map shape under the move.
