@@ -88,6 +88,47 @@ struct TargetBox {
     double x0, y0, x1, y1, margin;
 };
 
+// The whole sweep of a segment from b along e, its quads' near side moving
+// by t v and its far side by (t + 2 dt) w, for t from 0 to the last sample.
+// The corners move linearly with t, so every sample's corners lie in the box
+// of the first and last samples' corners, widened by delta, a bound on the
+// float rounding of a corner (the sweep's coordinates stay within reach); and
+// the cross product of the quad's sides is linear in t too, so when it keeps
+// one sign, clear of what Flat needs plus that rounding, at the first and last
+// samples, no sample is flat. Then a segment that misses that box misses
+// every sample.
+struct WholeSweep {
+    double bx, by, ex, ey, vx, vy, wx, wy, dt, last, reach;
+
+    bool Misses(const TargetBox& target) const {
+        const double delta = reach * 0x1p-20;
+        const double d0x = 2.0 * dt * wx, d0y = 2.0 * dt * wy;
+        const double d1x = (last + 2.0 * dt) * wx - last * vx, d1y = (last + 2.0 * dt) * wy - last * vy;
+        const double c0 = d0x * ey - d0y * ex, c1 = d1x * ey - d1y * ex;
+        const double side = std::max(std::fabs(d0x) + std::fabs(d0y), std::fabs(d1x) + std::fabs(d1y));
+        const double along = std::fabs(ex) + std::fabs(ey);
+        const double needed = 2e-4 * (side + 4.0 * delta) * (along + 4.0 * delta) + 2.0 * delta * (side + along) +
+                              8.0 * delta * delta;
+        if (!((c0 > needed && c1 > needed) || (c0 < -needed && c1 < -needed))) return false;
+        const double nearX[2] = {bx, bx + last * vx}, nearY[2] = {by, by + last * vy};
+        const double farX[2] = {bx + 2.0 * dt * wx, bx + (last + 2.0 * dt) * wx};
+        const double farY[2] = {by + 2.0 * dt * wy, by + (last + 2.0 * dt) * wy};
+        double left = nearX[0], right = nearX[0], top = nearY[0], bottom = nearY[0];
+        for (int i = 0; i < 2; ++i)
+            for (const double x : {nearX[i], farX[i], nearX[i] + ex, farX[i] + ex}) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        for (int i = 0; i < 2; ++i)
+            for (const double y : {nearY[i], farY[i], nearY[i] + ey, farY[i] + ey}) {
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        const double m = target.margin + delta;
+        return target.x1 < left - m || target.x0 > right + m || target.y1 < top - m || target.y0 > bottom + m;
+    }
+};
+
 }  // namespace
 
 CollisionSegment::CollisionSegment() = default;
@@ -252,8 +293,10 @@ bool CollisionSegment::DetectCollision(CollisionSegment* other, float x, float y
     const float reach = std::fabs(bx) + std::fabs(by) + 2.0f * (std::fabs(vx) + std::fabs(vy)) +
                         4.0f * (std::fabs(wx) + std::fabs(wy)) + std::fabs(ex) + std::fabs(ey);
     const TargetBox box(target, reach);
+    const std::int32_t last = schedule.LastBelowOnePlusDt();
+    if (WholeSweep{bx, by, ex, ey, vx, vy, wx, wy, dt, schedule.At(last), reach}.Misses(box)) return false;
 
-    for (std::int32_t k = 0; k <= schedule.LastBelowOnePlusDt(); ++k) {
+    for (std::int32_t k = 0; k <= last; ++k) {
         const float t = schedule.At(k);
         const float s = t + 2.0f * dt;
         const SweptQuad quad{{bx + t * vx, bx + s * wx, bx + s * wx + ex, bx + t * vx + ex},
