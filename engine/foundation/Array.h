@@ -85,8 +85,14 @@ public:
         capacity = n;
     }
 
-    // Empties the array back to its initial capacity.
+    // Empties the array back to its initial capacity; a block of that
+    // capacity is kept rather than freed and made again.
     void Clear() {
+        if (data && capacity == initialCapacity) {
+            for (unsigned int i = 0; i < count; ++i) data[i].~T();
+            count = 0;
+            return;
+        }
         Free();
         data = Allocate(initialCapacity);
         capacity = initialCapacity;

@@ -140,6 +140,11 @@ inline WorldSegment Placed(const CollisionSegment& s, float wx, float wy) {
 }
 inline bool SegmentTouches(const CollisionSegment& s, float wx, float wy, const CellWindow& r) {
     const WorldSegment p = Placed(s, wx, wy);
+    // Both ends beyond one side of r: the first step of the line test answers
+    // no, without the call.
+    if ((p.x1 < r.left && p.x2 < r.left) || (p.x1 > r.right && p.x2 > r.right) ||
+        (p.y1 < r.top && p.y2 < r.top) || (p.y1 > r.bottom && p.y2 > r.bottom))
+        return false;
     return SegmentIntersectsRect(p.x1, p.y1, p.x2, p.y2, r.left, r.top, r.right, r.bottom);
 }
 inline bool CircleTouches(const CollisionCircle& c, float wx, float wy, const CellWindow& r) {
@@ -152,12 +157,16 @@ inline bool FacesMotion(const CollisionSegment& s, float dx, float dy) {
 
 // A map shape (placed at wx, wy) that a move along (dx, dy) can strike within
 // r: a segment touching r and facing the motion, or a circle touching r.
-inline bool Reachable(const CollisionData* shape, float wx, float wy, const CellWindow& r, float dx, float dy) {
-    if (IsSegment(shape)) {
+inline bool Reachable(const CollisionData* shape, bool segment, float wx, float wy, const CellWindow& r, float dx,
+                      float dy) {
+    if (segment) {
         const auto& seg = *static_cast<const CollisionSegment*>(shape);
-        return SegmentTouches(seg, wx, wy, r) && FacesMotion(seg, dx, dy);
+        return FacesMotion(seg, dx, dy) && SegmentTouches(seg, wx, wy, r);
     }
     return CircleTouches(*static_cast<const CollisionCircle*>(shape), wx, wy, r);
+}
+inline bool Reachable(const CollisionData* shape, float wx, float wy, const CellWindow& r, float dx, float dy) {
+    return Reachable(shape, IsSegment(shape), wx, wy, r, dx, dy);
 }
 
 // The sprite's last hit segment becomes the surface along (dx, dy) facing (nx, ny).

@@ -1,6 +1,7 @@
 // A sprite against its map's shapes and its alarms, and the queries on what
 // the map test recorded.
 #include <cstdint>
+#include <vector>
 
 #include "foundation/UserError.h"
 #include "logic/Alarm.h"
@@ -32,26 +33,80 @@ struct MapTest {
         const SweepSchedule schedule(s.Speed());
         const float dt = schedule.Dt();
         const bool slow = !(s.Speed() > 1.0f);
-        for (std::int32_t k = 0; k <= schedule.LastBelowOnePlusDt(); ++k) {
+        auto sampled = [&](std::int32_t k) {
             const float t = schedule.At(k);
             const float mx = t * s.TranslationX(), my = t * s.TranslationY();
-            const CellWindow r = CellsUnder(map, cellX, cellY, std::min(left, left + mx), std::min(top, top + my),
-                                            std::max(right, right + mx), std::max(bottom, bottom + my));
-            ForEachCellShape(map, r, [&](CollisionData* shape) {
-                if (!Reachable(shape, shapeX, shapeY, r, dirX, dirY)) return false;
-                if (Stops(shape)) {
+            return CellsUnder(map, cellX, cellY, std::min(left, left + mx), std::min(top, top + my),
+                              std::max(right, right + mx), std::max(bottom, bottom + my));
+        };
+        const std::int32_t last = schedule.LastBelowOnePlusDt();
+        const CellWindow whole = sampled(last);
+        const std::vector<Candidate>& candidates = CandidatesUnder(whole);
+        for (std::int32_t k = 0; k <= last; ++k) {
+            const float t = schedule.At(k);
+            const CellWindow r = k == last ? whole : sampled(k);
+            auto touched = [&](CollisionData* shape, bool segment, bool stops) {
+                if (stops) {
                     // A circle has no facing side: touching it stops the move at once.
-                    float h = IsSegment(shape) && !slow ? t - dt : 0.0f;
+                    float h = segment && !slow ? t - dt : 0.0f;
                     if (h < 0) h = 0;
                     if (h < s.collisionFactor) s.collisionFactor = h;
                     s.lastHitSegment = CollisionSegment();
                 }
                 s.collisionWithMap = true;
                 AddDistinct(s.mapShapesHit, shape);
-                return false;
-            });
+            };
+            if (Inside(r, whole)) {
+                for (const Candidate& c : candidates)
+                    if (c.InCells(r) && Touches(c, r)) touched(c.shape, c.segment, c.stops);
+            } else {
+                ForEachCellShape(map, r, [&](CollisionData* shape) {
+                    if (Reachable(shape, shapeX, shapeY, r, dirX, dirY))
+                        touched(shape, IsSegment(shape), Stops(shape));
+                    return false;
+                });
+            }
             if (s.collisionFactor < kNoHit) return;
         }
+    }
+
+    // A map shape of the cells under the whole box sweep that can face the
+    // motion, with its cell: the cells of every sample lie within those of
+    // the whole sweep, and keep their order there.
+    struct Candidate {
+        CollisionData* shape;
+        std::int32_t i, j;
+        bool segment, stops;
+
+        bool InCells(const CellWindow& r) const { return i >= r.i0 && i <= r.i1 && j >= r.j0 && j <= r.j1; }
+    };
+
+    static bool Inside(const CellWindow& r, const CellWindow& whole) {
+        return r.empty || (!whole.empty && r.i0 >= whole.i0 && r.i1 <= whole.i1 && r.j0 >= whole.j0 &&
+                           r.j1 <= whole.j1);
+    }
+
+    const std::vector<Candidate>& CandidatesUnder(const CellWindow& w) {
+        static thread_local std::vector<Candidate> found;
+        found.clear();
+        if (w.empty) return found;
+        for (std::int32_t i = w.i0; i <= w.i1; ++i)
+            for (std::int32_t j = w.j0; j <= w.j1; ++j) {
+                List* cell = map.Cell(i, j);
+                if (!cell) continue;
+                for (node* n = cell->Head(); !n->EOList(); n = n->Next()) {
+                    auto* shape = static_cast<CollisionData*>(n);
+                    const bool segment = IsSegment(shape);
+                    if (segment && !FacesMotion(*AsSegment(shape), dirX, dirY)) continue;
+                    found.push_back({shape, i, j, segment, Stops(shape)});
+                }
+            }
+        return found;
+    }
+
+    bool Touches(const Candidate& c, const CellWindow& r) const {
+        return c.segment ? SegmentTouches(*AsSegment(c.shape), shapeX, shapeY, r)
+                         : CircleTouches(*AsCircle(c.shape), shapeX, shapeY, r);
     }
 
     // Each own shape swept against each map shape under the move.
@@ -67,30 +122,52 @@ struct MapTest {
         const float rl = float(sl < el ? sl : el), rr = float(sl < el ? er : sr);
         const float rt = float(st < et ? st : et), rb = float(st < et ? eb : sb);
         const CellWindow r = CellsUnder(map, cellX, cellY, rl, rt, rr, rb);
-
-        ForEachCellShape(map, r, [](CollisionData* shape) {
-            if (IsSegment(shape)) {
-                AsSegment(shape)->HitTime(kNoHit);
-                AsSegment(shape)->EndInside(false);
-            } else {
-                AsCircle(shape)->HitTime(kNoHit);
-            }
-            return false;
-        });
+        const std::vector<Reached>& reached = ResetAndReach(r);
 
         bool segmentPairHit = false;
         for (node* n = own.Head(); !n->EOList(); n = n->Next()) {
             auto* mine = static_cast<CollisionData*>(n);
-            const bool hit =
-                IsSegment(mine) ? OwnSegment(*AsSegment(n), r, segmentPairHit) : OwnCircle(*AsCircle(n), r);
+            const bool hit = IsSegment(mine) ? OwnSegment(*AsSegment(n), reached, segmentPairHit)
+                                             : OwnCircle(*AsCircle(n), reached);
             if (hit && s.ownShapesHit.Size() < kShapeListCap) s.ownShapesHit.Add(mine);
         }
         if (s.collisionWithMap && segmentPairHit) ChooseLastHitSegment(s, s.mapShapesHit);
     }
 
+    // A map shape under the swept rectangle that the move can strike, met in
+    // cell order (a shape lying in several cells once per cell).
+    struct Reached {
+        CollisionData* shape;
+        bool segment;
+    };
+
+    // Clears the sweep results of every map shape under R and lists those the
+    // move can strike, once for all own shapes: what a shape can strike does
+    // not change while the own shapes are swept.
+    static std::vector<Reached>& Found() {
+        static thread_local std::vector<Reached> found;
+        return found;
+    }
+    const std::vector<Reached>& ResetAndReach(const CellWindow& r) {
+        std::vector<Reached>& found = Found();
+        found.clear();
+        ForEachCellShape(map, r, [&](CollisionData* shape) {
+            const bool segment = IsSegment(shape);
+            if (segment) {
+                AsSegment(shape)->HitTime(kNoHit);
+                AsSegment(shape)->EndInside(false);
+            } else {
+                AsCircle(shape)->HitTime(kNoHit);
+            }
+            if (Reachable(shape, segment, shapeX, shapeY, r, dirX, dirY)) found.push_back({shape, segment});
+            return false;
+        });
+        return found;
+    }
+
     // A standing sprite sweeps its segments along their normals against the
     // map's segments; every other pair takes the translation.
-    bool OwnSegment(CollisionSegment& mine, const CellWindow& r, bool& segmentPairHit) {
+    bool OwnSegment(CollisionSegment& mine, const std::vector<Reached>& reached, bool& segmentPairHit) {
         mine.HitTime(kNoHit);
         mine.EndInside(false);
         if (mine.NormalX() * dirX + mine.NormalY() * dirY < 0.0f) return false;
@@ -99,7 +176,7 @@ struct MapTest {
             vx = mine.NormalX();
             vy = mine.NormalY();
         }
-        return Sweep(mine, r, vx, vy, [&](CollisionSegment& target) {
+        return Sweep(mine, reached, vx, vy, [&](CollisionSegment& target) {
             segmentPairHit = true;
             if (Stops(&target) && mine.HitTime() <= s.collisionFactor) s.collisionFactor = mine.HitTime();
             if (target.EndInside()) mine.EndInside(true);
@@ -109,9 +186,9 @@ struct MapTest {
     // A struck segment gives the bounce its surface: along the contact when
     // the sweep found one, else the segment itself. Record-only shapes and
     // ghosts keep the factor but still give the surface.
-    bool OwnCircle(CollisionCircle& mine, const CellWindow& r) {
+    bool OwnCircle(CollisionCircle& mine, const std::vector<Reached>& reached) {
         mine.HitTime(kNoHit);
-        return Sweep(mine, r, s.TranslationX(), s.TranslationY(), [&](CollisionSegment& target) {
+        return Sweep(mine, reached, s.TranslationX(), s.TranslationY(), [&](CollisionSegment& target) {
             if (mine.HitTime() > s.collisionFactor) return;
             if (Stops(&target)) s.collisionFactor = mine.HitTime();
             if (target.ContactX() != kUnset && target.ContactY() != kUnset) {
@@ -123,31 +200,30 @@ struct MapTest {
         });
     }
 
-    // One own shape against every map shape it can reach under R; a struck
+    // One own shape against every map shape the move can reach; a struck
     // segment is handed to onSegment, a struck circle handled alike for both
     // own kinds. True when anything was struck.
     template <class Own, class OnSegment>
-    bool Sweep(Own& mine, const CellWindow& r, float segmentVx, float segmentVy, OnSegment onSegment) {
+    bool Sweep(Own& mine, const std::vector<Reached>& reached, float segmentVx, float segmentVy,
+               OnSegment onSegment) {
         bool hitAny = false;
-        ForEachCellShape(map, r, [&](CollisionData* shape) {
-            if (!Reachable(shape, shapeX, shapeY, r, dirX, dirY)) return false;
-            if (IsSegment(shape)) {
-                CollisionSegment& target = *AsSegment(shape);
+        for (const Reached& at : reached) {
+            if (at.segment) {
+                CollisionSegment& target = *AsSegment(at.shape);
                 if (!mine.DetectCollision(&target, baseX, baseY, shapeX, shapeY, segmentVx, segmentVy, s.Speed()))
-                    return false;
+                    continue;
                 onSegment(target);
             } else {
-                CollisionCircle& target = *AsCircle(shape);
+                CollisionCircle& target = *AsCircle(at.shape);
                 if (!mine.DetectCollision(&target, baseX, baseY, shapeX, shapeY, s.TranslationX(), s.TranslationY(),
                                           s.Speed()))
-                    return false;
+                    continue;
                 CircleStruck(target, mine.HitTime());
             }
             hitAny = true;
             s.collisionWithMap = true;
-            AddDistinct(s.mapShapesHit, shape);
-            return false;
-        });
+            AddDistinct(s.mapShapesHit, at.shape);
+        }
         return hitAny;
     }
 

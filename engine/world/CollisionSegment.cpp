@@ -1,5 +1,6 @@
 #include "world/CollisionSegment.h"
 
+#include <algorithm>
 #include <cmath>
 #include "foundation/File.h"
 #include "foundation/List.h"
@@ -21,10 +22,17 @@ struct CyrusBeck {
           ex(double(s.DirectionX()) * double(s.MagnitudeX())),
           ey(double(s.DirectionY()) * double(s.MagnitudeY())) {}
 
+    CyrusBeck(float originX, float originY, const CollisionSegment& s)
+        : sx(originX),
+          sy(originY),
+          ex(double(s.DirectionX()) * double(s.MagnitudeX())),
+          ey(double(s.DirectionY()) * double(s.MagnitudeY())) {}
+
     // Cuts the interval by one edge; false rejects the segment.
-    bool Cut(const PolygonEdge& e) {
-        const double num = e.normalX * (e.pointX - sx) + e.normalY * (e.pointY - sy);
-        const double den = e.normalX * ex + e.normalY * ey;
+    bool Cut(const PolygonEdge& e) { return Cut(e.pointX, e.pointY, e.normalX, e.normalY); }
+    bool Cut(double pointX, double pointY, double normalX, double normalY) {
+        const double num = normalX * (pointX - sx) + normalY * (pointY - sy);
+        const double den = normalX * ex + normalY * ey;
         return CollisionSegment::ChopCandidateInterval(tE, tL, num, den);
     }
     // An end point of the segment lies inside the polygon.
@@ -32,6 +40,93 @@ struct CyrusBeck {
 
     double sx, sy, ex, ey;
     double tE = 0.0, tL = 1.0;
+};
+
+// The corners P0, Q0, Q1, P1 of one sample of a segment's sweep.
+struct SweptQuad {
+    float px[4], py[4];
+
+    // Cyrus-Beck keeps only points on the inner side of all four edges; unless
+    // the four corners are collinear (when it keeps points on their whole
+    // line), no such point lies outside the corners' hull. True when the
+    // corners are clearly not collinear: their sides meet at an angle far
+    // above the rounding of the clipping (about 1e-16).
+    bool Flat() const {
+        const double ax = double(px[1]) - px[0], ay = double(py[1]) - py[0];
+        const double bx = double(px[3]) - px[0], by = double(py[3]) - py[0];
+        const double cross = std::fabs(ax * by - ay * bx);
+        return !(cross > 1e-4 * (std::fabs(ax) + std::fabs(ay)) * (std::fabs(bx) + std::fabs(by)));
+    }
+
+    // The box [x0, x1] x [y0, y1] lies wholly beyond the corners' hull widened
+    // by margin; false for NaN.
+    bool Beyond(double x0, double y0, double x1, double y1, double margin) const {
+        const float left = std::min(std::min(px[0], px[1]), std::min(px[2], px[3]));
+        const float right = std::max(std::max(px[0], px[1]), std::max(px[2], px[3]));
+        const float top = std::min(std::min(py[0], py[1]), std::min(py[2], py[3]));
+        const float bottom = std::max(std::max(py[0], py[1]), std::max(py[2], py[3]));
+        return x1 < left - margin || x0 > right + margin || y1 < top - margin || y0 > bottom + margin;
+    }
+};
+
+// The bounding box of the clipped segment and a margin far above any rounding
+// of the clipping (relative 1e-4 of every coordinate in play) and far below
+// the shapes the game makes: a segment whose box lies beyond a sample's hull
+// by the margin is rejected without clipping, when the sample is not flat.
+struct TargetBox {
+    TargetBox(const CyrusBeck& target, float reach)
+        : x0(std::min(target.sx, target.sx + target.ex)),
+          y0(std::min(target.sy, target.sy + target.ey)),
+          x1(std::max(target.sx, target.sx + target.ex)),
+          y1(std::max(target.sy, target.sy + target.ey)),
+          margin(1e-4 * 4.0 *
+                 (double(reach) + std::fabs(target.sx) + std::fabs(target.sy) + std::fabs(target.ex) +
+                  std::fabs(target.ey))) {}
+
+    bool Misses(const SweptQuad& quad) const { return !quad.Flat() && quad.Beyond(x0, y0, x1, y1, margin); }
+
+    double x0, y0, x1, y1, margin;
+};
+
+// The whole sweep of a segment from b along e, its quads' near side moving
+// by t v and its far side by (t + 2 dt) w, for t from 0 to the last sample.
+// The corners move linearly with t, so every sample's corners lie in the box
+// of the first and last samples' corners, widened by delta, a bound on the
+// float rounding of a corner (the sweep's coordinates stay within reach); and
+// the cross product of the quad's sides is linear in t too, so when it keeps
+// one sign, clear of what Flat needs plus that rounding, at the first and last
+// samples, no sample is flat. Then a segment that misses that box misses
+// every sample.
+struct WholeSweep {
+    double bx, by, ex, ey, vx, vy, wx, wy, dt, last, reach;
+
+    bool Misses(const TargetBox& target) const {
+        const double delta = reach * 0x1p-20;
+        const double d0x = 2.0 * dt * wx, d0y = 2.0 * dt * wy;
+        const double d1x = (last + 2.0 * dt) * wx - last * vx, d1y = (last + 2.0 * dt) * wy - last * vy;
+        const double c0 = d0x * ey - d0y * ex, c1 = d1x * ey - d1y * ex;
+        const double side = std::max(std::fabs(d0x) + std::fabs(d0y), std::fabs(d1x) + std::fabs(d1y));
+        const double along = std::fabs(ex) + std::fabs(ey);
+        const double needed = 2e-4 * (side + 4.0 * delta) * (along + 4.0 * delta) + 2.0 * delta * (side + along) +
+                              8.0 * delta * delta;
+        if (!((c0 > needed && c1 > needed) || (c0 < -needed && c1 < -needed))) return false;
+        const double nearX[2] = {bx, bx + last * vx}, nearY[2] = {by, by + last * vy};
+        const double farX[2] = {bx + 2.0 * dt * wx, bx + (last + 2.0 * dt) * wx};
+        const double farY[2] = {by + 2.0 * dt * wy, by + (last + 2.0 * dt) * wy};
+        double left = nearX[0], right = nearX[0], top = nearY[0], bottom = nearY[0];
+        for (int i = 0; i < 2; ++i)
+            for (const double x : {nearX[i], farX[i], nearX[i] + ex, farX[i] + ex}) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        for (int i = 0; i < 2; ++i)
+            for (const double y : {nearY[i], farY[i], nearY[i] + ey, farY[i] + ey}) {
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        const double m = target.margin + delta;
+        return target.x1 < left - m || target.x0 > right + m || target.y1 < top - m || target.y0 > bottom + m;
+    }
 };
 
 }  // namespace
@@ -192,26 +287,30 @@ bool CollisionSegment::DetectCollision(CollisionSegment* other, float x, float y
 
     const float ex = d.directionX * d.magnitudeX, ey = d.directionY * d.magnitudeY;
     const float bx = x + d.originX, by = y + d.originY;
-    CollisionSegment target(*other);
-    target.d.originX = other->d.originX + ox;
-    target.d.originY = other->d.originY + oy;
-    target.d.endInside = false;
+    // The other segment where it is drawn; only its end-inside flag changes.
+    const CyrusBeck target(other->d.originX + ox, other->d.originY + oy, *other);
+    // Bounds every corner coordinate of every sample (t stays below 2, s below 4).
+    const float reach = std::fabs(bx) + std::fabs(by) + 2.0f * (std::fabs(vx) + std::fabs(vy)) +
+                        4.0f * (std::fabs(wx) + std::fabs(wy)) + std::fabs(ex) + std::fabs(ey);
+    const TargetBox box(target, reach);
+    const std::int32_t last = schedule.LastBelowOnePlusDt();
+    if (WholeSweep{bx, by, ex, ey, vx, vy, wx, wy, dt, schedule.At(last), reach}.Misses(box)) return false;
 
-    for (std::int32_t k = 0; k <= schedule.LastBelowOnePlusDt(); ++k) {
+    for (std::int32_t k = 0; k <= last; ++k) {
         const float t = schedule.At(k);
         const float s = t + 2.0f * dt;
-        const float px[4] = {bx + t * vx, bx + s * wx, bx + s * wx + ex, bx + t * vx + ex};
-        const float py[4] = {by + t * vy, by + s * wy, by + s * wy + ey, by + t * vy + ey};
-        PolygonEdge edges[4] = {{0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}};
-        for (int i = 0; i < 4; ++i) {
+        const SweptQuad quad{{bx + t * vx, bx + s * wx, bx + s * wx + ex, bx + t * vx + ex},
+                             {by + t * vy, by + s * wy, by + s * wy + ey, by + t * vy + ey}};
+        if (box.Misses(quad)) continue;
+        CyrusBeck clip = target;
+        bool inside = true;
+        for (int i = 0; i < 4 && inside; ++i) {
             const int j = (i + 1) % 4;
-            edges[i].pointX = px[i];
-            edges[i].pointY = py[i];
-            edges[i].normalX = -(double(py[j]) - double(py[i]));
-            edges[i].normalY = double(px[j]) - double(px[i]);
+            inside = clip.Cut(quad.px[i], quad.py[i], -(double(quad.py[j]) - double(quad.py[i])),
+                              double(quad.px[j]) - double(quad.px[i]));
         }
-        if (LineClippingConvexeShape(target, edges, 4)) {
-            if (target.d.endInside) other->d.endInside = true;
+        if (inside) {
+            if (clip.EndInside()) other->d.endInside = true;
             d.hitTime = t;
             return true;
         }

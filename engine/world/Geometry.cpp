@@ -131,8 +131,9 @@ SweepSchedule::SweepSchedule(float steps) {
     if (!std::isfinite(steps) || steps <= 1.0f) return;  // dt = 1: samples 0, 1
     steps_ = std::min(steps, static_cast<float>(kMaxSamples));
     dt_ = 1.0f / steps_;
-    lastBelowOnePlusDt_ = static_cast<std::int32_t>(std::ceil(double(steps_) + 1.0)) - 1;
-    lastAtMostOne_ = static_cast<std::int32_t>(std::floor(double(steps_)));
+    // steps_ lies in (1, kMaxSamples]: truncation is its floor, and the last
+    // k with k / steps < 1 + 1 / steps is its ceiling.
+    lastAtMostOne_ = static_cast<std::int32_t>(steps_);
+    lastBelowOnePlusDt_ = float(lastAtMostOne_) == steps_ ? lastAtMostOne_ : lastAtMostOne_ + 1;
 }
 
-float SweepSchedule::At(std::int32_t k) const { return static_cast<float>(k) / steps_; }

@@ -52,7 +52,7 @@ public:
     explicit SweepSchedule(float steps);
 
     float Dt() const { return dt_; }
-    float At(std::int32_t k) const;
+    float At(std::int32_t k) const { return static_cast<float>(k) / steps_; }
 
     // Last index k with k * dt < 1 + dt (the forms that reach one step past the move).
     std::int32_t LastBelowOnePlusDt() const { return lastBelowOnePlusDt_; }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 #include "world/Geometry.h"
 
 namespace {
@@ -138,6 +139,23 @@ TEST(Geometry, SweepScheduleEndsOnHostileStepCounts) {
     const SweepSchedule huge(1e30f);
     EXPECT_EQ(huge.LastAtMostOne(), SweepSchedule::kMaxSamples);
     EXPECT_EQ(huge.At(huge.LastAtMostOne()), 1.0f);
+}
+
+// The last samples are the floor and the ceiling of the step count, for
+// whole counts, counts a hair off them and counts in between, up to the cap.
+TEST(Geometry, SweepScheduleEndsAtTheFloorAndCeilingOfTheSteps) {
+    std::vector<float> counts;
+    for (float whole = 2; whole <= float(SweepSchedule::kMaxSamples); whole *= 1.7f) {
+        const float w = std::round(whole);
+        counts.insert(counts.end(), {w, std::nextafter(w, 0.0f), std::nextafter(w, INFINITY), w + 0.5f, whole});
+    }
+    counts.insert(counts.end(), {std::nextafter(1.0f, 2.0f), float(SweepSchedule::kMaxSamples)});
+    for (const float steps : counts) {
+        const SweepSchedule s(steps);
+        const double capped = std::min(double(steps), double(SweepSchedule::kMaxSamples));
+        EXPECT_EQ(s.LastAtMostOne(), std::int32_t(std::floor(capped))) << steps;
+        EXPECT_EQ(s.LastBelowOnePlusDt(), std::int32_t(std::ceil(capped + 1.0)) - 1) << steps;
+    }
 }
 
 }  // namespace
