@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <unordered_map>
 
+#include "platform/ByteBlock.h"
 #include "platform/ImageDecoderInternal.h"
 #include "platform/ImageLimitsInternal.h"
 #include "platform/Paths.h"
@@ -107,16 +108,20 @@ std::unique_ptr<Image> Image::FromFile(const std::string& path) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return nullptr;
     // The file as it is now: it may have changed length since it was measured.
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
+    ByteBlock bytes(static_cast<std::size_t>(length));
     const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
-    return FromMemory(bytes.data(), got);
+    if (got != bytes.size()) return FromMemory(bytes.data(), got);
+    auto decoded = std::make_unique<Decoded>();
+    decoded->pixels = DecodePicture(std::move(bytes));
+    return Made(std::move(decoded));
 }
 
 void Image::ArgbRow(std::int32_t y, std::uint32_t* out) const {
     const DecodedPixels& p = decoded_->pixels;
     const std::uint8_t* row = p.pixels + std::ptrdiff_t(y) * p.pitch;
-    if (SDL_ConvertPixels(width_, 1, p.format, row, p.pitch, SDL_PIXELFORMAT_ARGB8888, out, width_ * 4) != 0)
+    const int rowBytes = p.pitch < 0 ? -p.pitch : p.pitch;
+    if (SDL_ConvertPixels(width_, 1, p.format, row, rowBytes, SDL_PIXELFORMAT_ARGB8888, out, width_ * 4) != 0)
         std::fill(out, out + width_, 0u);  // no conversion: nothing is drawn from this row
 }
 
