@@ -1,9 +1,12 @@
 #include "platform/ByteBlock.h"
 
 #include <sys/mman.h>
+#include <sys/prctl.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <new>
+#include <string>
 #include <utility>
 
 namespace qel {
@@ -26,16 +29,25 @@ std::uint8_t* MapAligned(std::size_t length) {
                                                     ~std::uintptr_t(HugePage - 1));
     if (aligned > start) munmap(start, std::size_t(aligned - start));
     if (std::uint8_t* end = aligned + length; end < start + reserved) munmap(end, std::size_t(start + reserved - end));
-    // Only advice: where huge pages are off, the block is the same in small pages.
+    // Only advice: where it is not taken, the block is the same in small pages.
     madvise(aligned, length, MADV_HUGEPAGE);
     return aligned;
 }
 
 }  // namespace
 
+bool ByteBlock::HugePages() {
+    // Asked at every large block: the setting may change while the game runs.
+    if (prctl(PR_GET_THP_DISABLE, 0, 0, 0, 0) > 0) return false;
+    std::ifstream setting("/sys/kernel/mm/transparent_hugepage/enabled");
+    std::string modes;
+    std::getline(setting, modes);
+    return modes.find("[always]") != std::string::npos || modes.find("[madvise]") != std::string::npos;
+}
+
 ByteBlock::ByteBlock(std::size_t size) : size_(size) {
     if (size == 0) return;
-    if (size >= MappedFrom) {
+    if (size >= MappedFrom && HugePages()) {
         const std::size_t length = WholeHugePages(size);
         if (length < size) throw std::bad_alloc();
         data_ = MapAligned(length);

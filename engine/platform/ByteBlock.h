@@ -1,7 +1,7 @@
-// A zero-filled block of bytes whose memory goes back to the system when it
-// is freed. A large block (a level's map, a picture file) is its own mapping
-// in whole huge pages: the next level's blocks come back from the kernel a
-// 2 MB page at a time, about as cheaply as reusing the heap, and a small level
+// A zero-filled block of bytes. A large block (a level's map, a picture file)
+// is its own mapping in whole huge pages, whose memory goes back to the system
+// when it is freed: the next level's blocks come back from the kernel a 2 MB
+// page at a time, nearly as cheaply as reusing the heap, and a small level
 // after a large one holds only its own. Small blocks come from the heap.
 #pragma once
 #include <cstddef>
@@ -27,8 +27,13 @@ public:
     // Whether the block is a mapping of its own (else it is on the heap).
     bool Mapped() const { return mapped_ != 0; }
 
-    // Blocks from this size up are mapped.
+    // Blocks from this size up are mapped, where the system gives this
+    // process huge pages when it asks for them (HugePages()). Without them a
+    // mapped block would be faulted in a small page at a time at every level,
+    // and the heap, which keeps freed blocks for the next level, is the
+    // cheaper home.
     static constexpr std::size_t MappedFrom = std::size_t(1) << 20;
+    static bool HugePages();
 
 private:
     std::uint8_t* data_ = nullptr;

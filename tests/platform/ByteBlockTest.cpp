@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,7 +28,7 @@ bool StillMapped(const void* at, std::size_t size) {
 }
 
 // Every size is zero-filled and writable to its last byte; large ones are
-// mappings of their own, starting on a huge page.
+// mappings of their own, starting on a huge page, where huge pages are had.
 TEST(ByteBlock, EverySizeIsZeroedWritableAndMappedFromTheThreshold) {
     const std::size_t sizes[] = {1, 4095, ByteBlock::MappedFrom - 1, ByteBlock::MappedFrom, 13440000};
     for (std::size_t size : sizes) {
@@ -38,7 +40,7 @@ TEST(ByteBlock, EverySizeIsZeroedWritableAndMappedFromTheThreshold) {
         block.data()[0] = 1;
         block.data()[size - 1] = 2;
         EXPECT_EQ(block.data()[size - 1], 2);
-        EXPECT_EQ(block.Mapped(), size >= ByteBlock::MappedFrom);
+        EXPECT_EQ(block.Mapped(), size >= ByteBlock::MappedFrom && ByteBlock::HugePages());
         if (block.Mapped()) EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block.data()) % HugePage, 0u);
     }
     EXPECT_EQ(ByteBlock().data(), nullptr);
@@ -48,6 +50,7 @@ TEST(ByteBlock, EverySizeIsZeroedWritableAndMappedFromTheThreshold) {
 // A large block's memory goes back to the system when the block is freed, or
 // replaced by another through assignment; a moved block keeps its bytes.
 TEST(ByteBlock, LargeBlocksAreGivenBackWhenFreedOrReplaced) {
+    if (!ByteBlock::HugePages()) GTEST_SKIP() << "no huge pages here: large blocks stay on the heap";
     const std::size_t size = 3 * ByteBlock::MappedFrom;
     const std::uint8_t* first = nullptr;
     {
@@ -67,6 +70,23 @@ TEST(ByteBlock, LargeBlocksAreGivenBackWhenFreedOrReplaced) {
         first = moved.data();
     }
     EXPECT_FALSE(StillMapped(first, size));
+}
+
+// A process that gets no huge pages keeps its large blocks on the heap, as
+// its small ones: mapped afresh in small pages at every level they would cost
+// a page fault per 4 KB.
+TEST(ByteBlock, WithoutHugePagesLargeBlocksStayOnTheHeap) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        prctl(PR_SET_THP_DISABLE, 1, 0, 0, 0);
+        ByteBlock block(4 * ByteBlock::MappedFrom);
+        _exit(ByteBlock::HugePages() ? 3 : block.Mapped() ? 1 : block.data() ? 0 : 2);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace
