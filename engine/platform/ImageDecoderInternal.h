@@ -12,7 +12,7 @@ class ByteBlock;
 struct DecodedPixels {
     std::int32_t width = 0;
     std::int32_t height = 0;
-    std::int32_t pitch = 0;    // bytes from one row to the next (below it in memory when negative)
+    std::int32_t pitch = 0;    // bytes from a row to the one below it (negative: stored bottom up)
     std::uint32_t format = 0;  // SDL's name of the pixel format
     const std::uint8_t* pixels = nullptr;  // the top row
     // What holds the pixels, freed with them.
