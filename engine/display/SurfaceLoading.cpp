@@ -60,11 +60,14 @@ qel::Surface* LoadImageFile(qel::Display* display, const char* name, COLORREF ke
     if (!image) return nullptr;
     std::unique_ptr<qel::Surface> surface = NewSurface(display, image->Width(), image->Height());
     if (!surface) return nullptr;
-    const std::uint32_t fill = ColorMatch(surface.get(), key);
-    surface->Fill(nullptr, fill);
+    // An opaque picture covers its surface: drawn whole, its key-coloured
+    // pixels get the key's own value, which is what a fill with the key would
+    // have left under them (and a level's map is not written twice).
+    const bool covers = image->Opaque();
+    if (!covers) surface->Fill(nullptr, ColorMatch(surface.get(), key));
     SetSurfaceColorKey(surface.get(), key);
-    image->DrawInto(*surface, 0, 0, key);
-    if (opaque) *opaque = image->Opaque();
+    image->DrawInto(*surface, 0, 0, covers ? qel::InvalidColor : key);
+    if (opaque) *opaque = covers;
     return surface.release();
 }
 

@@ -1,6 +1,6 @@
 // The C library's heap, tuned once at start-up for a game's order of work:
-// a level's pictures (up to tens of megabytes) are freed at each switch and
-// the next level's are allocated at once.
+// a level's smaller blocks are freed at each switch and the next level's are
+// allocated at once.
 #pragma once
 #include "QelExport.h"
 

@@ -1,7 +1,6 @@
 #include "platform/Image.h"
 
 #include <SDL.h>
-#include <sys/mman.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -9,6 +8,7 @@
 #include <filesystem>
 #include <unordered_map>
 
+#include "platform/ByteBlock.h"
 #include "platform/ImageDecoderInternal.h"
 #include "platform/ImageLimitsInternal.h"
 #include "platform/Paths.h"
@@ -107,27 +107,21 @@ std::unique_ptr<Image> Image::FromFile(const std::string& path) {
     if (error || length == 0 || length > std::uintmax_t(MaxFileBytes)) return nullptr;
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return nullptr;
-    // The file's bytes live in pages of their own, given back as soon as the
-    // picture is decoded: in the heap, a large picture's file would leave a
-    // hole that the picture made from it does not fit.
-    const std::size_t capacity = static_cast<std::size_t>(length);
-    void* pages = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (pages == MAP_FAILED) {
-        std::fclose(f);
-        return nullptr;
-    }
     // The file as it is now: it may have changed length since it was measured.
-    const std::size_t got = std::fread(pages, 1, capacity, f);
+    ByteBlock bytes(static_cast<std::size_t>(length));
+    const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
-    std::unique_ptr<Image> image = FromMemory(pages, got);
-    ::munmap(pages, capacity);
-    return image;
+    if (got != bytes.size()) return FromMemory(bytes.data(), got);
+    auto decoded = std::make_unique<Decoded>();
+    decoded->pixels = DecodePicture(std::move(bytes));
+    return Made(std::move(decoded));
 }
 
 void Image::ArgbRow(std::int32_t y, std::uint32_t* out) const {
     const DecodedPixels& p = decoded_->pixels;
     const std::uint8_t* row = p.pixels + std::ptrdiff_t(y) * p.pitch;
-    if (SDL_ConvertPixels(width_, 1, p.format, row, p.pitch, SDL_PIXELFORMAT_ARGB8888, out, width_ * 4) != 0)
+    const int rowBytes = p.pitch < 0 ? -p.pitch : p.pitch;
+    if (SDL_ConvertPixels(width_, 1, p.format, row, rowBytes, SDL_PIXELFORMAT_ARGB8888, out, width_ * 4) != 0)
         std::fill(out, out + width_, 0u);  // no conversion: nothing is drawn from this row
 }
 

@@ -3,7 +3,10 @@
 #include <SDL.h>
 
 #include <climits>
+#include <cstring>
+#include <utility>
 
+#include "platform/ByteBlock.h"
 #include "platform/ImageLimitsInternal.h"
 
 // stb_image compiled here with only the game's formats, its functions private
@@ -104,6 +107,41 @@ DecodedPixels DecodeBmp(const std::uint8_t* data, std::size_t size) {
     return decoded;
 }
 
+std::uint32_t LittleEndian32(const std::uint8_t* at) {
+    Uint32 v;
+    std::memcpy(&v, at, 4);
+    return SDL_SwapLE32(v);
+}
+
+// The rows of a BMP with an information header (or a later one), 24 bits a
+// pixel, no compression and every row inside the file, where they lie: each
+// row is the picture's BGR bytes, padded to 4 bytes, bottom row first unless
+// the height is negative. Null pixels for any other BMP.
+DecodedPixels PlainBmpRows(const std::uint8_t* data, std::size_t size) {
+    DecodedPixels rows;
+    constexpr std::size_t FileHeader = 14, InfoHeader = 40;
+    if (size < FileHeader + InfoHeader || data[0] != 'B' || data[1] != 'M') return rows;
+    const std::uint32_t offset = LittleEndian32(data + 10);
+    const std::uint32_t header = LittleEndian32(data + 14);
+    const std::int32_t width = std::int32_t(LittleEndian32(data + 18));
+    const std::int32_t height = std::int32_t(LittleEndian32(data + 22));
+    const std::uint32_t planesAndBits = LittleEndian32(data + 26);
+    const std::uint32_t compression = LittleEndian32(data + 30);
+    if (header < InfoHeader || header > size || offset < FileHeader + header) return rows;
+    if (planesAndBits != (1u | 24u << 16) || compression != 0) return rows;
+    if (width <= 0 || height == 0 || height == INT_MIN || !ImageSizeAllowed(width, height)) return rows;
+    const std::int64_t stride = (std::int64_t(width) * 3 + 3) & ~std::int64_t(3);
+    const std::int64_t count = height < 0 ? -std::int64_t(height) : height;
+    if (std::int64_t(offset) + stride * count > std::int64_t(size)) return rows;
+    rows.width = width;
+    rows.height = std::int32_t(count);
+    rows.format = SDL_PIXELFORMAT_BGR24;
+    const bool bottomUp = height > 0;
+    rows.pitch = std::int32_t(bottomUp ? -stride : stride);
+    rows.pixels = data + offset + (bottomUp ? stride * (count - 1) : 0);
+    return rows;
+}
+
 DecodedPixels DecodeJpeg(const std::uint8_t* data, std::size_t size, int channels) {
     DecodedPixels decoded;
     // Grey pictures are widened to colour, so every row converts alike.
@@ -134,6 +172,13 @@ DecodedPixels DecodePicture(const std::uint8_t* data, std::size_t size) {
     // The picture is what the size check saw, or none.
     if (decoded.width != width || decoded.height != (height < 0 ? -height : height)) return {};
     return decoded;
+}
+
+DecodedPixels DecodePicture(ByteBlock&& bytes) {
+    DecodedPixels rows = PlainBmpRows(bytes.data(), bytes.size());
+    if (rows.pixels == nullptr) return DecodePicture(bytes.data(), bytes.size());
+    rows.owner = {new ByteBlock(std::move(bytes)), [](void* b) { delete static_cast<ByteBlock*>(b); }};
+    return rows;
 }
 
 }  // namespace qel

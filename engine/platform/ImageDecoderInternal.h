@@ -7,12 +7,14 @@
 
 namespace qel {
 
+class ByteBlock;
+
 struct DecodedPixels {
     std::int32_t width = 0;
     std::int32_t height = 0;
-    std::int32_t pitch = 0;    // bytes from one row to the next, rows top down
+    std::int32_t pitch = 0;    // bytes from a row to the one below it (negative: stored bottom up)
     std::uint32_t format = 0;  // SDL's name of the pixel format
-    const std::uint8_t* pixels = nullptr;
+    const std::uint8_t* pixels = nullptr;  // the top row
     // What holds the pixels, freed with them.
     std::unique_ptr<void, void (*)(void*)> owner{nullptr, nullptr};
 };
@@ -22,5 +24,10 @@ struct DecodedPixels {
 // pixels when the format is another, the size beyond the limits, or the data
 // no sound picture.
 DecodedPixels DecodePicture(const std::uint8_t* data, std::size_t size);
+
+// The same for a picture file's bytes, which the pixels may keep: the rows of
+// a BMP stored plainly (24 bits, uncompressed, as the game's maps are) are
+// read where they lie in the file instead of being copied whole first.
+DecodedPixels DecodePicture(ByteBlock&& bytes);
 
 }  // namespace qel

@@ -85,7 +85,7 @@ std::unique_ptr<Surface> Surface::Create(std::int32_t width, std::int32_t height
     s->format_ = format;
     // Rows start on 4-byte boundaries, as the system's surfaces do.
     s->pitch_ = (width * s->BytesPerPixel() + 3) & ~3;
-    s->pixels_.resize(std::size_t(s->pitch_) * std::size_t(height));  // zero-filled
+    s->pixels_ = ByteBlock(std::size_t(s->pitch_) * std::size_t(height));
     return s;
 }
 

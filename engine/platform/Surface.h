@@ -7,9 +7,9 @@
 #pragma once
 #include <cstdint>
 #include <memory>
-#include <vector>
 #include "QelExport.h"
 #include "foundation/Types.h"
+#include "platform/ByteBlock.h"
 #include "platform/OpaqueRuns.h"
 
 namespace qel {
@@ -108,7 +108,7 @@ private:
     std::int32_t height_ = 0;
     std::int32_t pitch_ = 0;
     PixelFormat format_;
-    std::vector<std::uint8_t> pixels_;
+    ByteBlock pixels_;
     int locks_ = 0;
     bool hasKey_ = false;
     std::uint32_t key_ = 0;

@@ -78,8 +78,15 @@ Bytes Bmp(const Layout& l) {
     return b;
 }
 
+std::string WriteFile(const std::string& name, const Bytes& bytes) {
+    const std::string path = testing::TempDir() + name;
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    return path;
+}
+
 // Every BMP layout the engine, its tools and SDL write, and the older ones a
-// game's art may come in, gives the same picture.
+// game's art may come in, gives the same picture, from memory and from a file
+// (whose plain 24-bit rows are read where they lie).
 TEST(ImageDecoding, EveryBmpLayoutGivesThePicture) {
     const Layout layouts[] = {
         {"24 bits, bottom up", Header::Info, 24, false}, {"24 bits, top down", Header::Info, 24, true},
@@ -90,13 +97,57 @@ TEST(ImageDecoding, EveryBmpLayoutGivesThePicture) {
     for (const Layout& l : layouts) {
         SCOPED_TRACE(l.name);
         const Bytes bytes = Bmp(l);
-        auto image = Image::FromMemory(bytes.data(), bytes.size());
-        ASSERT_NE(image, nullptr);
-        ASSERT_EQ(image->Width(), 3);
-        ASSERT_EQ(image->Height(), 2);
-        EXPECT_TRUE(image->Opaque());
-        for (int y = 0; y < 2; ++y)
-            for (int x = 0; x < 3; ++x) EXPECT_EQ(image->Pixel(x, y), Colours[y][x]) << x << "," << y;
+        for (bool fromFile : {false, true}) {
+            SCOPED_TRACE(fromFile ? "from a file" : "from memory");
+            auto image = fromFile ? Image::FromFile(WriteFile("layout.bmp", bytes))
+                                  : Image::FromMemory(bytes.data(), bytes.size());
+            ASSERT_NE(image, nullptr);
+            ASSERT_EQ(image->Width(), 3);
+            ASSERT_EQ(image->Height(), 2);
+            EXPECT_TRUE(image->Opaque());
+            for (int y = 0; y < 2; ++y)
+                for (int x = 0; x < 3; ++x) EXPECT_EQ(image->Pixel(x, y), Colours[y][x]) << x << "," << y;
+        }
+    }
+}
+
+// A plain 24-bit BMP file with a fault in its header or rows gives what the
+// decoder makes of the same bytes in memory: the same picture, or none.
+TEST(ImageDecoding, DamagedPlainBmpFilesGiveWhatTheDecoderGives) {
+    const Bytes plain = Bmp({"24 bits", Header::Info, 24, false});
+    const struct {
+        const char* name;
+        std::size_t at;  // where a 4-byte value is put, or the length cut to
+        std::uint32_t value;
+        bool cut;
+    } cases[] = {
+        {"last row one byte short", plain.size() - 1, 0, true},
+        {"no rows at all", 54, 0, true},
+        {"header only in part", 40, 0, true},
+        {"rows start past the end", 10, 4096, false},
+        {"rows start inside the header", 10, 20, false},
+        {"header larger than the file", 14, 1000, false},
+        {"width beyond the limit", 18, 1u << 20, false},
+        {"height of -2^31", 22, 0x80000000u, false},
+        {"height 0", 22, 0, false},
+        {"two planes", 26, 2 | 24u << 16, false},
+        {"run-length compressed", 30, 1, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes bytes = plain;
+        if (c.cut)
+            bytes.resize(c.at);
+        else
+            Put(bytes, c.at, c.value, 4);
+        auto expected = Image::FromMemory(bytes.data(), bytes.size());
+        auto image = Image::FromFile(WriteFile("damaged.bmp", bytes));
+        ASSERT_EQ(image != nullptr, expected != nullptr);
+        if (!image) continue;
+        ASSERT_EQ(image->Width(), expected->Width());
+        ASSERT_EQ(image->Height(), expected->Height());
+        for (int y = 0; y < image->Height(); ++y)
+            for (int x = 0; x < image->Width(); ++x) EXPECT_EQ(image->Pixel(x, y), expected->Pixel(x, y));
     }
 }
 

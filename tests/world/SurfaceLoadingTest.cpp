@@ -23,9 +23,9 @@ std::uint32_t KeyedPicture(int x, int y) {
     return IdColour(x, y);
 }
 
-TEST_F(SurfaceLoading, ColourKeyRoundTripsAt16And32Bits) {
+TEST_F(SurfaceLoading, ColourKeyRoundTripsAtEveryDepth) {
     Bitmap("keyed.bmp", 6, 4, KeyedPicture);
-    for (int depth : {32, 16}) {
+    for (int depth : {32, 24, 16}) {
         displayDepth = depth;
         qel::Surface* s = LoadImageFile(nullptr, "keyed.bmp", kKey);
         ASSERT_NE(s, nullptr);
@@ -41,7 +41,7 @@ TEST_F(SurfaceLoading, ColourKeyRoundTripsAt16And32Bits) {
         for (int y = 0; y < 4; ++y) {
             EXPECT_EQ(target->GetRawPixel(0, y), background) << depth;
             // At 16 bits the near-key colour packs to the key's value and turns
-            // transparent too; at 32 bits it stays.
+            // transparent too; at 24 and 32 bits it stays.
             EXPECT_EQ(target->GetRawPixel(1, y) == background, depth == 16) << depth;
             EXPECT_NE(target->GetRawPixel(3, y), background) << depth;
         }
