@@ -41,7 +41,9 @@ TEST(ByteBlock, EverySizeIsZeroedWritableAndMappedFromTheThreshold) {
         block.data()[size - 1] = 2;
         EXPECT_EQ(block.data()[size - 1], 2);
         EXPECT_EQ(block.Mapped(), size >= ByteBlock::MappedFrom && ByteBlock::HugePages());
-        if (block.Mapped()) EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block.data()) % HugePage, 0u);
+        if (block.Mapped()) {
+            EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block.data()) % HugePage, 0u);
+        }
     }
     EXPECT_EQ(ByteBlock().data(), nullptr);
     EXPECT_EQ(ByteBlock(0).size(), 0u);
