@@ -32,7 +32,7 @@ public:
     // mapped block would be faulted in a small page at a time at every level,
     // and the heap, which keeps freed blocks for the next level, is the
     // cheaper home.
-    static constexpr std::size_t MappedFrom = std::size_t(1) << 20;
+    static constexpr std::size_t MappedFrom = std::size_t(2) << 20;
     static bool HugePages();
 
 private:
