@@ -16,7 +16,6 @@ BehaviorRef F(std::uint32_t i) { return {BehaviorRef::Function, i}; }
 BehaviorRef T(std::uint32_t i) { return {BehaviorRef::Timer, i}; }
 BehaviorRef SM(std::uint32_t i) { return {BehaviorRef::StateMachine, i}; }
 
-constexpr std::uint32_t Black = 0x000000;
 constexpr std::uint32_t White = 0xFFFFFF;
 // The goal bitmap stands 72 pixels above the floor under it; the player 34.
 constexpr float GoalFloor = 72;
