@@ -3,15 +3,19 @@
 #include <SDL.h>
 
 #include <climits>
+#include <csetjmp>
+#include <cstdio>
 #include <cstring>
 #include <utility>
+
+#include <jpeglib.h>
 
 #include "platform/ByteBlock.h"
 #include "platform/ImageLimitsInternal.h"
 
 // stb_image compiled here with only the game's formats, its functions private
-// to this file: it measures every picture and decodes JPEGs. Its blocks come
-// from SDL's allocator.
+// to this file: it measures every picture. Its blocks come from SDL's
+// allocator.
 #define STB_IMAGE_IMPLEMENTATION
 #define STB_IMAGE_STATIC
 #define STBI_ONLY_BMP
@@ -142,19 +146,79 @@ DecodedPixels PlainBmpRows(const std::uint8_t* data, std::size_t size) {
     return rows;
 }
 
-DecodedPixels DecodeJpeg(const std::uint8_t* data, std::size_t size, int channels) {
+// A JPEG is decoded by libjpeg-turbo, which keeps to its data on any input
+// (stb_image's decoder shifts past 32 bits on some corrupt ones). Its errors
+// jump back to the decode; so that the jump skips no destructor, the decode
+// holds only plain objects.
+struct JpegErrors {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+};
+
+[[noreturn]] void JpegFails(j_common_ptr info) { std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1); }
+
+// A corrupt stream is decoded as far as it goes, silently.
+void JpegWarns(j_common_ptr, int) {}
+
+// A progressive picture may hold any number of scans, each a pass over the
+// whole picture: beyond what any encoder writes, it is refused.
+constexpr long MaxJpegScans = 500;
+
+void LimitJpegScans(j_common_ptr info) {
+    const auto* decompress = reinterpret_cast<j_decompress_ptr>(info);
+    if (decompress->input_scan_number > MaxJpegScans) JpegFails(info);
+}
+
+// The decoder's own working memory (a progressive picture's coefficients).
+constexpr long MaxJpegWorkBytes = long(MaxImagePixelBytes) * 2;
+
+// The picture's RGB rows in one SDL block, or null; its size in `width` and `height`.
+std::uint8_t* ReadJpegRows(const std::uint8_t* data, std::size_t size, int& width, int& height) {
+    jpeg_decompress_struct info{};
+    JpegErrors errors{};
+    jpeg_progress_mgr progress{};
+    std::uint8_t* volatile rows = nullptr;
+    info.err = jpeg_std_error(&errors.manager);
+    errors.manager.error_exit = JpegFails;
+    errors.manager.emit_message = JpegWarns;
+    progress.progress_monitor = LimitJpegScans;
+    if (setjmp(errors.jump) != 0) {
+        jpeg_destroy_decompress(&info);
+        SDL_free(rows);
+        return nullptr;
+    }
+    jpeg_create_decompress(&info);
+    info.progress = &progress;
+    info.mem->max_memory_to_use = MaxJpegWorkBytes;
+    jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
+    jpeg_read_header(&info, TRUE);
+    info.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&info);
+    const std::size_t pitch = std::size_t(info.output_width) * 3;
+    rows = static_cast<std::uint8_t*>(SDL_malloc(pitch * info.output_height));
+    if (rows == nullptr) JpegFails(reinterpret_cast<j_common_ptr>(&info));
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = rows + pitch * info.output_scanline;
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_decompress(&info);
+    width = int(info.output_width);
+    height = int(info.output_height);
+    jpeg_destroy_decompress(&info);
+    return rows;
+}
+
+DecodedPixels DecodeJpeg(const std::uint8_t* data, std::size_t size) {
     DecodedPixels decoded;
-    // Grey pictures are widened to colour, so every row converts alike.
-    const int wanted = channels <= 2 ? channels + 2 : channels;
-    int width = 0, height = 0, stored = 0;
-    stbi_uc* pixels = stbi_load_from_memory(data, int(size), &width, &height, &stored, wanted);
-    if (pixels == nullptr) return decoded;
+    int width = 0, height = 0;
+    std::uint8_t* rows = ReadJpegRows(data, size, width, height);
+    if (rows == nullptr) return decoded;
     decoded.width = width;
     decoded.height = height;
-    decoded.pitch = width * wanted;
-    decoded.format = wanted == 4 ? SDL_PIXELFORMAT_RGBA32 : SDL_PIXELFORMAT_RGB24;
-    decoded.pixels = pixels;
-    decoded.owner = {pixels, stbi_image_free};
+    decoded.pitch = width * 3;
+    decoded.format = SDL_PIXELFORMAT_RGB24;
+    decoded.pixels = rows;
+    decoded.owner = {rows, SDL_free};
     return decoded;
 }
 
@@ -168,7 +232,7 @@ DecodedPixels DecodePicture(const std::uint8_t* data, std::size_t size) {
     if (!stbi_info_from_memory(data, int(size), &width, &height, &channels)) return {};
     if (width <= 0 || height == 0 || !ImageSizeAllowed(width, height)) return {};
     const bool bmp = data[0] == 'B';  // the only other format stb_image knows here is JPEG
-    DecodedPixels decoded = bmp ? DecodeBmp(data, size) : DecodeJpeg(data, size, channels);
+    DecodedPixels decoded = bmp ? DecodeBmp(data, size) : DecodeJpeg(data, size);
     // The picture is what the size check saw, or none.
     if (decoded.width != width || decoded.height != (height < 0 ? -height : height)) return {};
     return decoded;
