@@ -151,14 +151,11 @@ std::shared_ptr<Advances> AdvancesOf(const std::string& path, int size, unsigned
     static std::mutex lock;
     static auto* known = new std::map<std::tuple<std::string, int, unsigned>, std::shared_ptr<Advances>>();
     std::lock_guard<std::mutex> hold(lock);
-    std::shared_ptr<Advances>& advances = (*known)[std::make_tuple(path, size, dpi)];
-    if (!advances) {
-        if (known->size() > MostRemembered) {
-            known->clear();
-            return AdvancesOf(path, size, dpi);
-        }
-        advances = std::make_shared<Advances>();
-    }
+    const auto key = std::make_tuple(path, size, dpi);
+    // Fonts already made keep their own; the rest start afresh.
+    if (known->size() >= MostRemembered && known->count(key) == 0) known->clear();
+    std::shared_ptr<Advances>& advances = (*known)[key];
+    if (!advances) advances = std::make_shared<Advances>();
     return advances;
 }
 

@@ -138,6 +138,17 @@ TEST(Font, EachFaceAndSizeMeasuresItsOwnAdvances) {
     EXPECT_GT(alone[6], alone[0]) << "a width stretches the advances the size shares";
 }
 
+// The shared advances are remembered for a bounded number of faces and sizes:
+// past that they start afresh, and fonts made before or after measure alike.
+TEST(Font, MoreSizesThanAreRememberedStillMeasure) {
+    const auto first = Font::Create({"Arial", -20});
+    ASSERT_NE(first, nullptr);
+    const std::int32_t width = first->Measure("Wide words", 10).width;
+    for (int size = 1; size <= 300; ++size) ASSERT_NE(Font::Create({"Arial", -size}), nullptr) << size;
+    EXPECT_EQ(first->Measure("Wide words", 10).width, width);
+    EXPECT_EQ(Font::Create({"Arial", -20})->Measure("Wide words", 10).width, width);
+}
+
 TEST(Font, GlyphsLandInsideTheirCellOnATransparentBackground) {
     auto f = Font::Create({"Times New Roman", -24});
     ASSERT_NE(f, nullptr);
