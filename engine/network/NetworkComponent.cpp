@@ -159,9 +159,9 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
             auto c = weak.lock();
             if (c && c->generation == g && !packet.empty()) c->Received(g, from, std::move(packet));
         };
-        events.relay = [weak, g](std::uint32_t from, const std::vector<std::uint8_t>& packet) {
+        events.relay = [weak, g](std::uint32_t from, std::uint32_t to, const std::vector<std::uint8_t>& packet) {
             auto c = weak.lock();
-            return c && c->generation == g ? c->Relay(from, packet) : qel::NetRelay::Drop;
+            return c && c->generation == g ? c->Relay(from, to, packet) : qel::NetRelay::Drop;
         };
         events.sessionTerminated = [weak, g](bool connectionLost) {
             auto c = weak.lock();
@@ -264,24 +264,34 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         return it == env.PlayerMap().end() ? 0 : it->second;
     }
 
-    // Host, for every packet to all players, its own included, in the one
-    // order in which it relays them: a packet goes on only when its sender's
-    // role allows it. Lists, acceptances, full-session notices, resignations
-    // and announcements of others come from the host alone; a player
-    // announces and plays only the sprite it was given; a choice concerns
-    // the host alone; types nobody knows go nowhere. Frames, the host's too,
-    // take their turn and go to the seated players only.
-    qel::NetRelay Relay(std::uint32_t from, const std::vector<std::uint8_t>& packet) {
+    // Host, for every packet of a joiner and every packet of its own to all
+    // players, in the one order in which it relays them: a packet goes on
+    // only when its sender's role allows it. Lists, acceptances, full-session
+    // notices, resignations and announcements of others come from the host
+    // alone; a player announces and plays only the sprite it was given; a
+    // choice concerns the host alone; types nobody knows go nowhere. Frames,
+    // the host's too, take their turn and go to the seated players only: a
+    // frame to one player would be counted there and nowhere else.
+    qel::NetRelay Relay(std::uint32_t from, std::uint32_t to, const std::vector<std::uint8_t>& packet) {
         const std::uint8_t type = packet[0];
-        if (from == LocalPlayer() && type != NetFrameInput) return qel::NetRelay::All;
+        const std::uint32_t self = LocalPlayer();
+        if (from == self && type != NetFrameInput) return qel::NetRelay::All;
+        const bool toAll = to == qel::NetPeer::AllPlayers;
         switch (type) {
             case NetPlayerList:
             case NetPlayerAccepted:
             case NetSessionFull:
             case NetPlayerResigned: Dropped(from, type, "only the host sends it"); return qel::NetRelay::Drop;
-            case NetPlayerChoice: return qel::NetRelay::Host;
+            case NetPlayerChoice:
+                if (toAll || to == self) return qel::NetRelay::Host;
+                Dropped(from, type, "only the host answers it");
+                return qel::NetRelay::Drop;
             case NetPlayerActive: return OwnSprite(from, packet) ? qel::NetRelay::All : qel::NetRelay::Drop;
             case NetFrameInput:
+                if (!toAll) {
+                    Dropped(from, type, "a frame goes to every player or to none");
+                    return qel::NetRelay::Drop;
+                }
                 return OwnSprite(from, packet) && InTurn(from, packet) ? qel::NetRelay::Seated : qel::NetRelay::Drop;
             default: Dropped(from, type, "nobody knows that type"); return qel::NetRelay::Drop;
         }

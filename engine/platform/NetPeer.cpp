@@ -333,8 +333,10 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
         const std::uint32_t to = in.U32();
         std::vector<std::uint8_t> packet = in.Rest();
         if (!in.Ok() || packet.empty()) return Report("a truncated game packet was dropped");
-        NetRelay scope = NetRelay::All;
-        if (to == AllPlayers && (scope = RelayOf(link->player, packet)) == NetRelay::Drop) return;
+        // A packet to one player is judged as well: the host is the one
+        // place that knows who may say what to whom.
+        const NetRelay scope = RelayOf(link->player, to, packet);
+        if (scope == NetRelay::Drop) return;
         Route(link->player, to, std::move(packet), scope);
     }
 
@@ -410,10 +412,10 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
         it->second->deadline.cancel();
     }
 
-    // The host's decision for a packet to all players, taken in its one relay order.
-    NetRelay RelayOf(std::uint32_t from, const std::vector<std::uint8_t>& packet) {
+    // The host's decision for a game packet, taken in its one relay order.
+    NetRelay RelayOf(std::uint32_t from, std::uint32_t to, const std::vector<std::uint8_t>& packet) {
         if (quiet) return NetRelay::Drop;
-        return events.relay ? events.relay(from, packet) : NetRelay::All;
+        return events.relay ? events.relay(from, to, packet) : NetRelay::All;
     }
 
     // A game packet from `from` (a joiner or this host) to its addressee.
@@ -751,7 +753,7 @@ bool NetPeer::SendTo(std::uint32_t to, const std::uint8_t* data, std::size_t siz
         if (hosting) {
             // The host's own packets to all take their place in the relay order too.
             NetRelay scope = NetRelay::All;
-            if (to == AllPlayers && (scope = s->RelayOf(self, packet)) == NetRelay::Drop) return;
+            if (to == AllPlayers && (scope = s->RelayOf(self, to, packet)) == NetRelay::Drop) return;
             if (to != self) s->Route(self, to, packet, scope);
         } else if (to != self && s->hostLink && s->hostLink->open) {
             std::vector<std::uint8_t> frame = StartFrame(FrameData);

@@ -25,10 +25,11 @@ struct NetPeerEvents {
     std::function<void(std::uint32_t player)> playerCreated;
     std::function<void(std::uint32_t player)> playerDestroyed;
     std::function<void(std::uint32_t from, std::vector<std::uint8_t> packet)> received;
-    // Host side: asked for every game packet sent to all players, the host's
-    // own included, before it goes to anyone (in the one order in which the
-    // host relays); a packet it drops goes nowhere.
-    std::function<NetRelay(std::uint32_t from, const std::vector<std::uint8_t>& packet)> relay;
+    // Host side: asked for every game packet a joiner sends, to all players
+    // or to one, and for the host's own packets to all, before it goes to
+    // anyone (in the one order in which the host relays); a packet it drops
+    // goes nowhere. A packet to one player goes to it unless dropped.
+    std::function<NetRelay(std::uint32_t from, std::uint32_t to, const std::vector<std::uint8_t>& packet)> relay;
     // The host went away (lost: the link broke or the host reset it rather
     // than ending its session); the session is over.
     std::function<void(bool lost)> sessionTerminated;

@@ -265,7 +265,7 @@ TEST(NetPeer, AJoinerLearnsHowItsLinkToTheHostEnded) {
 TEST(NetPeer, TheHostRelaysEachPacketAsItsRelayDecides) {
     Journal hostSeen, aSeen, bSeen, cSeen;
     qel::NetPeerEvents events = hostSeen.Events();
-    events.relay = [](std::uint32_t, const Bytes& packet) {
+    events.relay = [](std::uint32_t, std::uint32_t, const Bytes& packet) {
         switch (packet[0]) {
             case 0xEE: return qel::NetRelay::Drop;
             case 0x5E: return qel::NetRelay::Seated;

@@ -46,6 +46,56 @@ std::vector<std::int32_t> Active(FakeNetEnvironment& env) {
     return ids;
 }
 
+// A player that speaks the session's frames over a socket of its own, as a
+// hostile program would: it joins, reads what the host sends and sends game
+// packets to whichever player it likes.
+class RawPlayer {
+public:
+    RawPlayer(std::uint32_t port, std::uint32_t game) : socket_(io_) {
+        socket_.connect({asio::ip::make_address(Loopback), std::uint16_t(port)});
+        timeval fiveSeconds{5, 0};
+        ::setsockopt(socket_.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &fiveSeconds, sizeof fiveSeconds);
+        Bytes hello{1};
+        const _GUID guid = TestGuid(game);
+        hello.insert(hello.end(), {std::uint8_t(guid.Data1), std::uint8_t(guid.Data1 >> 8),
+                                   std::uint8_t(guid.Data1 >> 16), std::uint8_t(guid.Data1 >> 24), 0, 0, 0, 0});
+        hello.insert(hello.end(), guid.Data4, guid.Data4 + 8);
+        hello.insert(hello.end(), {1, 0, 'R'});
+        SendFrame(hello);
+    }
+    // A game packet to one player (0: all).
+    void SendTo(std::uint32_t to, const Bytes& packet) {
+        Bytes frame{6, 0, 0, 0, 0};
+        netwire::PutU32(frame, to);
+        frame.insert(frame.end(), packet.begin(), packet.end());
+        SendFrame(frame);
+    }
+    // Reads frames until a game packet of that type arrives; false when the
+    // host went quiet or hung up first.
+    bool ReadUntilPacket(std::uint8_t type) {
+        for (;;) {
+            std::array<std::uint8_t, 4> header{};
+            if (!ReadAll(header.data(), 4)) return false;
+            Bytes body(netwire::GetU32(header.data()));
+            if (!ReadAll(body.data(), body.size())) return false;
+            if (body.size() > 9 && body[0] == 6 && body[9] == type) return true;
+        }
+    }
+
+private:
+    void SendFrame(const Bytes& body) {
+        Bytes frame;
+        netwire::PutU32(frame, std::uint32_t(body.size()));
+        frame.insert(frame.end(), body.begin(), body.end());
+        asio::write(socket_, asio::buffer(frame));
+    }
+    bool ReadAll(std::uint8_t* to, std::size_t n) {
+        return n == 0 || ::recv(socket_.native_handle(), to, n, MSG_WAITALL) == ssize_t(n);
+    }
+    asio::io_context io_;
+    asio::ip::tcp::socket socket_;
+};
+
 // A host and a joiner on loopback that have both taken their sprites: the host
 // takes the first sprite offered, the joiner the last.
 class TwoPlayers : public ::testing::Test {
@@ -456,4 +506,34 @@ TEST_F(TwoPlayers, AFrameAdmittedAsTheSessionEndsIsNotCounted) {
     joinEnv.JoinWorkers();
     EXPECT_TRUE(once);
     EXPECT_EQ(joinEnv.Read([&] { return joinEnv.framesReceived; }), 0);
+}
+
+// A joined player may address a packet to one player instead of all. The host
+// judges those too: frames go to everyone in their turn or nowhere, and only
+// a sprite's own player announces it, so a stranger cannot make one peer take
+// its frames for another player's or wait for a sprite nobody plays.
+TEST_F(TwoPlayers, PacketsAStrangerSendsToOnePlayerCannotPartThePeers) {
+    Open();
+    const std::uint32_t hostPlayer = 1, joinerPlayer = 2;  // the order in which they came
+    RawPlayer stranger(NetworkComponentTesting::ListeningPort(host), 7);
+    ASSERT_TRUE(stranger.ReadUntilPacket(NetPlayerList));
+    const netwire::FrameRecord press{NetKeyEvents, {0x39, 1}};
+    for (std::uint32_t to : {joinerPlayer, hostPlayer}) {
+        stranger.SendTo(to, netwire::FrameInput(1, {press}));  // the host's sprite
+        stranger.SendTo(to, netwire::FrameInput(2, {press}));  // the joiner's
+        stranger.SendTo(to, netwire::IdPacket(NetPlayerActive, 3));
+    }
+    // Once the host has had the stranger's last word, the rest has been routed.
+    stranger.SendTo(0, {200});
+    ASSERT_TRUE(Logged(hostEnv, "type 200"));
+    const std::vector<netwire::FrameRecord> hostInput = {{NetFrameMarker, {}}, {NetKeyEvents, {0x1E, 1}}};
+    const std::vector<netwire::FrameRecord> joinInput = {{NetFrameMarker, {}}};
+    ExchangeFrame(hostInput, joinInput, 1);
+    for (FakeNetEnvironment* env : {&hostEnv, &joinEnv}) {
+        EXPECT_EQ(Active(*env), (std::vector<std::int32_t>{1, 2}));
+        const auto hostSprite = Queue(*env, 1), joinSprite = Queue(*env, 2);
+        ASSERT_EQ(hostSprite.size(), hostInput.size());
+        EXPECT_EQ(hostSprite[1].data, hostInput[1].data);
+        ASSERT_EQ(joinSprite.size(), joinInput.size());
+    }
 }
