@@ -50,6 +50,9 @@ bool SaveTo(const char* name, const char* magic) {
 // A file that is there but does not start as a replay file does.
 bool IsNoReplayFile(const char* name) { return CanOpenForReading(name) && !ReplayFile::HasMagic(name); }
 
+// The state file of a pair loaded by LoadReplay.
+bool IsStateOfReplay(const char* state, const char* replay) { return StateFileOfReplay(replay) == state; }
+
 bool KnownMagic(const char* magic) {
     return std::memcmp(magic, SavedThroughDialog, MagicSize) == 0 || std::memcmp(magic, SavedByName, MagicSize) == 0;
 }
@@ -201,6 +204,9 @@ void Game::RealLoadGame() {
         CancelLoad();
         return;
     }
+    // A later replay of the same input starts from the same state.
+    if (inputDataRequested && IsStateOfReplay(loadFileName, inputDataFileName))
+        CopyWholeFile(loadFileName, StartRecordingState());
     loadRequested = false;
     loadFileName = "";
     replayStarting = false;
