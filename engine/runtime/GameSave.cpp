@@ -15,6 +15,7 @@
 #include "foundation/File.h"
 #include "foundation/Random.h"
 #include "foundation/Variable.h"
+#include "platform/ScratchFile.h"
 #include "platform/Window.h"
 #include "runtime/DialogInputPause.h"
 #include "runtime/EngineGlobals.h"
@@ -58,11 +59,19 @@ bool KnownMagic(const char* magic) {
 }
 
 // The game program's own data as they were before a load, so that a file found
-// bad after its hook has read them can give them back.
+// bad after its hook has read them can give them back. They are kept in
+// memory where the system allows, so a full or read-only temporary folder
+// does not cost them.
 class ProgramDataSnapshot {
 public:
     ProgramDataSnapshot() {
         if (OnSaveP == nullptr || OnLoadP == nullptr) return;
+        if (scratch.Made()) {
+            File file(scratch.Path().c_str(), File::Writing);
+            OnSaveP(file);
+            saved = file.Close();
+            return;
+        }
         static std::uint32_t taken = 0;
         const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
         std::error_code error;
@@ -72,18 +81,20 @@ public:
         saved = !error && WriteWholeFile(path.c_str(), [](File& file) { OnSaveP(file); });
     }
     ~ProgramDataSnapshot() {
-        if (saved) RemoveFile(path.c_str());
+        if (saved && !scratch.Made()) RemoveFile(path.c_str());
     }
     ProgramDataSnapshot(const ProgramDataSnapshot&) = delete;
     ProgramDataSnapshot& operator=(const ProgramDataSnapshot&) = delete;
 
     void Restore() {
-        if (!saved || !CanOpenForReading(path.c_str())) return;
-        File file(path.c_str(), File::Reading);
+        const char* name = scratch.Made() ? scratch.Path().c_str() : path.c_str();
+        if (!saved || !CanOpenForReading(name)) return;
+        File file(name, File::Reading);
         OnLoadP(file);
     }
 
 private:
+    qel::ScratchFile scratch;
     std::string path;
     bool saved = false;
 };
