@@ -14,9 +14,11 @@
 namespace {
 
 constexpr std::size_t nameBytes = 32;
-// Objects read inside objects recurse; a corrupt chain deeper than any real
-// graph must not exhaust the stack.
-constexpr std::size_t maxNesting = 4096;
+// Objects read inside objects recurse, each level through its class's whole
+// reader (a sprite's or a text's fields take kilobytes of stack). Real graphs
+// nest a few dozen deep (a traverser's children at most 64); a corrupt chain
+// must stop long before it exhausts the stack of the thread reading it.
+constexpr std::size_t maxNesting = 256;
 
 std::int32_t ClampToInt32(long long v) { return static_cast<std::int32_t>(std::clamp<long long>(v, 0, INT32_MAX)); }
 

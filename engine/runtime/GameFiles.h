@@ -21,6 +21,11 @@ constexpr int MsgErrorSavingReplay = 119;
 inline String StartRecordingState() { return workingDirectory + String("\\gamesavestartrecording.sat"); }
 inline String WhenReplayState() { return workingDirectory + String("\\gamesavewhenreplay.sat"); }
 
+// "run.rep" keeps its starting state in "run.sar".
+inline std::string StateFileOfReplay(const std::string& replay) {
+    return replay.substr(0, replay.size() >= 4 ? replay.size() - 4 : 0) + ".sar";
+}
+
 inline void ErrorBox(int message) {
     qel::ShowMessageBox(_Ghwnd, MessageTable[message], "Error", qel::MessageBoxIcon::Error);
 }

@@ -18,13 +18,6 @@ using namespace gamefiles;
 
 namespace {
 
-// "run.rep" keeps its starting state in "run.sar".
-std::string StateFileOfReplay(const char* name) {
-    std::string state = name;
-    state.resize(state.size() >= 4 ? state.size() - 4 : 0);
-    return state + ".sar";
-}
-
 unsigned int RecordedFrames() { return gNode != nullptr ? gNode->Recorded().keys->Size() : 0; }
 
 }  // namespace
@@ -89,10 +82,9 @@ void Game::LoadReplay(const char* name, bool slow) {
 void Game::LoadReplay(const char* name) {
     if (OnNetworkLevel() || name == nullptr) return;
     recording = false;
-    const std::string state = StateFileOfReplay(name);
-    // A later replay of the same input starts from the same state.
-    CopyWholeFile(state.c_str(), StartRecordingState());
-    LoadGame(state.c_str());
+    // Its state becomes the start of a later replay only once the pair has
+    // loaded: a bad pair leaves the player's own recording its starting state.
+    LoadGame(StateFileOfReplay(name).c_str());
     LoadInputData(name);
 }
 

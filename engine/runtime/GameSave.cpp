@@ -15,6 +15,7 @@
 #include "foundation/File.h"
 #include "foundation/Random.h"
 #include "foundation/Variable.h"
+#include "platform/ScratchFile.h"
 #include "platform/Window.h"
 #include "runtime/DialogInputPause.h"
 #include "runtime/EngineGlobals.h"
@@ -50,16 +51,27 @@ bool SaveTo(const char* name, const char* magic) {
 // A file that is there but does not start as a replay file does.
 bool IsNoReplayFile(const char* name) { return CanOpenForReading(name) && !ReplayFile::HasMagic(name); }
 
+// The state file of a pair loaded by LoadReplay.
+bool IsStateOfReplay(const char* state, const char* replay) { return StateFileOfReplay(replay) == state; }
+
 bool KnownMagic(const char* magic) {
     return std::memcmp(magic, SavedThroughDialog, MagicSize) == 0 || std::memcmp(magic, SavedByName, MagicSize) == 0;
 }
 
 // The game program's own data as they were before a load, so that a file found
-// bad after its hook has read them can give them back.
+// bad after its hook has read them can give them back. They are kept in
+// memory where the system allows, so a full or read-only temporary folder
+// does not cost them.
 class ProgramDataSnapshot {
 public:
     ProgramDataSnapshot() {
         if (OnSaveP == nullptr || OnLoadP == nullptr) return;
+        if (scratch.Made()) {
+            File file(scratch.Path().c_str(), File::Writing);
+            OnSaveP(file);
+            saved = file.Close();
+            return;
+        }
         static std::uint32_t taken = 0;
         const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
         std::error_code error;
@@ -69,18 +81,20 @@ public:
         saved = !error && WriteWholeFile(path.c_str(), [](File& file) { OnSaveP(file); });
     }
     ~ProgramDataSnapshot() {
-        if (saved) RemoveFile(path.c_str());
+        if (saved && !scratch.Made()) RemoveFile(path.c_str());
     }
     ProgramDataSnapshot(const ProgramDataSnapshot&) = delete;
     ProgramDataSnapshot& operator=(const ProgramDataSnapshot&) = delete;
 
     void Restore() {
-        if (!saved || !CanOpenForReading(path.c_str())) return;
-        File file(path.c_str(), File::Reading);
+        const char* name = scratch.Made() ? scratch.Path().c_str() : path.c_str();
+        if (!saved || !CanOpenForReading(name)) return;
+        File file(name, File::Reading);
         OnLoadP(file);
     }
 
 private:
+    qel::ScratchFile scratch;
     std::string path;
     bool saved = false;
 };
@@ -201,6 +215,9 @@ void Game::RealLoadGame() {
         CancelLoad();
         return;
     }
+    // A later replay of the same input starts from the same state.
+    if (inputDataRequested && IsStateOfReplay(loadFileName, inputDataFileName))
+        CopyWholeFile(loadFileName, StartRecordingState());
     loadRequested = false;
     loadFileName = "";
     replayStarting = false;

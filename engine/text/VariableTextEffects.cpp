@@ -2,6 +2,7 @@
 // line by line, flickering as scrambled letters, or decoded letter by letter
 // at random or in reading order; each plays the variable's letter sound.
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cstring>
 #include <vector>
@@ -98,19 +99,68 @@ void NewIndexArray(Variable& v) {
 
 enum class Reveal { Letter, Skipped, End };
 
-// The kept character at entry k: letters and digits are revealed; what is
+// The kept character at a position: letters and digits are revealed; what is
 // neither is taken out silently; the end of the text ends the effect.
-Reveal RevealEntry(Variable& v, int k) {
-    const std::int32_t position = v.m_IndexArray[k];
+Reveal Classify(const Variable& v, std::int32_t position, std::int64_t keptLength) {
     const unsigned char c =
-        position >= 0 && position < KeptLength(v) ? static_cast<unsigned char>(v.m_KeptText[position]) : 0;
-    if (c == 0) {
-        v.m_AllRevealed = true;
-        return Reveal::End;
-    }
-    v.UpdateIndexArray(k);
+        position >= 0 && position < keptLength ? static_cast<unsigned char>(v.m_KeptText[position]) : 0;
+    if (c == 0) return Reveal::End;
     return std::isalnum(c) ? Reveal::Letter : Reveal::Skipped;
 }
+
+// The live entries of the index array while one step looks for the next
+// letter to reveal. A long run of spaces is taken out entry by entry, as
+// RandIndexArray and UpdateIndexArray would, but the k-th live entry is found
+// in log time and the array is closed up once at the end, so a text of any
+// length costs one pass per step instead of one per character taken out.
+class LiveEntries {
+public:
+    explicit LiveEntries(Variable& v) : v(v) {
+        while (count < v.m_EffectLength && v.m_IndexArray[count] != -1) ++count;
+        left = count;
+        removed.assign(std::size_t(count), false);
+        tree.assign(std::size_t(count) + 1, 0);
+        for (std::int32_t i = 1; i <= count; ++i) {
+            tree[std::size_t(i)] += 1;
+            const std::int32_t parent = i + (i & -i);
+            if (parent <= count) tree[std::size_t(parent)] += tree[std::size_t(i)];
+        }
+    }
+    ~LiveEntries() {
+        std::int32_t to = 0;
+        for (std::int32_t from = 0; from < count; ++from)
+            if (!removed[std::size_t(from)]) v.m_IndexArray[to++] = v.m_IndexArray[from];
+        std::fill(v.m_IndexArray + to, v.m_IndexArray + count, -1);
+    }
+    LiveEntries(const LiveEntries&) = delete;
+    LiveEntries& operator=(const LiveEntries&) = delete;
+
+    std::int32_t Left() const { return left; }
+
+    // The array index of the k-th live entry (0 the first).
+    std::int32_t Find(std::int32_t k) const {
+        std::int32_t at = 0, rest = k + 1;
+        for (auto step = std::int32_t(std::bit_floor(std::uint32_t(std::max(count, 1)))); step > 0; step >>= 1)
+            if (at + step <= count && tree[std::size_t(at + step)] < rest) {
+                at += step;
+                rest -= tree[std::size_t(at)];
+            }
+        return at;
+    }
+
+    void Remove(std::int32_t index) {
+        removed[std::size_t(index)] = true;
+        --left;
+        for (std::int32_t i = index + 1; i <= count; i += i & -i) --tree[std::size_t(i)];
+    }
+
+private:
+    Variable& v;
+    std::int32_t count = 0;
+    std::int32_t left = 0;
+    std::vector<bool> removed;
+    std::vector<std::int32_t> tree;
+};
 
 // Common frame of effects 4 and 5: the scrambled screenful, then, when the
 // second delay runs out, one more position revealed.
@@ -124,20 +174,23 @@ void DecodingFrame(Variable& v, bool inOrder) {
     CountDown(v.m_SecondDelayCount);
     if (v.m_SecondDelayCount != 0) return;
     v.m_SecondDelayCount = v.m_SecondDelay;
+    const std::int64_t keptLength = KeptLength(v);
+    LiveEntries live(v);
     for (;;) {
-        int k = 0;
-        if (inOrder) {
-            if (v.m_IndexArray[0] == -1 || v.m_EffectLength <= 0) {
-                v.m_AllRevealed = true;
-                return;
-            }
-        } else {
-            k = v.RandIndexArray();
-            if (k < 0) return;
+        if (live.Left() == 0) {
+            v.m_AllRevealed = true;
+            return;
         }
-        const Reveal r = RevealEntry(v, k);
+        const std::int32_t k = inOrder ? 0 : std::int32_t(Variable::TextEffectGenerator().Int(unsigned(live.Left())));
+        const std::int32_t index = live.Find(k);
+        const Reveal r = Classify(v, v.m_IndexArray[index], keptLength);
+        if (r == Reveal::End) {
+            v.m_AllRevealed = true;
+            return;
+        }
+        live.Remove(index);
         if (r == Reveal::Skipped) continue;
-        if (r == Reveal::Letter && inOrder) v.Play();
+        if (inOrder) v.Play();
         return;
     }
 }

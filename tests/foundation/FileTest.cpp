@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -42,6 +43,24 @@ public:
 int Probe::loads = 0;
 int Probe::destroyed = 0;
 CREATE probeRegistration("Probe", Probe::Make);
+
+// An object whose reader takes kilobytes of stack, as the field readers of
+// the engine's sprites and texts do; it links to another object.
+class Heavy : public node {
+public:
+    node* link = nullptr;
+    void Save(File& file) override { file.Write(link); }
+    void Load(File& file) override {
+        volatile unsigned char frame[4096];
+        frame[0] = 0;
+        file.Read(link);
+        // In use after the read: the frame stays while the objects below load.
+        frame[sizeof frame - 1] = 0;
+    }
+    const char* ClassName() const override { return "Heavy"; }
+    static node* Make() { return new Heavy; }
+};
+CREATE heavyRegistration("Heavy", Heavy::Make);
 
 // An object whose storage is always the same block, as a pool or the heap
 // may hand back the block of an object deleted a moment ago.
@@ -510,6 +529,39 @@ TEST_F(FileTest, DeeplyNestedObjectsStopWithAnErrorInsteadOfExhaustingTheStack) 
     // The top object is the reader's; the chain below it was taken by nobody:
     // the file frees it (a leak otherwise).
     delete top;
+}
+
+TEST_F(FileTest, NestingStopsLongBeforeReadersOfKilobytesExhaustAThreadsStack) {
+    // A chain deeper than any real graph, each level costing 4 KB of stack,
+    // read on a thread of the usual 8 MB.
+    Bytes data;
+    for (int id = 1; id <= 5000; ++id) {
+        const Bytes one = Reference("Heavy", id);
+        data.insert(data.end(), one.begin(), one.end());
+    }
+    data.insert(data.end(), 4, 0);
+    PutInResources("heavy.dat", data);
+    bool refused = false;
+    auto read = [&] {
+        File in("heavy.dat", File::Reading);
+        node* top = nullptr;
+        in.Read(top);
+        refused = in.HasError();
+        delete top;
+    };
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, 8u << 20);
+    pthread_t reader;
+    auto run = [](void* work) -> void* {
+        (*static_cast<std::function<void()>*>(work))();
+        return nullptr;
+    };
+    std::function<void()> work = read;
+    ASSERT_EQ(pthread_create(&reader, &attributes, run, &work), 0);
+    pthread_join(reader, nullptr);
+    pthread_attr_destroy(&attributes);
+    EXPECT_TRUE(refused);
 }
 
 TEST_F(FileTest, ShortWriteIsReported) {

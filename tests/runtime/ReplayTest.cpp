@@ -254,6 +254,53 @@ TEST_F(ReplayTest, ABadReplayPairIsRefusedWithAMessageAndNoReplayStarts) {
     ASSERT_EQ(EngineRun::Run(), 0);
 }
 
+TEST_F(ReplayTest, ABadReplayPairLeavesThePlayersOwnRecordingWithTheStateItStartedFrom) {
+    struct Case {
+        const char* name;
+        bool goodInput;
+        bool goodState;
+    };
+    // A pair whose state loads but whose input is damaged, and the reverse.
+    const Case cases[] = {{"damaged input", false, true}, {"damaged state", true, false}};
+    Bytes ownStart, laterState;
+    std::vector<std::vector<int>> ownInput;
+    EngineRun::script = [&](int pass) {
+        if (pass == 3) myGame->StartRecording();
+        Press(pass, 4, 2, SDL_SCANCODE_A);
+        if (pass == 7) myGame->StopRecording();
+        if (pass != 10) return;
+        ownStart = ReadBytes(Path("gamesavestartrecording.sat"));
+        ownInput = KeysRecorded();
+        laterState = SaveNow("later.sav");
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            WriteBytes(Path("bad.rep"), c.goodInput ? ThreeFrameReplay() : Bytes{'Q', 'E', 'L', '_', 'R', 'E', 'P', 9});
+            Bytes state = laterState;
+            if (!c.goodState) state.resize(state.size() / 2);
+            WriteBytes(Path("bad.sar"), state);
+            boxes.clear();
+            myGame->LoadReplay(Path("bad.rep").c_str(), false);
+            myGame->RealSaveGame();
+            myGame->RealLoadGame();
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_EQ(ReadBytes(Path("gamesavestartrecording.sat")), ownStart);
+            EXPECT_EQ(KeysRecorded(), ownInput);
+        }
+        // A good pair becomes the start of the next replay.
+        WriteBytes(Path("good.rep"), ThreeFrameReplay());
+        WriteBytes(Path("good.sar"), laterState);
+        myGame->LoadReplay(Path("good.rep").c_str(), false);
+        myGame->RealSaveGame();
+        myGame->RealLoadGame();
+        EXPECT_EQ(ReadBytes(Path("gamesavestartrecording.sat")), laterState);
+        myGame->EndGame();
+    };
+    ASSERT_EQ(EngineRun::Run(), 0);
+    ASSERT_FALSE(ownStart.empty());
+    EXPECT_NE(ownStart, laterState);
+    EXPECT_FALSE(ownInput.empty());
+}
+
 TEST_F(ReplayTest, AReplayWhoseReturnStateCannotBeSavedDoesNotStart) {
     EngineRun::script = [&](int pass) {
         if (pass == 3) myGame->StartRecording();

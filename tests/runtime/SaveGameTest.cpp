@@ -1,6 +1,7 @@
 // Save games through the running engine: what a save holds, that loading it
 // gives the same game back, and that a bad file is refused with a message and
 // leaves the running game exactly as it was.
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -213,6 +214,34 @@ TEST_F(SavedGameTest, BadSaveFilesAreRefusedAndTheRunningGameStaysAsItWas) {
         myGame->EndGame();
     };
     ASSERT_EQ(EngineRun::Run(), 0);
+}
+
+TEST_F(SavedGameTest, ABadSaveGivesTheProgramItsDataBackWithoutAUsableTemporaryFolder) {
+    const char* kept = std::getenv("TMPDIR");
+    const std::string keptValue = kept != nullptr ? kept : "";
+    EngineRun::script = [&](int pass) {
+        if (pass != 3) return;
+        SmallGame::programValue = 5;
+        Bytes spoilt = SaveNow("good.sav");
+        spoilt.resize(spoilt.size() / 2);
+        WriteBytes(Path("bad.sav"), spoilt);
+        SmallGame::programValue = 9;
+        // Full, read-only or missing: the temporary folder takes no file.
+        setenv("TMPDIR", Path("no such folder").c_str(), 1);
+        boxes.clear();
+        LoadNow("bad.sav");
+        EXPECT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(SmallGame::programValue, 9);
+        LoadNow("good.sav");
+        EXPECT_EQ(SmallGame::programValue, 5);
+        myGame->EndGame();
+    };
+    const int result = EngineRun::Run();
+    if (kept != nullptr)
+        setenv("TMPDIR", keptValue.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+    ASSERT_EQ(result, 0);
 }
 
 TEST_F(SavedGameTest, SavesThatCannotBeWrittenAreReportedAndWriteNothing) {

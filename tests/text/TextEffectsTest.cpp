@@ -209,6 +209,23 @@ TEST_F(TextEffectsTest, DecodingScramblesOnlyLettersAndDigitsUntilAllAreRevealed
     }
 }
 
+TEST_F(TextEffectsTest, DecodingTakesALongRunOfSpacesOutInOneStep) {
+    // A line of a million spaces (a clipped line takes part whole), then two
+    // letters: a step takes out every space drawn before the letter it reveals,
+    // and the text is whole after a few frames rather than a million.
+    const std::string text = std::string(1'000'000, ' ') + "ok";
+    for (Variable::EffectType effect : {Variable::RandomDecoding, Variable::SequentialDecoding}) {
+        Variable v;
+        Setup(v, text.c_str(), Variable::HorizontalScrolling);
+        v.Delay(1, 1);
+        v.Effect(effect);
+        ASSERT_EQ(v.m_EffectLength, int(text.size()));
+        const std::vector<std::string> shown = Run(v, 20);
+        ASSERT_TRUE(v.m_EffectFinished) << effect;
+        EXPECT_EQ(shown.back(), text) << effect;
+    }
+}
+
 TEST_F(TextEffectsTest, EffectRequestsAndRestarts) {
     Variable v;
     Setup(v, "hello", Variable::RespectingWords);
