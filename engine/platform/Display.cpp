@@ -106,8 +106,6 @@ void Display::Impl::Show() {
 }
 
 void Display::Impl::Draw() {
-    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
-    SDL_RenderClear(renderer);
     int outW = 0, outH = 0;
     SDL_GetRendererOutputSize(renderer, &outW, &outH);
     const int w = backBuffer->Width(), h = backBuffer->Height();
@@ -115,6 +113,13 @@ void Display::Impl::Draw() {
     if (IsWindow(window) && window->IsFullScreen()) {
         const FrameRect fit = LetterboxRect(outW, outH, w, h);
         target = {fit.x, fit.y, fit.width, fit.height};
+    }
+    // The opaque frame replaces every pixel it covers: only the bars around a
+    // letterboxed frame need clearing (a clear of the whole output cost a
+    // fill as large as the frame on every present).
+    if (target.x != 0 || target.y != 0 || target.w != outW || target.h != outH) {
+        SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+        SDL_RenderClear(renderer);
     }
     SDL_RenderCopy(renderer, texture, nullptr, &target);
 }
@@ -167,6 +172,8 @@ std::unique_ptr<Display> Display::Create(HWND window, std::int32_t width, std::i
     impl->texture =
         SDL_CreateTexture(impl->renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
     if (!impl->texture) return fail(Status::NoRenderer);
+    // Copied as it is, never blended with what the output held before.
+    SDL_SetTextureBlendMode(impl->texture, SDL_BLENDMODE_NONE);
 
     Impl* raw = impl.get();
     Impl::liveDisplays.push_back(raw);

@@ -1,5 +1,7 @@
+#include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "platform/Display.h"
@@ -7,6 +9,7 @@
 #include "platform/MessageQueue.h"
 #include "platform/Palette.h"
 #include "platform/Window.h"
+#include "platform/WindowInternal.h"
 
 namespace {
 
@@ -123,6 +126,53 @@ TEST_F(DisplayFixture, GammaRampOnlyWhileFullScreen) {
     window->SetFullScreen(false);
     d.Present();
     EXPECT_EQ(d.LastFrame()[0], 0x808080u) << "windowed: no gamma";
+}
+
+// What the window's output holds after a present, read back from its renderer.
+std::vector<std::uint32_t> Shown(HWND window, int& width, int& height) {
+    SDL_Renderer* renderer = SDL_GetRenderer(qel::SystemWindow(window));
+    width = height = 0;
+    if (!renderer || SDL_GetRendererOutputSize(renderer, &width, &height) != 0) return {};
+    std::vector<std::uint32_t> pixels(std::size_t(width) * std::size_t(height));
+    if (SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_RGB888, pixels.data(), width * 4) != 0) return {};
+    for (std::uint32_t& p : pixels) p &= 0xFFFFFF;
+    return pixels;
+}
+
+// Windowed, the frame covers the whole output; letterboxed in full screen,
+// the bars around it are black whatever the output held before.
+TEST_F(DisplayFixture, TheOutputShowsTheFrameAndBlackBarsOnly) {
+    Display& d = Make(32);
+    d.BackBuffer().Fill(nullptr, 0xFFFFFF);
+    d.Present();
+    int w = 0, h = 0;
+    std::vector<std::uint32_t> shown = Shown(window, w, h);
+    ASSERT_EQ(shown.size(), std::size_t(w) * std::size_t(h));
+    ASSERT_FALSE(shown.empty());
+    for (std::uint32_t p : shown) ASSERT_EQ(p, 0xFFFFFFu);
+
+    d.BackBuffer().Fill(nullptr, 0x336699);
+    d.Present();
+    shown = Shown(window, w, h);
+    for (std::uint32_t p : shown) ASSERT_EQ(p, 0x336699u) << "the last frame replaces the one before";
+
+    window->SetFullScreen(true);
+    // Whatever was drawn there before (a dialog, an earlier mode).
+    SDL_Renderer* renderer = SDL_GetRenderer(qel::SystemWindow(window));
+    ASSERT_NE(renderer, nullptr);
+    SDL_SetRenderDrawColor(renderer, 255, 255, 255, 255);
+    SDL_RenderClear(renderer);
+    d.Present();
+    shown = Shown(window, w, h);
+    ASSERT_EQ(shown.size(), std::size_t(w) * std::size_t(h));
+    const qel::FrameRect fit = qel::LetterboxRect(w, h, 8, 4);
+    ASSERT_TRUE(fit.width < w || fit.height < h) << "the test needs an output of another aspect than 2:1";
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const bool inside = x >= fit.x && x < fit.x + fit.width && y >= fit.y && y < fit.y + fit.height;
+            ASSERT_EQ(shown[std::size_t(y) * std::size_t(w) + std::size_t(x)], inside ? 0x336699u : 0u)
+                << "at (" << x << ", " << y << ") of " << w << " x " << h;
+        }
 }
 
 TEST(Display, FullScreenShowsTheWholeFrameScaledWithItsAspect) {
