@@ -83,6 +83,8 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
     std::map<std::uint32_t, std::uint32_t> frameOwners;
     // Host: frame packets relayed per seated sprite, in the relay order.
     std::map<std::uint32_t, std::uint64_t> relayed;
+    // Sprites whose player has left but whose frames still wait to be admitted.
+    std::set<std::uint32_t> leaving;
 
     // Session packets other than frames, worked off in arrival order by one
     // worker; what waits for the user runs on a worker of its own, at most
@@ -360,8 +362,40 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
             type == NetPlayerList || type == NetPlayerAccepted || type == NetSessionFull || type == NetPlayerResigned;
         if (hostOnly && !IsHostPlayer(from)) return Dropped(from, type, "only the host sends it");
         if (type == NetFrameInput) return QueueFrame(from, packet);
+        if (type == NetPlayerResigned) StopWaitingFor(packet);
         auto self = shared_from_this();
         Enqueue([self, g, from, packet = std::move(packet)] { self->ReceiveWork(g, from, packet); });
+    }
+
+    // A player left. Its sprite plays out the frames it sent, which came
+    // before this news on every peer, and no frame waits for it after them:
+    // taken in the order of delivery, not on the worker, so that every peer
+    // lets it go after the same frame however far its frame step has got.
+    // The host stops counting its frames in its relay order.
+    void StopWaitingFor(const std::vector<std::uint8_t>& packet) {
+        std::uint32_t sprite = 0;
+        if (!netwire::ReadId(packet.data(), packet.size(), sprite)) return;
+        {
+            std::lock_guard<std::mutex> hold(frameMutex);
+            relayed.erase(sprite);
+            leaving.insert(sprite);
+            LetLeaversGo();
+        }
+        frameArrived.notify_all();
+    }
+
+    // The caller holds frameMutex.
+    void LetLeaversGo() {
+        for (auto it = leaving.begin(); it != leaving.end();) {
+            auto queued = frames.find(*it);
+            if (queued != frames.end() && !queued->second.empty()) {
+                ++it;
+                continue;
+            }
+            playing.erase(*it);
+            frames.erase(*it);
+            it = leaving.erase(it);
+        }
     }
 
     // Whether the player plays that sprite: the host's map says so; a joiner
@@ -600,14 +634,6 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
             if (playerCount > 0) --playerCount;
             count = playerCount;
         }
-        {
-            // The frames no longer wait for that player.
-            std::lock_guard<std::mutex> hold(frameMutex);
-            playing.erase(id);
-            frames.erase(id);
-            relayed.erase(id);
-        }
-        frameArrived.notify_all();
         if (count >= env.RequiredPlayers() || env.WaitingForPlayers() || !BeginEnding(true)) return;
         String name;
         bool found;
@@ -642,6 +668,7 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
                     frame.emplace_back(sprite, std::move(frames[sprite].front()));
                     frames[sprite].pop_front();
                 }
+                LetLeaversGo();
             }
             std::lock_guard<qel::CriticalSection> hold(env.PlayerLock());
             if (generation != g) return;
@@ -685,6 +712,7 @@ int NetworkComponent::Init() {
         core->playing.clear();
         core->frameOwners.clear();
         core->relayed.clear();
+        core->leaving.clear();
     }
     {
         std::lock_guard<std::mutex> queueHold(core->queueMutex);
