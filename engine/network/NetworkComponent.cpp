@@ -29,6 +29,11 @@ constexpr std::uint32_t AdmissionSliceMs = 50;
 constexpr std::size_t MaxWaitingFrames = 2;
 // Session packets waiting for the packet queue's worker; more are dropped.
 constexpr std::size_t MaxQueuedPackets = 1024;
+// Of those, the packets of one sender: a player who floods the session has
+// only its own packets dropped.
+constexpr std::size_t MaxQueuedPerSender = 64;
+// The sender of the session's own events (players come and go): no player.
+constexpr std::uint32_t SessionEvents = 0;
 // The session's log lines per second; the rest are counted and said once.
 constexpr int LogLinesPerSecond = 10;
 
@@ -91,7 +96,12 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
     // one of each kind at a time.
     std::mutex queueMutex;
     std::condition_variable queued;
-    std::deque<std::function<void()>> packetQueue;
+    struct QueuedWork {
+        std::uint32_t sender;
+        std::function<void()> work;
+    };
+    std::deque<QueuedWork> packetQueue;
+    std::map<std::uint32_t, std::size_t> queuedFrom;  // waiting packets per sender
     // Work holds the core: a session's end empties the queue and takes no
     // more, or the core would hold itself for ever.
     bool takingPackets = false;
@@ -155,7 +165,7 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         };
         events.playerDestroyed = [weak, g](std::uint32_t p) {
             if (auto c = weak.lock(); c && c->generation == g && c->hostFlag)
-                c->Enqueue([c, p] { c->PlayerDestroyedWork(p); });
+                c->Enqueue(SessionEvents, [c, p] { c->PlayerDestroyedWork(p); });
         };
         events.received = [weak, g](std::uint32_t from, std::vector<std::uint8_t> packet) {
             auto c = weak.lock();
@@ -182,7 +192,7 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
     }
 
     // Session events that need no user go to the packet queue.
-    void Enqueue(std::function<void()> work) {
+    void Enqueue(std::uint32_t sender, std::function<void()> work) {
         {
             std::lock_guard<std::mutex> hold(queueMutex);
             if (!takingPackets) return;
@@ -190,7 +200,13 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
                 Log("too many session packets wait; one was dropped");
                 return;
             }
-            packetQueue.push_back(std::move(work));
+            std::size_t& fromSender = queuedFrom[sender];
+            if (sender != SessionEvents && fromSender >= MaxQueuedPerSender) {
+                Log("too many packets of player " + std::to_string(sender) + " wait; one was dropped");
+                return;
+            }
+            ++fromSender;
+            packetQueue.push_back({sender, std::move(work)});
         }
         queued.notify_one();
     }
@@ -205,7 +221,9 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
                                      [&] { return !packetQueue.empty() || generation != g; }))
                     continue;
                 if (generation != g) return;
-                work = std::move(packetQueue.front());
+                QueuedWork& next = packetQueue.front();
+                work = std::move(next.work);
+                if (--queuedFrom[next.sender] == 0) queuedFrom.erase(next.sender);
                 packetQueue.pop_front();
             }
             work();
@@ -231,7 +249,7 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         }
         if (count < env.MaximumPlayers()) {
             auto self = shared_from_this();
-            Enqueue([self, p] { self->OfferSprites(p); });
+            Enqueue(SessionEvents, [self, p] { self->OfferSprites(p); });
         } else {
             // The player is told, then let go: it takes no part in the session.
             Send({NetSessionFull}, p, true);
@@ -364,7 +382,7 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         if (type == NetFrameInput) return QueueFrame(from, packet);
         if (type == NetPlayerResigned) StopWaitingFor(packet);
         auto self = shared_from_this();
-        Enqueue([self, g, from, packet = std::move(packet)] { self->ReceiveWork(g, from, packet); });
+        Enqueue(from, [self, g, from, packet = std::move(packet)] { self->ReceiveWork(g, from, packet); });
     }
 
     // A player left. Its sprite plays out the frames it sent, which came
@@ -717,6 +735,7 @@ int NetworkComponent::Init() {
     {
         std::lock_guard<std::mutex> queueHold(core->queueMutex);
         core->packetQueue.clear();
+        core->queuedFrom.clear();
         core->takingPackets = true;
     }
     core->choosing = false;
@@ -779,11 +798,12 @@ void NetworkComponent::Kill() {
         closing = std::move(core->peer);
         ++core->generation;
     }
-    std::deque<std::function<void()>> dropped;
+    std::deque<Core::QueuedWork> dropped;
     {
         std::lock_guard<std::mutex> queueHold(core->queueMutex);
         core->takingPackets = false;
         dropped.swap(core->packetQueue);
+        core->queuedFrom.clear();
     }
     core->frameArrived.notify_all();
     core->queued.notify_all();

@@ -5,6 +5,8 @@
 #include <sys/time.h>
 #include <asio.hpp>
 #include <array>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include "FakeNetEnvironment.h"
 #include "platform/NetPeer.h"
@@ -555,7 +557,8 @@ protected:
         ASSERT_EQ(peers[0].Host(TestGuid(9), SomePort, "S", "H"), 0);
         ASSERT_TRUE(envs[0]->WaitUntilTaken(1));
         for (int i = 1; i < 3; ++i) {
-            ASSERT_EQ(peers[i].Connect(TestGuid(9), Loopback, NetworkComponentTesting::ListeningPort(peers[0]), "J"), 0);
+            ASSERT_EQ(peers[i].Connect(TestGuid(9), Loopback, NetworkComponentTesting::ListeningPort(peers[0]), "J"),
+                      0);
             for (int j = 0; j <= i; ++j) ASSERT_TRUE(envs[j]->WaitUntilTaken(i + 1));
         }
         for (FakeNetEnvironment* env : envs) ASSERT_TRUE(env->WaitUntilTaken(3));
@@ -611,4 +614,63 @@ TEST_F(ThreePlayers, APlayerWhoLeavesCountsInTheSameFramesOnEveryPeer) {
     EXPECT_EQ(Queue(aEnv, leaver).size(), Queue(hostEnv, leaver).size());
     for (FakeNetEnvironment* env : {&hostEnv, &aEnv})
         EXPECT_EQ(env->Read([&] { return env->boxes.size() + std::size_t(env->disconnects); }), 0u);
+}
+
+// A joined stranger who floods the host with sprite choices while the host's
+// worker is busy fills the packets waiting for it only with its own: a real
+// player's choice that comes meanwhile is still answered.
+TEST(NetworkComponent, AStrangerFloodingChoicesCannotCrowdOutAPlayersChoice) {
+    FakeNetEnvironment hostEnv, joinEnv;
+    GiveLevel(hostEnv);
+    GiveLevel(joinEnv);
+    hostEnv.chooser = ChooseFirst;
+    std::mutex gate;
+    std::condition_variable opened;
+    bool joinerMayChoose = false, hostMayOffer = false;
+    auto waitFor = [&](bool& flag) {
+        std::unique_lock<std::mutex> hold(gate);
+        opened.wait_for(hold, std::chrono::seconds(10), [&] { return flag; });
+    };
+    auto open = [&](bool& flag) {
+        {
+            std::lock_guard<std::mutex> hold(gate);
+            flag = true;
+        }
+        opened.notify_all();
+    };
+    joinEnv.chooser = [&](int kind, const std::vector<std::uint32_t>& ids) {
+        waitFor(joinerMayChoose);
+        return ChooseFirst(kind, ids);
+    };
+    NetworkComponent host(hostEnv), joiner(joinEnv);
+    NetworkComponentTesting::BindAddress(host, Loopback);
+    NetworkComponentTesting::ListenOnAnyPort(host);
+    ASSERT_EQ(host.Host(TestGuid(7), SomePort, "S", "H"), 0);
+    ASSERT_TRUE(hostEnv.WaitUntilTaken(1));
+    const std::uint32_t port = NetworkComponentTesting::ListeningPort(host);
+    ASSERT_EQ(joiner.Connect(TestGuid(7), Loopback, port, "J"), 0);
+    ASSERT_TRUE(joinEnv.WaitUntil([&] { return joinEnv.offered == std::vector<std::uint32_t>{2}; }));
+    // The host's worker is held up as it lists the sprites for the stranger;
+    // meanwhile the stranger's choices pile up.
+    hostEnv.whileOffering = [&] { waitFor(hostMayOffer); };
+    RawPlayer stranger(port, 7);
+    for (int i = 0; i < 3000; ++i) stranger.SendTo(1, netwire::IdPacket(NetPlayerChoice, 99));
+    ASSERT_TRUE(hostEnv.WaitUntil([&] { return !hostEnv.logs.empty(); }));
+    // A second later the log takes lines again: the joiner's choice, were it
+    // dropped, would say so.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    const std::size_t logged = hostEnv.Read([&] { return hostEnv.logs.size(); });
+    open(joinerMayChoose);
+    hostEnv.WaitUntil([&] { return hostEnv.logs.size() > logged; }, std::chrono::seconds(2));
+    open(hostMayOffer);
+    EXPECT_TRUE(joinEnv.WaitUntilTaken(2)) << hostEnv.Read([&] {
+        std::string all;
+        for (const std::string& line : hostEnv.logs) all += line + "\n";
+        return all;
+    });
+    EXPECT_EQ(joiner.OwnSpriteId(), 2u);
+    joiner.Kill();
+    host.Kill();
+    hostEnv.JoinWorkers();
+    joinEnv.JoinWorkers();
 }
