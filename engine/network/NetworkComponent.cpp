@@ -29,6 +29,11 @@ constexpr std::uint32_t AdmissionSliceMs = 50;
 constexpr std::size_t MaxWaitingFrames = 2;
 // Session packets waiting for the packet queue's worker; more are dropped.
 constexpr std::size_t MaxQueuedPackets = 1024;
+// Of those, the packets of one sender: a player who floods the session has
+// only its own packets dropped.
+constexpr std::size_t MaxQueuedPerSender = 64;
+// The sender of the session's own events (players come and go): no player.
+constexpr std::uint32_t SessionEvents = 0;
 // The session's log lines per second; the rest are counted and said once.
 constexpr int LogLinesPerSecond = 10;
 
@@ -83,13 +88,20 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
     std::map<std::uint32_t, std::uint32_t> frameOwners;
     // Host: frame packets relayed per seated sprite, in the relay order.
     std::map<std::uint32_t, std::uint64_t> relayed;
+    // Sprites whose player has left but whose frames still wait to be admitted.
+    std::set<std::uint32_t> leaving;
 
     // Session packets other than frames, worked off in arrival order by one
     // worker; what waits for the user runs on a worker of its own, at most
     // one of each kind at a time.
     std::mutex queueMutex;
     std::condition_variable queued;
-    std::deque<std::function<void()>> packetQueue;
+    struct QueuedWork {
+        std::uint32_t sender;
+        std::function<void()> work;
+    };
+    std::deque<QueuedWork> packetQueue;
+    std::map<std::uint32_t, std::size_t> queuedFrom;  // waiting packets per sender
     // Work holds the core: a session's end empties the queue and takes no
     // more, or the core would hold itself for ever.
     bool takingPackets = false;
@@ -153,7 +165,7 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         };
         events.playerDestroyed = [weak, g](std::uint32_t p) {
             if (auto c = weak.lock(); c && c->generation == g && c->hostFlag)
-                c->Enqueue([c, p] { c->PlayerDestroyedWork(p); });
+                c->Enqueue(SessionEvents, [c, p] { c->PlayerDestroyedWork(p); });
         };
         events.received = [weak, g](std::uint32_t from, std::vector<std::uint8_t> packet) {
             auto c = weak.lock();
@@ -180,7 +192,7 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
     }
 
     // Session events that need no user go to the packet queue.
-    void Enqueue(std::function<void()> work) {
+    void Enqueue(std::uint32_t sender, std::function<void()> work) {
         {
             std::lock_guard<std::mutex> hold(queueMutex);
             if (!takingPackets) return;
@@ -188,7 +200,13 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
                 Log("too many session packets wait; one was dropped");
                 return;
             }
-            packetQueue.push_back(std::move(work));
+            std::size_t& fromSender = queuedFrom[sender];
+            if (sender != SessionEvents && fromSender >= MaxQueuedPerSender) {
+                Log("too many packets of player " + std::to_string(sender) + " wait; one was dropped");
+                return;
+            }
+            ++fromSender;
+            packetQueue.push_back({sender, std::move(work)});
         }
         queued.notify_one();
     }
@@ -203,7 +221,9 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
                                      [&] { return !packetQueue.empty() || generation != g; }))
                     continue;
                 if (generation != g) return;
-                work = std::move(packetQueue.front());
+                QueuedWork& next = packetQueue.front();
+                work = std::move(next.work);
+                if (--queuedFrom[next.sender] == 0) queuedFrom.erase(next.sender);
                 packetQueue.pop_front();
             }
             work();
@@ -229,7 +249,7 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         }
         if (count < env.MaximumPlayers()) {
             auto self = shared_from_this();
-            Enqueue([self, p] { self->OfferSprites(p); });
+            Enqueue(SessionEvents, [self, p] { self->OfferSprites(p); });
         } else {
             // The player is told, then let go: it takes no part in the session.
             Send({NetSessionFull}, p, true);
@@ -360,8 +380,40 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
             type == NetPlayerList || type == NetPlayerAccepted || type == NetSessionFull || type == NetPlayerResigned;
         if (hostOnly && !IsHostPlayer(from)) return Dropped(from, type, "only the host sends it");
         if (type == NetFrameInput) return QueueFrame(from, packet);
+        if (type == NetPlayerResigned) StopWaitingFor(packet);
         auto self = shared_from_this();
-        Enqueue([self, g, from, packet = std::move(packet)] { self->ReceiveWork(g, from, packet); });
+        Enqueue(from, [self, g, from, packet = std::move(packet)] { self->ReceiveWork(g, from, packet); });
+    }
+
+    // A player left. Its sprite plays out the frames it sent, which came
+    // before this news on every peer, and no frame waits for it after them:
+    // taken in the order of delivery, not on the worker, so that every peer
+    // lets it go after the same frame however far its frame step has got.
+    // The host stops counting its frames in its relay order.
+    void StopWaitingFor(const std::vector<std::uint8_t>& packet) {
+        std::uint32_t sprite = 0;
+        if (!netwire::ReadId(packet.data(), packet.size(), sprite)) return;
+        {
+            std::lock_guard<std::mutex> hold(frameMutex);
+            relayed.erase(sprite);
+            leaving.insert(sprite);
+            LetLeaversGo();
+        }
+        frameArrived.notify_all();
+    }
+
+    // The caller holds frameMutex.
+    void LetLeaversGo() {
+        for (auto it = leaving.begin(); it != leaving.end();) {
+            auto queued = frames.find(*it);
+            if (queued != frames.end() && !queued->second.empty()) {
+                ++it;
+                continue;
+            }
+            playing.erase(*it);
+            frames.erase(*it);
+            it = leaving.erase(it);
+        }
     }
 
     // Whether the player plays that sprite: the host's map says so; a joiner
@@ -600,14 +652,6 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
             if (playerCount > 0) --playerCount;
             count = playerCount;
         }
-        {
-            // The frames no longer wait for that player.
-            std::lock_guard<std::mutex> hold(frameMutex);
-            playing.erase(id);
-            frames.erase(id);
-            relayed.erase(id);
-        }
-        frameArrived.notify_all();
         if (count >= env.RequiredPlayers() || env.WaitingForPlayers() || !BeginEnding(true)) return;
         String name;
         bool found;
@@ -642,6 +686,7 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
                     frame.emplace_back(sprite, std::move(frames[sprite].front()));
                     frames[sprite].pop_front();
                 }
+                LetLeaversGo();
             }
             std::lock_guard<qel::CriticalSection> hold(env.PlayerLock());
             if (generation != g) return;
@@ -685,10 +730,12 @@ int NetworkComponent::Init() {
         core->playing.clear();
         core->frameOwners.clear();
         core->relayed.clear();
+        core->leaving.clear();
     }
     {
         std::lock_guard<std::mutex> queueHold(core->queueMutex);
         core->packetQueue.clear();
+        core->queuedFrom.clear();
         core->takingPackets = true;
     }
     core->choosing = false;
@@ -751,11 +798,12 @@ void NetworkComponent::Kill() {
         closing = std::move(core->peer);
         ++core->generation;
     }
-    std::deque<std::function<void()>> dropped;
+    std::deque<Core::QueuedWork> dropped;
     {
         std::lock_guard<std::mutex> queueHold(core->queueMutex);
         core->takingPackets = false;
         dropped.swap(core->packetQueue);
+        core->queuedFrom.clear();
     }
     core->frameArrived.notify_all();
     core->queued.notify_all();

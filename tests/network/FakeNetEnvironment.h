@@ -44,6 +44,7 @@ public:
     }
 
     std::vector<std::uint32_t> FreeNetworkSprites() override {
+        if (whileOffering) whileOffering();
         std::vector<std::uint32_t> ids;
         for (auto& [id, s] : sprites)
             if (s.networkPlayer && !s.taken) ids.push_back(id);
@@ -167,6 +168,8 @@ public:
     std::function<void()> whileBoxIsUp;
     // Runs as the admitted frame's input is queued, before it counts.
     std::function<void()> whileQueueing;
+    // Runs as the host lists the free sprites for a player, under `lock`.
+    std::function<void()> whileOffering;
     // Every new thread waits this long before its work: a loaded machine.
     std::chrono::milliseconds workerDelay{0};
     bool waitDialogWaitsForPlayers = false;

@@ -5,6 +5,9 @@
 #include <sys/time.h>
 #include <asio.hpp>
 #include <array>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include "FakeNetEnvironment.h"
 #include "platform/NetPeer.h"
 #include "testing/TestHooks.h"
@@ -536,4 +539,138 @@ TEST_F(TwoPlayers, PacketsAStrangerSendsToOnePlayerCannotPartThePeers) {
         EXPECT_EQ(hostSprite[1].data, hostInput[1].data);
         ASSERT_EQ(joinSprite.size(), joinInput.size());
     }
+}
+
+// Three players of a level that two may play: a host and two joiners, each of
+// whom has taken one of the three sprites, in the order they came.
+class ThreePlayers : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (FakeNetEnvironment* env : envs) {
+            std::lock_guard<qel::CriticalSection> hold(env->lock);
+            for (std::uint32_t id : {1u, 2u, 3u}) env->sprites[id].name = "Player " + std::to_string(id);
+            env->chooser = ChooseFirst;
+            env->maximum = 3;
+        }
+        NetworkComponentTesting::BindAddress(peers[0], Loopback);
+        NetworkComponentTesting::ListenOnAnyPort(peers[0]);
+        ASSERT_EQ(peers[0].Host(TestGuid(9), SomePort, "S", "H"), 0);
+        ASSERT_TRUE(envs[0]->WaitUntilTaken(1));
+        for (int i = 1; i < 3; ++i) {
+            ASSERT_EQ(peers[i].Connect(TestGuid(9), Loopback, NetworkComponentTesting::ListeningPort(peers[0]), "J"),
+                      0);
+            for (int j = 0; j <= i; ++j) ASSERT_TRUE(envs[j]->WaitUntilTaken(i + 1));
+        }
+        for (FakeNetEnvironment* env : envs) ASSERT_TRUE(env->WaitUntilTaken(3));
+    }
+    void TearDown() override {
+        for (int i = 2; i >= 0; --i) peers[i].Kill();
+        for (FakeNetEnvironment* env : envs) env->JoinWorkers();
+    }
+    // The peer sends its frame packet: a marker and a key of its own.
+    void SendFrame(int peer) {
+        std::uint8_t key[] = {std::uint8_t(0x10 + peer), 1};
+        peers[peer].AddToQOut(NetFrameMarker, nullptr, 0);
+        peers[peer].AddToQOut(NetKeyEvents, key, 2);
+        peers[peer].SendQOut();
+        peers[peer].ClearQOut();
+    }
+    std::vector<netwire::FrameRecord> Queue(FakeNetEnvironment& env, std::uint32_t sprite) {
+        return env.Read([&] { return env.sprites[sprite].queue; });
+    }
+    // The peer's frame step asks for the frame's input and gets it.
+    bool Admit(int peer, int frame) {
+        envs[peer]->frameEvent.Set();
+        return envs[peer]->WaitUntil([&] { return envs[peer]->framesReceived == frame; });
+    }
+
+    FakeNetEnvironment hostEnv, aEnv, cEnv;
+    FakeNetEnvironment* envs[3] = {&hostEnv, &aEnv, &cEnv};
+    NetworkComponent peers[3] = {NetworkComponent(hostEnv), NetworkComponent(aEnv), NetworkComponent(cEnv)};
+};
+
+// A player that leaves plays out the frames it sent before it went, on every
+// peer alike, however far each peer's frame step has got when it hears of it.
+TEST_F(ThreePlayers, APlayerWhoLeavesCountsInTheSameFramesOnEveryPeer) {
+    for (int peer : {0, 1, 2}) SendFrame(peer);
+    for (int peer : {0, 1, 2}) ASSERT_TRUE(Admit(peer, 1));
+    // Frame 2 is sent by all; the host takes it in at once, the first joiner
+    // only after the third player has left.
+    for (int peer : {0, 1, 2}) SendFrame(peer);
+    ASSERT_TRUE(Admit(0, 2));
+    peers[2].Kill();
+    for (int peer : {0, 1}) {
+        for (int i = 0; i < 500 && peers[peer].PlayerCount() != 2; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_EQ(peers[peer].PlayerCount(), 2u) << peer;
+    }
+    ASSERT_TRUE(Admit(1, 2));
+    const std::uint32_t leaver = 3;
+    EXPECT_EQ(Queue(hostEnv, leaver).size(), 4u);  // two frames of marker and key
+    EXPECT_EQ(Queue(aEnv, leaver).size(), Queue(hostEnv, leaver).size());
+    // The two who stay play on without it.
+    for (int peer : {0, 1}) SendFrame(peer);
+    for (int peer : {0, 1}) EXPECT_TRUE(Admit(peer, 3)) << peer;
+    EXPECT_EQ(Queue(aEnv, leaver).size(), Queue(hostEnv, leaver).size());
+    for (FakeNetEnvironment* env : {&hostEnv, &aEnv})
+        EXPECT_EQ(env->Read([&] { return env->boxes.size() + std::size_t(env->disconnects); }), 0u);
+}
+
+// A joined stranger who floods the host with sprite choices while the host's
+// worker is busy fills the packets waiting for it only with its own: a real
+// player's choice that comes meanwhile is still answered.
+TEST(NetworkComponent, AStrangerFloodingChoicesCannotCrowdOutAPlayersChoice) {
+    FakeNetEnvironment hostEnv, joinEnv;
+    GiveLevel(hostEnv);
+    GiveLevel(joinEnv);
+    hostEnv.chooser = ChooseFirst;
+    std::mutex gate;
+    std::condition_variable opened;
+    bool joinerMayChoose = false, hostMayOffer = false;
+    auto waitFor = [&](bool& flag) {
+        std::unique_lock<std::mutex> hold(gate);
+        opened.wait_for(hold, std::chrono::seconds(10), [&] { return flag; });
+    };
+    auto open = [&](bool& flag) {
+        {
+            std::lock_guard<std::mutex> hold(gate);
+            flag = true;
+        }
+        opened.notify_all();
+    };
+    joinEnv.chooser = [&](int kind, const std::vector<std::uint32_t>& ids) {
+        waitFor(joinerMayChoose);
+        return ChooseFirst(kind, ids);
+    };
+    NetworkComponent host(hostEnv), joiner(joinEnv);
+    NetworkComponentTesting::BindAddress(host, Loopback);
+    NetworkComponentTesting::ListenOnAnyPort(host);
+    ASSERT_EQ(host.Host(TestGuid(7), SomePort, "S", "H"), 0);
+    ASSERT_TRUE(hostEnv.WaitUntilTaken(1));
+    const std::uint32_t port = NetworkComponentTesting::ListeningPort(host);
+    ASSERT_EQ(joiner.Connect(TestGuid(7), Loopback, port, "J"), 0);
+    ASSERT_TRUE(joinEnv.WaitUntil([&] { return joinEnv.offered == std::vector<std::uint32_t>{2}; }));
+    // The host's worker is held up as it lists the sprites for the stranger;
+    // meanwhile the stranger's choices pile up.
+    hostEnv.whileOffering = [&] { waitFor(hostMayOffer); };
+    RawPlayer stranger(port, 7);
+    for (int i = 0; i < 3000; ++i) stranger.SendTo(1, netwire::IdPacket(NetPlayerChoice, 99));
+    ASSERT_TRUE(hostEnv.WaitUntil([&] { return !hostEnv.logs.empty(); }));
+    // A second later the log takes lines again: the joiner's choice, were it
+    // dropped, would say so.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    const std::size_t logged = hostEnv.Read([&] { return hostEnv.logs.size(); });
+    open(joinerMayChoose);
+    hostEnv.WaitUntil([&] { return hostEnv.logs.size() > logged; }, std::chrono::seconds(2));
+    open(hostMayOffer);
+    EXPECT_TRUE(joinEnv.WaitUntilTaken(2)) << hostEnv.Read([&] {
+        std::string all;
+        for (const std::string& line : hostEnv.logs) all += line + "\n";
+        return all;
+    });
+    EXPECT_EQ(joiner.OwnSpriteId(), 2u);
+    joiner.Kill();
+    host.Kill();
+    hostEnv.JoinWorkers();
+    joinEnv.JoinWorkers();
 }
