@@ -119,6 +119,11 @@ void ResetSmallGame() {
     pMainCharacter = nullptr;
     if (gNode != nullptr) gNode->Empty();
     EmptyActorTable();
+    // The game's level number names the level it runs, as after a level
+    // switch: a save of it is filed under its own number.
+    gNode = nullptr;
+    myGame->LevelNumber(1);
+    myGame->ChangePending(false);
     gNode = Game::Search(1);
     gNode->Execute();
 }

@@ -102,8 +102,10 @@ bool CanOpenForReading(const char* name) {
     if (name == nullptr || name[0] == '\0') return false;
     if (qel::FindProgramResource("RCDATA", name) != nullptr) return true;
     const std::string path = qel::NativePath(name);
+    // A folder has no bytes, and opening a named pipe or a device waits for a
+    // writer that may never come: the game would hang on a file it was handed.
     std::error_code error;
-    if (fs::is_directory(path, error)) return false;
+    if (!fs::is_regular_file(path, error)) return false;
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (f == nullptr) return false;
     std::fclose(f);

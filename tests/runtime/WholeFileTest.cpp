@@ -3,7 +3,9 @@
 // never leaves a cut or foreign file in the file's place.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -51,6 +53,24 @@ protected:
 
     fs::path dir;
 };
+
+TEST_F(WholeFileTest, OnlyRegularFilesOpenForReading) {
+    Put(dir / "save.sav", "QEL_SAR");
+    fs::create_directories(dir / "folder.sav");
+    fs::create_symlink(dir / "save.sav", dir / "link.sav");
+    ASSERT_EQ(::mkfifo((dir / "pipe.sav").c_str(), 0600), 0);
+    // With a writer at its other end a pipe opens at once, and a read from it
+    // would wait for bytes that never come.
+    const int writer = ::open((dir / "pipe.sav").c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    const struct {
+        const char* name;
+        bool opens;
+    } cases[] = {
+        {"save.sav", true}, {"link.sav", true}, {"folder.sav", false}, {"pipe.sav", false}, {"missing.sav", false}};
+    for (const auto& c : cases) EXPECT_EQ(CanOpenForReading((dir / c.name).string().c_str()), c.opens) << c.name;
+    ::close(writer);
+}
 
 TEST_F(WholeFileTest, AFileIsReplacedWholeOrKeptAsItWas) {
     struct Case {
