@@ -66,6 +66,7 @@ bool File::Close() {
 }
 
 node* File::CreateObject(const char* name) {
+    if (name == nullptr) return nullptr;  // no class has no name
     for (const CREATE& entry : ClassRegistry())
         if (std::strcmp(entry.name, name) == 0) return entry.create();
     return nullptr;

@@ -21,7 +21,9 @@
 #include "runtime/Game.h"
 #include "runtime/SystemKeys.h"
 #include "sound/LevelSounds.h"
+#include "sound/MidiFile.h"
 #include "sound/Sound.h"
+#include "sound/StreamedSound.h"
 #include "sprites/FrameElem.h"
 #include "sprites/FrameVariant.h"
 #include "sprites/Sprite.h"
@@ -48,6 +50,16 @@ const char* NameOfMap(const Map* map) { return map != nullptr ? map->Name() : nu
 
 void AddToMapTexts(Map* map, Variable* v) {
     if (map != nullptr && v != nullptr) map->TextVariables().Add(v);
+}
+
+// An object already in a list (of this level or of another) stays where it is:
+// that list owns it, and linking it a second time would join the two chains.
+template <class T>
+bool AlreadyAdded(const T* object, const char* target, const char* kind) {
+    if (object->Next() == nullptr) return false;
+    const char* name = object->Name();
+    UserError::Report(target, "%s %s has already been added.", kind, name ? name : "");
+    return true;
 }
 
 // Without the entry: the array keeps its other entries in order.
@@ -266,7 +278,7 @@ void GameNode::Idle() {
 // --- contents ---
 
 bool GameNode::Add(Map* map) {
-    if (map == nullptr) return false;
+    if (map == nullptr || AlreadyAdded(map, "bool GameNode::Add(Map *)", "Map")) return false;
     map->Id(++counters[MapIds]);
     node* before = maps.Head();
     while (!before->EOList() && static_cast<Map*>(before)->ZOrder() < map->ZOrder()) before = before->Next();
@@ -281,7 +293,7 @@ bool GameNode::AddMap(const char* mapName, const char* file, Map::MapType type) 
 }
 
 bool GameNode::Add(Variable* variable) {
-    if (variable == nullptr) return false;
+    if (variable == nullptr || AlreadyAdded(variable, "bool GameNode::Add(Variable *)", "Variable")) return false;
     variable->Id(++counters[VariableIds]);
     variables.add(variable);
     return true;
@@ -289,14 +301,24 @@ bool GameNode::Add(Variable* variable) {
 
 bool GameNode::Add(Variable& variable) { return Add(new Variable(variable)); }
 
-bool GameNode::Add(Sound* sound) { return sound::Add(*this, sound); }
+bool GameNode::Add(Sound* sound) {
+    if (sound != nullptr && AlreadyAdded(sound, "bool GameNode::Add(Sound *)", "Sound")) return false;
+    return sound::Add(*this, sound);
+}
 
-bool GameNode::Add(StreamedSound* sound) { return sound::Add(*this, sound); }
+bool GameNode::Add(StreamedSound* sound) {
+    if (sound != nullptr && AlreadyAdded(sound, "bool GameNode::Add(StreamedSound *)", "Streamed sound")) return false;
+    return sound::Add(*this, sound);
+}
 
-bool GameNode::Add(MidiFile* midi) { return sound::Add(*this, midi); }
+bool GameNode::Add(MidiFile* midi) {
+    if (midi != nullptr && AlreadyAdded(midi, "bool GameNode::Add(MidiFile *)", "MIDI file")) return false;
+    return sound::Add(*this, midi);
+}
 
 bool GameNode::Add(ParticleSystem* system) {
-    if (system == nullptr) return false;
+    if (system == nullptr || AlreadyAdded(system, "bool GameNode::Add(ParticleSystem *)", "Particle system"))
+        return false;
     ++counters[ParticleSystemIds];
     particleSystems.add(system);
     return true;
@@ -329,7 +351,7 @@ void GameNode::AddLocalVariable(unsigned int index) {
 }
 
 bool GameNode::Add(Sprite* sprite) {
-    if (sprite == nullptr) return false;
+    if (sprite == nullptr || AlreadyAdded(sprite, "bool GameNode::Add(Sprite *)", "Sprite")) return false;
     const int number = sprite->DisplayListNumber();
     if (number < 0 || number >= DisplayListCount) {
         UserError::Report("bool GameNode::Add(Sprite *)", MessageTable[MsgDisplayLists],

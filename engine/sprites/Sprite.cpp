@@ -165,6 +165,13 @@ void Sprite::Use(const char* text) {
 
 void Sprite::VariableNumber(int n) {
     if (n < 0) return;
+    // The same bound as a stored sprite's: a number past it (a negative count
+    // cast, a wrong variable) would take all memory.
+    if (n > MaxLocalVariables) {
+        UserError::Report("void Sprite::VariableNumber(int)", "A sprite can hold at most %d local variables, not %d.",
+                          MaxLocalVariables, n);
+        return;
+    }
     Array<Variable> kept;
     const unsigned int count = static_cast<unsigned int>(n);
     for (unsigned int i = 0; i < count; ++i) {

@@ -373,7 +373,10 @@ bool Sprite::InViewport() const {
     const ViewPort* view = LevelViewPort();
     const float viewWidth = view ? view->Width() : static_cast<float>(displayWidth);
     const float viewHeight = view ? view->Height() : static_cast<float>(displayHeight);
-    return viewportX + w >= 0 && viewportY + h >= 0 && viewportY <= viewHeight && viewportX <= viewWidth;
+    // A sprite placed far off the world sits at the int32 limits: its far edge is
+    // found in 64 bits.
+    return std::int64_t(viewportX) + w >= 0 && std::int64_t(viewportY) + h >= 0 && viewportY <= viewHeight &&
+           viewportX <= viewWidth;
 }
 
 bool Sprite::InWorld() const {

@@ -50,8 +50,8 @@ float Sprite::MapPositionX() const { return pegRegistered ? mapX + FrameCenterX(
 float Sprite::MapPositionY() const { return pegRegistered ? mapY + FrameCenterY() : mapY; }
 float Sprite::WorldPositionX() const { return MapPositionX() + MapWorldX(); }
 float Sprite::WorldPositionY() const { return MapPositionY() + MapWorldY(); }
-int Sprite::ViewportX() const { return pegRegistered ? viewportX + FrameCenterX() : viewportX; }
-int Sprite::ViewportY() const { return pegRegistered ? viewportY + FrameCenterY() : viewportY; }
+int Sprite::ViewportX() const { return pegRegistered ? TruncToInt32(double(viewportX) + FrameCenterX()) : viewportX; }
+int Sprite::ViewportY() const { return pegRegistered ? TruncToInt32(double(viewportY) + FrameCenterY()) : viewportY; }
 
 void Sprite::RecomputeViewportX() { viewportX = TruncToInt32(mapX + MapWorldX() - ViewWorldX()); }
 void Sprite::RecomputeViewportY() { viewportY = TruncToInt32(mapY + MapWorldY() - ViewWorldY()); }

@@ -298,6 +298,13 @@ void Map::FreeMap() {
 // --- alarms, local data, texts ---
 
 bool Map::Add(Alarm* alarm) {
+    if (alarm == nullptr) return false;
+    // An alarm already in a map's list belongs to that map: linking it again
+    // would join the two chains.
+    if (alarm->Next() != nullptr) {
+        UserError::Report("bool Map::Add(Alarm *)", "Alarm %s has already been added.", alarm->Name());
+        return false;
+    }
     ++alarmCount;
     alarm->Id(alarmCount);
     alarms.add(alarm);

@@ -12,6 +12,7 @@
 #include "logic/CallbackOwner.h"
 #include "logic/LogicTables.h"
 #include "runtime/EngineGlobals.h"
+#include "runtime/GameFileLoaders.h"
 #include "runtime/GameNode.h"
 #include "world/LevelView.h"
 #include "world/Map.h"
@@ -53,6 +54,13 @@ ParticleSystem::ParticleSystem(unsigned int count, int init, int update)
             UserError::Report("ParticleSystem::ParticleSystem(unsigned int,int,int)",
                               "The function %d cannot be found.", number);
     ResolveFunctions();
+    // The bound of a level file's systems: a count past it (a negative number
+    // cast) would take all memory, so the system is made without particles.
+    if (count > gamefile::MaxParticles) {
+        UserError::Report("ParticleSystem::ParticleSystem(unsigned int,int,int)",
+                          "A particle system can hold at most %u particles, not %u.", gamefile::MaxParticles, count);
+        particleCount = count = 0;
+    }
     particles.resize(count);
     Init();
 }

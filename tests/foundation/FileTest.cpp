@@ -580,6 +580,8 @@ TEST_F(FileTest, CreateObjectFindsRegisteredClassesByExactName) {
     delete made;
     EXPECT_EQ(File::CreateObject("probe"), nullptr);
     EXPECT_EQ(File::CreateObject("node"), nullptr);
+    EXPECT_EQ(File::CreateObject(nullptr), nullptr);
+    EXPECT_EQ(File::CreateObject(""), nullptr);
 }
 
 using FileDeathTest = FileTest;

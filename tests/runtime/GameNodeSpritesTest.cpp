@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "foundation/UserError.h"
+#include "foundation/Variable.h"
 #include "input/QelCursor.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/Game.h"
@@ -86,6 +87,43 @@ TEST_F(GameNodeSprites, OnlySixteenDisplayListsExist) {
         }
     }
     EXPECT_EQ(level.DisplayList(0).Count() + level.DisplayList(15).Count(), 2);
+}
+
+TEST_F(GameNodeSprites, AnObjectAddedTwiceStaysOnceInItsList) {
+    // The second Add of the same object is refused and reported; the lists
+    // stay whole, and emptying the level destroys each object once.
+    Sprite* sprite = Make("twice", 2, 0);
+    ASSERT_TRUE(level.Add(sprite));
+    EXPECT_FALSE(level.Add(sprite));
+    EXPECT_STREQ(_UE.TargetFunction, "bool GameNode::Add(Sprite *)");
+    EXPECT_STREQ(_UE.ErrorMessage, "Sprite twice has already been added.");
+    sprite->DisplayListNumber(16);  // refused as added before, so not destroyed as misplaced
+    EXPECT_FALSE(level.Add(sprite));
+    sprite->DisplayListNumber(2);
+    EXPECT_EQ(Names(2), (std::vector<std::string>{"twice#1"}));
+
+    Map* map = new Map();
+    map->Name("world");
+    ASSERT_TRUE(level.Add(map));
+    EXPECT_FALSE(level.Add(map));
+    EXPECT_STREQ(_UE.ErrorMessage, "Map world has already been added.");
+    EXPECT_EQ(level.Maps().Count(), 1);
+    EXPECT_EQ(level.Maps().Head()->Next(), level.Maps().Sentinel());
+
+    Variable* variable = new Variable(3);
+    variable->Name("score");
+    const int texts = level.Variables().Count();
+    ASSERT_TRUE(level.Add(variable));
+    EXPECT_FALSE(level.Add(variable));
+    EXPECT_STREQ(_UE.ErrorMessage, "Variable score has already been added.");
+    EXPECT_EQ(level.Variables().Count(), texts + 1);
+
+    // Another level does not take what this one owns.
+    GameNode other;
+    EXPECT_FALSE(other.Add(sprite));
+    EXPECT_FALSE(other.Add(map));
+    EXPECT_EQ(other.DisplayList(2).Count() + other.Maps().Count(), 0);
+    gNode = &level;
 }
 
 TEST_F(GameNodeSprites, TheMainCharacterIsTheLevelsOwnCopyNeverACopyOfIt) {

@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -431,4 +432,22 @@ TEST_F(SpriteTest, LocalVariablesKeepTheirValuesWhenResized) {
     EXPECT_EQ(s.localVariables.Size(), 0u);
     s.AddLocalVariable(0);  // the table is empty: bound -1
     EXPECT_EQ(LastError(), "void Sprite::AddLocalVariable(unsigned int index) | The local variable 0 cannot be found.");
+}
+
+TEST_F(SpriteTest, ALocalVariableCountPastTheBoundIsRefused) {
+    Sprite s;
+    s.VariableNumber(2);
+    s.localVariables[1] = 4;
+    // 2^30 variables (a count computed wrongly) would take all memory.
+    for (int n : {Sprite::MaxLocalVariables + 1, 1 << 30, INT_MAX}) {
+        s.VariableNumber(n);
+        EXPECT_EQ(LastError(),
+                  "void Sprite::VariableNumber(int) | A sprite can hold at most 1024 local variables, not " +
+                      std::to_string(n) + ".");
+        EXPECT_EQ(s.VariableNumber(), 2);
+        ASSERT_EQ(s.localVariables.Size(), 2u);
+    }
+    EXPECT_DOUBLE_EQ(s.localVariables[1].operator double(), 4.0);
+    s.VariableNumber(Sprite::MaxLocalVariables);
+    EXPECT_EQ(s.localVariables.Size(), 1024u);
 }

@@ -1,3 +1,5 @@
+#include <climits>
+
 #include "SpriteFixture.h"
 #include "logic/Alarm.h"
 #include "world/Map.h"
@@ -43,6 +45,30 @@ TEST_F(SpriteTest, PositionSettersOverMapsAndPegs) {
         s.EndDisplacement();
         EXPECT_FLOAT_EQ(s.MapPositionX(), 510 - c.worldOffsetX);
         EXPECT_FLOAT_EQ(s.Speed(), 2);
+    }
+}
+
+TEST_F(SpriteTest, ASpriteFarOffTheWorldIsOutOfViewAtTheInt32Limits) {
+    FrameElem& f = SpriteList[Walker].Animations[0].Frames[0];
+    f.CenterX = 5;
+    f.CenterY = 7;
+    struct Case {
+        float x, y;
+        int viewportX, viewportY;  // peg registered
+    } cases[] = {
+        {1e30f, 1e30f, INT_MAX, INT_MAX},
+        {-1e30f, -1e30f, INT_MIN + 5, INT_MIN + 7},
+        {1e30f, 10, INT_MAX, 10},
+    };
+    for (const Case& c : cases) {
+        Sprite s;
+        s.ActorIndex(Walker);
+        s.PegRegistered(true);
+        s.MapPosition(c.x, c.y, false);
+        EXPECT_FALSE(s.InViewport());
+        EXPECT_EQ(s.ViewportX(), c.viewportX);
+        EXPECT_EQ(s.ViewportY(), c.viewportY);
+        s.DisplaySprite();
     }
 }
 

@@ -132,6 +132,23 @@ TEST_F(MapTest, AlarmsTakeRisingIdsAndTheNewestComesFirst) {
     EXPECT_EQ(standard.AlarmMaximum(), 0);
 }
 
+TEST_F(MapTest, NoAlarmOrAnAlarmAddedBeforeIsRefused) {
+    Map map;
+    EXPECT_FALSE(map.Add(static_cast<Alarm*>(nullptr)));
+    auto* alarm = new Alarm();
+    alarm->Name("gate");
+    ASSERT_TRUE(map.Add(alarm));
+    EXPECT_FALSE(map.Add(alarm));
+    EXPECT_STREQ(_UE.TargetFunction, "bool Map::Add(Alarm *)");
+    EXPECT_STREQ(_UE.ErrorMessage, "Alarm gate has already been added.");
+    Map other;
+    EXPECT_FALSE(other.Add(alarm));
+    EXPECT_EQ(map.AlarmCount(), 1);
+    EXPECT_EQ(map.Alarms().Count(), 1);
+    EXPECT_EQ(other.Alarms().Count(), 0);
+    EXPECT_EQ(alarm->Id(), 1);
+}
+
 TEST_F(MapTest, SettersKeepWhatTheyCannotTake) {
     const std::string file = Bitmap("setters.bmp", 100, 60);
     Map standard("s", file.c_str(), Map::StandardMap, 0, 0, 0, true, QelRect{});

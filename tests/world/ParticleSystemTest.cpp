@@ -36,6 +36,17 @@ TEST_F(ParticleSystemTest, UnknownFunctionNumbersAreReportedAndNotUsed) {
     EXPECT_EQ(inits, 3);
 }
 
+TEST_F(ParticleSystemTest, ACountPastTheBoundIsReportedAndMakesNoParticles) {
+    // -1 as a count, for one, would ask for all the memory there is.
+    ParticleSystem huge(static_cast<unsigned int>(-1), -1, -1);
+    EXPECT_STREQ(_UE.TargetFunction, "ParticleSystem::ParticleSystem(unsigned int,int,int)");
+    EXPECT_STREQ(_UE.ErrorMessage, "A particle system can hold at most 65536 particles, not 4294967295.");
+    EXPECT_EQ(huge.ParticleCount(), 0u);
+    EXPECT_TRUE(huge.Particles().empty());
+    ParticleSystem largest(1u << 16, -1, -1);
+    EXPECT_EQ(largest.Particles().size(), 65536u);
+}
+
 TEST_F(ParticleSystemTest, ARecordRoundTripsAndRestoresItsFunctions) {
     auto s = System(3, [](Particle* p) {
         p->Angle(30);
