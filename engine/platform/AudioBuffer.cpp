@@ -18,8 +18,8 @@ void ApplyGains(audio::Voice& v) {
     const float volume = audio::GainOf(v.volume);
     v.gainLeft = volume * (v.pan > 0 ? audio::GainOf(-v.pan) : 1.0f);
     v.gainRight = volume * (v.pan < 0 ? audio::GainOf(v.pan) : 1.0f);
-    // A silent voice starts at its new gains; a playing one ramps to them.
-    if (v.playing) return;
+    // A voice not heard yet starts at its new gains; a playing one ramps to them.
+    if (v.playing && !v.unheard) return;
     v.heardLeft = v.gainLeft;
     v.heardRight = v.gainRight;
 }
@@ -71,8 +71,10 @@ AudioResult AudioBuffer::Play(bool looping) {
         voice->heardLeft = voice->gainLeft;
         voice->heardRight = voice->gainRight;
         voice->fadeIn = 1.0f;
+        voice->unheard = false;
         // Resumed mid-sound, it fades in rather than starting with a click.
         if (voice->position != 0) audio::FadeInFromHere(*voice);
+        voice->unheard = true;
     }
     voice->playing = voice->frames > 0;
     return AudioResult::Ok;

@@ -85,6 +85,7 @@ bool Advance(const Voice& v, std::uint64_t& position) {
 // Adds the voice to the mix, advancing its cursor; a one-shot voice that
 // reaches its end stops and rewinds.
 void MixVoice(Voice& v, float* left, float* right, std::size_t frames) {
+    v.unheard = false;
     for (std::size_t i = 0; i < frames; ++i) {
         float l = 0, r = 0;
         SoundAt(v, v.position, l, r);
@@ -185,7 +186,7 @@ void RemoveSource(Source* source) {
 void FadeOutTail(const Voice& v) {
     Mixer& m = TheMixer();
     std::lock_guard<std::recursive_mutex> hold(m.lock);
-    if (!v.playing || v.lost || v.frames == 0 || m.holds > 0) return;
+    if (!v.playing || v.unheard || v.lost || v.frames == 0 || m.holds > 0) return;
     if (m.tailLeft.size() < RampFrames) {
         m.tailLeft.resize(RampFrames, 0.0f);
         m.tailRight.resize(RampFrames, 0.0f);
@@ -204,7 +205,9 @@ void FadeOutTail(const Voice& v) {
     }
 }
 
-void FadeInFromHere(Voice& v) { v.fadeIn = 0.0f; }
+void FadeInFromHere(Voice& v) {
+    if (!v.unheard) v.fadeIn = 0.0f;
+}
 
 float GainOf(std::int32_t hundredthsOfDecibel) {
     if (hundredthsOfDecibel <= AudioBuffer::VolumeMin) return 0.0f;

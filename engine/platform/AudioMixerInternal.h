@@ -27,6 +27,8 @@ struct Voice {
     float heardRight = 1.0f;
     // Rises from 0 to 1 over a ramp when the voice resumes mid-sound.
     float fadeIn = 1.0f;
+    // Started but not mixed yet: nothing of it was heard, so changes need no ramp.
+    bool unheard = false;
     std::int32_t volume = 0;
     std::int32_t pan = 0;
 };

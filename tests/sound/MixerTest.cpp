@@ -178,6 +178,24 @@ TEST(Mixer, SoundsStoppedOrChangedMidSoundFadeInsteadOfClicking) {
     }
 }
 
+// Changes made before a sound is first mixed are heard from its first frame:
+// music started and muted in the same game frame makes no sound at all.
+TEST(Mixer, ChangesBeforeTheFirstMixAreHeardAtOnce) {
+    auto muted = TwoLevels();
+    muted->Play(true);
+    muted->SetVolume(qel::AudioBuffer::VolumeMin);
+    auto stopped = TwoLevels();
+    stopped->Play(true);
+    stopped->Stop();
+    auto moved = TwoLevels();
+    moved->Play(true);
+    moved->SetPlayCursor(1100 * 2);
+    moved->SetVolume(-600);
+    const auto out = Render(200);
+    EXPECT_NEAR(out[0], -20000 * 0.5012, 5);
+    EXPECT_NEAR(out[2 * 199], -20000 * 0.5012, 5);
+}
+
 // A modal dialog holds the sound: the device plays silence after a short
 // fade, no buffer moves on (the game refills no streamed music meanwhile),
 // and the sound goes on where it was when the last hold ends.
