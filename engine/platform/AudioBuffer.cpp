@@ -18,6 +18,10 @@ void ApplyGains(audio::Voice& v) {
     const float volume = audio::GainOf(v.volume);
     v.gainLeft = volume * (v.pan > 0 ? audio::GainOf(-v.pan) : 1.0f);
     v.gainRight = volume * (v.pan < 0 ? audio::GainOf(v.pan) : 1.0f);
+    // A voice not heard yet starts at its new gains; a playing one ramps to them.
+    if (v.playing && !v.unheard) return;
+    v.heardLeft = v.gainLeft;
+    v.heardRight = v.gainRight;
 }
 
 }  // namespace
@@ -63,12 +67,22 @@ AudioResult AudioBuffer::Play(bool looping) {
     Hold hold(audio::MixerLock());
     if (voice->lost) return AudioResult::BufferLost;
     voice->looping = looping;
+    if (!voice->playing && voice->frames > 0) {
+        voice->heardLeft = voice->gainLeft;
+        voice->heardRight = voice->gainRight;
+        voice->fadeIn = 1.0f;
+        voice->unheard = false;
+        // Resumed mid-sound, it fades in rather than starting with a click.
+        if (voice->position != 0) audio::FadeInFromHere(*voice);
+        voice->unheard = true;
+    }
     voice->playing = voice->frames > 0;
     return AudioResult::Ok;
 }
 
 void AudioBuffer::Stop() {
     Hold hold(audio::MixerLock());
+    audio::FadeOutTail(*voice);
     voice->playing = false;
 }
 
@@ -81,7 +95,13 @@ void AudioBuffer::SetPlayCursor(std::uint32_t offset) {
     Hold hold(audio::MixerLock());
     std::uint32_t frame = offset / voice->format.blockAlign;
     if (frame >= voice->frames) frame = 0;
-    voice->position = std::uint64_t(frame) << 32;
+    const std::uint64_t position = std::uint64_t(frame) << 32;
+    // A jump while playing fades what was playing out and the new place in.
+    if (voice->playing && position != voice->position) {
+        audio::FadeOutTail(*voice);
+        audio::FadeInFromHere(*voice);
+    }
+    voice->position = position;
 }
 
 void AudioBuffer::SetVolume(std::int32_t hundredthsOfDecibel) {
@@ -120,6 +140,7 @@ AudioResult AudioBuffer::Restore() {
 
 void AudioBuffer::Lose() {
     Hold hold(audio::MixerLock());
+    audio::FadeOutTail(*voice);
     voice->lost = true;
     voice->playing = false;
     std::fill(voice->bytes.begin(), voice->bytes.end(), std::uint8_t(0x5A));

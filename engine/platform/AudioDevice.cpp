@@ -27,7 +27,23 @@ struct Mixer {
     int channels = 2;
     int bits = 16;
     std::atomic<bool> manual{false};
+    // Faded tails of voices that stopped mid-sound, still to be heard, from
+    // the next frame mixed on.
+    std::vector<float> tailLeft;
+    std::vector<float> tailRight;
+    // Modal dialogs holding the sound: nothing advances meanwhile.
+    int holds = 0;
 };
+
+// About 6 ms at 44100 Hz: short enough not to be heard as a fade, long enough
+// that a stop or a change of volume makes no click.
+constexpr std::uint32_t RampFrames = 256;
+constexpr float RampStep = 1.0f / float(RampFrames);
+
+float Toward(float heard, float wanted) {
+    if (heard < wanted) return std::min(wanted, heard + RampStep);
+    return std::max(wanted, heard - RampStep);
+}
 
 Mixer& TheMixer() {
     static Mixer mixer;
@@ -41,35 +57,60 @@ float SampleAt(const Voice& v, std::uint32_t frame, int channel) {
     return float(std::int16_t(std::uint16_t(v.bytes[offset] | (v.bytes[offset + 1] << 8))));
 }
 
+// The voice's sound at a position (32.32 frames), between its two frames.
+void SoundAt(const Voice& v, std::uint64_t position, float& l, float& r) {
+    const std::uint32_t frame = std::uint32_t(position >> 32);
+    const float fraction = float(position & 0xFFFFFFFFu) * (1.0f / 4294967296.0f);
+    std::uint32_t next = frame + 1;
+    if (next >= v.frames) next = v.looping ? 0 : frame;
+    l = SampleAt(v, frame, 0);
+    if (fraction != 0.0f) l += (SampleAt(v, next, 0) - l) * fraction;
+    r = l;
+    if (v.format.channels == 2) {
+        r = SampleAt(v, frame, 1);
+        if (fraction != 0.0f) r += (SampleAt(v, next, 1) - r) * fraction;
+    }
+}
+
+// Moves a position on by one device frame; false at the end of a one-shot voice.
+bool Advance(const Voice& v, std::uint64_t& position) {
+    const std::uint64_t end = std::uint64_t(v.frames) << 32;
+    position += v.step;
+    if (position < end) return true;
+    if (!v.looping) return false;
+    position %= end;
+    return true;
+}
+
 // Adds the voice to the mix, advancing its cursor; a one-shot voice that
 // reaches its end stops and rewinds.
 void MixVoice(Voice& v, float* left, float* right, std::size_t frames) {
-    const int channels = v.format.channels;
-    const std::uint64_t end = std::uint64_t(v.frames) << 32;
+    v.unheard = false;
     for (std::size_t i = 0; i < frames; ++i) {
-        const std::uint32_t frame = std::uint32_t(v.position >> 32);
-        const float fraction = float(v.position & 0xFFFFFFFFu) * (1.0f / 4294967296.0f);
-        std::uint32_t next = frame + 1;
-        if (next >= v.frames) next = v.looping ? 0 : frame;
-        float l = SampleAt(v, frame, 0);
-        if (fraction != 0.0f) l += (SampleAt(v, next, 0) - l) * fraction;
-        float r = l;
-        if (channels == 2) {
-            r = SampleAt(v, frame, 1);
-            if (fraction != 0.0f) r += (SampleAt(v, next, 1) - r) * fraction;
-        }
-        left[i] += l * v.gainLeft;
-        right[i] += r * v.gainRight;
-        v.position += v.step;
-        if (v.position >= end) {
-            if (!v.looping) {
-                v.playing = false;
-                v.position = 0;
-                return;
-            }
-            v.position %= end;
+        float l = 0, r = 0;
+        SoundAt(v, v.position, l, r);
+        v.heardLeft = Toward(v.heardLeft, v.gainLeft);
+        v.heardRight = Toward(v.heardRight, v.gainRight);
+        if (v.fadeIn < 1.0f) v.fadeIn = std::min(1.0f, v.fadeIn + RampStep);
+        left[i] += l * v.heardLeft * v.fadeIn;
+        right[i] += r * v.heardRight * v.fadeIn;
+        if (!Advance(v, v.position)) {
+            v.playing = false;
+            v.position = 0;
+            return;
         }
     }
+}
+
+// Adds the waiting tails to the mix and forgets what was heard of them.
+void MixTails(Mixer& m, float* left, float* right, std::size_t frames) {
+    const std::size_t n = std::min(frames, m.tailLeft.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        left[i] += m.tailLeft[i];
+        right[i] += m.tailRight[i];
+    }
+    m.tailLeft.erase(m.tailLeft.begin(), m.tailLeft.begin() + std::ptrdiff_t(n));
+    m.tailRight.erase(m.tailRight.begin(), m.tailRight.begin() + std::ptrdiff_t(n));
 }
 
 std::int16_t ToSample(float v) { return std::int16_t(std::clamp(std::lround(v), -32768L, 32767L)); }
@@ -79,9 +120,12 @@ void Mix(std::int16_t* out, std::size_t frames) {
     std::lock_guard<std::recursive_mutex> hold(m.lock);
     m.left.assign(frames, 0.0f);
     m.right.assign(frames, 0.0f);
-    for (Voice* v : m.voices)
-        if (v->playing && !v->lost && v->frames > 0) MixVoice(*v, m.left.data(), m.right.data(), frames);
-    for (Source* s : m.sources) s->Render(m.left.data(), m.right.data(), frames);
+    MixTails(m, m.left.data(), m.right.data(), frames);
+    if (m.holds == 0) {
+        for (Voice* v : m.voices)
+            if (v->playing && !v->lost && v->frames > 0) MixVoice(*v, m.left.data(), m.right.data(), frames);
+        for (Source* s : m.sources) s->Render(m.left.data(), m.right.data(), frames);
+    }
     for (std::size_t i = 0; i < frames; ++i) {
         if (m.channels == 1) {
             out[i] = ToSample((m.left[i] + m.right[i]) * 0.5f);
@@ -123,6 +167,7 @@ void AddVoice(Voice* voice) {
 void RemoveVoice(Voice* voice) {
     Mixer& m = TheMixer();
     std::lock_guard<std::recursive_mutex> hold(m.lock);
+    FadeOutTail(*voice);
     m.voices.erase(std::remove(m.voices.begin(), m.voices.end(), voice), m.voices.end());
 }
 
@@ -136,6 +181,32 @@ void RemoveSource(Source* source) {
     Mixer& m = TheMixer();
     std::lock_guard<std::recursive_mutex> hold(m.lock);
     m.sources.erase(std::remove(m.sources.begin(), m.sources.end(), source), m.sources.end());
+}
+
+void FadeOutTail(const Voice& v) {
+    Mixer& m = TheMixer();
+    std::lock_guard<std::recursive_mutex> hold(m.lock);
+    if (!v.playing || v.unheard || v.lost || v.frames == 0 || m.holds > 0) return;
+    if (m.tailLeft.size() < RampFrames) {
+        m.tailLeft.resize(RampFrames, 0.0f);
+        m.tailRight.resize(RampFrames, 0.0f);
+    }
+    std::uint64_t position = v.position;
+    float heardLeft = v.heardLeft, heardRight = v.heardRight;
+    for (std::uint32_t i = 0; i < RampFrames; ++i) {
+        float l = 0, r = 0;
+        SoundAt(v, position, l, r);
+        const float fade = v.fadeIn * float(RampFrames - 1 - i) * RampStep;
+        heardLeft = Toward(heardLeft, v.gainLeft);
+        heardRight = Toward(heardRight, v.gainRight);
+        m.tailLeft[i] += l * heardLeft * fade;
+        m.tailRight[i] += r * heardRight * fade;
+        if (!Advance(v, position)) break;
+    }
+}
+
+void FadeInFromHere(Voice& v) {
+    if (!v.unheard) v.fadeIn = 0.0f;
 }
 
 float GainOf(std::int32_t hundredthsOfDecibel) {
@@ -194,6 +265,22 @@ void CloseAudioDevice() {
 bool IsAudioDeviceOpen() { return audio::TheMixer().device != 0; }
 int AudioDeviceRate() { return audio::TheMixer().rate; }
 int AudioDeviceChannels() { return audio::TheMixer().channels; }
+
+void HoldAudio() {
+    audio::Mixer& m = audio::TheMixer();
+    std::lock_guard<std::recursive_mutex> hold(m.lock);
+    if (m.holds == 0)
+        for (audio::Voice* v : m.voices) audio::FadeOutTail(*v);
+    ++m.holds;
+}
+
+void ReleaseAudio() {
+    audio::Mixer& m = audio::TheMixer();
+    std::lock_guard<std::recursive_mutex> hold(m.lock);
+    if (m.holds == 0 || --m.holds > 0) return;
+    for (audio::Voice* v : m.voices)
+        if (v->playing) audio::FadeInFromHere(*v);
+}
 
 void UseManualMixing(bool on) { audio::TheMixer().manual = on; }
 

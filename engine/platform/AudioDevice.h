@@ -18,4 +18,19 @@ QEL_API bool IsAudioDeviceOpen();
 QEL_API int AudioDeviceRate();
 QEL_API int AudioDeviceChannels();
 
+// While held (the calls nest), the device plays silence and every sound
+// buffer and MIDI player keeps its place, as while the game has lost the
+// focus: a modal dialog holds the sound for as long as it is open.
+QEL_API void HoldAudio();
+QEL_API void ReleaseAudio();
+
+// Holds the sound for its lifetime.
+class AudioHold {
+public:
+    AudioHold() { HoldAudio(); }
+    ~AudioHold() { ReleaseAudio(); }
+    AudioHold(const AudioHold&) = delete;
+    AudioHold& operator=(const AudioHold&) = delete;
+};
+
 }  // namespace qel

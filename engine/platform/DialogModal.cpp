@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/AudioDevice.h"
 #include "platform/DialogModalInternal.h"
 #include "platform/DisplayInternal.h"
 #include "platform/EventsInternal.h"
@@ -150,6 +151,9 @@ bool RunModalDialog(HWND owner, ModalDialog& dialog) {
     SDL_Renderer* renderer = RendererOf(owner);
     std::vector<SDL_Event> kept;
     {
+        // The game stands still behind a dialog, and so does its sound: without
+        // the game's frames no streamed music is refilled, and it would repeat.
+        AudioHold heldSound;
         ImGuiSession session(SystemWindow(owner), renderer);
         for (int frame = 0; !dialog.Closed(); ++frame) {
             if (frameHook && !frameHook(frame)) {

@@ -7,9 +7,11 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 
+#include "platform/AudioDevice.h"
 #include "platform/DialogModalInternal.h"
 #include "platform/EventsInternal.h"
 #include "platform/Text1252.h"
@@ -96,6 +98,9 @@ void ShowMessageBox(HWND owner, const char* text, const char* caption, MessageBo
         observer(text, caption, icon);
         return;
     }
+    // The game stands still while its thread's box is up, and so does its sound.
+    std::optional<AudioHold> heldSound;
+    if (IsUiThread()) heldSound.emplace();
     // Windows belong to the interface thread: another thread's box has no owner.
     SDL_Window* parent = IsUiThread() ? SystemWindow(owner) : nullptr;
     if (HasRealDisplay()) {

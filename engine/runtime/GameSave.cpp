@@ -201,17 +201,20 @@ void Game::RealLoadGame() {
     // A file that is no replay at all gives up its input only: the state named
     // with it loads all the same, and the replay, with nothing to play, ends.
     ReplayFile replay;
-    bool good = true;
+    bool good = true, saidSo = false;
     if (inputDataRequested) {
-        if (IsNoReplayFile(inputDataFileName))
+        if (IsNoReplayFile(inputDataFileName)) {
             ErrorBox(MsgErrorLoadingReplay);
-        else
+            saidSo = true;
+        } else {
             good = replay.Read(inputDataFileName);
+        }
     }
     if (good) good = LoadSaveFile(loadFileName);
     if (!good) {
-        // A game that cannot be loaded is not a replay: only a replay's load says so.
-        ErrorBox(inputDataRequested || replayStarting ? MsgErrorLoadingReplay : MsgErrorLoading);
+        // A game that cannot be loaded is not a replay: only a replay's load
+        // says so, and a bad replay is reported once.
+        if (!saidSo) ErrorBox(inputDataRequested || replayStarting ? MsgErrorLoadingReplay : MsgErrorLoading);
         CancelLoad();
         return;
     }

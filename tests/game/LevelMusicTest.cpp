@@ -157,4 +157,28 @@ TEST(LevelMusic, PiecesDifferFromWorldToWorld) {
             EXPECT_LT(Correlation(a->second, b->second, 0), 0.5) << a->first << " and " << b->first;
 }
 
+float Peak(const Sound& s) {
+    float peak = 0;
+    for (float v : s.samples) peak = std::max(peak, std::fabs(v));
+    return peak;
+}
+
+// The music leaves room for an effect: a jump or a shot at the loudest moment
+// of a piece adds up to no more than full scale, so the mix does not clip.
+TEST(LevelMusic, MusicAndAnEffectTogetherStayBelowFullScale) {
+    const fs::path effects = MusicFolder.parent_path() / "SFX";
+    float loudestEffect = 0;
+    for (const auto& entry : fs::directory_iterator(effects)) {
+        const Sound effect = ReadWave(entry.path());
+        ASSERT_GT(effect.rate, 0) << entry.path();
+        loudestEffect = std::max(loudestEffect, Peak(effect));
+    }
+    ASSERT_GT(loudestEffect, 0.1f);
+    for (const std::string& file : MusicFiles()) {
+        const float music = Peak(ReadWave(MusicFolder / file));
+        EXPECT_GT(music, 0.3f) << file << " is too quiet";
+        EXPECT_LT(music + loudestEffect, 32767.0f / 32768.0f) << file;
+    }
+}
+
 }  // namespace

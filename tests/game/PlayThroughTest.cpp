@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
@@ -572,6 +573,38 @@ TEST_F(PlayThrough, FreshKeysAfterALevelSwitchWithAKeyHeldAreSeen) {
     EXPECT_LE(upSeenAt, switchedAt + 6);
     ASSERT_NE(standingAt, 0) << "the player never stood in Level_2";
     EXPECT_EQ(jumpedAt, standingAt + 1);
+}
+
+// A replay file that is no replay (F8) says so once, whether or not the state
+// file beside it loads, and the game goes on in its level, out of replay mode.
+TEST_F(PlayThrough, ABadReplayFileSaysSoOnceAndTheGameGoesOn) {
+    for (const bool withState : {false, true}) {
+        SCOPED_TRACE(withState ? "its .sar loads" : "no .sar beside it");
+        std::filesystem::remove("bad.sar");
+        std::ofstream("bad.rep", std::ios::binary) << "not a replay at all";
+        GameRun run;
+        std::string levelAtEnd;
+        bool replayingAtEnd = true;
+        int start = 0;
+        run.script = [&](int frame) {
+            if (std::string(gNode->Name()) == "Menu") {
+                myGame->LevelName("Level_1");
+                return;
+            }
+            if (start == 0) start = frame;
+            if (frame == start + 20 && withState) myGame->SaveGame("bad.sar");
+            if (frame == start + 30) myGame->LoadReplay("bad.rep", false);
+            if (frame == start + 90) {
+                levelAtEnd = gNode->Name();
+                replayingAtEnd = myGame->ReplayMode();
+                myGame->EndGame();
+            }
+        };
+        ASSERT_EQ(run.Run(), 0);
+        EXPECT_EQ(run.boxes, std::vector<std::string>{"Error loading replay file."});
+        EXPECT_EQ(levelAtEnd, "Level_1");
+        EXPECT_FALSE(replayingAtEnd);
+    }
 }
 
 }  // namespace

@@ -1,9 +1,16 @@
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <thread>
 
 #include "SoundFixture.h"
 #include "platform/AudioBuffer.h"
+#include "platform/AudioDevice.h"
+#include "platform/DialogModalInternal.h"
+#include "platform/Display.h"
+#include "platform/MessageBox.h"
+#include "platform/MessageQueue.h"
+#include "platform/Window.h"
 #include "testing/TestHooks.h"
 
 using namespace soundtest;
@@ -116,6 +123,129 @@ TEST(Mixer, LostBufferRefusesUntilRestored) {
     Bytes content(4);
     b->Read(0, content.data(), 4);
     EXPECT_EQ(content[3], 7);
+}
+
+// A looping mono buffer of 2000 frames: 20000 in its first half, -20000 in
+// its second, so that a jump from one half to the other is a step of 40000.
+std::unique_ptr<qel::AudioBuffer> TwoLevels() {
+    Bytes data;
+    for (int i = 0; i < 2000; ++i) Put16(data, std::uint16_t(std::int16_t(i < 1000 ? 20000 : -20000)));
+    return BufferOf(Pcm(1, 16, 44100), data);
+}
+
+// The largest step between two neighbouring frames of the left channel.
+int LargestStep(const std::vector<std::int16_t>& before, const std::vector<std::int16_t>& after) {
+    std::vector<int> left;
+    for (const auto* part : {&before, &after})
+        for (std::size_t i = 0; i < part->size(); i += 2) left.push_back((*part)[i]);
+    int largest = 0;
+    for (std::size_t i = 1; i < left.size(); ++i) largest = std::max(largest, std::abs(left[i] - left[i - 1]));
+    return largest;
+}
+
+// A playing sound that stops, pauses, goes away, jumps, falls silent or
+// resumes mid-sound is not cut: the step it makes is spread over a few
+// milliseconds, so the player hears no click (at a level switch, a pause, a
+// mute), and a stopped sound is silent soon after.
+TEST(Mixer, SoundsStoppedOrChangedMidSoundFadeInsteadOfClicking) {
+    const struct Case {
+        const char* what;
+        std::function<void(std::unique_ptr<qel::AudioBuffer>&)> change;
+        bool silentAfter;
+    } cases[] = {
+        {"stopped", [](auto& b) { b->Stop(); }, true},
+        {"destroyed", [](auto& b) { b.reset(); }, true},
+        {"lost", [](auto& b) { b->Lose(); }, true},
+        {"muted", [](auto& b) { b->SetVolume(qel::AudioBuffer::VolumeMin); }, true},
+        {"panned away", [](auto& b) { b->SetPan(qel::AudioBuffer::PanRight); }, true},
+        {"moved to the other half", [](auto& b) { b->SetPlayCursor(1100 * 2); }, false},
+        {"paused and resumed", [](auto& b) { b->Stop(), b->Play(true); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto b = TwoLevels();
+        b->Play(true);
+        const auto before = Render(100);
+        ASSERT_EQ(before[2 * 99], 20000);
+        c.change(b);
+        const auto after = Render(600);
+        EXPECT_LE(LargestStep(before, after), 40000 / 256 * 2 + 2);
+        if (c.silentAfter) {
+            EXPECT_EQ(after[2 * 300], 0);
+        }
+        b.reset();
+        Render(441);
+    }
+}
+
+// Changes made before a sound is first mixed are heard from its first frame:
+// music started and muted in the same game frame makes no sound at all.
+TEST(Mixer, ChangesBeforeTheFirstMixAreHeardAtOnce) {
+    auto muted = TwoLevels();
+    muted->Play(true);
+    muted->SetVolume(qel::AudioBuffer::VolumeMin);
+    auto stopped = TwoLevels();
+    stopped->Play(true);
+    stopped->Stop();
+    auto moved = TwoLevels();
+    moved->Play(true);
+    moved->SetPlayCursor(1100 * 2);
+    moved->SetVolume(-600);
+    const auto out = Render(200);
+    EXPECT_NEAR(out[0], -20000 * 0.5012, 5);
+    EXPECT_NEAR(out[2 * 199], -20000 * 0.5012, 5);
+}
+
+// A modal dialog holds the sound: the device plays silence after a short
+// fade, no buffer moves on (the game refills no streamed music meanwhile),
+// and the sound goes on where it was when the last hold ends.
+TEST(Mixer, AHoldSilencesTheDeviceAndKeepsEveryCursor) {
+    auto b = TwoLevels();
+    b->Play(true);
+    Render(100);
+    qel::HoldAudio();
+    qel::HoldAudio();
+    const auto held = Render(1000);
+    EXPECT_EQ(b->PlayCursor(), 100u * 2);
+    EXPECT_EQ(held[2 * 300], 0);
+    EXPECT_EQ(held.back(), 0);
+    qel::ReleaseAudio();
+    Render(100);
+    EXPECT_EQ(b->PlayCursor(), 100u * 2) << "still held once";
+    qel::ReleaseAudio();
+    const auto resumed = Render(300);
+    EXPECT_LT(std::abs(resumed[0]), 200) << "it fades in";
+    EXPECT_EQ(resumed[2 * 299], 20000);
+    EXPECT_EQ(b->PlayCursor(), 400u * 2);
+}
+
+// The boxes and file dialogs of the game hold its sound while they are open.
+TEST(Mixer, AMessageBoxHoldsTheSoundWhileItIsOpen) {
+    HWND window = qel::Window::Create({"box", 320, 240, false, true});
+    ASSERT_NE(window, nullptr);
+    auto display = qel::Display::Create(window, 320, 240, 32);
+    ASSERT_NE(display, nullptr);
+    qel::ShowDialogsWithoutRealDisplayForTests(true);
+    auto b = TwoLevels();
+    b->Play(true);
+    Render(100);
+    std::vector<std::uint32_t> cursors;
+    std::int16_t lastHeard = -1;
+    qel::SetDialogFrameHookForTests([&](int frame) {
+        lastHeard = Render(735).back();
+        cursors.push_back(b->PlayCursor());
+        return frame < 3;
+    });
+    qel::ShowMessageBox(window, "Error loading file.", "Error", qel::MessageBoxIcon::Error);
+    qel::SetDialogFrameHookForTests({});
+    qel::ShowDialogsWithoutRealDisplayForTests(false);
+    display.reset();
+    qel::DestroyWindow(window);
+    qel::ClearMessageQueue();
+    EXPECT_EQ(cursors, std::vector<std::uint32_t>(4, 100u * 2));
+    EXPECT_EQ(lastHeard, 0);
+    Render(300);
+    EXPECT_EQ(b->PlayCursor(), 400u * 2) << "the box closed, the sound goes on";
 }
 
 TEST(Mixer, UnplayableFormatsGetNoBuffer) {

@@ -20,7 +20,7 @@ public:
     bool Ready() const;
     const std::string& SoundFont() const;
 
-    // The song as 16-bit mono samples, peaks at about -1 dB, its last notes
+    // The song as 16-bit mono samples, peaks at about -4.4 dB, its last notes
     // left to ring for a moment and faded out.
     std::vector<std::int16_t> Render(const Song& song);
 
