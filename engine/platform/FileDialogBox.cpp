@@ -51,7 +51,30 @@ private:
             return;
         }
         SetName(model_.name);  // a folder that was entered empties the field
+        RenewNameField();
         selected_ = -1;
+    }
+
+    // The field being edited keeps its own copy of the text: a field of a new
+    // identity shows the name put in from outside, and keeps the keyboard.
+    void RenewNameField() {
+        ++fieldIdentity_;
+        focusField_ = true;
+    }
+
+    // Up and Down in the name field walk the listing, as in a file list: the
+    // entry reached is selected and its name goes into the field.
+    static int OnUpOrDown(ImGuiInputTextCallbackData* data) {
+        auto* self = static_cast<FileDialogView*>(data->UserData);
+        const int count = int(self->model_.Entries().size());
+        if (count == 0) return 0;
+        const int step = data->EventKey == ImGuiKey_UpArrow ? -1 : 1;
+        self->selected_ = std::clamp(self->selected_ < 0 ? 0 : self->selected_ + step, 0, count - 1);
+        self->scrollToSelected_ = true;
+        const std::string& name = self->model_.Entries()[std::size_t(self->selected_)].name;
+        data->DeleteChars(0, data->BufTextLen);
+        data->InsertChars(0, name.substr(0, NameCapacity - 1).c_str());
+        return 0;
     }
 
     void Enter(const std::string& folder) {
@@ -80,8 +103,13 @@ private:
                 if (entry.folder && twice) enter = entry.name;
                 if (!entry.folder) {
                     SetName(entry.name);
+                    RenewNameField();
                     if (twice) accept_ = true;
                 }
+            }
+            if (selected_ == i && scrollToSelected_) {
+                ImGui::SetScrollHereY();
+                scrollToSelected_ = false;
             }
             ImGui::PopID();
         }
@@ -98,10 +126,13 @@ private:
         ImGui::AlignTextToFramePadding();
         ImGui::TextUnformatted("File name:");
         ImGui::SameLine();
-        if (firstFrame_) ImGui::SetKeyboardFocusHere();
-        firstFrame_ = false;
+        if (focusField_) ImGui::SetKeyboardFocusHere();
+        focusField_ = false;
         ImGui::SetNextItemWidth(-1.0f);
-        ImGui::InputText("##name", nameField_.data(), nameField_.size());
+        ImGui::PushID(fieldIdentity_);
+        ImGui::InputText("##name", nameField_.data(), nameField_.size(), ImGuiInputTextFlags_CallbackHistory,
+                         OnUpOrDown, this);
+        ImGui::PopID();
     }
 
     void DrawFilterChoice() {
@@ -134,7 +165,9 @@ private:
     std::string chosen_;
     int selected_ = -1;
     bool accept_ = false;
-    bool firstFrame_ = true;
+    bool focusField_ = true;
+    bool scrollToSelected_ = false;
+    int fieldIdentity_ = 0;
 };
 
 }  // namespace
