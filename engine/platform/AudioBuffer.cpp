@@ -1,6 +1,7 @@
 #include "platform/AudioBuffer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "platform/AudioDevice.h"
@@ -11,6 +12,13 @@ namespace qel {
 namespace {
 
 constexpr std::uint32_t MaxRate = 192000;
+
+// All sound buffers alive at once hold at most this much; a request beyond it
+// is refused as a sound card out of memory refuses it, and the sound stays
+// silent. Far more than a game's sounds take, it keeps a save or level file
+// that names a long sound thousands of times from taking all the memory.
+constexpr std::uint64_t MaxLiveBytes = std::uint64_t(128) << 20;
+std::atomic<std::uint64_t> liveBytes{0};
 
 using Hold = std::lock_guard<std::recursive_mutex>;
 
@@ -39,6 +47,10 @@ AudioBuffer::AudioBuffer() : voice(std::make_unique<audio::Voice>()) {}
 
 std::unique_ptr<AudioBuffer> AudioBuffer::Create(const PcmFormat& format, std::uint32_t bytes) {
     if (!IsAudioDeviceOpen() || !IsPlayable(format) || bytes == 0) return nullptr;
+    if (liveBytes.fetch_add(bytes) + bytes > MaxLiveBytes) {
+        liveBytes.fetch_sub(bytes);
+        return nullptr;
+    }
     std::unique_ptr<AudioBuffer> buffer(new AudioBuffer());
     audio::Voice& v = *buffer->voice;
     v.format = format;
@@ -48,7 +60,10 @@ std::unique_ptr<AudioBuffer> AudioBuffer::Create(const PcmFormat& format, std::u
     return buffer;
 }
 
-AudioBuffer::~AudioBuffer() { audio::RemoveVoice(voice.get()); }
+AudioBuffer::~AudioBuffer() {
+    audio::RemoveVoice(voice.get());
+    liveBytes.fetch_sub(voice->bytes.size());
+}
 
 std::uint32_t AudioBuffer::Size() const { return std::uint32_t(voice->bytes.size()); }
 

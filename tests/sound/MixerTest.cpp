@@ -1,7 +1,9 @@
 #include <chrono>
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include "SoundFixture.h"
 #include "platform/AudioBuffer.h"
@@ -255,6 +257,22 @@ TEST(Mixer, UnplayableFormatsGetNoBuffer) {
     EXPECT_FALSE(qel::AudioBuffer::Create(adpcm, 100));
     EXPECT_FALSE(qel::AudioBuffer::Create(Pcm(1, 24, 8000), 100));
     EXPECT_FALSE(qel::AudioBuffer::Create(Pcm(1, 16, 400000), 100));
+}
+
+TEST(Mixer, BuffersStopAtAMemoryBoundAndComeBackAsOthersAreFreed) {
+    // A save or level naming a long sound thousands of times asks for this;
+    // the sounds beyond the bound stay silent instead of taking all memory.
+    constexpr std::uint32_t OneMegabyte = 1u << 20;
+    std::vector<std::unique_ptr<qel::AudioBuffer>> made;
+    for (int i = 0; i < 300; ++i) {
+        auto buffer = qel::AudioBuffer::Create(Pcm(2, 16, 44100), OneMegabyte);
+        if (!buffer) break;
+        made.push_back(std::move(buffer));
+    }
+    EXPECT_GE(made.size(), 64u);
+    EXPECT_LE(made.size(), 128u);
+    made.pop_back();
+    EXPECT_TRUE(qel::AudioBuffer::Create(Pcm(2, 16, 44100), OneMegabyte));
 }
 
 }  // namespace
