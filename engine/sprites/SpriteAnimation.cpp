@@ -417,8 +417,9 @@ QelPoint Sprite::HotPoint(int n, const char* target) const {
     if (!frame) return QelPoint{};
     QelPoint p = FrameVariant{*frame, currentHFlip, currentVFlip}.HotSpots()[n];
     if (pegRegistered) {
-        p.x -= FrameCenterX();
-        p.y -= FrameCenterY();
+        // A registration point the actor table set far off (past 2^31) stops at the int32 limits.
+        p.x = TruncToInt32(double(p.x) - FrameCenterX());
+        p.y = TruncToInt32(double(p.y) - FrameCenterY());
     }
     return p;
 }

@@ -72,6 +72,21 @@ TEST_F(SpriteTest, ASpriteFarOffTheWorldIsOutOfViewAtTheInt32Limits) {
     }
 }
 
+TEST_F(SpriteTest, HotSpotsOfARegistrationPointFarOffStopAtTheInt32Limits) {
+    FrameElem& f = SpriteList[Walker].Animations[0].Frames[0];
+    f.HotSpots[0] = QelPoint{10, -10};
+    f.CenterX = -1e30f;  // a registration point the actor table got wrong
+    f.CenterY = 1e30f;
+    Sprite s;
+    s.ActorIndex(Walker);
+    s.PegRegistered(true);
+    EXPECT_FLOAT_EQ(s.HotSpotX(0), static_cast<float>(INT_MAX));
+    EXPECT_FLOAT_EQ(s.HotSpotY(0), static_cast<float>(INT_MIN));
+    const QelPoint p = s.HotSpot(0);
+    EXPECT_EQ(p.x, INT_MAX);
+    EXPECT_EQ(p.y, INT_MIN);
+}
+
 TEST_F(SpriteTest, ClampedMovesStopAtTheLimitFromBothSides) {
     struct Case {
         float start;
