@@ -177,8 +177,12 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         };
         events.sessionTerminated = [weak, g](bool connectionLost) {
             auto c = weak.lock();
-            if (!c || c->generation != g || c->ownSpriteId == 0 || c->hostFlag || !c->BeginEnding(true)) return;
-            c->Start(g, [c, g, connectionLost] { c->EndWithMessage(g, connectionLost ? HostLost : HostTerminated); });
+            if (!c || c->generation != g || c->hostFlag) return;
+            const char* text = connectionLost ? HostLost : HostTerminated;
+            // A joiner without a sprite hears of it after what the host said
+            // before it went: a full session has told the user already.
+            if (c->ownSpriteId == 0) return c->Enqueue(SessionEvents, [c, g, text] { c->EndSession(g, text); });
+            c->EndSession(g, text);
         };
         events.problem = [weak](const std::string& why) {
             if (auto c = weak.lock()) c->Log(why);
@@ -503,6 +507,14 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         return true;
     }
 
+    // The host is gone: the game stops, the user is told why and the
+    // disconnect level follows, unless the session has ended otherwise.
+    void EndSession(std::uint64_t g, const char* text) {
+        if (generation != g || !BeginEnding(true)) return;
+        auto self = shared_from_this();
+        Start(g, [self, g, text] { self->EndWithMessage(g, text); });
+    }
+
     // The message, then the disconnect level, unless the session has ended
     // while the message was up (the game may be elsewhere by then).
     void EndWithMessage(std::uint64_t g, const char* text) {
@@ -574,7 +586,9 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         if (generation != g) return;
         if (r == DialogCancel) return env.GoToDisconnectLevel();
         const std::uint32_t chosen = std::uint32_t(r) & 0xFFFF;
-        if (!SessionExists() || Send(netwire::IdPacket(NetPlayerChoice, chosen), hostPlayerId, true) != 0)
+        // A host that went while the dialog was up has been reported already.
+        if ((!SessionExists() || Send(netwire::IdPacket(NetPlayerChoice, chosen), hostPlayerId, true) != 0) &&
+            BeginEnding(false))
             EndWithMessage(g, HostLost);
     }
 
