@@ -88,6 +88,10 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
     std::map<std::uint32_t, std::uint32_t> frameOwners;
     // Host: frame packets relayed per seated sprite, in the relay order.
     std::map<std::uint32_t, std::uint64_t> relayed;
+    // Host: a frame has been relayed, so the game runs. A player who comes
+    // now is turned away: it has not played the frames so far, and the
+    // peers would wait for its sprite from different frames on.
+    bool gameRuns = false;
     // Sprites whose player has left but whose frames still wait to be admitted.
     std::set<std::uint32_t> leaving;
 
@@ -251,14 +255,18 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
             std::lock_guard<qel::CriticalSection> hold(env.PlayerLock());
             count = playerCount;
         }
-        if (count < env.MaximumPlayers()) {
+        if (count < env.MaximumPlayers() && !GameRuns()) {
             auto self = shared_from_this();
             Enqueue(SessionEvents, [self, p] { self->OfferSprites(p); });
         } else {
-            // The player is told, then let go: it takes no part in the session.
-            Send({NetSessionFull}, p, true);
-            if (auto session = Peer()) session->Dismiss(p);
+            TurnAway(p);
         }
+    }
+
+    // The player is told the session is full, then let go: it takes no part.
+    void TurnAway(std::uint32_t p) {
+        Send({NetSessionFull}, p, true);
+        if (auto session = Peer()) session->Dismiss(p);
     }
 
     // Host: a newcomer hears of every sprite taken so far. A player that took
@@ -353,6 +361,7 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
             return false;
         }
         ++it->second;
+        gameRuns = true;
         return true;
     }
 
@@ -592,11 +601,17 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
             EndWithMessage(g, HostLost);
     }
 
+    bool GameRuns() {
+        std::lock_guard<std::mutex> hold(frameMutex);
+        return gameRuns;
+    }
+
     // Host: accepts a choice of a free sprite, else offers the list again.
     void AnswerChoice(std::uint32_t from, const std::uint8_t* data, std::size_t size) {
         // Only the host hands out sprites: a choice sent to every player
         // before the host was known reaches the others too.
         if (hostFlag == 0) return;
+        if (GameRuns()) return TurnAway(from);
         std::uint32_t id = 0;
         bool valid = false;
         if (size == netwire::IdPacketSize && netwire::ReadId(data, size, id)) {
@@ -745,6 +760,7 @@ int NetworkComponent::Init() {
         core->frameOwners.clear();
         core->relayed.clear();
         core->leaving.clear();
+        core->gameRuns = false;
     }
     {
         std::lock_guard<std::mutex> queueHold(core->queueMutex);

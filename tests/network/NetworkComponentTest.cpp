@@ -776,3 +776,32 @@ TEST(NetworkComponent, AJoinerWhoseHostGoesBeforeItPlaysIsToldSo) {
         }
     }
 }
+
+// A lockstep game cannot take a player in once it runs: the newcomer has not
+// played its frames, and the peers would wait for its sprite from different
+// frames on. A player who comes then is told the session is full, and the
+// game goes on without waiting for it.
+TEST_F(TwoPlayers, APlayerWhoComesOnceTheGameRunsIsTurnedAway) {
+    for (FakeNetEnvironment* env : {&hostEnv, &joinEnv}) {
+        std::lock_guard<qel::CriticalSection> hold(env->lock);
+        env->sprites[4].name = "Green";  // room for a third player
+    }
+    Open();
+    ExchangeFrame({{NetFrameMarker, {}}}, {{NetFrameMarker, {}}}, 1);
+    FakeNetEnvironment lateEnv;
+    GiveLevel(lateEnv);
+    lateEnv.chooser = ChooseFirst;
+    {
+        NetworkComponent late(lateEnv);
+        ASSERT_EQ(late.Connect(TestGuid(7), Loopback, NetworkComponentTesting::ListeningPort(host), "Late"), 0);
+        ASSERT_TRUE(lateEnv.WaitUntil([&] { return lateEnv.disconnects == 1; }));
+        EXPECT_EQ(lateEnv.Read([&] { return lateEnv.boxes; }),
+                  std::vector<std::string>{"Reply|Sorry, the session is full.\nTry again later.|8256"});
+        late.Kill();
+    }
+    lateEnv.JoinWorkers();
+    ExchangeFrame({{NetFrameMarker, {}}}, {{NetFrameMarker, {}}}, 2);
+    const std::vector<std::int32_t> playing{std::int32_t(host.OwnSpriteId()), std::int32_t(joiner.OwnSpriteId())};
+    EXPECT_EQ(Active(hostEnv), playing);
+    EXPECT_EQ(Active(joinEnv), playing);
+}
