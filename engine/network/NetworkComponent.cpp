@@ -88,6 +88,10 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
     std::map<std::uint32_t, std::uint32_t> frameOwners;
     // Host: frame packets relayed per seated sprite, in the relay order.
     std::map<std::uint32_t, std::uint64_t> relayed;
+    // Host: a frame has been relayed, so the game runs. A player who comes
+    // now is turned away: it has not played the frames so far, and the
+    // peers would wait for its sprite from different frames on.
+    bool gameRuns = false;
     // Sprites whose player has left but whose frames still wait to be admitted.
     std::set<std::uint32_t> leaving;
 
@@ -177,8 +181,12 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         };
         events.sessionTerminated = [weak, g](bool connectionLost) {
             auto c = weak.lock();
-            if (!c || c->generation != g || c->ownSpriteId == 0 || c->hostFlag || !c->BeginEnding(true)) return;
-            c->Start(g, [c, g, connectionLost] { c->EndWithMessage(g, connectionLost ? HostLost : HostTerminated); });
+            if (!c || c->generation != g || c->hostFlag) return;
+            const char* text = connectionLost ? HostLost : HostTerminated;
+            // A joiner without a sprite hears of it after what the host said
+            // before it went: a full session has told the user already.
+            if (c->ownSpriteId == 0) return c->Enqueue(SessionEvents, [c, g, text] { c->EndSession(g, text); });
+            c->EndSession(g, text);
         };
         events.problem = [weak](const std::string& why) {
             if (auto c = weak.lock()) c->Log(why);
@@ -247,14 +255,18 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
             std::lock_guard<qel::CriticalSection> hold(env.PlayerLock());
             count = playerCount;
         }
-        if (count < env.MaximumPlayers()) {
+        if (count < env.MaximumPlayers() && !GameRuns()) {
             auto self = shared_from_this();
             Enqueue(SessionEvents, [self, p] { self->OfferSprites(p); });
         } else {
-            // The player is told, then let go: it takes no part in the session.
-            Send({NetSessionFull}, p, true);
-            if (auto session = Peer()) session->Dismiss(p);
+            TurnAway(p);
         }
+    }
+
+    // The player is told the session is full, then let go: it takes no part.
+    void TurnAway(std::uint32_t p) {
+        Send({NetSessionFull}, p, true);
+        if (auto session = Peer()) session->Dismiss(p);
     }
 
     // Host: a newcomer hears of every sprite taken so far. A player that took
@@ -349,6 +361,7 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
             return false;
         }
         ++it->second;
+        gameRuns = true;
         return true;
     }
 
@@ -503,6 +516,14 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         return true;
     }
 
+    // The host is gone: the game stops, the user is told why and the
+    // disconnect level follows, unless the session has ended otherwise.
+    void EndSession(std::uint64_t g, const char* text) {
+        if (generation != g || !BeginEnding(true)) return;
+        auto self = shared_from_this();
+        Start(g, [self, g, text] { self->EndWithMessage(g, text); });
+    }
+
     // The message, then the disconnect level, unless the session has ended
     // while the message was up (the game may be elsewhere by then).
     void EndWithMessage(std::uint64_t g, const char* text) {
@@ -574,8 +595,15 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         if (generation != g) return;
         if (r == DialogCancel) return env.GoToDisconnectLevel();
         const std::uint32_t chosen = std::uint32_t(r) & 0xFFFF;
-        if (!SessionExists() || Send(netwire::IdPacket(NetPlayerChoice, chosen), hostPlayerId, true) != 0)
+        // A host that went while the dialog was up has been reported already.
+        if ((!SessionExists() || Send(netwire::IdPacket(NetPlayerChoice, chosen), hostPlayerId, true) != 0) &&
+            BeginEnding(false))
             EndWithMessage(g, HostLost);
+    }
+
+    bool GameRuns() {
+        std::lock_guard<std::mutex> hold(frameMutex);
+        return gameRuns;
     }
 
     // Host: accepts a choice of a free sprite, else offers the list again.
@@ -583,6 +611,7 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
         // Only the host hands out sprites: a choice sent to every player
         // before the host was known reaches the others too.
         if (hostFlag == 0) return;
+        if (GameRuns()) return TurnAway(from);
         std::uint32_t id = 0;
         bool valid = false;
         if (size == netwire::IdPacketSize && netwire::ReadId(data, size, id)) {
@@ -731,6 +760,7 @@ int NetworkComponent::Init() {
         core->frameOwners.clear();
         core->relayed.clear();
         core->leaving.clear();
+        core->gameRuns = false;
     }
     {
         std::lock_guard<std::mutex> queueHold(core->queueMutex);

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <atomic>
+#include <memory>
+#include <thread>
 #include "LockstepPair.h"
+#include "RawPlayer.h"
 
 namespace {
 
@@ -80,4 +84,39 @@ TEST(Lockstep, AnInputResetOnOnePeerReachesEveryPeerInTheSameFrame) {
     }
     EXPECT_TRUE(released);
     ExpectOneGame(game, 100);
+}
+
+// A stranger who joins a level with room for more players and, while the
+// game runs, sends every kind of packet to everyone and to each player
+// alone (frames and announcements of every sprite, choices, resignations,
+// sprite lists) can part the honest peers no more than it can freeze them.
+TEST(Lockstep, AStrangerFloodingTheSessionCannotPartTheHonestPeers) {
+    for (bool joinsBeforeTheGame : {true, false}) {
+        LockstepPair game;
+        ASSERT_TRUE(game.Ready());
+        for (std::size_t peer : {0u, 1u}) game.Env(peer).maximum = SpriteNetEnvironment::SpriteCount;
+        const std::uint32_t port = NetworkComponentTesting::ListeningPort(game.Component(0));
+        std::unique_ptr<RawPlayer> stranger;
+        if (joinsBeforeTheGame) stranger = std::make_unique<RawPlayer>(port, 77);
+        ASSERT_TRUE(game.RunFrames(20));
+        if (!joinsBeforeTheGame) stranger = std::make_unique<RawPlayer>(port, 77);
+        std::atomic<bool> over{false};
+        std::thread flood([&] {
+            for (std::uint32_t i = 0; !over; ++i) {
+                const std::uint32_t sprite = 1 + i % SpriteNetEnvironment::SpriteCount;
+                for (std::uint32_t to : {0u, 1u, 2u}) {
+                    stranger->SendTo(to, netwire::FrameInput(sprite, {{NetKeyEvents, {0xCD, 1}}}));
+                    for (std::uint8_t type : {NetPlayerActive, NetPlayerChoice, NetPlayerResigned, NetPlayerAccepted})
+                        stranger->SendTo(to, netwire::IdPacket(type, sprite));
+                    stranger->SendTo(to, netwire::PlayerList({sprite}));
+                }
+                if (i % 50 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+        const bool ran = game.RunFrames(300);
+        over = true;
+        flood.join();
+        ASSERT_TRUE(ran) << game.Progress();
+        ExpectOneGame(game, 20);
+    }
 }

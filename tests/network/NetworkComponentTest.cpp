@@ -9,6 +9,7 @@
 #include <mutex>
 #include <thread>
 #include "FakeNetEnvironment.h"
+#include "RawPlayer.h"
 #include "platform/NetPeer.h"
 #include "testing/TestHooks.h"
 
@@ -48,56 +49,6 @@ std::vector<std::int32_t> Active(FakeNetEnvironment& env) {
     std::sort(ids.begin(), ids.end());
     return ids;
 }
-
-// A player that speaks the session's frames over a socket of its own, as a
-// hostile program would: it joins, reads what the host sends and sends game
-// packets to whichever player it likes.
-class RawPlayer {
-public:
-    RawPlayer(std::uint32_t port, std::uint32_t game) : socket_(io_) {
-        socket_.connect({asio::ip::make_address(Loopback), std::uint16_t(port)});
-        timeval fiveSeconds{5, 0};
-        ::setsockopt(socket_.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &fiveSeconds, sizeof fiveSeconds);
-        Bytes hello{1};
-        const _GUID guid = TestGuid(game);
-        hello.insert(hello.end(), {std::uint8_t(guid.Data1), std::uint8_t(guid.Data1 >> 8),
-                                   std::uint8_t(guid.Data1 >> 16), std::uint8_t(guid.Data1 >> 24), 0, 0, 0, 0});
-        hello.insert(hello.end(), guid.Data4, guid.Data4 + 8);
-        hello.insert(hello.end(), {1, 0, 'R'});
-        SendFrame(hello);
-    }
-    // A game packet to one player (0: all).
-    void SendTo(std::uint32_t to, const Bytes& packet) {
-        Bytes frame{6, 0, 0, 0, 0};
-        netwire::PutU32(frame, to);
-        frame.insert(frame.end(), packet.begin(), packet.end());
-        SendFrame(frame);
-    }
-    // Reads frames until a game packet of that type arrives; false when the
-    // host went quiet or hung up first.
-    bool ReadUntilPacket(std::uint8_t type) {
-        for (;;) {
-            std::array<std::uint8_t, 4> header{};
-            if (!ReadAll(header.data(), 4)) return false;
-            Bytes body(netwire::GetU32(header.data()));
-            if (!ReadAll(body.data(), body.size())) return false;
-            if (body.size() > 9 && body[0] == 6 && body[9] == type) return true;
-        }
-    }
-
-private:
-    void SendFrame(const Bytes& body) {
-        Bytes frame;
-        netwire::PutU32(frame, std::uint32_t(body.size()));
-        frame.insert(frame.end(), body.begin(), body.end());
-        asio::write(socket_, asio::buffer(frame));
-    }
-    bool ReadAll(std::uint8_t* to, std::size_t n) {
-        return n == 0 || ::recv(socket_.native_handle(), to, n, MSG_WAITALL) == ssize_t(n);
-    }
-    asio::io_context io_;
-    asio::ip::tcp::socket socket_;
-};
 
 // A host and a joiner on loopback that have both taken their sprites: the host
 // takes the first sprite offered, the joiner the last.
@@ -673,4 +624,135 @@ TEST(NetworkComponent, AStrangerFloodingChoicesCannotCrowdOutAPlayersChoice) {
     host.Kill();
     hostEnv.JoinWorkers();
     joinEnv.JoinWorkers();
+}
+
+// A host that speaks the session's frames over a socket of its own: it
+// welcomes one joiner as player 2 (itself player 1), may offer it sprites,
+// then goes as a process does that ends (its socket closed) or is killed
+// with data unread (its socket reset).
+class RawHost {
+public:
+    RawHost() : acceptor_(io_, {asio::ip::make_address(Loopback), 0}), socket_(io_) {}
+    std::uint32_t Port() const { return acceptor_.local_endpoint().port(); }
+    void Welcome() {
+        acceptor_.accept(socket_);
+        std::array<std::uint8_t, 4> header{};
+        asio::read(socket_, asio::buffer(header));
+        Bytes hello(netwire::GetU32(header.data()));
+        asio::read(socket_, asio::buffer(hello));
+        Bytes welcome{2};
+        netwire::PutU32(welcome, 2);
+        netwire::PutU32(welcome, 1);
+        welcome.insert(welcome.end(), {1, 0, 'S'});
+        netwire::PutU32(welcome, 2);
+        welcome.insert(welcome.end(), {1, 0, 0, 0, 1, 1, 0, 'H', 2, 0, 0, 0, 0, 1, 0, 'J'});
+        SendFrame(welcome);
+    }
+    void Offer(std::uint32_t sprite) {
+        Bytes data{6, 1, 0, 0, 0, 2, 0, 0, 0};
+        const Bytes list = netwire::PlayerList({sprite});
+        data.insert(data.end(), list.begin(), list.end());
+        SendFrame(data);
+    }
+    void Go(bool reset) {
+        asio::error_code ignored;
+        if (reset) socket_.set_option(asio::socket_base::linger(true, 0), ignored);
+        socket_.close(ignored);
+    }
+
+private:
+    void SendFrame(const Bytes& body) {
+        Bytes frame;
+        netwire::PutU32(frame, std::uint32_t(body.size()));
+        frame.insert(frame.end(), body.begin(), body.end());
+        asio::write(socket_, asio::buffer(frame));
+    }
+    asio::io_context io_;
+    asio::ip::tcp::acceptor acceptor_;
+    asio::ip::tcp::socket socket_;
+};
+
+// A joiner whose host goes away before it has a sprite (none offered yet, or
+// the joiner still choosing) is told so once and leaves the level: it does
+// not sit in its frozen level for good.
+TEST(NetworkComponent, AJoinerWhoseHostGoesBeforeItPlaysIsToldSo) {
+    struct Case {
+        const char* what;
+        bool choosing;  // the joiner's choice dialog is up as the host goes
+        bool reset;     // the host's connection is lost rather than ended
+        std::string box;
+    };
+    const std::string ended = "Attention|The host has terminated the session.\nSorry, the game cannot continue.|8240";
+    const std::string lost = "Attention|Connection to the host is lost.\nSorry, the game cannot continue.|8240";
+    const Case cases[] = {
+        {"no sprite offered yet", false, false, ended},
+        {"no sprite offered yet, connection lost", false, true, lost},
+        {"choosing", true, false, ended},
+    };
+    for (const Case& c : cases) {
+        FakeNetEnvironment joinEnv;
+        GiveLevel(joinEnv);
+        std::mutex gate;
+        std::condition_variable opened;
+        bool hostGone = false;
+        joinEnv.chooser = [&](int kind, const std::vector<std::uint32_t>& ids) {
+            std::unique_lock<std::mutex> hold(gate);
+            opened.wait_for(hold, std::chrono::seconds(10), [&] { return hostGone; });
+            return ChooseFirst(kind, ids);
+        };
+        RawHost host;
+        std::thread welcoming([&] { host.Welcome(); });
+        {
+            NetworkComponent joiner(joinEnv);
+            joinEnv.waiting = true;  // as the level start leaves it once the session is up
+            ASSERT_EQ(joiner.Connect(TestGuid(7), Loopback, host.Port(), "J"), 0) << c.what;
+            welcoming.join();
+            if (c.choosing) {
+                host.Offer(2);
+                ASSERT_TRUE(joinEnv.WaitUntil([&] { return !joinEnv.offered.empty(); })) << c.what;
+            }
+            host.Go(c.reset);
+            // The user answers the dialog after the host has gone.
+            EXPECT_TRUE(joinEnv.WaitUntil([&] { return !joinEnv.boxes.empty(); })) << c.what;
+            {
+                std::lock_guard<std::mutex> hold(gate);
+                hostGone = true;
+            }
+            opened.notify_all();
+            EXPECT_TRUE(joinEnv.WaitUntil([&] { return joinEnv.disconnects > 0; })) << c.what;
+            EXPECT_TRUE(joinEnv.waiting) << c.what;
+            joiner.Kill();
+            joinEnv.JoinWorkers();  // what the joiner's workers still had to say is said
+            EXPECT_EQ(joinEnv.Read([&] { return joinEnv.boxes; }), std::vector<std::string>{c.box}) << c.what;
+        }
+    }
+}
+
+// A lockstep game cannot take a player in once it runs: the newcomer has not
+// played its frames, and the peers would wait for its sprite from different
+// frames on. A player who comes then is told the session is full, and the
+// game goes on without waiting for it.
+TEST_F(TwoPlayers, APlayerWhoComesOnceTheGameRunsIsTurnedAway) {
+    for (FakeNetEnvironment* env : {&hostEnv, &joinEnv}) {
+        std::lock_guard<qel::CriticalSection> hold(env->lock);
+        env->sprites[4].name = "Green";  // room for a third player
+    }
+    Open();
+    ExchangeFrame({{NetFrameMarker, {}}}, {{NetFrameMarker, {}}}, 1);
+    FakeNetEnvironment lateEnv;
+    GiveLevel(lateEnv);
+    lateEnv.chooser = ChooseFirst;
+    {
+        NetworkComponent late(lateEnv);
+        ASSERT_EQ(late.Connect(TestGuid(7), Loopback, NetworkComponentTesting::ListeningPort(host), "Late"), 0);
+        ASSERT_TRUE(lateEnv.WaitUntil([&] { return lateEnv.disconnects == 1; }));
+        EXPECT_EQ(lateEnv.Read([&] { return lateEnv.boxes; }),
+                  std::vector<std::string>{"Reply|Sorry, the session is full.\nTry again later.|8256"});
+        late.Kill();
+    }
+    lateEnv.JoinWorkers();
+    ExchangeFrame({{NetFrameMarker, {}}}, {{NetFrameMarker, {}}}, 2);
+    const std::vector<std::int32_t> playing{std::int32_t(host.OwnSpriteId()), std::int32_t(joiner.OwnSpriteId())};
+    EXPECT_EQ(Active(hostEnv), playing);
+    EXPECT_EQ(Active(joinEnv), playing);
 }
