@@ -32,8 +32,19 @@ bool Simulating() { return !_IsSuspended && !waitingForPlayers; }
 void RunBehaviours() {
     myGame->GetBehavior().Update(*myGame);
     gNode->GetBehavior().Update(*gNode);
-    gNode->GetNewVariableStates();
 }
+
+// While the level's own lists are walked, their callbacks may not empty them.
+class ContentsRunningScope {
+public:
+    explicit ContentsRunningScope(GameNode& level) : level(level) { level.ContentsRunning(true); }
+    ~ContentsRunningScope() { level.ContentsRunning(false); }
+    ContentsRunningScope(const ContentsRunningScope&) = delete;
+    ContentsRunningScope& operator=(const ContentsRunningScope&) = delete;
+
+private:
+    GameNode& level;
+};
 
 void ShowAlarms(Map* map) {
     List& alarms = map->Alarms();
@@ -102,9 +113,12 @@ void FrameStep() {
             !net::Lockstep(mouseOut, int(mouseCount), keyOut, int(keyCount)))
             return;
         RunBehaviours();
+        ContentsRunningScope running(*gNode);
+        gNode->GetNewVariableStates();
         RunMaps();
     }
     if (!waitingForPlayers) {
+        ContentsRunningScope running(*gNode);
         gNode->DisplayTextNoMap();
         gNode->UpdateCursor();
         if (gNode->ShowScrollingBoundingBox()) gNode->GetViewPort().DisplayBB();

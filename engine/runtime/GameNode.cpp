@@ -436,6 +436,12 @@ void GameNode::CheckMainCharacters() {
 }
 
 void GameNode::Empty() {
+    if (contentsRunning) {
+        UserError::Report("void GameNode::Empty()",
+                          "The level %s cannot be emptied while its texts, maps and sprites run.",
+                          static_cast<const char*>(name));
+        return;
+    }
     viewPort.WorldXPos(0);
     viewPort.WorldYPos(0);
     for (std::int32_t& counter : counters) counter = 0;

@@ -153,8 +153,11 @@ public:
     // --- entering and leaving ---
     // Builds the level: level functions, actor surfaces, checks.
     void Execute();
-    // Empties the level so that the next Execute rebuilds it from scratch.
+    // Empties the level so that the next Execute rebuilds it from scratch;
+    // refused (a user error) while the frame step runs the level's texts,
+    // maps and sprites, whose callbacks would free what is running.
     void Empty();
+    void ContentsRunning(bool running) { contentsRunning = running; }
     bool LevelChangeCalled() const { return levelChangeCalled; }
     void LevelChangeCalled(bool called) { levelChangeCalled = called; }
     // A network level's session: the session dialog, then hosting or
@@ -227,6 +230,7 @@ private:
     Array<unsigned char> mouseFlags;
     Array<MouseRelMove> mouseMoves;
     bool levelChangeCalled = false;
+    bool contentsRunning = false;
     float measuredRate = 60.0f;
     std::uint32_t framesPerSecond = 60;
     std::uint32_t elapsed = 0;

@@ -11,6 +11,9 @@
 #include "common/BmpWriter.h"
 #include "EngineRun.h"
 #include "display/Display.h"
+#include "foundation/UserError.h"
+#include "foundation/Variable.h"
+#include "logic/LogicTables.h"
 #include "platform/Display.h"
 #include "platform/MessageBox.h"
 #include "runtime/EngineGlobals.h"
@@ -386,6 +389,44 @@ TEST_F(LevelRunTest, FlaggedSpritesAreRemovedAndChangedZOrdersResortedAtTheFrame
         });
     EXPECT_EQ(order, (std::vector<std::string>{"c", "b", "a"}));
     EXPECT_TRUE(mainCharacterForgotten);
+}
+
+TEST_F(LevelRunTest, ALevelIsNotEmptiedUnderItsRunningSpritesAndTexts) {
+    // Behaviours of a sprite and of a text that empty the level: refused, as
+    // the level's lists are being walked. Between frames the level empties.
+    static int tries;
+    tries = 0;
+    static std::string refusal;
+    refusal.clear();
+    bool emptied = false;
+    RunLevel(
+        [](GameNode* level) {
+            FArray = NewVoidPointers(1);
+            FArray[0] = reinterpret_cast<void*>(+[](void*) {
+                ++tries;
+                gNode->Empty();
+                refusal = std::string(_UE.TargetFunction) + " | " + _UE.ErrorMessage;
+            });
+            maxFIndex = 0;
+            AddSprite(level, {"emptier", Flipper, "master", 10, 10, false, false, 0, 0, 1});
+            Sprite::Search("emptier")->behavior.AddFunction(0, true);
+            Variable text("x");
+            text.Name("emptier text");
+            text.GetBehavior().AddFunction(0, true);
+            level->Add(text);
+        },
+        [&emptied](int frames) {
+            if (frames < 3) return false;
+            EXPECT_NE(Sprite::Search("emptier"), nullptr);
+            EXPECT_NE(Variable::Search("emptier text"), nullptr);
+            gNode->Empty();
+            emptied = gNode->DisplayList(0).Count() == 0;
+            return true;
+        });
+    EXPECT_TRUE(emptied);
+    EXPECT_GE(tries, 4);
+    EXPECT_EQ(refusal,
+              "void GameNode::Empty() | The level level1 cannot be emptied while its texts, maps and sprites run.");
 }
 
 TEST_F(LevelRunTest, MainCharacterOutsideTheScrollingBoxEndsTheGame) {
