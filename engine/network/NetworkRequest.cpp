@@ -8,16 +8,23 @@ NetworkRequest::NetworkRequest() = default;
 
 NetworkRequest::~NetworkRequest() = default;
 
+// The check of `released` and the posting happen under one lock with the
+// release: a request posted just as the game shuts down would otherwise
+// wait for a main thread that never serves it again.
 void NetworkRequest::Post() {
-    if (released) {
-        result = 2;
-        return;
+    {
+        std::lock_guard<std::mutex> hold(releaseLock);
+        if (released) {
+            result = 2;
+            return;
+        }
+        pending = true;
     }
-    pending = true;
     event.Wait();
 }
 
 void NetworkRequest::ReleaseAll() {
+    std::lock_guard<std::mutex> hold(releaseLock);
     released = true;
     if (pending.exchange(false)) {
         result = 2;

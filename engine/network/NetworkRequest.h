@@ -56,7 +56,8 @@ private:
     String text;
     String caption;
     std::uint32_t flags = 0;
-    std::mutex slot;  // one request at a time
+    std::mutex slot;         // one request at a time
+    std::mutex releaseLock;  // posting against the release at shut-down
     std::mutex presenterLock;
     Presenter presenter;
 };
