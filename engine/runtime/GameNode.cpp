@@ -361,9 +361,13 @@ bool GameNode::Add(Sprite* sprite) {
     }
     sprite->Id(++counters[SpriteIds]);
     List& list = displayLists[number];
-    node* before = list.Head();
-    while (!before->EOList() && static_cast<Sprite*>(before)->ZOrder() < sprite->ZOrder()) before = before->Next();
-    list.add(sprite, before);
+    {
+        // Network workers walk the display lists under this lock.
+        std::lock_guard<qel::CriticalSection> hold(NetQueueLock);
+        node* before = list.Head();
+        while (!before->EOList() && static_cast<Sprite*>(before)->ZOrder() < sprite->ZOrder()) before = before->Next();
+        list.add(sprite, before);
+    }
     // It now stands where its z-order puts it: nothing to re-sort at the frame's end.
     sprite->SortedZOrder(sprite->ZOrder());
     if (sprite->MainCharacter()) pMainCharacter = sprite;
