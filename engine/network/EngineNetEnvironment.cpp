@@ -67,8 +67,13 @@ public:
         LevelHold hold(NetQueueLock);
         return gNode != nullptr ? gNode->MaximumPlayers : 0;
     }
+    // Asked by the session's workers; the level change runs the level's own
+    // change handler and is read by the main loop, so it is made there,
+    // between two frames.
     void GoToDisconnectLevel() override {
-        if (gNode != nullptr) net::GoToDisconnectLevel(*gNode);
+        netRequest.RunOnMainThread([] {
+            if (gNode != nullptr) net::GoToDisconnectLevel(*gNode);
+        });
     }
 
     std::vector<std::uint32_t> FreeNetworkSprites() override {

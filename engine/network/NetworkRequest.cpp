@@ -48,8 +48,20 @@ void NetworkRequest::RequestMessageBox(const char* message, const char* title, u
     Post();
 }
 
+void NetworkRequest::RunOnMainThread(std::function<void()> mainWork) {
+    std::lock_guard<std::mutex> hold(slot);
+    kind = WorkKind;
+    work = std::move(mainWork);
+    Post();
+    work = nullptr;
+}
+
 bool NetworkRequest::Service() {
     if (!pending) return false;
+    if (kind == WorkKind) {
+        work();
+        return Served();
+    }
     Presenter shown;
     {
         std::lock_guard<std::mutex> hold(presenterLock);
@@ -62,6 +74,10 @@ bool NetworkRequest::Service() {
         if (shown.messageBox) shown.messageBox(text, caption, flags);
     }
     if (shown.end) shown.end();
+    return Served();
+}
+
+bool NetworkRequest::Served() {
     pending = false;
     event.Set();
     return true;
