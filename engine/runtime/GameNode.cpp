@@ -222,7 +222,11 @@ GameNode::~GameNode() {
     variables.del();
     DeleteSprites();
     maps.del();
-    if (current) gNode = nullptr;
+    if (current) {
+        // Network workers read the current level under this lock.
+        std::lock_guard<qel::CriticalSection> hold(NetQueueLock);
+        gNode = nullptr;
+    }
 }
 
 void GameNode::Name(const char* text) {
