@@ -41,6 +41,11 @@ Sprite* SpriteWithId(std::uint32_t id) {
     return sprites::ForEachSprite([id](Sprite* s) { return std::uint32_t(s->Id()) == id; });
 }
 
+// The main thread changes the current level, and adds and deletes its
+// sprites, under the queue lock: a worker that walked them without it could
+// meet a sprite being deleted as the level switches.
+using LevelHold = std::lock_guard<qel::CriticalSection>;
+
 class Engine final : public NetEnvironment {
 public:
     qel::CriticalSection& PlayerLock() override { return PlayerListLock; }
@@ -54,13 +59,25 @@ public:
         if (myGame != nullptr) myGame->ReceivedFromPlayers(true);
     }
 
-    std::uint32_t RequiredPlayers() override { return gNode != nullptr ? gNode->RequiredPlayers : 0; }
-    std::uint32_t MaximumPlayers() override { return gNode != nullptr ? gNode->MaximumPlayers : 0; }
+    std::uint32_t RequiredPlayers() override {
+        LevelHold hold(NetQueueLock);
+        return gNode != nullptr ? gNode->RequiredPlayers : 0;
+    }
+    std::uint32_t MaximumPlayers() override {
+        LevelHold hold(NetQueueLock);
+        return gNode != nullptr ? gNode->MaximumPlayers : 0;
+    }
+    // Asked by the session's workers; the level change runs the level's own
+    // change handler and is read by the main loop, so it is made there,
+    // between two frames.
     void GoToDisconnectLevel() override {
-        if (gNode != nullptr) net::GoToDisconnectLevel(*gNode);
+        netRequest.RunOnMainThread([] {
+            if (gNode != nullptr) net::GoToDisconnectLevel(*gNode);
+        });
     }
 
     std::vector<std::uint32_t> FreeNetworkSprites() override {
+        LevelHold hold(NetQueueLock);
         std::vector<std::uint32_t> ids;
         sprites::ForEachSprite([&ids](Sprite* s) {
             if (s->networkPlayer && !s->networkActive &&
@@ -71,28 +88,32 @@ public:
         return ids;
     }
     bool IsFreeNetworkSprite(std::uint32_t id) override {
+        LevelHold hold(NetQueueLock);
         const Sprite* s = SpriteWithId(id);
         return s != nullptr && s->networkPlayer && !s->networkActive;
     }
     bool TakeSprite(std::uint32_t id) override {
+        LevelHold hold(NetQueueLock);
         Sprite* s = SpriteWithId(id);
         if (s == nullptr) return false;
         s->networkActive = true;
         return true;
     }
     bool SpriteName(std::uint32_t id, String& name) override {
+        LevelHold hold(NetQueueLock);
         const Sprite* s = SpriteWithId(id);
         if (s == nullptr) return false;
         name = s->Name();
         return true;
     }
     void MakeMainCharacter(std::uint32_t id) override {
+        LevelHold hold(NetQueueLock);
         if (Sprite* s = SpriteWithId(id)) s->MainCharacter(true);
     }
     bool QueueInput(std::uint32_t id, std::vector<netwire::FrameRecord>& records) override {
         // The whole batch goes in under one hold, so a frame never sees half of
         // it; the level deletes its sprites under the same lock.
-        std::lock_guard<qel::CriticalSection> hold(NetQueueLock);
+        LevelHold hold(NetQueueLock);
         Sprite* s = SpriteWithId(id);
         if (s == nullptr) return false;
         QueueFrameRecords(*s, records);
@@ -100,7 +121,7 @@ public:
     }
 
     void HeldInput(std::uint32_t id, std::vector<std::uint8_t>& keys, std::vector<std::uint8_t>& buttons) override {
-        std::lock_guard<qel::CriticalSection> hold(NetQueueLock);
+        LevelHold hold(NetQueueLock);
         if (const Sprite* s = SpriteWithId(id)) HeldInputOf(*s, keys, buttons);
     }
 

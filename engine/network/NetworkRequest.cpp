@@ -8,16 +8,23 @@ NetworkRequest::NetworkRequest() = default;
 
 NetworkRequest::~NetworkRequest() = default;
 
+// The check of `released` and the posting happen under one lock with the
+// release: a request posted just as the game shuts down would otherwise
+// wait for a main thread that never serves it again.
 void NetworkRequest::Post() {
-    if (released) {
-        result = 2;
-        return;
+    {
+        std::lock_guard<std::mutex> hold(releaseLock);
+        if (released) {
+            result = 2;
+            return;
+        }
+        pending = true;
     }
-    pending = true;
     event.Wait();
 }
 
 void NetworkRequest::ReleaseAll() {
+    std::lock_guard<std::mutex> hold(releaseLock);
     released = true;
     if (pending.exchange(false)) {
         result = 2;
@@ -41,8 +48,20 @@ void NetworkRequest::RequestMessageBox(const char* message, const char* title, u
     Post();
 }
 
+void NetworkRequest::RunOnMainThread(std::function<void()> mainWork) {
+    std::lock_guard<std::mutex> hold(slot);
+    kind = WorkKind;
+    work = std::move(mainWork);
+    Post();
+    work = nullptr;
+}
+
 bool NetworkRequest::Service() {
     if (!pending) return false;
+    if (kind == WorkKind) {
+        work();
+        return Served();
+    }
     Presenter shown;
     {
         std::lock_guard<std::mutex> hold(presenterLock);
@@ -55,6 +74,10 @@ bool NetworkRequest::Service() {
         if (shown.messageBox) shown.messageBox(text, caption, flags);
     }
     if (shown.end) shown.end();
+    return Served();
+}
+
+bool NetworkRequest::Served() {
     pending = false;
     event.Set();
     return true;

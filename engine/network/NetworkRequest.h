@@ -15,6 +15,7 @@ public:
     static constexpr int SelectPlayer = 109;
     static constexpr int WaitForPlayers = 110;
     static constexpr int MessageBoxKind = 10000;
+    static constexpr int WorkKind = 10001;
 
     // What serving a request shows: the engine's dialogs unless replaced.
     struct Presenter {
@@ -33,6 +34,9 @@ public:
     // of several workers are served one after another.
     int RequestDialog(int kind);
     void RequestMessageBox(const char* text, const char* caption, unsigned int flags);
+    // Runs the work on the main thread, between two frames, with nothing
+    // shown; after the release at shut-down it is not run at all.
+    void RunOnMainThread(std::function<void()> work);
     int Result() const { return result; }
 
     // Main thread: serves a pending request; false at once when none is.
@@ -47,6 +51,8 @@ public:
 
 private:
     void Post();
+    // Main thread: lets the waiting worker go.
+    bool Served();
 
     qel::AutoResetEvent event;
     std::atomic<bool> pending{false};
@@ -56,7 +62,9 @@ private:
     String text;
     String caption;
     std::uint32_t flags = 0;
-    std::mutex slot;  // one request at a time
+    std::function<void()> work;
+    std::mutex slot;         // one request at a time
+    std::mutex releaseLock;  // posting against the release at shut-down
     std::mutex presenterLock;
     Presenter presenter;
 };

@@ -234,10 +234,14 @@ bool OpenAudioDevice(int samplesPerSecond, int bitsPerSample, int channels) {
     audio::Mixer& m = audio::TheMixer();
     if (m.device != 0) return true;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-    std::lock_guard<std::recursive_mutex> hold(m.lock);
-    m.rate = samplesPerSecond > 0 ? samplesPerSecond : 44100;
-    m.bits = bitsPerSample == 8 ? 8 : 16;
-    m.channels = channels == 1 ? 1 : 2;
+    {
+        std::lock_guard<std::recursive_mutex> hold(m.lock);
+        m.rate = samplesPerSecond > 0 ? samplesPerSecond : 44100;
+        m.bits = bitsPerSample == 8 ? 8 : 16;
+        m.channels = channels == 1 ? 1 : 2;
+    }
+    // Not under the mixer's lock: SDL takes its device lock here, and the
+    // device thread holds that lock while it calls the mixer, which takes ours.
     SDL_AudioSpec want{};
     want.freq = m.rate;
     want.format = m.bits == 8 ? AUDIO_U8 : AUDIO_S16SYS;

@@ -222,7 +222,11 @@ GameNode::~GameNode() {
     variables.del();
     DeleteSprites();
     maps.del();
-    if (current) gNode = nullptr;
+    if (current) {
+        // Network workers read the current level under this lock.
+        std::lock_guard<qel::CriticalSection> hold(NetQueueLock);
+        gNode = nullptr;
+    }
 }
 
 void GameNode::Name(const char* text) {
@@ -361,9 +365,13 @@ bool GameNode::Add(Sprite* sprite) {
     }
     sprite->Id(++counters[SpriteIds]);
     List& list = displayLists[number];
-    node* before = list.Head();
-    while (!before->EOList() && static_cast<Sprite*>(before)->ZOrder() < sprite->ZOrder()) before = before->Next();
-    list.add(sprite, before);
+    {
+        // Network workers walk the display lists under this lock.
+        std::lock_guard<qel::CriticalSection> hold(NetQueueLock);
+        node* before = list.Head();
+        while (!before->EOList() && static_cast<Sprite*>(before)->ZOrder() < sprite->ZOrder()) before = before->Next();
+        list.add(sprite, before);
+    }
     // It now stands where its z-order puts it: nothing to re-sort at the frame's end.
     sprite->SortedZOrder(sprite->ZOrder());
     if (sprite->MainCharacter()) pMainCharacter = sprite;

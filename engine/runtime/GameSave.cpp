@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -129,6 +130,12 @@ private:
     }
     std::vector<Slot> slots;
 };
+
+// Network workers read the current level under the queue lock.
+void MakeCurrent(GameNode* level) {
+    std::lock_guard<qel::CriticalSection> hold(NetQueueLock);
+    gNode = level;
+}
 
 }  // namespace
 
@@ -286,11 +293,11 @@ bool Game::LoadSaveFile(const char* name) {
                  textEffectKept = Variable::TextEffectGenerator();
     GameNode* running = gNode;
     GameNode* staged = new GameNode();
-    gNode = staged;
+    MakeCurrent(staged);
     LevelRecord record;
     // Every byte belongs to the record: a longer file was not written for it.
     const bool good = record.Read(file, *staged, *target) && file.BytesLeft() == 0;
-    gNode = running;
+    MakeCurrent(running);
     if (!good) {
         delete staged;
         runningActors.PutBack();
@@ -305,7 +312,7 @@ bool Game::LoadSaveFile(const char* name) {
     if (running != nullptr) running->Empty();
     runningActors.Discard();
     RecordLoadInHistory(stored);
-    gNode = target;
+    MakeCurrent(target);
     // This frame is timed from its start, as in the level it began in.
     if (running != nullptr) target->FrameStart(running->FrameStart());
     ShowCursor(false);

@@ -1,5 +1,7 @@
 #include "runtime/MainLoop.h"
 
+#include <mutex>
+
 #include "display/GammaRamp.h"
 #include "display/Loading.h"
 #include "display/OpenClose.h"
@@ -43,7 +45,11 @@ void LevelSwitch() {
     EmptyActorTable();
     myGame->ChangePending(false);
     myGame->RecordSwitchInHistory();
-    gNode = Game::Search(myGame->LevelNumber());
+    {
+        // Network workers read the current level under this lock.
+        std::lock_guard<qel::CriticalSection> hold(NetQueueLock);
+        gNode = Game::Search(myGame->LevelNumber());
+    }
     myGame->ShowCursor(false);
     gNode->Execute();
     if (!gNode->NetworkLevel) myGame->CloseNetworkSession();

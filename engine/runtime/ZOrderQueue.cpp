@@ -1,7 +1,9 @@
 #include "runtime/ZOrderQueue.h"
 
 #include <algorithm>
+#include <mutex>
 
+#include "runtime/EngineGlobals.h"
 #include "runtime/GameNode.h"
 #include "sprites/Sprite.h"
 
@@ -19,6 +21,9 @@ List* ListHolding(GameNode& level, const Sprite* sprite) {
 }
 
 void Resort(List& list, Sprite* sprite, std::uint32_t zOrder) {
+    // Network workers walk the display lists under this lock: one that met
+    // the sprite mid-move would lose its place in the list.
+    std::lock_guard<qel::CriticalSection> hold(NetQueueLock);
     sprite->SortedZOrder(zOrder);
     list.remove(sprite);
     node* before = list.Head();

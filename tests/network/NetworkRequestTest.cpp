@@ -95,6 +95,29 @@ TEST(NetworkRequest, ReleasingAtShutDownLetsEveryWorkerGoAsCancelled) {
     EXPECT_FALSE(request.Service());
 }
 
+TEST(NetworkRequest, AWorkersWorkForTheMainThreadRunsThereWithNothingShownAndNotAfterTheRelease) {
+    NetworkRequest request;
+    int shown = 0;
+    NetworkRequest::Presenter p;
+    p.begin = [&] { ++shown; };
+    p.dialog = [&](int) { return ++shown; };
+    request.SetPresenter(p);
+    const std::thread::id mainThread = std::this_thread::get_id();
+    std::thread::id ranOn;
+    std::thread worker([&] { request.RunOnMainThread([&] { ranOn = std::this_thread::get_id(); }); });
+    EXPECT_EQ(ServeUntil(request, 1), 1);
+    worker.join();
+    EXPECT_EQ(ranOn, mainThread);
+    EXPECT_EQ(shown, 0);
+
+    request.ReleaseAll();
+    bool ranAfterRelease = false;
+    std::thread late([&] { request.RunOnMainThread([&] { ranAfterRelease = true; }); });
+    late.join();
+    EXPECT_FALSE(request.Service());
+    EXPECT_FALSE(ranAfterRelease);
+}
+
 TEST(SelectPlayer, OnlyExistingSpritesAreListedAndTheAnswerCarriesTheChosenId) {
     const auto namer = [](std::uint32_t id, std::string& name) {
         if (id == 99) return false;  // no sprite of the level has it

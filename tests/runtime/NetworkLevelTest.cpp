@@ -40,6 +40,9 @@ constexpr unsigned char Jump = 0x39;
 constexpr int Actor = 1;
 constexpr int FramesExchanged = 4;
 
+// The thread the level's change handler ran on.
+std::thread::id levelChangedOn;
+
 // A bottom-up 24-bit BMP of one colour.
 void WriteBmp(const std::filesystem::path& path, int w, int h) {
     ASSERT_TRUE(bmp24::WriteSolid(path.string(), w, h, 0x404040)) << path;
@@ -84,6 +87,7 @@ class NetworkLevelTest : public EngineRunTest {
 protected:
     void SetUp() override {
         EngineRunTest::SetUp();
+        levelChangedOn = {};
         const std::filesystem::path art = std::filesystem::path(folder) / "Art Assets";
         std::filesystem::create_directories(art / "Actors");
         std::filesystem::create_directories(art / "Maps");
@@ -102,6 +106,7 @@ protected:
             level->RequiredPlayers = 2;
             level->MaximumPlayers = 2;
             level->DisconnectLevel = 1;
+            level->OnLevelChangeP = [](GameNode*) { levelChangedOn = std::this_thread::get_id(); };
         };
         EngineRun::buildLevel = [](GameNode* level) {
             if (level->Id() != 1) return;
@@ -247,6 +252,9 @@ TEST_F(NetworkLevelTest, FramesWaitForTheOtherPlayerAndItsSilenceLeadsToTheDisco
     EXPECT_TRUE(ownSpriteIsMain);
     EXPECT_GT(silentPass, 0);
     EXPECT_EQ(levelAfter, 2);
+    // The session's worker asked for the disconnect level; the level's own
+    // handler ran on the main thread, between two frames, as for any change.
+    EXPECT_EQ(levelChangedOn, std::this_thread::get_id());
     EXPECT_FALSE(sessionOpenAfter);
     EXPECT_EQ(EngineRun::Count("build:2"), 1);
 }

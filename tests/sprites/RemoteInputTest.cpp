@@ -2,6 +2,7 @@
 // keyboard and mouse state, one batch per frame.
 #include <atomic>
 #include <cstring>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -377,4 +378,47 @@ TEST_F(RemoteInputTest, BatchesFromTheNetworkAreAppliedWhole) {
     EXPECT_FALSE(torn);
     EXPECT_TRUE(remote->Keyboard_IsNotPressed(0x42));
     EXPECT_TRUE(remote->inputQueue.empty());
+}
+
+// A session's workers look the level's sprites up (to offer, take and name
+// them) while the frame adds, re-sorts and deletes them: as when a player
+// joins just as the host's game moves on to its next level.
+TEST_F(RemoteInputTest, WorkersLookingSpritesUpMeetALevelThatChangesThemSafely) {
+    NetEnvironment& env = EngineNetEnvironment();
+    const auto addPlayers = [&](unsigned z) {
+        for (const char* name : {"Red", "Blue", "Green"}) {
+            Sprite open;
+            open.Name(name);
+            open.ZOrder(z);
+            open.ActorIndex(Walker);
+            open.networkPlayer = true;
+            level.Add(open);  // as the level's builder adds them
+        }
+    };
+    addPlayers(0);
+    {
+        std::lock_guard<qel::CriticalSection> hold(env.PlayerLock());
+        ASSERT_EQ(env.FreeNetworkSprites().size(), 3u);
+    }
+    level.Empty();  // as a level switch does
+
+    std::atomic<bool> done{false};
+    std::atomic<int> walks{0};
+    std::thread network([&] {
+        while (!done) {
+            std::lock_guard<qel::CriticalSection> hold(env.PlayerLock());
+            for (std::uint32_t id : env.FreeNetworkSprites()) {
+                String name;
+                if (env.SpriteName(id, name) && env.IsFreeNetworkSprite(id) && id % 2 == 0) env.TakeSprite(id);
+            }
+            ++walks;
+        }
+    });
+    for (int round = 0; round < 300; ++round) {
+        addPlayers(unsigned(round % 3));
+        level.Empty();  // as a level switch does
+    }
+    while (walks < 10) std::this_thread::yield();
+    done = true;
+    network.join();
 }
