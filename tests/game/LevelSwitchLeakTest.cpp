@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "GameRunFolder.h"
 #include "logic/GameDeclarations.h"
 #include "platform/AudioBuffer.h"
 #include "platform/AudioDevice.h"
@@ -45,47 +46,7 @@ Holdings Now() {
     return h;
 }
 
-class LevelSwitchLeak : public ::testing::Test {
-protected:
-    void SetUp() override {
-        previousFolder = std::filesystem::current_path();
-        char pattern[] = "/tmp/nolt-switches-XXXXXX";
-        folder = mkdtemp(pattern);
-        std::filesystem::create_directory_symlink(std::filesystem::path(QEL_BINARY_DIR) / "game" / "Art Assets",
-                                                  folder / "Art Assets");
-        std::filesystem::current_path(folder);
-        setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
-        savedWorkingDirectory = workingDirectory;
-        workingDirectory = folder.string().c_str();
-        qel::UseVirtualClock(1000, 1);
-        qel::UseManualMixing(true);
-    }
-    void TearDown() override {
-        qel::UseManualMixing(false);
-        qel::UseRealClock();
-        workingDirectory = savedWorkingDirectory;
-        std::filesystem::current_path(previousFolder);
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-    }
-
-    static void AssetsInTheRunFolder() {
-        SetDataPath();
-        ArtAssetsPath = std::filesystem::current_path().string().c_str();
-    }
-
-    // Sound mixed by hand one frame's worth at a time, as the program's
-    // device would take it.
-    static void MixOneFrame() {
-        if (!qel::IsAudioDeviceOpen()) return;
-        std::vector<std::int16_t> out(std::size_t(qel::AudioDeviceRate() / 60) *
-                                      std::size_t(qel::AudioDeviceChannels()));
-        qel::RenderAudio(out.data(), out.size() / std::size_t(qel::AudioDeviceChannels()));
-    }
-
-    std::filesystem::path folder, previousFolder;
-    String savedWorkingDirectory;
-};
+class LevelSwitchLeak : public gametest::GameRunFolder {};
 
 TEST_F(LevelSwitchLeak, EveryRoundOfTheGameEndsHoldingWhatTheRoundBeforeHeld) {
     constexpr int Rounds = 4, FramesPerLevel = 4;
@@ -94,10 +55,10 @@ TEST_F(LevelSwitchLeak, EveryRoundOfTheGameEndsHoldingWhatTheRoundBeforeHeld) {
     std::size_t next = 0;
     int frame = 0, enteredAt = 0;
     InstallGameHooks();
-    SetDataPathP = AssetsInTheRunFolder;
+    SetDataPathP = gametest::AssetsInTheRunFolder;
     qel::SetFrameHook([&] {
         ++frame;
-        MixOneFrame();
+        gametest::MixOneFrame(60);
         if (myGame == nullptr || gNode == nullptr || frame - enteredAt < FramesPerLevel) return;
         if (order.empty()) {
             std::map<int, std::string> byId;

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "GameFixture.h"
+#include "GameRunFolder.h"
 #include "LevelMasks.h"
 #include "Picture.h"
 #include "PlayerBot.h"
@@ -71,11 +72,11 @@ public:
 
     int Run() {
         InstallGameHooks();
-        SetDataPathP = AssetsInTheRunFolder;
+        SetDataPathP = gametest::AssetsInTheRunFolder;
         frame = 0;
         qel::SetFrameHook([this] {
             ++frame;
-            MixOneFrame();
+            gametest::MixOneFrame(FramesPerSecond);
             if (myGame != nullptr && gNode != nullptr && script) script(frame);
         });
         qel::SetMessageBoxObserver(
@@ -88,21 +89,6 @@ public:
     }
 
 private:
-    // The program's own paths, with its assets found from the run's folder
-    // (the engine's working directory is wherever the test started).
-    static void AssetsInTheRunFolder() {
-        SetDataPath();
-        ArtAssetsPath = std::filesystem::current_path().string().c_str();
-    }
-
-    // The music advances with the game's own time, not the wall clock's.
-    static void MixOneFrame() {
-        if (!qel::IsAudioDeviceOpen()) return;
-        std::vector<std::int16_t> out(std::size_t(qel::AudioDeviceRate() / FramesPerSecond) *
-                                      std::size_t(qel::AudioDeviceChannels()));
-        qel::RenderAudio(out.data(), out.size() / std::size_t(qel::AudioDeviceChannels()));
-    }
-
     int frame = 0;
 };
 
@@ -233,32 +219,8 @@ public:
     std::vector<std::string> faults;
 };
 
-class PlayThrough : public ::testing::Test {
+class PlayThrough : public gametest::GameRunFolder {
 protected:
-    void SetUp() override {
-        previousFolder = std::filesystem::current_path();
-        char pattern[] = "/tmp/nolt-playthrough-XXXXXX";
-        folder = mkdtemp(pattern);
-        std::filesystem::create_directory_symlink(std::filesystem::path(QEL_BINARY_DIR) / "game" / "Art Assets",
-                                                  folder / "Art Assets");
-        std::filesystem::current_path(folder);
-        setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
-        // The recording's state files go to the engine's working directory:
-        // this run's own, not the folder other test programs share.
-        savedWorkingDirectory = workingDirectory;
-        workingDirectory = folder.string().c_str();
-        qel::UseVirtualClock(1000, 1);
-        qel::UseManualMixing(true);
-    }
-    void TearDown() override {
-        qel::UseManualMixing(false);
-        qel::UseRealClock();
-        workingDirectory = savedWorkingDirectory;
-        std::filesystem::current_path(previousFolder);
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-    }
-
     // Plays from the Menu, or from `firstLevel` when given, until the credits
     // of Level_40 show, `last` is finished, or the bot gets stuck. Answers the
     // level the bot got stuck on, or "" when it got through.
@@ -445,8 +407,6 @@ protected:
         EXPECT_GE(gametest::ContrastRatio(text / textCount, around / aroundCount), 4.5);
     }
 
-    std::filesystem::path folder, previousFolder;
-    String savedWorkingDirectory;
     std::map<std::string, int> framesByLevel;
 };
 
