@@ -184,18 +184,24 @@ const SdlLevels& Bitmaps() {
 std::string sdlLevel;
 std::vector<SDL_Surface*> sdlShown;
 
-void SdlSwitchTo(const std::string& name) {
-    for (SDL_Surface* s : sdlShown) SDL_FreeSurface(s);
-    sdlShown.clear();
-    const std::size_t place = std::size_t(std::find(PlayOrder.begin(), PlayOrder.end(), name) - PlayOrder.begin());
-    for (const std::string& file : Bitmaps().files[place]) {
+// The bare-SDL switch: the old level's surfaces go, the new level's bitmaps
+// are read and converted to the display's format with the engine's colour key.
+void SdlShow(std::vector<SDL_Surface*>& shown, const std::vector<std::string>& files) {
+    for (SDL_Surface* s : shown) SDL_FreeSurface(s);
+    shown.clear();
+    for (const std::string& file : files) {
         SDL_Surface* loaded = SDL_LoadBMP(file.c_str());
         if (!loaded) continue;
-        SDL_Surface* shown = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGB888, 0);
+        SDL_Surface* converted = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGB888, 0);
         SDL_FreeSurface(loaded);
-        SDL_SetColorKey(shown, SDL_TRUE, 0xDC00FF);
-        sdlShown.push_back(shown);
+        SDL_SetColorKey(converted, SDL_TRUE, 0xDC00FF);
+        shown.push_back(converted);
     }
+}
+
+void SdlSwitchTo(const std::string& name) {
+    const std::size_t place = std::size_t(std::find(PlayOrder.begin(), PlayOrder.end(), name) - PlayOrder.begin());
+    SdlShow(sdlShown, Bitmaps().files[place]);
     sdlLevel = name;
 }
 
@@ -419,18 +425,7 @@ std::string EngineWholeGame(const std::vector<LevelFiles>& levels) {
 std::string SdlWholeGame(const std::vector<LevelFiles>& levels) {
     qel::TuneHeap();  // the C library's heap as the engine leaves it for any program it runs in
     std::vector<SDL_Surface*> shown;
-    std::string out = TimeEachSwitch(levels, [&shown](const LevelFiles& level) {
-        for (SDL_Surface* s : shown) SDL_FreeSurface(s);
-        shown.clear();
-        for (const std::string& file : level.files) {
-            SDL_Surface* loaded = SDL_LoadBMP(file.c_str());
-            if (!loaded) continue;
-            SDL_Surface* converted = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGB888, 0);
-            SDL_FreeSurface(loaded);
-            SDL_SetColorKey(converted, SDL_TRUE, 0xDC00FF);
-            shown.push_back(converted);
-        }
-    });
+    std::string out = TimeEachSwitch(levels, [&shown](const LevelFiles& level) { SdlShow(shown, level.files); });
     return out;
 }
 
