@@ -101,8 +101,8 @@ std::vector<std::string> MenuFiles() {
     const std::string art = Build + "/game/Art Assets/";
     std::vector<std::string> files{art + "Maps/title.bmp", "font:Liberation Sans", "font:Liberation Sans:bold",
                                    "font:Liberation Sans Narrow:bold"};
-    for (const char* actor : {"titlescreen", "protag", "protagy", "protagr", "protagm", "protagg", "protagb",
-                              "decider", "clearObstWhite", "clearObst", "clear", "camera"})
+    for (const char* actor : {"titlescreen", "protag", "protagy", "protagr", "protagm", "protagg", "protagb", "decider",
+                              "clearObstWhite", "clearObst", "clear", "camera"})
         files.push_back(art + "Actors/" + actor + ".bmp");
     for (const char* effect : {"Jump", "Shoot"}) files.push_back(art + "Sounds/SFX/" + effect + ".wav");
     files.push_back(art + "Sounds/Music/Enter.wav");
@@ -133,6 +133,7 @@ int main(int argc, char** argv) {
     std::printf("\n");
     print("child CPU", "ms", cpus["EngineStart"], cpus["SdlStart"]);
     print("peak resident", "MiB", peaks["EngineStart"], peaks["SdlStart"]);
-    std::printf("(the ms columns above are the child processes' CPU time; the table's cpu columns are this process's)\n");
+    std::printf(
+        "(the ms columns above are the child processes' CPU time; the table's cpu columns are this process's)\n");
     return result;
 }

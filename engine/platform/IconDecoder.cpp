@@ -55,8 +55,14 @@ bool ReadPicture(const std::uint8_t* data, std::size_t size, Picture& picture) {
     if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return false;
     const std::uint32_t colours = bits > 8 ? 0 : used ? used : 1u << bits;
     if (bits <= 8 && colours > 1u << bits) return false;
-    picture = {data, size, width, doubleHeight / 2, bits, colours,
-               (std::size_t(width) * bits + 31) / 32 * 4, (std::size_t(width) + 31) / 32 * 4};
+    picture = {data,
+               size,
+               width,
+               doubleHeight / 2,
+               bits,
+               colours,
+               (std::size_t(width) * bits + 31) / 32 * 4,
+               (std::size_t(width) + 31) / 32 * 4};
     const std::size_t needed = headerSize + 4 * std::size_t(colours) +
                                std::size_t(picture.height) * (picture.colourStride + picture.maskStride);
     return needed <= size;
@@ -95,8 +101,7 @@ SDL_Surface* Draw(const Picture& p) {
     if (p.bits == 32 && ownAlpha) return image;
     for (std::int32_t y = 0; y < p.height; ++y) {
         auto* out = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(image->pixels) + y * image->pitch);
-        for (std::int32_t x = 0; x < p.width; ++x)
-            out[x] = p.Masked(p.MaskRow(y), x) ? 0 : out[x] | 0xFF000000u;
+        for (std::int32_t x = 0; x < p.width; ++x) out[x] = p.Masked(p.MaskRow(y), x) ? 0 : out[x] | 0xFF000000u;
     }
     return image;
 }

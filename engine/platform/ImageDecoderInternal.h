@@ -12,8 +12,8 @@ class ByteBlock;
 struct DecodedPixels {
     std::int32_t width = 0;
     std::int32_t height = 0;
-    std::int32_t pitch = 0;    // bytes from a row to the one below it (negative: stored bottom up)
-    std::uint32_t format = 0;  // SDL's name of the pixel format
+    std::int32_t pitch = 0;                // bytes from a row to the one below it (negative: stored bottom up)
+    std::uint32_t format = 0;              // SDL's name of the pixel format
     const std::uint8_t* pixels = nullptr;  // the top row
     // What holds the pixels, freed with them.
     std::unique_ptr<void, void (*)(void*)> owner{nullptr, nullptr};

@@ -142,8 +142,8 @@ inline bool SegmentTouches(const CollisionSegment& s, float wx, float wy, const 
     const WorldSegment p = Placed(s, wx, wy);
     // Both ends beyond one side of r: the first step of the line test answers
     // no, without the call.
-    if ((p.x1 < r.left && p.x2 < r.left) || (p.x1 > r.right && p.x2 > r.right) ||
-        (p.y1 < r.top && p.y2 < r.top) || (p.y1 > r.bottom && p.y2 > r.bottom))
+    if ((p.x1 < r.left && p.x2 < r.left) || (p.x1 > r.right && p.x2 > r.right) || (p.y1 < r.top && p.y2 < r.top) ||
+        (p.y1 > r.bottom && p.y2 > r.bottom))
         return false;
     return SegmentIntersectsRect(p.x1, p.y1, p.x2, p.y2, r.left, r.top, r.right, r.bottom);
 }

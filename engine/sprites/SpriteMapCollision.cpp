@@ -61,8 +61,7 @@ struct MapTest {
                     if (c.InCells(r) && Touches(c, r)) touched(c.shape, c.segment, c.stops);
             } else {
                 ForEachCellShape(map, r, [&](CollisionData* shape) {
-                    if (Reachable(shape, shapeX, shapeY, r, dirX, dirY))
-                        touched(shape, IsSegment(shape), Stops(shape));
+                    if (Reachable(shape, shapeX, shapeY, r, dirX, dirY)) touched(shape, IsSegment(shape), Stops(shape));
                     return false;
                 });
             }
@@ -82,8 +81,8 @@ struct MapTest {
     };
 
     static bool Inside(const CellWindow& r, const CellWindow& whole) {
-        return r.empty || (!whole.empty && r.i0 >= whole.i0 && r.i1 <= whole.i1 && r.j0 >= whole.j0 &&
-                           r.j1 <= whole.j1);
+        return r.empty ||
+               (!whole.empty && r.i0 >= whole.i0 && r.i1 <= whole.i1 && r.j0 >= whole.j0 && r.j1 <= whole.j1);
     }
 
     const std::vector<Candidate>& CandidatesUnder(const CellWindow& w) {
@@ -127,8 +126,8 @@ struct MapTest {
         bool segmentPairHit = false;
         for (node* n = own.Head(); !n->EOList(); n = n->Next()) {
             auto* mine = static_cast<CollisionData*>(n);
-            const bool hit = IsSegment(mine) ? OwnSegment(*AsSegment(n), reached, segmentPairHit)
-                                             : OwnCircle(*AsCircle(n), reached);
+            const bool hit =
+                IsSegment(mine) ? OwnSegment(*AsSegment(n), reached, segmentPairHit) : OwnCircle(*AsCircle(n), reached);
             if (hit && s.ownShapesHit.Size() < kShapeListCap) s.ownShapesHit.Add(mine);
         }
         if (s.collisionWithMap && segmentPairHit) ChooseLastHitSegment(s, s.mapShapesHit);
@@ -204,8 +203,7 @@ struct MapTest {
     // segment is handed to onSegment, a struck circle handled alike for both
     // own kinds. True when anything was struck.
     template <class Own, class OnSegment>
-    bool Sweep(Own& mine, const std::vector<Reached>& reached, float segmentVx, float segmentVy,
-               OnSegment onSegment) {
+    bool Sweep(Own& mine, const std::vector<Reached>& reached, float segmentVx, float segmentVy, OnSegment onSegment) {
         bool hitAny = false;
         for (const Reached& at : reached) {
             if (at.segment) {

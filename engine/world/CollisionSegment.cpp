@@ -107,8 +107,8 @@ struct WholeSweep {
         const double c0 = d0x * ey - d0y * ex, c1 = d1x * ey - d1y * ex;
         const double side = std::max(std::fabs(d0x) + std::fabs(d0y), std::fabs(d1x) + std::fabs(d1y));
         const double along = std::fabs(ex) + std::fabs(ey);
-        const double needed = 2e-4 * (side + 4.0 * delta) * (along + 4.0 * delta) + 2.0 * delta * (side + along) +
-                              8.0 * delta * delta;
+        const double needed =
+            2e-4 * (side + 4.0 * delta) * (along + 4.0 * delta) + 2.0 * delta * (side + along) + 8.0 * delta * delta;
         if (!((c0 > needed && c1 > needed) || (c0 < -needed && c1 < -needed))) return false;
         const double nearX[2] = {bx, bx + last * vx}, nearY[2] = {by, by + last * vy};
         const double farX[2] = {bx + 2.0 * dt * wx, bx + (last + 2.0 * dt) * wx};

@@ -136,4 +136,3 @@ SweepSchedule::SweepSchedule(float steps) {
     lastAtMostOne_ = static_cast<std::int32_t>(steps_);
     lastBelowOnePlusDt_ = float(lastAtMostOne_) == steps_ ? lastAtMostOne_ : lastAtMostOne_ + 1;
 }
-

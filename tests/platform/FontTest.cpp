@@ -116,8 +116,8 @@ TEST(Font, MeasuresOneByteStringsAsTheSumOfTheirCharacters) {
 TEST(Font, EachFaceAndSizeMeasuresItsOwnAdvances) {
     const char text[] = "Wide words";
     const int length = 10;
-    const FontDesc descs[] = {{"Arial", -20}, {"Arial", -40}, {"Arial", 20}, {"Arial", 21}, {"Arial", -20, 0, 700},
-                              {"Times New Roman", -20}, {"Arial", -20, 30}};
+    const FontDesc descs[] = {{"Arial", -20},         {"Arial", -40},           {"Arial", 20},     {"Arial", 21},
+                              {"Arial", -20, 0, 700}, {"Times New Roman", -20}, {"Arial", -20, 30}};
     std::int32_t alone[std::size(descs)];
     for (std::size_t i = 0; i < std::size(descs); ++i) {
         // Measured first by the only font of its kind so far: the process's

@@ -45,8 +45,8 @@ Bytes Dib(const Picture& p) {
     for (std::size_t i = 0; i < p.palette.size(); ++i) Put(b, 40 + 4 * i, p.palette[i], 4);
     for (int y = 0; y < p.height; ++y) {
         const std::size_t row = 40 + table + std::size_t(p.height - 1 - y) * colourStride;
-        const std::size_t maskRow = 40 + table + std::size_t(p.height) * colourStride +
-                                    std::size_t(p.height - 1 - y) * maskStride;
+        const std::size_t maskRow =
+            40 + table + std::size_t(p.height) * colourStride + std::size_t(p.height - 1 - y) * maskStride;
         for (int x = 0; x < p.width; ++x) {
             const std::size_t i = std::size_t(y * p.width + x);
             if (p.bits >= 24) {
@@ -101,8 +101,7 @@ const std::vector<std::uint32_t> Shown = {0xFFFF0000, 0, 0xFF0000FF, 0xFF808080,
 TEST(IconDecoding, EveryDepthGivesItsColoursWithTheMaskOrItsOwnAlpha) {
     const std::vector<std::uint32_t> ownAlpha = {0x80FF0000, 0xFF00FF00, 0x000000FF,
                                                  0x40808080, 0xFFFFFFFF, 0xFF000000};
-    const std::vector<std::uint32_t> noAlpha = {0x00FF0000, 0x0000FF00, 0x000000FF,
-                                                0x00808080, 0x00FFFFFF, 0x00000000};
+    const std::vector<std::uint32_t> noAlpha = {0x00FF0000, 0x0000FF00, 0x000000FF, 0x00808080, 0x00FFFFFF, 0x00000000};
     const std::vector<std::uint32_t> palette = {0xFF0000, 0x00FF00, 0x0000FF, 0x808080, 0xFFFFFF, 0x000000};
     const std::vector<int> indices = {0, 1, 2, 3, 4, 5};
     const struct {
@@ -115,9 +114,11 @@ TEST(IconDecoding, EveryDepthGivesItsColoursWithTheMaskOrItsOwnAlpha) {
         {"24 bits", {3, 2, 24, Opaque, Mask, {}, {}}, Shown},
         {"8 bits", {3, 2, 8, {}, Mask, palette, indices}, Shown},
         {"4 bits", {3, 2, 4, {}, Mask, palette, indices}, Shown},
-        {"1 bit", {3, 2, 1, {}, {false, false, false, false, false, true}, {0x000000, 0xFFFFFF}, {1, 0, 1, 0, 1, 0}},
+        {"1 bit",
+         {3, 2, 1, {}, {false, false, false, false, false, true}, {0x000000, 0xFFFFFF}, {1, 0, 1, 0, 1, 0}},
          {0xFFFFFFFF, 0xFF000000, 0xFFFFFFFF, 0xFF000000, 0xFFFFFFFF, 0}},
-        {"an index past the palette is black", {3, 2, 8, {}, {}, {0xFF0000}, {0, 1, 0, 9, 0, 0}},
+        {"an index past the palette is black",
+         {3, 2, 8, {}, {}, {0xFF0000}, {0, 1, 0, 9, 0, 0}},
          {0xFFFF0000, 0xFF000000, 0xFFFF0000, 0xFF000000, 0xFFFF0000, 0xFFFF0000}},
     };
     for (auto c : cases) {

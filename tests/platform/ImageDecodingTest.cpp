@@ -80,7 +80,8 @@ Bytes Bmp(const Layout& l) {
 
 std::string WriteFile(const std::string& name, const Bytes& bytes) {
     const std::string path = testing::TempDir() + name;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     return path;
 }
 

@@ -159,8 +159,8 @@ struct WalkEveryCell {
         const FrameElem* frame = sprite.DisplayedFrame();
         if (!tested || !frame) return;
         const float wx = sprites::MapWorldX(tested), wy = sprites::MapWorldY(tested);
-        WalkEveryCell walk{sprite, *tested, sprite.mapX + wx, sprite.mapY + wy, wx, wy, wx, wy,
-                           sprite.DirectionX(), sprite.DirectionY()};
+        WalkEveryCell walk{sprite, *tested, sprite.mapX + wx,    sprite.mapY + wy,   wx, wy,
+                           wx,     wy,      sprite.DirectionX(), sprite.DirectionY()};
         const FrameVariant variant = VariantOf(sprite, *frame);
         if (sprite.CollisionType())
             walk.ByBox(variant.Box());
@@ -284,8 +284,8 @@ TEST_F(MapCollisionAgreement, RandomMovesOverRandomMapsLeaveWhatTheFullWalkLeave
             s->GhostCollisionWithMap(below(6) == 0);
             const float angle = uniform(0, 6.2831853f);
             const bool axis = below(3) == 0;
-            Aim(s, axis ? std::round(std::cos(angle)) : std::cos(angle), axis ? std::round(std::sin(angle)) : std::sin(angle),
-                speeds[below(10)]);
+            Aim(s, axis ? std::round(std::cos(angle)) : std::cos(angle),
+                axis ? std::round(std::sin(angle)) : std::sin(angle), speeds[below(10)]);
             const std::function<void()> restore = Snapshot(map, *s);
             s->ResetCollisionState(true);
             sprites::CheckMapCollision(*s, &map);
@@ -293,9 +293,9 @@ TEST_F(MapCollisionAgreement, RandomMovesOverRandomMapsLeaveWhatTheFullWalkLeave
             restore();
             s->ResetCollisionState(true);
             WalkEveryCell::Run(*s);
-            ASSERT_EQ(engine, Outcome(map, *s)) << "scene " << scene << " move " << move << " actor " << actor
-                                                << " at " << s->mapX << ',' << s->mapY << " moving "
-                                                << s->TranslationX() << ',' << s->TranslationY();
+            ASSERT_EQ(engine, Outcome(map, *s))
+                << "scene " << scene << " move " << move << " actor " << actor << " at " << s->mapX << ',' << s->mapY
+                << " moving " << s->TranslationX() << ',' << s->TranslationY();
             // Leave the marks of this move for the next, as a frame does.
             level.DisplayList(0).del();
         }

@@ -112,8 +112,15 @@ public:
     Sweep Next() {
         const float scale = Pick({1.0f, 32.0f, 640.0f, 4000.0f, 1e5f, 1e7f});
         const bool integral = Chance(0.4);
-        Sweep c{Segment(scale, integral), Segment(scale, integral), Coord(scale, integral), Coord(scale, integral),
-                Coord(scale, integral), Coord(scale, integral), 0, 0, 0};
+        Sweep c{Segment(scale, integral),
+                Segment(scale, integral),
+                Coord(scale, integral),
+                Coord(scale, integral),
+                Coord(scale, integral),
+                Coord(scale, integral),
+                0,
+                0,
+                0};
         switch (Pick({0, 1, 2, 3, 4, 5})) {
             case 0:  // a move along the own segment, forward or back, nearly or exactly
                 c.vx = c.own.DirectionX() * Uniform(-16, 16) + Uniform(-0.05f, 0.05f) * Pick({0.0f, 1.0f});
@@ -164,8 +171,8 @@ private:
         float x2 = integral ? std::round(Uniform(-size, size)) : Uniform(-size, size);
         float y2 = integral ? std::round(Uniform(-size, size)) : Uniform(-size, size);
         switch (Pick({0, 1, 2, 3, 3, 3})) {
-            case 0: y2 = y1; break;  // level
-            case 1: x2 = x1; break;  // upright
+            case 0: y2 = y1; break;           // level
+            case 1: x2 = x1; break;           // upright
             case 2: x2 = x1, y2 = y1; break;  // a point
             default: break;
         }
@@ -208,8 +215,8 @@ TEST(SegmentSweepAgreement, EdgeSweepsGiveTheFullClippingsAnswers) {
         {feet, point, -10, -28, 0, 0, 0, 4, 4},
         {feet, point, -10, -40, 0, 0, 0, 4, 4},
         // A flat swept area far out, where the clipping keeps points along its whole line.
-        {CollisionSegment(0, 0, 32, 0, 0, 0, 0), CollisionSegment(5000, -1, 5000, 1, 0, 0, 0), 1e5f, 1e5f, -1e5f,
-         -1e5f, 0.05f, 0.001f, 4},
+        {CollisionSegment(0, 0, 32, 0, 0, 0, 0), CollisionSegment(5000, -1, 5000, 1, 0, 0, 0), 1e5f, 1e5f, -1e5f, -1e5f,
+         0.05f, 0.001f, 4},
         {CollisionSegment(0, 0, 32, 0, 0, 0, 0), CollisionSegment(-9000, 0, 9000, 0, 0, 0, 0), 1e5f, 0, 0, 0, 0.05f,
          0.0001f, 4},
         // Odd values.
