@@ -5,6 +5,7 @@
 
 #include "display/Display.h"
 #include "foundation/File.h"
+#include "foundation/FloatToInt.h"
 #include "foundation/UserError.h"
 
 namespace {
@@ -13,12 +14,8 @@ constexpr const char* kFilterTarget = "void GammaRamp::Filter(COLORREF,int)";
 constexpr const char* kFadeInTarget = "void GammaRamp::FadeIn(int)";
 constexpr const char* kFadeOutTarget = "void GammaRamp::FadeOut(int,int,bool)";
 
-std::uint16_t ToRampEntry(long double v) {
-    // Negative frame counts and corrupt saved steps must not wrap around.
-    if (!(v > 0)) return 0;
-    if (v >= 65535.0L) return 65535;
-    return std::uint16_t(v);
-}
+// Negative frame counts and corrupt saved steps must not wrap around.
+std::uint16_t ToRampEntry(long double v) { return TruncTo<std::uint16_t>(v); }
 
 float StepFor(int frames) { return frames == 0 ? 0.0f : 255.0f / float(frames); }
 

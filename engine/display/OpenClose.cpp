@@ -7,22 +7,12 @@
 
 #include "display/Display.h"
 #include "foundation/File.h"
+#include "foundation/FloatToInt.h"
 #include "foundation/UserError.h"
 #include "platform/DrawContext.h"
 #include "platform/Surface.h"
 
 namespace {
-
-// Toward zero, held within int32 (NaN gives 0), so corrupt saved steps cannot
-// overflow the drawing coordinates.
-std::int32_t Trunc(long double v) {
-    if (!(v == v)) return 0;
-    if (v <= static_cast<long double>(std::numeric_limits<std::int32_t>::min()))
-        return std::numeric_limits<std::int32_t>::min();
-    if (v >= static_cast<long double>(std::numeric_limits<std::int32_t>::max()))
-        return std::numeric_limits<std::int32_t>::max();
-    return std::int32_t(v);
-}
 
 float PerFrame(float distance, int frames) { return frames == 0 ? 0.0f : distance / float(frames); }
 
@@ -137,35 +127,36 @@ void OpenClose::Draw() {
     dc.SetBrush(colour);
     switch (kind) {
         case LeftRightCloseKind: {
-            const std::int32_t t = Trunc(closed * step);
+            const std::int32_t t = TruncToInt32(closed * step);
             dc.Rectangle(0, 0, t, H);
             dc.Rectangle(W - t, 0, W, H);
             break;
         }
         case LeftRightOpenKind:
-            dc.Rectangle(0, 0, Trunc(halfW - c * step), H);
-            dc.Rectangle(Trunc(halfW + c * step), 0, W, H);
+            dc.Rectangle(0, 0, TruncToInt32(halfW - c * step), H);
+            dc.Rectangle(TruncToInt32(halfW + c * step), 0, W, H);
             break;
         case TopBottomCloseKind: {
-            const std::int32_t t = Trunc(closed * step);
+            const std::int32_t t = TruncToInt32(closed * step);
             dc.Rectangle(0, 0, W, t);
             dc.Rectangle(0, H - t, W, H);
             break;
         }
         case TopBottomOpenKind:
-            dc.Rectangle(0, 0, W, Trunc(halfH - c * step));
-            dc.Rectangle(0, Trunc(halfH + c * step), W, H);
+            dc.Rectangle(0, 0, W, TruncToInt32(halfH - c * step));
+            dc.Rectangle(0, TruncToInt32(halfH + c * step), W, H);
             break;
         case RectCloseKind: {
-            QelRect hole{Trunc(c * xStep), Trunc(c * yStep), Trunc(W - c * xStep), Trunc(H - c * yStep)};
+            QelRect hole{TruncToInt32(c * xStep), TruncToInt32(c * yStep), TruncToInt32(W - c * xStep),
+                         TruncToInt32(H - c * yStep)};
             if (counter > frames) hole = QelRect{};
             dc.FillRectMinusRect(screen, hole, colour);
             break;
         }
         case RectOpenKind:
             dc.FillRectMinusRect(screen,
-                                 QelRect{Trunc(halfW - c * xStep), Trunc(halfH - c * yStep), Trunc(halfW + c * xStep),
-                                         Trunc(halfH + c * yStep)},
+                                 QelRect{TruncToInt32(halfW - c * xStep), TruncToInt32(halfH - c * yStep),
+                                         TruncToInt32(halfW + c * xStep), TruncToInt32(halfH + c * yStep)},
                                  colour);
             break;
         case CircleCloseKind: {
@@ -174,17 +165,17 @@ void OpenClose::Draw() {
                 break;
             }
             const long double r = radius;
-            const long double ox = Trunc(r - halfW), oy = Trunc(r - halfH);
+            const long double ox = TruncToInt32(r - halfW), oy = TruncToInt32(r - halfH);
             dc.FillRectMinusEllipse(screen,
-                                    QelRect{Trunc(c * step - ox), Trunc(c * step - oy), Trunc(2 * r - ox - c * step),
-                                            Trunc(2 * r - oy - c * step)},
+                                    QelRect{TruncToInt32(c * step - ox), TruncToInt32(c * step - oy),
+                                            TruncToInt32(2 * r - ox - c * step), TruncToInt32(2 * r - oy - c * step)},
                                     colour);
             break;
         }
         case CircleOpenKind:
             dc.FillRectMinusEllipse(screen,
-                                    QelRect{Trunc(halfW - c * step), Trunc(halfH - c * step), Trunc(halfW + c * step),
-                                            Trunc(halfH + c * step)},
+                                    QelRect{TruncToInt32(halfW - c * step), TruncToInt32(halfH - c * step),
+                                            TruncToInt32(halfW + c * step), TruncToInt32(halfH + c * step)},
                                     colour);
             break;
         default: break;

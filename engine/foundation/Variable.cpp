@@ -10,6 +10,7 @@
 #include "foundation/AssetName.h"
 #include "foundation/FieldWalk.h"
 #include "foundation/File.h"
+#include "foundation/FloatToInt.h"
 #include "foundation/List.h"
 #include "foundation/MessageTable.h"
 #include "foundation/Random.h"
@@ -243,17 +244,10 @@ namespace {
 // Points to pixels as the font description wants them (negative: the
 // character height), toward zero and saturated.
 std::int32_t PointsToLogical(double points) {
-    double pixels = Variable::LogPixelsPerInch * points * (-1.0 / 72.0);
-    if (!(pixels > -2147483648.0)) return pixels > 0 ? INT32_MAX : (pixels == pixels ? INT32_MIN : 0);
-    if (!(pixels < 2147483647.0)) return INT32_MAX;
-    return static_cast<std::int32_t>(pixels);
+    return TruncToInt32(Variable::LogPixelsPerInch * points * (-1.0 / 72.0));
 }
 
-std::int32_t HeightForMessage(float height) {
-    if (!(height > -2147483648.0f)) return height == height ? INT32_MIN : 0;
-    if (!(height < 2147483647.0f)) return INT32_MAX;
-    return static_cast<std::int32_t>(height);
-}
+std::int32_t HeightForMessage(float height) { return TruncToInt32(height); }
 
 }  // namespace
 
@@ -339,14 +333,6 @@ std::int32_t Saturate(std::int64_t v) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
-// Float to int32 toward zero, saturating (NaN gives 0).
-std::int32_t TruncSaturate(double v) {
-    if (v != v) return 0;
-    if (v <= -2147483648.0) return INT32_MIN;
-    if (v >= 2147483647.0) return INT32_MAX;
-    return static_cast<std::int32_t>(v);
-}
-
 }  // namespace
 
 // A text on a map stays within the map: its first frame is the map inset by
@@ -367,7 +353,7 @@ void Variable::Frame(QelRect r) {
 }
 
 void Variable::Move(float dx, float dy) {
-    const std::int64_t x = TruncSaturate(dx), y = TruncSaturate(dy);
+    const std::int64_t x = TruncToInt32(dx), y = TruncToInt32(dy);
     m_Frame = QelRect{Saturate(m_Frame.left + x), Saturate(m_Frame.top + y), Saturate(m_Frame.right + x),
                       Saturate(m_Frame.bottom + y)};
 }

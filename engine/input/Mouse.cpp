@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "foundation/FloatToInt.h"
 #include "foundation/UserError.h"
 #include "input/DeviceBuffer.h"
 #include "input/InputSession.h"
@@ -18,13 +19,6 @@ namespace {
 
 // One event's value is a signed byte; a larger delta travels as several events.
 constexpr std::int32_t kLargestEventValue = 127;
-
-std::int32_t TruncateToInt32(double v) {
-    if (std::isnan(v)) return 0;
-    if (v >= 2147483647.0) return INT32_MAX;
-    if (v <= -2147483648.0) return INT32_MIN;
-    return static_cast<std::int32_t>(v);
-}
 
 std::int32_t ClampToInt32(std::int64_t v) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
@@ -115,7 +109,7 @@ std::uint32_t Mouse::ApplyEvents(MouseEvent* out) {
         switch (e.offset) {
             case qel::kMouseOffsetX:
                 movedX = 1;
-                relX = TruncateToInt32(delta * sensitivity);
+                relX = TruncToInt32(delta * sensitivity);
                 MoveAxis(x, relX, motionRect.left, motionRect.right);
                 sumX += relX;
                 flags |= MouseFlagMovedX;
@@ -123,7 +117,7 @@ std::uint32_t Mouse::ApplyEvents(MouseEvent* out) {
                 break;
             case qel::kMouseOffsetY:
                 movedY = 1;
-                relY = TruncateToInt32(delta * sensitivity);
+                relY = TruncToInt32(delta * sensitivity);
                 MoveAxis(y, relY, motionRect.top, motionRect.bottom);
                 sumY += relY;
                 flags |= MouseFlagMovedY;
@@ -131,7 +125,7 @@ std::uint32_t Mouse::ApplyEvents(MouseEvent* out) {
                 break;
             case qel::kMouseOffsetWheel:
                 movedWheel = 1;
-                wheel = TruncateToInt32(delta * sensitivity);
+                wheel = TruncToInt32(delta * sensitivity);
                 sumWheel += wheel;
                 flags |= MouseFlagWheel;
                 writer.Write(MouseEvent::Wheel, wheel, 0, later);
@@ -252,9 +246,9 @@ void Mouse::SetSensitivity(int level) {
     }
 }
 
-int Mouse::WorldX() const { return TruncateToInt32(CurrentInputSession().ViewportWorldX() + static_cast<float>(x)); }
+int Mouse::WorldX() const { return TruncToInt32(CurrentInputSession().ViewportWorldX() + static_cast<float>(x)); }
 
-int Mouse::WorldY() const { return TruncateToInt32(CurrentInputSession().ViewportWorldY() + static_cast<float>(y)); }
+int Mouse::WorldY() const { return TruncToInt32(CurrentInputSession().ViewportWorldY() + static_cast<float>(y)); }
 
 int Mouse::Wheel() const {
     if (!movedWheel) return 0;

@@ -110,15 +110,6 @@ UnitVector UnitOf(float vx, float vy) {
     return {vx / len, vy / len};
 }
 
-std::int32_t TruncToInt32(double v) {
-    if (std::isnan(v)) return 0;
-    constexpr double lo = std::numeric_limits<std::int32_t>::min();
-    constexpr double hi = std::numeric_limits<std::int32_t>::max();
-    if (v <= lo) return std::numeric_limits<std::int32_t>::min();
-    if (v >= hi) return std::numeric_limits<std::int32_t>::max();
-    return static_cast<std::int32_t>(v);
-}
-
 std::int32_t RoundHalfTowardZero(double v) {
     const std::int32_t t = TruncToInt32(v);
     const double frac = v - static_cast<double>(t);

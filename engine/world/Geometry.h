@@ -3,6 +3,7 @@
 // the sample schedule of the sweep tests.
 #pragma once
 #include <cstdint>
+#include "foundation/FloatToInt.h"  // the truncation that the geometry code and its users share
 #include "foundation/Types.h"
 
 // True when the segment (x1, y1)-(x2, y2) touches the closed rectangle spanned by
@@ -34,9 +35,6 @@ struct UnitVector {
     float x = 0, y = 0;
 };
 UnitVector UnitOf(float vx, float vy);
-
-// Float to int32 toward zero, saturating at the int32 range (NaN gives 0).
-std::int32_t TruncToInt32(double v);
 
 // Nearest integer with exact halves toward zero: 2.5 gives 2, -2.5 gives -2.
 std::int32_t RoundHalfTowardZero(double v);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "foundation/File.h"
+#include "foundation/FloatToInt.h"
 #include "world/CollisionCircle.h"
 #include "world/CollisionSegment.h"
 #include "world/Geometry.h"
@@ -24,11 +25,7 @@ float SweepDt(float steps) { return steps == 0 ? 1.0f : 1.0f / steps; }
 float ChannelOf(COLORREF c, int shift) { return float((c >> shift) & 0xFF); }
 
 // A channel as a byte: at least 0 (NaN too), at most 255.
-COLORREF ChannelByte(float v) {
-    if (!(v > 0)) return 0;
-    if (v >= 255.0f) return 255;
-    return COLORREF(v);
-}
+COLORREF ChannelByte(float v) { return TruncTo<std::uint8_t>(v); }
 
 float Clamp(float v, float low, float high) {
     if (!(v > low)) return low;

@@ -2,12 +2,12 @@
 
 #include <cmath>
 #include <cstring>
-#include <limits>
 
 #include "display/Display.h"
 #include "display/Screen.h"
 #include "foundation/File.h"
 #include "foundation/ClassPool.h"
+#include "foundation/FloatToInt.h"
 #include "foundation/UserError.h"
 #include "logic/CallbackOwner.h"
 #include "logic/LogicTables.h"
@@ -24,14 +24,6 @@ namespace {
 ParticleSystem::ParticleFunction TableFunction(std::int32_t number) {
     if (number < 0 || number > maxFIndex || FArray == nullptr) return nullptr;
     return reinterpret_cast<BehaviorFunction>(FArray[number]);
-}
-
-// Toward zero, held within int32 (NaN gives 0).
-std::int64_t TruncToInt(float v) {
-    if (!(v == v)) return 0;
-    if (v <= -2147483648.0f) return std::numeric_limits<std::int32_t>::min();
-    if (v >= 2147483647.0f) return std::numeric_limits<std::int32_t>::max();
-    return std::int64_t(v);
 }
 
 // The level takes the system at the front of its list, counting it.
@@ -139,7 +131,7 @@ void ParticleSystem::Display() {
         if (p.Dead() || !p.Visible() || p.BirthDelay() != 0) continue;
         const float sx = onMaster ? p.PositionX() + mapX - viewX : mapWorldX - viewX + p.PositionX() + mapX;
         const float sy = onMaster ? mapY - p.PositionY() - viewY : mapWorldY - viewY - p.PositionY() + mapY;
-        const std::int64_t left = TruncToInt(sx), top = TruncToInt(sy);
+        const std::int64_t left = TruncToInt32(sx), top = TruncToInt32(sy);
         // Only the part of the square on the screen is visited: a huge size
         // must not cost a frame.
         const std::int64_t x0 = std::max<std::int64_t>(left, 0), y0 = std::max<std::int64_t>(top, 0);
