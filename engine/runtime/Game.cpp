@@ -5,6 +5,7 @@
 #include <mutex>
 #include <system_error>
 
+#include "foundation/FloatToInt.h"
 #include "foundation/MessageTable.h"
 #include "foundation/UserError.h"
 #include "input/EngineInputSession.h"
@@ -191,13 +192,13 @@ unsigned int Game::WorldWidth() const { return gNode != nullptr ? gNode->WorldWi
 
 unsigned int Game::WorldHeight() const { return gNode != nullptr ? gNode->WorldHeight() : 0; }
 
-int Game::ViewportWidth() const { return gNode != nullptr ? int(gNode->GetViewPort().Width()) : 0; }
+int Game::ViewportWidth() const { return gNode != nullptr ? TruncToInt32(gNode->GetViewPort().Width()) : 0; }
 
-int Game::ViewportHeight() const { return gNode != nullptr ? int(gNode->GetViewPort().Height()) : 0; }
+int Game::ViewportHeight() const { return gNode != nullptr ? TruncToInt32(gNode->GetViewPort().Height()) : 0; }
 
-int Game::ViewPortPositionX() const { return gNode != nullptr ? int(gNode->GetViewPort().WorldXPos()) : 0; }
+int Game::ViewPortPositionX() const { return gNode != nullptr ? TruncToInt32(gNode->GetViewPort().WorldXPos()) : 0; }
 
-int Game::ViewPortPositionY() const { return gNode != nullptr ? int(gNode->GetViewPort().WorldYPos()) : 0; }
+int Game::ViewPortPositionY() const { return gNode != nullptr ? TruncToInt32(gNode->GetViewPort().WorldYPos()) : 0; }
 
 void Game::ViewPortPosition(unsigned int x, unsigned int y, bool moveMainCharacter) {
     if (gNode != nullptr) gNode->ViewPortPosition(x, y, moveMainCharacter);

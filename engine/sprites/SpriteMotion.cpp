@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "foundation/FloatToInt.h"
 #include "foundation/UserError.h"
 #include "sprites/FrameVariant.h"
 #include "sprites/SpriteBroadPhase.h"
@@ -83,7 +84,7 @@ void Sprite::VectorDirection(float dx, float dy, unsigned int smooth) {
 
 float Sprite::VectorAngle() const {
     const float a = static_cast<float>(AcosDegrees(directionX));
-    int n = static_cast<int>(a);
+    int n = TruncToInt32(a);  // NaN after a corrupt direction
     if (a - n > 0.5f) ++n;
     return static_cast<float>(directionY > 0 ? 360 - n : n);
 }

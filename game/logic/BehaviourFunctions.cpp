@@ -1,5 +1,6 @@
 #include "logic/BehaviourFunctions.h"
 
+#include "foundation/FloatToInt.h"
 #include "foundation/List.h"
 #include "foundation/Variable.h"
 #include "logic/GameDeclarations.h"
@@ -105,8 +106,9 @@ void ViewPortChara(void* owner) {
     Sprite* camera = OwnSprite(owner, "ViewPortChara");
     if (camera == nullptr) return;
     Sprite* player = FindSprite("protag");
-    const int dx = static_cast<int>(player->WorldPositionX() - camera->WorldPositionX());
-    const int dy = static_cast<int>(player->WorldPositionY() - camera->WorldPositionY());
+    // A saved position may lie beyond the int range: the distance saturates.
+    const int dx = TruncToInt32(player->WorldPositionX() - camera->WorldPositionX());
+    const int dy = TruncToInt32(player->WorldPositionY() - camera->WorldPositionY());
     if (dx > 200 || dx < -200 || dy > 300 || dy < -300) {
         camera->Speed(80);
         camera->VectorDirection(static_cast<float>(dx), static_cast<float>(dy), 0);

@@ -1,5 +1,6 @@
 #include "logic/PlayerShooting.h"
 
+#include "foundation/FloatToInt.h"
 #include "foundation/Random.h"
 #include "logic/GameDeclarations.h"
 #include "logic/GameKeys.h"
@@ -29,8 +30,8 @@ void Fire(const char* stateName, float firstAngle, float secondAngle, int enteri
     if (s == nullptr) return;
     report::Action(s->Name(), Machine, stateName);
     if (entering != 1) return;
-    const int x = static_cast<int>(s->WorldPositionX() + s->HotSpotX(0));
-    const int y = static_cast<int>(s->WorldPositionY() + s->HotSpotY(0));
+    const int x = TruncToInt32(s->WorldPositionX() + s->HotSpotX(0));
+    const int y = TruncToInt32(s->WorldPositionY() + s->HotSpotY(0));
     SpriteCopy("masterProjectile", "proj", x, y, firstAngle, ProjectileSpeed);
     SpriteCopy("masterProjectile", "proj", x, y, secondAngle, ProjectileSpeed);
     if (!soundMuted) ShootSFX();

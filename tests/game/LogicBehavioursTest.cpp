@@ -232,6 +232,12 @@ TEST_F(LogicBehavioursTest, TheCameraChasesThePlayerByDistanceAndSpeed) {
         {200, 200, 4.25f, 4.25f, 1, 0},  // near, the player runs
         {300, 200, 0, 0, 0, 0},          // on the player
         {300, 190, 1, 3, 0, 1},          // near, the player walks slowly
+        // Distances beyond the int range (a loaded save) saturate: far, and
+        // still toward the player; a NaN distance counts as none.
+        {-3e9f, 200, 0, 80, 1, 0},
+        {3e9f, 200, 0, 80, -1, 0},
+        {300, INFINITY, 0, 80, 0, -1},
+        {NAN, 200, 0, 0, 0, 0},
     };
     for (const Case& c : cases) {
         camera->WorldPosition(c.cameraX, c.cameraY, false);

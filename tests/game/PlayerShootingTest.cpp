@@ -105,6 +105,24 @@ TEST_F(PlayerShootingTest, ProjectilesStartAtTheMuzzleAndRemoveThemselves) {
     EXPECT_EQ(CountSprites("proj"), 0);
 }
 
+// A player loaded from a save may stand beyond the int range: the shots start
+// at the nearest int position, and at 0 for a NaN position.
+TEST_F(PlayerShootingTest, AMuzzleBeyondTheIntRangeFiresFromTheNearestIntPosition) {
+    const struct {
+        float x;
+        float shotX;
+    } cases[] = {{3e9f, 2147483647.0f}, {-3e9f, -2147483648.0f}, {NAN, 0}};
+    for (const auto& c : cases) {
+        for (Sprite* s : SpritesNamed("proj")) s->DeleteFlag(true);
+        Frame();
+        player->WorldPosition(c.x, 150, false);
+        SpriteCopySM_S5_Action(1, player);
+        const std::vector<Sprite*> shots = SpritesNamed("proj");
+        ASSERT_EQ(shots.size(), 2u) << c.x;
+        for (Sprite* s : shots) EXPECT_FLOAT_EQ(s->WorldPositionX(), c.shotX) << c.x;
+    }
+}
+
 TEST_F(PlayerShootingTest, HoldingFiresOnceAndRefiringTakesThreeFramesRightTwoLeft) {
     struct Case {
         bool facingRight;

@@ -1,4 +1,7 @@
+#include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -11,6 +14,7 @@
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "sprites/Sprite.h"
+#include "world/ViewPort.h"
 
 namespace {
 
@@ -224,4 +228,32 @@ TEST_F(GameTest, ShowingTheCursorShowsTheCursorSprite) {
         EXPECT_EQ(cursor->Unused(), !show);
     }
     EXPECT_STREQ(_UE.ErrorMessage, "");
+}
+
+// A view loaded from a save may stand anywhere: the integer answers truncate
+// toward zero and saturate at the int range, NaN gives 0.
+TEST_F(GameTest, ViewportSizeAndPositionAnswerTruncatedAndSaturated) {
+    Make({1});
+    ViewPort& view = gNode->GetViewPort();
+    const struct {
+        float value;
+        int expected;
+    } cases[] = {
+        {12.9f, 12},
+        {-12.9f, -12},
+        {3e9f, std::numeric_limits<std::int32_t>::max()},
+        {-3e9f, std::numeric_limits<std::int32_t>::min()},
+        {INFINITY, std::numeric_limits<std::int32_t>::max()},
+        {NAN, 0},
+    };
+    for (const auto& c : cases) {
+        view.ViewPortWidth(c.value);
+        view.ViewPortHeight(c.value);
+        view.WorldXPos(c.value);
+        view.WorldYPos(c.value);
+        EXPECT_EQ(game.ViewportWidth(), c.expected) << c.value;
+        EXPECT_EQ(game.ViewportHeight(), c.expected) << c.value;
+        EXPECT_EQ(game.ViewPortPositionX(), c.expected) << c.value;
+        EXPECT_EQ(game.ViewPortPositionY(), c.expected) << c.value;
+    }
 }

@@ -43,9 +43,11 @@ TEST_F(SpriteTest, DirectionFromVectorsAndAngles) {
     b.VectorDirection(0, 1, 10);
     EXPECT_EQ(a.DirectionX(), b.DirectionX());
 
+    // The last: a direction loaded as NaN answers 0.
     struct Angle {
         float x, y, angle;
-    } angles[] = {{0, -1, 90}, {0, 1, 270}, {-1, 0, 180}, {1, 0, 0}, {1.0000001f, 0, 0}, {-1.0000001f, 0, 180}};
+    } angles[] = {{0, -1, 90},        {0, 1, 270},           {-1, 0, 180}, {1, 0, 0},
+                  {1.0000001f, 0, 0}, {-1.0000001f, 0, 180}, {NAN, 0, 0}};
     for (const Angle& c : angles) {
         Sprite s;
         s.directionX = c.x;
