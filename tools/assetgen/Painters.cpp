@@ -66,6 +66,15 @@ bool HeldFromBehind(const nolt::LevelRecord& level, const nolt::SegmentRecord& s
     return false;
 }
 
+// A floor's surface is drawn over its line, where a standing player's feet
+// are: the player logic never lets them rest on the line. Its look-ahead for a
+// floor "within a pixel" below the feet reaches 6 pixels (the pixel, then a
+// 3-pixel sweep that looks two of its three steps further), and a floor within
+// reach nudges the player up by its run speed, 4.25 pixels; so standing feet
+// stay 6 to 10.25 pixels over the line, and meet a surface drawn 8 over it
+// within 2 pixels.
+constexpr int SurfaceOverLine = 8;
+
 // What the painter draws, and what it tells the tests it drew.
 class MapPainter {
 public:
@@ -74,7 +83,11 @@ public:
 
     void Paint() {
         Bodies();
-        for (const nolt::SegmentRecord& s : level.segments) Line(s);
+        // Walls last, so that they stay lit where they meet a floor's surface.
+        for (const nolt::SegmentRecord& s : level.segments)
+            if (FacingOf(s) == Facing::Up || FacingOf(s) == Facing::Down) Line(s);
+        for (const nolt::SegmentRecord& s : level.segments)
+            if (FacingOf(s) == Facing::Left || FacingOf(s) == Facing::Right) Line(s);
     }
 
 private:
@@ -102,14 +115,22 @@ private:
     }
 
     // A line is lit on the side that holds the player, unless that side is
-    // itself buried in a body. A floor with nothing under it is a plank; a
-    // wall that holds from one side only shows arrows through its open side.
+    // itself buried in a body. A floor rises to where the player stands on it,
+    // and with nothing under it is a plank; a wall that holds from one side
+    // only shows arrows through its open side.
     void Line(const nolt::SegmentRecord& s) {
         const Facing facing = FacingOf(s);
         const bool across = facing == Facing::Up || facing == Facing::Down;
-        // Whole pixels along the line's long axis.
-        const float from = across ? std::min(s.x1, s.x2) : std::min(s.y1, s.y2);
-        const float to = across ? std::max(s.x1, s.x2) : std::max(s.y1, s.y2);
+        // Whole pixels along the line's long axis. A wall's end on a floor
+        // meets that floor's drawn surface instead.
+        float from = across ? std::min(s.x1, s.x2) : std::min(s.y1, s.y2);
+        float to = across ? std::max(s.x1, s.x2) : std::max(s.y1, s.y2);
+        const float lineFrom = from, lineTo = to;
+        if (!across) {
+            const bool firstOnTop = s.y1 < s.y2;
+            if (EndsOnFloor(firstOnTop ? s.x1 : s.x2, from)) from -= SurfaceOverLine;
+            if (EndsOnFloor(firstOnTop ? s.x2 : s.x1, to)) to -= SurfaceOverLine;
+        }
         for (int i = int(std::ceil(from)); i <= int(std::floor(to)); ++i) {
             const float t =
                 to > from ? (float(i) - (across ? s.x1 : s.y1)) / (across ? s.x2 - s.x1 : s.y2 - s.y1) : 0.0f;
@@ -117,12 +138,16 @@ private:
             const float py = across ? s.y1 + (s.y2 - s.y1) * t : float(i);
             const int x = int(std::floor(px)), y = int(std::floor(py));
             switch (facing) {
-                case Facing::Up:
+                case Facing::Up: {
                     if (space.Body(x, y - 2)) break;
-                    for (int k = 0; k < 3; ++k) Mark(x, y + k, theme.edge);
-                    if (!space.Body(x, y + 3))
-                        for (int k = 3; k < 5; ++k) Mark(x, y + k, theme.wall);
+                    // Lit on top where the feet stand, then the ground's own
+                    // colour down to the line, or a plank's underside.
+                    const int surface = y - SurfaceOverLine;
+                    const bool plank = !space.Body(x, y + 3);
+                    for (int k = surface; k < surface + 3; ++k) Mark(x, k, theme.edge);
+                    for (int k = surface + 3; k < y + 3; ++k) Mark(x, k, plank ? theme.wall : theme.ground);
                     break;
+                }
                 case Facing::Down:
                     if (space.Body(x, y + 2)) break;
                     for (int k = 0; k < 3; ++k) Mark(x, y - k, theme.wall);
@@ -133,12 +158,20 @@ private:
                     if (space.Body(x + 2 * front, y)) break;
                     Mark(x, y, theme.edge);
                     Mark(x - front, y, theme.edge);
-                    if (i % 16 == 8 && space.Open(x - 3 * front, y) && !HeldFromBehind(level, s, px, py))
+                    const bool onLine = float(i) >= lineFrom && float(i) <= lineTo;
+                    if (i % 16 == 8 && onLine && space.Open(x - 3 * front, y) && !HeldFromBehind(level, s, px, py))
                         OpenSideArrow(x - 3 * front, y, front);
                     break;
                 }
             }
         }
+    }
+
+    // An up-facing floor passes through the point.
+    bool EndsOnFloor(float x, float y) const {
+        for (const nolt::SegmentRecord& t : level.segments)
+            if (FacingOf(t) == Facing::Up && DistanceTo(t, x, y) <= 1.5f) return true;
+        return false;
     }
 
     // A small arrowhead behind a one-way wall, pointing the way a player
