@@ -1,13 +1,16 @@
 // Writes the seed corpus of every harness with the engine's own writers: saves
 // and objects of the game's levels, replay pairs, Variable records and texts,
-// bitmaps, network packets and captured session streams, plus small game,
+// bitmaps (PNG and GIF ones by libpng and giflib), network packets and captured session streams, plus small game,
 // level, WAVE and MIDI files written value by value. Run once by hand:
 //   fuzz_seeds <folder>   (then copy what is useful into fuzz/corpus/)
 #include <arpa/inet.h>
+#include <gif_lib.h>
 #include <netinet/in.h>
+#include <png.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <csetjmp>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -139,6 +142,136 @@ void BitmapSeeds() {
                 Put("bitmap", "jpg" + std::to_string(++n) + ".jpg", ReadAll("seed.jpg"));
             }
         }
+}
+
+struct PngSeed {
+    const char* name;
+    int colourType, depth;
+    bool interlaced, transparency;
+    bool ancillary = false;  // text (plain and compressed) and gamma chunks, which the decoder skips
+};
+
+// A 9 x 9 PNG of that layout: a palette of 2^depth entries, the first two
+// with alpha in a tRNS chunk (or colour 1 transparent without a palette).
+Bytes WritePng(const PngSeed& seed) {
+    constexpr int Side = 9;
+    const int channels = seed.colourType == PNG_COLOR_TYPE_RGB_ALPHA    ? 4
+                         : seed.colourType == PNG_COLOR_TYPE_RGB        ? 3
+                         : seed.colourType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
+                                                                        : 1;
+    Bytes out;
+    std::vector<png_byte> row(std::size_t(Side * channels * (seed.depth == 16 ? 2 : 1)));
+    std::vector<png_color> palette;
+    for (int i = 0; seed.colourType == PNG_COLOR_TYPE_PALETTE && i < 1 << seed.depth; ++i)
+        palette.push_back({png_byte(i), png_byte(255 - i), png_byte(i * 7)});
+    const png_byte alphas[2] = {0, 128};
+    const png_color_16 transparent{0, 1, 1, 1, 1};
+    char title[] = "Title", art[] = "nolt art", comment[] = "Comment", description[] = "drawn by hand, frame by frame";
+    png_text texts[2] = {};
+    texts[0] = {PNG_TEXT_COMPRESSION_NONE, title, art, 0, 0, nullptr, nullptr};
+    texts[1] = {PNG_TEXT_COMPRESSION_zTXt, comment, description, 0, 0, nullptr, nullptr};
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png)) != 0) {
+        png_destroy_write_struct(&png, &info);
+        return {};
+    }
+    png_set_write_fn(
+        png, &out,
+        [](png_structp p, png_bytep data, std::size_t size) {
+            auto* bytes = static_cast<Bytes*>(png_get_io_ptr(p));
+            bytes->insert(bytes->end(), data, data + size);
+        },
+        nullptr);
+    png_set_IHDR(png, info, Side, Side, seed.depth, seed.colourType,
+                 seed.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    if (!palette.empty()) png_set_PLTE(png, info, palette.data(), int(palette.size()));
+    if (seed.transparency) png_set_tRNS(png, info, alphas, 2, &transparent);
+    if (seed.ancillary) {
+        png_set_text(png, info, texts, 2);
+        png_set_gAMA(png, info, 0.45455);
+    }
+    png_write_info(png, info);
+    png_set_packing(png);
+    const int mask = seed.depth < 8 ? (1 << seed.depth) - 1 : 255;
+    for (int pass = png_set_interlace_handling(png); pass > 0; --pass)
+        for (int y = 0; y < Side; ++y) {
+            for (std::size_t i = 0; i < row.size(); ++i) row[i] = png_byte(int(i * 31 + std::size_t(y) * 17) & mask);
+            png_write_row(png, row.data());
+        }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+struct GifSeed {
+    const char* name;
+    int screenWidth, screenHeight, left, top, width, height;
+    bool interlaced;
+    int transparentIndex;  // -1: none
+};
+
+// A GIF of that layout with an 8-colour table, as giflib writes it.
+Bytes WriteGif(const GifSeed& seed) {
+    Bytes out;
+    int error = 0;
+    GifFileType* gif = EGifOpen(
+        &out,
+        [](GifFileType* g, const GifByteType* data, int size) {
+            auto* bytes = static_cast<Bytes*>(g->UserData);
+            bytes->insert(bytes->end(), data, data + size);
+            return size;
+        },
+        &error);
+    GifColorType colours[8];
+    for (int i = 0; i < 8; ++i) colours[i] = {GifByteType(i * 32), GifByteType(255 - i * 32), GifByteType(i * 9)};
+    ColorMapObject* table = GifMakeMapObject(8, colours);
+    EGifSetGifVersion(gif, true);
+    EGifPutScreenDesc(gif, seed.screenWidth, seed.screenHeight, 8, 0, table);
+    if (seed.transparentIndex >= 0) {
+        const GraphicsControlBlock control{DISPOSAL_UNSPECIFIED, false, 0, seed.transparentIndex};
+        GifByteType extension[4];
+        EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, int(EGifGCBToExtension(&control, extension)), extension);
+    }
+    EGifPutImageDesc(gif, seed.left, seed.top, seed.width, seed.height, seed.interlaced, nullptr);
+    std::vector<GifPixelType> line(std::size_t(seed.width));
+    for (int y = 0; y < seed.height; ++y) {
+        for (int x = 0; x < seed.width; ++x) line[std::size_t(x)] = GifPixelType((x + y * 3) % 8);
+        EGifPutLine(gif, line.data(), seed.width);
+    }
+    EGifCloseFile(gif, &error);
+    GifFreeMapObject(table);
+    return out;
+}
+
+// Art as other programs write it: every PNG colour type at its smallest and
+// largest depth, with transparency and interlacing, and GIFs with a
+// transparent colour, an image placed on a larger screen and interlacing.
+void PngAndGifSeeds() {
+    const PngSeed pngs[] = {
+        {"png-grey-1.png", PNG_COLOR_TYPE_GRAY, 1, false, false},
+        {"png-grey-16-trns.png", PNG_COLOR_TYPE_GRAY, 16, false, true},
+        {"png-grey-alpha-8.png", PNG_COLOR_TYPE_GRAY_ALPHA, 8, false, false},
+        {"png-grey-alpha-16-interlaced.png", PNG_COLOR_TYPE_GRAY_ALPHA, 16, true, false},
+        {"png-rgb-8-trns.png", PNG_COLOR_TYPE_RGB, 8, false, true},
+        {"png-rgb-16-interlaced.png", PNG_COLOR_TYPE_RGB, 16, true, false},
+        {"png-rgba-8.png", PNG_COLOR_TYPE_RGB_ALPHA, 8, false, false},
+        {"png-rgba-8-text-gamma.png", PNG_COLOR_TYPE_RGB_ALPHA, 8, false, false, true},
+        {"png-rgba-16.png", PNG_COLOR_TYPE_RGB_ALPHA, 16, false, false},
+        {"png-rgba-8-interlaced.png", PNG_COLOR_TYPE_RGB_ALPHA, 8, true, false},
+        {"png-palette-1.png", PNG_COLOR_TYPE_PALETTE, 1, false, false},
+        {"png-palette-4-trns-interlaced.png", PNG_COLOR_TYPE_PALETTE, 4, true, true},
+        {"png-palette-8-trns.png", PNG_COLOR_TYPE_PALETTE, 8, false, true},
+    };
+    for (const PngSeed& seed : pngs) Put("bitmap", seed.name, WritePng(seed));
+    const GifSeed gifs[] = {
+        {"gif-giflib-plain.gif", 5, 4, 0, 0, 5, 4, false, -1},
+        {"gif-giflib-transparent.gif", 5, 4, 0, 0, 5, 4, false, 2},
+        {"gif-giflib-placed.gif", 9, 7, 2, 1, 5, 4, false, 0},
+        {"gif-giflib-interlaced.gif", 6, 11, 0, 0, 6, 11, true, 3},
+    };
+    for (const GifSeed& seed : gifs) Put("bitmap", seed.name, WriteGif(seed));
 }
 
 // A marker may follow any number of 0xFF fill bytes: JPEGs with fill before
@@ -361,6 +494,7 @@ int main(int argc, char** argv) {
     VariableSeeds();
     BitmapSeeds();
     JpegFillSeeds();
+    PngAndGifSeeds();
     PaletteSeeds();
     PacketSeeds();
     SessionSeeds();

@@ -11,10 +11,12 @@
 #include <jpeglib.h>
 
 #include "platform/ByteBlock.h"
+#include "platform/GifDecoderInternal.h"
 #include "platform/ImageLimitsInternal.h"
+#include "platform/PngDecoderInternal.h"
 
-// stb_image compiled here with only the game's formats, its functions private
-// to this file: it measures every picture. Its blocks come from SDL's
+// stb_image compiled here with only BMP and JPEG, its functions private to
+// this file: it measures those pictures. Its blocks come from SDL's
 // allocator.
 #define STB_IMAGE_IMPLEMENTATION
 #define STB_IMAGE_STATIC
@@ -226,6 +228,9 @@ DecodedPixels DecodeJpeg(const std::uint8_t* data, std::size_t size) {
 
 DecodedPixels DecodePicture(const std::uint8_t* data, std::size_t size) {
     if (data == nullptr || size == 0 || size > std::size_t(INT_MAX)) return {};
+    // Each measures its picture against the limits before it makes a pixel.
+    if (IsPng(data, size)) return DecodePng(data, size);
+    if (IsGif(data, size)) return DecodeGif(data, size);
     // Before the size is asked: a table is built while the header is read.
     if (!HuffmanTablesFit(data, size)) return {};
     int width = 0, height = 0, channels = 0;

@@ -1,5 +1,6 @@
-// Decodes the picture formats the game's bitmaps come in, BMP and JPEG (what
-// the engine's screenshots write), and no others, within the image limits.
+// Decodes the picture formats the game's art comes in, BMP, JPEG (what the
+// engine's screenshots write), PNG and GIF, and no others, within the image
+// limits.
 #pragma once
 #include <cstddef>
 #include <cstdint>
