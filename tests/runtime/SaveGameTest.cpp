@@ -299,6 +299,60 @@ TEST_F(SavedGameTest, SavesThatCannotBeWrittenAreReportedAndWriteNothing) {
         EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
 }
 
+TEST_F(SavedGameTest, AChainOfVariablesTooDeepToLoadIsNotSavedAndTheOldSaveStays) {
+    // The level's variables each point at the next one. A chain the save
+    // could never load back fails to save: the old save stays as it was.
+    const struct {
+        int length;
+        bool throughDialog;
+        bool saved;
+    } cases[] = {{200, false, true}, {300, false, false}, {300, true, false}, {2000, false, false}};
+    EngineRun::script = [&](int pass) {
+        if (pass != 3) return;
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::to_string(c.length) + (c.throughDialog ? " through the dialog" : ""));
+            const Bytes old = SaveNow("game.sav");
+            std::vector<Variable*> chain;
+            for (int i = 0; i < c.length; ++i) {
+                chain.push_back(new Variable(0));
+                chain.back()->Name(("link" + std::to_string(i)).c_str());
+                if (i > 0) *chain[std::size_t(i) - 1] = static_cast<void*>(chain.back());
+            }
+            // The head is stored first, so the whole chain is written inside it.
+            for (Variable* v : chain) gNode->Add(v);
+            boxes.clear();
+            if (c.throughDialog) {
+                AnswerDialogs(Path("game.sav"));
+                myGame->SaveGame();
+            } else {
+                myGame->SaveGame(Path("game.sav").c_str());
+            }
+            myGame->RealSaveGame();
+            if (!c.saved) {
+                ASSERT_EQ(boxes.size(), 1u);
+                EXPECT_EQ(boxes[0].text, "Error saving file.");
+                EXPECT_EQ(ReadBytes(Path("game.sav")), old);
+            } else {
+                EXPECT_TRUE(boxes.empty());
+                LoadNow("game.sav");
+                EXPECT_TRUE(boxes.empty());
+                int length = 0;
+                for (Variable* v = Variable::Search("link0"); v != nullptr; v = static_cast<Variable*>(*v))
+                    EXPECT_EQ(std::string(v->Name()), "link" + std::to_string(length++));
+                EXPECT_EQ(length, c.length);
+            }
+            for (int i = 0; i < c.length; ++i) {
+                node* v = Variable::Search(("link" + std::to_string(i)).c_str());
+                if (v != nullptr) gNode->Variables().del(v);
+            }
+        }
+        myGame->EndGame();
+    };
+    ASSERT_EQ(EngineRun::Run(), 0);
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
+}
+
 TEST_F(SavedGameTest, LoadingASaveOfAnotherLevelSwitchesToItAndEntersItInTheHistory) {
     int levelAfter = 0;
     std::vector<std::int32_t> history;
