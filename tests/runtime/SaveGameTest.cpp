@@ -401,11 +401,13 @@ TEST_F(SavedGameTest, ASaveMadeWhileALevelChangeWaitsForATransitionLoadsBack) {
     EXPECT_EQ(reloaded, saved);
 }
 
-TEST_F(SavedGameTest, ARecordOfOneLevelFiledUnderAnotherIsRefusedOnceThatLevelHasBeenBuilt) {
+TEST_F(SavedGameTest, ARecordOfOneLevelFiledUnderAnotherLoadsAsThatLevelAndTheGameRunsOnIt) {
     // The second level shows pictures of its own. A save made while a change
     // to it waits names it as the game's level; filing that record under the
-    // second level's number too passes every number check, but the record
-    // shows only the first level's pictures.
+    // second level's number too passes every number check. Nothing tells it
+    // from a genuine save of a level whose builder picks its pictures anew:
+    // it loads, the second level runs on the first one's contents, and the
+    // second level's own save loads after it.
     const std::filesystem::path maps = std::filesystem::path(folder) / "Art Assets" / "Maps";
     WriteBmp(maps / "second.bmp", WorldW, ScreenH, 0x604020);
     WriteBmp(maps / "second-deck.bmp", 8, 6, 0xA06020);
@@ -415,30 +417,71 @@ TEST_F(SavedGameTest, ARecordOfOneLevelFiledUnderAnotherIsRefusedOnceThatLevelHa
         else
             SmallGame::BuildLevel(level);
     };
-    std::vector<std::string> forgedReports;
-    int levelAfterOwnSave = 0;
+    int levelAfterForged = 0, levelAfterOwnSave = 0;
+    std::string pictureAfterForged, pictureAfterOwnSave;
     EngineRun::script = [&](int pass) {
         if (pass == 2) myGame->LevelNumber(1);
         if (pass == 5) SaveNow("second.sav");
         if (pass == 6) myGame->LevelNumber(0);
-        if (pass != 9) return;
-        Effect_RandomDissolve->OneColor(0x0000FF, 20, 2);
-        myGame->LevelNumber(1);
-        Bytes forged = SaveNow("pending.sav");
-        const std::int32_t second = 1;
-        std::memcpy(forged.data() + 11, &second, 4);
-        WriteBytes(Path("forged.sav"), forged);
-        LoadNow("forged.sav");
-        for (const auto& box : boxes) forgedReports.push_back(box.text);
-        boxes.clear();
-        LoadNow("second.sav");
-        levelAfterOwnSave = gNode->Id();
+        if (pass == 9) {
+            Effect_RandomDissolve->OneColor(0x0000FF, 20, 2);
+            myGame->LevelNumber(1);
+            Bytes forged = SaveNow("pending.sav");
+            const std::int32_t second = 1;
+            std::memcpy(forged.data() + 11, &second, 4);
+            WriteBytes(Path("forged.sav"), forged);
+            LoadNow("forged.sav");
+            levelAfterForged = gNode->Id();
+            pictureAfterForged = Map::Search("master")->FileName();
+        }
+        if (pass == 14) {
+            LoadNow("second.sav");
+            levelAfterOwnSave = gNode->Id();
+            pictureAfterOwnSave = Map::Search("master")->FileName();
+            myGame->EndGame();
+        }
+    };
+    ASSERT_EQ(EngineRun::Run(), 0);
+    EXPECT_TRUE(boxes.empty()) << boxes[0].text;
+    EXPECT_EQ(levelAfterForged, 2);
+    EXPECT_EQ(pictureAfterForged, "master.bmp");
+    EXPECT_EQ(levelAfterOwnSave, 2);
+    EXPECT_EQ(pictureAfterOwnSave, "second.bmp");
+}
+
+TEST_F(SavedGameTest, ASaveLoadsInALaterRunWhoseLevelWasEnteredWithOtherPictures) {
+    // The level's builder picks its maps' pictures anew on every entry (by
+    // chance or by the game's state, here by turns). A save made on one entry
+    // loads in a later run that entered the level with the other pictures.
+    const std::filesystem::path maps = std::filesystem::path(folder) / "Art Assets" / "Maps";
+    WriteBmp(maps / "dusk.bmp", WorldW, ScreenH, 0x604020);
+    WriteBmp(maps / "dusk-deck.bmp", 8, 6, 0xA06020);
+    int entries = 0;
+    EngineRun::buildLevel = [&entries](GameNode* level) {
+        if (entries++ % 2 == 0)
+            SmallGame::BuildLevel(level);
+        else
+            SmallGame::BuildLevelShowing(level, "dusk.bmp", "dusk-deck.bmp");
+    };
+    EngineRun::script = [&](int pass) {
+        if (pass != 3) return;
+        SaveNow("dawn.sav");
         myGame->EndGame();
     };
     ASSERT_EQ(EngineRun::Run(), 0);
-    EXPECT_EQ(forgedReports, std::vector<std::string>{"Error loading file."});
+    std::string before, after;
+    EngineRun::script = [&](int pass) {
+        if (pass != 3) return;
+        before = Map::Search("master")->FileName();
+        LoadNow("dawn.sav");
+        after = Map::Search("master")->FileName();
+        myGame->EndGame();
+    };
+    ASSERT_EQ(EngineRun::Run(), 0);
+    EXPECT_EQ(entries, 2);
     EXPECT_TRUE(boxes.empty()) << boxes[0].text;
-    EXPECT_EQ(levelAfterOwnSave, 2);
+    EXPECT_EQ(before, "dusk.bmp");
+    EXPECT_EQ(after, "master.bmp");
 }
 
 TEST_F(SavedGameTest, LoadingRestoresTheWindowModeAndTitleOfTheSave) {
