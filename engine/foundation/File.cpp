@@ -17,7 +17,8 @@ constexpr std::size_t nameBytes = 32;
 // Objects read inside objects recurse, each level through its class's whole
 // reader (a sprite's or a text's fields take kilobytes of stack). Real graphs
 // nest a few dozen deep (a traverser's children at most 64); a corrupt chain
-// must stop long before it exhausts the stack of the thread reading it.
+// must stop long before it exhausts the stack of the thread reading it. The
+// writer stops at the same depth, so a graph it writes always reads back.
 constexpr std::size_t maxNesting = 256;
 
 std::int32_t ClampToInt32(long long v) { return static_cast<std::int32_t>(std::clamp<long long>(v, 0, INT32_MAX)); }
@@ -276,11 +277,18 @@ void File::Write(node* p) {
         WriteU32(static_cast<std::uint32_t>(known->second));
         return;
     }
+    // Deeper than the reader goes: the file could never be loaded.
+    if (nested >= maxNesting) {
+        failed = true;
+        return;
+    }
     std::int32_t id = ++lastId;
     writtenIds.emplace(p, id);
     WriteRaw(name, nameBytes);
     WriteU32(static_cast<std::uint32_t>(id));
+    ++nested;
     p->Save(*this);
+    --nested;
 }
 
 void File::Read(node*& p) {
@@ -311,7 +319,7 @@ void File::Read(node*& p) {
         HandToCaller(p);
         return;
     }
-    if (loading.size() >= maxNesting) {
+    if (nested >= maxNesting) {
         failed = true;
         return;
     }
@@ -326,7 +334,9 @@ void File::Read(node*& p) {
     made[object] = Made{false, false, 1};
     madeOrder.push_back(object);
     loading.push_back(object);
+    ++nested;
     object->Load(*this);
+    --nested;
     loading.pop_back();
     p = object;
     HandToCaller(p);

@@ -2,7 +2,8 @@
 // values of fixed sizes, and whole object graphs of nodes.
 //
 // A File keeps an error state: a short transfer, a read past the end of the
-// data, a write to a resource, or corrupt object data sets it. Once set, every
+// data, a write to a resource, corrupt object data, or objects nested deeper
+// than a reader takes them (on writing as on reading) set it. Once set, every
 // further read yields zeros and EndOfFile() is true, so loaders stop cleanly;
 // they ask HasError() before they trust what they read.
 #pragma once
@@ -156,4 +157,7 @@ private:
     std::unordered_map<const node*, Made> made;
     std::vector<node*> madeOrder;
     std::vector<const node*> loading;
+    // Objects whose own Save or Load is running, one inside another: the
+    // writer and the reader count alike, whatever is read in place.
+    std::size_t nested = 0;
 };

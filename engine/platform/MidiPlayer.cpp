@@ -3,6 +3,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string_view>
@@ -33,6 +34,15 @@ double ThreadSeconds() {
     return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 constexpr std::int32_t MaxVolume = 2000;
+
+// Each performance has a synthesizer of its own, which parses the soundfont
+// and keeps its instrument tables (some 13 MB; the samples themselves are
+// shared). At most this many live at once, as a sound card has so many
+// voices: far more than a level plays, it keeps a save or level file that
+// names thousands of MIDI files from taking all the time and memory. Music
+// beyond it stays silent.
+constexpr int MaxLivePerformances = 16;
+std::atomic<int> livePerformances{0};
 
 using Hold = std::lock_guard<std::recursive_mutex>;
 
@@ -107,11 +117,23 @@ struct MidiPlayer::Performance : audio::Source {
     float gain = 1.0f;
     std::vector<float> left;
     std::vector<float> right;
+    bool counted = false;
 
     ~Performance() override {
         if (player) fs->deletePlayer(player);
         if (synth) fs->deleteSynth(synth);
         if (settings) fs->deleteSettings(settings);
+        if (counted) livePerformances.fetch_sub(1);
+    }
+
+    // False when as many performances as may live already do.
+    bool Count() {
+        if (livePerformances.fetch_add(1) >= MaxLivePerformances) {
+            livePerformances.fetch_sub(1);
+            return false;
+        }
+        counted = true;
+        return true;
     }
 
     void ReleasePlayer() {
@@ -203,6 +225,8 @@ bool MidiPlayer::IsStandardMidiFile(const void* data, std::size_t size) {
 
 MidiPlayer::MidiPlayer() : performance(std::make_unique<Performance>()) {}
 
+bool MidiPlayer::HasRoom() { return livePerformances.load() < MaxLivePerformances; }
+
 std::unique_ptr<MidiPlayer> MidiPlayer::Create() {
     if (!IsAudioDeviceOpen()) return nullptr;
     const SynthLibrary* fs = SynthLibrary::Get();
@@ -210,6 +234,7 @@ std::unique_ptr<MidiPlayer> MidiPlayer::Create() {
     std::unique_ptr<MidiPlayer> midi(new MidiPlayer());
     Performance& p = *midi->performance;
     p.fs = fs;
+    if (!p.Count()) return nullptr;
     p.settings = fs->newSettings();
     if (!p.settings) return nullptr;
     fs->settingsSetNum(p.settings, "synth.sample-rate", double(AudioDeviceRate()));

@@ -17,8 +17,11 @@ public:
     // that all lie within their track.
     static bool IsStandardMidiFile(const void* data, std::size_t size);
 
-    // Null when the audio device is not open or the synthesizer cannot start.
+    // Null when the audio device is not open, the synthesizer cannot start,
+    // or as many performances as may live at once already do.
     static std::unique_ptr<MidiPlayer> Create();
+    // Fewer performances live than may: one more can be made.
+    static bool HasRoom();
     ~MidiPlayer();
     MidiPlayer(const MidiPlayer&) = delete;
     MidiPlayer& operator=(const MidiPlayer&) = delete;

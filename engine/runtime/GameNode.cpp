@@ -407,7 +407,6 @@ void GameNode::Execute() {
     }
     if (BuildActorsP != nullptr) BuildActorsP(this);
     if (BuildLevelP != nullptr) BuildLevelP(this);
-    NoteBuiltMapFiles();
     LoadActorSurfaces();
     delete _LevelFile;
     _LevelFile = nullptr;
@@ -421,14 +420,6 @@ bool GameNode::HostNetworkSession(_GUID application) { return net::HostLevelSess
 bool GameNode::JoinNetworkSession(_GUID application) { return net::JoinLevelSession(*this, application); }
 
 int GameNode::WaitForOtherPlayers() { return net::WaitForOtherPlayers(); }
-
-void GameNode::NoteBuiltMapFiles() {
-    for (node* n = maps.Head(); !n->EOList(); n = n->Next()) {
-        const char* file = static_cast<Map*>(n)->FileName();
-        if (std::find(builtMapFiles.begin(), builtMapFiles.end(), file) == builtMapFiles.end())
-            builtMapFiles.emplace_back(file);
-    }
-}
 
 void GameNode::CheckMainCharacters() {
     const FRECT b = viewPort.BBWorldRect();

@@ -3,7 +3,6 @@
 // is emptied when left and rebuilt by its level functions when entered.
 #pragma once
 #include <cstdint>
-#include <vector>
 #include "QelExport.h"
 #include "foundation/Create.h"
 #include "foundation/List.h"
@@ -202,8 +201,6 @@ private:
     friend class LevelRecord;
 
     void CheckMainCharacters();
-    // Adds the picture files of the maps the builder just made to those noted.
-    void NoteBuiltMapFiles();
 
     std::int32_t id = 0;
     String name;
@@ -235,7 +232,4 @@ private:
     std::uint32_t framesPerSecond = 60;
     std::uint32_t elapsed = 0;
     std::uint32_t period = 16;
-    // The picture files of the maps the builder made whenever the level was
-    // entered in this run: a saved record of the level shows one of them.
-    std::vector<String> builtMapFiles;
 };

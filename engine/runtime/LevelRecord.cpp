@@ -161,7 +161,7 @@ bool LevelRecord::Read(File& file, GameNode& into, GameNode& owner) {
     // A rate of 0 makes no frame period; a level number naming no level would
     // send the next level switch nowhere.
     if (into.framesPerSecond == 0 || Game::Search(gameLevelNumber) == nullptr) file.SetError();
-    if (!BelongsTo(owner) || !ShowsOwnPictures(into, owner)) file.SetError();
+    if (!BelongsTo(owner)) file.SetError();
     // An object that no part of the level owns would be freed with the file
     // while something read may still point at it.
     if (file.Unclaimed() > 0) file.SetError();
@@ -173,17 +173,6 @@ bool LevelRecord::Read(File& file, GameNode& into, GameNode& owner) {
 // number would put one level's contents into another.
 bool LevelRecord::BelongsTo(const GameNode& owner) const {
     return gameChangePending || gameLevelNumber == owner.Id() - 1;
-}
-
-// Once the level has been built in this run, its record shows at least one
-// of the pictures its builder gave it: a record of another level filed under
-// its number (both numbers changed) shows only that level's pictures.
-bool LevelRecord::ShowsOwnPictures(const GameNode& read, const GameNode& owner) {
-    if (owner.builtMapFiles.empty() || read.maps.Count() == 0) return true;
-    for (node* n = read.maps.Head(); !n->EOList(); n = n->Next())
-        for (const String& file : owner.builtMapFiles)
-            if (file == static_cast<Map*>(n)->FileName()) return true;
-    return false;
 }
 
 void LevelRecord::ReadItems(File& file, GameNode& into) {

@@ -56,7 +56,6 @@ private:
     static void ReadOwned(File& file, node*& slot);
     bool CheckMainCharacter(File& file, GameNode& level);
     bool BelongsTo(const GameNode& owner) const;
-    static bool ShowsOwnPictures(const GameNode& read, const GameNode& owner);
 
     MouseRecord mouse;
     node* mainCharacter = nullptr;  // owned by a display list

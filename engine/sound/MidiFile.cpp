@@ -163,8 +163,9 @@ void MidiFile::Load(File& f) {
         f.SetError();
         return;
     }
-    // A missing file leaves the loaded music silent.
-    Build();
+    // A missing file leaves the loaded music silent, and so does one beyond
+    // the performances that may live: its file is not even read then.
+    if (qel::MidiPlayer::HasRoom()) Build();
     SetRepeats();
     if (performance && resumePoint != 0) performance->SetStartPoint(resumePoint);
     if (storedVolume != 0) SetVolume(storedVolume);

@@ -564,6 +564,44 @@ TEST_F(FileTest, NestingStopsLongBeforeReadersOfKilobytesExhaustAThreadsStack) {
     EXPECT_TRUE(refused);
 }
 
+TEST_F(FileTest, WhatTheWriterAcceptsTheReaderReadsBack) {
+    // Chains of objects each linking the next, as a game may make of its
+    // variables: a chain too deep to read back is refused when written (its
+    // save fails and the old one stays), never read back as corrupt. The
+    // writer stops at that depth too, so a long chain cannot exhaust its stack.
+    const struct {
+        int length;
+        bool accepted;
+    } cases[] = {{1, true}, {64, true}, {256, true}, {257, false}, {300, false}, {2000, false}, {200000, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.length);
+        std::vector<std::unique_ptr<Probe>> chain;
+        for (int i = 0; i < c.length; ++i) {
+            chain.push_back(std::make_unique<Probe>());
+            chain.back()->value = i;
+            if (i > 0) chain[std::size_t(i) - 1]->link = chain.back().get();
+        }
+        const std::string path = PathOf("chain.bin");
+        bool written = false;
+        {
+            File out(path.c_str(), File::Writing);
+            out.Write(chain.front().get());
+            written = out.Close();
+        }
+        EXPECT_EQ(written, c.accepted);
+        if (!written) continue;
+        File in(path.c_str(), File::Reading);
+        node* top = nullptr;
+        in.Read(top);
+        EXPECT_FALSE(in.HasError());
+        int length = 0;
+        for (node* p = top; p != nullptr; p = static_cast<Probe*>(p)->link)
+            EXPECT_EQ(static_cast<Probe*>(p)->value, length++);
+        EXPECT_EQ(length, c.length);
+        delete top;
+    }
+}
+
 TEST_F(FileTest, ShortWriteIsReported) {
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     File out("/dev/full", File::Writing);

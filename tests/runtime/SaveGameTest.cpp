@@ -299,6 +299,60 @@ TEST_F(SavedGameTest, SavesThatCannotBeWrittenAreReportedAndWriteNothing) {
         EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
 }
 
+TEST_F(SavedGameTest, AChainOfVariablesTooDeepToLoadIsNotSavedAndTheOldSaveStays) {
+    // The level's variables each point at the next one. A chain the save
+    // could never load back fails to save: the old save stays as it was.
+    const struct {
+        int length;
+        bool throughDialog;
+        bool saved;
+    } cases[] = {{200, false, true}, {300, false, false}, {300, true, false}, {2000, false, false}};
+    EngineRun::script = [&](int pass) {
+        if (pass != 3) return;
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::to_string(c.length) + (c.throughDialog ? " through the dialog" : ""));
+            const Bytes old = SaveNow("game.sav");
+            std::vector<Variable*> chain;
+            for (int i = 0; i < c.length; ++i) {
+                chain.push_back(new Variable(0));
+                chain.back()->Name(("link" + std::to_string(i)).c_str());
+                if (i > 0) *chain[std::size_t(i) - 1] = static_cast<void*>(chain.back());
+            }
+            // The head is stored first, so the whole chain is written inside it.
+            for (Variable* v : chain) gNode->Add(v);
+            boxes.clear();
+            if (c.throughDialog) {
+                AnswerDialogs(Path("game.sav"));
+                myGame->SaveGame();
+            } else {
+                myGame->SaveGame(Path("game.sav").c_str());
+            }
+            myGame->RealSaveGame();
+            if (!c.saved) {
+                ASSERT_EQ(boxes.size(), 1u);
+                EXPECT_EQ(boxes[0].text, "Error saving file.");
+                EXPECT_EQ(ReadBytes(Path("game.sav")), old);
+            } else {
+                EXPECT_TRUE(boxes.empty());
+                LoadNow("game.sav");
+                EXPECT_TRUE(boxes.empty());
+                int length = 0;
+                for (Variable* v = Variable::Search("link0"); v != nullptr; v = static_cast<Variable*>(*v))
+                    EXPECT_EQ(std::string(v->Name()), "link" + std::to_string(length++));
+                EXPECT_EQ(length, c.length);
+            }
+            for (int i = 0; i < c.length; ++i) {
+                node* v = Variable::Search(("link" + std::to_string(i)).c_str());
+                if (v != nullptr) gNode->Variables().del(v);
+            }
+        }
+        myGame->EndGame();
+    };
+    ASSERT_EQ(EngineRun::Run(), 0);
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
+}
+
 TEST_F(SavedGameTest, LoadingASaveOfAnotherLevelSwitchesToItAndEntersItInTheHistory) {
     int levelAfter = 0;
     std::vector<std::int32_t> history;
@@ -347,11 +401,13 @@ TEST_F(SavedGameTest, ASaveMadeWhileALevelChangeWaitsForATransitionLoadsBack) {
     EXPECT_EQ(reloaded, saved);
 }
 
-TEST_F(SavedGameTest, ARecordOfOneLevelFiledUnderAnotherIsRefusedOnceThatLevelHasBeenBuilt) {
+TEST_F(SavedGameTest, ARecordOfOneLevelFiledUnderAnotherLoadsAsThatLevelAndTheGameRunsOnIt) {
     // The second level shows pictures of its own. A save made while a change
     // to it waits names it as the game's level; filing that record under the
-    // second level's number too passes every number check, but the record
-    // shows only the first level's pictures.
+    // second level's number too passes every number check. Nothing tells it
+    // from a genuine save of a level whose builder picks its pictures anew:
+    // it loads, the second level runs on the first one's contents, and the
+    // second level's own save loads after it.
     const std::filesystem::path maps = std::filesystem::path(folder) / "Art Assets" / "Maps";
     WriteBmp(maps / "second.bmp", WorldW, ScreenH, 0x604020);
     WriteBmp(maps / "second-deck.bmp", 8, 6, 0xA06020);
@@ -361,30 +417,71 @@ TEST_F(SavedGameTest, ARecordOfOneLevelFiledUnderAnotherIsRefusedOnceThatLevelHa
         else
             SmallGame::BuildLevel(level);
     };
-    std::vector<std::string> forgedReports;
-    int levelAfterOwnSave = 0;
+    int levelAfterForged = 0, levelAfterOwnSave = 0;
+    std::string pictureAfterForged, pictureAfterOwnSave;
     EngineRun::script = [&](int pass) {
         if (pass == 2) myGame->LevelNumber(1);
         if (pass == 5) SaveNow("second.sav");
         if (pass == 6) myGame->LevelNumber(0);
-        if (pass != 9) return;
-        Effect_RandomDissolve->OneColor(0x0000FF, 20, 2);
-        myGame->LevelNumber(1);
-        Bytes forged = SaveNow("pending.sav");
-        const std::int32_t second = 1;
-        std::memcpy(forged.data() + 11, &second, 4);
-        WriteBytes(Path("forged.sav"), forged);
-        LoadNow("forged.sav");
-        for (const auto& box : boxes) forgedReports.push_back(box.text);
-        boxes.clear();
-        LoadNow("second.sav");
-        levelAfterOwnSave = gNode->Id();
+        if (pass == 9) {
+            Effect_RandomDissolve->OneColor(0x0000FF, 20, 2);
+            myGame->LevelNumber(1);
+            Bytes forged = SaveNow("pending.sav");
+            const std::int32_t second = 1;
+            std::memcpy(forged.data() + 11, &second, 4);
+            WriteBytes(Path("forged.sav"), forged);
+            LoadNow("forged.sav");
+            levelAfterForged = gNode->Id();
+            pictureAfterForged = Map::Search("master")->FileName();
+        }
+        if (pass == 14) {
+            LoadNow("second.sav");
+            levelAfterOwnSave = gNode->Id();
+            pictureAfterOwnSave = Map::Search("master")->FileName();
+            myGame->EndGame();
+        }
+    };
+    ASSERT_EQ(EngineRun::Run(), 0);
+    EXPECT_TRUE(boxes.empty()) << boxes[0].text;
+    EXPECT_EQ(levelAfterForged, 2);
+    EXPECT_EQ(pictureAfterForged, "master.bmp");
+    EXPECT_EQ(levelAfterOwnSave, 2);
+    EXPECT_EQ(pictureAfterOwnSave, "second.bmp");
+}
+
+TEST_F(SavedGameTest, ASaveLoadsInALaterRunWhoseLevelWasEnteredWithOtherPictures) {
+    // The level's builder picks its maps' pictures anew on every entry (by
+    // chance or by the game's state, here by turns). A save made on one entry
+    // loads in a later run that entered the level with the other pictures.
+    const std::filesystem::path maps = std::filesystem::path(folder) / "Art Assets" / "Maps";
+    WriteBmp(maps / "dusk.bmp", WorldW, ScreenH, 0x604020);
+    WriteBmp(maps / "dusk-deck.bmp", 8, 6, 0xA06020);
+    int entries = 0;
+    EngineRun::buildLevel = [&entries](GameNode* level) {
+        if (entries++ % 2 == 0)
+            SmallGame::BuildLevel(level);
+        else
+            SmallGame::BuildLevelShowing(level, "dusk.bmp", "dusk-deck.bmp");
+    };
+    EngineRun::script = [&](int pass) {
+        if (pass != 3) return;
+        SaveNow("dawn.sav");
         myGame->EndGame();
     };
     ASSERT_EQ(EngineRun::Run(), 0);
-    EXPECT_EQ(forgedReports, std::vector<std::string>{"Error loading file."});
+    std::string before, after;
+    EngineRun::script = [&](int pass) {
+        if (pass != 3) return;
+        before = Map::Search("master")->FileName();
+        LoadNow("dawn.sav");
+        after = Map::Search("master")->FileName();
+        myGame->EndGame();
+    };
+    ASSERT_EQ(EngineRun::Run(), 0);
+    EXPECT_EQ(entries, 2);
     EXPECT_TRUE(boxes.empty()) << boxes[0].text;
-    EXPECT_EQ(levelAfterOwnSave, 2);
+    EXPECT_EQ(before, "dusk.bmp");
+    EXPECT_EQ(after, "master.bmp");
 }
 
 TEST_F(SavedGameTest, LoadingRestoresTheWindowModeAndTitleOfTheSave) {

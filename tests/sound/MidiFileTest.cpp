@@ -1,3 +1,6 @@
+#include <chrono>
+#include <memory>
+
 #include "SoundFixture.h"
 #include "foundation/FatalExit.h"
 #include "platform/MidiPlayer.h"
@@ -274,6 +277,75 @@ TEST_F(MidiFileTest, ARecordNamingAFolderADeviceOrAPlaceOutsideTheMusicFolderNev
         EXPECT_FALSE(loaded.HasPerformance()) << c.file;
         EXPECT_FALSE(loaded.IsPlaying()) << c.file;
     }
+}
+
+// The process's resident memory in megabytes.
+long ResidentMegabytes() {
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * ::sysconf(_SC_PAGESIZE) >> 20;
+}
+
+TEST_F(MidiFileTest, ThousandsOfRecordsLoadInBoundedMemoryTheOnesBeyondTheBoundSilent) {
+    // A save naming a song thousands of times, every record wanting to play.
+    // A performance's synthesizer holds megabytes of the soundfont's tables:
+    // only so many are made, and the records beyond them load silent.
+    Music("tune.mid", Midi());
+    constexpr int Records = 3000;
+    // The first records' synthesizers take some 13 MB each; thousands of
+    // them would take tens of gigabytes.
+    constexpr long MemoryBound = 768;
+    const Bytes record =
+        Record().Text("m").Text("tune.mid").Bool(false).Bool(false).I32(1).I32(0).Bool(true).I32(0).bytes;
+    Bytes data;
+    for (int id = 1; id <= Records; ++id) {
+        Bytes reference(32, 0);
+        std::memcpy(reference.data(), "MidiFile", 8);
+        Put32(reference, std::uint32_t(id));
+        data.insert(data.end(), reference.begin(), reference.end());
+        data.insert(data.end(), record.begin(), record.end());
+    }
+    const std::string path = (root / "records.bin").string();
+    WriteFile(path, data);
+    const long before = ResidentMegabytes();
+    const auto started = std::chrono::steady_clock::now();
+    File f(path.c_str(), File::Reading);
+    std::vector<std::unique_ptr<node>> loaded;
+    int playing = 0;
+    for (int i = 0; i < Records; ++i) {
+        node* p = nullptr;
+        f.Read(p);
+        ASSERT_NE(p, nullptr);
+        loaded.emplace_back(p);
+        if (static_cast<MidiFile*>(p)->IsPlaying()) ++playing;
+        // Guards that stop a run without a bound long before it takes the
+        // machine's memory, or hangs.
+        ASSERT_LT(ResidentMegabytes() - before, MemoryBound) << "after " << i + 1 << " records";
+        ASSERT_LT(std::chrono::steady_clock::now() - started, std::chrono::minutes(5)) << "after " << i + 1;
+    }
+    EXPECT_FALSE(f.HasError());
+    EXPECT_GE(playing, 1);
+    EXPECT_LT(playing, 100);
+    for (const auto& p : loaded) EXPECT_TRUE(static_cast<MidiFile*>(p.get())->Playing());
+    // The game goes on: the music that has a performance is heard.
+    Render(44100 / 10);
+}
+
+TEST_F(MidiFileTest, PerformancesStopAtABoundAndComeBackAsOthersAreFreed) {
+    constexpr std::size_t Tries = 40;
+    std::vector<std::unique_ptr<qel::MidiPlayer>> made;
+    while (made.size() < Tries) {
+        std::unique_ptr<qel::MidiPlayer> player = qel::MidiPlayer::Create();
+        if (!player) break;
+        made.push_back(std::move(player));
+    }
+    EXPECT_GE(made.size(), 4u);
+    EXPECT_LT(made.size(), Tries);
+    EXPECT_FALSE(qel::MidiPlayer::HasRoom());
+    made.pop_back();
+    EXPECT_TRUE(qel::MidiPlayer::HasRoom());
+    EXPECT_TRUE(qel::MidiPlayer::Create());
 }
 
 TEST_F(MidiFileTest, SearchReportsAMissingName) {
