@@ -29,7 +29,7 @@
 #include "display/Display.h"
 #include "platform/ImageEncoder.h"
 #include "platform/Surface.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/GameNode.h"
 #include "sprites/AnimationElem.h"
 #include "sprites/FrameElem.h"

@@ -50,7 +50,7 @@
 #include "logic/GameDeclarations.h"
 #include "platform/HeapTuning.h"
 #include "platform/Surface.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "sprites/AnimationElem.h"

@@ -28,7 +28,7 @@
 #include "platform/MessageQueue.h"
 #include "platform/Surface.h"
 #include "platform/Window.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include "display/Display.h"
 #include "foundation/List.h"
 #include "platform/Surface.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/GameNode.h"
 #include "sprites/AnimationElem.h"
 #include "sprites/FrameElem.h"

@@ -12,7 +12,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Resources.h"
 #include "platform/Surface.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "sprites/SpriteList.h"

@@ -24,7 +24,7 @@
 #include "platform/ImageEncoder.h"
 #include "platform/NetPeer.h"
 #include "platform/Surface.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "runtime/ReplayFile.h"

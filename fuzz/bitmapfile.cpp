@@ -6,7 +6,7 @@
 #include "display/SurfaceLoading.h"
 #include "platform/Resources.h"
 #include "platform/Surface.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::StartHeadless();

@@ -2,7 +2,7 @@
 // read into an emptied current level as entering the level reads them.
 #include "FuzzSupport.h"
 #include "foundation/File.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/GameFileLoaders.h"
 #include "runtime/GameNode.h"
 #include "sprites/SpriteList.h"

@@ -2,7 +2,7 @@
 // palette.
 #include "FuzzSupport.h"
 #include "display/Display.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::StartHeadless();

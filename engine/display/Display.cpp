@@ -15,7 +15,7 @@
 #include "platform/Paths.h"
 #include "platform/Surface.h"
 #include "platform/Window.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/GameNode.h"
 #include "sound/SoundCard.h"
 #include "world/Map.h"

@@ -5,7 +5,7 @@
 #include "platform/Display.h"
 #include "platform/Image.h"
 #include "platform/Surface.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "sprites/AnimationElem.h"
 #include "sprites/FrameElem.h"
 #include "sprites/SpriteList.h"

@@ -4,7 +4,7 @@
 
 #include "foundation/Console.h"
 #include "input/InputSession.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "world/ViewPort.h"

@@ -6,7 +6,7 @@
 #include "network/NetSession.h"
 #include "network/NetworkRequest.h"
 #include "platform/MessageBox.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "sprites/Sprite.h"

@@ -8,7 +8,7 @@
 #include "platform/DialogNetwork.h"
 #include "platform/MessageBox.h"
 #include "platform/Window.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "sprites/SpriteLevel.h"

@@ -12,7 +12,7 @@
 #include "platform/DialogNetwork.h"
 #include "platform/MessageBox.h"
 #include "platform/Window.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "sprites/Sprite.h"
 #include "sprites/SpriteLevel.h"

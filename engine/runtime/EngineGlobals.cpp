@@ -1,4 +1,4 @@
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 
 #include <filesystem>
 #include <string>

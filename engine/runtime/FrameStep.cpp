@@ -13,7 +13,7 @@
 #include "logic/Alarm.h"
 #include "network/NetSession.h"
 #include "network/NetworkRequest.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "runtime/MainLoop.h"

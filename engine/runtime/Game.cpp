@@ -14,7 +14,7 @@
 #include "platform/Paths.h"
 #include "platform/Sync.h"
 #include "platform/Window.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/GameNode.h"
 #include "sprites/Sprite.h"
 #include "sprites/SpritePTR.h"

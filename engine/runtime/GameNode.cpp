@@ -17,7 +17,7 @@
 #include "network/NetSession.h"
 #include "network/NetworkComponent.h"
 #include "platform/Clock.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/SystemKeys.h"
 #include "sound/LevelSounds.h"

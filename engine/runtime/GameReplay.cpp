@@ -9,7 +9,7 @@
 #include "runtime/EngineGlobals.h"
 #include "runtime/FileDialog.h"
 #include "runtime/Game.h"
-#include "runtime/GameFiles.h"
+#include "runtime/GameFilesInternal.h"
 #include "runtime/GameNode.h"
 #include "runtime/ReplayFile.h"
 #include "runtime/WholeFile.h"

@@ -7,7 +7,7 @@
 #include "runtime/DialogInputPause.h"
 #include "runtime/FileDialog.h"
 #include "runtime/Game.h"
-#include "runtime/GameFiles.h"
+#include "runtime/GameFilesInternal.h"
 
 using namespace gamefiles;
 

@@ -5,7 +5,7 @@
 #include "input/Mouse.h"
 #include "platform/Display.h"
 #include "platform/Window.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/GameNode.h"
 #include "sound/SoundCard.h"
 

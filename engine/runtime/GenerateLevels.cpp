@@ -8,7 +8,7 @@
 #include "foundation/UserError.h"
 #include "logic/LogicTables.h"
 #include "platform/Resources.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameFileLoaders.h"
 #include "runtime/GameNode.h"

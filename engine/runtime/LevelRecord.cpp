@@ -12,7 +12,7 @@
 #include "input/QelCursor.h"
 #include "platform/Clock.h"
 #include "platform/Window.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "runtime/WholeFile.h"

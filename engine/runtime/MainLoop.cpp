@@ -11,7 +11,7 @@
 #include "input/Mouse.h"
 #include "platform/MessageQueue.h"
 #include "platform/Window.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/FrameStep.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"

@@ -30,7 +30,7 @@
 #include "platform/MessageQueue.h"
 #include "platform/Resources.h"
 #include "platform/Window.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "runtime/GameWindow.h"

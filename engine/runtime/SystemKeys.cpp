@@ -8,7 +8,7 @@
 #include "input/Keyboard.h"
 #include "input/Mouse.h"
 #include "platform/Clock.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "sound/LevelSounds.h"

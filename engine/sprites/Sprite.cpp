@@ -13,7 +13,7 @@
 #include "logic/LogicTables.h"
 #include "logic/MovementPattern.h"
 #include "logic/PathStateMachineTraverser.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "sprites/SpriteBroadPhase.h"
 #include "sprites/SpriteLevel.h"
 #include "sprites/SpriteLinks.h"

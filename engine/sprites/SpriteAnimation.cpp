@@ -2,7 +2,7 @@
 #include "display/Display.h"
 #include "foundation/UserError.h"
 #include "platform/Surface.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "sprites/AnimationElem.h"
 #include "sprites/SpriteBroadPhase.h"
 #include "sprites/FrameVariant.h"

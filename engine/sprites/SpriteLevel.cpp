@@ -2,7 +2,7 @@
 
 #include "foundation/MessageTable.h"
 #include "foundation/UserError.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/GameNode.h"
 #include "sprites/SpriteMessages.h"
 #include "world/LevelView.h"

@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "input/Mouse.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "sound/Sound.h"
 #include "sprites/AnimationElem.h"
 #include "sprites/Sprite.h"

@@ -6,7 +6,7 @@
 #include "foundation/UserError.h"
 #include "logic/PathStateMachine.h"
 #include "logic/PathStateMachineTraverser.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "sprites/FrameVariant.h"
 #include "sprites/SpriteBroadPhase.h"
 #include "sprites/Sprite.h"

@@ -7,7 +7,7 @@
 #include "display/GeometricsDrawn.h"
 #include "foundation/MessageTable.h"
 #include "foundation/UserError.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "sprites/FrameVariant.h"
 #include "sprites/Sprite.h"
 #include "sprites/SpriteCollision.h"

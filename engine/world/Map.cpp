@@ -15,7 +15,7 @@
 #include "logic/LogicTables.h"
 #include "platform/Paths.h"
 #include "platform/Surface.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/GameNode.h"
 #include "world/CollisionCircle.h"
 #include "world/CollisionSegment.h"

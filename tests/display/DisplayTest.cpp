@@ -19,7 +19,7 @@
 #include "platform/Palette.h"
 #include "platform/Surface.h"
 #include "platform/Window.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "sprites/AnimationElem.h"

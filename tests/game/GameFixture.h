@@ -29,7 +29,7 @@
 #include "platform/InputDevices.h"
 #include "platform/MessageQueue.h"
 #include "platform/Surface.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "runtime/SpriteStep.h"

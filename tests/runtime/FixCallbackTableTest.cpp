@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "logic/LogicTables.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 
 namespace {
 

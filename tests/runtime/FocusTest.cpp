@@ -5,7 +5,7 @@
 #include "display/Display.h"
 #include "platform/Display.h"
 #include "platform/MessageQueue.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 

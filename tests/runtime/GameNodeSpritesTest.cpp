@@ -11,7 +11,7 @@
 #include "foundation/UserError.h"
 #include "foundation/Variable.h"
 #include "input/QelCursor.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "sprites/Sprite.h"

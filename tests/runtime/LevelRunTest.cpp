@@ -16,7 +16,7 @@
 #include "logic/LogicTables.h"
 #include "platform/Display.h"
 #include "platform/MessageBox.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "sprites/AnimationElem.h"

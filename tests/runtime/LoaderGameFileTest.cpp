@@ -21,7 +21,7 @@
 #include "logic/PathTables.h"
 #include "logic/StateMachine.h"
 #include "logic/Timer.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameFileLoaders.h"
 #include "runtime/GameNode.h"

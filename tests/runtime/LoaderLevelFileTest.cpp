@@ -20,7 +20,7 @@
 #include "foundation/Variable.h"
 #include "input/QelCursor.h"
 #include "platform/Surface.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/GameFileLoaders.h"
 #include "runtime/GameNode.h"
 #include "sprites/AnimationElem.h"

@@ -15,7 +15,7 @@
 #include "platform/MessageBox.h"
 #include "platform/MessageQueue.h"
 #include "platform/Window.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "testing/TestHooks.h"

@@ -20,7 +20,7 @@
 #include "input/Keyboard.h"
 #include "input/Mouse.h"
 #include "logic/LogicTables.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/FileDialog.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"

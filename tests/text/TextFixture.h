@@ -22,7 +22,7 @@
 #include "foundation/UserError.h"
 #include "foundation/Variable.h"
 #include "platform/Surface.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/GameNode.h"
 #include "text/TextInput.h"
 #include "text/TextLayout.h"

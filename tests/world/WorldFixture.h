@@ -13,7 +13,7 @@
 #include "TempDir.h"
 #include "display/Display.h"
 #include "platform/Surface.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "world/LevelView.h"
 #include "world/ViewPort.h"
 
