@@ -38,7 +38,7 @@
 #include "sprites/SpriteCollision.h"
 #include "sprites/SpriteList.h"
 #include "world/CollisionSegment.h"
-#include "world/LevelView.h"
+#include "world/LevelViewInternal.h"
 #include "world/Map.h"
 #include "world/ViewPort.h"
 

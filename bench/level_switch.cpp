@@ -56,7 +56,7 @@
 #include "sprites/AnimationElem.h"
 #include "sprites/FrameElem.h"
 #include "sprites/SpriteList.h"
-#include "world/LevelView.h"
+#include "world/LevelViewInternal.h"
 #include "world/ViewPort.h"
 
 namespace {

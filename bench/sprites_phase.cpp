@@ -26,7 +26,7 @@
 #include "sprites/FrameElem.h"
 #include "sprites/Sprite.h"
 #include "sprites/SpriteList.h"
-#include "world/LevelView.h"
+#include "world/LevelViewInternal.h"
 #include "world/ViewPort.h"
 
 namespace {

@@ -29,8 +29,8 @@
 #include "sprites/SpriteList.h"
 #include "world/CollisionCircle.h"
 #include "world/CollisionSegment.h"
-#include "world/Geometry.h"
-#include "world/LevelView.h"
+#include "world/GeometryInternal.h"
+#include "world/LevelViewInternal.h"
 #include "world/Map.h"
 #include "world/ViewPort.h"
 

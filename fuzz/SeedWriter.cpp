@@ -27,8 +27,8 @@
 #include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
-#include "runtime/ReplayFile.h"
-#include "runtime/WholeFile.h"
+#include "runtime/ReplayFileInternal.h"
+#include "runtime/WholeFileInternal.h"
 #include "sprites/SpriteList.h"
 
 namespace {

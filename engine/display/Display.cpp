@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "display/Loading.h"
+#include "display/LoadingInternal.h"
 #include "display/Screen.h"
 #include "display/SurfaceLoading.h"
 #include "foundation/FatalExit.h"

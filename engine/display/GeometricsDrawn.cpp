@@ -3,8 +3,8 @@
 #include "display/Display.h"
 #include "platform/DrawContext.h"
 #include "platform/Surface.h"
-#include "world/Geometry.h"
-#include "world/LevelView.h"
+#include "world/GeometryInternal.h"
+#include "world/LevelViewInternal.h"
 #include "world/ViewPort.h"
 
 namespace {

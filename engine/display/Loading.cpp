@@ -1,4 +1,4 @@
-#include "display/Loading.h"
+#include "display/LoadingInternal.h"
 
 #include "display/Display.h"
 #include "runtime/EngineGlobals.h"

@@ -1,6 +1,6 @@
 // The engine's input session: the running game as the devices see it. The
 // devices reach the game only through here.
-#include "input/EngineInputSession.h"
+#include "input/EngineInputSessionInternal.h"
 
 #include "foundation/Console.h"
 #include "input/InputSession.h"

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <utility>
 
-#include "input/DeviceBuffer.h"
+#include "input/DeviceBufferInternal.h"
 #include "input/InputSession.h"
 #include "input/Mouse.h"
 #include "input/RecordedInput.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "foundation/UserError.h"
-#include "input/DeviceBuffer.h"
+#include "input/DeviceBufferInternal.h"
 #include "input/InputSession.h"
 #include "input/Keyboard.h"
 #include "input/RecordedInput.h"

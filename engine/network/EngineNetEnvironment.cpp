@@ -10,7 +10,7 @@
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "sprites/Sprite.h"
-#include "sprites/SpriteLevel.h"
+#include "sprites/SpriteLevelInternal.h"
 
 void QueueFrameRecords(Sprite& sprite, const std::vector<netwire::FrameRecord>& records) {
     for (const netwire::FrameRecord& r : records) {

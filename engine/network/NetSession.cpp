@@ -15,7 +15,7 @@
 #include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "sprites/Sprite.h"
-#include "sprites/SpriteLevel.h"
+#include "sprites/SpriteLevelInternal.h"
 
 namespace net {
 

@@ -1,4 +1,4 @@
-#include "runtime/FrameStep.h"
+#include "runtime/FrameStepInternal.h"
 
 #include <cstdint>
 
@@ -16,9 +16,9 @@
 #include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
-#include "runtime/MainLoop.h"
-#include "runtime/SpriteStep.h"
-#include "runtime/SystemKeys.h"
+#include "runtime/MainLoopInternal.h"
+#include "runtime/SpriteStepInternal.h"
+#include "runtime/SystemKeysInternal.h"
 #include "world/Map.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "foundation/MessageTable.h"
 #include "foundation/UserError.h"
-#include "input/EngineInputSession.h"
+#include "input/EngineInputSessionInternal.h"
 #include "input/Mouse.h"
 #include "input/QelCursor.h"
 #include "network/NetSession.h"

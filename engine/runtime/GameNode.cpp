@@ -19,7 +19,7 @@
 #include "platform/Clock.h"
 #include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
-#include "runtime/SystemKeys.h"
+#include "runtime/SystemKeysInternal.h"
 #include "sound/LevelSounds.h"
 #include "sound/MidiFile.h"
 #include "sound/Sound.h"
@@ -29,7 +29,7 @@
 #include "sprites/Sprite.h"
 #include "sprites/SpriteList.h"
 #include "world/CollisionData.h"
-#include "world/Geometry.h"
+#include "world/GeometryInternal.h"
 #include "world/Map.h"
 #include "world/ParticleSystem.h"
 

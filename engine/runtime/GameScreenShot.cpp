@@ -4,8 +4,8 @@
 
 #include "display/ScreenShot.h"
 #include "platform/Window.h"
-#include "runtime/DialogInputPause.h"
-#include "runtime/FileDialog.h"
+#include "runtime/DialogInputPauseInternal.h"
+#include "runtime/FileDialogInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameFilesInternal.h"
 

@@ -1,4 +1,4 @@
-#include "runtime/GameWindow.h"
+#include "runtime/GameWindowInternal.h"
 
 #include "display/Display.h"
 #include "input/Keyboard.h"

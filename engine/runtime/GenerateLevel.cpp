@@ -19,7 +19,7 @@
 #include "sound/StreamedSound.h"
 #include "sound/StreamedSoundPTR.h"
 #include "sprites/Sprite.h"
-#include "world/Geometry.h"
+#include "world/GeometryInternal.h"
 #include "world/Map.h"
 #include "world/ParticleSystem.h"
 #include "world/ViewPort.h"

@@ -1,4 +1,4 @@
-#include "runtime/LevelRecord.h"
+#include "runtime/LevelRecordInternal.h"
 
 #include <array>
 #include <cstring>
@@ -15,7 +15,7 @@
 #include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
-#include "runtime/WholeFile.h"
+#include "runtime/WholeFileInternal.h"
 #include "sound/LevelSounds.h"
 #include "sound/MidiFile.h"
 #include "sound/Sound.h"

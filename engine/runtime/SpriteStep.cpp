@@ -1,4 +1,4 @@
-#include "runtime/SpriteStep.h"
+#include "runtime/SpriteStepInternal.h"
 
 #include <mutex>
 

@@ -1,4 +1,4 @@
-#include "runtime/SystemKeys.h"
+#include "runtime/SystemKeysInternal.h"
 
 #include <cstdio>
 

@@ -14,9 +14,9 @@
 #include "logic/MovementPattern.h"
 #include "logic/PathStateMachineTraverser.h"
 #include "runtime/EngineGlobalsInternal.h"
-#include "sprites/SpriteBroadPhase.h"
-#include "sprites/SpriteLevel.h"
-#include "sprites/SpriteLinks.h"
+#include "sprites/SpriteBroadPhaseInternal.h"
+#include "sprites/SpriteLevelInternal.h"
+#include "sprites/SpriteLinksInternal.h"
 #include "world/CollisionData.h"
 
 namespace {

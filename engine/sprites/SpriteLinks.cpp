@@ -1,4 +1,4 @@
-#include "sprites/SpriteLinks.h"
+#include "sprites/SpriteLinksInternal.h"
 
 #include <cstring>
 #include <mutex>

@@ -6,12 +6,12 @@
 
 #include "foundation/UserError.h"
 #include "sprites/FrameVariant.h"
-#include "sprites/SpriteBroadPhase.h"
+#include "sprites/SpriteBroadPhaseInternal.h"
 #include "sprites/Sprite.h"
-#include "sprites/SpriteDraw.h"
-#include "sprites/SpriteLevel.h"
+#include "sprites/SpriteDrawInternal.h"
+#include "sprites/SpriteLevelInternal.h"
 #include "sprites/SpriteMessages.h"
-#include "world/Geometry.h"
+#include "world/GeometryInternal.h"
 #include "world/Map.h"
 #include "world/ViewPort.h"
 

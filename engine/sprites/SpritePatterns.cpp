@@ -8,8 +8,8 @@
 #include "logic/PathTables.h"
 #include "runtime/EngineGlobals.h"
 #include "sprites/Sprite.h"
-#include "sprites/SpriteBroadPhase.h"
-#include "sprites/SpriteLevel.h"
+#include "sprites/SpriteBroadPhaseInternal.h"
+#include "sprites/SpriteLevelInternal.h"
 
 namespace {
 constexpr int MsgPatternNotFound = 101;

@@ -8,12 +8,12 @@
 #include "logic/PathStateMachineTraverser.h"
 #include "runtime/EngineGlobalsInternal.h"
 #include "sprites/FrameVariant.h"
-#include "sprites/SpriteBroadPhase.h"
+#include "sprites/SpriteBroadPhaseInternal.h"
 #include "sprites/Sprite.h"
-#include "sprites/SpriteLevel.h"
-#include "sprites/SpriteLinks.h"
+#include "sprites/SpriteLevelInternal.h"
+#include "sprites/SpriteLinksInternal.h"
 #include "sprites/SpriteMessages.h"
-#include "world/Geometry.h"
+#include "world/GeometryInternal.h"
 #include "world/ViewPort.h"
 
 using namespace sprites;

@@ -11,9 +11,9 @@
 #include "sprites/FrameVariant.h"
 #include "sprites/Sprite.h"
 #include "sprites/SpriteCollision.h"
-#include "sprites/SpriteLevel.h"
+#include "sprites/SpriteLevelInternal.h"
 #include "world/CollisionSegment.h"
-#include "world/Geometry.h"
+#include "world/GeometryInternal.h"
 #include "world/Map.h"
 #include "world/PolygonEdge.h"
 

@@ -1,4 +1,4 @@
-#include "text/TextDisplay.h"
+#include "text/TextDisplayInternal.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -6,10 +6,10 @@
 #include "display/Display.h"
 #include "foundation/Variable.h"
 #include "platform/DrawContext.h"
-#include "text/TextDisplay.h"
-#include "text/TextLayout.h"
-#include "world/Geometry.h"
-#include "world/LevelView.h"
+#include "text/TextDisplayInternal.h"
+#include "text/TextLayoutInternal.h"
+#include "world/GeometryInternal.h"
+#include "world/LevelViewInternal.h"
 #include "world/ViewPort.h"
 
 namespace {

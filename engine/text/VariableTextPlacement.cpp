@@ -10,9 +10,9 @@
 #include "runtime/EngineGlobals.h"
 #include "runtime/GameNode.h"
 #include "sprites/Sprite.h"
-#include "text/TextDisplay.h"
-#include "text/TextLayout.h"
-#include "world/Geometry.h"
+#include "text/TextDisplayInternal.h"
+#include "text/TextLayoutInternal.h"
+#include "world/GeometryInternal.h"
 #include "world/Map.h"
 
 namespace {

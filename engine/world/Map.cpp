@@ -19,11 +19,11 @@
 #include "runtime/GameNode.h"
 #include "world/CollisionCircle.h"
 #include "world/CollisionSegment.h"
-#include "world/Geometry.h"
-#include "world/LevelView.h"
-#include "world/MapManager.h"
+#include "world/GeometryInternal.h"
+#include "world/LevelViewInternal.h"
+#include "world/MapManagerInternal.h"
 #include "world/ViewPort.h"
-#include "world/WrappingAlgorithme.h"
+#include "world/WrappingAlgorithmeInternal.h"
 
 CREATE Map::cr("Map", Map::CreateObject);
 

@@ -1,4 +1,4 @@
-#include "world/MapManager.h"
+#include "world/MapManagerInternal.h"
 
 #include <cstring>
 #include <memory>

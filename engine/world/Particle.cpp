@@ -7,7 +7,7 @@
 #include "foundation/File.h"
 #include "world/CollisionCircle.h"
 #include "world/CollisionSegment.h"
-#include "world/Geometry.h"
+#include "world/GeometryInternal.h"
 #include "world/Map.h"
 #include "world/ParticleSystem.h"
 

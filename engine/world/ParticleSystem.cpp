@@ -14,7 +14,7 @@
 #include "runtime/EngineGlobals.h"
 #include "runtime/GameFileLoaders.h"
 #include "runtime/GameNode.h"
-#include "world/LevelView.h"
+#include "world/LevelViewInternal.h"
 #include "world/Map.h"
 #include "world/ViewPort.h"
 

@@ -4,7 +4,7 @@
 #include "foundation/File.h"
 #include "platform/DrawContext.h"
 #include "platform/Surface.h"
-#include "world/Geometry.h"
+#include "world/GeometryInternal.h"
 
 CREATE ViewPort::cr("ViewPort", ViewPort::CreateObject);
 

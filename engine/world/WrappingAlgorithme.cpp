@@ -1,7 +1,7 @@
-#include "world/WrappingAlgorithme.h"
+#include "world/WrappingAlgorithmeInternal.h"
 
 #include <cstring>
-#include "world/Geometry.h"
+#include "world/GeometryInternal.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "common/BmpWriter.h"
 #include "display/Display.h"
-#include "display/Loading.h"
+#include "display/LoadingInternal.h"
 #include "display/Screen.h"
 #include "display/SurfaceLoading.h"
 #include "platform/AudioBuffer.h"

@@ -25,7 +25,7 @@
 #include "sprites/Sprite.h"
 #include "sprites/SpriteList.h"
 #include "world/CollisionSegment.h"
-#include "world/LevelView.h"
+#include "world/LevelViewInternal.h"
 #include "world/ViewPort.h"
 
 namespace {

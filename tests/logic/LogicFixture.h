@@ -14,7 +14,7 @@
 
 #include "foundation/File.h"
 #include "foundation/UserError.h"
-#include "logic/FrameRate.h"
+#include "logic/FrameRateInternal.h"
 #include "logic/LogicTables.h"
 #include "logic/StateMachine.h"
 #include "logic/Timer.h"

@@ -17,7 +17,7 @@
 #include "sprites/Sprite.h"
 #include "sprites/SpriteList.h"
 #include "world/CollisionSegment.h"
-#include "world/LevelView.h"
+#include "world/LevelViewInternal.h"
 #include "world/Map.h"
 
 namespace {

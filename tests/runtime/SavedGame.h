@@ -21,7 +21,7 @@
 #include "input/Mouse.h"
 #include "logic/LogicTables.h"
 #include "runtime/EngineGlobalsInternal.h"
-#include "runtime/FileDialog.h"
+#include "runtime/FileDialogInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "sprites/AnimationElem.h"

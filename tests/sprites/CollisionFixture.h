@@ -25,7 +25,7 @@
 #include "sprites/SpriteList.h"
 #include "world/CollisionCircle.h"
 #include "world/CollisionSegment.h"
-#include "world/LevelView.h"
+#include "world/LevelViewInternal.h"
 #include "world/Map.h"
 #include "world/ViewPort.h"
 

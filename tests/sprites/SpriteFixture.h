@@ -13,7 +13,7 @@
 #include "sprites/FrameElem.h"
 #include "sprites/Sprite.h"
 #include "sprites/SpriteList.h"
-#include "world/LevelView.h"
+#include "world/LevelViewInternal.h"
 #include "world/ViewPort.h"
 
 class SpriteTest : public ::testing::Test {

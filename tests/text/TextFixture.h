@@ -24,9 +24,9 @@
 #include "platform/Surface.h"
 #include "runtime/EngineGlobalsInternal.h"
 #include "runtime/GameNode.h"
-#include "text/TextInput.h"
-#include "text/TextLayout.h"
-#include "world/LevelView.h"
+#include "text/TextInputInternal.h"
+#include "text/TextLayoutInternal.h"
+#include "world/LevelViewInternal.h"
 #include "world/Map.h"
 #include "world/ViewPort.h"
 

@@ -11,10 +11,10 @@
 #include "logic/LogicTables.h"
 #include "world/CollisionCircle.h"
 #include "world/CollisionSegment.h"
-#include "world/Geometry.h"
+#include "world/GeometryInternal.h"
 #include "world/Map.h"
-#include "world/MapManager.h"
-#include "world/WrappingAlgorithme.h"
+#include "world/MapManagerInternal.h"
+#include "world/WrappingAlgorithmeInternal.h"
 
 namespace {
 

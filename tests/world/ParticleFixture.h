@@ -19,7 +19,7 @@
 #include "platform/Surface.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/GameNode.h"
-#include "world/LevelView.h"
+#include "world/LevelViewInternal.h"
 #include "world/Particle.h"
 #include "world/ParticleSystem.h"
 #include "world/ViewPort.h"

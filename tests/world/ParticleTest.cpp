@@ -6,7 +6,7 @@
 
 #include "ParticleFixture.h"
 #include "world/CollisionSegment.h"
-#include "world/Geometry.h"
+#include "world/GeometryInternal.h"
 #include "world/Map.h"
 
 namespace {

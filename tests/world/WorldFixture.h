@@ -14,7 +14,7 @@
 #include "display/Display.h"
 #include "platform/Surface.h"
 #include "runtime/EngineGlobalsInternal.h"
-#include "world/LevelView.h"
+#include "world/LevelViewInternal.h"
 #include "world/ViewPort.h"
 
 // Writes a bottom-up 24-bit BMP; pixel(x, y) answers 0x00RRGGBB.
