@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "BenchRatio.h"
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "platform/ImageEncoder.h"
 #include "platform/Surface.h"
 #include "runtime/EngineGlobalsInternal.h"

@@ -44,7 +44,7 @@
 #include <vector>
 
 #include "BenchRatio.h"
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/Variable.h"
 #include "levels/LevelData.h"
 #include "logic/GameDeclarations.h"
@@ -55,7 +55,7 @@
 #include "runtime/GameNode.h"
 #include "sprites/AnimationElem.h"
 #include "sprites/FrameElem.h"
-#include "sprites/SpriteList.h"
+#include "sprites/SpriteListInternal.h"
 #include "world/LevelViewInternal.h"
 #include "world/ViewPort.h"
 

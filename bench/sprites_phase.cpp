@@ -18,7 +18,7 @@
 
 #include "BenchRatio.h"
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "platform/Surface.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/GameNode.h"

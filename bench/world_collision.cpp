@@ -17,7 +17,7 @@
 
 #include "BenchRatio.h"
 #include "common/BmpWriter.h"
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/List.h"
 #include "platform/Surface.h"
 #include "runtime/EngineGlobalsInternal.h"

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/FatalExit.h"
 #include "logic/GameDeclarations.h"
 #include "platform/MessageBox.h"
@@ -15,7 +15,7 @@
 #include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
-#include "sprites/SpriteList.h"
+#include "sprites/SpriteListInternal.h"
 #include "testing/TestHooks.h"
 
 namespace fuzz {

@@ -29,7 +29,7 @@
 #include "runtime/GameNode.h"
 #include "runtime/ReplayFileInternal.h"
 #include "runtime/WholeFileInternal.h"
-#include "sprites/SpriteList.h"
+#include "sprites/SpriteListInternal.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include "FuzzSupport.h"
 #include "foundation/File.h"
 #include "runtime/EngineGlobalsInternal.h"
-#include "runtime/GameFileLoaders.h"
+#include "runtime/GameFileLoadersInternal.h"
 #include "runtime/GameNode.h"
-#include "sprites/SpriteList.h"
+#include "sprites/SpriteListInternal.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::StartSmallGame();

@@ -1,11 +1,11 @@
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 
 #include <cstdio>
 #include <memory>
 
 #include "display/LoadingInternal.h"
 #include "display/Screen.h"
-#include "display/SurfaceLoading.h"
+#include "display/SurfaceLoadingInternal.h"
 #include "foundation/FatalExit.h"
 #include "foundation/MessageTable.h"
 #include "input/Keyboard.h"

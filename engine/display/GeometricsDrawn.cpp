@@ -1,6 +1,6 @@
 #include "display/GeometricsDrawn.h"
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "platform/DrawContext.h"
 #include "platform/Surface.h"
 #include "world/GeometryInternal.h"

@@ -1,7 +1,7 @@
-#include "display/SurfaceLoading.h"
+#include "display/SurfaceLoadingInternal.h"
 
 #include <memory>
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "platform/Display.h"
 #include "platform/Image.h"
 #include "platform/Surface.h"

@@ -1,4 +1,4 @@
-#include "input/InputSession.h"
+#include "input/InputSessionInternal.h"
 
 #include "input/EngineInputSessionInternal.h"
 

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "input/DeviceBufferInternal.h"
-#include "input/InputSession.h"
+#include "input/InputSessionInternal.h"
 #include "input/Mouse.h"
 #include "input/RecordedInput.h"
 #include "platform/InputDevices.h"

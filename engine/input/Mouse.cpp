@@ -5,7 +5,7 @@
 
 #include "foundation/UserError.h"
 #include "input/DeviceBufferInternal.h"
-#include "input/InputSession.h"
+#include "input/InputSessionInternal.h"
 #include "input/Keyboard.h"
 #include "input/RecordedInput.h"
 #include "platform/InputDevices.h"

@@ -1,6 +1,6 @@
 #include "input/QelCursor.h"
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/File.h"
 #include "foundation/UserError.h"
 #include "input/Mouse.h"

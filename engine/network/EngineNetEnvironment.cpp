@@ -2,7 +2,7 @@
 #include <cstring>
 #include <memory>
 #include "foundation/Console.h"
-#include "network/NetEnvironment.h"
+#include "network/NetEnvironmentInternal.h"
 #include "network/NetSession.h"
 #include "network/NetworkRequest.h"
 #include "platform/MessageBox.h"

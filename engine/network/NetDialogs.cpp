@@ -1,4 +1,4 @@
-#include "network/NetDialogs.h"
+#include "network/NetDialogsInternal.h"
 
 #include "input/Keyboard.h"
 #include "input/Mouse.h"

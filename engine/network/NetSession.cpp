@@ -5,7 +5,7 @@
 #include "input/Keyboard.h"
 #include "input/Mouse.h"
 #include "network/NetEnvironment.h"
-#include "network/NetWire.h"
+#include "network/NetWireInternal.h"
 #include "network/NetworkRequest.h"
 #include "network/NetworkComponent.h"
 #include "platform/Clock.h"

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "display/GammaRamp.h"
 #include "display/OpenClose.h"
 #include "display/RandomDissolve.h"

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <mutex>
 
-#include "display/Display.h"
-#include "display/SurfaceLoading.h"
+#include "display/DisplayInternal.h"
+#include "display/SurfaceLoadingInternal.h"
 #include "foundation/FatalExit.h"
 #include "foundation/File.h"
 #include "foundation/MessageTable.h"
@@ -27,7 +27,7 @@
 #include "sprites/FrameElem.h"
 #include "sprites/FrameVariant.h"
 #include "sprites/Sprite.h"
-#include "sprites/SpriteList.h"
+#include "sprites/SpriteListInternal.h"
 #include "world/CollisionData.h"
 #include "world/GeometryInternal.h"
 #include "world/Map.h"

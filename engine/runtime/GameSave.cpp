@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/File.h"
 #include "foundation/Random.h"
 #include "foundation/Variable.h"
@@ -27,7 +27,7 @@
 #include "runtime/LevelRecordInternal.h"
 #include "runtime/ReplayFileInternal.h"
 #include "runtime/WholeFileInternal.h"
-#include "sprites/SpriteList.h"
+#include "sprites/SpriteListInternal.h"
 
 using namespace gamefiles;
 

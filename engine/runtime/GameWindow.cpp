@@ -1,6 +1,6 @@
 #include "runtime/GameWindowInternal.h"
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "input/Keyboard.h"
 #include "input/Mouse.h"
 #include "platform/Display.h"

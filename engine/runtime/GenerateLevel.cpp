@@ -11,7 +11,7 @@
 #include "logic/Alarm.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/Game.h"
-#include "runtime/GameFileLoaders.h"
+#include "runtime/GameFileLoadersInternal.h"
 #include "runtime/GameNode.h"
 #include "sound/LevelSounds.h"
 #include "sound/MidiFile.h"

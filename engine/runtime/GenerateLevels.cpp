@@ -10,7 +10,7 @@
 #include "platform/Resources.h"
 #include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
-#include "runtime/GameFileLoaders.h"
+#include "runtime/GameFileLoadersInternal.h"
 #include "runtime/GameNode.h"
 
 namespace gamefile {

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "display/Display.h"
-#include "display/SurfaceLoading.h"
+#include "display/DisplayInternal.h"
+#include "display/SurfaceLoadingInternal.h"
 #include "foundation/AssetName.h"
 #include "foundation/File.h"
 #include "foundation/Variable.h"
@@ -21,7 +21,7 @@
 #include "sound/Sound.h"
 #include "sound/StreamedSound.h"
 #include "sprites/Sprite.h"
-#include "sprites/SpriteList.h"
+#include "sprites/SpriteListInternal.h"
 #include "world/Map.h"
 #include "world/ParticleSystem.h"
 

@@ -15,9 +15,9 @@
 #include "runtime/FrameStepInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
-#include "runtime/QelMain.h"
+#include "runtime/QelMainInternal.h"
 #include "sound/SoundCard.h"
-#include "sprites/SpriteList.h"
+#include "sprites/SpriteListInternal.h"
 
 namespace {
 

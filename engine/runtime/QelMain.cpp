@@ -1,4 +1,4 @@
-#include "runtime/QelMain.h"
+#include "runtime/QelMainInternal.h"
 
 #include <cctype>
 #include <cstdio>
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "display/GammaRamp.h"
 #include "display/GeometricsDrawn.h"
 #include "display/OpenClose.h"
@@ -36,7 +36,7 @@
 #include "runtime/GameWindowInternal.h"
 #include "runtime/MainLoopInternal.h"
 #include "sound/LevelSounds.h"
-#include "sprites/SpriteList.h"
+#include "sprites/SpriteListInternal.h"
 
 namespace {
 

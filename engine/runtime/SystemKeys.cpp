@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/Console.h"
 #include "foundation/Variable.h"
 #include "input/Keyboard.h"

@@ -1,5 +1,5 @@
 // Animation, flips, peg registration, drawing and frame geometry of a sprite.
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/UserError.h"
 #include "platform/Surface.h"
 #include "runtime/EngineGlobalsInternal.h"

@@ -11,7 +11,7 @@
 #include "sprites/SpritePTR.h"
 #include "sprites/SpriteList.h"
 #include "logic/Alarm.h"
-#include "logic/PathTables.h"
+#include "logic/PathTablesInternal.h"
 #include "world/Map.h"
 
 namespace sprites {

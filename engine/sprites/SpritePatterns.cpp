@@ -5,7 +5,7 @@
 #include "foundation/UserError.h"
 #include "logic/LogicTables.h"
 #include "logic/MovementPattern.h"
-#include "logic/PathTables.h"
+#include "logic/PathTablesInternal.h"
 #include "runtime/EngineGlobals.h"
 #include "sprites/Sprite.h"
 #include "sprites/SpriteBroadPhaseInternal.h"

@@ -8,7 +8,7 @@
 #include <tuple>
 #include <cstring>
 #include <memory>
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/Variable.h"
 #include "platform/Font.h"
 

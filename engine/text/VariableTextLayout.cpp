@@ -3,7 +3,7 @@
 // the scroll arrows are drawn.
 #include <algorithm>
 #include <cstring>
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/Variable.h"
 #include "platform/DrawContext.h"
 #include "text/TextDisplayInternal.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "display/GeometricsDrawn.h"
 #include "display/SurfaceLoading.h"
 #include "foundation/AssetName.h"

@@ -2,8 +2,8 @@
 
 #include <cstring>
 #include <memory>
-#include "display/Display.h"
-#include "display/SurfaceLoading.h"
+#include "display/DisplayInternal.h"
+#include "display/SurfaceLoadingInternal.h"
 #include "platform/Surface.h"
 
 qel::Surface* MapManager::Acquire(const char* file, COLORREF key) {

@@ -1,4 +1,4 @@
-#include "world/Particle.h"
+#include "world/ParticleInternal.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "display/Screen.h"
 #include "foundation/File.h"
 #include "foundation/ClassPool.h"
@@ -12,7 +12,7 @@
 #include "logic/CallbackOwner.h"
 #include "logic/LogicTables.h"
 #include "runtime/EngineGlobals.h"
-#include "runtime/GameFileLoaders.h"
+#include "runtime/GameFileLoadersInternal.h"
 #include "runtime/GameNode.h"
 #include "world/LevelViewInternal.h"
 #include "world/Map.h"

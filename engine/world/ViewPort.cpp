@@ -1,6 +1,6 @@
 #include "world/ViewPort.h"
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/File.h"
 #include "platform/DrawContext.h"
 #include "platform/Surface.h"

@@ -9,10 +9,10 @@
 #include <unistd.h>
 
 #include "common/BmpWriter.h"
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "display/LoadingInternal.h"
 #include "display/Screen.h"
-#include "display/SurfaceLoading.h"
+#include "display/SurfaceLoadingInternal.h"
 #include "platform/AudioBuffer.h"
 #include "platform/Display.h"
 #include "platform/MessageBox.h"

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "common/BmpWriter.h"
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/UserError.h"
 #include "input/InputSession.h"
 #include "input/Keyboard.h"
@@ -36,7 +36,7 @@
 #include "sprites/AnimationElem.h"
 #include "sprites/FrameElem.h"
 #include "sprites/Sprite.h"
-#include "sprites/SpriteList.h"
+#include "sprites/SpriteListInternal.h"
 #include "world/CollisionSegment.h"
 #include "world/LevelViewInternal.h"
 #include "world/Map.h"

@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include "InputTestSupport.h"
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/File.h"
 #include "foundation/UserError.h"
 #include "input/Mouse.h"

@@ -15,7 +15,7 @@
 #include "foundation/File.h"
 #include "foundation/UserError.h"
 #include "logic/FrameRateInternal.h"
-#include "logic/LogicTables.h"
+#include "logic/LogicTablesInternal.h"
 #include "logic/StateMachine.h"
 #include "logic/Timer.h"
 

@@ -2,7 +2,7 @@
 // past the table answers no function instead of reading beyond it.
 #include <gtest/gtest.h>
 
-#include "logic/LogicTables.h"
+#include "logic/LogicTablesInternal.h"
 #include "runtime/EngineGlobalsInternal.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "EngineRun.h"
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "platform/Display.h"
 #include "platform/MessageQueue.h"
 #include "runtime/EngineGlobalsInternal.h"

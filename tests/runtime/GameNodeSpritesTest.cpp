@@ -15,7 +15,7 @@
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "sprites/Sprite.h"
-#include "sprites/SpriteList.h"
+#include "sprites/SpriteListInternal.h"
 #include "world/CollisionSegment.h"
 #include "world/LevelViewInternal.h"
 #include "world/Map.h"

@@ -10,7 +10,7 @@
 
 #include "common/BmpWriter.h"
 #include "EngineRun.h"
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/UserError.h"
 #include "foundation/Variable.h"
 #include "logic/LogicTables.h"

@@ -13,7 +13,7 @@
 
 #include "common/BmpWriter.h"
 #include "LoaderWriter.h"
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/FatalExit.h"
 #include "foundation/File.h"
 #include "foundation/UserError.h"
@@ -21,12 +21,12 @@
 #include "input/QelCursor.h"
 #include "platform/Surface.h"
 #include "runtime/EngineGlobalsInternal.h"
-#include "runtime/GameFileLoaders.h"
+#include "runtime/GameFileLoadersInternal.h"
 #include "runtime/GameNode.h"
 #include "sprites/AnimationElem.h"
 #include "sprites/FrameElem.h"
 #include "sprites/Sprite.h"
-#include "sprites/SpriteList.h"
+#include "sprites/SpriteListInternal.h"
 #include "world/Map.h"
 #include "world/ParticleSystem.h"
 

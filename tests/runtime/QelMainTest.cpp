@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "EngineRun.h"
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/Console.h"
 #include "foundation/File.h"
 #include "foundation/MessageTable.h"

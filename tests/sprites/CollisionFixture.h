@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/UserError.h"
 #include "platform/ImageEncoder.h"
 #include "platform/Surface.h"

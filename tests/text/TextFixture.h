@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "common/BmpWriter.h"
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "display/GeometricsDrawn.h"
 #include "foundation/UserError.h"
 #include "foundation/Variable.h"

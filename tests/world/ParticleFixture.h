@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "TempDir.h"
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "display/Screen.h"
 #include "foundation/File.h"
 #include "foundation/UserError.h"

@@ -8,6 +8,7 @@
 #include "world/CollisionSegment.h"
 #include "world/GeometryInternal.h"
 #include "world/Map.h"
+#include "world/ParticleInternal.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <vector>
 #include "common/BmpWriter.h"
 #include "TempDir.h"
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "platform/Surface.h"
 #include "runtime/EngineGlobalsInternal.h"
 #include "world/LevelViewInternal.h"
