@@ -7,7 +7,6 @@
 #include <string>
 
 #include <QelEngine.h>
-#include "platform/MessageQueue.h"  // the window asked to close, as by the player
 
 namespace {
 
