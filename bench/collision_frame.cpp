@@ -26,10 +26,10 @@
 #include <vector>
 
 #include "BenchRatio.h"
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "platform/ImageEncoder.h"
 #include "platform/Surface.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/GameNode.h"
 #include "sprites/AnimationElem.h"
 #include "sprites/FrameElem.h"
@@ -38,7 +38,7 @@
 #include "sprites/SpriteCollision.h"
 #include "sprites/SpriteList.h"
 #include "world/CollisionSegment.h"
-#include "world/LevelView.h"
+#include "world/LevelViewInternal.h"
 #include "world/Map.h"
 #include "world/ViewPort.h"
 

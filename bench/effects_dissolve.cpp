@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "BenchRatio.h"
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "display/RandomDissolve.h"
 #include "display/Screen.h"
 #include "platform/Surface.h"

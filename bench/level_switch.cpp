@@ -44,19 +44,19 @@
 #include <vector>
 
 #include "BenchRatio.h"
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/Variable.h"
 #include "levels/LevelData.h"
 #include "logic/GameDeclarations.h"
 #include "platform/HeapTuning.h"
 #include "platform/Surface.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "sprites/AnimationElem.h"
 #include "sprites/FrameElem.h"
-#include "sprites/SpriteList.h"
-#include "world/LevelView.h"
+#include "sprites/SpriteListInternal.h"
+#include "world/LevelViewInternal.h"
 #include "world/ViewPort.h"
 
 namespace {

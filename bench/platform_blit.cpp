@@ -22,13 +22,13 @@
 #include <vector>
 
 #include "BenchRatio.h"
-#include "display/Display.h"
-#include "display/SurfaceLoading.h"
+#include "display/DisplayInternal.h"
+#include "display/SurfaceLoadingInternal.h"
 #include "platform/Display.h"
 #include "platform/MessageQueue.h"
 #include "platform/Surface.h"
 #include "platform/Window.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 
 namespace {
 

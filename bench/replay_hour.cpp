@@ -23,8 +23,8 @@
 #include "BenchRatio.h"
 #include "input/RecordedInput.h"
 #include "platform/HeapTuning.h"
-#include "runtime/ReplayFile.h"
-#include "runtime/WholeFile.h"
+#include "runtime/ReplayFileInternal.h"
+#include "runtime/WholeFileInternal.h"
 
 namespace {
 

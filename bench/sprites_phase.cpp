@@ -18,7 +18,7 @@
 
 #include "BenchRatio.h"
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "platform/Surface.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/GameNode.h"
@@ -26,7 +26,7 @@
 #include "sprites/FrameElem.h"
 #include "sprites/Sprite.h"
 #include "sprites/SpriteList.h"
-#include "world/LevelView.h"
+#include "world/LevelViewInternal.h"
 #include "world/ViewPort.h"
 
 namespace {

@@ -17,10 +17,10 @@
 
 #include "BenchRatio.h"
 #include "common/BmpWriter.h"
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/List.h"
 #include "platform/Surface.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/GameNode.h"
 #include "sprites/AnimationElem.h"
 #include "sprites/FrameElem.h"
@@ -29,8 +29,8 @@
 #include "sprites/SpriteList.h"
 #include "world/CollisionCircle.h"
 #include "world/CollisionSegment.h"
-#include "world/Geometry.h"
-#include "world/LevelView.h"
+#include "world/GeometryInternal.h"
+#include "world/LevelViewInternal.h"
 #include "world/Map.h"
 #include "world/ViewPort.h"
 

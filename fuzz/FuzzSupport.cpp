@@ -6,16 +6,16 @@
 #include <filesystem>
 #include <fstream>
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/FatalExit.h"
 #include "logic/GameDeclarations.h"
 #include "platform/MessageBox.h"
 #include "platform/Resources.h"
 #include "platform/Surface.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
-#include "sprites/SpriteList.h"
+#include "sprites/SpriteListInternal.h"
 #include "testing/TestHooks.h"
 
 namespace fuzz {

@@ -27,12 +27,12 @@
 #include "platform/ImageEncoder.h"
 #include "platform/NetPeer.h"
 #include "platform/Surface.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
-#include "runtime/ReplayFile.h"
-#include "runtime/WholeFile.h"
-#include "sprites/SpriteList.h"
+#include "runtime/ReplayFileInternal.h"
+#include "runtime/WholeFileInternal.h"
+#include "sprites/SpriteListInternal.h"
 
 namespace {
 

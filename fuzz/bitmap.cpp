@@ -1,8 +1,8 @@
 // A bitmap decoded into a surface of the display's depth with a colour key,
 // as the map and actor bitmaps are loaded (the input is a program bitmap).
 #include "FuzzSupport.h"
-#include "display/Display.h"
-#include "display/SurfaceLoading.h"
+#include "display/DisplayInternal.h"
+#include "display/SurfaceLoadingInternal.h"
 #include "platform/Image.h"
 #include "platform/Resources.h"
 #include "platform/Surface.h"

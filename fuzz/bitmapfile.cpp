@@ -2,11 +2,11 @@
 // folder (the game's own path for map and actor art) into a surface of the
 // display's depth with a colour key.
 #include "FuzzSupport.h"
-#include "display/Display.h"
-#include "display/SurfaceLoading.h"
+#include "display/DisplayInternal.h"
+#include "display/SurfaceLoadingInternal.h"
 #include "platform/Resources.h"
 #include "platform/Surface.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::StartHeadless();

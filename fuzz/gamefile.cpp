@@ -5,7 +5,7 @@
 #include "foundation/File.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/Game.h"
-#include "runtime/GameFileLoaders.h"
+#include "runtime/GameFileLoadersInternal.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::StartHeadless();

@@ -2,10 +2,10 @@
 // read into an emptied current level as entering the level reads them.
 #include "FuzzSupport.h"
 #include "foundation/File.h"
-#include "runtime/EngineGlobals.h"
-#include "runtime/GameFileLoaders.h"
+#include "runtime/EngineGlobalsInternal.h"
+#include "runtime/GameFileLoadersInternal.h"
 #include "runtime/GameNode.h"
-#include "sprites/SpriteList.h"
+#include "sprites/SpriteListInternal.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::StartSmallGame();

@@ -1,8 +1,8 @@
 // A level's palette bitmap, read from the maps folder for the 8-bit display
 // palette.
 #include "FuzzSupport.h"
-#include "display/Display.h"
-#include "runtime/EngineGlobals.h"
+#include "display/DisplayInternal.h"
+#include "runtime/EngineGlobalsInternal.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::StartHeadless();

@@ -9,9 +9,9 @@
 #include "FuzzSupport.h"
 #include "platform/MessageBox.h"
 #include "runtime/EngineGlobals.h"
-#include "runtime/FrameStep.h"
+#include "runtime/FrameStepInternal.h"
 #include "runtime/Game.h"
-#include "runtime/MainLoop.h"
+#include "runtime/MainLoopInternal.h"
 #include "testing/TestHooks.h"
 
 namespace {

@@ -1,11 +1,11 @@
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 
 #include <cstdio>
 #include <memory>
 
-#include "display/Loading.h"
+#include "display/LoadingInternal.h"
 #include "display/Screen.h"
-#include "display/SurfaceLoading.h"
+#include "display/SurfaceLoadingInternal.h"
 #include "foundation/FatalExit.h"
 #include "foundation/MessageTable.h"
 #include "input/Keyboard.h"
@@ -15,7 +15,7 @@
 #include "platform/Paths.h"
 #include "platform/Surface.h"
 #include "platform/Window.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/GameNode.h"
 #include "sound/SoundCard.h"
 #include "world/Map.h"

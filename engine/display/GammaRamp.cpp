@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/File.h"
 #include "foundation/FloatToInt.h"
 #include "foundation/UserError.h"

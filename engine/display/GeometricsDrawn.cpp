@@ -1,10 +1,10 @@
 #include "display/GeometricsDrawn.h"
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "platform/DrawContext.h"
 #include "platform/Surface.h"
-#include "world/Geometry.h"
-#include "world/LevelView.h"
+#include "world/GeometryInternal.h"
+#include "world/LevelViewInternal.h"
 #include "world/ViewPort.h"
 
 namespace {

@@ -1,6 +1,6 @@
-#include "display/Loading.h"
+#include "display/LoadingInternal.h"
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/GameNode.h"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/File.h"
 #include "foundation/FloatToInt.h"
 #include "foundation/UserError.h"

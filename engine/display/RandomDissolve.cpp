@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "display/Screen.h"
 #include "foundation/File.h"
 #include "foundation/UserError.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "platform/Surface.h"
 #include "runtime/EngineGlobals.h"
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "platform/ImageEncoder.h"
 #include "platform/Paths.h"
 

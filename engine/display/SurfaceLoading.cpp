@@ -1,11 +1,11 @@
-#include "display/SurfaceLoading.h"
+#include "display/SurfaceLoadingInternal.h"
 
 #include <memory>
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "platform/Display.h"
 #include "platform/Image.h"
 #include "platform/Surface.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "sprites/AnimationElem.h"
 #include "sprites/FrameElem.h"
 #include "sprites/SpriteList.h"

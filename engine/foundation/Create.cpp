@@ -1,4 +1,4 @@
-#include "foundation/Create.h"
+#include "foundation/CreateInternal.h"
 
 namespace {
 

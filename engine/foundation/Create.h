@@ -1,7 +1,6 @@
 // Class registration: every saveable class has a static CREATE that adds its
 // name and factory to the registry, so a File can re-create it by name.
 #pragma once
-#include <vector>
 #include "QelExport.h"
 #include "foundation/String.h"
 
@@ -13,6 +12,3 @@ struct QEL_API CREATE {
     String name;
     node* (*create)();
 };
-
-// Every registration so far, in registration order.
-const std::vector<CREATE>& ClassRegistry();

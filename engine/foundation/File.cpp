@@ -5,7 +5,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
-#include "foundation/Create.h"
+#include "foundation/CreateInternal.h"
 #include "foundation/FatalExit.h"
 #include "foundation/Node.h"
 #include "platform/Paths.h"

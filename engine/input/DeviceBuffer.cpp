@@ -1,4 +1,4 @@
-#include "input/DeviceBuffer.h"
+#include "input/DeviceBufferInternal.h"
 
 #include "input/DirectInput.h"
 

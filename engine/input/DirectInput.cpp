@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "input/InputSession.h"
+#include "input/InputSessionInternal.h"
 #include "platform/InputDevices.h"
 
 std::int32_t DirectInput::References = 0;

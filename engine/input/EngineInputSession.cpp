@@ -1,10 +1,10 @@
 // The engine's input session: the running game as the devices see it. The
 // devices reach the game only through here.
-#include "input/EngineInputSession.h"
+#include "input/EngineInputSessionInternal.h"
 
 #include "foundation/Console.h"
 #include "input/InputSession.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "world/ViewPort.h"

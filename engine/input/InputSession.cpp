@@ -1,6 +1,6 @@
-#include "input/InputSession.h"
+#include "input/InputSessionInternal.h"
 
-#include "input/EngineInputSession.h"
+#include "input/EngineInputSessionInternal.h"
 
 namespace {
 

@@ -40,4 +40,3 @@ public:
 // The session in use; null puts the engine's own back (or, outside the engine
 // library, an idle one: nothing recorded or replayed).
 QEL_API void SetInputSession(InputSession* session);
-InputSession& CurrentInputSession();

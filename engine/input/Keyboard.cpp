@@ -3,8 +3,8 @@
 #include <cstring>
 #include <utility>
 
-#include "input/DeviceBuffer.h"
-#include "input/InputSession.h"
+#include "input/DeviceBufferInternal.h"
+#include "input/InputSessionInternal.h"
 #include "input/Mouse.h"
 #include "input/RecordedInput.h"
 #include "platform/InputDevices.h"

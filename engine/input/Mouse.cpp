@@ -5,8 +5,8 @@
 
 #include "foundation/FloatToInt.h"
 #include "foundation/UserError.h"
-#include "input/DeviceBuffer.h"
-#include "input/InputSession.h"
+#include "input/DeviceBufferInternal.h"
+#include "input/InputSessionInternal.h"
 #include "input/Keyboard.h"
 #include "input/RecordedInput.h"
 #include "platform/InputDevices.h"

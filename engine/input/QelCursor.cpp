@@ -1,6 +1,6 @@
 #include "input/QelCursor.h"
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/File.h"
 #include "foundation/UserError.h"
 #include "input/Mouse.h"
@@ -9,10 +9,10 @@
 #include "sprites/AnimationElem.h"
 #include "sprites/FrameElem.h"
 #include "sprites/Sprite.h"
-#include "sprites/SpriteLevel.h"
+#include "sprites/SpriteLevelInternal.h"
 #include "sprites/SpriteList.h"
 #include "world/CollisionCircle.h"
-#include "world/Geometry.h"
+#include "world/GeometryInternal.h"
 #include "world/ViewPort.h"
 
 CREATE QelCursor::cr("QelCursor", &QelCursor::CreateObject);

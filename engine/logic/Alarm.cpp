@@ -7,10 +7,10 @@
 #include "foundation/UserError.h"
 #include "logic/LogicTables.h"
 #include "sprites/Sprite.h"
-#include "sprites/SpriteLevel.h"
+#include "sprites/SpriteLevelInternal.h"
 #include "world/CollisionCircle.h"
 #include "world/CollisionSegment.h"
-#include "world/Geometry.h"
+#include "world/GeometryInternal.h"
 #include "world/Map.h"
 
 CREATE Alarm::cr("Alarm", Alarm::CreateObject);

@@ -5,7 +5,7 @@
 #include "foundation/Create.h"
 #include "foundation/File.h"
 #include "foundation/UserError.h"
-#include "logic/Bnode.h"
+#include "logic/BnodeInternal.h"
 #include "logic/LogicTables.h"
 #include "logic/StateMachine.h"
 #include "logic/StateMachineTraverser.h"

@@ -1,4 +1,4 @@
-#include "logic/Bnode.h"
+#include "logic/BnodeInternal.h"
 
 #include "foundation/File.h"
 #include "logic/LogicTables.h"

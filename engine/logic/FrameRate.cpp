@@ -1,4 +1,4 @@
-#include "logic/FrameRate.h"
+#include "logic/FrameRateInternal.h"
 
 namespace {
 FrameRateSource frameRateSource = nullptr;

@@ -1,4 +1,4 @@
-#include "logic/LogicTables.h"
+#include "logic/LogicTablesInternal.h"
 
 #include <new>
 #include <unordered_map>

@@ -45,13 +45,6 @@ QEL_API void* VoidPointerAt(void* const* table, long long i);
 // n null node pointers (for NArray); null on failure.
 QEL_API node** NewNodePointers(unsigned int n);
 
-// The matching releases, for the shut-down that frees the tables. The node
-// prototypes an NArray points to are not deleted. Null is allowed.
-void FreeStateMachines(StateMachine* table);
-void FreeTimers(Timer* table);
-void FreeVoidPointers(void** table);
-void FreeNodePointers(node** table);
-
 // True when 0 <= n <= bound, compared as signed numbers so that the bound -1
 // of an empty table refuses every number.
 constexpr bool WithinBound(long long n, std::int32_t bound) { return n >= 0 && n <= static_cast<long long>(bound); }

@@ -5,7 +5,7 @@
 
 #include "foundation/UserError.h"
 #include "sprites/Sprite.h"
-#include "sprites/SpriteLevel.h"
+#include "sprites/SpriteLevelInternal.h"
 
 MovementPattern::MovementPattern() = default;
 

@@ -7,9 +7,9 @@
 #include "display/GeometricsDrawn.h"
 #include "runtime/EngineGlobals.h"
 #include "sprites/Sprite.h"
-#include "sprites/SpriteLevel.h"
+#include "sprites/SpriteLevelInternal.h"
 #include "world/CollisionSegment.h"
-#include "world/Geometry.h"
+#include "world/GeometryInternal.h"
 
 PathStateMachine::PathStateMachine(int n) {
     if (n <= 0) return;

@@ -1,4 +1,4 @@
-#include "logic/PathTables.h"
+#include "logic/PathTablesInternal.h"
 
 #include <new>
 

@@ -1,5 +1,5 @@
-// Allocation, lookup and release of the path-state-machine and
-// movement-pattern tables (PSMArray, MPArray) of the game's logic.
+// Allocation and lookup of the path-state-machine and movement-pattern tables
+// (PSMArray, MPArray) of the game's logic.
 #pragma once
 #include "QelExport.h"
 
@@ -12,9 +12,3 @@ QEL_API PathStateMachine* NewPathStateMachines(unsigned int n);
 QEL_API MovementPattern* NewMovementPatterns(unsigned int n);
 // Entry i of PSMArray when 0 <= i <= maxPSMIndex, else null.
 QEL_API PathStateMachine* GetPathStateMachine(int i);
-// Entry i of MPArray when 0 <= i <= maxMPIndex, else null.
-MovementPattern* GetMovementPattern(int i);
-
-// The matching releases (every element destroyed); null is allowed.
-void FreePathStateMachines(PathStateMachine* table);
-void FreeMovementPatterns(MovementPattern* table);

@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "foundation/File.h"
-#include "logic/FrameRate.h"
+#include "logic/FrameRateInternal.h"
 #include "logic/LogicTables.h"
 
 namespace {

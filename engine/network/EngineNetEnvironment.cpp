@@ -2,15 +2,15 @@
 #include <cstring>
 #include <memory>
 #include "foundation/Console.h"
-#include "network/NetEnvironment.h"
+#include "network/NetEnvironmentInternal.h"
 #include "network/NetSession.h"
 #include "network/NetworkRequest.h"
 #include "platform/MessageBox.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "sprites/Sprite.h"
-#include "sprites/SpriteLevel.h"
+#include "sprites/SpriteLevelInternal.h"
 
 void QueueFrameRecords(Sprite& sprite, const std::vector<netwire::FrameRecord>& records) {
     for (const netwire::FrameRecord& r : records) {

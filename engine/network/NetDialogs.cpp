@@ -1,4 +1,4 @@
-#include "network/NetDialogs.h"
+#include "network/NetDialogsInternal.h"
 
 #include "input/Keyboard.h"
 #include "input/Mouse.h"
@@ -8,10 +8,10 @@
 #include "platform/DialogNetwork.h"
 #include "platform/MessageBox.h"
 #include "platform/Window.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
-#include "sprites/SpriteLevel.h"
+#include "sprites/SpriteLevelInternal.h"
 
 namespace net {
 

@@ -1,6 +1,5 @@
 // What the network dialogs do with their answers: the choice of a player
-// (dialog 109) and the wait for the other players (dialog 110), and how the
-// main thread shows a worker's request.
+// (dialog 109) and the wait for the other players (dialog 110).
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -24,7 +23,3 @@ QEL_API int SelectPlayer(const std::vector<std::uint32_t>& offered, const Sprite
 QEL_API int WaitForPlayersDialog();
 
 }  // namespace net
-
-// The engine's way of serving a request: input stopped, the dialog or box,
-// remote players' input reset, input restarted.
-NetworkRequest::Presenter EngineRequestPresenter();

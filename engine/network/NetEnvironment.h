@@ -14,13 +14,6 @@
 #include "platform/Sync.h"
 #include "network/NetWire.h"
 
-class Sprite;
-
-// Puts one frame's records into a sprite's input queue as its messages.
-void QueueFrameRecords(Sprite& sprite, const std::vector<netwire::FrameRecord>& records);
-// The keys (scan codes) and mouse buttons (0 to 2) the sprite holds down.
-void HeldInputOf(const Sprite& sprite, std::vector<std::uint8_t>& keys, std::vector<std::uint8_t>& buttons);
-
 class QEL_API NetEnvironment {
 public:
     virtual ~NetEnvironment() = default;

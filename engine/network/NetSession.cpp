@@ -5,17 +5,17 @@
 #include "input/Keyboard.h"
 #include "input/Mouse.h"
 #include "network/NetEnvironment.h"
-#include "network/NetWire.h"
+#include "network/NetWireInternal.h"
 #include "network/NetworkRequest.h"
 #include "network/NetworkComponent.h"
 #include "platform/Clock.h"
 #include "platform/DialogNetwork.h"
 #include "platform/MessageBox.h"
 #include "platform/Window.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "sprites/Sprite.h"
-#include "sprites/SpriteLevel.h"
+#include "sprites/SpriteLevelInternal.h"
 
 namespace net {
 

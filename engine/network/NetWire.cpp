@@ -1,4 +1,4 @@
-#include "network/NetWire.h"
+#include "network/NetWireInternal.h"
 
 namespace netwire {
 

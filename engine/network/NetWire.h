@@ -33,9 +33,6 @@ struct FrameRecord {
     std::vector<std::uint8_t> data;
 };
 
-void PutU32(std::vector<std::uint8_t>& out, std::uint32_t value);
-std::uint32_t GetU32(const std::uint8_t* at);
-
 // Type 0 with as many ids as fit in 512 bytes, in order.
 QEL_API std::vector<std::uint8_t> PlayerList(const std::vector<std::uint32_t>& ids);
 // The ids of a type-0 packet; trailing bytes that make no whole id are ignored.

@@ -1,6 +1,6 @@
 #include "network/NetworkRequest.h"
 
-#include "network/NetDialogs.h"
+#include "network/NetDialogsInternal.h"
 
 NetworkRequest netRequest;
 

@@ -18,7 +18,7 @@ struct GammaRamp {
     std::array<std::uint16_t, 256> blue{};
     // Entry i = i * 255 in each channel: the engine's normal ramp, which
     // presents every value unchanged.
-    static GammaRamp Identity();
+    QEL_API static GammaRamp Identity();
 };
 
 class QEL_API Display {

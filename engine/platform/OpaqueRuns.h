@@ -11,8 +11,10 @@
 
 namespace qel {
 
+// Kept and used by Surface alone, which is why the library exports none of it.
 class OpaqueRuns {
-public:
+    friend class Surface;
+
     // The picture a copy reads: `width` x `height` pixels of `bytes` bytes,
     // row y starting at pixels + y * pitch, and its colour key.
     struct Picture {

@@ -1,4 +1,4 @@
-#include "runtime/DialogInputPause.h"
+#include "runtime/DialogInputPauseInternal.h"
 
 #include "input/Keyboard.h"
 #include "input/Mouse.h"

@@ -1,4 +1,4 @@
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 
 #include <filesystem>
 #include <string>
@@ -7,8 +7,8 @@
 #include "foundation/File.h"
 #include "foundation/MessageTable.h"
 #include "foundation/UserError.h"
-#include "logic/LogicTables.h"
-#include "logic/PathTables.h"
+#include "logic/LogicTablesInternal.h"
+#include "logic/PathTablesInternal.h"
 #include "logic/StateMachine.h"
 #include "logic/Timer.h"
 #include "platform/Paths.h"

@@ -1,4 +1,4 @@
-#include "runtime/FileDialog.h"
+#include "runtime/FileDialogInternal.h"
 
 #include <utility>
 

@@ -1,8 +1,8 @@
-#include "runtime/FrameStep.h"
+#include "runtime/FrameStepInternal.h"
 
 #include <cstdint>
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "display/GammaRamp.h"
 #include "display/OpenClose.h"
 #include "display/RandomDissolve.h"
@@ -13,12 +13,12 @@
 #include "logic/Alarm.h"
 #include "network/NetSession.h"
 #include "network/NetworkRequest.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
-#include "runtime/MainLoop.h"
-#include "runtime/SpriteStep.h"
-#include "runtime/SystemKeys.h"
+#include "runtime/MainLoopInternal.h"
+#include "runtime/SpriteStepInternal.h"
+#include "runtime/SystemKeysInternal.h"
 #include "world/Map.h"
 
 namespace {

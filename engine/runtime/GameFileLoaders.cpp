@@ -1,4 +1,4 @@
-#include "runtime/GameFileLoaders.h"
+#include "runtime/GameFileLoadersInternal.h"
 
 #include <cstdarg>
 #include <cstdio>

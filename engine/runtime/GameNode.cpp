@@ -4,8 +4,8 @@
 #include <cstring>
 #include <mutex>
 
-#include "display/Display.h"
-#include "display/SurfaceLoading.h"
+#include "display/DisplayInternal.h"
+#include "display/SurfaceLoadingInternal.h"
 #include "foundation/FatalExit.h"
 #include "foundation/File.h"
 #include "foundation/MessageTable.h"
@@ -17,9 +17,9 @@
 #include "network/NetSession.h"
 #include "network/NetworkComponent.h"
 #include "platform/Clock.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
-#include "runtime/SystemKeys.h"
+#include "runtime/SystemKeysInternal.h"
 #include "sound/LevelSounds.h"
 #include "sound/MidiFile.h"
 #include "sound/Sound.h"
@@ -27,9 +27,9 @@
 #include "sprites/FrameElem.h"
 #include "sprites/FrameVariant.h"
 #include "sprites/Sprite.h"
-#include "sprites/SpriteList.h"
+#include "sprites/SpriteListInternal.h"
 #include "world/CollisionData.h"
-#include "world/Geometry.h"
+#include "world/GeometryInternal.h"
 #include "world/Map.h"
 #include "world/ParticleSystem.h"
 

@@ -5,14 +5,14 @@
 #include <string>
 
 #include "platform/Window.h"
-#include "runtime/DialogInputPause.h"
+#include "runtime/DialogInputPauseInternal.h"
 #include "runtime/EngineGlobals.h"
-#include "runtime/FileDialog.h"
+#include "runtime/FileDialogInternal.h"
 #include "runtime/Game.h"
-#include "runtime/GameFiles.h"
+#include "runtime/GameFilesInternal.h"
 #include "runtime/GameNode.h"
-#include "runtime/ReplayFile.h"
-#include "runtime/WholeFile.h"
+#include "runtime/ReplayFileInternal.h"
+#include "runtime/WholeFileInternal.h"
 
 using namespace gamefiles;
 

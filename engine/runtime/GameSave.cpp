@@ -12,22 +12,22 @@
 #include <utility>
 #include <vector>
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/File.h"
 #include "foundation/Random.h"
 #include "foundation/Variable.h"
 #include "platform/ScratchFile.h"
 #include "platform/Window.h"
-#include "runtime/DialogInputPause.h"
-#include "runtime/EngineGlobals.h"
-#include "runtime/FileDialog.h"
-#include "runtime/GameFiles.h"
+#include "runtime/DialogInputPauseInternal.h"
+#include "runtime/EngineGlobalsInternal.h"
+#include "runtime/FileDialogInternal.h"
+#include "runtime/GameFilesInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
-#include "runtime/LevelRecord.h"
-#include "runtime/ReplayFile.h"
-#include "runtime/WholeFile.h"
-#include "sprites/SpriteList.h"
+#include "runtime/LevelRecordInternal.h"
+#include "runtime/ReplayFileInternal.h"
+#include "runtime/WholeFileInternal.h"
+#include "sprites/SpriteListInternal.h"
 
 using namespace gamefiles;
 

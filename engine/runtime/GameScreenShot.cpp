@@ -4,10 +4,10 @@
 
 #include "display/ScreenShot.h"
 #include "platform/Window.h"
-#include "runtime/DialogInputPause.h"
-#include "runtime/FileDialog.h"
+#include "runtime/DialogInputPauseInternal.h"
+#include "runtime/FileDialogInternal.h"
 #include "runtime/Game.h"
-#include "runtime/GameFiles.h"
+#include "runtime/GameFilesInternal.h"
 
 using namespace gamefiles;
 

@@ -1,11 +1,11 @@
-#include "runtime/GameWindow.h"
+#include "runtime/GameWindowInternal.h"
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "input/Keyboard.h"
 #include "input/Mouse.h"
 #include "platform/Display.h"
 #include "platform/Window.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/GameNode.h"
 #include "sound/SoundCard.h"
 

@@ -2,12 +2,12 @@
 // table filled with its animations, their sounds and their frames.
 #include <memory>
 
-#include "display/SurfaceLoading.h"
+#include "display/SurfaceLoadingInternal.h"
 #include "foundation/FatalExit.h"
 #include "foundation/File.h"
 #include "foundation/UserError.h"
 #include "runtime/EngineGlobals.h"
-#include "runtime/GameFileLoaders.h"
+#include "runtime/GameFileLoadersInternal.h"
 #include "runtime/GameNode.h"
 #include "sound/LevelSounds.h"
 #include "sound/Sound.h"

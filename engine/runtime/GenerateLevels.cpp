@@ -8,9 +8,9 @@
 #include "foundation/UserError.h"
 #include "logic/LogicTables.h"
 #include "platform/Resources.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
-#include "runtime/GameFileLoaders.h"
+#include "runtime/GameFileLoadersInternal.h"
 #include "runtime/GameNode.h"
 
 namespace gamefile {

@@ -7,15 +7,15 @@
 
 #include "foundation/File.h"
 #include "logic/Edge.h"
-#include "logic/LogicTables.h"
+#include "logic/LogicTablesInternal.h"
 #include "logic/MovementPattern.h"
 #include "logic/PathStateMachine.h"
-#include "logic/PathTables.h"
+#include "logic/PathTablesInternal.h"
 #include "logic/State.h"
 #include "logic/StateMachine.h"
 #include "logic/Timer.h"
 #include "runtime/EngineGlobals.h"
-#include "runtime/GameFileLoaders.h"
+#include "runtime/GameFileLoadersInternal.h"
 
 namespace gamefile {
 

@@ -7,7 +7,7 @@
 #include "foundation/File.h"
 #include "foundation/UserError.h"
 #include "runtime/EngineGlobals.h"
-#include "runtime/GameFileLoaders.h"
+#include "runtime/GameFileLoadersInternal.h"
 
 namespace gamefile {
 

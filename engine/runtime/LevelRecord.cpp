@@ -1,27 +1,27 @@
-#include "runtime/LevelRecord.h"
+#include "runtime/LevelRecordInternal.h"
 
 #include <array>
 #include <cstring>
 #include <string>
 
-#include "display/Display.h"
-#include "display/SurfaceLoading.h"
+#include "display/DisplayInternal.h"
+#include "display/SurfaceLoadingInternal.h"
 #include "foundation/AssetName.h"
 #include "foundation/File.h"
 #include "foundation/Variable.h"
 #include "input/QelCursor.h"
 #include "platform/Clock.h"
 #include "platform/Window.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
-#include "runtime/WholeFile.h"
+#include "runtime/WholeFileInternal.h"
 #include "sound/LevelSounds.h"
 #include "sound/MidiFile.h"
 #include "sound/Sound.h"
 #include "sound/StreamedSound.h"
 #include "sprites/Sprite.h"
-#include "sprites/SpriteList.h"
+#include "sprites/SpriteListInternal.h"
 #include "world/Map.h"
 #include "world/ParticleSystem.h"
 

@@ -1,9 +1,9 @@
-#include "runtime/MainLoop.h"
+#include "runtime/MainLoopInternal.h"
 
 #include <mutex>
 
 #include "display/GammaRamp.h"
-#include "display/Loading.h"
+#include "display/LoadingInternal.h"
 #include "display/OpenClose.h"
 #include "display/RandomDissolve.h"
 #include "foundation/Variable.h"
@@ -11,13 +11,13 @@
 #include "input/Mouse.h"
 #include "platform/MessageQueue.h"
 #include "platform/Window.h"
-#include "runtime/EngineGlobals.h"
-#include "runtime/FrameStep.h"
+#include "runtime/EngineGlobalsInternal.h"
+#include "runtime/FrameStepInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
-#include "runtime/QelMain.h"
+#include "runtime/QelMainInternal.h"
 #include "sound/SoundCard.h"
-#include "sprites/SpriteList.h"
+#include "sprites/SpriteListInternal.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "runtime/QelMain.h"
+#include "runtime/QelMainInternal.h"
 
 #include <cctype>
 #include <cstdio>
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "display/GammaRamp.h"
 #include "display/GeometricsDrawn.h"
 #include "display/OpenClose.h"
@@ -18,7 +18,7 @@
 #include "foundation/MessageTable.h"
 #include "input/Keyboard.h"
 #include "input/Mouse.h"
-#include "logic/FrameRate.h"
+#include "logic/FrameRateInternal.h"
 #include "network/NetSession.h"
 #include "network/NetworkRequest.h"
 #include "platform/Clock.h"
@@ -30,13 +30,13 @@
 #include "platform/MessageQueue.h"
 #include "platform/Resources.h"
 #include "platform/Window.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
-#include "runtime/GameWindow.h"
-#include "runtime/MainLoop.h"
+#include "runtime/GameWindowInternal.h"
+#include "runtime/MainLoopInternal.h"
 #include "sound/LevelSounds.h"
-#include "sprites/SpriteList.h"
+#include "sprites/SpriteListInternal.h"
 
 namespace {
 

@@ -6,9 +6,3 @@
 
 // 0 after a normal end and after every early stop of start-up.
 QEL_API int QelMain(HINSTANCE instance, HINSTANCE previousInstance, char* commandLine, int showCommand);
-
-// The shut-down at WM_QUIT; returns the quit code.
-int ShutDown(int quitCode);
-// What shut-down and the fatal exit share: game, levels, tables, effects,
-// console, display and the single-instance lock; every pointer left null.
-void TearDownEngine();

@@ -1,4 +1,4 @@
-#include "runtime/ReplayFile.h"
+#include "runtime/ReplayFileInternal.h"
 
 #include <cstdint>
 #include <cstring>
@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "foundation/File.h"
-#include "runtime/WholeFile.h"
+#include "runtime/WholeFileInternal.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "runtime/SpriteStep.h"
+#include "runtime/SpriteStepInternal.h"
 
 #include <mutex>
 
@@ -8,7 +8,7 @@
 #include "logic/Alarm.h"
 #include "logic/CallbackOwner.h"
 #include "logic/PathStateMachineTraverser.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/GameNode.h"
 #include "sprites/Sprite.h"
 #include "sprites/SpriteCollision.h"

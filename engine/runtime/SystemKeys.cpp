@@ -1,14 +1,14 @@
-#include "runtime/SystemKeys.h"
+#include "runtime/SystemKeysInternal.h"
 
 #include <cstdio>
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/Console.h"
 #include "foundation/Variable.h"
 #include "input/Keyboard.h"
 #include "input/Mouse.h"
 #include "platform/Clock.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "sound/LevelSounds.h"

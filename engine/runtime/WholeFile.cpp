@@ -1,4 +1,4 @@
-#include "runtime/WholeFile.h"
+#include "runtime/WholeFileInternal.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <mutex>
 
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/GameNode.h"
 #include "sprites/Sprite.h"
 

@@ -3,11 +3,13 @@
 #pragma once
 #include <cstdint>
 #include <deque>
+#include "QelExport.h"
 
 class GameNode;
 class Sprite;
 
-class ZOrderQueue {
+// Exported with GameNode, which hands it out.
+class QEL_API ZOrderQueue {
 public:
     void Push(Sprite* sprite, std::uint32_t zOrder);
     // Re-sorts each queued sprite of the level: its sorted z-order becomes the

@@ -8,7 +8,7 @@
 #include "platform/AudioDevice.h"
 #include "platform/Paths.h"
 #include "platform/Resources.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/GameNode.h"
 #include "sound/MidiFile.h"
 #include "sound/Sound.h"

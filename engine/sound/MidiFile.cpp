@@ -12,7 +12,7 @@
 #include "platform/MidiPlayer.h"
 #include "platform/Paths.h"
 #include "platform/Resources.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/GameNode.h"
 #include "sound/SoundCard.h"
 

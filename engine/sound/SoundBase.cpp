@@ -9,7 +9,7 @@
 #include "platform/AudioBuffer.h"
 #include "platform/Clock.h"
 #include "platform/Resources.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "sound/SoundCard.h"
 
 CREATE SoundBase::cr("SoundBase", SoundBase::CreateObject);

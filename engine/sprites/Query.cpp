@@ -1,6 +1,6 @@
 #include "sprites/Query.h"
 
-#include "sprites/SpriteLevel.h"
+#include "sprites/SpriteLevelInternal.h"
 
 Query::Query(bool (*predicate)(Sprite*)) {
     if (!predicate) return;

@@ -13,10 +13,10 @@
 #include "logic/LogicTables.h"
 #include "logic/MovementPattern.h"
 #include "logic/PathStateMachineTraverser.h"
-#include "runtime/EngineGlobals.h"
-#include "sprites/SpriteBroadPhase.h"
-#include "sprites/SpriteLevel.h"
-#include "sprites/SpriteLinks.h"
+#include "runtime/EngineGlobalsInternal.h"
+#include "sprites/SpriteBroadPhaseInternal.h"
+#include "sprites/SpriteLevelInternal.h"
+#include "sprites/SpriteLinksInternal.h"
 #include "world/CollisionData.h"
 
 namespace {

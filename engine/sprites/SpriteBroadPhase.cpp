@@ -1,4 +1,4 @@
-#include "sprites/SpriteBroadPhase.h"
+#include "sprites/SpriteBroadPhaseInternal.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include "sprites/AnimationElem.h"
 #include "sprites/FrameVariant.h"
 #include "sprites/Sprite.h"
-#include "sprites/SpriteLevel.h"
+#include "sprites/SpriteLevelInternal.h"
 #include "sprites/SpriteList.h"
 
 namespace sprites {

@@ -1,4 +1,4 @@
-#include "sprites/SpriteDraw.h"
+#include "sprites/SpriteDrawInternal.h"
 
 #include "display/GeometricsDrawn.h"
 

@@ -1,11 +1,11 @@
-#include "sprites/SpriteLevel.h"
+#include "sprites/SpriteLevelInternal.h"
 
 #include "foundation/MessageTable.h"
 #include "foundation/UserError.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/GameNode.h"
 #include "sprites/SpriteMessages.h"
-#include "world/LevelView.h"
+#include "world/LevelViewInternal.h"
 #include "world/Map.h"
 #include "world/ViewPort.h"
 

@@ -1,17 +1,17 @@
-#include "sprites/SpriteLinks.h"
+#include "sprites/SpriteLinksInternal.h"
 
 #include <cstring>
 #include <mutex>
 
 #include "input/Mouse.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "sound/Sound.h"
 #include "sprites/AnimationElem.h"
 #include "sprites/Sprite.h"
 #include "sprites/SpritePTR.h"
 #include "sprites/SpriteList.h"
 #include "logic/Alarm.h"
-#include "logic/PathTables.h"
+#include "logic/PathTablesInternal.h"
 #include "world/Map.h"
 
 namespace sprites {

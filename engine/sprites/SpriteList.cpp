@@ -1,6 +1,6 @@
-#include "sprites/SpriteList.h"
+#include "sprites/SpriteListInternal.h"
 
-#include "display/SurfaceLoading.h"
+#include "display/SurfaceLoadingInternal.h"
 #include "sprites/AnimationElem.h"
 #include "sprites/FrameElem.h"
 

@@ -8,8 +8,8 @@
 
 #include "foundation/UserError.h"
 #include "sprites/SpriteCollision.h"
-#include "sprites/SpriteCollisionShared.h"
-#include "sprites/SpriteLevel.h"
+#include "sprites/SpriteCollisionSharedInternal.h"
+#include "sprites/SpriteLevelInternal.h"
 
 namespace sprites {
 

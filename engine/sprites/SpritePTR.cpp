@@ -1,7 +1,7 @@
 #include "sprites/SpritePTR.h"
 
 #include "sprites/Sprite.h"
-#include "sprites/SpriteLevel.h"
+#include "sprites/SpriteLevelInternal.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include "logic/PathTables.h"
 #include "sprites/FrameVariant.h"
 #include "sprites/Sprite.h"
-#include "sprites/SpriteLevel.h"
+#include "sprites/SpriteLevelInternal.h"
 #include "world/CollisionSegment.h"
-#include "world/Geometry.h"
+#include "world/GeometryInternal.h"
 #include "world/Map.h"
 
 namespace {

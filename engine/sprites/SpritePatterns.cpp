@@ -5,11 +5,11 @@
 #include "foundation/UserError.h"
 #include "logic/LogicTables.h"
 #include "logic/MovementPattern.h"
-#include "logic/PathTables.h"
+#include "logic/PathTablesInternal.h"
 #include "runtime/EngineGlobals.h"
 #include "sprites/Sprite.h"
-#include "sprites/SpriteBroadPhase.h"
-#include "sprites/SpriteLevel.h"
+#include "sprites/SpriteBroadPhaseInternal.h"
+#include "sprites/SpriteLevelInternal.h"
 
 namespace {
 constexpr int MsgPatternNotFound = 101;

@@ -6,7 +6,7 @@
 
 #include "input/Mouse.h"
 #include "input/MouseEvent.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "sprites/Sprite.h"
 
 namespace {

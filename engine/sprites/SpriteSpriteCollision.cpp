@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "foundation/UserError.h"
-#include "sprites/SpriteBroadPhase.h"
+#include "sprites/SpriteBroadPhaseInternal.h"
 #include "sprites/SpriteCollision.h"
-#include "sprites/SpriteCollisionShared.h"
-#include "sprites/SpriteLevel.h"
+#include "sprites/SpriteCollisionSharedInternal.h"
+#include "sprites/SpriteLevelInternal.h"
 
 namespace sprites {
 

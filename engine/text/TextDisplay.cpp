@@ -1,4 +1,4 @@
-#include "text/TextDisplay.h"
+#include "text/TextDisplayInternal.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -8,7 +8,7 @@
 #include <tuple>
 #include <cstring>
 #include <memory>
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/Variable.h"
 #include "platform/Font.h"
 

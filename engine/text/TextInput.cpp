@@ -1,4 +1,4 @@
-#include "text/TextInput.h"
+#include "text/TextInputInternal.h"
 
 #include "input/Keyboard.h"
 #include "input/Mouse.h"

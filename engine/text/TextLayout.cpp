@@ -1,11 +1,11 @@
-#include "text/TextLayout.h"
+#include "text/TextLayoutInternal.h"
 
 #include <algorithm>
 #include <cstring>
 #include "foundation/Variable.h"
 #include "platform/DrawContext.h"
-#include "world/Geometry.h"
-#include "world/LevelView.h"
+#include "world/GeometryInternal.h"
+#include "world/LevelViewInternal.h"
 #include "world/Map.h"
 #include "world/ViewPort.h"
 

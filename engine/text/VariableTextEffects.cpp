@@ -10,8 +10,8 @@
 #include "foundation/Random.h"
 #include "foundation/UserError.h"
 #include "foundation/Variable.h"
-#include "text/TextDisplay.h"
-#include "text/TextLayout.h"
+#include "text/TextDisplayInternal.h"
+#include "text/TextLayoutInternal.h"
 
 namespace {
 

@@ -3,13 +3,13 @@
 // the scroll arrows are drawn.
 #include <algorithm>
 #include <cstring>
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/Variable.h"
 #include "platform/DrawContext.h"
-#include "text/TextDisplay.h"
-#include "text/TextLayout.h"
-#include "world/Geometry.h"
-#include "world/LevelView.h"
+#include "text/TextDisplayInternal.h"
+#include "text/TextLayoutInternal.h"
+#include "world/GeometryInternal.h"
+#include "world/LevelViewInternal.h"
 #include "world/ViewPort.h"
 
 namespace {

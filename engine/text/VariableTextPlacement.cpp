@@ -1,7 +1,7 @@
 // Where a Variable's text lies: bound to a map, following a sprite, centred on
 // the screen; and each map's list of the texts drawn on it.
 #include <cstring>
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/List.h"
 #include "foundation/MessageTable.h"
 #include "foundation/UserError.h"
@@ -10,9 +10,9 @@
 #include "runtime/EngineGlobals.h"
 #include "runtime/GameNode.h"
 #include "sprites/Sprite.h"
-#include "text/TextDisplay.h"
-#include "text/TextLayout.h"
-#include "world/Geometry.h"
+#include "text/TextDisplayInternal.h"
+#include "text/TextLayoutInternal.h"
+#include "world/GeometryInternal.h"
 #include "world/Map.h"
 
 namespace {

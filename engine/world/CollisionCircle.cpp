@@ -3,7 +3,7 @@
 #include <cmath>
 #include "foundation/File.h"
 #include "world/CollisionSegment.h"
-#include "world/Geometry.h"
+#include "world/GeometryInternal.h"
 #include "foundation/ClassPool.h"
 
 CREATE CollisionCircle::cr("CollisionCircle", CollisionCircle::CreateObject);

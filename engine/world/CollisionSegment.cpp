@@ -5,7 +5,7 @@
 #include "foundation/File.h"
 #include "foundation/List.h"
 #include "world/CollisionCircle.h"
-#include "world/Geometry.h"
+#include "world/GeometryInternal.h"
 #include "world/PolygonEdge.h"
 #include "foundation/ClassPool.h"
 

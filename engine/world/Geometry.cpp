@@ -1,4 +1,4 @@
-#include "world/Geometry.h"
+#include "world/GeometryInternal.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "world/LevelView.h"
+#include "world/LevelViewInternal.h"
 
 #include "runtime/EngineGlobals.h"
 #include "runtime/GameNode.h"

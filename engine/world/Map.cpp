@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "display/GeometricsDrawn.h"
 #include "display/SurfaceLoading.h"
 #include "foundation/AssetName.h"
@@ -15,15 +15,15 @@
 #include "logic/LogicTables.h"
 #include "platform/Paths.h"
 #include "platform/Surface.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/GameNode.h"
 #include "world/CollisionCircle.h"
 #include "world/CollisionSegment.h"
-#include "world/Geometry.h"
-#include "world/LevelView.h"
-#include "world/MapManager.h"
+#include "world/GeometryInternal.h"
+#include "world/LevelViewInternal.h"
+#include "world/MapManagerInternal.h"
 #include "world/ViewPort.h"
-#include "world/WrappingAlgorithme.h"
+#include "world/WrappingAlgorithmeInternal.h"
 
 CREATE Map::cr("Map", Map::CreateObject);
 

@@ -1,9 +1,9 @@
-#include "world/MapManager.h"
+#include "world/MapManagerInternal.h"
 
 #include <cstring>
 #include <memory>
-#include "display/Display.h"
-#include "display/SurfaceLoading.h"
+#include "display/DisplayInternal.h"
+#include "display/SurfaceLoadingInternal.h"
 #include "platform/Surface.h"
 
 qel::Surface* MapManager::Acquire(const char* file, COLORREF key) {

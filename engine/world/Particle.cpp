@@ -1,4 +1,4 @@
-#include "world/Particle.h"
+#include "world/ParticleInternal.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include "foundation/FloatToInt.h"
 #include "world/CollisionCircle.h"
 #include "world/CollisionSegment.h"
-#include "world/Geometry.h"
+#include "world/GeometryInternal.h"
 #include "world/Map.h"
 #include "world/ParticleSystem.h"
 

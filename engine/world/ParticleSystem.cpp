@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "display/Screen.h"
 #include "foundation/File.h"
 #include "foundation/ClassPool.h"
@@ -12,9 +12,9 @@
 #include "logic/CallbackOwner.h"
 #include "logic/LogicTables.h"
 #include "runtime/EngineGlobals.h"
-#include "runtime/GameFileLoaders.h"
+#include "runtime/GameFileLoadersInternal.h"
 #include "runtime/GameNode.h"
-#include "world/LevelView.h"
+#include "world/LevelViewInternal.h"
 #include "world/Map.h"
 #include "world/ViewPort.h"
 

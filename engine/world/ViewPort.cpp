@@ -1,10 +1,10 @@
 #include "world/ViewPort.h"
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/File.h"
 #include "platform/DrawContext.h"
 #include "platform/Surface.h"
-#include "world/Geometry.h"
+#include "world/GeometryInternal.h"
 
 CREATE ViewPort::cr("ViewPort", ViewPort::CreateObject);
 

@@ -1,7 +1,7 @@
-#include "world/WrappingAlgorithme.h"
+#include "world/WrappingAlgorithmeInternal.h"
 
 #include <cstring>
-#include "world/Geometry.h"
+#include "world/GeometryInternal.h"
 
 namespace {
 
@@ -117,19 +117,22 @@ void WrappingAlgorithme::SetOffset(std::int32_t x, std::int32_t y, float viewpor
 }
 
 void WrappingAlgorithme::ComputePieces() {
+    // The moving rectangle is e_ moved by an offset below the period; near the
+    // int32 limits its far edges are held at the limit, so its size comes from
+    // e_ and its far edges are counted beyond the limit.
     const QelRect inter = IntersectRects(a_, b_);
     scratch_ = inter;
     const QelRect local = OffsetRect(inter, -std::int64_t(a_.left), -std::int64_t(a_.top));
     splitX_ = local.right;
     splitY_ = local.bottom;
     const std::int32_t sx = splitX_, sy = splitY_;
-    const std::int32_t aw = Width(a_), ah = Height(a_);
+    const std::int32_t aw = Width(e_), ah = Height(e_);
     const std::int64_t bw = Width(b_), bh = Height(b_);
     const std::int64_t ax = a_.left, ay = a_.top;
     list2_[0] = inter;
     list1_[0] = local;
-    const bool outRight = b_.right < a_.right;
-    const bool outBottom = b_.bottom < a_.bottom;
+    const bool outRight = b_.right < ax + aw;
+    const bool outBottom = b_.bottom < ay + ah;
     if (outRight && !outBottom) {
         list1_[1] = QelRect{sx, 0, aw, ah};
         list2_[1] = OffsetRect(list1_[1], ax - bw, ay);

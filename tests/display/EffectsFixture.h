@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "display/Screen.h"
 #include "foundation/File.h"
 #include "foundation/UserError.h"

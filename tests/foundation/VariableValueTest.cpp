@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 #include <vector>
-#include "foundation/Create.h"
+#include "foundation/CreateInternal.h"
 #include "foundation/Variable.h"
 
 namespace {

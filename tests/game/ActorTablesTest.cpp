@@ -14,7 +14,7 @@
 #include "logic/GameDeclarations.h"
 #include "sprites/AnimationElem.h"
 #include "sprites/FrameElem.h"
-#include "sprites/SpriteList.h"
+#include "sprites/SpriteListInternal.h"
 #include "world/CollisionSegment.h"
 
 // The records' array allocation goes through the nothrow array new. Counting down

@@ -15,7 +15,7 @@
 #include "logic/GameDeclarations.h"
 #include "platform/AudioDevice.h"
 #include "platform/Clock.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "testing/TestHooks.h"
 
 namespace gametest {

@@ -35,7 +35,7 @@
 #include "platform/Resources.h"
 #include "runtime/Game.h"
 #include "runtime/QelMain.h"
-#include "runtime/SystemKeys.h"
+#include "runtime/SystemKeysInternal.h"
 #include "sound/StreamedSound.h"
 #include "testing/TestHooks.h"
 

@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include "InputTestSupport.h"
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/File.h"
 #include "foundation/UserError.h"
 #include "input/Mouse.h"
@@ -25,7 +25,7 @@
 #include "sprites/Sprite.h"
 #include "sprites/SpriteList.h"
 #include "world/CollisionSegment.h"
-#include "world/LevelView.h"
+#include "world/LevelViewInternal.h"
 #include "world/ViewPort.h"
 
 namespace {

@@ -14,8 +14,8 @@
 
 #include "foundation/File.h"
 #include "foundation/UserError.h"
-#include "logic/FrameRate.h"
-#include "logic/LogicTables.h"
+#include "logic/FrameRateInternal.h"
+#include "logic/LogicTablesInternal.h"
 #include "logic/StateMachine.h"
 #include "logic/Timer.h"
 

@@ -3,7 +3,7 @@
 
 #include "LogicFixture.h"
 #include "logic/MovementPattern.h"
-#include "logic/PathTables.h"
+#include "logic/PathTablesInternal.h"
 #include "sprites/Sprite.h"
 
 namespace logictest {

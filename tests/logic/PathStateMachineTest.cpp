@@ -6,7 +6,7 @@
 
 #include "logic/LogicTables.h"
 #include "logic/PathStateMachine.h"
-#include "logic/PathTables.h"
+#include "logic/PathTablesInternal.h"
 #include "world/CollisionSegment.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include "LogicFixture.h"
 #include "logic/PathStateMachine.h"
 #include "logic/PathStateMachineTraverser.h"
-#include "logic/PathTables.h"
+#include "logic/PathTablesInternal.h"
 #include "sprites/Sprite.h"
 
 namespace logictest {

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 #include "FakeNetEnvironment.h"
+#include "network/NetEnvironmentInternal.h"
 #include "network/NetSession.h"
 #include "sprites/Sprite.h"
 #include "testing/TestHooks.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 #include "FakeNetEnvironment.h"
-#include "network/NetWire.h"
+#include "network/NetWireInternal.h"
 
 // A player that speaks the session's frames over a socket of its own, as a
 // hostile program would: it joins, reads what the host sends and sends game

@@ -9,7 +9,7 @@
 #include "logic/StateMachine.h"
 #include "logic/Timer.h"
 #include "platform/Resources.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // past the table answers no function instead of reading beyond it.
 #include <gtest/gtest.h>
 
-#include "logic/LogicTables.h"
-#include "runtime/EngineGlobals.h"
+#include "logic/LogicTablesInternal.h"
+#include "runtime/EngineGlobalsInternal.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 #include <vector>
 
 #include "EngineRun.h"
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "platform/Display.h"
 #include "platform/MessageQueue.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 

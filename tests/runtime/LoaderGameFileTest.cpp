@@ -10,20 +10,20 @@
 #include <string>
 
 #include "LoaderWriter.h"
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/FatalExit.h"
 #include "foundation/File.h"
 #include "foundation/UserError.h"
 #include "logic/Behavior.h"
-#include "logic/LogicTables.h"
+#include "logic/LogicTablesInternal.h"
 #include "logic/MovementPattern.h"
 #include "logic/PathStateMachine.h"
-#include "logic/PathTables.h"
+#include "logic/PathTablesInternal.h"
 #include "logic/StateMachine.h"
 #include "logic/Timer.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
-#include "runtime/GameFileLoaders.h"
+#include "runtime/GameFileLoadersInternal.h"
 #include "runtime/GameNode.h"
 
 namespace {

@@ -19,7 +19,7 @@
 #include "platform/Clock.h"
 #include "platform/DialogNetwork.h"
 #include "platform/MessageBox.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "sprites/AnimationElem.h"

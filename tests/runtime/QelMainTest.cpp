@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "EngineRun.h"
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "foundation/Console.h"
 #include "foundation/File.h"
 #include "foundation/MessageTable.h"
@@ -15,7 +15,7 @@
 #include "platform/MessageBox.h"
 #include "platform/MessageQueue.h"
 #include "platform/Window.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/Game.h"
 #include "runtime/GameNode.h"
 #include "testing/TestHooks.h"

@@ -10,6 +10,7 @@
 #include "../sound/SoundFixture.h"
 #include "LoaderWriter.h"
 #include "SavedGame.h"
+#include "display/DisplayInternal.h"
 #include "display/RandomDissolve.h"
 #include "input/QelCursor.h"
 #include "platform/Window.h"

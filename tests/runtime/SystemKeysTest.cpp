@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "SavedGame.h"
+#include "display/DisplayInternal.h"
 #include "foundation/Console.h"
 #include "platform/Surface.h"
 

@@ -17,7 +17,7 @@
 
 #include "foundation/File.h"
 #include "platform/FileSync.h"
-#include "runtime/WholeFile.h"
+#include "runtime/WholeFileInternal.h"
 #include "testing/TestHooks.h"
 
 namespace {

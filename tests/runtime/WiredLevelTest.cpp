@@ -11,7 +11,7 @@
 
 #include "common/BmpWriter.h"
 #include "EngineRun.h"
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "display/RandomDissolve.h"
 #include "foundation/Variable.h"
 #include "input/Mouse.h"

@@ -19,7 +19,7 @@
 #include "foundation/UserError.h"
 #include "platform/AudioDevice.h"
 #include "platform/Resources.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/GameNode.h"
 #include "sound/SoundCard.h"
 #include "testing/TestHooks.h"

@@ -3,7 +3,7 @@
 
 #include "CollisionFixture.h"
 #include "logic/Alarm.h"
-#include "logic/LogicTables.h"
+#include "logic/LogicTablesInternal.h"
 
 namespace {
 

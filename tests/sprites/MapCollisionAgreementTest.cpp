@@ -11,8 +11,8 @@
 
 #include "CollisionFixture.h"
 #include "sprites/FrameVariant.h"
-#include "sprites/SpriteCollisionShared.h"
-#include "sprites/SpriteLevel.h"
+#include "sprites/SpriteCollisionSharedInternal.h"
+#include "sprites/SpriteLevelInternal.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "logic/MovementPattern.h"
 #include "logic/PathStateMachine.h"
 #include "logic/PathStateMachineTraverser.h"
-#include "logic/PathTables.h"
+#include "logic/PathTablesInternal.h"
 
 namespace {
 

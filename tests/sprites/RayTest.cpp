@@ -3,7 +3,7 @@
 
 #include "CollisionFixture.h"
 #include "display/GeometricsDrawn.h"
-#include "sprites/SpriteLevel.h"
+#include "sprites/SpriteLevelInternal.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "SpriteFixture.h"
-#include "sprites/SpriteLinks.h"
+#include "sprites/SpriteLinksInternal.h"
 
 namespace {
 

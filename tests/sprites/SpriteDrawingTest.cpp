@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "SpriteFixture.h"
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "platform/Surface.h"
 
 namespace {

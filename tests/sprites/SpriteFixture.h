@@ -7,13 +7,13 @@
 #include <initializer_list>
 
 #include "foundation/UserError.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/GameNode.h"
 #include "sprites/AnimationElem.h"
 #include "sprites/FrameElem.h"
 #include "sprites/Sprite.h"
 #include "sprites/SpriteList.h"
-#include "world/LevelView.h"
+#include "world/LevelViewInternal.h"
 #include "world/ViewPort.h"
 
 class SpriteTest : public ::testing::Test {

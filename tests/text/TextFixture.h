@@ -17,16 +17,16 @@
 #include <vector>
 
 #include "common/BmpWriter.h"
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "display/GeometricsDrawn.h"
 #include "foundation/UserError.h"
 #include "foundation/Variable.h"
 #include "platform/Surface.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/GameNode.h"
-#include "text/TextInput.h"
-#include "text/TextLayout.h"
-#include "world/LevelView.h"
+#include "text/TextInputInternal.h"
+#include "text/TextLayoutInternal.h"
+#include "world/LevelViewInternal.h"
 #include "world/Map.h"
 #include "world/ViewPort.h"
 

@@ -3,7 +3,7 @@
 #include "sprites/AnimationElem.h"
 #include "sprites/FrameElem.h"
 #include "sprites/SpriteElem.h"
-#include "sprites/SpriteList.h"
+#include "sprites/SpriteListInternal.h"
 #include "world/CollisionCircle.h"
 #include "world/CollisionSegment.h"
 

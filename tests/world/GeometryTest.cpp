@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 #include <vector>
-#include "world/Geometry.h"
+#include "world/GeometryInternal.h"
 
 namespace {
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include "WorldFixture.h"
 #include "foundation/File.h"
@@ -9,9 +11,10 @@
 #include "logic/LogicTables.h"
 #include "world/CollisionCircle.h"
 #include "world/CollisionSegment.h"
+#include "world/GeometryInternal.h"
 #include "world/Map.h"
-#include "world/MapManager.h"
-#include "world/WrappingAlgorithme.h"
+#include "world/MapManagerInternal.h"
+#include "world/WrappingAlgorithmeInternal.h"
 
 namespace {
 
@@ -23,21 +26,82 @@ const MapManagerElem* Entry(qel::Surface* surface) {
     return nullptr;
 }
 
+// What a wrapped map shows on the back buffer at (sx, sy): the id colour of its
+// bitmap pixel there, or the cleared colour. Its window of width x height sits
+// with its top-left corner at (left, top) on screen; the bitmap repeats with a
+// period of its own size or the window's, whichever is larger, and bitmap
+// pixel (c, r) lands at window pixel ((offsetX + c) mod period, (offsetY + r)
+// mod period).
+std::uint32_t WrappedPixel(int sx, int sy, int bitmapWidth, int bitmapHeight, const QelRect& rect, std::int32_t width,
+                           std::int32_t height, std::int32_t offsetX, std::int32_t offsetY) {
+    const auto within = [](std::int64_t windowAt, std::int32_t size, std::int32_t bitmapSize, std::int32_t offset,
+                           std::int64_t& bitmapAt) {
+        if (windowAt < 0 || windowAt >= size) return false;
+        const std::int64_t period = std::max(size, bitmapSize);
+        bitmapAt = ((windowAt - offset) % period + period) % period;
+        return bitmapAt < bitmapSize;
+    };
+    std::int64_t c = 0, r = 0;
+    if (!within(std::int64_t(sx) - rect.left, width, bitmapWidth, offsetX, c) ||
+        !within(std::int64_t(sy) - rect.top, height, bitmapHeight, offsetY, r))
+        return 0x123456u;
+    return IdColour(int(c), int(r));
+}
+
 TEST_F(MapTest, WrappedMapsTakeRectanglesWithCornersAtTheInt32Limits) {
-    // Level files give wrapped maps any rectangle: sizes and offsets from its
-    // corners stay in range however far out they lie.
-    const std::string file = Bitmap("far.bmp", 40, 30);
-    const QelRect rects[] = {{INT32_MIN, 0, 30, 20},
-                             {0, INT32_MIN, 30, 20},
-                             {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX},
-                             {0, 0, INT32_MIN, 20},
-                             {INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN}};
-    for (const QelRect& r : rects) {
+    // Level files give wrapped maps any rectangle: its size is held at the
+    // int32 limits and the map's offset from its corner is taken whole, so the
+    // map shows its bitmap where that window and offset put it.
+    const int bitmapWidth = 40, bitmapHeight = 30;
+    const std::string file = Bitmap("far.bmp", bitmapWidth, bitmapHeight);
+    struct Case {
+        QelRect rect;
+        std::int32_t width, height;  // of the window
+    };
+    const Case cases[] = {
+        {{INT32_MIN, 0, 30, 20}, INT32_MAX, 20},
+        {{0, INT32_MIN, 30, 20}, 30, INT32_MAX},
+        {{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, INT32_MAX, INT32_MAX},
+        {{0, 0, INT32_MIN, 20}, INT32_MIN, 20},
+        {{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN}, INT32_MIN, INT32_MIN},
+        // On screen from (-10, -10) to the limits: the bitmap shows.
+        {{-10, -10, INT32_MAX, INT32_MAX}, INT32_MAX, INT32_MAX},
+        {{-10, 0, INT32_MAX, 20}, INT32_MAX, 20},
+        {{0, -10, 30, INT32_MAX}, 30, INT32_MAX},
+    };
+    const int backWidth = back->Width(), backHeight = back->Height();
+    for (const Case& k : cases) {
         for (int x : {0, INT32_MAX, INT32_MIN}) {
+            const QelRect& r = k.rect;
+            SCOPED_TRACE(testing::Message()
+                         << "rect {" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << "}, x " << x);
             Map wrapped("w", file.c_str(), Map::WrappedMap, 0, x, 0, false, r);
+            const float offsetX = float(std::int64_t(x) - r.left), offsetY = float(-std::int64_t(r.top));
+            EXPECT_EQ(wrapped.ViewPortOffsetX(), offsetX);
+            EXPECT_EQ(wrapped.ViewPortOffsetY(), offsetY);
+
+            // The map's wrapping is the one of its window at its corner.
+            WrappingAlgorithme expected;
+            expected.SetUp(QelRect{0, 0, bitmapWidth, bitmapHeight}, QelRect{0, 0, k.width, k.height}, false, r.left,
+                           r.top, 0.0f, 0.0f);
+            const std::int32_t shiftX = RoundHalfTowardZero(offsetX), shiftY = RoundHalfTowardZero(offsetY);
+            expected.SetOffset(shiftX, shiftY, 0.0f, 0.0f);
+            std::uint8_t want[WrappingAlgorithme::kRecordSize], got[WrappingAlgorithme::kRecordSize];
+            expected.ToBytes(want);
+            ASSERT_NE(wrapped.Wrapping(), nullptr);
+            wrapped.Wrapping()->ToBytes(got);
+            EXPECT_EQ(std::memcmp(want, got, sizeof want), 0);
+
             ClearBack();
             wrapped.UpdateWrappedMap();
             wrapped.DisplayMap();
+            int wrong = 0;
+            for (int sy = 0; sy < backHeight; ++sy)
+                for (int sx = 0; sx < backWidth; ++sx)
+                    if (Pixel(sx, sy) !=
+                        WrappedPixel(sx, sy, bitmapWidth, bitmapHeight, r, k.width, k.height, shiftX, shiftY))
+                        ++wrong;
+            EXPECT_EQ(wrong, 0) << "pixels unlike the window's";
         }
     }
 }

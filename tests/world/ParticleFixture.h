@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "TempDir.h"
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "display/Screen.h"
 #include "foundation/File.h"
 #include "foundation/UserError.h"
@@ -19,7 +19,7 @@
 #include "platform/Surface.h"
 #include "runtime/EngineGlobals.h"
 #include "runtime/GameNode.h"
-#include "world/LevelView.h"
+#include "world/LevelViewInternal.h"
 #include "world/Particle.h"
 #include "world/ParticleSystem.h"
 #include "world/ViewPort.h"

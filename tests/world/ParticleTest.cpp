@@ -6,8 +6,9 @@
 
 #include "ParticleFixture.h"
 #include "world/CollisionSegment.h"
-#include "world/Geometry.h"
+#include "world/GeometryInternal.h"
 #include "world/Map.h"
+#include "world/ParticleInternal.h"
 
 namespace {
 

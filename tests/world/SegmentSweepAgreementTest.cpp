@@ -13,7 +13,7 @@
 #include <string>
 
 #include "world/CollisionSegment.h"
-#include "world/Geometry.h"
+#include "world/GeometryInternal.h"
 #include "world/PolygonEdge.h"
 
 namespace {

@@ -2,11 +2,11 @@
 
 #include "WorldFixture.h"
 #include "display/GeometricsDrawn.h"
-#include "display/SurfaceLoading.h"
+#include "display/SurfaceLoadingInternal.h"
 #include "platform/Resources.h"
 #include "sprites/AnimationElem.h"
 #include "sprites/FrameElem.h"
-#include "sprites/SpriteList.h"
+#include "sprites/SpriteListInternal.h"
 
 extern const qel::ResourceTable worldTestResources;
 

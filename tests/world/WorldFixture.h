@@ -11,10 +11,10 @@
 #include <vector>
 #include "common/BmpWriter.h"
 #include "TempDir.h"
-#include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "platform/Surface.h"
-#include "runtime/EngineGlobals.h"
-#include "world/LevelView.h"
+#include "runtime/EngineGlobalsInternal.h"
+#include "world/LevelViewInternal.h"
 #include "world/ViewPort.h"
 
 // Writes a bottom-up 24-bit BMP; pixel(x, y) answers 0x00RRGGBB.

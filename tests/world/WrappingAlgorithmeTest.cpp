@@ -3,7 +3,7 @@
 #include <cstring>
 #include <random>
 #include <vector>
-#include "world/WrappingAlgorithme.h"
+#include "world/WrappingAlgorithmeInternal.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <optional>
 #include "display/GammaRamp.h"
-#include "display/Loading.h"
+#include "display/LoadingInternal.h"
 #include "display/OpenClose.h"
 #include "display/RandomDissolve.h"
 #include "foundation/Random.h"

@@ -6,7 +6,7 @@
 #include "foundation/MessageTable.h"
 #include "foundation/String.h"
 #include "platform/MessageBox.h"
-#include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 #include "runtime/GameNode.h"
 
 namespace gamefiles {

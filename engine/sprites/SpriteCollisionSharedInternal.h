@@ -10,7 +10,7 @@
 #include "sprites/Sprite.h"
 #include "world/CollisionCircle.h"
 #include "world/CollisionSegment.h"
-#include "world/Geometry.h"
+#include "world/GeometryInternal.h"
 #include "world/Map.h"
 
 namespace sprites::collide {
