@@ -9,12 +9,15 @@
 #include <vector>
 
 #include "display/Display.h"
+#include "display/DisplayInternal.h"
 #include "display/SurfaceLoading.h"
+#include "display/SurfaceLoadingInternal.h"
 #include "platform/Image.h"
 #include "platform/ImageLimitsInternal.h"
 #include "platform/Resources.h"
 #include "platform/Surface.h"
 #include "runtime/EngineGlobals.h"
+#include "runtime/EngineGlobalsInternal.h"
 
 #include "LargestBlock.h"
 
