@@ -199,6 +199,8 @@ public:
     std::size_t HonestPeers() const { return options_.burstEvery > 0 ? peers_.size() - 1 : peers_.size(); }
     // Per frame, the peer's hash of every sprite's state.
     const std::vector<std::uint64_t>& Hashes(std::size_t peer) const { return peers_[peer]->hashes; }
+    // The longest a peer's game stood still between two of its frames.
+    std::chrono::steady_clock::duration LongestFrameGap(std::size_t peer) const { return peers_[peer]->longestGap; }
     SpriteNetEnvironment& Env(std::size_t peer) { return peers_[peer]->env; }
     NetworkComponent& Component(std::size_t peer) { return peers_[peer]->component; }
 
@@ -220,6 +222,15 @@ private:
         NetworkComponent component{env};
         std::mt19937 random;
         std::vector<std::uint64_t> hashes;
+        std::chrono::steady_clock::time_point lastFrame{};
+        std::chrono::steady_clock::duration longestGap{};
+
+        void Played(std::uint64_t hash) {
+            const auto now = std::chrono::steady_clock::now();
+            if (!hashes.empty()) longestGap = std::max(longestGap, now - lastFrame);
+            lastFrame = now;
+            hashes.push_back(hash);
+        }
     };
 
     bool Bursts(std::size_t peer) const { return options_.burstEvery > 0 && peer + 1 == peers_.size() && peer > 0; }
@@ -249,7 +260,7 @@ private:
             // The bursting peer may run out of the others' frames at the end.
             const auto limit = bursts ? std::chrono::milliseconds(500) : std::chrono::milliseconds(5000);
             if (!p.env.WaitUntil([&] { return p.env.framesReceived >= frame; }, limit)) return false;
-            p.hashes.push_back(StateHash(p.env));
+            p.Played(StateHash(p.env));
         }
         return true;
     }
@@ -261,7 +272,7 @@ private:
         auto inputIn = [&] { return p.env.Read([&] { return p.env.framesReceived >= frame; }); };
         if (!net::ExchangeInput(p.component, inputIn, nullptr, 0, keys.data(), int(keys.size() / 2), 5000))
             return false;
-        p.hashes.push_back(StateHash(p.env));
+        p.Played(StateHash(p.env));
         return true;
     }
 
