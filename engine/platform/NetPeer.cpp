@@ -1,6 +1,7 @@
 #include "platform/NetPeer.h"
 
 #include <asio.hpp>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -375,10 +376,9 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
         }
         waiting.remove(link);
         link->deadline.cancel();
-        if (Unseated() >= limits.unseatedLinks) {
-            LinkLost(link, "too many players are joined without playing; one more was refused", true);
-            return;
-        }
+        if (limits.unseatedLinks == 0 || limits.unseatedPerAddress == 0)
+            return LinkLost(link, "no player may join without playing; one was refused", true);
+        MakeRoomForUnseated(link->address);
         std::vector<std::uint8_t> welcome = StartFrame(FrameWelcome);
         std::vector<std::uint8_t> joined = StartFrame(FrameJoined);
         std::uint32_t id;
@@ -409,10 +409,35 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
         Created(id);
     }
 
-    std::size_t Unseated() const {
-        std::size_t n = 0;
-        for (const auto& [pid, link] : joiners) n += !link->seated && !link->closing;
-        return n;
+    static bool Unseated(const Link& link) { return !link.seated && !link.closing; }
+
+    // When too many players are joined without playing, from the newcomer's
+    // address or in all, the oldest of them goes: of that address, else of
+    // the address that holds the most. Strangers who join and never play
+    // cannot keep a real player out, and from a few addresses they cannot
+    // push out one who came from another.
+    void MakeRoomForUnseated(const std::string& address) {
+        std::map<std::string, std::size_t> perAddress;
+        std::size_t all = 0, most = 0;
+        for (const auto& [pid, other] : joiners)
+            if (Unseated(*other)) {
+                most = std::max(most, ++perAddress[other->address]);
+                ++all;
+            }
+        const bool fromThere = perAddress[address] >= limits.unseatedPerAddress;
+        if (!fromThere && all < limits.unseatedLinks) return;
+        for (const auto& [pid, other] : joiners) {  // oldest first: ids grow
+            if (!Unseated(*other)) continue;
+            if (fromThere ? other->address == address : perAddress[other->address] == most)
+                return LetGo(other, "too many players are joined without playing; the oldest was let go");
+        }
+    }
+
+    // The player is gone for everyone and its link closed at once.
+    void LetGo(std::shared_ptr<Link> link, const std::string& why) {
+        link->closing = true;
+        Depart(link->player);
+        LinkLost(link, why, true);
     }
 
     // A joined player that has not taken part in the game by the seat time

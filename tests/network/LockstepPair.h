@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -134,6 +135,9 @@ struct LockstepOptions {
     // Each frame goes through the engine's own exchange (net::ExchangeInput,
     // which waits in 10 ms steps) instead of waiting on the admission itself.
     bool enginePath = false;
+    // Called with the host's port once it has its sprite, before anyone
+    // joins; false leaves the pair not ready.
+    std::function<bool(std::uint32_t port)> beforeJoining;
 };
 
 class LockstepPair {
@@ -150,6 +154,9 @@ public:
         NetworkComponentTesting::BindAddress(host, "127.0.0.1");
         NetworkComponentTesting::ListenOnAnyPort(host);
         if (host.Host(TestGuid(77), 24600, "Lockstep", "Host") != 0) return;
+        if (options.beforeJoining && (!Host().WaitUntil([&] { return Host().taken >= 1; }) ||
+                                      !options.beforeJoining(NetworkComponentTesting::ListeningPort(host))))
+            return;
         for (int i = 1; i < options.peers; ++i) {
             // One at a time, so that each is offered what the others left.
             if (!Host().WaitUntil([&] { return Host().taken >= i; })) return;

@@ -5,6 +5,7 @@
 #include <thread>
 #include "LockstepPair.h"
 #include "RawPlayer.h"
+#include "SeatlessCrowd.h"
 
 namespace {
 
@@ -160,4 +161,28 @@ TEST(Lockstep, APlayerFloodingItsOwnAnnouncementStallsNobody) {
             << "peer " << peer << " stood still for "
             << std::chrono::duration_cast<std::chrono::milliseconds>(game.LongestFrameGap(peer)).count() << " ms";
     ExpectOneGame(game, 20);
+}
+
+// Strangers who join from two addresses, never take part and join again as
+// soon as they are let go, cannot keep a real player out: it joins and plays.
+TEST(Lockstep, StrangersWhoJoinAndNeverPlayCannotKeepAPlayerOut) {
+    const auto start = std::chrono::steady_clock::now();
+    std::unique_ptr<SeatlessCrowd> crowd;
+    LockstepOptions options;
+    options.beforeJoining = [&](std::uint32_t port) {
+        crowd = std::make_unique<SeatlessCrowd>(port, 77, std::vector<std::string>{"127.0.0.2", "127.0.0.3"}, 16,
+                                                std::chrono::seconds(20));
+        // They hold every place the host has for players who do not play.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (crowd->MostHolding() < 8 && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return crowd->MostHolding() >= 8;
+    };
+    LockstepPair game(options);
+    ASSERT_TRUE(crowd && crowd->MostHolding() >= 8) << "the strangers did not join";
+    ASSERT_TRUE(game.Ready()) << "the real player could not join; the host's log:\n"
+                              << game.Env(0).Read([&] { return Lines(game.Env(0).logs); });
+    ExpectOneGame(game, 60);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_GT(crowd->Joins(), 32) << "the strangers were never let go";
 }
