@@ -30,9 +30,12 @@ sockaddr_in Loopback(std::uint16_t port) {
     return address;
 }
 
-// A listening socket on a free loopback port.
+// A listening socket on a free loopback port. Thousands of inputs a second
+// leave the ports of their ended connections waiting: one of those may serve.
 int Listen(std::uint16_t& port) {
     const int s = socket(AF_INET, SOCK_STREAM, 0);
+    const int reuse = 1;
+    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
     sockaddr_in address = Loopback(0);
     socklen_t length = sizeof address;
     if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(s, 4) != 0 ||

@@ -88,6 +88,9 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
     std::map<std::uint32_t, std::uint32_t> frameOwners;
     // Host: frame packets relayed per seated sprite, in the relay order.
     std::map<std::uint32_t, std::uint64_t> relayed;
+    // Host: the joiners' sprite announcements relayed so far, by sender and
+    // addressee (all players or one).
+    std::set<std::pair<std::uint32_t, std::uint32_t>> announced;
     // Host: a frame has been relayed, so the game runs. A player who comes
     // now is turned away: it has not played the frames so far, and the
     // peers would wait for its sprite from different frames on.
@@ -168,8 +171,10 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
             if (auto c = weak.lock(); c && c->generation == g) c->PlayerCreated(p);
         };
         events.playerDestroyed = [weak, g](std::uint32_t p) {
-            if (auto c = weak.lock(); c && c->generation == g && c->hostFlag)
+            if (auto c = weak.lock(); c && c->generation == g && c->hostFlag) {
+                c->ForgetAnnouncements(p);
                 c->Enqueue(SessionEvents, [c, p] { c->PlayerDestroyedWork(p); });
+            }
         };
         events.received = [weak, g](std::uint32_t from, std::vector<std::uint8_t> packet) {
             auto c = weak.lock();
@@ -318,7 +323,7 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
                 if (toAll || to == self) return qel::NetRelay::Host;
                 Dropped(from, type, "only the host answers it");
                 return qel::NetRelay::Drop;
-            case NetPlayerActive: return OwnSprite(from, packet) ? qel::NetRelay::All : qel::NetRelay::Drop;
+            case NetPlayerActive: return RelayAnnouncement(from, to, packet);
             case NetFrameInput:
                 if (!toAll) {
                     Dropped(from, type, "a frame goes to every player or to none");
@@ -327,6 +332,40 @@ struct NetworkComponent::Core : std::enable_shared_from_this<Core> {
                 return OwnSprite(from, packet) && InTurn(from, packet) ? qel::NetRelay::Seated : qel::NetRelay::Drop;
             default: Dropped(from, type, "nobody knows that type"); return qel::NetRelay::Drop;
         }
+    }
+
+    // A player announces its sprite to each newcomer, and says nothing new
+    // by saying it again: the host passes on the first announcement to each
+    // addressee and drops the repeats before anything else is looked at, so
+    // that a player who repeats it costs the others next to nothing.
+    qel::NetRelay RelayAnnouncement(std::uint32_t from, std::uint32_t to, const std::vector<std::uint8_t>& packet) {
+        const std::pair<std::uint32_t, std::uint32_t> pair{from, to};
+        {
+            std::lock_guard<std::mutex> hold(frameMutex);
+            if (announced.count(pair) > 0) return qel::NetRelay::Drop;
+        }
+        if (!OwnSprite(from, packet)) return qel::NetRelay::Drop;
+        // Only pairs of players who are there are kept: they go when they do.
+        if (to != qel::NetPeer::AllPlayers && !IsPlayer(to)) {
+            Dropped(from, NetPlayerActive, "the addressee is not in the session");
+            return qel::NetRelay::Drop;
+        }
+        std::lock_guard<std::mutex> hold(frameMutex);
+        announced.insert(pair);
+        return qel::NetRelay::All;
+    }
+
+    void ForgetAnnouncements(std::uint32_t player) {
+        std::lock_guard<std::mutex> hold(frameMutex);
+        for (auto it = announced.begin(); it != announced.end();)
+            it = it->first == player || it->second == player ? announced.erase(it) : std::next(it);
+    }
+
+    bool IsPlayer(std::uint32_t player) {
+        std::string name;
+        bool isHost = false;
+        auto session = Peer();
+        return session && session->PlayerInfo(player, name, isHost);
     }
 
     bool OwnSprite(std::uint32_t from, const std::vector<std::uint8_t>& packet) {
@@ -759,6 +798,7 @@ int NetworkComponent::Init() {
         core->playing.clear();
         core->frameOwners.clear();
         core->relayed.clear();
+        core->announced.clear();
         core->leaving.clear();
         core->gameRuns = false;
     }

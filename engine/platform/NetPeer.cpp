@@ -1,6 +1,7 @@
 #include "platform/NetPeer.h"
 
 #include <asio.hpp>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -30,6 +31,9 @@ enum FrameKind : std::uint8_t {
 
 constexpr std::size_t MaxFrame = NetPeer::MaxPacket + 64;
 constexpr std::size_t MaxName = 255;
+// The most a link reads at once, and the most frames it writes at once.
+constexpr std::size_t ReadChunk = 16 * 1024;
+constexpr std::size_t WriteGather = 64;
 // How long a joiner waits for the host's welcome.
 constexpr auto HandshakeTime = std::chrono::seconds(5);
 
@@ -116,9 +120,11 @@ struct Link {
     std::string address;       // where the connection came from
     bool seated = false;       // host side: the player takes part in the game
     std::deque<std::vector<std::uint8_t>> writes;
-    std::size_t queued = 0;  // bytes in writes
-    std::array<std::uint8_t, 4> header{};
+    std::vector<asio::const_buffer> sending;  // the first of writes, on their way
+    std::size_t queued = 0;                   // bytes in writes
+    std::array<std::uint8_t, 4> header{};     // the welcome, as the joiner waits for it
     std::vector<std::uint8_t> body;
+    std::vector<std::uint8_t> inbox;  // bytes read and not yet taken as frames
     bool open = true;
     // Refused or dismissed: what it sends is ignored, and it is closed once
     // what was sent to it has gone out.
@@ -199,51 +205,67 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
         link->writes.push_back(std::move(frame));
         if (link->writes.size() == 1) WriteNext(link);
     }
+    // Whatever waits goes out together, as many frames as one write takes:
+    // many small frames cost a write, not one each.
     void WriteNext(const std::shared_ptr<Link>& link) {
-        asio::async_write(link->socket, asio::buffer(link->writes.front()),
+        link->sending.clear();
+        for (const auto& frame : link->writes) {
+            if (link->sending.size() == WriteGather) break;
+            link->sending.push_back(asio::buffer(frame));
+        }
+        asio::async_write(link->socket, link->sending,
                           [self = shared_from_this(), link](const asio::error_code& error, std::size_t) {
                               if (!link->open) return;
                               if (error) return self->LinkLost(link, "send failed: " + error.message(), true);
-                              link->queued -= link->writes.front().size();
-                              link->writes.pop_front();
+                              for (std::size_t i = 0; i < link->sending.size(); ++i) {
+                                  link->queued -= link->writes.front().size();
+                                  link->writes.pop_front();
+                              }
                               if (!link->writes.empty()) return self->WriteNext(link);
                               if (link->closing) self->HangUp(link);
                           });
     }
 
     // --- reading ---
+    // Reads what has come, as much as a chunk at a time, and works off every
+    // whole frame in it: a peer that sends many small frames costs a read per
+    // chunk, not two per frame.
     void ReadNext(const std::shared_ptr<Link>& link) {
-        asio::async_read(link->socket, asio::buffer(link->header),
-                         [self = shared_from_this(), link](const asio::error_code& error, std::size_t) {
-                             if (!link->open) return;
-                             if (error) return self->LinkLost(link, "", error != asio::error::eof);
-                             std::uint32_t n = 0;
-                             for (int i = 0; i < 4; ++i) n |= std::uint32_t(link->header[std::size_t(i)]) << (8 * i);
-                             if (n == 0 || n > MaxFrame) {
-                                 // The stream can no longer be followed: this link ends.
-                                 return self->LinkLost(link,
-                                                       "a packet of " + std::to_string(n) +
-                                                           " bytes was refused; the connection is closed",
-                                                       true);
-                             }
-                             link->body.resize(n);
-                             self->ReadBody(link);
-                         });
+        const std::size_t had = link->inbox.size();
+        link->inbox.resize(had + ReadChunk);
+        link->socket.async_read_some(
+            asio::buffer(link->inbox.data() + had, ReadChunk),
+            [self = shared_from_this(), link, had](const asio::error_code& error, std::size_t n) {
+                if (!link->open) return;
+                link->inbox.resize(had + n);
+                if (error) return self->LinkLost(link, "", error != asio::error::eof);
+                self->TakeFrames(link);
+                if (link->open) self->ReadNext(link);
+            });
     }
-    void ReadBody(const std::shared_ptr<Link>& link) {
-        asio::async_read(link->socket, asio::buffer(link->body),
-                         [self = shared_from_this(), link](const asio::error_code& error, std::size_t) {
-                             if (!link->open) return;
-                             if (error) return self->LinkLost(link, "", error != asio::error::eof);
-                             if (link->closing) {
-                                 // Whatever a closing link still says is read and ignored.
-                             } else if (self->hosting) {
-                                 self->FromJoiner(link);
-                             } else {
-                                 self->FromHost();
-                             }
-                             if (link->open) self->ReadNext(link);
-                         });
+    void TakeFrames(const std::shared_ptr<Link>& link) {
+        const std::vector<std::uint8_t>& in = link->inbox;
+        std::size_t at = 0;
+        while (link->open && in.size() - at >= 4) {
+            std::uint32_t n = 0;
+            for (int i = 0; i < 4; ++i) n |= std::uint32_t(in[at + std::size_t(i)]) << (8 * i);
+            if (n == 0 || n > MaxFrame) {
+                // The stream can no longer be followed: this link ends.
+                return LinkLost(
+                    link, "a packet of " + std::to_string(n) + " bytes was refused; the connection is closed", true);
+            }
+            if (in.size() - at - 4 < n) break;
+            const std::uint8_t* frame = in.data() + at + 4;
+            at += 4 + n;
+            if (link->closing) {
+                // Whatever a closing link still says is read and ignored.
+            } else if (hosting) {
+                FromJoiner(link, frame, n);
+            } else {
+                FromHost(frame, n);
+            }
+        }
+        if (link->open) link->inbox.erase(link->inbox.begin(), link->inbox.begin() + std::ptrdiff_t(at));
     }
 
     // --- hosting ---
@@ -319,8 +341,8 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
         if (link->writes.empty()) HangUp(link);
     }
 
-    void FromJoiner(const std::shared_ptr<Link>& link) {
-        Reader in(link->body.data(), link->body.size());
+    void FromJoiner(const std::shared_ptr<Link>& link, const std::uint8_t* frame, std::size_t size) {
+        Reader in(frame, size);
         const std::uint8_t kind = in.U8();
         if (link->player == 0) {
             if (kind != FrameHello)
@@ -354,10 +376,9 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
         }
         waiting.remove(link);
         link->deadline.cancel();
-        if (Unseated() >= limits.unseatedLinks) {
-            LinkLost(link, "too many players are joined without playing; one more was refused", true);
-            return;
-        }
+        if (limits.unseatedLinks == 0 || limits.unseatedPerAddress == 0)
+            return LinkLost(link, "no player may join without playing; one was refused", true);
+        MakeRoomForUnseated(link->address);
         std::vector<std::uint8_t> welcome = StartFrame(FrameWelcome);
         std::vector<std::uint8_t> joined = StartFrame(FrameJoined);
         std::uint32_t id;
@@ -388,10 +409,35 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
         Created(id);
     }
 
-    std::size_t Unseated() const {
-        std::size_t n = 0;
-        for (const auto& [pid, link] : joiners) n += !link->seated && !link->closing;
-        return n;
+    static bool Unseated(const Link& link) { return !link.seated && !link.closing; }
+
+    // When too many players are joined without playing, from the newcomer's
+    // address or in all, the oldest of them goes: of that address, else of
+    // the address that holds the most. Strangers who join and never play
+    // cannot keep a real player out, and from a few addresses they cannot
+    // push out one who came from another.
+    void MakeRoomForUnseated(const std::string& address) {
+        std::map<std::string, std::size_t> perAddress;
+        std::size_t all = 0, most = 0;
+        for (const auto& [pid, other] : joiners)
+            if (Unseated(*other)) {
+                most = std::max(most, ++perAddress[other->address]);
+                ++all;
+            }
+        const bool fromThere = perAddress[address] >= limits.unseatedPerAddress;
+        if (!fromThere && all < limits.unseatedLinks) return;
+        for (const auto& [pid, other] : joiners) {  // oldest first: ids grow
+            if (!Unseated(*other)) continue;
+            if (fromThere ? other->address == address : perAddress[other->address] == most)
+                return LetGo(other, "too many players are joined without playing; the oldest was let go");
+        }
+    }
+
+    // The player is gone for everyone and its link closed at once.
+    void LetGo(std::shared_ptr<Link> link, const std::string& why) {
+        link->closing = true;
+        Depart(link->player);
+        LinkLost(link, why, true);
     }
 
     // A joined player that has not taken part in the game by the seat time
@@ -438,8 +484,8 @@ struct NetPeer::Impl : std::enable_shared_from_this<Impl> {
     }
 
     // --- joining ---
-    void FromHost() {
-        Reader in(hostLink->body.data(), hostLink->body.size());
+    void FromHost(const std::uint8_t* frame, std::size_t size) {
+        Reader in(frame, size);
         const std::uint8_t kind = in.U8();
         switch (kind) {
             case FrameJoined: {

@@ -42,8 +42,9 @@ enum class NetResult { Ok, BadPort, Failed };
 // What a host grants its links. A connection that has not joined must say
 // hello within the handshake time; when too many wait, in all or from one
 // address, the oldest of them is closed for the newcomer. A joined player
-// must be seated (Seat) within the seat time, and only so many may be joined
-// and unseated at once. A link whose unsent bytes pass the queue limit (its
+// must be seated (Seat) within the seat time; when too many are joined and
+// unseated, in all or from one address, one of them is let go for the
+// newcomer. A link whose unsent bytes pass the queue limit (its
 // peer does not read) is closed. A failed accept (no descriptors left) is
 // retried after a pause that doubles up to the longest.
 struct NetPeerLimits {
@@ -52,6 +53,7 @@ struct NetPeerLimits {
     std::size_t pendingPerAddress = 2;
     std::chrono::milliseconds seatTime{120000};
     std::size_t unseatedLinks = 8;
+    std::size_t unseatedPerAddress = 4;
     std::size_t queuedBytes = std::size_t(1) << 20;
     std::chrono::milliseconds acceptPause{50};
     std::chrono::milliseconds longestAcceptPause{1000};

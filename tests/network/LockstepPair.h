@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -135,6 +136,9 @@ struct LockstepOptions {
     // Each frame goes through the engine's own exchange (net::ExchangeInput,
     // which waits in 10 ms steps) instead of waiting on the admission itself.
     bool enginePath = false;
+    // Called with the host's port once it has its sprite, before anyone
+    // joins; false leaves the pair not ready.
+    std::function<bool(std::uint32_t port)> beforeJoining;
 };
 
 class LockstepPair {
@@ -151,6 +155,9 @@ public:
         NetworkComponentTesting::BindAddress(host, "127.0.0.1");
         NetworkComponentTesting::ListenOnAnyPort(host);
         if (host.Host(TestGuid(77), 24600, "Lockstep", "Host") != 0) return;
+        if (options.beforeJoining && (!Host().WaitUntil([&] { return Host().taken >= 1; }) ||
+                                      !options.beforeJoining(NetworkComponentTesting::ListeningPort(host))))
+            return;
         for (int i = 1; i < options.peers; ++i) {
             // One at a time, so that each is offered what the others left.
             if (!Host().WaitUntil([&] { return Host().taken >= i; })) return;
@@ -200,6 +207,8 @@ public:
     std::size_t HonestPeers() const { return options_.burstEvery > 0 ? peers_.size() - 1 : peers_.size(); }
     // Per frame, the peer's hash of every sprite's state.
     const std::vector<std::uint64_t>& Hashes(std::size_t peer) const { return peers_[peer]->hashes; }
+    // The longest a peer's game stood still between two of its frames.
+    std::chrono::steady_clock::duration LongestFrameGap(std::size_t peer) const { return peers_[peer]->longestGap; }
     SpriteNetEnvironment& Env(std::size_t peer) { return peers_[peer]->env; }
     NetworkComponent& Component(std::size_t peer) { return peers_[peer]->component; }
 
@@ -221,6 +230,15 @@ private:
         NetworkComponent component{env};
         std::mt19937 random;
         std::vector<std::uint64_t> hashes;
+        std::chrono::steady_clock::time_point lastFrame{};
+        std::chrono::steady_clock::duration longestGap{};
+
+        void Played(std::uint64_t hash) {
+            const auto now = std::chrono::steady_clock::now();
+            if (!hashes.empty()) longestGap = std::max(longestGap, now - lastFrame);
+            lastFrame = now;
+            hashes.push_back(hash);
+        }
     };
 
     bool Bursts(std::size_t peer) const { return options_.burstEvery > 0 && peer + 1 == peers_.size() && peer > 0; }
@@ -250,7 +268,7 @@ private:
             // The bursting peer may run out of the others' frames at the end.
             const auto limit = bursts ? std::chrono::milliseconds(500) : std::chrono::milliseconds(5000);
             if (!p.env.WaitUntil([&] { return p.env.framesReceived >= frame; }, limit)) return false;
-            p.hashes.push_back(StateHash(p.env));
+            p.Played(StateHash(p.env));
         }
         return true;
     }
@@ -262,7 +280,7 @@ private:
         auto inputIn = [&] { return p.env.Read([&] { return p.env.framesReceived >= frame; }); };
         if (!net::ExchangeInput(p.component, inputIn, nullptr, 0, keys.data(), int(keys.size() / 2), 5000))
             return false;
-        p.hashes.push_back(StateHash(p.env));
+        p.Played(StateHash(p.env));
         return true;
     }
 

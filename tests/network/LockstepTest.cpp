@@ -5,6 +5,7 @@
 #include <thread>
 #include "LockstepPair.h"
 #include "RawPlayer.h"
+#include "SeatlessCrowd.h"
 
 namespace {
 
@@ -119,4 +120,69 @@ TEST(Lockstep, AStrangerFloodingTheSessionCannotPartTheHonestPeers) {
         ASSERT_TRUE(ran) << game.Progress();
         ExpectOneGame(game, 20);
     }
+}
+
+// A seated player who, while it plays on honestly, floods the session with
+// its own sprite's announcement (to everyone and to each player) for a few
+// seconds makes the others stand still no more than a moment, and all three
+// stay in step.
+TEST(Lockstep, APlayerFloodingItsOwnAnnouncementStallsNobody) {
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizers slow the flooding peer itself: faster, it would pass
+    // its own link's queue limit and be let go.
+    constexpr int PerMillisecond = 100;
+#else
+    constexpr int PerMillisecond = 500;
+#endif
+    LockstepOptions options;
+    options.peers = 3;
+    LockstepPair game(options);
+    ASSERT_TRUE(game.Ready());
+    ASSERT_TRUE(game.RunFrames(20));
+    NetworkComponent& flooder = game.Component(2);
+    std::vector<std::uint8_t> announcement = netwire::IdPacket(NetPlayerActive, flooder.OwnSpriteId());
+    std::atomic<bool> over{false};
+    std::thread flood([&] {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        for (int i = 0; i < 2000000 && !over && std::chrono::steady_clock::now() < end; ++i) {
+            // To all, to the host and to the first joiner in turn.
+            flooder.Send(announcement.data(), announcement.size(), 0, unsigned(i % 3));
+            if (i % PerMillisecond == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        over = true;
+    });
+    bool ran = true;
+    while (ran && !over) ran = game.RunFrames(20);
+    over = true;
+    flood.join();
+    ASSERT_TRUE(ran) << game.Progress();
+    for (std::size_t peer : {0u, 1u})
+        EXPECT_LT(game.LongestFrameGap(peer), std::chrono::seconds(1))
+            << "peer " << peer << " stood still for "
+            << std::chrono::duration_cast<std::chrono::milliseconds>(game.LongestFrameGap(peer)).count() << " ms";
+    ExpectOneGame(game, 20);
+}
+
+// Strangers who join from two addresses, never take part and join again as
+// soon as they are let go, cannot keep a real player out: it joins and plays.
+TEST(Lockstep, StrangersWhoJoinAndNeverPlayCannotKeepAPlayerOut) {
+    const auto start = std::chrono::steady_clock::now();
+    std::unique_ptr<SeatlessCrowd> crowd;
+    LockstepOptions options;
+    options.beforeJoining = [&](std::uint32_t port) {
+        crowd = std::make_unique<SeatlessCrowd>(port, 77, std::vector<std::string>{"127.0.0.2", "127.0.0.3"}, 16,
+                                                std::chrono::seconds(20));
+        // They hold every place the host has for players who do not play.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (crowd->MostHolding() < 8 && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return crowd->MostHolding() >= 8;
+    };
+    LockstepPair game(options);
+    ASSERT_TRUE(crowd && crowd->MostHolding() >= 8) << "the strangers did not join";
+    ASSERT_TRUE(game.Ready()) << "the real player could not join; the host's log:\n"
+                              << game.Env(0).Read([&] { return Lines(game.Env(0).logs); });
+    ExpectOneGame(game, 60);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_GT(crowd->Joins(), 32) << "the strangers were never let go";
 }

@@ -86,8 +86,13 @@ struct RawReply {
 };
 class RawLink {
 public:
-    RawLink(std::uint32_t port, const Bytes& bytes) : socket(io) {
+    // From that loopback address, when one is given.
+    RawLink(std::uint32_t port, const Bytes& bytes, const char* from = nullptr) : socket(io) {
         asio::error_code ignored;
+        if (from != nullptr) {
+            socket.open(asio::ip::tcp::v4(), ignored);
+            socket.bind({asio::ip::make_address(from), 0}, ignored);
+        }
         socket.connect({asio::ip::make_address(Loopback), std::uint16_t(port)}, ignored);
         asio::write(socket, asio::buffer(bytes), ignored);
     }
@@ -315,7 +320,7 @@ TEST(NetPeer, HalfOpenConnectionsCannotLockARealPlayerOut) {
 }
 
 // A player that joins and never takes part is let go after the seat time,
-// only so many may wait unseated, and a seated player stays.
+// and a seated player stays.
 TEST(NetPeer, JoinedPlayersThatNeverTakePartAreLetGo) {
     Journal seen;
     qel::NetPeerLimits limits;
@@ -330,10 +335,6 @@ TEST(NetPeer, JoinedPlayersThatNeverTakePartAreLetGo) {
     ASSERT_EQ(b.Connect(Game1, Loopback, host.ListeningPort(), "B"), qel::NetResult::Ok);
     ASSERT_TRUE(seen.WaitUntil([&] { return seen.created.size() == 3; }));
     ASSERT_EQ(c.Connect(Game1, Loopback, host.ListeningPort(), "C"), qel::NetResult::Ok);
-    // A third unseated player would pass the cap.
-    Journal dSeen;
-    qel::NetPeer d(dSeen.Events());
-    EXPECT_NE(d.Connect(Game1, Loopback, host.ListeningPort(), "D"), qel::NetResult::Ok);
     // B and C (unseated) are let go when their time is up; A stays.
     ASSERT_TRUE(seen.WaitUntil([&] { return seen.destroyed.size() == 2; }));
     EXPECT_EQ(seen.destroyed, (std::vector<std::uint32_t>{3, 4}));
@@ -342,6 +343,54 @@ TEST(NetPeer, JoinedPlayersThatNeverTakePartAreLetGo) {
     std::string name;
     bool isHost = false;
     EXPECT_TRUE(host.PlayerInfo(2, name, isHost));
+}
+
+// When too many players are joined without playing, in all or from the
+// newcomer's address, the newcomer gets in and the oldest unseated player
+// goes: of the newcomer's address, else of the address that holds the most.
+// A seated player never goes.
+TEST(NetPeer, ANewcomerTakesThePlaceOfAPlayerWhoDoesNotPlay) {
+    struct Case {
+        const char* what;
+        std::size_t unseated, perAddress;
+        std::vector<const char*> joiners;  // in order, the first one seated
+        const char* newcomer;
+        std::uint32_t letGo;  // players count from 2, the host being 1
+    };
+    const Case cases[] = {
+        {"too many in all", 2, 4, {"127.0.0.2", "127.0.0.2", "127.0.0.2"}, "127.0.0.2", 3},
+        {"too many from one address", 8, 2, {"127.0.0.2", "127.0.0.2", "127.0.0.3", "127.0.0.2"}, "127.0.0.2", 3},
+        {"too many in all, most from one address",
+         3,
+         4,
+         {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.4"},
+         "127.0.0.5",
+         4},
+    };
+    const Bytes hello = Hello(Game1);
+    for (const Case& c : cases) {
+        Journal seen;
+        qel::NetPeerLimits limits;
+        limits.unseatedLinks = c.unseated;
+        limits.unseatedPerAddress = c.perAddress;
+        qel::NetPeer host(seen.Events(), limits);
+        ASSERT_EQ(host.Host(Game1, AnyPort, "S", "H", Loopback), qel::NetResult::Ok);
+        std::vector<std::unique_ptr<RawLink>> links;
+        for (const char* from : c.joiners) {
+            links.push_back(std::make_unique<RawLink>(host.ListeningPort(), hello, from));
+            ASSERT_TRUE(seen.WaitUntil([&] { return seen.created.size() == links.size() + 1; })) << c.what;
+            if (links.size() == 1) host.Seat(2);
+        }
+        RawLink newcomer(host.ListeningPort(), hello, c.newcomer);
+        ASSERT_TRUE(seen.WaitUntil([&] { return seen.created.size() == links.size() + 2; })) << c.what;
+        ASSERT_TRUE(seen.WaitUntil([&] { return !seen.destroyed.empty(); })) << c.what;
+        EXPECT_EQ(seen.destroyed, std::vector<std::uint32_t>{c.letGo}) << c.what;
+        // The player let go is hung up on; the host keeps the newcomer.
+        EXPECT_TRUE(links[c.letGo - 2]->ReadToEnd().hungUp) << c.what;
+        std::string name;
+        bool isHost = false;
+        EXPECT_TRUE(host.PlayerInfo(std::uint32_t(links.size() + 2), name, isHost)) << c.what;
+    }
 }
 
 // A joined link that never reads what it is sent is closed before its queue

@@ -17,13 +17,17 @@ public:
         socket_.connect({asio::ip::make_address("127.0.0.1"), std::uint16_t(port)});
         timeval fiveSeconds{5, 0};
         ::setsockopt(socket_.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &fiveSeconds, sizeof fiveSeconds);
+        asio::write(socket_, asio::buffer(Hello(game)));
+    }
+    // The frame that joins the game's session, its length first.
+    static std::vector<std::uint8_t> Hello(std::uint32_t game) {
         std::vector<std::uint8_t> hello{1};
         const _GUID guid = TestGuid(game);
         hello.insert(hello.end(), {std::uint8_t(guid.Data1), std::uint8_t(guid.Data1 >> 8),
                                    std::uint8_t(guid.Data1 >> 16), std::uint8_t(guid.Data1 >> 24), 0, 0, 0, 0});
         hello.insert(hello.end(), guid.Data4, guid.Data4 + 8);
         hello.insert(hello.end(), {1, 0, 'R'});
-        SendFrame(hello);
+        return Framed(hello);
     }
     // A game packet to one player (0: all).
     void SendTo(std::uint32_t to, const std::vector<std::uint8_t>& packet) {
@@ -45,12 +49,13 @@ public:
     }
 
 private:
-    void SendFrame(const std::vector<std::uint8_t>& body) {
+    static std::vector<std::uint8_t> Framed(const std::vector<std::uint8_t>& body) {
         std::vector<std::uint8_t> frame;
         netwire::PutU32(frame, std::uint32_t(body.size()));
         frame.insert(frame.end(), body.begin(), body.end());
-        asio::write(socket_, asio::buffer(frame));
+        return frame;
     }
+    void SendFrame(const std::vector<std::uint8_t>& body) { asio::write(socket_, asio::buffer(Framed(body))); }
     bool ReadAll(std::uint8_t* to, std::size_t n) {
         return n == 0 || ::recv(socket_.native_handle(), to, n, MSG_WAITALL) == ssize_t(n);
     }
