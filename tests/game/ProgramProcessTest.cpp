@@ -142,10 +142,6 @@ std::vector<std::string> LeftInFolder(const fs::path& folder) {
     return names;
 }
 
-#define REQUIRE_VIRTUAL_DISPLAY(x)                                                  \
-    if (VirtualDisplay::ServerProgram().empty()) GTEST_SKIP() << "Xvfb is missing"; \
-    ASSERT_TRUE((x).Available()) << "Xvfb did not start"
-
 TEST_F(ProgramProcess, TheBoxInTheGamesWindowIsCentredAndAnswersReturnAndEscapePressedThere) {
     for (KeySym key : {XK_Return, XK_Escape}) {
         SCOPED_TRACE(XKeysymToString(key));

@@ -21,6 +21,11 @@
 
 #include "ChildProcess.h"
 
+// In a test: skips it where Xvfb is not installed, fails it where it did not start.
+#define REQUIRE_VIRTUAL_DISPLAY(x)                                                  \
+    if (VirtualDisplay::ServerProgram().empty()) GTEST_SKIP() << "Xvfb is missing"; \
+    ASSERT_TRUE((x).Available()) << "Xvfb did not start"
+
 class VirtualDisplay {
 public:
     struct Picture {
