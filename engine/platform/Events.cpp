@@ -26,7 +26,8 @@ void HandOverQuitRequest() {
 
 void Translate(const SDL_Event& event) {
     if (event.type == SDL_QUIT) {
-        // Only a signal or the session ending: the windows close themselves.
+        // The session ending (signals come through HandOverQuitRequest): the
+        // windows close themselves.
         if (HWND w = FirstWindow()) Queue(w, Msg::Close);
         return;
     }

@@ -82,6 +82,7 @@ protected:
             {"SDL_AUDIODRIVER", "dummy"},
             {"HOME", (root / "home").string()},
             {"XDG_RUNTIME_DIR", (root / "runtime").string()},
+            {"LSAN_OPTIONS", "suppressions=" QEL_LSAN_SUPPRESSIONS},
         };
         if (display.empty()) {
             variables["SDL_VIDEODRIVER"] = "dummy";

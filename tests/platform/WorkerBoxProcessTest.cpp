@@ -24,7 +24,10 @@ TEST(WorkerBoxProcess, TheProcessEndsWhileAWorkersBoxIsUpAndTheBoxGoesWithIt) {
         VirtualDisplay x;
         REQUIRE_VIRTUAL_DISPLAY(x);
         ChildProcess helper({{QEL_BOX_HELPER, ending},
-                             {{"DISPLAY", x.Name()}, {"SDL_VIDEODRIVER", "x11"}, {"SDL_AUDIODRIVER", "dummy"}},
+                             {{"DISPLAY", x.Name()},
+                              {"SDL_VIDEODRIVER", "x11"},
+                              {"SDL_AUDIODRIVER", "dummy"},
+                              {"LSAN_OPTIONS", "suppressions=" QEL_LSAN_SUPPRESSIONS}},
                              "",
                              errorFile,
                              true});

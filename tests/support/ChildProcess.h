@@ -1,9 +1,11 @@
 // A program a test starts and watches as a launcher would: in a folder and an
-// environment of the test's choosing, with its standard error in a file. A
-// program still running when the object goes is killed.
+// environment of the test's choosing, with its standard error in a file (its
+// output is dropped). A program still running when the object goes, or when
+// the test program ends, is killed.
 #pragma once
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,6 +28,7 @@ public:
         std::string folder;                            // empty: the test's
         std::string errorFile;                         // empty: the test's standard error
         bool pipedInput = false;                       // else /dev/null
+        int keptDescriptor = -1;                       // one more descriptor the program gets
     };
 
     explicit ChildProcess(const Options& options) : errorFile_(options.errorFile) { Start(options); }
@@ -101,10 +104,18 @@ private:
         const int error =
             options.errorFile.empty() ? -1 : ::open(options.errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int nothing = ::open("/dev/null", O_RDONLY);
+        const pid_t test = ::getpid();
         pid_ = ::fork();
         if (pid_ == 0) {
+            // Nothing outlives a test program that ended abruptly, and
+            // nothing holds its output open for whoever reads it.
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (::getppid() != test) ::_exit(125);
             ::dup2(options.pipedInput ? pipeEnds[0] : nothing, STDIN_FILENO);
+            ::dup2(nothing, STDOUT_FILENO);
             if (error >= 0) ::dup2(error, STDERR_FILENO);
+            for (int fd = STDERR_FILENO + 1; fd < 1024; ++fd)
+                if (fd != options.keptDescriptor) ::close(fd);
             if (!options.folder.empty() && ::chdir(options.folder.c_str()) != 0) ::_exit(126);
             ::execve(argv[0], argv.data(), envp.data());
             ::_exit(127);

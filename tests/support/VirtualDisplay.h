@@ -31,7 +31,10 @@ public:
     struct Picture {
         int width = 0, height = 0;
         std::vector<std::uint32_t> pixels;  // 0xRRGGBB, row by row
-        std::uint32_t At(int x, int y) const { return pixels[std::size_t(y) * width + x]; }
+        // 0 outside the picture (a window that went has an empty one).
+        std::uint32_t At(int x, int y) const {
+            return x >= 0 && y >= 0 && x < width && y < height ? pixels[std::size_t(y) * width + x] : 0;
+        }
     };
 
     static std::string ServerProgram() {
@@ -57,10 +60,14 @@ public:
             {},
             "",
             "/dev/null",
-            false});
+            false,
+            numberPipe[1]});
         ::close(numberPipe[1]);
         name_ = ReadDisplayName(numberPipe[0]);
         ::close(numberPipe[0]);
+        // A window may go between finding it and asking about it: Xlib's own
+        // handler would end the test program.
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
         if (!name_.empty()) connection_ = XOpenDisplay(name_.c_str());
     }
     ~VirtualDisplay() {

@@ -5,7 +5,6 @@
 // joins the worker, as the game's shut-down joins its workers.
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -30,6 +29,5 @@ int main(int argc, char** argv) {
     }
     if (joined) worker.Join();
     qel::DestroyWindow(window);
-    std::puts("ended");
     return 0;
 }
