@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/AudioMixerInternal.h"
+#include "platform/QuitSignalsInternal.h"
 #include "testing/TestHooks.h"
 
 namespace qel {
@@ -218,6 +219,7 @@ float GainOf(std::int32_t hundredthsOfDecibel) {
 
 bool ProbeAudioDevice() {
     if (IsAudioDeviceOpen()) return true;
+    InstallQuitSignals();  // SDL's audio starts its event services too
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     SDL_AudioSpec want{};
     want.freq = 44100;
@@ -233,6 +235,7 @@ bool ProbeAudioDevice() {
 bool OpenAudioDevice(int samplesPerSecond, int bitsPerSample, int channels) {
     audio::Mixer& m = audio::TheMixer();
     if (m.device != 0) return true;
+    InstallQuitSignals();  // SDL's audio starts its event services too
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     {
         std::lock_guard<std::recursive_mutex> hold(m.lock);

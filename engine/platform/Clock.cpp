@@ -1,6 +1,9 @@
 #include "platform/Clock.h"
+#include "platform/QuitSignalsInternal.h"
+#include "platform/WindowInternal.h"
 #include "testing/TestHooks.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -13,6 +16,9 @@ std::atomic<std::uint32_t> virtualNow{0};
 std::atomic<std::uint32_t> virtualStep{1};
 
 const std::chrono::steady_clock::time_point origin = std::chrono::steady_clock::now();
+
+// How late the interface thread notices a signal that asks the game to end.
+constexpr auto QuitCheckInterval = std::chrono::milliseconds(10);
 }  // namespace
 
 std::uint32_t TimeGetTime() {
@@ -27,7 +33,18 @@ void Sleep(std::uint32_t ms) {
         virtualNow.fetch_add(ms);
         return;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    if (!IsUiThread()) {
+        std::this_thread::sleep_until(end);
+        return;
+    }
+    // The game's pauses (a second at start-up, after some keys) do not hold
+    // up its end.
+    while (!QuitSignalled()) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= end) return;
+        std::this_thread::sleep_until(std::min(end, now + QuitCheckInterval));
+    }
 }
 
 void SleepUntil(std::uint32_t time) {

@@ -9,7 +9,9 @@ namespace qel {
 // Milliseconds since an arbitrary start; wraps after 2^32 ms. 1 ms resolution.
 QEL_API std::uint32_t TimeGetTime();
 
-// Blocks the calling thread for ms milliseconds (virtual clock: advances it instead).
+// Blocks the calling thread for ms milliseconds (virtual clock: advances it
+// instead). On the interface thread the wait ends early once SIGTERM or SIGINT
+// asked the game to end.
 QEL_API void Sleep(std::uint32_t ms);
 
 // Blocks the calling thread until TimeGetTime() reaches `time` (taken as at

@@ -10,6 +10,7 @@
 #include "platform/DialogModalInternal.h"
 #include "platform/DisplayInternal.h"
 #include "platform/EventsInternal.h"
+#include "platform/QuitSignalsInternal.h"
 #include "platform/WindowInternal.h"
 
 namespace qel {
@@ -86,6 +87,9 @@ bool IsRelease(const SDL_Event& e) { return e.type == SDL_KEYUP; }
 // for the game. A key released after a press of the same frame waits for the
 // next frame, so that the interface sees the press.
 DialogKey ReadEvents(HWND owner, std::vector<SDL_Event>& kept) {
+    // A signal asked the game to end: the game reads the request once the
+    // dialog is gone.
+    if (QuitSignalled()) return DialogKey::Escape;
     // Peeked and taken without SDL_PollEvent, whose end-of-poll marker would
     // hold back the events handed back to the game.
     SDL_PumpEvents();

@@ -6,6 +6,7 @@
 #include "platform/EventsInternal.h"
 #include "platform/InputDevicesInternal.h"
 #include "platform/MessageQueue.h"
+#include "platform/QuitSignalsInternal.h"
 #include "platform/WindowInternal.h"
 
 namespace qel {
@@ -16,9 +17,17 @@ bool videoUp = false;
 
 void Queue(HWND window, Msg message, std::uint64_t wParam = 0) { PostWindowEvent({window, message, wParam, 0}); }
 
+// A signal's request to end reaches the game as the system's own quit does;
+// it waits while there is no window to close.
+void HandOverQuitRequest() {
+    HWND window = FirstWindow();
+    if (window != nullptr && TakeQuitRequest()) Queue(window, Msg::Close);
+}
+
 void Translate(const SDL_Event& event) {
     if (event.type == SDL_QUIT) {
-        // Only a signal or the session ending: the windows close themselves.
+        // The session ending (signals come through HandOverQuitRequest): the
+        // windows close themselves.
         if (HWND w = FirstWindow()) Queue(w, Msg::Close);
         return;
     }
@@ -44,6 +53,7 @@ bool EnsureVideo() {
         // procedure decides.
         SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
         SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
+        InstallQuitSignals();
         videoUp = SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0;
     });
     return videoUp;
@@ -58,6 +68,7 @@ bool HasRealDisplay() {
 
 void PumpSystemEvents() {
     if (!EnsureVideo()) return;
+    HandOverQuitRequest();
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         if (RouteInputEvent(event)) continue;

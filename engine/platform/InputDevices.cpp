@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/InputDevicesInternal.h"
+#include "platform/QuitSignalsInternal.h"
 #include "platform/Window.h"
 
 namespace qel {
@@ -157,7 +158,10 @@ InputDeviceKind InputDevice::Kind() const { return state->kind; }
 
 bool InputDevice::HasWheel() const { return state->kind == InputDeviceKind::Mouse; }
 
-bool StartInputSystem() { return SDL_InitSubSystem(SDL_INIT_EVENTS) == 0; }
+bool StartInputSystem() {
+    InstallQuitSignals();
+    return SDL_InitSubSystem(SDL_INIT_EVENTS) == 0;
+}
 
 void StopInputSystem() { SDL_QuitSubSystem(SDL_INIT_EVENTS); }
 

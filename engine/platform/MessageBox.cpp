@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <imgui.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -14,7 +15,9 @@
 #include "platform/AudioDevice.h"
 #include "platform/DialogModalInternal.h"
 #include "platform/EventsInternal.h"
+#include "platform/QuitSignalsInternal.h"
 #include "platform/Text1252.h"
+#include "platform/Window.h"
 #include "platform/WindowInternal.h"
 #include "testing/TestHooks.h"
 
@@ -22,8 +25,14 @@ namespace qel {
 
 namespace {
 // Worker threads may show messages too: one box (or one report) at a time.
-std::mutex boxLock;
+// Never destroyed: a worker may still be inside a box while the process ends.
+std::mutex& BoxLock() {
+    static auto* lock = new std::mutex;
+    return *lock;
+}
 MessageBoxObserver observer;
+
+enum class BoxOutcome { Shown, NotShown, LeftToProcessEnd };
 
 // ASCII stand-ins for the signs of code page 1252's 0x80-0x9F row; null
 // where the byte is no punctuation.
@@ -51,8 +60,8 @@ bool X11Draws() {
     return driver != nullptr && std::strcmp(driver, "x11") == 0;
 }
 
-// The box drawn over the game's window where the system's own box cannot be
-// shown (an X server without the core fonts SDL's box draws with).
+// The box drawn inside the game's window: centred over it, answering the keys
+// pressed there, and ending when a signal asks the game to end.
 class MessageView : public ModalDialog {
 public:
     MessageView(std::string text, std::string caption) : text_(std::move(text)), caption_(std::move(caption)) {}
@@ -75,6 +84,70 @@ Uint32 FlagsOf(MessageBoxIcon icon) {
         default: return SDL_MESSAGEBOX_INFORMATION;
     }
 }
+
+// The game's window, where the box can be drawn in it and be seen there: on
+// the interface thread, which owns the window, in a window that is shown.
+HWND WindowForTheBox(HWND owner) {
+    if (!IsUiThread()) return nullptr;
+    HWND window = IsWindow(owner) ? owner : FirstWindow();
+    if (window == nullptr || !window->IsVisible() || window->IsMinimized()) return nullptr;
+    return CanShowDialogs(window) ? window : nullptr;
+}
+
+bool ShowInWindow(HWND window, const char* text, const char* caption) {
+    // The dialog font has no typographic punctuation either.
+    MessageView view(MessageBoxText(text, true), MessageBoxText(caption, true));
+    return RunModalDialog(window, view);
+}
+
+// SDL's own box, where there is no game window to draw in (or not on this
+// thread). Its loop is SDL's: on X11 it runs in a forked copy of the process,
+// placed and focused by a window manager if there is one.
+BoxOutcome ShowSystemBox(HWND owner, const char* text, const char* caption, MessageBoxIcon icon) {
+    if (!EnterSystemBox()) return BoxOutcome::NotShown;
+    // Windows belong to the interface thread: another thread's box has no owner.
+    SDL_Window* parent = IsUiThread() ? SystemWindow(owner) : nullptr;
+    const bool plain = X11Draws();
+    const std::string boxText = MessageBoxText(text, plain), boxCaption = MessageBoxText(caption, plain);
+    const bool shown = SDL_ShowSimpleMessageBox(FlagsOf(icon), boxCaption.c_str(), boxText.c_str(), parent) == 0;
+    if (!LeaveSystemBox()) return BoxOutcome::LeftToProcessEnd;
+    return shown ? BoxOutcome::Shown : BoxOutcome::NotShown;
+}
+
+void ReportOnStandardError(const char* text, const char* caption) {
+    const std::string utf8Text = Cp1252ToUtf8(text), utf8Caption = Cp1252ToUtf8(caption);
+    std::fprintf(stderr, "%s: %s\n", utf8Caption.c_str(), utf8Text.c_str());
+    std::fflush(stderr);
+}
+
+BoxOutcome ShowBox(HWND owner, const char* text, const char* caption, MessageBoxIcon icon) {
+    std::lock_guard lock(BoxLock());
+    if (observer) {
+        observer(text, caption, icon);
+        return BoxOutcome::Shown;
+    }
+    // Once a signal asked the game to end, nobody is waited for: the message
+    // is still written down.
+    if (!QuitSignalled()) {
+        // The game stands still while its thread's box is up, and so does its sound.
+        std::optional<AudioHold> heldSound;
+        if (IsUiThread()) heldSound.emplace();
+        if (HWND window = WindowForTheBox(owner); window != nullptr && ShowInWindow(window, text, caption))
+            return BoxOutcome::Shown;
+        if (HasRealDisplay()) {
+            const BoxOutcome outcome = ShowSystemBox(owner, text, caption, icon);
+            if (outcome != BoxOutcome::NotShown) return outcome;
+        }
+    }
+    ReportOnStandardError(text, caption);
+    return BoxOutcome::Shown;
+}
+
+// The thread of a box left to the process's end never goes on: what follows
+// the box would run while the game is being torn down.
+[[noreturn]] void WaitForTheProcessEnd() {
+    for (;;) ::pause();
+}
 }  // namespace
 
 std::string MessageBoxText(std::string_view cp1252, bool plainPunctuation) {
@@ -93,32 +166,11 @@ std::string MessageBoxText(std::string_view cp1252, bool plainPunctuation) {
 void ShowMessageBox(HWND owner, const char* text, const char* caption, MessageBoxIcon icon) {
     if (!text) text = "";
     if (!caption) caption = "";
-    std::lock_guard lock(boxLock);
-    if (observer) {
-        observer(text, caption, icon);
-        return;
-    }
-    // The game stands still while its thread's box is up, and so does its sound.
-    std::optional<AudioHold> heldSound;
-    if (IsUiThread()) heldSound.emplace();
-    // Windows belong to the interface thread: another thread's box has no owner.
-    SDL_Window* parent = IsUiThread() ? SystemWindow(owner) : nullptr;
-    if (HasRealDisplay()) {
-        const bool plain = X11Draws();
-        const std::string boxText = MessageBoxText(text, plain), boxCaption = MessageBoxText(caption, plain);
-        if (SDL_ShowSimpleMessageBox(FlagsOf(icon), boxCaption.c_str(), boxText.c_str(), parent) == 0) return;
-    }
-    if (CanShowDialogs(owner)) {
-        MessageView view(MessageBoxText(text, true), MessageBoxText(caption, true));
-        if (RunModalDialog(owner, view)) return;
-    }
-    const std::string utf8Text = Cp1252ToUtf8(text), utf8Caption = Cp1252ToUtf8(caption);
-    std::fprintf(stderr, "%s: %s\n", utf8Caption.c_str(), utf8Text.c_str());
-    std::fflush(stderr);
+    if (ShowBox(owner, text, caption, icon) == BoxOutcome::LeftToProcessEnd) WaitForTheProcessEnd();
 }
 
 void SetMessageBoxObserver(MessageBoxObserver newObserver) {
-    std::lock_guard lock(boxLock);
+    std::lock_guard lock(BoxLock());
     observer = std::move(newObserver);
 }
 

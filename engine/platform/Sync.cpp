@@ -1,6 +1,9 @@
 #include "platform/Sync.h"
 
 #include <chrono>
+#include <thread>
+
+#include "platform/QuitSignalsInternal.h"
 
 namespace qel {
 
@@ -46,7 +49,17 @@ bool WorkerThread::CloseIfFinished() {
 }
 
 void WorkerThread::Join() {
-    if (thread_.joinable()) thread_.join();
+    if (!thread_.joinable()) return;
+    while (!finished_.load()) {
+        // A thread held by SDL's message box waits for a person, who may never
+        // come: it is left to the process's end, and never runs on.
+        if (LeaveSystemBoxToProcessEnd(thread_.get_id())) {
+            thread_.detach();
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    thread_.join();
 }
 
 }  // namespace qel

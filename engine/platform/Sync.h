@@ -30,6 +30,8 @@ private:
 
 // A thread the owner can poll for completion and join once it has finished.
 // Destroying it joins a thread still running, never leaving a joinable one.
+// A thread that waits in the system's message box for a person is not waited
+// for: it is left to the process's end and never runs on.
 class QEL_API WorkerThread {
 public:
     WorkerThread() = default;

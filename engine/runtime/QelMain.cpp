@@ -47,6 +47,9 @@ constexpr int MsgOneInstance = 113;
 constexpr int MsgSoundDevice = 114;
 constexpr int MsgGraphicsFailed = 115;
 constexpr const char* ExitCaption = "Exit error.";
+// What a refused start returns, so that a launcher or a script can tell that
+// the game did not run.
+constexpr int RefusedStartStatus = 1;
 
 qel::InstanceLock instanceMutex;
 
@@ -231,7 +234,8 @@ int QelMain(HINSTANCE instance, HINSTANCE, char* commandLine, int showCommand) {
     const qel::InstanceLock::Result lock = instanceMutex.Acquire("QEL");
     if (lock != qel::InstanceLock::Result::Acquired) {
         if (!_IsScreenSaver) RefusedStartBox(lock);
-        return StopStartUp();
+        StopStartUp();
+        return RefusedStartStatus;
     }
     if (!SoundDeviceAvailable()) {
         ExitBox(nullptr, MessageTable[MsgSoundDevice]);

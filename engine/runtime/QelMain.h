@@ -4,5 +4,7 @@
 #include "QelExport.h"
 #include "platform/Resources.h"
 
-// 0 after a normal end and after every early stop of start-up.
+// 0 after a normal end and after the early stops of start-up, except a start
+// the single-instance lock refuses (another copy runs, or the lock cannot be
+// taken): 1.
 QEL_API int QelMain(HINSTANCE instance, HINSTANCE previousInstance, char* commandLine, int showCommand);

@@ -1,7 +1,10 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -11,10 +14,12 @@
 
 #include "platform/DialogModalInternal.h"
 #include "platform/DialogNetwork.h"
+#include "platform/Clock.h"
 #include "platform/Display.h"
 #include "platform/FileDialogBox.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageQueue.h"
+#include "platform/QuitSignalsInternal.h"
 #include "platform/Window.h"
 
 namespace {
@@ -50,6 +55,7 @@ protected:
         std::ofstream(folder / "beta.sav") << "x";
     }
     void TearDown() override {
+        qel::ForgetQuitSignalForTests();
         qel::SetDialogFrameHookForTests({});
         qel::ShowDialogsWithoutRealDisplayForTests(false);
         display.reset();
@@ -165,16 +171,64 @@ TEST_F(ModalDialogFixture, FileDialogStaysOpenAfterARefusedName) {
     EXPECT_EQ(frames, 7);  // closed by the Escape, not by the Enter
 }
 
-// Where the system cannot show a message box, the player still sees it over
-// the game's window, and closes it with Enter or Escape.
+// The box is drawn inside the game's window, where the keyboard is, whoever
+// owns it, and closed with Enter or Escape.
 TEST_F(ModalDialogFixture, MessageBoxIsShownOverTheWindowAndClosedByAKey) {
-    for (SDL_Keycode key : {SDLK_RETURN, SDLK_ESCAPE}) {
-        Play({{2, Press(key)}});
-        testing::internal::CaptureStderr();
-        qel::ShowMessageBox(window, "Error loading file.", "Error", qel::MessageBoxIcon::Error);
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    for (HWND owner : {window, static_cast<HWND>(nullptr)}) {
+        for (SDL_Keycode key : {SDLK_RETURN, SDLK_ESCAPE}) {
+            SCOPED_TRACE(testing::Message() << "owner " << owner << ", key " << key);
+            Play({{2, Press(key)}});
+            testing::internal::CaptureStderr();
+            qel::ShowMessageBox(owner, "Error loading file.", "Error", qel::MessageBoxIcon::Error);
+            EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+            EXPECT_EQ(frames, 3);
+            qel::ClearMessageQueue();
+        }
+    }
+}
+
+// Nobody sees a box drawn in a hidden window: the message goes where the
+// system shows it (here, without a display, standard error).
+TEST_F(ModalDialogFixture, MessageBoxIsNotDrawnInAHiddenWindow) {
+    window->Hide();
+    Play({});
+    testing::internal::CaptureStderr();
+    qel::ShowMessageBox(window, "Error loading file.", "Error", qel::MessageBoxIcon::Error);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: Error loading file.\n");
+    EXPECT_EQ(frames, 0);
+}
+
+// SIGTERM and SIGINT ask the game to end as closing its window does: the open
+// dialog closes, the window is asked to close once the game reads its
+// messages again, and neither a later box nor a pause holds the end up.
+TEST_F(ModalDialogFixture, ASignalClosesTheDialogAndAsksTheWindowToClose) {
+    for (int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(strsignal(signal));
+        struct sigaction installed {};
+        ASSERT_EQ(sigaction(signal, nullptr, &installed), 0);
+        ASSERT_NE(installed.sa_handler, SIG_DFL) << "the engine's handler comes with the video services";
+        qel::SetDialogFrameHookForTests([this, signal](int frame) {
+            frames = frame + 1;
+            if (frame == 2) raise(signal);
+            return frame < MaxFrames;
+        });
+        std::string name;
+        EXPECT_FALSE(qel::ShowFileDialog(window, SaveGame(), name));
         EXPECT_EQ(frames, 3);
-        qel::ClearMessageQueue();
+
+        testing::internal::CaptureStderr();
+        qel::ShowMessageBox(window, "Error saving file.", "Error", qel::MessageBoxIcon::Error);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: Error saving file.\n");
+        EXPECT_EQ(frames, 3) << "no frame of a box";
+        const auto pauseStart = std::chrono::steady_clock::now();
+        qel::Sleep(20000);
+        EXPECT_LT(std::chrono::steady_clock::now() - pauseStart, std::chrono::seconds(10));
+
+        int closes = 0;
+        qel::Message message;
+        while (qel::PeekMessage(message)) closes += message.window == window && message.message == qel::Msg::Close;
+        EXPECT_EQ(closes, 1);
+        qel::ForgetQuitSignalForTests();
     }
 }
 
