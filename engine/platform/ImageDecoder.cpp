@@ -10,7 +10,6 @@
 
 #include <jpeglib.h>
 
-#include "platform/ByteBlock.h"
 #include "platform/ImageLimitsInternal.h"
 
 // stb_image compiled here with only the game's formats, its functions private
@@ -238,10 +237,10 @@ DecodedPixels DecodePicture(const std::uint8_t* data, std::size_t size) {
     return decoded;
 }
 
-DecodedPixels DecodePicture(ByteBlock&& bytes) {
-    DecodedPixels rows = PlainBmpRows(bytes.data(), bytes.size());
-    if (rows.pixels == nullptr) return DecodePicture(bytes.data(), bytes.size());
-    rows.owner = {new ByteBlock(std::move(bytes)), [](void* b) { delete static_cast<ByteBlock*>(b); }};
+DecodedPixels DecodePicture(const std::uint8_t* data, std::size_t size, PixelOwner bytes) {
+    DecodedPixels rows = PlainBmpRows(data, size);
+    if (rows.pixels == nullptr) return DecodePicture(data, size);
+    rows.owner = std::move(bytes);
     return rows;
 }
 
