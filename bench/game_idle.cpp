@@ -3,7 +3,8 @@
 // in Level_1 and in Level_31 with no key pressed, against a bare SDL2 program
 // (bench/game/SdlLevels.cpp) with the same display and audio device doing the
 // same blits each frame (the map's part in view and every sprite the engine
-// drew in that level's frame, with their colour keys), presenting, streaming
+// drew in that level's frame, with their colour keys, through SDL's RLE key,
+// its faster blit for the game's art), presenting, streaming
 // the same music and waiting with SDL_Delay for the frame's end. The
 // reference runs no game logic, so it is a lower bound. Each run enters the
 // level after the Menu, waits 60 frames, then measures 240: the whole
