@@ -115,5 +115,6 @@ int main(int argc, char** argv) {
     PrintSummary("Level_1", "EngineLevel1", "SdlLevel1");
     PrintSummary("Level_31", "EngineLevel31", "SdlLevel31");
     std::printf("(the table's ms columns are the children's CPU per frame; its cpu columns are this process's)\n");
+    std::remove(PlanFile().c_str());
     return result;
 }

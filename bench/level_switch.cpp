@@ -426,6 +426,7 @@ int main(int argc, char** argv) {
     const int wholeGamePairs = gameruns::TakeFlag(argc, argv, "whole_game_pairs", 3);
     ReportGameRounds(roundPairs);
     ReportWholeGame(wholeGamePairs);
+    if (roundPairs > 0 || wholeGamePairs > 0) std::remove(PlanFile().c_str());
     return benchratio::RunInterleaved(
         argc, argv, {{"SwitchLevel1", "SdlLevel1"}, {"SwitchLevel31", "SdlLevel31"}, {"SwitchLevel32", "SdlLevel32"}},
         {}, 5);
