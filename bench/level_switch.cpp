@@ -1,26 +1,34 @@
-// Level switches as the main loop makes them: the level left is emptied with
-// the actor table, the next one built (its actor table, its builder with
-// sounds, maps and sprites, the actors' surfaces) and its texts placed, with
-// the generated art of the build.
+// Level switches, measured two ways.
 //
-// First, the whole game in the order of play, Menu to Level_40, each level
-// entered once as a player enters it: each repetition is a fresh process
-// for the engine and another for the reference, so that every switch pays
-// what it pays in play (a heap grown for the first time, pages touched for
-// the first time). Then what only a process's first switches pay (the first
-// Level_32 switch after Level_1 and Level_31), and the memory a process holds
-// back in Level_1 after Level_32 against one that only played Level_1.
+// First in the game's own process (bench/game/GameLevels.cpp: nolt's hooks,
+// the shared engine, its window and display, frames drawn and presented at
+// 60 fps, the main loop's switch with its loading screen), against a bare
+// SDL2 program with the same display and frames (bench/game/SdlLevels.cpp),
+// which at each switch frees the last level's pictures and loads the next
+// level's bitmaps with the colour key, and each frame blits what the engine's
+// frame of that level blitted: it builds no level objects, so it is a lower
+// bound. Level_1 -> Level_31 -> Level_32 three times and back to Level_1, with
+// huge pages as the system gives them and refused: the resident memory back
+// in Level_1 against a process that only entered Level_1, the first Level_32
+// switch and the later switches. Then the whole game in the order of play,
+// Menu to Level_40, each level entered once as a player enters it. Every run
+// is a fresh process; engine and reference runs are paired, in random order
+// within a pair.
 //
-// The timed runs then repeat Level_1 -> Level_31 -> Level_32 -> Level_1 ...
-// in one process, each timed switch after the untimed ones before it: later
-// switches of a process that has already been through these levels, whose
-// heap has served them before (the game enters each level once, so these are
-// warmer than play; Level_32 is the widest level, 7,000 pixels).
+// Then in this process (the Google Benchmark part), the switch alone: the
+// level left is emptied with the actor table, the next one built (its actor
+// table, its builder with sounds, maps and sprites, the actors' surfaces),
+// its texts placed and the free heap given back, as the main loop does, with
+// no display or frames between. The timed runs repeat Level_1 -> Level_31 ->
+// Level_32 -> Level_1 ..., each timed switch after the untimed ones before it:
+// later switches of a process whose heap has served these levels before. The
+// reference frees the last level's pictures and loads the next level's
+// bitmaps with bare SDL into the display's format with the colour key, on
+// SDL's own allocator (the C library's, with the settings the engine gives it
+// at start-up, as in any program the engine runs in).
 //
-// The reference does the least any program must do for the same levels in
-// the same order with bare SDL on SDL's own allocator: free the last level's
-// pictures, load the next level's bitmaps and convert them to the display's
-// format with the colour key.
+// --game_pairs=N and --whole_game_pairs=N set the number of pairs of the game
+// processes' parts (5 and 3; 0 leaves a part out).
 #include <benchmark/benchmark.h>
 
 #include <SDL.h>
@@ -44,7 +52,9 @@
 #include <vector>
 
 #include "BenchRatio.h"
+#include "display/Display.h"
 #include "display/DisplayInternal.h"
+#include "game/GameRuns.h"
 #include "foundation/Variable.h"
 #include "levels/LevelData.h"
 #include "logic/GameDeclarations.h"
@@ -114,6 +124,7 @@ bool SwitchTo(const std::string& name) {
     gNode = level;
     level->Execute();
     Variable::UpdateTextMaps();
+    qel::GiveBackFreeHeap();
     return true;
 }
 
@@ -225,260 +236,181 @@ void SdlLevel1(benchmark::State& state) { SdlSwitch(state, "Level_1"); }
 void SdlLevel31(benchmark::State& state) { SdlSwitch(state, "Level_31"); }
 void SdlLevel32(benchmark::State& state) { SdlSwitch(state, "Level_32"); }
 
-// --- fresh processes ---
+// --- the game's own process ---
 
-double CpuMs() {
-    rusage use{};
-    getrusage(RUSAGE_SELF, &use);
-    return (double(use.ru_utime.tv_sec) + double(use.ru_stime.tv_sec)) * 1e3 +
-           (double(use.ru_utime.tv_usec) + double(use.ru_stime.tv_usec)) / 1e3;
+using gameruns::Max;
+using gameruns::Median;
+using gameruns::Min;
+using gameruns::Ratios;
+
+constexpr int FramesPerLevel = 20;
+const std::vector<std::string> Once = {"Level_1"};
+const std::vector<std::string> Rounds = {"Level_1",  "Level_31", "Level_32", "Level_1",  "Level_31",
+                                         "Level_32", "Level_1",  "Level_31", "Level_32", "Level_1"};
+
+// The reference's plan (each level's bitmaps and its frame's blits), written
+// by a run of the engine through the whole game.
+const std::string& PlanFile() {
+    static const std::string file = [] {
+        char name[] = "/tmp/qel-bench-plan-XXXXXX";
+        const int fd = mkstemp(name);
+        if (fd >= 0) close(fd);
+        gameruns::Start(gameruns::Engine, {"--frames", std::to_string(FramesPerLevel), "--plan", name, "--all"});
+        return std::string(name);
+    }();
+    return file;
 }
 
-double ResidentMiB() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+gameruns::Run Play(bool engine, bool refuseHugePages, const std::vector<std::string>& levels) {
+    std::vector<std::string> args{"--frames", std::to_string(FramesPerLevel)};
+    if (refuseHugePages) args.push_back("--no-thp");
+    if (!engine) args.insert(args.end(), {"--plan", PlanFile()});
+    args.insert(args.end(), levels.begin(), levels.end());
+    return gameruns::Start(engine ? gameruns::Engine : gameruns::Reference, args);
 }
 
-// Runs `measure` in a child process and returns the numbers it wrote.
-template <class Measure>
-std::vector<double> InChild(Measure measure, std::size_t count) {
-    int fds[2];
-    if (pipe(fds) != 0) return {};
-    const pid_t child = fork();
-    if (child == 0) {
-        close(fds[0]);
-        const std::vector<double> out = measure();
-        (void)!write(fds[1], out.data(), out.size() * sizeof(double));
-        _exit(0);
-    }
-    close(fds[1]);
-    std::vector<double> got(count);
-    const ssize_t n = read(fds[0], got.data(), count * sizeof(double));
-    close(fds[0]);
-    waitpid(child, nullptr, 0);
-    if (n != ssize_t(count * sizeof(double))) return {};
-    return got;
-}
+double ResidentAtEnd(const gameruns::Run& run) { return run.levels.empty() ? 0 : run.levels.back().residentMiB; }
 
-// CPU and wall milliseconds of each of a process's first switches in play.
-std::vector<double> FirstSwitches() {
-    Game0();
-    std::vector<double> out;
-    for (const std::string& name : PlayOrder) {
-        const double cpu = CpuMs();
-        const auto start = std::chrono::steady_clock::now();
-        SwitchTo(name);
-        out.push_back(CpuMs() - cpu);
-        out.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    }
-    return out;
-}
-
-std::vector<double> ResidentAfter(const std::vector<std::string>& levels) {
-    for (const std::string& name : levels) SwitchTo(name);
-    return {ResidentMiB()};
-}
-
-void ReportFreshProcesses(int runs) {
-    std::vector<double> cpu32, wall32, onlyLevel1, afterLevel32;
-    for (int r = 0; r < runs; ++r) {
-        const std::vector<double> first = InChild(FirstSwitches, 2 * PlayOrder.size());
-        if (first.size() == 6) {
-            cpu32.push_back(first[4]);
-            wall32.push_back(first[5]);
+// The CPU of the rounds' switches into `level`: the first one, or the median
+// of the later ones (after the first round).
+double SwitchCpu(const gameruns::Run& run, const std::string& level, bool first) {
+    std::vector<double> later;
+    bool seen = false;
+    for (const gameruns::Switch& s : run.switches) {
+        if (s.level != level) continue;
+        if (!seen) {
+            seen = true;
+            if (first) return s.cpuMs;
+            continue;
         }
-        const std::vector<double> only = InChild([] { return ResidentAfter({"Level_1"}); }, 1);
-        const std::vector<double> back = InChild(
-            [] {
-                return ResidentAfter({"Level_1", "Level_31", "Level_32", "Level_1"});
-            },
-            1);
-        if (!only.empty() && !back.empty()) {
-            onlyLevel1.push_back(only[0]);
-            afterLevel32.push_back(back[0]);
-        }
+        later.push_back(s.cpuMs);
     }
-    using R = benchratio::RatioReporter;
-    auto maxOf = [](const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); };
-    std::printf("Fresh processes (%d of each)             min     median     max\n", runs);
-    std::printf("first Level_32 switch, cpu ms      %9.2f %9.2f %9.2f\n", R::Min(cpu32), R::Median(cpu32),
-                maxOf(cpu32));
-    std::printf("first Level_32 switch, wall ms     %9.2f %9.2f %9.2f\n", R::Min(wall32), R::Median(wall32),
-                maxOf(wall32));
-    std::printf("resident in Level_1 only, MiB      %9.2f %9.2f %9.2f\n", R::Min(onlyLevel1), R::Median(onlyLevel1),
-                maxOf(onlyLevel1));
-    std::printf("resident back in Level_1, MiB      %9.2f %9.2f %9.2f\n", R::Min(afterLevel32), R::Median(afterLevel32),
-                maxOf(afterLevel32));
-    if (!onlyLevel1.empty())
-        std::printf("back in Level_1 / Level_1 only     %9.2f\n\n", R::Median(afterLevel32) / R::Median(onlyLevel1));
+    return first ? 0 : Median(later);
 }
 
-// --- the whole game in play order, each level entered once ---
+double FirstWall(const gameruns::Run& run, const std::string& level) {
+    for (const gameruns::Switch& s : run.switches)
+        if (s.level == level) return s.wallMs;
+    return 0;
+}
 
-// Every level in the order the game plays them (the order nolt registers
-// them in, Menu first, Level_40 last), each with the bitmap files it shows.
-struct LevelFiles {
-    std::string name;
-    std::vector<std::string> files;
+struct Side {
+    std::vector<double> once, back, ratio, first32, first32Wall, later1, later31, later32;
+
+    void Add(const gameruns::Run& single, const gameruns::Run& rounds) {
+        once.push_back(ResidentAtEnd(single));
+        back.push_back(ResidentAtEnd(rounds));
+        ratio.push_back(once.back() > 0 ? back.back() / once.back() : 0);
+        first32.push_back(SwitchCpu(rounds, "Level_32", true));
+        first32Wall.push_back(FirstWall(rounds, "Level_32"));
+        later1.push_back(SwitchCpu(rounds, "Level_1", false));
+        later31.push_back(SwitchCpu(rounds, "Level_31", false));
+        later32.push_back(SwitchCpu(rounds, "Level_32", false));
+    }
 };
 
-double ProcessCpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+void PrintRow(const char* what, const std::vector<double>& engine, const std::vector<double>& reference,
+              bool withRatio = true) {
+    std::printf("%-34s %7.2f %7.2f %7.2f   %7.2f %7.2f %7.2f", what, Min(engine), Median(engine), Max(engine),
+                Min(reference), Median(reference), Max(reference));
+    const std::vector<double> r = Ratios(engine, reference);
+    if (withRatio && !r.empty()) std::printf("   %5.2f/%-5.2f", Min(r), Median(r));
+    std::printf("\n");
 }
 
-double WallMs() {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-// Runs `measure` in a child process and returns the text it wrote.
-template <class Measure>
-std::string TextFromChild(Measure measure) {
-    int fds[2];
-    if (pipe(fds) != 0) return {};
-    const pid_t child = fork();
-    if (child == 0) {
-        close(fds[0]);
-        const std::string out = measure();
-        for (std::size_t done = 0; done < out.size();) {
-            const ssize_t n = write(fds[1], out.data() + done, out.size() - done);
-            if (n <= 0) break;
-            done += std::size_t(n);
+// Level_1 -> Level_31 -> Level_32 three times and back to Level_1, in pairs
+// of fresh game processes against the bare-SDL reference, with huge pages as
+// the system gives them and refused: the resident memory back in Level_1
+// against a process that only entered Level_1, and the CPU of the switches.
+void ReportGameRounds(int pairs) {
+    if (pairs <= 0) return;
+    PlanFile();
+    std::mt19937 order(2026);
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    for (const bool refuse : {false, true}) {
+        Side engine, reference;
+        const std::string loadBefore = gameruns::LoadAverage();
+        for (int p = 0; p < pairs; ++p) {
+            const bool engineFirst = order() % 2 == 0;
+            for (int k = 0; k < 2; ++k) {
+                const bool isEngine = (k == 0) == engineFirst;
+                const gameruns::Run single = Play(isEngine, refuse, Once);
+                const gameruns::Run rounds = Play(isEngine, refuse, Rounds);
+                if (!single.ok || !rounds.ok)
+                    std::printf("(a run of the %s failed)\n", isEngine ? "engine" : "reference");
+                (isEngine ? engine : reference).Add(single, rounds);
+            }
         }
-        _exit(0);
+        std::printf(
+            "The game's process, Level_1 -> Level_31 -> Level_32 three times and back to Level_1, %d frames a level;\n"
+            "huge pages %s; %d pairs of fresh processes; video driver %s; load average %s before, %s after\n",
+            FramesPerLevel, refuse ? "refused (PR_SET_THP_DISABLE)" : "as the system gives them", pairs,
+            driver ? driver : "(SDL's choice)", loadBefore.c_str(), gameruns::LoadAverage().c_str());
+        std::printf("%-34s %23s   %23s   %s\n", "", "engine min/median/max", "bare SDL min/median/max",
+                    "ratio min/median");
+        PrintRow("resident, only Level_1, MiB", engine.once, reference.once);
+        PrintRow("resident back in Level_1, MiB", engine.back, reference.back);
+        PrintRow("back in Level_1 / only Level_1", engine.ratio, reference.ratio, false);
+        PrintRow("first Level_32 switch, cpu ms", engine.first32, reference.first32);
+        PrintRow("first Level_32 switch, wall ms", engine.first32Wall, reference.first32Wall);
+        PrintRow("later Level_1 switches, cpu ms", engine.later1, reference.later1);
+        PrintRow("later Level_31 switches, cpu ms", engine.later31, reference.later31);
+        PrintRow("later Level_32 switches, cpu ms", engine.later32, reference.later32);
+        std::printf("\n");
     }
-    close(fds[1]);
-    std::string got;
-    char buffer[4096];
-    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) got.append(buffer, std::size_t(n));
-    close(fds[0]);
-    waitpid(child, nullptr, 0);
-    return got;
 }
 
-// Worked out in a child, so that this process builds no level before the
-// measuring children are forked from it.
-std::vector<LevelFiles> WholeGameFiles() {
-    const std::string text = TextFromChild([] {
-        Game0();
-        std::map<int, std::string> byId;
-        for (node* n = Game::gameNodeList.Head(); !n->EOList(); n = n->Next()) {
-            auto* level = static_cast<GameNode*>(n);
-            if (level != Game0().idle) byId[level->Id()] = level->Name();
-        }
-        std::string out;
-        for (const auto& [id, name] : byId) {
-            SwitchTo(name);
-            std::vector<std::string> files;
-            const int number = LevelNumber(name);
-            if (number >= 0) files = BitmapsOfCurrent(name);
-            out += name;
-            for (const std::string& f : files) out += '|' + f;
-            out += '\n';
-        }
-        return out;
-    });
-    std::vector<LevelFiles> levels;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream parts(line);
-        LevelFiles level;
-        std::getline(parts, level.name, '|');
-        for (std::string f; std::getline(parts, f, '|');) level.files.push_back(f);
-        levels.push_back(level);
-    }
-    return levels;
-}
-
-// One switch's costs: CPU and wall milliseconds, resident MiB once entered.
-struct SwitchCost {
-    double cpu = 0, wall = 0, resident = 0;
-};
-
-std::vector<SwitchCost> ParseCosts(const std::string& text) {
-    std::vector<SwitchCost> costs;
-    std::istringstream in(text);
-    for (SwitchCost c; in >> c.cpu >> c.wall >> c.resident;) costs.push_back(c);
-    return costs;
-}
-
-template <class Enter>
-std::string TimeEachSwitch(const std::vector<LevelFiles>& levels, Enter enter) {
-    std::string out;
-    for (const LevelFiles& level : levels) {
-        const double cpu = ProcessCpuMs(), wall = WallMs();
-        enter(level);
-        out += std::to_string(ProcessCpuMs() - cpu) + ' ' + std::to_string(WallMs() - wall) + ' ' +
-               std::to_string(ResidentMiB()) + '\n';
-    }
-    return out;
-}
-
-std::string EngineWholeGame(const std::vector<LevelFiles>& levels) {
-    Game0();
-    return TimeEachSwitch(levels, [](const LevelFiles& level) { SwitchTo(level.name); });
-}
-
-std::string SdlWholeGame(const std::vector<LevelFiles>& levels) {
-    qel::TuneHeap();  // the C library's heap as the engine leaves it for any program it runs in
-    std::vector<SDL_Surface*> shown;
-    std::string out = TimeEachSwitch(levels, [&shown](const LevelFiles& level) { SdlShow(shown, level.files); });
-    return out;
-}
-
-// Pairs of fresh processes, one playing the engine's switches through the
-// whole game and one the reference's, in random order within each pair.
+// Every level in the order of play, Menu to Level_40, each entered once, in
+// pairs of fresh game processes against the bare-SDL reference.
 void ReportWholeGame(int pairs) {
-    const std::vector<LevelFiles> levels = WholeGameFiles();
-    if (levels.empty()) return;
-    std::vector<std::vector<SwitchCost>> engine, sdl;
+    if (pairs <= 0) return;
+    PlanFile();
     std::mt19937 order(12345);
+    std::vector<gameruns::Run> engine, reference;
+    const std::string loadBefore = gameruns::LoadAverage();
     for (int p = 0; p < pairs; ++p) {
         const bool engineFirst = order() % 2 == 0;
         for (int k = 0; k < 2; ++k) {
-            if ((k == 0) == engineFirst)
-                engine.push_back(ParseCosts(TextFromChild([&] { return EngineWholeGame(levels); })));
-            else
-                sdl.push_back(ParseCosts(TextFromChild([&] { return SdlWholeGame(levels); })));
+            const bool isEngine = (k == 0) == engineFirst;
+            std::vector<std::string> args{"--frames", std::to_string(FramesPerLevel)};
+            if (!isEngine) args.insert(args.end(), {"--plan", PlanFile()});
+            args.push_back("--all");
+            (isEngine ? engine : reference)
+                .push_back(gameruns::Start(isEngine ? gameruns::Engine : gameruns::Reference, args));
         }
     }
-    using R = benchratio::RatioReporter;
-    auto column = [](const std::vector<std::vector<SwitchCost>>& runs, std::size_t at, double SwitchCost::*field) {
-        std::vector<double> v;
-        for (const auto& run : runs)
-            if (at < run.size()) v.push_back(run[at].*field);
-        return v;
-    };
-    auto ratios = [&](std::size_t at) {
-        std::vector<double> r;
-        for (std::size_t p = 0; p < engine.size() && p < sdl.size(); ++p)
-            if (at < engine[p].size() && at < sdl[p].size() && sdl[p][at].cpu > 0)
-                r.push_back(engine[p][at].cpu / sdl[p][at].cpu);
-        return r;
-    };
-    std::printf("The whole game's switches in play order, each level entered once (%d pairs of fresh processes)\n",
-                pairs);
-    std::printf("%-26s %8s %8s %13s %10s %10s\n", "level", "eng cpu", "ref cpu", "ratio min/med", "eng MiB", "ref MiB");
-    std::vector<double> engineTotal(engine.size(), 0), sdlTotal(sdl.size(), 0);
-    for (std::size_t at = 0; at < levels.size(); ++at) {
-        for (std::size_t p = 0; p < engine.size(); ++p)
-            if (at < engine[p].size()) engineTotal[p] += engine[p][at].cpu;
-        for (std::size_t p = 0; p < sdl.size(); ++p)
-            if (at < sdl[p].size()) sdlTotal[p] += sdl[p][at].cpu;
-        const std::vector<double> r = ratios(at);
-        std::printf("%-26s %8.2f %8.2f %6.2f/%-6.2f %10.2f %10.2f\n", levels[at].name.c_str(),
-                    R::Median(column(engine, at, &SwitchCost::cpu)), R::Median(column(sdl, at, &SwitchCost::cpu)),
-                    R::Min(r), R::Median(r), R::Median(column(engine, at, &SwitchCost::resident)),
-                    R::Median(column(sdl, at, &SwitchCost::resident)));
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    std::printf(
+        "The game's process through the whole game in play order, each level entered once, %d frames a level;\n"
+        "%d pairs of fresh processes; video driver %s; load average %s before, %s after\n",
+        FramesPerLevel, pairs, driver ? driver : "(SDL's choice)", loadBefore.c_str(), gameruns::LoadAverage().c_str());
+    std::printf("%-26s %8s %8s %13s %10s %10s\n", "switch to", "eng cpu", "ref cpu", "ratio min/med", "eng MiB",
+                "ref MiB");
+    const std::size_t count = engine.empty() ? 0 : engine.front().switches.size();
+    std::vector<double> engineTotal(engine.size(), 0), referenceTotal(reference.size(), 0);
+    for (std::size_t at = 0; at < count; ++at) {
+        std::vector<double> e, r, eMiB, rMiB;
+        for (std::size_t i = 0; i < engine.size(); ++i)
+            if (at < engine[i].switches.size()) {
+                e.push_back(engine[i].switches[at].cpuMs);
+                engineTotal[i] += e.back();
+                if (at + 1 < engine[i].levels.size()) eMiB.push_back(engine[i].levels[at + 1].residentMiB);
+            }
+        for (std::size_t i = 0; i < reference.size(); ++i)
+            if (at < reference[i].switches.size()) {
+                r.push_back(reference[i].switches[at].cpuMs);
+                referenceTotal[i] += r.back();
+                if (at + 1 < reference[i].levels.size()) rMiB.push_back(reference[i].levels[at + 1].residentMiB);
+            }
+        const std::vector<double> ratio = Ratios(e, r);
+        std::printf("%-26s %8.2f %8.2f %6.2f/%-6.2f %10.2f %10.2f\n", engine.front().switches[at].level.c_str(),
+                    Median(e), Median(r), Min(ratio), Median(ratio), Median(eMiB), Median(rMiB));
     }
-    std::vector<double> totalRatios;
-    for (std::size_t p = 0; p < engineTotal.size() && p < sdlTotal.size(); ++p)
-        if (sdlTotal[p] > 0) totalRatios.push_back(engineTotal[p] / sdlTotal[p]);
-    std::printf("%-26s %8.2f %8.2f %6.2f/%-6.2f   (cpu ms, medians)\n\n", "all switches", R::Median(engineTotal),
-                R::Median(sdlTotal), R::Min(totalRatios), R::Median(totalRatios));
+    const std::vector<double> ratio = Ratios(engineTotal, referenceTotal);
+    std::printf(
+        "%-26s %8.2f %8.2f %6.2f/%-6.2f   (cpu ms, medians; totals per process %.1f to %.1f against %.1f to %.1f)\n\n",
+        "all switches", Median(engineTotal), Median(referenceTotal), Min(ratio), Median(ratio), Min(engineTotal),
+        Max(engineTotal), Min(referenceTotal), Max(referenceTotal));
 }
 
 }  // namespace
@@ -491,9 +423,11 @@ BENCHMARK(SwitchLevel32)->Unit(benchmark::kMillisecond)->Iterations(10)->Measure
 BENCHMARK(SdlLevel32)->Unit(benchmark::kMillisecond)->Iterations(10)->MeasureProcessCPUTime();
 
 int main(int argc, char** argv) {
-    // Before this process has built anything, so that the children start cold.
-    ReportWholeGame(5);
-    ReportFreshProcesses(5);
+    const int roundPairs = gameruns::TakeFlag(argc, argv, "game_pairs", 5);
+    const int wholeGamePairs = gameruns::TakeFlag(argc, argv, "whole_game_pairs", 3);
+    ReportGameRounds(roundPairs);
+    ReportWholeGame(wholeGamePairs);
+    if (roundPairs > 0 || wholeGamePairs > 0) std::remove(PlanFile().c_str());
     return benchratio::RunInterleaved(
         argc, argv, {{"SwitchLevel1", "SdlLevel1"}, {"SwitchLevel31", "SdlLevel31"}, {"SwitchLevel32", "SdlLevel32"}},
         {}, 5);

@@ -11,6 +11,7 @@
 #include "platform/ByteBlock.h"
 #include "platform/ImageDecoderInternal.h"
 #include "platform/ImageLimitsInternal.h"
+#include "platform/MappedFile.h"
 #include "platform/Paths.h"
 #include "platform/Resources.h"
 #include "platform/Surface.h"
@@ -103,6 +104,23 @@ std::unique_ptr<Image> Image::FromFile(const std::string& path) {
     // Only a regular file is a picture (a folder or a device never ends).
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) return nullptr;
+    // Mapped, a large picture (a level's map) makes no copy of its file and
+    // leaves nothing behind in the heap.
+    if (std::unique_ptr<MappedFile> mapped = MappedFile::Open(path)) {
+        if (mapped->size() > std::size_t(MaxFileBytes)) return nullptr;
+        const std::uint8_t* data = mapped->data();
+        const std::size_t size = mapped->size();
+        auto decoded = std::make_unique<Decoded>();
+        decoded->pixels =
+            DecodePicture(data, size, {mapped.release(), [](void* m) { delete static_cast<MappedFile*>(m); }});
+        return Made(std::move(decoded));
+    }
+    return ReadFromFile(path);
+}
+
+// Where the file cannot be mapped: its bytes read into a block of their own.
+std::unique_ptr<Image> Image::ReadFromFile(const std::string& path) {
+    std::error_code error;
     const std::uintmax_t length = std::filesystem::file_size(path, error);
     if (error || length == 0 || length > std::uintmax_t(MaxFileBytes)) return nullptr;
     std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -112,8 +130,10 @@ std::unique_ptr<Image> Image::FromFile(const std::string& path) {
     const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
     if (got != bytes.size()) return FromMemory(bytes.data(), got);
+    const std::uint8_t* data = bytes.data();
     auto decoded = std::make_unique<Decoded>();
-    decoded->pixels = DecodePicture(std::move(bytes));
+    decoded->pixels =
+        DecodePicture(data, got, {new ByteBlock(std::move(bytes)), [](void* b) { delete static_cast<ByteBlock*>(b); }});
     return Made(std::move(decoded));
 }
 

@@ -10,7 +10,6 @@
 
 #include <jpeglib.h>
 
-#include "platform/ByteBlock.h"
 #include "platform/GifDecoderInternal.h"
 #include "platform/ImageLimitsInternal.h"
 #include "platform/PngDecoderInternal.h"
@@ -243,10 +242,10 @@ DecodedPixels DecodePicture(const std::uint8_t* data, std::size_t size) {
     return decoded;
 }
 
-DecodedPixels DecodePicture(ByteBlock&& bytes) {
-    DecodedPixels rows = PlainBmpRows(bytes.data(), bytes.size());
-    if (rows.pixels == nullptr) return DecodePicture(bytes.data(), bytes.size());
-    rows.owner = {new ByteBlock(std::move(bytes)), [](void* b) { delete static_cast<ByteBlock*>(b); }};
+DecodedPixels DecodePicture(const std::uint8_t* data, std::size_t size, PixelOwner bytes) {
+    DecodedPixels rows = PlainBmpRows(data, size);
+    if (rows.pixels == nullptr) return DecodePicture(data, size);
+    rows.owner = std::move(bytes);
     return rows;
 }
 

@@ -8,7 +8,8 @@
 
 namespace qel {
 
-class ByteBlock;
+// What holds a picture's bytes or pixels, and frees them.
+using PixelOwner = std::unique_ptr<void, void (*)(void*)>;
 
 struct DecodedPixels {
     std::int32_t width = 0;
@@ -17,7 +18,7 @@ struct DecodedPixels {
     std::uint32_t format = 0;              // SDL's name of the pixel format
     const std::uint8_t* pixels = nullptr;  // the top row
     // What holds the pixels, freed with them.
-    std::unique_ptr<void, void (*)(void*)> owner{nullptr, nullptr};
+    PixelOwner owner{nullptr, nullptr};
 };
 
 // The picture in `data`, whose end is the end of the picture's bytes: its
@@ -26,9 +27,10 @@ struct DecodedPixels {
 // no sound picture.
 DecodedPixels DecodePicture(const std::uint8_t* data, std::size_t size);
 
-// The same for a picture file's bytes, which the pixels may keep: the rows of
-// a BMP stored plainly (24 bits, uncompressed, as the game's maps are) are
-// read where they lie in the file instead of being copied whole first.
-DecodedPixels DecodePicture(ByteBlock&& bytes);
+// The same for a picture file's bytes that `bytes` holds, which the pixels may
+// keep: the rows of a BMP stored plainly (24 bits, uncompressed, as the game's
+// maps are) are read where they lie in the file instead of being copied whole
+// first. Otherwise the bytes are freed once decoded.
+DecodedPixels DecodePicture(const std::uint8_t* data, std::size_t size, PixelOwner bytes);
 
 }  // namespace qel

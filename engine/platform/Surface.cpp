@@ -85,8 +85,34 @@ std::unique_ptr<Surface> Surface::Create(std::int32_t width, std::int32_t height
     s->format_ = format;
     // Rows start on 4-byte boundaries, as the system's surfaces do.
     s->pitch_ = (width * s->BytesPerPixel() + 3) & ~3;
-    s->pixels_ = ByteBlock(std::size_t(s->pitch_) * std::size_t(height));
+    s->pixels_ = std::make_shared<ByteBlock>(std::size_t(s->pitch_) * std::size_t(height));
     return s;
+}
+
+std::unique_ptr<Surface> Surface::SharingPixelsOf(const Surface& source) {
+    std::unique_ptr<Surface> s(new Surface);
+    s->width_ = source.width_;
+    s->height_ = source.height_;
+    s->format_ = source.format_;
+    s->pitch_ = source.pitch_;
+    if (source.locks_ == 0) {
+        s->pixels_ = source.pixels_;
+        return s;
+    }
+    // A locked surface may be written through the pointer it gave out,
+    // which no sharing would see.
+    s->pixels_ = std::make_shared<ByteBlock>(source.pixels_->size());
+    std::memcpy(s->pixels_->data(), source.pixels_->data(), source.pixels_->size());
+    return s;
+}
+
+std::uint8_t* Surface::WritablePixels() {
+    if (pixels_.use_count() > 1) {
+        auto own = std::make_shared<ByteBlock>(pixels_->size());
+        std::memcpy(own->data(), pixels_->data(), pixels_->size());
+        pixels_ = std::move(own);
+    }
+    return pixels_->data();
 }
 
 Surface::~Surface() = default;
@@ -95,7 +121,7 @@ std::uint8_t* Surface::Lock(std::int32_t* pitch) {
     ++locks_;
     opaqueRuns_.ForgetAll();
     if (pitch) *pitch = pitch_;
-    return pixels_.data();
+    return WritablePixels();
 }
 
 void Surface::Unlock() {
@@ -151,7 +177,7 @@ void Surface::ClearColorKey() {
 }
 
 OpaqueRuns::Picture Surface::Picture() const {
-    return {pixels_.data(), pitch_, width_, height_, BytesPerPixel(), key_};
+    return {pixels_->data(), pitch_, width_, height_, BytesPerPixel(), key_};
 }
 
 void Surface::SetClipRect(const QelRect& clip) {
@@ -190,8 +216,9 @@ void Surface::FillClipped(const QelRect& rect, std::uint32_t raw) {
     opaqueRuns_.ForgetRows(r.top, r.bottom);
     const int bytes = BytesPerPixel();
     const std::int32_t count = r.right - r.left;
+    std::uint8_t* pixels = WritablePixels();
     for (std::int32_t y = r.top; y < r.bottom; ++y) {
-        std::uint8_t* p = pixels_.data() + std::size_t(y) * std::size_t(pitch_) + std::size_t(r.left) * bytes;
+        std::uint8_t* p = pixels + std::size_t(y) * std::size_t(pitch_) + std::size_t(r.left) * bytes;
         switch (bytes) {
             case 1: std::memset(p, int(raw & 0xFF), std::size_t(count)); break;
             case 2: std::fill_n(reinterpret_cast<std::uint16_t*>(p), count, std::uint16_t(raw)); break;
@@ -248,7 +275,7 @@ BlitResult Surface::Blit(const QelRect& destination, const Surface& source, cons
     const int bytes = BytesPerPixel();
     const std::int32_t rows = d.bottom - d.top;
     const std::int32_t firstY = mirrorY ? s.bottom - 1 : s.top;
-    std::uint8_t* dp = pixels_.data() + std::size_t(d.top) * std::size_t(pitch_) + std::size_t(d.left) * bytes;
+    std::uint8_t* dp = WritablePixels() + std::size_t(d.top) * std::size_t(pitch_) + std::size_t(d.left) * bytes;
     // A locked source may be changing under the copy: its runs are not trusted.
     if (keyed && !mirrorX && from->locks_ == 0) {
         from->opaqueRuns_.Copy(from->Picture(), dp, pitch_, firstY, mirrorY ? -1 : 1, rows, s.left, s.right);

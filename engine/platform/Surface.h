@@ -40,6 +40,10 @@ public:
     // A zero-filled surface; null for an unsupported depth or a size that is
     // not positive or too large.
     static std::unique_ptr<Surface> Create(std::int32_t width, std::int32_t height, std::int32_t bitsPerPixel);
+    // A surface of the same size and depth with the same pixels, without the
+    // source's key or clip rectangle: the pixels are shared, not copied, until
+    // either surface is written (a picture kept under two keys is one block).
+    static std::unique_ptr<Surface> SharingPixelsOf(const Surface& source);
     ~Surface();
     Surface(const Surface&) = delete;
     Surface& operator=(const Surface&) = delete;
@@ -56,13 +60,13 @@ public:
     void Unlock();
     bool IsLocked() const { return locks_ > 0; }
     // Read-only view, for presentation, encoding and tests.
-    const std::uint8_t* Pixels() const { return pixels_.data(); }
+    const std::uint8_t* Pixels() const { return pixels_->data(); }
     // Writes through it change row y only; Lock() gives the whole picture.
     std::uint8_t* Row(std::int32_t y) {
         opaqueRuns_.ForgetRows(y, y + 1);
-        return pixels_.data() + std::size_t(y) * std::size_t(pitch_);
+        return WritablePixels() + std::size_t(y) * std::size_t(pitch_);
     }
-    const std::uint8_t* Row(std::int32_t y) const { return pixels_.data() + std::size_t(y) * std::size_t(pitch_); }
+    const std::uint8_t* Row(std::int32_t y) const { return pixels_->data() + std::size_t(y) * std::size_t(pitch_); }
 
     // The raw pixel value this surface stores for a colour: 16 bits keep the
     // top 5/6/5 bits, 24 and 32 bits are exact, 8 bits take the nearest entry
@@ -108,7 +112,9 @@ private:
     std::int32_t height_ = 0;
     std::int32_t pitch_ = 0;
     PixelFormat format_;
-    ByteBlock pixels_;
+    // Shared with the surfaces made from this one by SharingPixelsOf until
+    // one of them writes: every writer goes through WritablePixels.
+    std::shared_ptr<ByteBlock> pixels_;
     int locks_ = 0;
     bool hasKey_ = false;
     std::uint32_t key_ = 0;
@@ -119,6 +125,8 @@ private:
     mutable OpaqueRuns opaqueRuns_;
 
     OpaqueRuns::Picture Picture() const;
+    // The pixels, this surface's own: a shared block is copied first.
+    std::uint8_t* WritablePixels();
     void CopyRect(std::uint8_t* dp, const Surface& from, const QelRect& s, std::int32_t rows, std::int32_t firstY,
                   bool mirrorX, bool mirrorY, bool keyed);
 };

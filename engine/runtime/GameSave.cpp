@@ -16,6 +16,7 @@
 #include "foundation/File.h"
 #include "foundation/Random.h"
 #include "foundation/Variable.h"
+#include "platform/HeapTuning.h"
 #include "platform/ScratchFile.h"
 #include "platform/Window.h"
 #include "runtime/DialogInputPauseInternal.h"
@@ -319,6 +320,8 @@ bool Game::LoadSaveFile(const char* name) {
     LevelRecord::MoveContents(*staged, *target);
     delete staged;
     record.Apply(*target);
+    // As after a level switch: what the level left held goes back.
+    qel::GiveBackFreeHeap();
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include "foundation/Variable.h"
 #include "input/Keyboard.h"
 #include "input/Mouse.h"
+#include "platform/HeapTuning.h"
 #include "platform/MessageQueue.h"
 #include "platform/Window.h"
 #include "runtime/EngineGlobalsInternal.h"
@@ -56,6 +57,7 @@ void LevelSwitch() {
     if (pKeyboard != nullptr) pKeyboard->Reset();
     if (pMouse != nullptr) pMouse->ResetKeys();
     Variable::UpdateTextMaps();
+    qel::GiveBackFreeHeap();
 }
 
 bool MainLoopPass(int& quitCode) {

@@ -23,16 +23,13 @@ qel::Surface* MapManager::Acquire(const char* file, COLORREF key) {
 }
 
 // A level builder's map and its copy in the level differ only in the key:
-// an opaque bitmap already loaded under another key is copied, not decoded.
+// an opaque bitmap already loaded under another key is neither decoded again
+// nor copied: the two surfaces share its pixels (the builder's map, and with
+// it the first surface, goes as soon as the level holds its copy).
 qel::Surface* MapManager::CopyWithKey(const char* file, COLORREF key, bool& opaque) const {
     for (const MapManagerElem& e : entries) {
         if (!e.opaque || std::strcmp(e.file, file) != 0) continue;
-        const qel::Surface& source = *e.surface;
-        std::unique_ptr<qel::Surface> copy =
-            qel::Surface::Create(source.Width(), source.Height(), source.BitsPerPixel());
-        if (!copy) return nullptr;
-        const QelRect whole{0, 0, source.Width(), source.Height()};
-        if (copy->Blit(whole, source, whole, qel::BlitNone) != qel::BlitResult::Ok) return nullptr;
+        std::unique_ptr<qel::Surface> copy = qel::Surface::SharingPixelsOf(*e.surface);
         SetSurfaceColorKey(copy.get(), key);
         opaque = true;
         return copy.release();

@@ -332,3 +332,62 @@ TEST(Surface, NewSurfacesStartZeroWhenTheirMemoryIsReused) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every way of writing a surface, each on one of two surfaces sharing their
+// pixels: the one written changes, the other keeps the picture they shared.
+TEST(Surface, SharedPixelsStayTheOthersWhicheverSurfaceIsWritten) {
+    struct Writer {
+        const char* name;
+        void (*write)(Surface& s);
+    };
+    const Writer writers[] = {
+        {"SetRawPixel", [](Surface& s) { s.SetRawPixel(1, 1, 999); }},
+        {"Row", [](Surface& s) { s.Row(1)[4] = 0xEE; }},
+        {"Lock",
+         [](Surface& s) {
+             s.Lock()[0] = 0xEE;
+             s.Unlock();
+         }},
+        {"Fill", [](Surface& s) { s.Fill(nullptr, 7); }},
+        {"FillClipped",
+         [](Surface& s) {
+             s.FillClipped({0, 0, 2, 2}, 7);
+         }},
+        {"Blit",
+         [](Surface& s) {
+             const auto other = Surface::Create(2, 2, 32);
+             s.Blit({0, 0, 2, 2}, *other, {0, 0, 2, 2});
+         }},
+    };
+    for (const Writer& w : writers) {
+        for (const bool writeTheCopy : {true, false}) {
+            SCOPED_TRACE(std::string(w.name) + (writeTheCopy ? " on the copy" : " on the original"));
+            auto original = Numbered(5, 4, 32);
+            auto copy = Surface::SharingPixelsOf(*original);
+            ASSERT_EQ(copy->Pixels(), original->Pixels());
+            EXPECT_FALSE(copy->HasColorKey());
+            const std::vector<std::uint32_t> before = Pixels(*original);
+            Surface& written = writeTheCopy ? *copy : *original;
+            Surface& kept = writeTheCopy ? *original : *copy;
+            w.write(written);
+            EXPECT_NE(written.Pixels(), kept.Pixels());
+            EXPECT_EQ(Pixels(kept), before);
+            EXPECT_NE(Pixels(written), before);
+        }
+    }
+}
+
+TEST(Surface, ASurfaceLockedWhenSharedGivesACopy) {
+    auto original = Numbered(3, 3, 32);
+    std::uint8_t* locked = original->Lock();
+    auto copy = Surface::SharingPixelsOf(*original);
+    EXPECT_NE(copy->Pixels(), original->Pixels());
+    locked[0] = 0xEE;
+    original->Unlock();
+    EXPECT_EQ(copy->GetRawPixel(0, 0), 1u);
+    EXPECT_NE(original->GetRawPixel(0, 0), 1u);
+}
+
+}  // namespace

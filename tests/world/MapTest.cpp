@@ -117,11 +117,14 @@ TEST_F(MapTest, SharedBitmapsAreLoadedOnceAndFreedWithTheLastMap) {
     EXPECT_EQ(a->Width(), 70u);
     EXPECT_EQ(a->Height(), 50u);
 
-    // Another key is another surface, taking effect at the next LoadMap.
+    // Another key is another surface, taking effect at the next LoadMap; the
+    // picture is opaque, so its pixels are the same block.
     auto* keyed = new Map("k", file.c_str(), Map::StandardMap, 0, 0, 0, true, QelRect{});
     keyed->TransparencyColor(0xDC00FF);
     keyed->LoadMap();
     EXPECT_NE(keyed->Surface(), a->Surface());
+    EXPECT_EQ(keyed->Surface()->Pixels(), a->Surface()->Pixels());
+    EXPECT_EQ(keyed->Surface()->ColorKey(), keyed->Surface()->MapColor(0xDC00FF));
     EXPECT_EQ(Entry(a->Surface())->references, 2);
     EXPECT_EQ(TheMapManager().Entries().size(), before + 2);
 
