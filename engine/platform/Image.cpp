@@ -11,7 +11,6 @@
 #include "platform/ByteBlock.h"
 #include "platform/ImageDecoderInternal.h"
 #include "platform/ImageLimitsInternal.h"
-#include "platform/MappedFile.h"
 #include "platform/Paths.h"
 #include "platform/Resources.h"
 #include "platform/Surface.h"
@@ -104,23 +103,8 @@ std::unique_ptr<Image> Image::FromFile(const std::string& path) {
     // Only a regular file is a picture (a folder or a device never ends).
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) return nullptr;
-    // Mapped, a large picture (a level's map) makes no copy of its file and
-    // leaves nothing behind in the heap.
-    if (std::unique_ptr<MappedFile> mapped = MappedFile::Open(path)) {
-        if (mapped->size() > std::size_t(MaxFileBytes)) return nullptr;
-        const std::uint8_t* data = mapped->data();
-        const std::size_t size = mapped->size();
-        auto decoded = std::make_unique<Decoded>();
-        decoded->pixels =
-            DecodePicture(data, size, {mapped.release(), [](void* m) { delete static_cast<MappedFile*>(m); }});
-        return Made(std::move(decoded));
-    }
-    return ReadFromFile(path);
-}
-
-// Where the file cannot be mapped: its bytes read into a block of their own.
-std::unique_ptr<Image> Image::ReadFromFile(const std::string& path) {
-    std::error_code error;
+    // Read into a block of the image's own, not mapped: the image keeps its
+    // pixels when the file is cut short or replaced while it lives.
     const std::uintmax_t length = std::filesystem::file_size(path, error);
     if (error || length == 0 || length > std::uintmax_t(MaxFileBytes)) return nullptr;
     std::FILE* f = std::fopen(path.c_str(), "rb");

@@ -23,9 +23,6 @@ public:
     // (a path in the engine's "\" form). Null when neither decodes.
     static std::unique_ptr<Image> Load(const char* name, const std::string& folder);
     static std::unique_ptr<Image> FromMemory(const void* data, std::size_t size);
-    // A file is read through a mapping of it, and a plain BMP's rows are read
-    // from there for as long as the image lives: the file must not be cut
-    // short meanwhile (the engine draws each image into its surface at once).
     static std::unique_ptr<Image> FromFile(const std::string& path);
     ~Image();
 
@@ -48,7 +45,6 @@ private:
     explicit Image(std::unique_ptr<Decoded> decoded);
     // Null when the decoder gave no picture.
     static std::unique_ptr<Image> Made(std::unique_ptr<Decoded> decoded);
-    static std::unique_ptr<Image> ReadFromFile(const std::string& path);
     // One row as 0xAARRGGBB pixels, width of them.
     void ArgbRow(std::int32_t y, std::uint32_t* out) const;
 

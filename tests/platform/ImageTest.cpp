@@ -68,6 +68,22 @@ TEST_F(ImageFixture, BmpIsTwentyFourBitsAndLoadsBackExactly) {
     EXPECT_EQ(image->Pixel(4, 0), 0xFF0000FFu);
 }
 
+// An artist saving over a picture while the game runs cuts its file short:
+// the loaded image keeps its pixels whatever happens to the file.
+TEST_F(ImageFixture, ALoadedImageOutlivesItsFileBeingCutShortOrRemoved) {
+    auto picture = Picture();
+    for (bool removed : {false, true}) {
+        const std::string path = Path(removed ? "removed.bmp" : "cut.bmp");
+        ASSERT_TRUE(qel::SaveBmp24(*picture, path));
+        auto image = Image::FromFile(path);
+        ASSERT_NE(image, nullptr);
+        fs::resize_file(path, 0);
+        if (removed) fs::remove(path);
+        EXPECT_EQ(image->Pixel(0, 2), 0xFFFF0000u);
+        EXPECT_EQ(image->Pixel(4, 0), 0xFF0000FFu);
+    }
+}
+
 TEST_F(ImageFixture, EveryDepthGivesATwentyFourBitScreenshotOfItsSize) {
     qel::PaletteEntries palette{};
     palette[7] = {0, 0, 255, 0};
