@@ -559,5 +559,6 @@ TEST(NetPeer, BadFramesAreDroppedAndTheSessionGoesOn) {
     EXPECT_EQ(hostSeen.packets[0].second, p);
     EXPECT_EQ(hostSeen.created.size(), 2u);
     EXPECT_TRUE(hostSeen.destroyed.empty());
-    EXPECT_FALSE(hostSeen.problems.empty());
+    // The strangers' links are read on their own: their reports may come after the player's packet.
+    EXPECT_TRUE(hostSeen.WaitUntil([&] { return !hostSeen.problems.empty(); }));
 }
