@@ -48,6 +48,8 @@
 #include "world/Map.h"
 #include "world/ViewPort.h"
 
+#include "LevelRunOptions.h"
+
 extern const qel::ResourceTable noltResources;
 
 namespace {
@@ -67,15 +69,7 @@ double ResidentMiB() {
     return 0;
 }
 
-struct Options {
-    int frames = 20;
-    int idleFrames = 0;
-    bool all = false;
-    std::string plan;
-    std::vector<std::string> levels;
-};
-
-Options options;
+levelrun::Options options;
 
 // --- the switch's start: the exit hook of the level left ---
 
@@ -289,32 +283,10 @@ private:
     Idle idle;
 };
 
-bool ReadOptions(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--no-thp")
-            prctl(PR_SET_THP_DISABLE, 1, 0, 0, 0);
-        else if (arg == "--frames" && hasValue)
-            options.frames = std::atoi(argv[++i]);
-        else if (arg == "--idle" && hasValue)
-            options.idleFrames = std::atoi(argv[++i]);
-        else if (arg == "--plan" && hasValue)
-            options.plan = argv[++i];
-        else if (arg == "--all")
-            options.all = true;
-        else if (arg.rfind("--", 0) == 0)
-            return false;
-        else
-            options.levels.push_back(arg);
-    }
-    return options.frames > 0 && (options.all || !options.levels.empty());
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!ReadOptions(argc, argv)) {
+    if (!levelrun::ReadOptions(argc, argv, options)) {
         std::fprintf(stderr, "usage: %s [--no-thp] [--frames N] [--idle N] [--plan FILE] (--all | LEVEL...)\n",
                      argv[0]);
         return 2;

@@ -29,6 +29,8 @@
 #include <string>
 #include <vector>
 
+#include "LevelRunOptions.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -175,36 +177,6 @@ private:
     Sint64 dataStart_ = 0;
 };
 
-struct Options {
-    int frames = 20;
-    int idleFrames = 0;
-    bool all = false;
-    std::string plan;
-    std::vector<std::string> levels;
-};
-
-bool ReadOptions(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--no-thp")
-            prctl(PR_SET_THP_DISABLE, 1, 0, 0, 0);
-        else if (arg == "--frames" && hasValue)
-            options.frames = std::atoi(argv[++i]);
-        else if (arg == "--idle" && hasValue)
-            options.idleFrames = std::atoi(argv[++i]);
-        else if (arg == "--plan" && hasValue)
-            options.plan = argv[++i];
-        else if (arg == "--all")
-            options.all = true;
-        else if (arg.rfind("--", 0) == 0)
-            return false;
-        else
-            options.levels.push_back(arg);
-    }
-    return options.frames > 0 && !options.plan.empty() && (options.all || !options.levels.empty());
-}
-
 class Game {
 public:
     Game() {
@@ -313,8 +285,9 @@ void Idle(Game& game, const std::string& name, int frames) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    Options options;
-    if (!ReadOptions(argc, argv, options)) {
+    levelrun::Options options;
+    // The reference follows the plan the game's run wrote.
+    if (!levelrun::ReadOptions(argc, argv, options) || options.plan.empty()) {
         std::fprintf(stderr, "usage: %s --plan FILE [--no-thp] [--frames N] [--idle N] (--all | LEVEL...)\n", argv[0]);
         return 2;
     }

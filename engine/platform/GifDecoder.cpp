@@ -142,20 +142,14 @@ bool IsGif(const std::uint8_t* data, std::size_t size) {
 }
 
 DecodedPixels DecodeGif(const std::uint8_t* data, std::size_t size) {
-    DecodedPixels decoded;
     GifSource source{data, size, 0};
     int error = 0;
     const GifFile gif(DGifOpen(&source, ReadGifBytes, &error));
-    if (!gif) return decoded;
+    if (!gif) return {};
     std::uint32_t* screen = ReadFirstImage(gif.get());
-    if (screen == nullptr) return decoded;
-    decoded.width = gif->SWidth;
-    decoded.height = gif->SHeight;
-    decoded.pitch = gif->SWidth * 4;
-    decoded.format = SDL_PIXELFORMAT_ARGB8888;
-    decoded.pixels = reinterpret_cast<const std::uint8_t*>(screen);
-    decoded.owner = {screen, SDL_free};
-    return decoded;
+    if (screen == nullptr) return {};
+    return RowsFromSdlAllocator(reinterpret_cast<std::uint8_t*>(screen), gif->SWidth, gif->SHeight, gif->SWidth * 4,
+                                SDL_PIXELFORMAT_ARGB8888);
 }
 
 }  // namespace qel

@@ -210,20 +210,25 @@ std::uint8_t* ReadJpegRows(const std::uint8_t* data, std::size_t size, int& widt
 }
 
 DecodedPixels DecodeJpeg(const std::uint8_t* data, std::size_t size) {
-    DecodedPixels decoded;
     int width = 0, height = 0;
     std::uint8_t* rows = ReadJpegRows(data, size, width, height);
-    if (rows == nullptr) return decoded;
+    if (rows == nullptr) return {};
+    return RowsFromSdlAllocator(rows, width, height, width * 3, SDL_PIXELFORMAT_RGB24);
+}
+
+}  // namespace
+
+DecodedPixels RowsFromSdlAllocator(std::uint8_t* rows, std::int32_t width, std::int32_t height, std::int32_t pitch,
+                                   std::uint32_t format) {
+    DecodedPixels decoded;
     decoded.width = width;
     decoded.height = height;
-    decoded.pitch = width * 3;
-    decoded.format = SDL_PIXELFORMAT_RGB24;
+    decoded.pitch = pitch;
+    decoded.format = format;
     decoded.pixels = rows;
     decoded.owner = {rows, SDL_free};
     return decoded;
 }
-
-}  // namespace
 
 DecodedPixels DecodePicture(const std::uint8_t* data, std::size_t size) {
     if (data == nullptr || size == 0 || size > std::size_t(INT_MAX)) return {};

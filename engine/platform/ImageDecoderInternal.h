@@ -21,6 +21,11 @@ struct DecodedPixels {
     PixelOwner owner{nullptr, nullptr};
 };
 
+// Pixels a decoder made with SDL's allocator, `pitch` bytes a row, taken over
+// and freed with SDL_free.
+DecodedPixels RowsFromSdlAllocator(std::uint8_t* rows, std::int32_t width, std::int32_t height, std::int32_t pitch,
+                                   std::uint32_t format);
+
 // The picture in `data`, whose end is the end of the picture's bytes: its
 // header's size is checked against the limits before any pixel is made. Null
 // pixels when the format is another, the size beyond the limits, or the data

@@ -98,17 +98,10 @@ std::uint8_t* ReadPngRows(const std::uint8_t* data, std::size_t size, std::int32
 bool IsPng(const std::uint8_t* data, std::size_t size) { return size >= 8 && png_sig_cmp(data, 0, 8) == 0; }
 
 DecodedPixels DecodePng(const std::uint8_t* data, std::size_t size) {
-    DecodedPixels decoded;
     std::int32_t width = 0, height = 0;
     std::uint8_t* rows = ReadPngRows(data, size, width, height);
-    if (rows == nullptr) return decoded;
-    decoded.width = width;
-    decoded.height = height;
-    decoded.pitch = width * 4;
-    decoded.format = SDL_PIXELFORMAT_BGRA32;
-    decoded.pixels = rows;
-    decoded.owner = {rows, SDL_free};
-    return decoded;
+    if (rows == nullptr) return {};
+    return RowsFromSdlAllocator(rows, width, height, width * 4, SDL_PIXELFORMAT_BGRA32);
 }
 
 }  // namespace qel

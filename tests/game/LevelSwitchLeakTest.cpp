@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "GameRunFolder.h"
+#include "SanitizedBuild.h"
 #include "logic/GameDeclarations.h"
 #include "platform/AudioBuffer.h"
 #include "platform/AudioDevice.h"
@@ -50,17 +51,6 @@ Holdings Now() {
 }
 
 class LevelSwitchLeak : public gametest::GameRunFolder {};
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QEL_TEST_SANITIZED 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(QEL_TEST_SANITIZED)
-constexpr bool SanitizedBuild = true;
-#else
-constexpr bool SanitizedBuild = false;
-#endif
 
 double ResidentMiB() {
     std::ifstream status("/proc/self/status");

@@ -22,6 +22,7 @@
 
 #include "GameFixture.h"
 #include "GameRunFolder.h"
+#include "SanitizedBuild.h"
 #include "LevelMasks.h"
 #include "Picture.h"
 #include "PlayerBot.h"
@@ -51,16 +52,6 @@ constexpr int FramesPerSecond = 60;
 // finish (Level_31 is crossed six times, about 20 seconds each).
 constexpr int LevelFrameLimit = 150 * FramesPerSecond;
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QEL_TEST_SANITIZED 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(QEL_TEST_SANITIZED)
-constexpr bool SanitizedBuild = true;
-#else
-constexpr bool SanitizedBuild = false;
-#endif
 constexpr std::uint32_t SanitizedReplayFrames = 1000;
 
 // One run of the program with a script called once per main-loop pass (one
